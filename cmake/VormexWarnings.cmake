@@ -1,0 +1,15 @@
+# Warnings for the project's own targets (not for third-party code).
+function(vormex_warnings target)
+    if(MSVC)
+        target_compile_options(${target} PRIVATE /W4 /permissive-)
+        if(VORMEX_WERROR)
+            target_compile_options(${target} PRIVATE /WX)
+        endif()
+    else()
+        target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow=local
+                                                 -Wnon-virtual-dtor -Wcast-qual -Wformat=2)
+        if(VORMEX_WERROR)
+            target_compile_options(${target} PRIVATE -Werror)
+        endif()
+    endif()
+endfunction()

@@ -1,0 +1,154 @@
+// A recording test double of the CAD application.
+//
+// It implements every automation interface, records each call in order as readable
+// text, and is scripted in a few lines:
+//
+//   FakeCad cad;                                  // a running instance, nothing open
+//   cad.Devices({"None", "DWG To PDF.pc3"}).Media({"ISO_A4_(210.00_x_297.00_MM)"});
+//   cad.Drawing("/jobs/a.dwg").Layouts({"Layout1", "Layout2"})
+//      .XRef("Base", "C:\\Projects\\Xref\\Base.dwg", false);
+//   cad.OpenNow("/jobs/user.dwg").Modified();     // open in the CAD application already
+//   cad.FailOn("Layout.ConfigName", "Invalid input");
+//   cad.RegisterIn(registry);
+//   ... run the code under test ...
+//   EXPECT_THAT(cad.Calls(), ...);
+//
+// Calls are recorded as  Kind[id].Member  for reads,  Kind[id].Member = value  for
+// writes and  Kind[id].Member(args)  for methods; ids are a document's name, a layout's
+// name, a block's name. A failure rule matches "Kind.Member" or "Kind[id].Member".
+#pragma once
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cad/Automation.h"
+#include "cad/ClassRegistry.h"
+
+namespace vx::fake {
+
+using cad::Ref;
+using cad::Strings;
+
+struct LayoutSpec {
+    LayoutSpec() = default;
+    LayoutSpec(std::string layoutName) : name(std::move(layoutName)) {}  // NOLINT: implicit
+    std::string name;
+    std::string configName = "None";
+    std::string canonicalMedia;
+    std::string styleSheet = "acad.ctb";
+};
+
+struct XRefSpec {
+    std::string name;
+    std::string path;
+    bool loaded = false;
+    // The description the probe fails with while the reference is not loaded.
+    std::string probeError = cad::kNoDatabase;
+    // When set, Reload makes the reference loaded exactly when this returns true for
+    // the path; by default when a file exists at the path (separators made native).
+    std::function<bool(const std::string&)> loadsFrom;
+};
+
+// One plot job that the double received.
+struct PlotJob {
+    std::string document;   // the drawing's name
+    std::string layout;     // the layout plotted
+    bool toFile = false;
+    std::string fileName;   // PlotToFile's file name
+    std::string config;     // PlotToFile's configuration, else the layout's device
+    std::string media;
+    std::string styleSheet;
+    std::int32_t copies = 1;
+};
+
+class FakeCad;
+
+// The script of one drawing.
+class DrawingSpec {
+public:
+    // Paper-space layouts after "Model", in tab order.
+    DrawingSpec& Layouts(const std::vector<std::string>& names);
+    DrawingSpec& Layout(const LayoutSpec& layout);
+    DrawingSpec& XRef(const std::string& name, const std::string& path, bool loaded);
+    DrawingSpec& XRef(const XRefSpec& xref);
+    DrawingSpec& Block(const std::string& name);
+    DrawingSpec& Modified(std::int32_t dbmod = 1);
+    DrawingSpec& Sdi(std::int32_t value);
+    DrawingSpec& BackgroundPlot(std::int32_t value);
+    DrawingSpec& StyleSheet(const std::string& name);
+    DrawingSpec& ActiveLayout(const std::string& name);
+    // Documents.Open fails for this drawing (the CAD application refuses the file).
+    DrawingSpec& Unopenable(const std::string& description = "Drawing file is not valid");
+    // The name the CAD application reports, when it differs from the file name.
+    DrawingSpec& ReportedName(const std::string& name);
+
+    std::string path;
+    std::string name;
+    std::string folder;
+    std::int32_t dbmod = 0;
+    std::int32_t sdi = 0;
+    std::int32_t backgroundPlot = 1;
+    std::vector<LayoutSpec> layouts{LayoutSpec{"Model"}};
+    std::vector<XRefSpec> xrefs;
+    std::vector<std::string> blocks;
+    std::string activeLayout = "Model";
+    std::optional<std::string> openError;
+};
+
+class FakeCad {
+public:
+    FakeCad();
+    ~FakeCad();
+    FakeCad(const FakeCad&) = delete;
+    FakeCad& operator=(const FakeCad&) = delete;
+
+    // --- the script ---
+    FakeCad& Running(bool running);
+    FakeCad& CreateFails(bool fails = true);
+    FakeCad& Devices(const Strings& names);
+    // Canonical media names of every device, or of one device.
+    FakeCad& Media(const Strings& names);
+    FakeCad& Media(const std::string& device, const Strings& names);
+    FakeCad& Styles(const Strings& names);
+    FakeCad& PlotToFileResult(bool result);
+    // A drawing file that Documents.Open can open (by exact path).
+    DrawingSpec& Drawing(const std::string& path);
+    // A drawing open in the CAD application now; the last one opened is active.
+    DrawingSpec& OpenNow(const std::string& path);
+    // Makes matching calls fail with `description`; `times` < 0 means always.
+    FakeCad& FailOn(const std::string& call, const std::string& description, int times = -1);
+
+    // Serves "AutoCAD.Application" in `registry` (and stops doing so when destroyed).
+    void RegisterIn(cad::ClassRegistry& registry);
+
+    // --- what happened ---
+    const std::vector<std::string>& Calls() const;
+    // The calls that contain `part`, in order.
+    std::vector<std::string> CallsWith(const std::string& part) const;
+    std::string Log() const;
+    void ClearCalls();
+    const std::vector<PlotJob>& Plots() const;
+    bool IsRunning() const;
+    int StartCount() const;
+    // Names of the drawings open now, in collection order.
+    Strings OpenDrawings() const;
+    std::string ActiveDrawing() const;
+    // The state of an open drawing (by name), for checks after the fact.
+    const DrawingSpec* Open(const std::string& name) const;
+    Ref<cad::AcadApplication> App();
+
+    struct State;
+
+private:
+    std::shared_ptr<State> state_;
+    cad::ClassRegistry* registry_ = nullptr;
+};
+
+// Text of a value as the log writes it.
+std::string Quote(const std::string& s);
+
+}  // namespace vx::fake
