@@ -1,0 +1,25 @@
+// A subcommand of vormex-cli.
+#pragma once
+
+#include <QStringList>
+#include <QTextStream>
+
+namespace vx::cli {
+
+struct CommandIo {
+    QTextStream& out;
+    QTextStream& err;
+    // True when standard output is a terminal (progress lines are shown then).
+    bool terminal = false;
+};
+
+struct Command {
+    const char* name;
+    const char* usage;    // one line: arguments and options
+    const char* summary;  // one line: what it does
+    bool needsGui;        // needs fonts and painting (a QGuiApplication)
+    // `args` are the arguments after the command's name. Returns the exit status.
+    int (*run)(const QStringList& args, CommandIo& io);
+};
+
+}  // namespace vx::cli

@@ -1,0 +1,13 @@
+#include "Commands.h"
+
+namespace vx::cli {
+
+// Each command's file defines its entry; add one line per command below.
+
+const std::vector<Command>& AllCommands() {
+    static const std::vector<Command> commands{
+    };
+    return commands;
+}
+
+}  // namespace vx::cli
