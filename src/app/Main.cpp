@@ -1,6 +1,7 @@
 #include "Main.h"
 
 #include <QApplication>
+#include <QSessionManager>
 
 #include <QSettings>
 #include "Form1.h"
@@ -40,6 +41,13 @@ int RunProgram(QApplication& app, const cad::ClassRegistry& classes) {
     if (!Main(form)) {
         return 0;
     }
+    // The system's shutdown or log-off closes the window like its close box, so that the
+    // drawings are closed and the settings saved.
+#if QT_CONFIG(sessionmanager)
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &form,
+                     [&form](QSessionManager&) { form.close(); });
+#endif
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &form, [&form] { form.close(); });
     return app.exec();
 }
 
