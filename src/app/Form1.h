@@ -94,6 +94,8 @@ class Form1 : public QMainWindow, public cad::ConnectionHost {
     QAction* mnuPrintMultiple = nullptr;
 
     // --- state ---
+    // The services, for the search and run hosts that the window implements.
+    ShellServices& Services() const { return services_; }
     cad::PlotChoices& Choices() { return choices_; }
     cad::CadConnection& Connection() { return connection_; }
     cad::PlotLists& Lists() { return lists_; }

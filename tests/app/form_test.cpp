@@ -435,13 +435,6 @@ TEST_F(FormTest, EveryControlCarriesItsCaptionAndToolTip) {
     }
 }
 
-TEST_F(FormTest, TheDesignTextsOfTheListsShowUntilTheyAreFilled) {
-    Form1& f = h.MakeForm();
-    EXPECT_EQ(f.cmbPrinter->currentText(), "Select A Printer");
-    EXPECT_EQ(f.CmbPaper->currentText(), "Select Paper Size");
-    EXPECT_EQ(f.CmbCTB->currentText(), "Select Ctb File");
-}
-
 TEST_F(FormTest, TheMenuBarHoldsFileViewAndHelpAndThePrintMenuIsOnlyAPopup) {
     Form1& f = Start();
     EXPECT_EQ(Texts(f.menuBar()->actions()), QStringList({"&File", "&View", "&Help"}));
