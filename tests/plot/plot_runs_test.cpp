@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <map>
 
 #include "PlotFixture.h"
 
@@ -11,6 +13,8 @@ using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using ::testing::IsEmpty;
 using ::testing::Not;
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -291,6 +295,38 @@ TEST_F(RunsTest, ACommandDuringARunIsIgnored) {
     EXPECT_FALSE(runs.Running());
     EXPECT_THAT(Plotted(), ElementsAre("b.dwg", "a.dwg"));
     EXPECT_EQ(std::count(window.events.begin(), window.events.end(), "Stop: False"), 1);
+}
+
+TEST_F(RunsTest, ARunOverRealDrawingsNeverNamesOneOfThemAsAPlotFile) {
+    const fs::path data = VORMEX_TESTDATA_DIR;
+    if (!fs::is_directory(data)) {
+        GTEST_SKIP() << "no test data at " << data;
+    }
+    std::map<std::string, fs::file_time_type> drawings;
+    for (const auto& e : fs::recursive_directory_iterator(data)) {
+        const std::string ext = e.path().extension().string();
+        if (e.is_regular_file() && (ext == ".dwg" || ext == ".dxf" || ext == ".dxfb")) {
+            drawings[e.path().string()] = e.last_write_time();
+            window.rows.push_back(
+                {e.path().filename().string(), e.path().parent_path().string() + "/", false});
+        }
+    }
+    ASSERT_FALSE(drawings.empty());
+    choices.StrPrinter = "DWG To PDF.pc3";
+    runs.Command2_Click();
+
+    const auto files = cad.CallsWith("PlotToFile(");
+    EXPECT_EQ(files.size(), drawings.size());
+    for (const auto& call : files) {
+        const std::string plotFile =
+            call.substr(call.find('"') + 1, call.find("\", \"") - call.find('"') - 1);
+        EXPECT_EQ(plotFile.substr(plotFile.size() - 4), ".plt") << call;
+        EXPECT_EQ(drawings.count(plotFile), 0u) << call;
+    }
+    for (const auto& [path, written] : drawings) {
+        EXPECT_EQ(fs::last_write_time(path), written) << path;
+    }
+    EXPECT_TRUE(window.shown.empty());
 }
 
 // --- the copies box ---
