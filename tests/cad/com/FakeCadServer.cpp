@@ -314,97 +314,95 @@ bool IsText(const VARIANT& v) {
 
 // --- the tables: AutoCAD's member names on the double's objects ---
 
+// Handlers made from the double's members.
+template <class T>
+Handler<T> SetText(void (T::*set)(const std::string&)) {
+    return [set](T& t, const Args& a, FakeCadServer&) {
+        (t.*set)(Utf8Of(a.Value(VT_BSTR).Get()->bstrVal));
+        return Nothing();
+    };
+}
+template <class T>
+Handler<T> SetBool(void (T::*set)(bool)) {
+    return [set](T& t, const Args& a, FakeCadServer&) {
+        (t.*set)(a.Value(VT_BOOL).Get()->boolVal != VARIANT_FALSE);
+        return Nothing();
+    };
+}
+template <class T>
+Handler<T> SetInt(void (T::*set)(std::int32_t)) {
+    return [set](T& t, const Args& a, FakeCadServer&) {
+        (t.*set)(a.Value(VT_I4).Get()->lVal);
+        return Nothing();
+    };
+}
+template <class T>
+Handler<T> Run(void (T::*method)()) {
+    return [method](T& t, const Args&, FakeCadServer&) {
+        (t.*method)();
+        return Nothing();
+    };
+}
+template <class T>
+Handler<T> GetText(std::string (T::*get)()) {
+    return [get](T& t, const Args&, FakeCadServer&) { return Variant::Text((t.*get)()); };
+}
+template <class T>
+Handler<T> GetInt(std::int32_t (T::*get)()) {
+    return [get](T& t, const Args&, FakeCadServer&) { return Variant::Int32((t.*get)()); };
+}
+template <class T>
+Handler<T> GetTexts(Strings (T::*get)()) {
+    return [get](T& t, const Args&, FakeCadServer& s) { return Texts(s, (t.*get)()); };
+}
+template <class T, class U>
+Handler<T> GetObject(Ref<U> (T::*get)()) {
+    return [get](T& t, const Args&, FakeCadServer& s) { return Serve(s, (t.*get)()); };
+}
+
 template <>
 const Table<AcadPlot>& TableOf<AcadPlot>() {
+    using P = AcadPlot;
     static const auto table =
-        Table<AcadPlot>("Plot")
-            .Put("QuietErrorMode",
-                 [](AcadPlot& p, const Args& a, FakeCadServer&) {
-                     p.SetQuietErrorMode(a.Value(VT_BOOL).Get()->boolVal != VARIANT_FALSE);
-                     return Nothing();
-                 })
-            .Put("NumberOfCopies",
-                 [](AcadPlot& p, const Args& a, FakeCadServer&) {
-                     p.SetNumberOfCopies(a.Value(VT_I4).Get()->lVal);
-                     return Nothing();
-                 })
+        Table<P>("Plot")
+            .Put("QuietErrorMode", SetBool(&P::SetQuietErrorMode))
+            .Put("NumberOfCopies", SetInt(&P::SetNumberOfCopies))
             .Method("PlotToFile", 1, 2,
-                    [](AcadPlot& p, const Args& a, FakeCadServer&) {
+                    [](P& p, const Args& a, FakeCadServer&) {
                         return Variant::Boolean(
                             p.PlotToFile(a.Text(0), a.Has(1) ? a.Text(1) : std::string()));
                     })
-            .Method("PlotToDevice", 0, 1, [](AcadPlot& p, const Args&, FakeCadServer&) {
+            .Method("PlotToDevice", 0, 1, [](P& p, const Args&, FakeCadServer&) {
                 return Variant::Boolean(p.PlotToDevice());
             });
     return table;
 }
 
+// No ZoomExtents and no Plot: AutoCAD's layout has neither.
 template <>
 const Table<AcadLayout>& TableOf<AcadLayout>() {
     using L = AcadLayout;
-    using A = const Args&;
-    using S = FakeCadServer&;
     static const auto table =
         Table<L>("Layout")
-            .Get("Name", [](L& l, A, S) { return Variant::Text(l.Name()); })
-            .Method("RefreshPlotDeviceInfo", 0, 0,
-                    [](L& l, A, S) {
-                        l.RefreshPlotDeviceInfo();
-                        return Nothing();
-                    })
-            .Method("GetPlotDeviceNames", 0, 0,
-                    [](L& l, A, S s) { return Texts(s, l.GetPlotDeviceNames()); })
-            .Method("GetCanonicalMediaNames", 0, 0,
-                    [](L& l, A, S s) { return Texts(s, l.GetCanonicalMediaNames()); })
-            .Method("GetPlotStyleTableNames", 0, 0,
-                    [](L& l, A, S s) { return Texts(s, l.GetPlotStyleTableNames()); })
+            .Get("Name", GetText(&L::Name))
+            .Method("RefreshPlotDeviceInfo", 0, 0, Run(&L::RefreshPlotDeviceInfo))
+            .Method("GetPlotDeviceNames", 0, 0, GetTexts(&L::GetPlotDeviceNames))
+            .Method("GetCanonicalMediaNames", 0, 0, GetTexts(&L::GetCanonicalMediaNames))
+            .Method("GetPlotStyleTableNames", 0, 0, GetTexts(&L::GetPlotStyleTableNames))
             .Method("GetLocaleMediaName", 1, 1,
-                    [](L& l, A a, S) { return Variant::Text(l.GetLocaleMediaName(a.Text(0))); })
-            .Put("ConfigName",
-                 [](L& l, A a, S) {
-                     l.SetConfigName(Utf8Of(a.Value(VT_BSTR).Get()->bstrVal));
-                     return Nothing();
-                 })
-            .Put("CanonicalMediaName",
-                 [](L& l, A a, S) {
-                     l.SetCanonicalMediaName(Utf8Of(a.Value(VT_BSTR).Get()->bstrVal));
-                     return Nothing();
-                 })
-            .Put("PlotWithPlotStyles",
-                 [](L& l, A a, S) {
-                     l.SetPlotWithPlotStyles(a.Value(VT_BOOL).Get()->boolVal != VARIANT_FALSE);
-                     return Nothing();
-                 })
-            .Get("StyleSheet", [](L& l, A, S) { return Variant::Text(l.StyleSheet()); })
-            .Put("StyleSheet",
-                 [](L& l, A a, S) {
-                     l.SetStyleSheet(Utf8Of(a.Value(VT_BSTR).Get()->bstrVal));
-                     return Nothing();
-                 })
-            .Put("PlotType",
-                 [](L& l, A a, S) {
-                     l.SetPlotType(a.Value(VT_I4).Get()->lVal);
-                     return Nothing();
-                 })
-            .Put("StandardScale",
-                 [](L& l, A a, S) {
-                     l.SetStandardScale(a.Value(VT_I4).Get()->lVal);
-                     return Nothing();
-                 })
-            .Put("UseStandardScale",
-                 [](L& l, A a, S) {
-                     l.SetUseStandardScale(a.Value(VT_BOOL).Get()->boolVal != VARIANT_FALSE);
-                     return Nothing();
-                 })
-            .Put("PlotRotation",
-                 [](L& l, A a, S) {
-                     l.SetPlotRotation(a.Value(VT_I4).Get()->lVal);
-                     return Nothing();
-                 })
-            .Put("CenterPlot", [](L& l, A a, S) {
-                l.SetCenterPlot(a.Value(VT_BOOL).Get()->boolVal != VARIANT_FALSE);
-                return Nothing();
-            });
+                    [](L& l, const Args& a, FakeCadServer&) {
+                        return Variant::Text(l.GetLocaleMediaName(a.Text(0)));
+                    })
+            .Put("ConfigName", SetText(&L::SetConfigName))
+            .Put("CanonicalMediaName", SetText(&L::SetCanonicalMediaName))
+            .Put("PlotWithPlotStyles", SetBool(&L::SetPlotWithPlotStyles))
+            .Get("StyleSheet", GetText(&L::StyleSheet))
+            .Put("StyleSheet", SetText(&L::SetStyleSheet))
+            .Put("PlotType", SetInt(&L::SetPlotType))
+            .Put("StandardScale", SetInt(&L::SetStandardScale))
+            .Put("UseStandardScale", SetBool(&L::SetUseStandardScale))
+            .Put("PlotRotation", SetInt(&L::SetPlotRotation))
+            .Put("CenterPlot", SetBool(&L::SetCenterPlot));
     return table;
 }
 
@@ -414,36 +412,24 @@ const Table<AcadDatabase>& TableOf<AcadDatabase>();
 template <>
 const Table<AcadBlock>& TableOf<AcadBlock>() {
     using B = AcadBlock;
-    using A = const Args&;
-    using S = FakeCadServer&;
     static const auto table =
         Table<B>("Block")
-            .Get("Name", [](B& b, A, S) { return Variant::Text(b.Name()); })
-            .Get("IsXRef", [](B& b, A, S) { return Variant::Boolean(b.IsXRef()); })
-            .Get("XRefDatabase", [](B& b, A, S s) { return Serve(s, b.XRefDatabase()); })
-            .Get("Path", [](B& b, A, S) { return Variant::Text(b.Path()); })
-            .Put("Path",
-                 [](B& b, A a, S) {
-                     b.SetPath(Utf8Of(a.Value(VT_BSTR).Get()->bstrVal));
-                     return Nothing();
-                 })
-            .Method("Reload", 0, 0,
-                    [](B& b, A, S) {
-                        b.Reload();
-                        return Nothing();
-                    })
-            .Get("Count", [](B& b, A, S) { return Variant::Int32(b.Count()); })
-            .Get("Layout", [](B& b, A, S s) { return Serve(s, b.Layout()); });
+            .Get("Name", GetText(&B::Name))
+            .Get("IsXRef",
+                 [](B& b, const Args&, FakeCadServer&) { return Variant::Boolean(b.IsXRef()); })
+            .Get("XRefDatabase", GetObject(&B::XRefDatabase))
+            .Get("Path", GetText(&B::Path))
+            .Put("Path", SetText(&B::SetPath))
+            .Method("Reload", 0, 0, Run(&B::Reload))
+            .Get("Count", GetInt(&B::Count))
+            .Get("Layout", GetObject(&B::Layout));
     return table;
 }
 
 template <>
 const Table<AcadDatabase>& TableOf<AcadDatabase>() {
     static const auto table =
-        Table<AcadDatabase>("Database")
-            .Get("ModelSpace", [](AcadDatabase& d, const Args&, FakeCadServer& s) {
-                return Serve(s, d.ModelSpace());
-            });
+        Table<AcadDatabase>("Database").Get("ModelSpace", GetObject(&AcadDatabase::ModelSpace));
     return table;
 }
 
@@ -458,29 +444,18 @@ Variant ItemOf(C& c, const Args& a, FakeCadServer& s) {
 
 template <>
 const Table<AcadLayouts>& TableOf<AcadLayouts>() {
-    static const auto table =
-        Table<AcadLayouts>("Layouts")
-            .Get("Count", [](AcadLayouts& c, const Args&,
-                             FakeCadServer&) { return Variant::Int32(c.Count()); })
-            .Method("Item", 1, 1, &ItemOf<AcadLayouts>);
+    static const auto table = Table<AcadLayouts>("Layouts")
+                                  .Get("Count", GetInt(&AcadLayouts::Count))
+                                  .Method("Item", 1, 1, &ItemOf<AcadLayouts>);
     return table;
 }
 
 template <>
 const Table<AcadBlocks>& TableOf<AcadBlocks>() {
-    static const auto table =
-        Table<AcadBlocks>("Blocks")
-            .Get("Count", [](AcadBlocks& c, const Args&,
-                             FakeCadServer&) { return Variant::Int32(c.Count()); })
-            .Method("Item", 1, 1, &ItemOf<AcadBlocks>);
+    static const auto table = Table<AcadBlocks>("Blocks")
+                                  .Get("Count", GetInt(&AcadBlocks::Count))
+                                  .Method("Item", 1, 1, &ItemOf<AcadBlocks>);
     return table;
-}
-
-// Integer system variables are 16-bit; AutoCAD refuses a value of any other type.
-void RequireShort(const VARIANT& v) {
-    if (v.vt != VT_I2) {
-        throw CadError("Invalid argument Value in SetVariable");
-    }
 }
 
 template <>
@@ -494,9 +469,12 @@ const Table<AcadDocument>& TableOf<AcadDocument>() {
                     [](D& d, A a, S) {
                         return Variant::Int16(static_cast<std::int16_t>(d.GetVariable(a.Text(0))));
                     })
+            // Integer system variables are 16-bit; AutoCAD refuses a value of another type.
             .Method("SetVariable", 2, 2,
                     [](D& d, A a, S) {
-                        RequireShort(a.Raw(1));
+                        if (a.Raw(1).vt != VT_I2) {
+                            throw CadError("Invalid argument Value in SetVariable");
+                        }
                         d.SetVariable(a.Text(0), a.Raw(1).iVal);
                         return Nothing();
                     })
@@ -505,19 +483,15 @@ const Table<AcadDocument>& TableOf<AcadDocument>() {
                         d.Close(a.Has(0) ? a.Bool(0) : true);
                         return Nothing();
                     })
-            .Get("Name", [](D& d, A, S) { return Variant::Text(d.Name()); })
-            .Get("Path", [](D& d, A, S) { return Variant::Text(d.Path()); })
+            .Get("Name", GetText(&D::Name))
+            .Get("Path", GetText(&D::Path))
             .Method("Regen", 1, 1,
                     [](D& d, A a, S) {
                         d.Regen(a.Int(0));
                         return Nothing();
                     })
-            .Method("Activate", 0, 0,
-                    [](D& d, A, S) {
-                        d.Activate();
-                        return Nothing();
-                    })
-            .Get("ActiveLayout", [](D& d, A, S s) { return Serve(s, d.ActiveLayout()); })
+            .Method("Activate", 0, 0, Run(&D::Activate))
+            .Get("ActiveLayout", GetObject(&D::ActiveLayout))
             .PutRef("ActiveLayout",
                     [](D& d, A a, S s) {
                         const VARIANT& v = a.RawValue();
@@ -529,11 +503,11 @@ const Table<AcadDocument>& TableOf<AcadDocument>() {
                         d.SetActiveLayout(layout->target_);
                         return Nothing();
                     })
-            .Get("Layouts", [](D& d, A, S s) { return Serve(s, d.Layouts()); })
-            .Get("ModelSpace", [](D& d, A, S s) { return Serve(s, d.ModelSpace()); })
-            .Get("PaperSpace", [](D& d, A, S s) { return Serve(s, d.PaperSpace()); })
-            .Get("Plot", [](D& d, A, S s) { return Serve(s, d.Plot()); })
-            .Get("Blocks", [](D& d, A, S s) { return Serve(s, d.Blocks()); });
+            .Get("Layouts", GetObject(&D::Layouts))
+            .Get("ModelSpace", GetObject(&D::ModelSpace))
+            .Get("PaperSpace", GetObject(&D::PaperSpace))
+            .Get("Plot", GetObject(&D::Plot))
+            .Get("Blocks", GetObject(&D::Blocks));
     return table;
 }
 
@@ -544,7 +518,7 @@ const Table<AcadDocuments>& TableOf<AcadDocuments>() {
     using S = FakeCadServer&;
     static const auto table =
         Table<D>("Documents")
-            .Get("Count", [](D& d, A, S) { return Variant::Int32(d.Count()); })
+            .Get("Count", GetInt(&D::Count))
             .Method("Item", 1, 1, [](D& d, A a, S s) { return Serve(s, d.Item(a.Int(0))); })
             .Method("Add", 0, 1, [](D& d, A, S s) { return Serve(s, d.Add()); })
             .Method("Open", 1, 3, [](D& d, A a, S s) {
@@ -556,27 +530,13 @@ const Table<AcadDocuments>& TableOf<AcadDocuments>() {
 template <>
 const Table<AcadApplication>& TableOf<AcadApplication>() {
     using P = AcadApplication;
-    using A = const Args&;
-    using S = FakeCadServer&;
-    static const auto table =
-        Table<P>("Application")
-            .Put("Visible",
-                 [](P& p, A a, S) {
-                     p.SetVisible(a.Value(VT_BOOL).Get()->boolVal != VARIANT_FALSE);
-                     return Nothing();
-                 })
-            .Get("Application", [](P& p, A, S s) { return Serve(s, p.Application()); })
-            .Get("ActiveDocument", [](P& p, A, S s) { return Serve(s, p.ActiveDocument()); })
-            .Get("Documents", [](P& p, A, S s) { return Serve(s, p.Documents()); })
-            .Method("ZoomExtents", 0, 0,
-                    [](P& p, A, S) {
-                        p.ZoomExtents();
-                        return Nothing();
-                    })
-            .Method("Quit", 0, 0, [](P& p, A, S) {
-                p.Quit();
-                return Nothing();
-            });
+    static const auto table = Table<P>("Application")
+                                  .Put("Visible", SetBool(&P::SetVisible))
+                                  .Get("Application", GetObject(&P::Application))
+                                  .Get("ActiveDocument", GetObject(&P::ActiveDocument))
+                                  .Get("Documents", GetObject(&P::Documents))
+                                  .Method("ZoomExtents", 0, 0, Run(&P::ZoomExtents))
+                                  .Method("Quit", 0, 0, Run(&P::Quit));
     return table;
 }
 
