@@ -17,6 +17,17 @@ function(vormex_windows_target target)
     endif()
 endfunction()
 
+# vormex_windows_program(<target> [GUI])
+# For the programs on Windows: links the COM back end and the platform services, and
+# makes a GUI program a windowed one (no console).
+function(vormex_windows_program target)
+    cmake_parse_arguments(P "GUI" "" "" ${ARGN})
+    target_link_libraries(${target} PRIVATE vormex_cad_com vormex_app_win)
+    if(P_GUI)
+        set_target_properties(${target} PROPERTIES WIN32_EXECUTABLE ON)
+    endif()
+endfunction()
+
 macro(vormex_windows_googletest)
     if(NOT TARGET GTest::gtest)
         find_package(GTest QUIET)

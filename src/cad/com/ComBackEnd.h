@@ -1,5 +1,13 @@
 // The COM back end: AutoCAD's automation class reached through the system's class
 // registration, the running object table and its local server.
+//
+// The program chooses its back end once at start-up, on the thread that makes the
+// automation calls (the window's):
+//
+//   #ifdef _WIN32
+//       if (!vx::cad::com::RegisterComBackEnd(vx::cad::ClassRegistry::Default()))
+//   #endif
+//           RegisterEngine(vx::cad::ClassRegistry::Default());   // the built-in engine
 #pragma once
 
 #include <windows.h>
