@@ -1,0 +1,199 @@
+// Late-bound calls by member name against the in-process server: gets, puts, methods
+// with arguments, the member id cache, the callee's error descriptions and the retry of
+// calls rejected by a busy application.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "FakeCad.h"
+#include "FakeCadServer.h"
+#include "cad/com/Dispatch.h"
+
+using namespace vx;
+using namespace vx::cad;
+using namespace vx::cad::com;
+using ::testing::Contains;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+using vx::cad::com::testing::FakeCadServer;
+
+namespace {
+
+std::vector<Variant> Args(Variant a) {
+    std::vector<Variant> v;
+    v.push_back(std::move(a));
+    return v;
+}
+
+std::vector<Variant> Args(Variant a, Variant b) {
+    std::vector<Variant> v;
+    v.push_back(std::move(a));
+    v.push_back(std::move(b));
+    return v;
+}
+
+struct DispatchTest : ::testing::Test {
+    fake::FakeCad cad;
+    std::unique_ptr<FakeCadServer> server = std::make_unique<FakeCadServer>(cad);
+    // A clock that moves only while the layer waits.
+    DWORD clock = 0;
+    std::vector<DWORD> waits;
+    std::shared_ptr<Session> session = [this] {
+        auto s = MakeSession(RetryPolicy(1000, 250));
+        s->now = [this] { return clock; };
+        s->wait = [this](DWORD ms) {
+            waits.push_back(ms);
+            clock += ms;
+        };
+        return s;
+    }();
+
+    Dispatch App() { return Dispatch(server->Application(), "Application", session); }
+    Dispatch Child(Dispatch& parent, Variant v, const std::string& kind) {
+        return parent.Child(ObjectOf(*v.Get(), kind), kind);
+    }
+    // Opens a drawing; one that the test did not script is an empty one.
+    Dispatch OpenDrawing(const std::string& path) {
+        cad.Drawing(path);
+        auto app = App();
+        auto docs = Child(app, app.Get("Documents"), "Documents");
+        return Child(docs, docs.Call("Open", Args(Variant::Text(path), Variant::Boolean(true))),
+                     "Document");
+    }
+
+    void TearDown() override {
+        EXPECT_THAT(server->Outstanding(), IsEmpty());
+        EXPECT_THAT(server->OverReleased(), IsEmpty());
+    }
+};
+
+TEST_F(DispatchTest, GetsPutsAndCallsWithTheArgumentsInTheirOrder) {
+    cad.Drawing("C:\\jobs\\a.dwg").Layouts({"Sheet 1"});
+    auto doc = OpenDrawing("C:\\jobs\\a.dwg");
+    EXPECT_EQ(TextOf(*doc.Get("Name").Get(), "Name"), "a.dwg");
+
+    auto layouts = Child(doc, doc.Get("Layouts"), "Layouts");
+    auto sheet = Child(layouts, layouts.Call("Item", Args(Variant::Text("Sheet 1"))), "Layout");
+    sheet.Put("ConfigName", Variant::Text("DWG To PDF.pc3"));
+    doc.PutRef("ActiveLayout", Variant::Object(sheet.Object()));
+    auto plot = Child(doc, doc.Get("Plot"), "Plot");
+    auto done = plot.Call("PlotToFile",
+                          Args(Variant::Text("C:\\out\\a.Plt"), Variant::Text("DWG To PDF.pc3")));
+    EXPECT_TRUE(BoolOf(*done.Get(), "PlotToFile"));
+
+    EXPECT_THAT(cad.Calls(), Contains("Documents.Open(\"C:\\jobs\\a.dwg\", True)"));
+    EXPECT_THAT(cad.Calls(), Contains("Layout[Sheet 1].ConfigName = \"DWG To PDF.pc3\""));
+    EXPECT_THAT(cad.Calls(), Contains("Document[a.dwg].ActiveLayout = Layout[Sheet 1]"));
+    EXPECT_THAT(cad.Calls(),
+                Contains("Plot[a.dwg].PlotToFile(\"C:\\out\\a.Plt\", \"DWG To PDF.pc3\")"));
+    ASSERT_EQ(cad.Plots().size(), 1u);
+    EXPECT_EQ(cad.Plots()[0].layout, "Sheet 1");
+}
+
+TEST_F(DispatchTest, AsksForEachMemberIdOncePerKindOfObject) {
+    cad.Drawing("C:\\jobs\\a.dwg").Layouts({"A", "B", "C"});
+    auto doc = OpenDrawing("C:\\jobs\\a.dwg");
+    auto layouts = Child(doc, doc.Get("Layouts"), "Layouts");
+    std::vector<std::string> names;
+    for (std::int32_t i = 0; i < Int32Of(*layouts.Get("Count").Get(), "Count"); ++i) {
+        auto layout = Child(layouts, layouts.Call("Item", Args(Variant::Int32(i))), "Layout");
+        names.push_back(TextOf(*layout.Get("Name").Get(), "Name"));
+        names.push_back(TextOf(*layout.Get("Name").Get(), "Name"));
+    }
+    EXPECT_THAT(names, ElementsAre("Model", "Model", "A", "A", "B", "B", "C", "C"));
+    EXPECT_EQ(server->IdLookups("Layout.Name"), 1);
+    EXPECT_EQ(server->IdLookups("Layouts.Item"), 1);
+    EXPECT_EQ(server->IdLookups("Layouts.Count"), 1);
+    EXPECT_EQ(server->Invokes("Layout.Name"), 8);
+
+    // A new drawing's objects are of the same kinds: no new lookups.
+    const int before = server->TotalIdLookups();
+    auto other = OpenDrawing("C:\\jobs\\b.dwg");
+    auto otherLayouts = Child(other, other.Get("Layouts"), "Layouts");
+    EXPECT_EQ(Int32Of(*otherLayouts.Get("Count").Get(), "Count"), 1);
+    EXPECT_EQ(server->TotalIdLookups(), before);
+}
+
+TEST_F(DispatchTest, KeepsTheIdsOfEqualNamesOnDifferentKindsApart) {
+    cad.Drawing("C:\\jobs\\a.dwg").Layouts({"Sheet"});
+    auto doc = OpenDrawing("C:\\jobs\\a.dwg");
+    auto layout = Child(doc, doc.Get("ActiveLayout"), "Layout");
+    auto space = Child(doc, doc.Get("ModelSpace"), "Block");
+    EXPECT_EQ(TextOf(*layout.Get("Name").Get(), "Name"), "Model");
+    EXPECT_EQ(TextOf(*space.Get("Name").Get(), "Name"), "*Model_Space");
+    EXPECT_EQ(server->IdLookups("Layout.Name"), 1);
+    EXPECT_EQ(server->IdLookups("Block.Name"), 1);
+}
+
+TEST_F(DispatchTest, AnUnknownMemberFailsEveryTimeAndIsNotRemembered) {
+    auto doc = OpenDrawing("C:\\jobs\\a.dwg");
+    auto layout = Child(doc, doc.Get("ActiveLayout"), "Layout");
+    for (int i = 0; i < 2; ++i) {
+        try {
+            layout.Call("ZoomExtents");
+            ADD_FAILURE() << "AutoCAD's layout has no ZoomExtents";
+        } catch (const ComError& e) {
+            EXPECT_EQ(e.Result(), DISP_E_UNKNOWNNAME);
+            EXPECT_THAT(e.Description(), ::testing::StartsWith("Layout.ZoomExtents: "));
+            EXPECT_THAT(e.Description(), ::testing::HasSubstr("0x80020006"));
+        }
+    }
+    EXPECT_EQ(server->IdLookups("Layout.ZoomExtents"), 2);
+}
+
+TEST_F(DispatchTest, PassesTheCalleesDescriptionOnUnchanged) {
+    for (bool deferred : {false, true}) {
+        server->DeferredExceptions(deferred);
+        auto app = App();
+        auto docs = Child(app, app.Get("Documents"), "Documents");
+        try {
+            docs.Call("Open", Args(Variant::Text("C:\\nowhere\\x.dwg"), Variant::Boolean(true)));
+            ADD_FAILURE() << "opening a missing drawing must fail";
+        } catch (const ComError& e) {
+            EXPECT_EQ(e.Description(), "File not found: C:\\nowhere\\x.dwg");
+            EXPECT_EQ(e.Result(), E_FAIL);
+        }
+    }
+}
+
+TEST_F(DispatchTest, NamesTheArgumentThatHasTheWrongType) {
+    auto doc = OpenDrawing("C:\\jobs\\a.dwg");
+    try {
+        doc.Call("Regen", Args(Variant::Text("all")));
+        ADD_FAILURE() << "Regen takes a number";
+    } catch (const ComError& e) {
+        EXPECT_EQ(e.Result(), DISP_E_TYPEMISMATCH);
+        EXPECT_THAT(e.Description(), ::testing::StartsWith("Document.Regen: "));
+        EXPECT_THAT(e.Description(), ::testing::EndsWith(", argument 1"));
+    }
+    EXPECT_THAT(cad.CallsWith("Regen"), IsEmpty());
+}
+
+TEST_F(DispatchTest, RetriesARejectedCallUntilItRunsOnce) {
+    auto app = App();
+    server->RejectNext(3);  // the name lookup once, then the call twice
+    app.Put("Visible", Variant::Boolean(true));
+    EXPECT_EQ(server->Rejected(), 3);
+    EXPECT_THAT(waits, ElementsAre(250, 250, 250));
+    EXPECT_THAT(cad.CallsWith("Visible"), ElementsAre("Application.Visible = True"));
+}
+
+TEST_F(DispatchTest, GivesUpOnACallThatStaysRejectedAndSaysWhy) {
+    auto app = App();
+    app.Put("Visible", Variant::Boolean(false));  // its id is known from here on
+    cad.ClearCalls();
+    server->RejectNext(1000);
+    try {
+        app.Put("Visible", Variant::Boolean(true));
+        ADD_FAILURE() << "a call rejected beyond the limit must fail";
+    } catch (const ComError& e) {
+        EXPECT_EQ(e.Result(), RPC_E_CALL_REJECTED);
+        EXPECT_EQ(e.Description(),
+                  "The CAD application is busy: Application.Visible was rejected for 1.0 "
+                  "seconds (RPC_E_CALL_REJECTED)");
+    }
+    server->RejectNext(0);
+    EXPECT_THAT(waits, ElementsAre(250, 250, 250, 250));
+    EXPECT_THAT(cad.CallsWith("Visible"), IsEmpty());
+}
+
+}  // namespace
