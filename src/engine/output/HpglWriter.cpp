@@ -61,7 +61,8 @@ QPolygonF SheetPolygon(const PageFormat& f) {
 
 }  // namespace
 
-HpglSink::HpglSink(const QString& path, PageFormat format, std::int64_t maxBytes)
+HpglSink::HpglSink(const QString& path, PageFormat format, std::int64_t maxBytes,
+                   const std::vector<PlotterPen>& pens)
     : PageSink(format, maxBytes) {
     OpenForAtomicWrite(file_, path);
     // The plotter's x axis runs along the long edge of the sheet; a portrait sheet turns the
@@ -70,6 +71,13 @@ HpglSink::HpglSink(const QString& path, PageFormat format, std::int64_t maxBytes
     const long h = std::lround(format.heightMm * kUnitsPerMm);
     Write("BP;IN;PS" + std::to_string(std::max(w, h)) + "," + std::to_string(std::min(w, h)) +
           (w < h ? ";RO90" : "") + ";WU0;NP256;");
+    for (const PlotterPen& pen : pens) {
+        const int n = std::clamp(pen.number, 1, 255);
+        slots_[static_cast<std::size_t>(n)] = {true, pen.color, std::max(0.0, pen.widthMm)};
+        Write("PC" + std::to_string(n) + "," + std::to_string(pen.color.r) + "," +
+              std::to_string(pen.color.g) + "," + std::to_string(pen.color.b) + ";PW" +
+              Number(std::max(0.0, pen.widthMm)) + "," + std::to_string(n) + ";");
+    }
 }
 
 HpglSink::~HpglSink() {

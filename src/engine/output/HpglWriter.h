@@ -32,12 +32,15 @@
 #include <string>
 
 #include "engine/output/PageSink.h"
+#include "engine/output/PlotOutput.h"
 
 namespace vx::engine::output {
 
 class HpglSink final : public PageSink {
   public:
-    HpglSink(const QString& path, PageFormat format, std::int64_t maxBytes = kMaxVectorPageBytes);
+    // `pens`: the plotter's pens, declared right after the header.
+    HpglSink(const QString& path, PageFormat format, std::int64_t maxBytes = kMaxVectorPageBytes,
+             const std::vector<PlotterPen>& pens = {});
     ~HpglSink() override;
 
     static constexpr double kUnitsPerMm = 40.0;

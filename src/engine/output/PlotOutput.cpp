@@ -21,7 +21,7 @@ std::unique_ptr<PageSink> OpenPage(const OutputTarget& t, const PageFormat& form
             return std::make_unique<PngSink>(t.file, format, t.dotsPerInch,
                                              limit(kMaxImagePageBytes));
         case OutputKind::Hpgl:
-            return std::make_unique<HpglSink>(t.file, format, limit(kMaxVectorPageBytes));
+            return std::make_unique<HpglSink>(t.file, format, limit(kMaxVectorPageBytes), t.pens);
         case OutputKind::Printer:
             return std::make_unique<PrinterSink>(t.printer, format, t.paperName, t.copies, t.title);
     }

@@ -3,12 +3,20 @@
 
 #include <QString>
 #include <memory>
+#include <vector>
 
 #include "engine/output/PageSink.h"
 
 namespace vx::engine::output {
 
 enum class OutputKind { Pdf, Svg, Png, Hpgl, Printer };
+
+// A pen a plotter holds from the start (HP-GL/2 files declare them before drawing).
+struct PlotterPen {
+    int number = 1;
+    plotstyle::Rgb color;
+    double widthMm = 0.25;
+};
 
 struct OutputTarget {
     OutputKind kind = OutputKind::Pdf;
@@ -21,6 +29,8 @@ struct OutputTarget {
     int copies = 1;
     // Image resolution (Png).
     int dotsPerInch = 200;
+    // The plotter's pens (Hpgl).
+    std::vector<PlotterPen> pens;
     // Document title (PDF, SVG) or print job name (Printer).
     QString title;
     // The largest output accepted for the page; 0: the default of the kind (50 MB for a
