@@ -19,11 +19,12 @@
 //   clipped to the intersection of the stack and to the sheet.
 //
 // Every back end counts what it put on the page: primitives, inked primitives (something
-// visible drawn inside the sheet and the clip, in a colour other than paper white), their
-// bounding box and the bytes written, so that the caller can refuse a plot that came out
-// blank or too large. Output files are written atomically: Finish() commits them, Abort()
-// or destruction without Finish() leaves any earlier file of that name as it was and no
-// temporary file behind.
+// drawn inside the sheet and the clip, in a colour other than paper white), their bounding
+// box and the bytes written, so that the caller can refuse a plot that came out blank or
+// too large. The HP-GL/2 writer judges by the clipped geometry itself; the QPainter back
+// ends by bounding boxes against the sheet and the clip polygons' bounding boxes. Output files are
+// written atomically: Finish() commits them, Abort() or destruction without Finish() leaves any
+// earlier file of that name as it was and no temporary file behind.
 #pragma once
 
 #include <QImage>

@@ -84,4 +84,18 @@ PlotStyleTable PlotStyleCatalog::Load(std::string_view name) const {
     return ReadPlotStyleFile(*file);
 }
 
+std::optional<PlotStyleTable> PlotStyleCatalog::LoadForPlot(std::string_view name,
+                                                            std::string& problem) const {
+    problem.clear();
+    if (name.empty() || Lower(name) == "none") {
+        return std::nullopt;
+    }
+    try {
+        return Load(name);
+    } catch (const PlotStyleError& e) {
+        problem = std::string(e.what()) + " The plot goes on without a plot style table.";
+        return std::nullopt;
+    }
+}
+
 }  // namespace vx::engine::plotstyle

@@ -28,6 +28,11 @@ class PlotStyleCatalog {
     // damaged; the description names the table.
     PlotStyleTable Load(std::string_view name) const;
 
+    // The same for a plot, which goes on without a table it cannot use: nullopt, and
+    // `problem` set to the description to report ("" or "None" asks for no table and is
+    // no problem).
+    std::optional<PlotStyleTable> LoadForPlot(std::string_view name, std::string& problem) const;
+
     const std::vector<std::filesystem::path>& Folders() const { return folders_; }
 
   private:

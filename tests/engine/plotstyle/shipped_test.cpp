@@ -132,6 +132,24 @@ TEST(Catalogue, NamesFromBothFoldersSortedWithTheUsersWinning) {
     }
 }
 
+TEST(Catalogue, APlotGoesOnWithoutATableItCannotUse) {
+    TempFolder dir;
+    TempFolder::Write(dir / "broken.ctb", "not a table at all");
+    const PlotStyleCatalog catalogue({dir.Path(), kShipped});
+    std::string problem = "stale";
+    EXPECT_TRUE(catalogue.LoadForPlot("monochrome.ctb", problem));
+    EXPECT_EQ(problem, "");
+    EXPECT_FALSE(catalogue.LoadForPlot("None", problem));
+    EXPECT_EQ(problem, "");
+    EXPECT_FALSE(catalogue.LoadForPlot("", problem));
+    EXPECT_EQ(problem, "");
+    EXPECT_FALSE(catalogue.LoadForPlot("broken.ctb", problem));
+    EXPECT_NE(problem.find("\"broken.ctb\""), std::string::npos) << problem;
+    EXPECT_NE(problem.find("goes on without"), std::string::npos) << problem;
+    EXPECT_FALSE(catalogue.LoadForPlot("absent.stb", problem));
+    EXPECT_NE(problem.find("absent.stb"), std::string::npos) << problem;
+}
+
 TEST(Catalogue, TheShippedFolderListsTheShippedTables) {
     const PlotStyleCatalog catalogue({kShipped});
     const auto names = catalogue.Names();
