@@ -104,14 +104,14 @@ TEST(Catalogue, NamesFromBothFoldersSortedWithTheUsersWinning) {
     WritePlotStyleFile(program / "monochrome.ctb", NewColorDependentTable("program's"));
     WritePlotStyleFile(program / "Zebra.ctb", NewColorDependentTable("z"));
     WritePlotStyleFile(user / "MONOCHROME.CTB", NewColorDependentTable("user's"));
-    WritePlotStyleFile(user / "acad.stb", NewNamedTable("a"));
+    WritePlotStyleFile(user / "office.stb", NewNamedTable("a"));
     TempFolder::Write(user / "readme.txt", "not a table");
     TempFolder::Write(user / ".ctb", "no name");
     std::filesystem::create_directories(user / "folder.ctb");
 
     const PlotStyleCatalog catalogue({program, user, dir / "absent"});
     EXPECT_EQ(catalogue.Names(),
-              (std::vector<std::string>{"acad.stb", "MONOCHROME.CTB", "Zebra.ctb"}));
+              (std::vector<std::string>{"MONOCHROME.CTB", "office.stb", "Zebra.ctb"}));
     EXPECT_EQ(catalogue.Load("monochrome.ctb").description, "user's");
     EXPECT_EQ(catalogue.Load("zebra.CTB").description, "z");
     EXPECT_FALSE(catalogue.Find("readme.txt"));
