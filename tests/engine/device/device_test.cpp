@@ -268,7 +268,10 @@ TEST(SystemPrinterList, EveryPrinterHasCanonicalPapers) {
         for (const page::Media& m : papers) {
             const auto parsed = page::ParseMediaName(m.canonicalName);
             ASSERT_TRUE(parsed) << m.canonicalName;
-            EXPECT_NEAR(parsed->widthMm, m.widthMm, 0.01) << m.canonicalName;
+            // Names carry two decimals of their unit: half the last digit may be lost.
+            const double tolerance = 0.005 * page::MmPerUnit(m.units) + 1e-9;
+            EXPECT_NEAR(parsed->widthMm, m.widthMm, tolerance) << m.canonicalName;
+            EXPECT_NEAR(parsed->heightMm, m.heightMm, tolerance) << m.canonicalName;
         }
     }
 }
