@@ -1,0 +1,79 @@
+// Helpers for checking plot files with the standard viewers (pdfinfo, pdftoppm,
+// rsvg-convert, hp2xx) and for looking at the pixels they render.
+#pragma once
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QRect>
+#include <QStandardPaths>
+#include <QStringList>
+#include <QTemporaryDir>
+
+namespace vx::testing {
+
+struct ToolRun {
+    bool started = false;
+    int exitCode = -1;
+    QString output;  // stdout and stderr together
+};
+
+inline bool HaveTool(const QString& name) {
+    return !QStandardPaths::findExecutable(name).isEmpty();
+}
+
+inline ToolRun RunTool(const QString& program, const QStringList& args, int timeoutMs = 60000) {
+    ToolRun run;
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.setStandardInputFile(QProcess::nullDevice());
+    p.start(program, args);
+    if (!p.waitForStarted(timeoutMs)) {
+        return run;
+    }
+    run.started = true;
+    p.waitForFinished(timeoutMs);
+    run.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    run.output = QString::fromLocal8Bit(p.readAll());
+    return run;
+}
+
+// The bounding box of the pixels darker than `threshold` (any channel), or a null rect.
+inline QRect InkBox(const QImage& image, int threshold = 200) {
+    const QImage img = image.convertToFormat(QImage::Format_RGB32);
+    int x0 = img.width(), y0 = img.height(), x1 = -1, y1 = -1;
+    for (int y = 0; y < img.height(); ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(img.constScanLine(y));
+        for (int x = 0; x < img.width(); ++x) {
+            const QRgb c = row[x];
+            if (qRed(c) < threshold || qGreen(c) < threshold || qBlue(c) < threshold) {
+                x0 = std::min(x0, x);
+                y0 = std::min(y0, y);
+                x1 = std::max(x1, x);
+                y1 = std::max(y1, y);
+            }
+        }
+    }
+    return x1 < 0 ? QRect() : QRect(QPoint(x0, y0), QPoint(x1, y1));
+}
+
+inline QByteArray ReadAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+inline void WriteAll(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        f.write(bytes);
+    }
+}
+
+// Entries of a folder, hidden ones included (temporary files must not remain).
+inline QStringList FolderEntries(const QString& folder) {
+    return QDir(folder).entryList(
+        QDir::Files | QDir::Hidden | QDir::System | QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+}  // namespace vx::testing

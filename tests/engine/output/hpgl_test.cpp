@@ -1,0 +1,253 @@
+// The HP-GL/2 writer: the exact byte stream for known primitives (pens, units, rotation,
+// clipping), limits, and what hp2xx makes of the files.
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+
+#include "OutputTools.h"
+#include "engine/output/PlotOutput.h"
+#include "engine/page/PagePlacement.h"
+
+using namespace vx::engine;
+using namespace vx::engine::output;
+using plotstyle::LineCap;
+using plotstyle::LineJoin;
+using plotstyle::Rgb;
+using vx::testing::ReadAll;
+
+namespace {
+
+Pen MakePen(Rgb color, double lineweight, int number, LineCap cap = LineCap::Round,
+            LineJoin join = LineJoin::Round) {
+    Pen p;
+    p.color = color;
+    p.lineweight = lineweight;
+    p.number = number;
+    p.cap = cap;
+    p.join = join;
+    return p;
+}
+
+Polyline Line(std::initializer_list<QPointF> points, const Pen& pen, bool closed = false) {
+    return {QPolygonF(points), closed, pen};
+}
+
+struct HpglTest : ::testing::Test {
+    QTemporaryDir dir;
+    QString file = dir.filePath("plot.plt");
+    std::unique_ptr<PageSink> Open(PageFormat format = {210, 297}, std::int64_t maxBytes = 0) {
+        OutputTarget t;
+        t.kind = OutputKind::Hpgl;
+        t.file = file;
+        t.maxBytes = maxBytes;
+        return OpenPage(t, format);
+    }
+};
+
+TEST_F(HpglTest, ExactBytesForKnownPrimitives) {
+    auto sink = Open();
+    const Pen black = MakePen({0, 0, 0}, 0.35, 7);
+    sink->Draw(Line({{10, 10}, {50, 10}, {50, 30}}, black));
+    // Pen 7 again, but red and wider with other ends: it gets the first free pen, 1.
+    sink->Draw(
+        Line({{20, 200}, {30, 210}}, MakePen({255, 0, 0}, 0.5, 7, LineCap::Butt, LineJoin::Miter)));
+    // A square with a square hole, filled by the even-odd rule.
+    FilledArea area;
+    area.pen = MakePen({0, 0, 255}, 0.25, 5);
+    area.rings = {QPolygonF({{100, 100}, {120, 100}, {120, 120}, {100, 120}}),
+                  QPolygonF({{105, 105}, {115, 105}, {115, 115}, {105, 115}})};
+    sink->Draw(area);
+    sink->Draw(Line({{60, 60}}, black));                // a dot
+    sink->Draw(Line({{200, 10}, {220, 10}}, black));    // cut at the sheet's edge
+    sink->Draw(Line({{300, 300}, {310, 310}}, black));  // off the sheet
+    const PlotStats stats = sink->Finish({true});
+
+    EXPECT_EQ(ReadAll(file).toStdString(),
+              "BP;IN;PS11880,8400;RO90;WU0;NP256;"
+              "PC7,0,0,0;PW0.35,7;LA1,4,2,4;SP7;PU400,400;PD2000,400,2000,1200;"
+              "PC1,255,0,0;PW0.5,1;LA1,1,2,1;SP1;PU800,8000;PD1200,8400;"
+              "PC5,0,0,255;PW0.25,5;SP5;"
+              "PM0;PU4000,4000;PD4800,4000,4800,4800,4000,4800,4000,4000;"
+              "PM1;PU4200,4200;PD4600,4200,4600,4600,4200,4600,4200,4200;PM2;FP0;"
+              "LA1,4,2,4;SP7;PU2400,2400;PD2400,2400;"
+              "PU8000,400;PD8400,400;"
+              "PU;SP0;PG;");
+    EXPECT_EQ(stats.primitives, 6);
+    EXPECT_EQ(stats.inkedPrimitives, 5);
+    EXPECT_EQ(stats.inkBounds, (page::Rect{10, 10, 210, 210}));
+    EXPECT_EQ(stats.bytesWritten, ReadAll(file).size());
+}
+
+TEST_F(HpglTest, PlacementRotatesTheDrawingCounterClockwise) {
+    // A drawing 100 x 50 fitted on A4 turned by 90 degrees: its origin lands at
+    // (179.25, 0) mm, its x axis runs up the sheet, its y axis to the left.
+    page::PlacementRequest r;
+    r.plotArea = {0, 0, 100, 50};
+    r.media = *page::ParseMediaName("A4");
+    r.rotation = page::Rotation::R90;
+    const page::Affine m = page::PlacePage(r).drawingToPaper;
+    const auto paper = [&](double x, double y) {
+        const page::Point p = m.Map({x, y});
+        return QPointF(p.x, p.y);
+    };
+    auto sink = Open();
+    const Pen pen = MakePen({0, 0, 0}, 0, 7);
+    sink->Draw(Line({paper(0, 0), paper(100, 0)}, pen));
+    sink->Draw(Line({paper(0, 0), paper(0, 50)}, pen));
+    sink->Finish();
+    EXPECT_EQ(ReadAll(file).toStdString(),
+              "BP;IN;PS11880,8400;RO90;WU0;NP256;PC7,0,0,0;PW0,7;LA1,4,2,4;SP7;"
+              "PU7170,0;PD7170,11880;PU7170,0;PD1230,0;PU;SP0;PG;");
+}
+
+TEST_F(HpglTest, ClipStackCutsTheGeometryItself) {
+    auto sink = Open();
+    const Pen pen = MakePen({0, 0, 0}, 0.25, 1);
+    sink->PushClip(QPolygonF({{0, 0}, {100, 0}, {0, 100}}));  // x + y <= 100
+    sink->Draw(Line({{10, 80}, {80, 80}}, pen));
+    sink->PushClip(QPolygonF({{0, 0}, {15, 0}, {15, 200}, {0, 200}}));  // and x <= 15
+    sink->Draw(Line({{10, 80}, {80, 80}}, pen));
+    FilledArea area;
+    area.pen = pen;
+    area.rings = {QPolygonF({{10, 10}, {30, 10}, {30, 20}, {10, 20}})};
+    sink->Draw(area);
+    sink->PopClip();
+    sink->PopClip();
+    sink->Draw(Line({{10, 80}, {80, 80}}, pen));
+    sink->Finish();
+    const std::string bytes = ReadAll(file).toStdString();
+    EXPECT_NE(bytes.find("SP1;PU400,3200;PD800,3200;PU400,3200;PD600,3200;PM0;"), std::string::npos)
+        << bytes;
+    // The area is cut to x 10..15 (a ring of 4 corners in some order).
+    for (const char* corner : {"400,400", "600,400", "600,800", "400,800"}) {
+        EXPECT_NE(bytes.find(corner), std::string::npos) << corner;
+    }
+    const auto ring = bytes.substr(bytes.find("PM0;"), bytes.find("PM2;") - bytes.find("PM0;"));
+    EXPECT_EQ(ring.find("1200,"), std::string::npos) << ring;  // nothing right of x = 15
+    EXPECT_NE(bytes.find("PM2;FP0;PU400,3200;PD3200,3200;PU;SP0;PG;"), std::string::npos) << bytes;
+}
+
+TEST_F(HpglTest, DashedPenAndFillPatternBecomeStrokesAndAreas) {
+    auto sink = Open();
+    Pen dashed = MakePen({0, 0, 0}, 0.25, 1);
+    dashed.dashes = {6, 3};
+    dashed.adaptiveDashes = false;
+    sink->Draw(Line({{0, 10}, {20, 10}}, dashed));
+    FilledArea hatched;
+    hatched.pen = MakePen({0, 0, 0}, 0.25, 1);
+    hatched.pen.fill = plotstyle::FillStyle::HorizontalBars;
+    hatched.rings = {QPolygonF({{50, 50}, {60, 50}, {60, 60}, {50, 60}})};
+    sink->Draw(hatched);
+    sink->Finish();
+    const std::string bytes = ReadAll(file).toStdString();
+    EXPECT_NE(bytes.find("PU0,400;PD240,400;PU360,400;PD600,400;PU720,400;PD800,400;"),
+              std::string::npos)
+        << bytes;
+    // Bars every 3 mm: four of them cross the square (y = 51, 54, 57, 60 - 0.25 .. + 0.25).
+    std::size_t fills = 0;
+    for (auto at = bytes.find("PM0;"); at != std::string::npos; at = bytes.find("PM0;", at + 1)) {
+        ++fills;
+    }
+    EXPECT_EQ(fills, 1u);
+    std::size_t rings = 1;
+    for (auto at = bytes.find("PM1;"); at != std::string::npos; at = bytes.find("PM1;", at + 1)) {
+        ++rings;
+    }
+    EXPECT_EQ(rings, 4u);
+}
+
+TEST_F(HpglTest, RasterImagesAreLeftOutWithANote) {
+    auto sink = Open();
+    QImage image(4, 4, QImage::Format_RGB32);
+    image.fill(Qt::black);
+    sink->Draw(Image{image, {10, 10}, {20, 0}, {0, 20}});
+    EXPECT_EQ(sink->Stats().inkedPrimitives, 0);
+    ASSERT_EQ(sink->Stats().notes.size(), 1);
+    EXPECT_TRUE(sink->Stats().notes.front().contains("Raster images"));
+    EXPECT_THROW(sink->Finish({true}), OutputError);
+    EXPECT_FALSE(QFile::exists(file));
+}
+
+TEST_F(HpglTest, RunawayOutputIsRefusedAndWritesNothing) {
+    vx::testing::WriteAll(file, "earlier plot");
+    auto sink = Open({210, 297}, 2000);
+    const Pen pen = MakePen({0, 0, 0}, 0.25, 1);
+    for (int i = 0; i < 200; ++i) {
+        sink->Draw(Line({{1.0 * i, 0}, {1.0 * i, 100}}, pen));
+    }
+    try {
+        sink->Finish();
+        FAIL() << "no error";
+    } catch (const OutputError& e) {
+        EXPECT_NE(std::string(e.what()).find("too large"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(ReadAll(file), "earlier plot");
+    EXPECT_EQ(vx::testing::FolderEntries(dir.path()), QStringList{"plot.plt"});
+}
+
+// hp2xx, an independent reader, renders the file: nothing ignored, the sheet's size, ink
+// where it belongs. hp2xx shows a sheet with its long edge across: a portrait sheet comes
+// out turned a quarter counter-clockwise, so paper (x, y) shows at column 297 - y and row
+// 210 - x (millimetres).
+TEST_F(HpglTest, Hp2xxRendersAPortraitSheetTurned) {
+    if (!vx::testing::HaveTool("hp2xx")) {
+        GTEST_SKIP() << "hp2xx is not installed";
+    }
+    auto sink = Open();
+    sink->Draw(Line({{20, 30}, {60, 30}, {60, 50}, {20, 50}}, MakePen({0, 0, 0}, 0.5, 7), true));
+    FilledArea area;
+    area.pen = MakePen({0, 0, 255}, 0.25, 5);
+    area.rings = {QPolygonF({{100, 200}, {150, 200}, {150, 250}, {100, 250}})};
+    sink->Draw(area);
+    sink->Finish();
+
+    const QString png = dir.filePath("render.png");
+    const auto run = vx::testing::RunTool(
+        "hp2xx", {"-m", "png", "-w", "297", "-h", "210", "-d", "127", "-f", png, file});
+    ASSERT_TRUE(run.started);
+    EXPECT_EQ(run.exitCode, 0) << run.output.toStdString();
+    EXPECT_TRUE(run.output.contains("HPGL command(s) ignored: 0")) << run.output.toStdString();
+    EXPECT_TRUE(run.output.contains("Coordinate range: (-11880, 0) ... (1e-10, 8400)"))
+        << run.output.toStdString();
+    const QImage image(png);
+    ASSERT_FALSE(image.isNull());
+    const double k = image.width() / 297.0;
+    EXPECT_NEAR(k, 5.0, 0.05);
+    EXPECT_NEAR(image.height() / k, 210.0, 0.5);
+    const QRect ink = vx::testing::InkBox(image);
+    ASSERT_FALSE(ink.isNull());
+    EXPECT_NEAR(ink.left(), (297 - 250) * k, 5);
+    EXPECT_NEAR(ink.right(), (297 - 30) * k, 5);
+    EXPECT_NEAR(ink.top(), (210 - 150) * k, 5);
+    EXPECT_NEAR(ink.bottom(), (210 - 20) * k, 5);
+    // The filled square is filled: its middle is blue.
+    const QColor middle =
+        image.pixelColor(static_cast<int>((297 - 225) * k), static_cast<int>((210 - 125) * k));
+    EXPECT_LT(middle.red(), 100);
+    EXPECT_GT(middle.blue(), 150);
+}
+
+TEST_F(HpglTest, Hp2xxRendersALandscapeSheetAsItIs) {
+    if (!vx::testing::HaveTool("hp2xx")) {
+        GTEST_SKIP() << "hp2xx is not installed";
+    }
+    auto sink = Open({420, 297});
+    sink->Draw(Line({{40, 30}, {400, 30}, {400, 280}}, MakePen({0, 0, 0}, 0.5, 7)));
+    sink->Finish();
+    EXPECT_EQ(ReadAll(file).left(30), "BP;IN;PS16800,11880;WU0;NP256;");
+    const QString png = dir.filePath("render.png");
+    const auto run = vx::testing::RunTool(
+        "hp2xx", {"-m", "png", "-w", "420", "-h", "297", "-d", "50", "-f", png, file});
+    EXPECT_TRUE(run.output.contains("Coordinate range: (0, 0) ... (16800, 11880)"))
+        << run.output.toStdString();
+    const QImage image(png);
+    ASSERT_FALSE(image.isNull());
+    const double k = image.width() / 420.0;
+    const QRect ink = vx::testing::InkBox(image);
+    EXPECT_NEAR(ink.left(), 40 * k, 4);
+    EXPECT_NEAR(ink.right(), 400 * k, 4);
+    EXPECT_NEAR(ink.top(), (297 - 280) * k, 4);
+    EXPECT_NEAR(ink.bottom(), (297 - 30) * k, 4);
+}
+
+}  // namespace

@@ -1,0 +1,117 @@
+// Paper names: canonical and display forms, short names, names as drawings store them.
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "engine/page/Media.h"
+
+using namespace vx::engine::page;
+
+namespace {
+
+TEST(MediaNames, CanonicalFormOfTheField) {
+    EXPECT_EQ(FormatMediaName("ISO_A4", 210, 297, PaperUnits::Millimeters),
+              "ISO_A4_(210.00_x_297.00_MM)");
+    EXPECT_EQ(FormatMediaName("ANSI_B", 11, 17, PaperUnits::Inches),
+              "ANSI_B_(11.00_x_17.00_Inches)");
+    EXPECT_EQ(FormatMediaName("ISO full bleed A4", 210, 297, PaperUnits::Millimeters),
+              "ISO_full_bleed_A4_(210.00_x_297.00_MM)");
+    EXPECT_EQ(LocaleMediaName("ISO_full_bleed_A4_(210.00_x_297.00_MM)"),
+              "ISO full bleed A4 (210.00 x 297.00 MM)");
+    EXPECT_EQ(LocaleMediaName("ANSI_B_(11.00_x_17.00_Inches)"), "ANSI B (11.00 x 17.00 Inches)");
+}
+
+TEST(MediaNames, EveryStandardPaperRoundTripsThroughItsDisplayName) {
+    std::set<std::string> names;
+    for (const Media& m : StandardMedia()) {
+        EXPECT_TRUE(names.insert(m.canonicalName).second) << "twice: " << m.canonicalName;
+        const std::string shown = LocaleMediaName(m.canonicalName);
+        EXPECT_EQ(shown.find('_'), std::string::npos);
+        EXPECT_EQ(CanonicalFromLocale(shown), m.canonicalName);
+        for (const std::string& form : {m.canonicalName, shown}) {
+            const auto parsed = ParseMediaName(form);
+            ASSERT_TRUE(parsed) << form;
+            EXPECT_EQ(parsed->canonicalName, m.canonicalName);
+            EXPECT_NEAR(parsed->widthMm, m.widthMm, 1e-9) << form;
+            EXPECT_NEAR(parsed->heightMm, m.heightMm, 1e-9) << form;
+            EXPECT_EQ(parsed->units, m.units) << form;
+        }
+        EXPECT_LT(m.widthMm, m.heightMm) << "catalogue papers are portrait: " << m.canonicalName;
+    }
+    EXPECT_TRUE(names.count("ISO_A0_(841.00_x_1189.00_MM)"));
+    EXPECT_TRUE(names.count("ARCH_E1_(30.00_x_42.00_Inches)"));
+    EXPECT_TRUE(names.count("JIS_B4_(257.00_x_364.00_MM)"));
+}
+
+TEST(MediaNames, ShortNamesFindTheStandardPaper) {
+    const struct {
+        const char* name;
+        const char* canonical;
+    } cases[] = {
+        {"A4", "ISO_A4_(210.00_x_297.00_MM)"},
+        {"iso a3", "ISO_A3_(297.00_x_420.00_MM)"},
+        {"ISO_A0", "ISO_A0_(841.00_x_1189.00_MM)"},
+        {"B4", "ISO_B4_(250.00_x_353.00_MM)"},
+        {"JIS B4", "JIS_B4_(257.00_x_364.00_MM)"},
+        {"Letter", "Letter_(8.50_x_11.00_Inches)"},
+        {"LEGAL", "Legal_(8.50_x_14.00_Inches)"},
+        {"Tabloid", "ANSI_B_(11.00_x_17.00_Inches)"},
+        {"ANSI D", "ANSI_D_(22.00_x_34.00_Inches)"},
+        {"arch-e1", "ARCH_E1_(30.00_x_42.00_Inches)"},
+        {"ISO full bleed A2", "ISO_full_bleed_A2_(420.00_x_594.00_MM)"},
+    };
+    for (const auto& c : cases) {
+        const auto m = ParseMediaName(c.name);
+        ASSERT_TRUE(m) << c.name;
+        EXPECT_EQ(m->canonicalName, c.canonical) << c.name;
+    }
+    const auto arch = ParseMediaName("ARCH E1");
+    EXPECT_NEAR(arch->widthMm, 762.0, 1e-9);
+    EXPECT_NEAR(arch->heightMm, 1066.8, 1e-9);
+}
+
+TEST(MediaNames, SizedNamesAsDrawingsStoreThem) {
+    auto m = ParseMediaName("UserDefinedMetric (300.00 x 200.00MM)");
+    ASSERT_TRUE(m);
+    EXPECT_DOUBLE_EQ(m->widthMm, 300);
+    EXPECT_DOUBLE_EQ(m->heightMm, 200);
+    EXPECT_TRUE(m->IsLandscape());
+    EXPECT_EQ(m->canonicalName, "UserDefinedMetric_(300.00_x_200.00MM)");
+
+    m = ParseMediaName("Plotter_roll_(8.50_x_11.00_Inches)");
+    ASSERT_TRUE(m);
+    EXPECT_DOUBLE_EQ(m->widthMm, 215.9);
+    EXPECT_DOUBLE_EQ(m->heightMm, 279.4);
+    EXPECT_EQ(m->units, PaperUnits::Inches);
+
+    m = ParseMediaName("  ISO_A4_(297.00_x_210.00_MM) ");
+    ASSERT_TRUE(m);
+    EXPECT_EQ(m->canonicalName, "ISO_A4_(297.00_x_210.00_MM)");
+    EXPECT_DOUBLE_EQ(m->widthMm, 297);
+}
+
+TEST(MediaNames, NamesWithoutAUsableSizeAreRefused) {
+    for (const char* bad :
+         {"", "   ", "A44", "Banner", "X_(0.00_x_297.00_MM)", "X_(-210_x_297_MM)",
+          "X_(210_x_297_Pixels)", "X_(abc_x_297_MM)", "X_(210_297_MM)", "X_(210.00_x_297.00_MM",
+          "X_(1e9_x_1_MM)", "X_(nan_x_1_MM)", "X_(210_x_)"}) {
+        EXPECT_FALSE(ParseMediaName(bad)) << "'" << bad << "'";
+    }
+}
+
+TEST(MediaNames, RotatedPaperSwapsSizeNameAndMargins) {
+    Media a4 = *ParseMediaName("A4");
+    a4.margins = {1, 2, 3, 4};
+    const Media turned = Rotated(a4);
+    EXPECT_EQ(turned.canonicalName, "ISO_A4_(297.00_x_210.00_MM)");
+    EXPECT_DOUBLE_EQ(turned.widthMm, 297);
+    EXPECT_DOUBLE_EQ(turned.heightMm, 210);
+    // Turned a quarter counter-clockwise: the left border becomes the bottom one.
+    EXPECT_EQ(turned.margins, (Margins{4, 1, 2, 3}));
+    EXPECT_EQ(Rotated(Rotated(*ParseMediaName("Letter"))).canonicalName,
+              "Letter_(8.50_x_11.00_Inches)");
+    const Rect printable = turned.PrintableArea();
+    EXPECT_EQ(printable, (Rect{4, 1, 295, 207}));
+}
+
+}  // namespace
