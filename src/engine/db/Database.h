@@ -73,7 +73,7 @@ struct EntityProps {
     Handle owner = 0;
     LayerId layer = 0;  // always a valid index into Database::layers
     LinetypeId linetype = kByLayer;
-    Color color;
+    Color color{};
     std::int16_t lineweight = kLineweightByLayer;
     bool invisible = false;   // group 60 = 1: not drawn
     bool paperSpace = false;  // group 67 = 1
@@ -88,29 +88,29 @@ struct EntityProps {
 // given by EntityProps::extrusion, as the file holds them; OcsToWorld() maps them.
 
 struct Line {
-    Vec3 start, end;
+    Vec3 start{}, end{};
     double thickness = 0;
 };
 struct Point {
-    Vec3 position;
+    Vec3 position{};
     double thickness = 0;
     double angle = 0;  // degrees, for the point display modes
 };
 struct Circle {
-    Vec3 center;  // OCS
+    Vec3 center{};  // OCS
     double radius = 0;
     double thickness = 0;
 };
 struct Arc {
-    Vec3 center;  // OCS
+    Vec3 center{};  // OCS
     double radius = 0;
     double startAngle = 0;  // degrees, counter-clockwise in the OCS
     double endAngle = 360;
     double thickness = 0;
 };
 struct Ellipse {
-    Vec3 center;       // world
-    Vec3 majorAxis;    // world, relative to the centre
+    Vec3 center{};     // world
+    Vec3 majorAxis{};  // world, relative to the centre
     double ratio = 1;  // minor to major
     double startParam = 0;
     double endParam = 6.283185307179586;  // radians
@@ -122,7 +122,7 @@ struct LwVertex {
     double bulge = 0;  // tan(included angle / 4) of the arc to the next vertex
 };
 struct LwPolyline {
-    std::vector<LwVertex> vertices;  // OCS
+    std::vector<LwVertex> vertices{};  // OCS
     bool closed = false;
     bool plinegen = false;
     double constantWidth = 0;
@@ -131,7 +131,7 @@ struct LwPolyline {
 };
 
 struct PolyVertex {
-    Vec3 position;  // OCS for 2D polylines, world for 3D polylines and meshes
+    Vec3 position{};  // OCS for 2D polylines, world for 3D polylines and meshes
     double startWidth = 0, endWidth = 0;
     double bulge = 0;
     std::int16_t flags = 0;                      // group 70 of the VERTEX
@@ -148,7 +148,7 @@ struct Polyline {
         kPolyfaceMesh = 64,
         kPlinegen = 128,
     };
-    std::vector<PolyVertex> vertices;
+    std::vector<PolyVertex> vertices{};
     std::int16_t flags = 0;
     double elevation = 0;  // z of the 2D polyline's OCS plane
     double defaultStartWidth = 0, defaultEndWidth = 0;
@@ -162,11 +162,11 @@ struct Polyline {
 struct Spline {
     std::int16_t flags = 0;  // 1 closed, 2 periodic, 4 rational, 8 planar
     std::int32_t degree = 3;
-    std::vector<double> knots;
-    std::vector<Vec3> controlPoints;  // world
-    std::vector<double> weights;      // empty = all 1
-    std::vector<Vec3> fitPoints;
-    Vec3 startTangent, endTangent;
+    std::vector<double> knots{};
+    std::vector<Vec3> controlPoints{};  // world
+    std::vector<double> weights{};      // empty = all 1
+    std::vector<Vec3> fitPoints{};
+    Vec3 startTangent{}, endTangent{};
 };
 
 // SOLID, TRACE (filled, OCS) and 3DFACE (world). Corner order is as stored: the filled
@@ -178,8 +178,8 @@ struct Face {
 };
 
 struct Text {
-    Vec3 position;    // first alignment point (OCS)
-    Vec3 alignPoint;  // second alignment point (OCS), used when aligned
+    Vec3 position{};    // first alignment point (OCS)
+    Vec3 alignPoint{};  // second alignment point (OCS), used when aligned
     double height = 0;
     double rotation = 0;  // degrees
     double widthFactor = 1;
@@ -190,11 +190,11 @@ struct Text {
     bool hasAlignPoint = false;
     double thickness = 0;
     StyleId style = kNone;
-    std::string text;
+    std::string text{};
 };
 
 struct MText {
-    Vec3 position;        // insertion point (world)
+    Vec3 position{};      // insertion point (world)
     Vec3 xAxis{1, 0, 0};  // text direction (world); see `rotation` when absent
     bool hasXAxis = false;
     double height = 0;     // nominal character height
@@ -204,58 +204,58 @@ struct MText {
     std::int16_t attachment = 1;  // 1 top left .. 9 bottom right
     std::int16_t drawingDirection = 1;
     StyleId style = kNone;
-    std::string text;  // with its inline format codes, continuation chunks joined
+    std::string text{};  // with its inline format codes, continuation chunks joined
 };
 
 // ATTRIB (inside an INSERT) and ATTDEF (in a block definition).
 struct Attribute {
-    Text text;
-    std::string tag;
-    std::string prompt;      // ATTDEF only
+    Text text{};
+    std::string tag{};
+    std::string prompt{};    // ATTDEF only
     std::int16_t flags = 0;  // 1 invisible, 2 constant, 4 verify, 8 preset
     bool isMText = false;    // multi-line attribute; `mtext` holds its text then
-    MText mtext;
+    MText mtext{};
 };
 
 // An ATTRIB with its own properties; ATTRIB positions are in the OCS of the attribute,
 // not of the block, and are drawn as they are.
 struct AttribEntity {
-    EntityProps props;
-    Attribute attribute;
+    EntityProps props{};
+    Attribute attribute{};
 };
 
 struct Insert {
-    std::string blockName;
+    std::string blockName{};
     BlockId block = kNone;  // resolved after reading; kNone when the block is missing
-    Vec3 position;          // OCS
+    Vec3 position{};        // OCS
     Vec3 scale{1, 1, 1};
     double rotation = 0;  // degrees
     std::int16_t columns = 1, rows = 1;
     double columnSpacing = 0, rowSpacing = 0;
-    std::vector<AttribEntity> attribs;
+    std::vector<AttribEntity> attribs{};
 };
 
 struct Dimension {
-    std::string blockName;  // the anonymous block that holds the dimension's picture
+    std::string blockName{};  // the anonymous block that holds the dimension's picture
     BlockId block = kNone;
     std::int16_t dimType = 0;  // group 70
-    std::string styleName;
-    Vec3 definitionPoint;            // 10
-    Vec3 textMidpoint;               // 11
-    Vec3 insertionPoint;             // 12: where the block is inserted (usually 0,0,0)
+    std::string styleName{};
+    Vec3 definitionPoint{};          // 10
+    Vec3 textMidpoint{};             // 11
+    Vec3 insertionPoint{};           // 12: where the block is inserted (usually 0,0,0)
     Vec3 points[4];                  // 13, 14, 15, 16
     double measurement = 0;          // 42
     double textRotation = 0;         // 53
     double obliqueAngle = 0;         // 52
     double horizontalDirection = 0;  // 51
-    std::string text;                // 1: override text, "<>" = measurement
+    std::string text{};              // 1: override text, "<>" = measurement
 };
 
 struct Leader {
-    std::vector<Vec3> vertices;  // world
-    bool arrowhead = true;       // group 71
-    std::int16_t pathType = 0;   // 0 straight, 1 spline
-    std::string styleName;
+    std::vector<Vec3> vertices{};  // world
+    bool arrowhead = true;         // group 71
+    std::int16_t pathType = 0;     // 0 straight, 1 spline
+    std::string styleName{};
     Vec3 horizontalDirection{1, 0, 0};
 };
 
@@ -264,71 +264,71 @@ struct HatchEdge {
     Type type = Type::Line;
     // Line: p0 → p1. Arc: centre p0, radius, angles in degrees, ccw. Ellipse: centre p0,
     // major axis end p1 (relative), ratio, angles in degrees, ccw.
-    Vec3 p0, p1;
+    Vec3 p0{}, p1{};
     double radius = 0, ratio = 1, startAngle = 0, endAngle = 0;
     bool ccw = true;
     // Spline
     std::int32_t degree = 3;
     bool rational = false, periodic = false;
-    std::vector<double> knots;
-    std::vector<Vec3> controlPoints;
-    std::vector<double> weights;
-    std::vector<Vec3> fitPoints;
+    std::vector<double> knots{};
+    std::vector<Vec3> controlPoints{};
+    std::vector<double> weights{};
+    std::vector<Vec3> fitPoints{};
 };
 struct HatchPath {
     std::int32_t flags = 0;  // 1 external, 2 polyline, 4 derived, 16 outermost, ...
     bool isPolyline = false;
     bool closed = true;
-    std::vector<LwVertex> polyline;  // x, y and bulge (OCS)
-    std::vector<HatchEdge> edges;    // OCS
+    std::vector<LwVertex> polyline{};  // x, y and bulge (OCS)
+    std::vector<HatchEdge> edges{};    // OCS
 };
 struct HatchPatternLine {
     double angle = 0;  // degrees
-    Vec3 base, offset;
-    std::vector<double> dashes;
+    Vec3 base{}, offset{};
+    std::vector<double> dashes{};
 };
 struct Hatch {
-    std::string patternName;
+    std::string patternName{};
     bool solid = false;
     std::int16_t patternType = 1;  // 0 user, 1 predefined, 2 custom
     std::int16_t style = 0;        // 0 normal (odd parity), 1 outer, 2 ignore
     double patternAngle = 0, patternScale = 1;
     bool patternDouble = false;
     double elevation = 0;
-    std::vector<HatchPath> paths;
-    std::vector<HatchPatternLine> patternLines;
+    std::vector<HatchPath> paths{};
+    std::vector<HatchPatternLine> patternLines{};
     bool gradient = false;
-    std::string gradientName;
+    std::string gradientName{};
 };
 
 struct Image {
-    Vec3 position;          // lower-left corner of the frame (world)
-    Vec3 uVector, vVector;  // one pixel along the frame's x and y (world)
+    Vec3 position{};            // lower-left corner of the frame (world)
+    Vec3 uVector{}, vVector{};  // one pixel along the frame's x and y (world)
     double pixelsU = 0, pixelsV = 0;
     std::int16_t displayFlags = 0;
     bool clipping = false;
-    std::vector<Vec3> clipBoundary;  // pixel coordinates
+    std::vector<Vec3> clipBoundary{};  // pixel coordinates
     Handle imageDefHandle = 0;
     ImageDefId imageDef = kNone;
 };
 
 struct Viewport {
-    Vec3 center;  // paper space
+    Vec3 center{};  // paper space
     double width = 0, height = 0;
     std::int16_t status = 0;  // group 68: 0 off, > 0 on (stack order), -1 on but not shown
     std::int16_t id = 0;      // group 69: 1 is the paper-space view itself
-    Vec3 viewCenter;          // model space (display coordinates of the view)
-    Vec3 viewTarget;
+    Vec3 viewCenter{};        // model space (display coordinates of the view)
+    Vec3 viewTarget{};
     Vec3 viewDirection{0, 0, 1};
     double viewHeight = 0;  // model-space height shown; height / viewHeight = scale
     double twist = 0;       // degrees
     double lensLength = 50;
     double frontClip = 0, backClip = 0;
     std::int32_t flags = 0;  // group 90
-    std::vector<Handle> frozenLayerHandles;
-    std::vector<LayerId> frozenLayers;  // resolved
-    Handle clipBoundary = 0;            // entity that clips the viewport (340), 0 = none
-    std::string plotStyleSheet;
+    std::vector<Handle> frozenLayerHandles{};
+    std::vector<LayerId> frozenLayers{};  // resolved
+    Handle clipBoundary = 0;              // entity that clips the viewport (340), 0 = none
+    std::string plotStyleSheet{};
     std::int16_t renderMode = 0;
 
     bool On() const { return status != 0 && (flags & 0x20000) == 0; }
@@ -337,7 +337,7 @@ struct Viewport {
 
 // An entity of a type the engine does not draw; kept so that reports can name it.
 struct Unknown {
-    std::string typeName;  // as in the file, e.g. "3DSOLID"
+    std::string typeName{};  // as in the file, e.g. "3DSOLID"
 };
 
 enum class EntityType : std::uint8_t {
@@ -366,7 +366,7 @@ enum class EntityType : std::uint8_t {
 
 struct Entity {
     EntityType type = EntityType::Unknown;
-    EntityProps props;
+    EntityProps props{};
     std::variant<Line, Point, Circle, Arc, Ellipse, LwPolyline, Polyline, Spline, Face, Text, MText,
                  Attribute, Insert, Dimension, Leader, Hatch, Image, Viewport, Unknown>
         data;
@@ -391,7 +391,7 @@ std::string_view TypeName(EntityType type);
 // Tables
 
 struct Layer {
-    std::string name;
+    std::string name{};
     Handle handle = 0;
     Color color = Color::FromIndex(7);  // never ByLayer/ByBlock
     LinetypeId linetype = kNone;        // kNone = continuous / missing
@@ -411,27 +411,27 @@ struct LinetypeElement {
     std::int16_t shape = 0;
     Handle style = 0;
     double scale = 1, rotation = 0, offsetX = 0, offsetY = 0;
-    std::string text;
+    std::string text{};
 };
 struct Linetype {
-    std::string name;
+    std::string name{};
     Handle handle = 0;
-    std::string description;
+    std::string description{};
     double patternLength = 0;
-    std::vector<LinetypeElement> elements;  // empty = continuous
+    std::vector<LinetypeElement> elements{};  // empty = continuous
 };
 
 struct TextStyle {
-    std::string name;
+    std::string name{};
     Handle handle = 0;
     std::int16_t flags = 0;  // 1 shape file
     double height = 0;       // fixed height, 0 = not fixed
     double widthFactor = 1;
     double oblique = 0;  // degrees
     std::int16_t generation = 0;
-    std::string fontFile;     // primary font file (3)
-    std::string bigFontFile;  // (4)
-    std::string fontFamily;   // TrueType family from the style's extended data, if any
+    std::string fontFile{};     // primary font file (3)
+    std::string bigFontFile{};  // (4)
+    std::string fontFamily{};   // TrueType family from the style's extended data, if any
 };
 
 // An external reference's load state.
@@ -448,11 +448,11 @@ enum class XrefStatus : std::uint8_t {
 struct Database;
 
 struct Xref {
-    std::string path;  // the stored path, as written (Windows form); Reload reads from it
+    std::string path{};  // the stored path, as written (Windows form); Reload reads from it
     XrefStatus status = XrefStatus::NotLoaded;
-    std::string reason;                        // why it is not loaded
-    std::string resolvedPath;                  // native path of the file that was read
-    std::shared_ptr<const Database> database;  // set when Loaded
+    std::string reason{};                        // why it is not loaded
+    std::string resolvedPath{};                  // native path of the file that was read
+    std::shared_ptr<const Database> database{};  // set when Loaded
 };
 
 struct Block {
@@ -465,16 +465,16 @@ struct Block {
         kXrefResolved = 32,
         kReferenced = 64,
     };
-    std::string name;
+    std::string name{};
     Handle recordHandle = 0;  // BLOCK_RECORD
     Handle blockHandle = 0;   // BLOCK entity
-    Vec3 base;
+    Vec3 base{};
     std::int16_t flags = 0;
-    std::string description;
+    std::string description{};
     std::int16_t units = 0;  // insertion units
     Handle layoutHandle = 0;
-    std::optional<Xref> xref;      // for kXref blocks
-    std::vector<Entity> entities;  // in file order
+    std::optional<Xref> xref{};      // for kXref blocks
+    std::vector<Entity> entities{};  // in file order
 
     bool IsXref() const { return (flags & kXref) != 0; }
     bool IsOverlay() const { return (flags & kOverlay) != 0; }
@@ -499,15 +499,15 @@ struct PlotSettings {
         kDrawViewportsFirst = 512,
         kModelType = 1024,
     };
-    std::string pageSetupName;       // 1
-    std::string configName;          // 2: device or plotter configuration file
-    std::string canonicalMediaName;  // 4: paper
-    std::string plotViewName;        // 6
-    std::string styleSheet;          // 7: plot style table
+    std::string pageSetupName{};       // 1
+    std::string configName{};          // 2: device or plotter configuration file
+    std::string canonicalMediaName{};  // 4: paper
+    std::string plotViewName{};        // 6
+    std::string styleSheet{};          // 7: plot style table
     double marginLeft = 0, marginBottom = 0, marginRight = 0, marginTop = 0;  // mm
     double paperWidth = 0, paperHeight = 0;                                   // mm
-    Vec3 plotOrigin;                                                          // 46, 47 (mm)
-    Vec3 windowMin, windowMax;                                                // 48/49, 140/141
+    Vec3 plotOrigin{};                                                        // 46, 47 (mm)
+    Vec3 windowMin{}, windowMax{};                                            // 48/49, 140/141
     double customScaleNumerator = 1;                                          // 142: paper units
     double customScaleDenominator = 1;                                        // 143: drawing units
     std::int16_t flags = 0;                                                   // 70
@@ -517,23 +517,23 @@ struct PlotSettings {
                                          //     4 window, 5 layout
     std::int16_t standardScaleType = 0;  // 75: 0 = scaled to fit
     double standardScale = 1;            // 147
-    Vec3 paperImageOrigin;               // 148, 149
+    Vec3 paperImageOrigin{};             // 148, 149
 
     bool Centered() const { return (flags & kPlotCentered) != 0; }
     bool UseStandardScale() const { return (flags & kUseStandardScale) != 0; }
 };
 
 struct Layout {
-    std::string name;
+    std::string name{};
     Handle handle = 0;
     std::int16_t tabOrder = 0;
     std::int16_t flags = 0;
     BlockId block = kNone;  // model space or its paper space block
     Handle blockRecordHandle = 0;
-    Vec3 limitsMin, limitsMax;
-    Vec3 extentsMin, extentsMax;  // as stored
-    Vec3 insertionBase;
-    PlotSettings plot;
+    Vec3 limitsMin{}, limitsMax{};
+    Vec3 extentsMin{}, extentsMax{};  // as stored
+    Vec3 insertionBase{};
+    PlotSettings plot{};
     Handle lastActiveViewport = 0;
 
     bool IsModel() const;
@@ -541,7 +541,7 @@ struct Layout {
 
 struct ImageDef {
     Handle handle = 0;
-    std::string fileName;
+    std::string fileName{};
     double pixelsU = 0, pixelsV = 0;
 };
 
@@ -549,19 +549,19 @@ struct ImageDef {
 // Header
 
 struct Header {
-    std::string acadVersion;       // $ACADVER as stored, e.g. "AC1015"; empty when absent
-    std::string codePage;          // $DWGCODEPAGE, e.g. "ANSI_1252"
+    std::string acadVersion{};     // $ACADVER as stored, e.g. "AC1015"; empty when absent
+    std::string codePage{};        // $DWGCODEPAGE, e.g. "ANSI_1252"
     std::int16_t insUnits = 0;     // $INSUNITS: 0 unitless, 1 in, 2 ft, 4 mm, 5 cm, 6 m, ...
     std::int16_t measurement = 0;  // $MEASUREMENT: 0 imperial, 1 metric
     std::int16_t lunits = 2;       // $LUNITS
     std::int16_t luprec = 4;
     std::int16_t aunits = 0;
-    Vec3 extMin, extMax;  // $EXTMIN/$EXTMAX as stored
+    Vec3 extMin{}, extMax{};  // $EXTMIN/$EXTMAX as stored
     bool hasExtents = false;
-    Vec3 limMin, limMax;    // $LIMMIN/$LIMMAX
-    Vec3 pExtMin, pExtMax;  // paper space
-    Vec3 pLimMin, pLimMax;
-    Vec3 insBase;
+    Vec3 limMin{}, limMax{};    // $LIMMIN/$LIMMAX
+    Vec3 pExtMin{}, pExtMax{};  // paper space
+    Vec3 pLimMin{}, pLimMax{};
+    Vec3 insBase{};
     std::int16_t pdMode = 0;  // $PDMODE
     double pdSize = 0;        // $PDSIZE
     double ltScale = 1;       // $LTSCALE
@@ -586,24 +586,24 @@ std::string_view UnitsName(int insUnits);
 
 // A warning or error of a reader, with the place it refers to.
 struct Diagnostic {
-    std::string where;  // "line 123, group code 10" / "offset 0x4f2, group code 10"
-    std::string what;
+    std::string where{};  // "line 123, group code 10" / "offset 0x4f2, group code 10"
+    std::string what{};
     std::string Text() const { return where.empty() ? what : where + ": " + what; }
 };
 
 // ---------------------------------------------------------------------------------------
 
 struct Database {
-    Header header;
-    std::vector<Layer> layers;
-    std::vector<Linetype> linetypes;
-    std::vector<TextStyle> textStyles;
-    std::vector<Block> blocks;
-    std::vector<Layout> layouts;  // tab order, model first
-    std::vector<ImageDef> images;
+    Header header{};
+    std::vector<Layer> layers{};
+    std::vector<Linetype> linetypes{};
+    std::vector<TextStyle> textStyles{};
+    std::vector<Block> blocks{};
+    std::vector<Layout> layouts{};  // tab order, model first
+    std::vector<ImageDef> images{};
     BlockId modelSpace = kNone;
-    BlockId activePaperSpace = kNone;  // "*Paper_Space"
-    std::vector<Diagnostic> warnings;  // what the reader reported about damage
+    BlockId activePaperSpace = kNone;    // "*Paper_Space"
+    std::vector<Diagnostic> warnings{};  // what the reader reported about damage
 
     // Look-ups by name, ignoring letter case; kNone when absent.
     LayerId FindLayer(std::string_view name) const;
