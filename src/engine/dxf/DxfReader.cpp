@@ -285,7 +285,6 @@ void Reader::ReadHeader() {
     };
     std::vector<Var> vars;
     Tag t;
-    Tag sectionTag;
     while (true) {
         if (!src_.Next(t)) {
             throw DxfError(src_.HereText(), "the file ends inside the HEADER section");
@@ -412,7 +411,6 @@ void Reader::ReadTables() {
     if (!conv_) {
         conv_ = std::make_unique<CodePageConverter>("ANSI_1252");
     }
-    Tag t;
     std::vector<Tag> tags;
     std::string table;
     std::size_t start = 0;
@@ -1277,9 +1275,11 @@ void Reader::BuildLayouts() {
             }
         }
         if (listed) {
-            for (const auto& [k, h] : *listed) {
+            for (const auto& entry : *listed) {
+                const std::string& k = entry.first;
+                const Handle h = entry.second;
                 auto it = std::find_if(layoutObjects_.begin(), layoutObjects_.end(),
-                                       [&](const LayoutObject& o) { return o.layout.handle == h; });
+                                       [h](const LayoutObject& o) { return o.layout.handle == h; });
                 if (it == layoutObjects_.end()) {
                     Warn("OBJECTS",
                          "layout '" + k + "' is listed but its LAYOUT object is missing");
