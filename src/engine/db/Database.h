@@ -20,12 +20,17 @@
 // letter case, as the drawing format does; use the Find* functions for look-ups.
 #pragma once
 
+#include <compare>
+#include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <variant>
 #include <vector>
 
@@ -364,24 +369,162 @@ enum class EntityType : std::uint8_t {
     Unknown,
 };
 
+// A value kept on the heap: the large, rarer geometries, so that every entity does not
+// pay their size. Copies are deep.
+template <class T>
+class Boxed {
+  public:
+    Boxed() : p_(std::make_unique<T>()) {}
+    Boxed(T value) : p_(std::make_unique<T>(std::move(value))) {}  // NOLINT: implicit
+    Boxed(const Boxed& o) : p_(std::make_unique<T>(*o.p_)) {}
+    Boxed(Boxed&&) noexcept = default;
+    Boxed& operator=(const Boxed& o) {
+        p_ = std::make_unique<T>(*o.p_);
+        return *this;
+    }
+    Boxed& operator=(Boxed&&) noexcept = default;
+    T* get() const { return p_.get(); }
+
+  private:
+    std::unique_ptr<T> p_;
+};
+
+template <class T>
+inline constexpr bool kBoxedGeometry =
+    std::is_same_v<T, Spline> || std::is_same_v<T, Attribute> || std::is_same_v<T, Dimension> ||
+    std::is_same_v<T, Leader> || std::is_same_v<T, Hatch> || std::is_same_v<T, Image> ||
+    std::is_same_v<T, Viewport>;
+
+// One entity: its common properties and its type's geometry. Read the geometry with
+// As<T>() (T one of the structs above, Attribute for ATTDEF, Face for SOLID, TRACE and
+// 3DFACE, Circle for CIRCLE, ...); set it with Set().
 struct Entity {
     EntityType type = EntityType::Unknown;
     EntityProps props{};
-    std::variant<Line, Point, Circle, Arc, Ellipse, LwPolyline, Polyline, Spline, Face, Text, MText,
-                 Attribute, Insert, Dimension, Leader, Hatch, Image, Viewport, Unknown>
-        data;
+    std::variant<Line, Point, Circle, Arc, Ellipse, LwPolyline, Polyline, Boxed<Spline>, Face, Text,
+                 MText, Boxed<Attribute>, Insert, Boxed<Dimension>, Boxed<Leader>, Boxed<Hatch>,
+                 Boxed<Image>, Boxed<Viewport>, Unknown>
+        data{};
 
     // The geometry as the given type; null when the entity holds another.
     template <class T>
     const T* As() const {
-        return std::get_if<T>(&data);
+        if constexpr (kBoxedGeometry<T>) {
+            const auto* b = std::get_if<Boxed<T>>(&data);
+            return b ? b->get() : nullptr;
+        } else {
+            return std::get_if<T>(&data);
+        }
     }
     template <class T>
     T* As() {
-        return std::get_if<T>(&data);
+        return const_cast<T*>(static_cast<const Entity*>(this)->As<T>());
+    }
+    template <class T>
+    void Set(EntityType t, T geometry) {
+        type = t;
+        if constexpr (kBoxedGeometry<T>) {
+            data = Boxed<T>(std::move(geometry));
+        } else {
+            data = std::move(geometry);
+        }
     }
     // The type name of the drawing format ("LINE", "3DFACE", an unknown type's own name).
     std::string_view TypeName() const;
+};
+
+// The entities of a block, in file order. They are kept in chunks so that a growing list
+// never copies what it already holds (a vector would need about twice a large drawing's
+// size while it grows). Used like a vector: size(), [i], range-for, push_back.
+class EntityList {
+  public:
+    static constexpr std::size_t kChunkBits = 9;
+    static constexpr std::size_t kChunk = std::size_t{1} << kChunkBits;
+
+    template <class L, class E>
+    class Iter {
+      public:
+        using iterator_category = std::random_access_iterator_tag;
+        using value_type = Entity;
+        using difference_type = std::ptrdiff_t;
+        using pointer = E*;
+        using reference = E&;
+        Iter() = default;
+        Iter(L* list, std::size_t i) : list_(list), i_(i) {}
+        E& operator*() const { return (*list_)[i_]; }
+        E* operator->() const { return &(*list_)[i_]; }
+        E& operator[](difference_type n) const {
+            return (*list_)[i_ + static_cast<std::size_t>(n)];
+        }
+        Iter& operator++() { return ++i_, *this; }
+        Iter operator++(int) { return Iter(list_, i_++); }
+        Iter& operator--() { return --i_, *this; }
+        Iter operator--(int) { return Iter(list_, i_--); }
+        Iter& operator+=(difference_type n) { return i_ += static_cast<std::size_t>(n), *this; }
+        Iter& operator-=(difference_type n) { return i_ -= static_cast<std::size_t>(n), *this; }
+        friend Iter operator+(Iter a, difference_type n) { return a += n; }
+        friend Iter operator+(difference_type n, Iter a) { return a += n; }
+        friend Iter operator-(Iter a, difference_type n) { return a -= n; }
+        friend difference_type operator-(const Iter& a, const Iter& b) {
+            return static_cast<difference_type>(a.i_) - static_cast<difference_type>(b.i_);
+        }
+        friend bool operator==(const Iter& a, const Iter& b) { return a.i_ == b.i_; }
+        friend auto operator<=>(const Iter& a, const Iter& b) { return a.i_ <=> b.i_; }
+
+      private:
+        L* list_ = nullptr;
+        std::size_t i_ = 0;
+    };
+    using iterator = Iter<EntityList, Entity>;
+    using const_iterator = Iter<const EntityList, const Entity>;
+    using value_type = Entity;
+
+    std::size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
+    Entity& operator[](std::size_t i) { return chunks_[i >> kChunkBits][i & (kChunk - 1)]; }
+    const Entity& operator[](std::size_t i) const {
+        return chunks_[i >> kChunkBits][i & (kChunk - 1)];
+    }
+    Entity& at(std::size_t i) {
+        Check(i);
+        return (*this)[i];
+    }
+    const Entity& at(std::size_t i) const {
+        Check(i);
+        return (*this)[i];
+    }
+    Entity& front() { return (*this)[0]; }
+    const Entity& front() const { return (*this)[0]; }
+    Entity& back() { return (*this)[size_ - 1]; }
+    const Entity& back() const { return (*this)[size_ - 1]; }
+    iterator begin() { return {this, 0}; }
+    iterator end() { return {this, size_}; }
+    const_iterator begin() const { return {this, 0}; }
+    const_iterator end() const { return {this, size_}; }
+
+    void push_back(Entity e) {
+        if ((size_ & (kChunk - 1)) == 0 && size_ / kChunk == chunks_.size()) {
+            chunks_.emplace_back();
+            if (chunks_.size() > 1) {
+                chunks_.back().reserve(kChunk);  // the first chunk grows as small blocks need
+            }
+        }
+        chunks_.back().push_back(std::move(e));
+        ++size_;
+    }
+    void clear() {
+        chunks_.clear();
+        size_ = 0;
+    }
+
+  private:
+    void Check(std::size_t i) const {
+        if (i >= size_) {
+            throw std::out_of_range("entity index out of range");
+        }
+    }
+    std::vector<std::vector<Entity>> chunks_{};
+    std::size_t size_ = 0;
 };
 
 // The format's name of a known type.
@@ -473,8 +616,8 @@ struct Block {
     std::string description{};
     std::int16_t units = 0;  // insertion units
     Handle layoutHandle = 0;
-    std::optional<Xref> xref{};      // for kXref blocks
-    std::vector<Entity> entities{};  // in file order
+    std::optional<Xref> xref{};  // for kXref blocks
+    EntityList entities{};       // in file order
 
     bool IsXref() const { return (flags & kXref) != 0; }
     bool IsOverlay() const { return (flags & kOverlay) != 0; }

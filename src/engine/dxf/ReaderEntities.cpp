@@ -332,10 +332,7 @@ void Reader::ParseAttrib(const std::vector<Tag>& tags, AttribEntity& a) {
 void Reader::ParseEntity(std::string_view type, const std::vector<Tag>& tags, Entity& e) {
     EntityProps& p = e.props;
     p.layer = LayerByName("0");
-    auto set = [&](EntityType et, auto value) {
-        e.type = et;
-        e.data = std::move(value);
-    };
+    auto set = [&](EntityType et, auto value) { e.Set(et, std::move(value)); };
     if (type == "LINE") {
         Line g;
         Walk(*this, tags, p, [&](const Tag& t) {

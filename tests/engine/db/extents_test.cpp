@@ -27,8 +27,7 @@ struct Fixture {
     template <class T>
     Entity& Add(EntityType type, T geometry, BlockId block = 0) {
         Entity e;
-        e.type = type;
-        e.data = std::move(geometry);
+        e.Set(type, std::move(geometry));
         d.blocks[block].entities.push_back(std::move(e));
         return d.blocks[block].entities.back();
     }
@@ -203,8 +202,7 @@ TEST(Extents, ExternalReferencesThroughTheirDrawing) {
     xdb->modelSpace = 0;
     xdb->header.insBase = {5, 5, 0};
     Entity e;
-    e.type = EntityType::Line;
-    e.data = Line{{5, 5, 0}, {6, 7, 0}};
+    e.Set(EntityType::Line, Line{{5, 5, 0}, {6, 7, 0}});
     xdb->blocks[0].entities.push_back(e);
 
     Fixture f;
