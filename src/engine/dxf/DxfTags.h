@@ -46,13 +46,16 @@ inline ValueKind KindOf(int code) {
     return ValueKind::Text;
 }
 
+// Kept small: the reader holds all tags of one entity at a time.
 struct Tag {
-    int code = 0;
+    std::int16_t code = 0;
     bool binary = false;    // value decoded from binary DXF (number fields valid)
+    std::uint32_t pos = 0;  // ASCII: line number of the code line; binary: byte offset
     std::string_view text;  // ASCII: the value line; binary: string / chunk bytes
-    double number = 0;      // binary numbers
-    std::int64_t integer = 0;
-    std::size_t pos = 0;  // ASCII: line number of the code line; binary: byte offset
+    union {
+        double number = 0;     // binary doubles
+        std::int64_t integer;  // binary integers and booleans
+    };
 };
 
 class TagSource {
@@ -160,7 +163,7 @@ class TagSource {
 
     bool NextAscii(Tag& t) {
         std::string_view codeLine = ReadLine();
-        t.pos = line_;
+        t.pos = static_cast<std::uint32_t>(line_);
         t.binary = false;
         std::string_view c = Trim(codeLine);
         if (c.empty() && pos_ >= data_.size()) {
@@ -177,7 +180,7 @@ class TagSource {
             throw DxfError("line " + std::to_string(line_) + ", group code " + std::to_string(code),
                            "the file ends before the value of the group");
         }
-        t.code = code;
+        t.code = static_cast<std::int16_t>(code);
         t.text = ReadLine();
         return true;
     }
@@ -189,7 +192,7 @@ class TagSource {
     }
 
     bool NextBinary(Tag& t) {
-        t.pos = pos_;
+        t.pos = static_cast<std::uint32_t>(pos_);
         t.binary = true;
         int code;
         if (oneByteCodes_) {
@@ -207,7 +210,7 @@ class TagSource {
         if (code > 1071) {
             throw DxfError(Where(t.pos, code, false), "invalid group code " + std::to_string(code));
         }
-        t.code = code;
+        t.code = static_cast<std::int16_t>(code);
         switch (KindOf(code)) {
             case ValueKind::Double: {
                 Need(8, code);
