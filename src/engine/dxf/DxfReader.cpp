@@ -184,6 +184,7 @@ DxfResult Reader::Run() {
                 throw DxfError(Where(t), "a SECTION without its name (group code 2)");
             }
             anySection = true;
+            sectionStart_ = t.pos;
             std::string n = Fold(TagSource::Trim(name.text));
             if (n == "HEADER") {
                 ReadHeader();
@@ -235,14 +236,14 @@ void Reader::Collect(std::vector<Tag>& tags) {
     }
 }
 
-std::string_view Reader::NextZero(const char* section, std::size_t start) {
+std::string_view Reader::NextZero(const char* section) {
     Tag t;
     while (true) {
         if (!src_.Next(t)) {
             throw DxfError(src_.HereText(), std::string("the file ends inside the ") + section +
                                                 " section that starts at " +
                                                 (src_.Binary() ? "offset " : "line ") +
-                                                std::to_string(start));
+                                                std::to_string(sectionStart_));
         }
         if (t.code == 0) {
             return TagSource::Trim(t.text);
@@ -257,8 +258,6 @@ std::string_view Reader::NextZero(const char* section, std::size_t start) {
 }
 
 void Reader::SkipSection() {
-    std::size_t start = src_.HereText().size();
-    (void)start;
     try {
         Tag t;
         while (src_.Next(t)) {
@@ -293,8 +292,10 @@ void Reader::ReadHeader() {
             if (TagSource::Trim(t.text) == "ENDSEC") {
                 break;
             }
-            throw DxfError(Where(t), "unexpected '" + std::string(TagSource::Trim(t.text)) +
-                                         "' in the HEADER section");
+            // The header ends without ENDSEC: keep what it had, go on with what follows.
+            Warn(Where(t), "the HEADER section ends without ENDSEC");
+            src_.Unread(t);
+            break;
         }
         if (t.code == 9) {
             vars.push_back({std::string(TagSource::Trim(t.text)), {}});
@@ -413,9 +414,8 @@ void Reader::ReadTables() {
     }
     std::vector<Tag> tags;
     std::string table;
-    std::size_t start = 0;
     while (true) {
-        std::string_view name = NextZero("TABLES", start);
+        std::string_view name = NextZero("TABLES");
         if (name == "ENDSEC") {
             return;
         }
@@ -762,12 +762,11 @@ BlockId Reader::PaperBlock() {
 // Entities of BLOCKS and ENTITIES
 
 template <class Add>
-void Reader::ReadEntityList(std::string_view stop, const char* section, std::size_t start,
-                            Add add) {
+void Reader::ReadEntityList(std::string_view stop, const char* section, Add add) {
     std::vector<Tag> tags;
     std::vector<Tag> sub;
     while (true) {
-        std::string_view type = NextZero(section, start);
+        std::string_view type = NextZero(section);
         if (type == stop) {
             return;
         }
@@ -841,9 +840,8 @@ void Reader::ReadBlocks() {
         conv_ = std::make_unique<CodePageConverter>("ANSI_1252");
     }
     std::vector<Tag> tags;
-    std::size_t start = 0;
     while (true) {
-        std::string_view name = NextZero("BLOCKS", start);
+        std::string_view name = NextZero("BLOCKS");
         if (name == "ENDSEC") {
             return;
         }
@@ -923,7 +921,7 @@ void Reader::ReadBlocks() {
             if (bname.empty()) {
                 Warn(tags.empty() ? src_.HereText() : Where(tags[0]),
                      "a BLOCK without a name; its entities are ignored");
-                ReadEntityList("ENDBLK", "BLOCKS", start, [](Entity&&) {});
+                ReadEntityList("ENDBLK", "BLOCKS", [](Entity&&) {});
                 Collect(tags);
                 continue;
             }
@@ -941,7 +939,7 @@ void Reader::ReadBlocks() {
                 b.xref = std::move(x);
             }
         }
-        ReadEntityList("ENDBLK", "BLOCKS", start,
+        ReadEntityList("ENDBLK", "BLOCKS",
                        [&](Entity&& e) { db_->blocks[id].entities.push_back(std::move(e)); });
         Collect(tags);  // ENDBLK's own groups
     }
@@ -953,7 +951,7 @@ void Reader::ReadEntitiesSection() {
     }
     BlockId model = ModelBlock();
     BlockId paper = PaperBlock();
-    ReadEntityList("ENDSEC", "ENTITIES", 0, [&](Entity&& e) {
+    ReadEntityList("ENDSEC", "ENTITIES", [&](Entity&& e) {
         BlockId target = e.props.paperSpace ? paper : model;
         if (e.props.owner) {
             auto it = blockByRecord_.find(e.props.owner);

@@ -67,10 +67,10 @@ class Reader {
     // Reads the tags of one item after its "0 TYPE" tag, up to the next code 0.
     void Collect(std::vector<Tag>& tags);
     // Reads one "0 NAME" tag; returns the name, or throws at the end of the data.
-    std::string_view NextZero(const char* section, std::size_t sectionStart);
+    std::string_view NextZero(const char* section);
     // Entities up to `stop` (ENDBLK / ENDSEC), each added through `add`.
     template <class Add>
-    void ReadEntityList(std::string_view stop, const char* section, std::size_t start, Add add);
+    void ReadEntityList(std::string_view stop, const char* section, Add add);
 
     // tables
     void TableEntry(std::string_view table, std::string_view type, const std::vector<Tag>& tags);
@@ -90,6 +90,7 @@ class Reader {
     std::unique_ptr<CodePageConverter> conv_;
     std::size_t warningsDropped_ = 0;
     int version_ = 0;
+    std::size_t sectionStart_ = 0;  // where the section being read starts
 
     std::unordered_map<std::string, db::LayerId> layerByName_;
     std::unordered_map<std::string, db::LinetypeId> linetypeByName_;

@@ -64,7 +64,8 @@ TEST(ReaderErrors, TruncatedInsideEntitiesIsAnError) {
     auto cut = s.substr(0, s.find("ENDSEC", s.find("ENTITIES")) - 3);
     auto r = dxf::ReadDxf(cut);
     ASSERT_FALSE(r.Ok());
-    EXPECT_TRUE(Contains(r.error.what, "ends inside the ENTITIES section")) << r.error.Text();
+    EXPECT_TRUE(Contains(r.error.what, "ends inside the ENTITIES section that starts at line 15"))
+        << r.error.Text();
 }
 
 TEST(ReaderErrors, TruncatedBinaryNamesTheOffset) {
@@ -151,6 +152,29 @@ TEST(ReaderWarnings, MissingEofAndMissingEndblk) {
     auto b = r.database->FindBlock("B");
     ASSERT_NE(b, db::kNone);
     EXPECT_EQ(r.database->blocks[b].entities.size(), 1u);
+}
+
+TEST(ReaderWarnings, HeaderWithoutEndsec) {
+    TestDxf t;
+    t.Section("HEADER")
+        .G(9, "$ACADVER")
+        .G(1, "AC1015")
+        .G(9, "$INSUNITS")
+        .G(70, 6)
+        .Section("ENTITIES")
+        .G(0, "LINE")
+        .G(8, "0")
+        .Point(10, 0, 0)
+        .Point(11, 1, 1)
+        .EndSection()
+        .Eof();
+    auto r = dxf::ReadDxf(t.Ascii());
+    ASSERT_TRUE(r.Ok()) << r.error.Text();
+    EXPECT_EQ(r.database->header.insUnits, 6);
+    EXPECT_EQ(r.database->blocks[r.database->modelSpace].entities.size(), 1u);
+    ASSERT_EQ(r.database->warnings.size(), 1u);
+    EXPECT_EQ(r.database->warnings[0].Text(),
+              "line 13, group code 0: the HEADER section ends without ENDSEC");
 }
 
 TEST(ReaderWarnings, StrayVertexAndUndefinedBlockAreReported) {
