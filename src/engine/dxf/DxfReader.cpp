@@ -413,44 +413,28 @@ void Reader::ReadTables() {
         conv_ = std::make_unique<CodePageConverter>("ANSI_1252");
     }
     std::vector<Tag> tags;
-    std::string table;
     while (true) {
         std::string_view name = NextZero("TABLES");
         if (name == "ENDSEC") {
             return;
         }
-        if (name == "TABLE") {
-            Collect(tags);
-            table.clear();
-            for (const auto& x : tags) {
-                if (x.code == 2) {
-                    table = Fold(TagSource::Trim(x.text));
-                    break;
-                }
-            }
-            continue;
-        }
-        if (name == "ENDTAB") {
-            Collect(tags);
-            table.clear();
+        if (name == "TABLE" || name == "ENDTAB") {
+            Collect(tags);  // entries say what they are by their own type
             continue;
         }
         std::string type(name);
         Collect(tags);
         try {
-            TableEntry(table, type, tags);
+            TableEntry(type, tags);
         } catch (const ItemError& e) {
             Warn(e.Where(), std::string(e.what()) + "; " + type + " table entry skipped");
         }
     }
 }
 
-void Reader::TableEntry(std::string_view table, std::string_view type,
-                        const std::vector<Tag>& tags) {
-    (void)table;
+void Reader::TableEntry(std::string_view type, const std::vector<Tag>& tags) {
     if (type == "LAYER") {
         Layer l;
-        bool plotSeen = false;
         std::string ltype;
         for (const auto& t : tags) {
             switch (t.code) {
@@ -483,7 +467,6 @@ void Reader::TableEntry(std::string_view table, std::string_view type,
                 }
                 case 290:
                     l.plot = Int(t) != 0;
-                    plotSeen = true;
                     break;
                 case 370:
                     l.lineweight = I16(t);
@@ -495,7 +478,6 @@ void Reader::TableEntry(std::string_view table, std::string_view type,
                     break;
             }
         }
-        (void)plotSeen;
         if (l.name.empty()) {
             throw ItemError(tags.empty() ? src_.HereText() : Where(tags[0]),
                             "a layer without a name");

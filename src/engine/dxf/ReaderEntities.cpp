@@ -30,7 +30,7 @@ bool IsPointCode(int code, int base) {
 
 }  // namespace
 
-void Reader::ParseProps(const Tag& t, EntityProps& p, bool&, bool& ownerSeen) {
+void Reader::ParseProps(const Tag& t, EntityProps& p, bool& ownerSeen) {
     switch (t.code) {
         case 5:
             p.handle = Hnd(t);
@@ -114,7 +114,7 @@ void Walk(Reader& r, const std::vector<Tag>& tags, EntityProps& p, Specific spec
             continue;
         }
         if (!specific(t)) {
-            r.Props(t, p, inGroup, ownerSeen);
+            r.Props(t, p, ownerSeen);
         }
     }
 }

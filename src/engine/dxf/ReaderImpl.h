@@ -47,8 +47,8 @@ class Reader {
     std::string Where(const Tag& t) const { return src_.Where(t); }
 
     // --- entities (ReaderEntities.cpp) -----------------------------------------------
-    // Fills `e` from the tags of one entity; false when the type is no entity of its own
-    // (VERTEX, ATTRIB, SEQEND, handled by the caller).
+    // Fills `e` from the tags of one entity (types the engine does not draw become
+    // Unknown). VERTEX, ATTRIB and SEQEND are handled by the caller.
     void ParseEntity(std::string_view type, const std::vector<Tag>& tags, db::Entity& e);
     void ParseVertex(const std::vector<Tag>& tags, db::Polyline& pl);
     void ParseAttrib(const std::vector<Tag>& tags, db::AttribEntity& a);
@@ -73,10 +73,10 @@ class Reader {
     void ReadEntityList(std::string_view stop, const char* section, Add add);
 
     // tables
-    void TableEntry(std::string_view table, std::string_view type, const std::vector<Tag>& tags);
+    void TableEntry(std::string_view type, const std::vector<Tag>& tags);
 
     // common
-    void ParseProps(const Tag& t, db::EntityProps& p, bool& inGroup, bool& ownerSeen);
+    void ParseProps(const Tag& t, db::EntityProps& p, bool& ownerSeen);
     db::LayerId LayerByName(std::string_view name);
     db::LinetypeId LinetypeByName(std::string_view name);
     db::BlockId EnsureBlock(std::string_view name);
@@ -104,14 +104,10 @@ class Reader {
     std::string lastLayerName_;
     db::LayerId lastLayer_ = db::kNone;
 
-    friend class EntityParser;
-
   public:
     db::StyleId StyleByName(std::string_view name);
-    void Props(const Tag& t, db::EntityProps& p, bool& inGroup, bool& ownerSeen) {
-        ParseProps(t, p, inGroup, ownerSeen);
-    }
-    int Version() const { return version_; }
+    // One common-property group of an entity; `ownerSeen` keeps the first 330 as owner.
+    void Props(const Tag& t, db::EntityProps& p, bool& ownerSeen) { ParseProps(t, p, ownerSeen); }
 };
 
 }  // namespace vx::engine::dxf
