@@ -1,0 +1,791 @@
+// The DXF reader on small files written for one feature each: entity geometry, common
+// properties, tables, blocks, layouts and text encodings, in ASCII and binary form.
+#include <gtest/gtest.h>
+
+#include "dxf/TestDxf.h"
+#include "engine/db/Database.h"
+#include "engine/dxf/CodePage.h"
+#include "engine/dxf/DxfReader.h"
+
+namespace vx::engine {
+namespace {
+
+using test::TestDxf;
+
+// A drawing of version `version` whose ENTITIES section holds what `body` writes.
+template <class Body>
+std::string Drawing(Body body, const char* version = "AC1015", const char* codePage = "ANSI_1252") {
+    TestDxf t;
+    t.Header(version, codePage);
+    t.Section("TABLES")
+        .G(0, "TABLE")
+        .G(2, "LAYER")
+        .G(0, "LAYER")
+        .G(5, "10")
+        .G(2, "0")
+        .G(70, 0)
+        .G(62, 7)
+        .G(6, "CONTINUOUS")
+        .G(0, "LAYER")
+        .G(5, "11")
+        .G(2, "Walls")
+        .G(70, 0)
+        .G(62, -1)
+        .G(420, 0x123456)
+        .G(370, 50)
+        .G(290, 0)
+        .G(0, "LAYER")
+        .G(5, "12")
+        .G(2, "Frozen")
+        .G(70, 1)
+        .G(62, 3)
+        .G(0, "ENDTAB")
+        .G(0, "TABLE")
+        .G(2, "LTYPE")
+        .G(0, "LTYPE")
+        .G(2, "DASHED")
+        .G(3, "__ __")
+        .G(73, 2)
+        .G(40, 0.75)
+        .G(49, 0.5)
+        .G(74, 0)
+        .G(49, -0.25)
+        .G(74, 0)
+        .G(0, "ENDTAB")
+        .G(0, "TABLE")
+        .G(2, "STYLE")
+        .G(0, "STYLE")
+        .G(2, "Notes")
+        .G(70, 0)
+        .G(40, 0.0)
+        .G(41, 0.8)
+        .G(3, "arial.ttf")
+        .G(0, "ENDTAB")
+        .EndSection();
+    t.Section("BLOCKS")
+        .G(0, "BLOCK")
+        .G(2, "DOOR")
+        .G(70, 2)
+        .Point(10, 1, 1)
+        .G(0, "LINE")
+        .G(8, "0")
+        .Point(10, 0, 0)
+        .Point(11, 1, 0)
+        .G(0, "ATTDEF")
+        .G(8, "0")
+        .Point(10, 0, 0)
+        .G(40, 0.2)
+        .G(1, "")
+        .G(3, "Number?")
+        .G(2, "NO")
+        .G(70, 0)
+        .G(0, "ENDBLK")
+        .EndSection();
+    t.Section("ENTITIES");
+    body(t);
+    t.EndSection().Eof();
+    return t.Ascii();
+}
+
+std::unique_ptr<db::Database> ReadOk(const std::string& bytes) {
+    auto r = dxf::ReadDxf(bytes);
+    EXPECT_TRUE(r.Ok()) << r.error.Text();
+    if (r.Ok()) {
+        for (const auto& w : r.database->warnings) {
+            ADD_FAILURE() << "unexpected warning: " << w.Text();
+        }
+    }
+    return std::move(r.database);
+}
+
+const db::Entity& Only(const db::Database& d) {
+    const auto& ents = d.blocks[d.modelSpace].entities;
+    EXPECT_EQ(ents.size(), 1u);
+    return ents.at(0);
+}
+
+TEST(ReaderTables, LayersLinetypesAndStyles) {
+    auto d = ReadOk(Drawing([](TestDxf&) {}));
+    ASSERT_TRUE(d);
+    const auto& walls = d->layers[d->FindLayer("walls")];  // names ignore letter case
+    EXPECT_EQ(walls.name, "Walls");
+    EXPECT_FALSE(walls.on);  // negative colour number
+    EXPECT_EQ(walls.color.kind, db::Color::Kind::True);
+    EXPECT_EQ(walls.color.rgb, 0x123456u);
+    EXPECT_EQ(walls.color.index, 1);
+    EXPECT_EQ(walls.lineweight, 50);
+    EXPECT_FALSE(walls.plot);
+    const auto& frozen = d->layers[d->FindLayer("Frozen")];
+    EXPECT_TRUE(frozen.frozen);
+    EXPECT_TRUE(frozen.on);
+    EXPECT_EQ(frozen.color, db::Color::FromIndex(3));
+    const auto& dashed = d->linetypes[d->FindLinetype("DASHED")];
+    ASSERT_EQ(dashed.elements.size(), 2u);
+    EXPECT_DOUBLE_EQ(dashed.elements[0].length, 0.5);
+    EXPECT_DOUBLE_EQ(dashed.elements[1].length, -0.25);
+    EXPECT_DOUBLE_EQ(dashed.patternLength, 0.75);
+    const auto& notes = d->textStyles[d->FindTextStyle("NOTES")];
+    EXPECT_DOUBLE_EQ(notes.widthFactor, 0.8);
+    EXPECT_EQ(notes.fontFile, "arial.ttf");
+    // Layer "0" names a linetype the table does not define: it is made, empty.
+    EXPECT_NE(d->FindLinetype("CONTINUOUS"), db::kNone);
+}
+
+TEST(ReaderEntities, CommonPropertiesColoursAndLayers) {
+    auto d = ReadOk(Drawing([](TestDxf& t) {
+        t.G(0, "LINE")
+            .G(5, "2A")
+            .G(8, "Walls")
+            .G(6, "DASHED")
+            .G(62, 0)
+            .G(370, -2)
+            .G(48, 2.5)
+            .Point(10, 0, 0)
+            .Point(11, 10, 0)
+            .Point(210, 0, 0, 1);
+        t.G(0, "LINE")
+            .G(8, "Unlisted")
+            .G(62, 5)
+            .G(420, 0xFF8000)
+            .G(60, 1)
+            .Point(10, 0, 0)
+            .Point(11, 1, 1);
+        t.G(0, "LINE").G(6, "BYBLOCK").Point(10, 0, 0).Point(11, 1, 1);
+    }));
+    ASSERT_TRUE(d);
+    const auto& ents = d->blocks[d->modelSpace].entities;
+    ASSERT_EQ(ents.size(), 3u);
+    EXPECT_EQ(ents[0].props.handle, 0x2Au);
+    EXPECT_EQ(d->layers[ents[0].props.layer].name, "Walls");
+    EXPECT_EQ(d->linetypes[ents[0].props.linetype].name, "DASHED");
+    EXPECT_EQ(ents[0].props.color.kind, db::Color::Kind::ByBlock);
+    EXPECT_EQ(ents[0].props.lineweight, db::kLineweightByBlock);
+    EXPECT_DOUBLE_EQ(ents[0].props.linetypeScale, 2.5);
+    EXPECT_EQ(ents[0].As<db::Line>()->end, (db::Vec3{10, 0, 0}));
+    // A layer missing from the table is made with default properties.
+    const auto& unlisted = d->layers[ents[1].props.layer];
+    EXPECT_EQ(unlisted.name, "Unlisted");
+    EXPECT_TRUE(unlisted.implicit);
+    EXPECT_EQ(ents[1].props.color.kind, db::Color::Kind::True);
+    EXPECT_EQ(ents[1].props.color.rgb, 0xFF8000u);
+    EXPECT_EQ(ents[1].props.color.index, 5);
+    EXPECT_TRUE(ents[1].props.invisible);
+    // No layer group: layer "0"; defaults ByLayer.
+    EXPECT_EQ(d->layers[ents[2].props.layer].name, "0");
+    EXPECT_EQ(ents[2].props.linetype, db::kByBlock);
+    EXPECT_EQ(ents[2].props.color.kind, db::Color::Kind::ByLayer);
+    EXPECT_EQ(ents[2].props.lineweight, db::kLineweightByLayer);
+}
+
+TEST(ReaderEntities, CurvesAndPolylines) {
+    auto d = ReadOk(Drawing([](TestDxf& t) {
+        t.G(0, "ARC").Point(10, 1, 2).G(40, 3.0).G(50, 30.0).G(51, 120.0).Point(210, 0, 0, -1);
+        t.G(0, "ELLIPSE").Point(10, 0, 0).Point(11, 4, 0).G(40, 0.5).G(41, 0.0).G(42, 3.14);
+        t.G(0, "LWPOLYLINE")
+            .G(90, 3)
+            .G(70, 1)
+            .G(43, 0.0)
+            .G(38, 2.0)
+            .G(10, 0.0)
+            .G(20, 0.0)
+            .G(42, 1.0)
+            .G(10, 2.0)
+            .G(20, 0.0)
+            .G(40, 0.1)
+            .G(41, 0.2)
+            .G(10, 2.0)
+            .G(20, 2.0);
+        t.G(0, "POLYLINE")
+            .G(66, 1)
+            .G(70, 8)
+            .Point(10, 0, 0, 0)
+            .G(0, "VERTEX")
+            .G(70, 32)
+            .Point(10, 1, 2, 3)
+            .G(0, "VERTEX")
+            .G(70, 32)
+            .Point(10, 4, 5, 6)
+            .G(0, "SEQEND");
+        t.G(0, "SPLINE")
+            .G(70, 8)
+            .G(71, 2)
+            .G(72, 6)
+            .G(73, 3)
+            .G(40, 0.0)
+            .G(40, 0.0)
+            .G(40, 0.0)
+            .G(40, 1.0)
+            .G(40, 1.0)
+            .G(40, 1.0)
+            .Point(10, 0, 0)
+            .Point(10, 1, 2)
+            .Point(10, 2, 0);
+    }));
+    ASSERT_TRUE(d);
+    const auto& e = d->blocks[d->modelSpace].entities;
+    ASSERT_EQ(e.size(), 5u);
+    const auto* arc = e[0].As<db::Arc>();
+    ASSERT_TRUE(arc);
+    EXPECT_EQ(arc->center, (db::Vec3{1, 2, 0}));
+    EXPECT_DOUBLE_EQ(arc->endAngle, 120.0);
+    EXPECT_EQ(e[0].props.extrusion, (db::Vec3{0, 0, -1}));
+    const auto* el = e[1].As<db::Ellipse>();
+    ASSERT_TRUE(el);
+    EXPECT_DOUBLE_EQ(el->ratio, 0.5);
+    EXPECT_DOUBLE_EQ(el->endParam, 3.14);
+    const auto* lw = e[2].As<db::LwPolyline>();
+    ASSERT_TRUE(lw);
+    ASSERT_EQ(lw->vertices.size(), 3u);
+    EXPECT_TRUE(lw->closed);
+    EXPECT_DOUBLE_EQ(lw->elevation, 2.0);
+    EXPECT_DOUBLE_EQ(lw->vertices[0].bulge, 1.0);
+    EXPECT_DOUBLE_EQ(lw->vertices[1].startWidth, 0.1);
+    EXPECT_DOUBLE_EQ(lw->vertices[1].endWidth, 0.2);
+    EXPECT_DOUBLE_EQ(lw->vertices[2].y, 2.0);
+    const auto* pl = e[3].As<db::Polyline>();
+    ASSERT_TRUE(pl);
+    EXPECT_TRUE(pl->Is3d());
+    ASSERT_EQ(pl->vertices.size(), 2u);
+    EXPECT_EQ(pl->vertices[1].position, (db::Vec3{4, 5, 6}));
+    const auto* sp = e[4].As<db::Spline>();
+    ASSERT_TRUE(sp);
+    EXPECT_EQ(sp->degree, 2);
+    EXPECT_EQ(sp->knots.size(), 6u);
+    ASSERT_EQ(sp->controlPoints.size(), 3u);
+    EXPECT_EQ(sp->controlPoints[1], (db::Vec3{1, 2, 0}));
+}
+
+TEST(ReaderEntities, InsertWithArrayAndAttributes) {
+    auto d = ReadOk(Drawing([](TestDxf& t) {
+        t.G(0, "INSERT")
+            .G(66, 1)
+            .G(2, "door")
+            .Point(10, 5, 6)
+            .G(41, 2.0)
+            .G(42, 3.0)
+            .G(50, 90.0)
+            .G(70, 4)
+            .G(71, 2)
+            .G(44, 10.0)
+            .G(45, 20.0)
+            .G(0, "ATTRIB")
+            .G(8, "Walls")
+            .Point(10, 5, 6)
+            .G(40, 0.25)
+            .G(1, "12A")
+            .G(2, "NO")
+            .G(70, 0)
+            .G(74, 2)
+            .G(0, "SEQEND");
+    }));
+    ASSERT_TRUE(d);
+    const auto& e = Only(*d);
+    const auto* ins = e.As<db::Insert>();
+    ASSERT_TRUE(ins);
+    ASSERT_NE(ins->block, db::kNone);
+    EXPECT_EQ(d->blocks[ins->block].name, "DOOR");  // found ignoring letter case
+    EXPECT_EQ(d->blocks[ins->block].base, (db::Vec3{1, 1, 0}));
+    EXPECT_EQ(ins->scale, (db::Vec3{2, 3, 1}));
+    EXPECT_EQ(ins->columns, 4);
+    EXPECT_EQ(ins->rows, 2);
+    EXPECT_DOUBLE_EQ(ins->rowSpacing, 20.0);
+    ASSERT_EQ(ins->attribs.size(), 1u);
+    EXPECT_EQ(ins->attribs[0].attribute.tag, "NO");
+    EXPECT_EQ(ins->attribs[0].attribute.text.text, "12A");
+    EXPECT_EQ(ins->attribs[0].attribute.text.valign, 2);  // 74 for attributes
+    EXPECT_EQ(d->layers[ins->attribs[0].props.layer].name, "Walls");
+    // The block definition keeps its attribute definition.
+    const auto& door = d->blocks[ins->block].entities;
+    ASSERT_EQ(door.size(), 2u);
+    EXPECT_EQ(door[1].type, db::EntityType::Attdef);
+    EXPECT_EQ(door[1].As<db::Attribute>()->prompt, "Number?");
+}
+
+TEST(ReaderEntities, TextMTextAndDimension) {
+    auto r = dxf::ReadDxf(Drawing([](TestDxf& t) {
+        t.G(0, "TEXT")
+            .Point(10, 1, 1)
+            .Point(11, 5, 1)
+            .G(40, 2.5)
+            .G(1, "Hello")
+            .G(7, "notes")
+            .G(72, 1)
+            .G(73, 2);
+        t.G(0, "MTEXT")
+            .Point(10, 0, 10)
+            .G(40, 1.0)
+            .G(41, 30.0)
+            .G(71, 5)
+            .G(3, "first part, ")
+            .G(3, "second part, ")
+            .G(1, "end\\Pnext line")
+            .Point(11, 0, 1);
+        t.G(0, "DIMENSION")
+            .G(2, "*D1")
+            .G(3, "ISO-25")
+            .G(70, 32)
+            .Point(10, 0, 0)
+            .Point(13, 1, 0)
+            .Point(14, 5, 0)
+            .G(42, 4.0)
+            .G(1, "<> mm");
+    }));
+    ASSERT_TRUE(r.Ok());
+    const auto& d = r.database;
+    // The dimension's block is not in this file: reported, and the dimension kept.
+    ASSERT_EQ(d->warnings.size(), 1u);
+    EXPECT_EQ(d->warnings[0].what,
+              "block '*D1' is referenced but not defined; its references show nothing");
+    const auto& e = d->blocks[d->modelSpace].entities;
+    ASSERT_EQ(e.size(), 3u);
+    const auto* tx = e[0].As<db::Text>();
+    EXPECT_EQ(tx->text, "Hello");
+    EXPECT_EQ(tx->halign, 1);
+    EXPECT_EQ(tx->valign, 2);
+    EXPECT_TRUE(tx->hasAlignPoint);
+    EXPECT_EQ(d->textStyles[tx->style].name, "Notes");
+    const auto* mt = e[1].As<db::MText>();
+    EXPECT_EQ(mt->text, "first part, second part, end\\Pnext line");
+    EXPECT_EQ(mt->attachment, 5);
+    EXPECT_TRUE(mt->hasXAxis);
+    EXPECT_EQ(mt->xAxis, (db::Vec3{0, 1, 0}));
+    const auto* dim = e[2].As<db::Dimension>();
+    EXPECT_EQ(dim->blockName, "*D1");
+    EXPECT_EQ(dim->block, db::kNone);  // not defined in this file
+    EXPECT_EQ(dim->points[1], (db::Vec3{5, 0, 0}));
+    EXPECT_DOUBLE_EQ(dim->measurement, 4.0);
+}
+
+TEST(ReaderEntities, HatchBoundariesOfEveryKind) {
+    auto d = ReadOk(Drawing([](TestDxf& t) {
+        t.G(0, "HATCH")
+            .G(100, "AcDbEntity")
+            .G(8, "Walls")
+            .G(100, "AcDbHatch")
+            .Point(10, 0, 0, 1.5)
+            .Point(210, 0, 0, 1)
+            .G(2, "ANSI31")
+            .G(70, 0)
+            .G(71, 0)
+            .G(91, 2)
+            // a polyline path with a bulge
+            .G(92, 2)
+            .G(72, 1)
+            .G(73, 1)
+            .G(93, 2)
+            .G(10, 0.0)
+            .G(20, 0.0)
+            .G(42, 0.5)
+            .G(10, 4.0)
+            .G(20, 0.0)
+            .G(42, 0.0)
+            .G(97, 0)
+            // an edge path: line, arc, ellipse, spline
+            .G(92, 1)
+            .G(93, 4)
+            .G(72, 1)
+            .G(10, 0.0)
+            .G(20, 0.0)
+            .G(11, 1.0)
+            .G(21, 0.0)
+            .G(72, 2)
+            .G(10, 1.0)
+            .G(20, 1.0)
+            .G(40, 1.0)
+            .G(50, 270.0)
+            .G(51, 360.0)
+            .G(73, 1)
+            .G(72, 3)
+            .G(10, 2.0)
+            .G(20, 2.0)
+            .G(11, 1.0)
+            .G(21, 0.0)
+            .G(40, 0.5)
+            .G(50, 0.0)
+            .G(51, 180.0)
+            .G(73, 0)
+            .G(72, 4)
+            .G(94, 3)
+            .G(73, 0)
+            .G(74, 0)
+            .G(95, 8)
+            .G(96, 4)
+            .G(40, 0.0)
+            .G(40, 0.0)
+            .G(40, 0.0)
+            .G(40, 0.0)
+            .G(40, 1.0)
+            .G(40, 1.0)
+            .G(40, 1.0)
+            .G(40, 1.0)
+            .G(10, 1.0)
+            .G(20, 2.0)
+            .G(10, 0.0)
+            .G(20, 3.0)
+            .G(10, -1.0)
+            .G(20, 2.0)
+            .G(10, 0.0)
+            .G(20, 0.0)
+            .G(97, 1)
+            .G(330, "1F")
+            .G(75, 1)
+            .G(76, 1)
+            .G(52, 45.0)
+            .G(41, 2.0)
+            .G(77, 0)
+            .G(78, 1)
+            .G(53, 45.0)
+            .G(43, 0.0)
+            .G(44, 0.0)
+            .G(45, -2.2)
+            .G(46, 2.2)
+            .G(79, 0)
+            .G(98, 1)
+            .G(10, 1.0)
+            .G(20, 1.0);
+    }));
+    ASSERT_TRUE(d);
+    const auto* h = Only(*d).As<db::Hatch>();
+    ASSERT_TRUE(h);
+    EXPECT_EQ(h->patternName, "ANSI31");
+    EXPECT_FALSE(h->solid);
+    EXPECT_DOUBLE_EQ(h->elevation, 1.5);
+    ASSERT_EQ(h->paths.size(), 2u);
+    ASSERT_TRUE(h->paths[0].isPolyline);
+    ASSERT_EQ(h->paths[0].polyline.size(), 2u);
+    EXPECT_DOUBLE_EQ(h->paths[0].polyline[0].bulge, 0.5);
+    const auto& edges = h->paths[1].edges;
+    ASSERT_EQ(edges.size(), 4u);
+    EXPECT_EQ(edges[0].type, db::HatchEdge::Type::Line);
+    EXPECT_EQ(edges[1].type, db::HatchEdge::Type::Arc);
+    EXPECT_DOUBLE_EQ(edges[1].startAngle, 270.0);
+    EXPECT_EQ(edges[2].type, db::HatchEdge::Type::Ellipse);
+    EXPECT_FALSE(edges[2].ccw);
+    EXPECT_EQ(edges[3].type, db::HatchEdge::Type::Spline);
+    EXPECT_EQ(edges[3].knots.size(), 8u);
+    EXPECT_EQ(edges[3].controlPoints.size(), 4u);
+    EXPECT_EQ(h->style, 1);
+    EXPECT_DOUBLE_EQ(h->patternAngle, 45.0);
+    EXPECT_DOUBLE_EQ(h->patternScale, 2.0);
+    ASSERT_EQ(h->patternLines.size(), 1u);
+    EXPECT_DOUBLE_EQ(h->patternLines[0].offset.y, 2.2);
+    // The source boundary handle is not the hatch's owner.
+    EXPECT_EQ(Only(*d).props.owner, 0u);
+}
+
+TEST(ReaderEntities, FacesImagesLeadersAndUnknownTypes) {
+    auto d = ReadOk(Drawing([](TestDxf& t) {
+        t.G(0, "SOLID").Point(10, 0, 0).Point(11, 1, 0).Point(12, 0, 1);
+        t.G(0, "3DFACE")
+            .Point(10, 0, 0, 1)
+            .Point(11, 1, 0, 1)
+            .Point(12, 1, 1, 1)
+            .Point(13, 0, 1, 1)
+            .G(70, 5);
+        t.G(0, "LEADER")
+            .G(3, "Standard")
+            .G(71, 1)
+            .G(72, 0)
+            .G(76, 3)
+            .Point(10, 0, 0)
+            .Point(10, 1, 1)
+            .Point(10, 3, 1);
+        t.G(0, "MLINE").G(8, "Walls").G(2, "STANDARD");
+        t.G(0, "IMAGE")
+            .Point(10, 0, 0)
+            .Point(11, 0.01, 0)
+            .Point(12, 0, 0.01)
+            .G(13, 640.0)
+            .G(23, 480.0)
+            .G(340, "AB");
+    }));
+    ASSERT_TRUE(d);
+    const auto& e = d->blocks[d->modelSpace].entities;
+    ASSERT_EQ(e.size(), 5u);
+    EXPECT_EQ(e[0].type, db::EntityType::Solid);
+    EXPECT_EQ(e[0].As<db::Face>()->corners[3], (db::Vec3{0, 1, 0}));  // triangle: 4th = 3rd
+    EXPECT_EQ(e[1].type, db::EntityType::Face3d);
+    EXPECT_EQ(e[1].As<db::Face>()->invisibleEdges, 5);
+    ASSERT_EQ(e[2].As<db::Leader>()->vertices.size(), 3u);
+    EXPECT_EQ(e[2].As<db::Leader>()->vertices[2], (db::Vec3{3, 1, 0}));
+    EXPECT_EQ(e[3].type, db::EntityType::Unknown);
+    EXPECT_EQ(e[3].TypeName(), "MLINE");
+    EXPECT_EQ(d->layers[e[3].props.layer].name, "Walls");
+    EXPECT_DOUBLE_EQ(e[4].As<db::Image>()->pixelsV, 480.0);
+    EXPECT_EQ(e[4].As<db::Image>()->imageDef, db::kNone);  // no IMAGEDEF in this file
+}
+
+// R12 files: paper-space entities (67 = 1) go to the one paper space, "Layout1".
+TEST(ReaderLayouts, R12EntitiesByPaperSpaceFlag) {
+    TestDxf t;
+    t.Header("AC1009")
+        .Section("ENTITIES")
+        .G(0, "LINE")
+        .G(8, "0")
+        .Point(10, 0, 0)
+        .Point(11, 1, 1)
+        .G(0, "CIRCLE")
+        .G(8, "0")
+        .G(67, 1)
+        .Point(10, 0, 0)
+        .G(40, 1.0)
+        .G(0, "VIEWPORT")
+        .G(8, "0")
+        .G(67, 1)
+        .Point(10, 5, 5)
+        .G(40, 10.0)
+        .G(41, 8.0)
+        .G(68, 1)
+        .G(69, 1)
+        .EndSection()
+        .Eof();
+    for (bool binary : {false, true}) {
+        auto d = ReadOk(binary ? t.Binary(true) : t.Ascii());
+        ASSERT_TRUE(d);
+        ASSERT_EQ(d->layouts.size(), 2u);
+        EXPECT_EQ(d->layouts[1].name, "Layout1");
+        EXPECT_EQ(d->blocks[d->layouts[0].block].entities.size(), 1u);
+        const auto& paper = d->blocks[d->layouts[1].block].entities;
+        ASSERT_EQ(paper.size(), 2u);
+        EXPECT_EQ(paper[0].type, db::EntityType::Circle);
+        EXPECT_DOUBLE_EQ(paper[1].As<db::Viewport>()->width, 10.0);
+    }
+}
+
+// R2000 and later: layouts from the OBJECTS section in tab order, "Model" first,
+// whatever order the file lists them in; entities by their owner.
+TEST(ReaderLayouts, LayoutsInTabOrderWithTheirBlocks) {
+    TestDxf t;
+    t.Header("AC1018")
+        .Section("TABLES")
+        .G(0, "TABLE")
+        .G(2, "BLOCK_RECORD")
+        .G(0, "BLOCK_RECORD")
+        .G(5, "1F")
+        .G(2, "*Model_Space")
+        .G(340, "22")
+        .G(0, "BLOCK_RECORD")
+        .G(5, "1B")
+        .G(2, "*Paper_Space")
+        .G(340, "1E")
+        .G(0, "BLOCK_RECORD")
+        .G(5, "2B")
+        .G(2, "*Paper_Space0")
+        .G(340, "2C")
+        .G(0, "ENDTAB")
+        .EndSection()
+        .Section("BLOCKS")
+        .G(0, "BLOCK")
+        .G(5, "20")
+        .G(330, "1F")
+        .G(2, "*Model_Space")
+        .G(70, 0)
+        .Point(10, 0, 0)
+        .G(0, "ENDBLK")
+        .G(0, "BLOCK")
+        .G(5, "1C")
+        .G(330, "1B")
+        .G(2, "*Paper_Space")
+        .G(70, 0)
+        .Point(10, 0, 0)
+        .G(0, "ENDBLK")
+        .G(0, "BLOCK")
+        .G(5, "2D")
+        .G(330, "2B")
+        .G(2, "*Paper_Space0")
+        .G(70, 0)
+        .Point(10, 0, 0)
+        .G(0, "CIRCLE")
+        .G(330, "2B")
+        .G(8, "0")
+        .G(67, 1)
+        .Point(10, 0, 0)
+        .G(40, 2.0)
+        .G(0, "ENDBLK")
+        .EndSection()
+        .Section("ENTITIES")
+        .G(0, "LINE")
+        .G(330, "1F")
+        .G(8, "0")
+        .Point(10, 0, 0)
+        .Point(11, 1, 1)
+        .G(0, "TEXT")
+        .G(330, "1B")
+        .G(8, "0")
+        .G(67, 1)
+        .Point(10, 0, 0)
+        .G(40, 1.0)
+        .G(1, "sheet")
+        .EndSection()
+        .Section("OBJECTS")
+        .G(0, "DICTIONARY")
+        .G(5, "C")
+        .G(3, "ACAD_LAYOUT")
+        .G(350, "1A")
+        .G(0, "DICTIONARY")
+        .G(5, "1A")
+        .G(3, "Model")
+        .G(350, "22")
+        .G(3, "Zeta")
+        .G(350, "1E")
+        .G(3, "Alpha")
+        .G(350, "2C")
+        .G(0, "LAYOUT")
+        .G(5, "1E")
+        .G(100, "AcDbPlotSettings")
+        .G(1, "")
+        .G(2, "DWG To PDF.pc3")
+        .G(4, "ISO_A3_(420.00_x_297.00_MM)")
+        .G(7, "monochrome.ctb")
+        .G(40, 5.0)
+        .G(41, 6.0)
+        .G(42, 7.0)
+        .G(43, 8.0)
+        .G(44, 420.0)
+        .G(45, 297.0)
+        .G(46, 1.5)
+        .G(47, 2.5)
+        .G(48, 10.0)
+        .G(49, 20.0)
+        .G(140, 30.0)
+        .G(141, 40.0)
+        .G(142, 1.0)
+        .G(143, 50.0)
+        .G(70, 4 | 16)
+        .G(72, 1)
+        .G(73, 1)
+        .G(74, 4)
+        .G(75, 0)
+        .G(147, 0.02)
+        .G(100, "AcDbLayout")
+        .G(1, "Zeta")
+        .G(70, 1)
+        .G(71, 2)
+        .G(330, "1B")
+        .G(0, "LAYOUT")
+        .G(5, "2C")
+        .G(100, "AcDbPlotSettings")
+        .G(1, "")
+        .G(2, "none_device")
+        .G(100, "AcDbLayout")
+        .G(1, "Alpha")
+        .G(70, 1)
+        .G(71, 1)
+        .G(330, "2B")
+        .G(0, "LAYOUT")
+        .G(5, "22")
+        .G(100, "AcDbPlotSettings")
+        .G(1, "")
+        .G(70, 1024)
+        .G(100, "AcDbLayout")
+        .G(1, "Model")
+        .G(70, 1)
+        .G(71, 0)
+        .G(330, "1F")
+        .EndSection()
+        .Eof();
+    for (bool binary : {false, true}) {
+        SCOPED_TRACE(binary ? "binary" : "ascii");
+        auto d = ReadOk(binary ? t.Binary() : t.Ascii());
+        ASSERT_TRUE(d);
+        ASSERT_EQ(d->layouts.size(), 3u);
+        EXPECT_EQ(d->layouts[0].name, "Model");
+        EXPECT_EQ(d->layouts[1].name, "Alpha");
+        EXPECT_EQ(d->layouts[2].name, "Zeta");
+        EXPECT_EQ(d->blocks[d->layouts[1].block].name, "*Paper_Space0");
+        EXPECT_EQ(d->blocks[d->layouts[1].block].entities.size(), 1u);
+        EXPECT_EQ(d->blocks[d->layouts[2].block].entities.size(), 1u);  // the TEXT
+        EXPECT_EQ(d->blocks[d->layouts[0].block].entities.size(), 1u);  // the LINE
+        const auto& p = d->layouts[2].plot;
+        EXPECT_EQ(p.configName, "DWG To PDF.pc3");
+        EXPECT_EQ(p.canonicalMediaName, "ISO_A3_(420.00_x_297.00_MM)");
+        EXPECT_EQ(p.styleSheet, "monochrome.ctb");
+        EXPECT_DOUBLE_EQ(p.marginLeft, 5.0);
+        EXPECT_DOUBLE_EQ(p.marginTop, 8.0);
+        EXPECT_DOUBLE_EQ(p.paperWidth, 420.0);
+        EXPECT_EQ(p.plotOrigin, (db::Vec3{1.5, 2.5, 0}));
+        EXPECT_EQ(p.windowMin, (db::Vec3{10, 20, 0}));
+        EXPECT_EQ(p.windowMax, (db::Vec3{30, 40, 0}));
+        EXPECT_DOUBLE_EQ(p.customScaleDenominator, 50.0);
+        EXPECT_TRUE(p.Centered());
+        EXPECT_TRUE(p.UseStandardScale());
+        EXPECT_EQ(p.paperUnits, 1);
+        EXPECT_EQ(p.rotation, 1);
+        EXPECT_EQ(p.plotType, 4);
+        EXPECT_DOUBLE_EQ(p.standardScale, 0.02);
+        // The layout's own flags (AcDbLayout 70) are not the plot flags (AcDbPlotSettings 70).
+        EXPECT_EQ(d->layouts[2].flags, 1);
+    }
+}
+
+TEST(ReaderText, CodePagesBefore2007) {
+    // "Ц" in windows-1251 is 0xD6; "ä" in windows-1252 is 0xE4; Shift-JIS "日" is 0x93FA.
+    struct Case {
+        const char* codePage;
+        std::string bytes;
+        std::string utf8;
+    } cases[] = {
+        {"ANSI_1251", "\xD6", "\xD0\xA6"},
+        {"ANSI_1252", "\xE4", "\xC3\xA4"},
+        {"ANSI_932", "\x93\xFA", "\xE6\x97\xA5"},
+        {"ansi_1250", "\x8A", "\xC5\xA0"},  // "Š", name case ignored
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.codePage);
+        auto d = ReadOk(Drawing(
+            [&](TestDxf& t) {
+                t.G(0, "TEXT")
+                    .G(8, "L" + c.bytes)
+                    .Point(10, 0, 0)
+                    .G(40, 1.0)
+                    .G(1, "x" + c.bytes + "y");
+            },
+            "AC1015", c.codePage));
+        ASSERT_TRUE(d);
+        EXPECT_EQ(Only(*d).As<db::Text>()->text, "x" + c.utf8 + "y");
+        EXPECT_EQ(d->layers[Only(*d).props.layer].name, "L" + c.utf8);
+    }
+}
+
+TEST(ReaderText, Utf8From2007AndEscapes) {
+    auto d = ReadOk(Drawing(
+        [](TestDxf& t) {
+            t.G(0, "TEXT").Point(10, 0, 0).G(40, 1.0).G(
+                1, "\xC3\xA4 \\U+00E9 \\U+D83D\\U+DE00 \\U+zz");
+        },
+        "AC1021", "ANSI_1251"));
+    ASSERT_TRUE(d);
+    // UTF-8 whatever $DWGCODEPAGE says; escapes decoded, a malformed one kept.
+    EXPECT_EQ(Only(*d).As<db::Text>()->text, "\xC3\xA4 \xC3\xA9 \xF0\x9F\x98\x80 \\U+zz");
+
+    auto old = ReadOk(Drawing(
+        [](TestDxf& t) {
+            t.G(0, "TEXT").Point(10, 0, 0).G(40, 1.0).G(1, "\\M+1889F and \\U+0416");
+        },
+        "AC1015", "ANSI_1252"));
+    ASSERT_TRUE(old);
+    // \M+1889F is the Shift-JIS character 0x889F ("亜").
+    EXPECT_EQ(Only(*old).As<db::Text>()->text, "\xE4\xBA\x9C and \xD0\x96");
+}
+
+TEST(ReaderText, InvalidUtf8IsReplacedNotPassedOn) {
+    auto d = ReadOk(Drawing(
+        [](TestDxf& t) { t.G(0, "TEXT").Point(10, 0, 0).G(40, 1.0).G(1, "a\xFF\xC3"); }, "AC1032"));
+    ASSERT_TRUE(d);
+    EXPECT_EQ(Only(*d).As<db::Text>()->text, "a\xEF\xBF\xBD\xEF\xBF\xBD");
+}
+
+TEST(ReaderText, CodePageNames) {
+    EXPECT_EQ(dxf::CodePageCharset("ANSI_1252"), "CP1252");
+    EXPECT_EQ(dxf::CodePageCharset("ANSI_936"), "GBK");
+    EXPECT_EQ(dxf::CodePageCharset("ANSI_950"), "BIG5");
+    EXPECT_EQ(dxf::CodePageCharset("DOS850"), "CP850");
+    EXPECT_EQ(dxf::CodePageCharset("ISO8859-2"), "ISO-8859-2");
+    EXPECT_EQ(dxf::CodePageCharset("KLINGON"), "");
+    dxf::CodePageConverter unknown("KLINGON");
+    EXPECT_FALSE(unknown.Known());
+    EXPECT_EQ(unknown.Convert("\xE4"), "\xC3\xA4");  // read as ANSI_1252
+}
+
+}  // namespace
+}  // namespace vx::engine

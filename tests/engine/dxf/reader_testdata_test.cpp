@@ -1,0 +1,285 @@
+// The DXF reader on real drawings of the shared testdata: counts, layouts, plot settings,
+// text, and the same drawing across versions and encodings.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <map>
+#include <set>
+
+#include "dxf/TestDxf.h"
+#include "engine/db/Database.h"
+#include "engine/dxf/DxfReader.h"
+
+namespace vx::engine {
+namespace {
+
+using db::Database;
+
+std::map<std::string, int> Counts(const Database& d) {
+    std::map<std::string, int> c;
+    for (const auto& l : d.layouts) {
+        for (const auto& e : d.blocks[l.block].entities) {
+            ++c[std::string(e.TypeName())];
+        }
+    }
+    return c;
+}
+
+std::vector<std::string> LayoutNames(const Database& d) {
+    std::vector<std::string> names;
+    for (const auto& l : d.layouts) {
+        names.push_back(l.name);
+    }
+    return names;
+}
+
+std::unique_ptr<Database> Read(const std::string& bytes) {
+    auto r = dxf::ReadDxf(bytes);
+    EXPECT_TRUE(r.Ok()) << r.error.Text();
+    return std::move(r.database);
+}
+
+// The ACadSharp sample exists as ASCII and binary DXF of every version from R2000 on: all
+// must give the same drawing.
+class SampleVersions : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(SampleVersions, SameDrawingInAsciiAndBinary) {
+    std::string base = std::string("dxf/acadsharp/sample_") + GetParam();
+    VX_TESTDATA_OR_SKIP(base + "_ascii.dxf", ascii);
+    VX_TESTDATA_OR_SKIP(base + "_binary.dxf", binary);
+    auto a = Read(ascii);
+    auto b = Read(binary);
+    ASSERT_TRUE(a && b);
+    EXPECT_EQ(a->header.acadVersion, GetParam());
+    EXPECT_EQ(LayoutNames(*a),
+              (std::vector<std::string>{"Model", "Layout1", "Layout2", "MyLayout"}));
+    auto counts = Counts(*a);
+    EXPECT_EQ(counts, Counts(*b));
+    EXPECT_EQ(counts["LINE"], 26);
+    EXPECT_EQ(counts["LWPOLYLINE"], 21);
+    EXPECT_EQ(counts["HATCH"], 8);
+    EXPECT_EQ(counts["VIEWPORT"], 6);
+    EXPECT_EQ(counts["MULTILEADER"], 15);  // kept as unknown, counted under its name
+    EXPECT_EQ(counts["TEXT"], 29);
+    EXPECT_TRUE(a->warnings.empty()) << a->warnings.front().Text();
+    EXPECT_TRUE(b->warnings.empty()) << b->warnings.front().Text();
+    // Each paper-space layout holds two viewports, the paper view and one more.
+    for (std::size_t i = 1; i < a->layouts.size(); ++i) {
+        int vps = 0;
+        for (const auto& e : a->blocks[a->layouts[i].block].entities) {
+            vps += e.type == db::EntityType::Viewport;
+        }
+        EXPECT_EQ(vps, 2) << a->layouts[i].name;
+    }
+    // Geometry agrees between the two encodings (ASCII keeps about 16 digits).
+    const auto& la = a->blocks[a->modelSpace].entities;
+    const auto& lb = b->blocks[b->modelSpace].entities;
+    ASSERT_EQ(la.size(), lb.size());
+    for (std::size_t i = 0; i < la.size(); ++i) {
+        ASSERT_EQ(la[i].type, lb[i].type);
+        if (const auto* l = la[i].As<db::Line>()) {
+            const auto* m = lb[i].As<db::Line>();
+            for (auto [p, q] : {std::pair{l->start, m->start}, std::pair{l->end, m->end}}) {
+                EXPECT_NEAR(p.x, q.x, 1e-12 * (1 + std::abs(q.x)));
+                EXPECT_NEAR(p.y, q.y, 1e-12 * (1 + std::abs(q.y)));
+                EXPECT_NEAR(p.z, q.z, 1e-12 * (1 + std::abs(q.z)));
+            }
+        }
+        EXPECT_EQ(a->layers[la[i].props.layer].name, b->layers[lb[i].props.layer].name);
+        EXPECT_EQ(la[i].props.color, lb[i].props.color);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Versions, SampleVersions,
+                         ::testing::Values("AC1015", "AC1018", "AC1021", "AC1024", "AC1027",
+                                           "AC1032"));
+
+TEST(ReaderTestdata, LayoutPlotSettingsAsStored) {
+    VX_TESTDATA_OR_SKIP("dxf/acadsharp/sample_AC1018_ascii.dxf", bytes);
+    auto d = Read(bytes);
+    ASSERT_TRUE(d);
+    const auto& model = d->layouts[0];
+    EXPECT_TRUE(model.IsModel());
+    EXPECT_EQ(d->blocks[model.block].name, "*Model_Space");
+    EXPECT_EQ(model.plot.canonicalMediaName, "ANSI_A_(8.50_x_11.00_Inches)");
+    EXPECT_EQ(model.plot.plotType, 0);
+    EXPECT_NEAR(model.plot.customScaleDenominator, 2.584895464708373, 1e-12);
+
+    auto my = d->FindLayout("MyLayout");
+    ASSERT_NE(my, db::kNone);
+    const auto& l = d->layouts[my];
+    EXPECT_EQ(l.tabOrder, 3);
+    EXPECT_EQ(l.plot.configName, "MON-MUR-09-PRINT (HP LaserJet Pro M148fdw)");
+    EXPECT_EQ(l.plot.canonicalMediaName, "A4");
+    EXPECT_DOUBLE_EQ(l.plot.paperWidth, 210.0);
+    EXPECT_DOUBLE_EQ(l.plot.paperHeight, 297.0);
+    EXPECT_EQ(l.plot.flags, 688);
+    EXPECT_TRUE(l.plot.UseStandardScale());
+    EXPECT_FALSE(l.plot.Centered());
+    EXPECT_EQ(l.plot.plotType, 5);
+    EXPECT_EQ(l.plot.rotation, 1);
+    EXPECT_TRUE(d->blocks[l.block].IsPaperSpace());
+    // Every layout has a block of its own.
+    std::set<db::BlockId> blocks;
+    for (const auto& x : d->layouts) {
+        blocks.insert(x.block);
+    }
+    EXPECT_EQ(blocks.size(), d->layouts.size());
+}
+
+TEST(ReaderTestdata, R12PaperSpaceIsLayout1) {
+    VX_TESTDATA_OR_SKIP("dxf/acadsharp/sample_AC1009_ascii.dxf", ascii);
+    VX_TESTDATA_OR_SKIP("dxf/acadsharp/sample_AC1009_binary.dxf", binary);
+    auto a = Read(ascii);
+    auto b = Read(binary);
+    ASSERT_TRUE(a && b);
+    EXPECT_EQ(LayoutNames(*a), (std::vector<std::string>{"Model", "Layout1"}));
+    EXPECT_EQ(Counts(*a), Counts(*b));
+    // The two viewports of the file are its paper-space content.
+    const auto& paper = a->blocks[a->layouts[1].block].entities;
+    ASSERT_EQ(paper.size(), 2u);
+    for (const auto& e : paper) {
+        EXPECT_EQ(e.type, db::EntityType::Viewport);
+        EXPECT_TRUE(e.props.paperSpace);
+    }
+    // R12 keeps the view in extended data: the second viewport shows model space.
+    const auto* vp = paper[1].As<db::Viewport>();
+    EXPECT_GT(vp->viewHeight, 0);
+    EXPECT_GT(vp->Scale(), 0);
+}
+
+TEST(ReaderTestdata, OneByteGroupCodesOfBinaryR12) {
+    VX_TESTDATA_OR_SKIP("dxf/ezdxf/bin_dxf_r12.dxf", bytes);
+    auto d = Read(bytes);
+    ASSERT_TRUE(d);
+    EXPECT_EQ(d->header.acadVersion, "AC1009");
+    EXPECT_EQ(Counts(*d), (std::map<std::string, int>{{"LINE", 3}}));
+}
+
+TEST(ReaderTestdata, BrokenLayoutLinksOpenWithWarnings) {
+    VX_TESTDATA_OR_SKIP("dxf/ezdxf/layout_broken_links.dxf", bytes);
+    auto d = Read(bytes);
+    ASSERT_TRUE(d);
+    EXPECT_EQ(LayoutNames(*d), (std::vector<std::string>{"Model", "Layout1", "Layout2"}));
+    EXPECT_EQ(d->layouts[0].block, d->modelSpace);
+    EXPECT_EQ(d->blocks[d->layouts[2].block].name, "*Paper_Space0");
+    ASSERT_EQ(d->warnings.size(), 3u);
+    EXPECT_NE(d->warnings[1].what.find("'Layout1'"), std::string::npos);
+    EXPECT_NE(d->warnings[1].what.find("missing block record"), std::string::npos);
+}
+
+TEST(ReaderTestdata, FileWithoutLayoutObjectsGetsModelAndLayout1) {
+    VX_TESTDATA_OR_SKIP("dxf/ezdxf/no_layouts.dxf", bytes);
+    auto d = Read(bytes);
+    ASSERT_TRUE(d);
+    EXPECT_EQ(LayoutNames(*d), (std::vector<std::string>{"Model", "Layout1"}));
+    EXPECT_EQ(Counts(*d)["SPLINE"], 2);
+    EXPECT_EQ(d->header.codePage, "ANSI_1256");
+}
+
+TEST(ReaderTestdata, TextIsUtf8WithEscapesDecoded) {
+    VX_TESTDATA_OR_SKIP("dxf/ezdxf/dxf_unicode.dxf", bytes);
+    auto d = Read(bytes);
+    ASSERT_TRUE(d);
+    // The file stores "Tschüss mit \U+00FC": UTF-8 and an escape, both read as "ü".
+    EXPECT_NE(d->FindLayer("Tsch\xC3\xBCss mit \xC3\xBC"), db::kNone);
+}
+
+TEST(ReaderTestdata, TextAlignmentsAndStyles) {
+    VX_TESTDATA_OR_SKIP("dxf/ezdxf/text_alignments.dxf", bytes);
+    auto d = Read(bytes);
+    ASSERT_TRUE(d);
+    int aligned = 0;
+    for (const auto& e : d->blocks[d->modelSpace].entities) {
+        if (const auto* t = e.As<db::Text>()) {
+            EXPECT_FALSE(t->text.empty());
+            EXPECT_GT(t->height, 0);
+            aligned += (t->halign != 0 || t->valign != 0) ? 1 : 0;
+            if (t->halign != 0 || t->valign != 0) {
+                EXPECT_TRUE(t->hasAlignPoint);
+            }
+        }
+    }
+    EXPECT_GT(aligned, 10);
+}
+
+TEST(ReaderTestdata, ViewportFrozenLayersResolved) {
+    VX_TESTDATA_OR_SKIP("dxf/ezdxf/viewport_frozen_layers.dxf", bytes);
+    auto d = Read(bytes);
+    ASSERT_TRUE(d);
+    int withFrozen = 0;
+    for (const auto& e : d->blocks[d->layouts[1].block].entities) {
+        if (const auto* vp = e.As<db::Viewport>()) {
+            EXPECT_EQ(vp->frozenLayers.size(), vp->frozenLayerHandles.size());
+            withFrozen += vp->frozenLayers.empty() ? 0 : 1;
+            for (auto id : vp->frozenLayers) {
+                EXPECT_LT(id, d->layers.size());
+            }
+        }
+    }
+    EXPECT_GT(withFrozen, 0);
+}
+
+TEST(ReaderTestdata, HatchesWithEveryBoundaryKind) {
+    VX_TESTDATA_OR_SKIP("dxf/ezdxf/hatches_2.dxf", bytes);
+    auto d = Read(bytes);
+    ASSERT_TRUE(d);
+    std::set<db::HatchEdge::Type> kinds;
+    int paths = 0;
+    for (const auto& e : d->blocks[d->modelSpace].entities) {
+        if (const auto* h = e.As<db::Hatch>()) {
+            for (const auto& p : h->paths) {
+                ++paths;
+                for (const auto& ed : p.edges) {
+                    kinds.insert(ed.type);
+                }
+            }
+        }
+    }
+    EXPECT_GT(paths, 0);
+    EXPECT_TRUE(kinds.count(db::HatchEdge::Type::Line));
+    EXPECT_TRUE(kinds.count(db::HatchEdge::Type::Arc) ||
+                kinds.count(db::HatchEdge::Type::Ellipse) ||
+                kinds.count(db::HatchEdge::Type::Spline));
+}
+
+TEST(ReaderTestdata, ImagesKnowTheirFiles) {
+    VX_TESTDATA_OR_SKIP("dxf/ezdxf/images.dxf", bytes);
+    auto d = Read(bytes);
+    ASSERT_TRUE(d);
+    int images = 0;
+    for (const auto& e : d->blocks[d->modelSpace].entities) {
+        if (const auto* im = e.As<db::Image>()) {
+            ++images;
+            ASSERT_LT(im->imageDef, d->images.size());
+            EXPECT_FALSE(d->images[im->imageDef].fileName.empty());
+            EXPECT_GT(im->pixelsU, 0);
+        }
+    }
+    EXPECT_EQ(images, 59);
+}
+
+TEST(ReaderTestdata, EveryTestdataDxfReadsWithoutError) {
+    auto dir = vx::test::TestData() / "dxf";
+    if (!std::filesystem::exists(dir)) {
+        GTEST_SKIP() << "testdata absent";
+    }
+    int files = 0;
+    for (const auto& f : std::filesystem::recursive_directory_iterator(dir)) {
+        auto ext = f.path().extension().string();
+        if (ext != ".dxf" && ext != ".dxfb") {
+            continue;
+        }
+        ++files;
+        auto r = dxf::ReadDxf(vx::test::ReadBytes(f.path()));
+        EXPECT_TRUE(r.Ok()) << f.path() << ": " << r.error.Text();
+        if (r.Ok()) {
+            EXPECT_GE(r.database->layouts.size(), 2u) << f.path();
+            EXPECT_EQ(r.database->layouts[0].name, "Model") << f.path();
+        }
+    }
+    EXPECT_GT(files, 40);
+}
+
+}  // namespace
+}  // namespace vx::engine
