@@ -1,0 +1,67 @@
+// The renderer: one layout of a drawing turned into primitives on a page.
+//
+// It is split as renderers of the field are: a render context resolves each entity's
+// effective properties (ByLayer and ByBlock colour, linetype and lineweight through nested
+// block references, layer on/off/frozen/no-plot, frozen layers per viewport, the plot style
+// table); a frontend turns every entity type of the drawing database into primitives
+// (polylines, filled areas, glyph outlines or stroke-font polylines, images) in paper
+// millimetres; the output back end behind the PageSink draws them and knows nothing of
+// drawings.
+//
+//   page::Placement placement = page::PlacePage(request);
+//   render::RenderOptions options;
+//   options.plotStyles = table;          // or null: the objects' own colours
+//   options.fonts = &fonts;
+//   render::RenderReport report =
+//       render::RenderLayout(db, layoutIndex, placement.drawingToPaper, options, *sink);
+//   sink->Finish({.requireInk = report.visible > 0});
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "engine/db/Database.h"
+#include "engine/output/PageSink.h"
+#include "engine/page/Geometry.h"
+
+namespace vx::engine::plotstyle {
+class PlotStyleTable;
+}
+namespace vx::engine::fonts {
+class FontResolver;
+}
+
+namespace vx::engine::render {
+
+struct RenderOptions {
+    // The plot style table to apply, or null to plot with the objects' own properties.
+    const plotstyle::PlotStyleTable* plotStyles = nullptr;
+    // Plot lineweights (otherwise every line is drawn thin).
+    bool plotLineweights = true;
+    // Scale lineweights with the plot scale (a layout's setting).
+    bool scaleLineweights = false;
+    // Fonts for text; the resolver logs every substitution.
+    fonts::FontResolver* fonts = nullptr;
+};
+
+struct RenderReport {
+    std::int64_t entities = 0;  // entities visited, through blocks too
+    std::int64_t drawn = 0;     // entities that produced primitives
+    // Entities that ought to leave ink on the page: a plot of them that comes out
+    // blank has failed.
+    std::int64_t visible = 0;
+    // Entities not drawn, by DXF type name (unknown or not plottable types).
+    std::map<std::string, std::int64_t> notDrawn;
+    std::vector<std::string> warnings;
+};
+
+// Draws layout `layout` of `db` (index into db.layouts: 0 is model space) onto `sink`,
+// drawing units mapped to paper millimetres by `drawingToPaper`. Paper-space layouts draw
+// their own entities and, through each viewport, model space clipped to the viewport.
+RenderReport RenderLayout(const db::Database& db, std::uint32_t layout,
+                          const page::Affine& drawingToPaper, const RenderOptions& options,
+                          output::PageSink& sink);
+
+}  // namespace vx::engine::render
