@@ -18,6 +18,15 @@
 // Text is UTF-8 throughout, whatever the file's code page was. Handles are the file's
 // hexadecimal handles as numbers (0 = none). Table names compare without regard to
 // letter case, as the drawing format does; use the Find* functions for look-ups.
+//
+// Walking a drawing the way a plot does:
+//   for (const Layout& l : db.layouts)                     // "Model" first, then tab order
+//       for (const Entity& e : db.blocks[l.block].entities)  // file order
+//           if (const Line* g = e.As<Line>()) ...           // or switch (e.type)
+// An INSERT's or DIMENSION's block is db.blocks[g->block] (kNone when it is missing); an
+// external reference's drawing is block.xref->database (null while not loaded, with the
+// status and reason beside it); ByLayer properties resolve through db.layers[e.props.layer].
+// Extents.h computes extents (ZoomExtents); the readers report damage in `warnings`.
 #pragma once
 
 #include <compare>
