@@ -3,9 +3,13 @@
 namespace vx::cli {
 
 // Each command's file defines its entry; add one line per command below.
+extern const Command kListCommand;       // ListCommand.cpp
+extern const Command kThumbnailCommand;  // ThumbnailCommand.cpp
 
 const std::vector<Command>& AllCommands() {
     static const std::vector<Command> commands{
+        kListCommand,
+        kThumbnailCommand,
     };
     return commands;
 }
