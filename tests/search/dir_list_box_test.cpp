@@ -8,6 +8,7 @@
 #include <QTest>
 
 #include "TempTree.h"
+#include "UserInput.h"
 #include "search/DirListBox.h"
 #include "search/FileSystemPath.h"
 #include "search/FolderListing.h"

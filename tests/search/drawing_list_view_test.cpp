@@ -138,11 +138,4 @@ TEST_F(ListViewTest, TheRightButtonAloneAsksForThePrintPopup) {
     EXPECT_EQ(popup.count(), 1);
 }
 
-TEST_F(ListViewTest, RowsAddedWhileSortedAppearInPlace) {
-    list.ListView1_ColumnClick(0);
-    Fill({"m", "c", "x"});
-    EXPECT_EQ(list.model()->index(0, 0).data().toString(), "c");
-    EXPECT_EQ(list.model()->index(2, 0).data().toString(), "x");
-}
-
 }  // namespace

@@ -77,23 +77,6 @@ TEST(DrawingPreview, DwgPreviewsAreThoseTheManifestNames) {
     EXPECT_GE(withImage, 20);
 }
 
-TEST(DrawingPreview, TheSameDrawingGivesTheSamePictureInEveryBitmapVersion) {
-    SKIP_WITHOUT_TESTDATA();
-    const QImage r14 = ReadDrawingPreview(TestData() + "/dwg/libredwg/example_r14.dwg").image;
-    const QImage v2004 = ReadDrawingPreview(TestData() + "/dwg/libredwg/example_2004.dwg").image;
-    ASSERT_FALSE(r14.isNull());
-    EXPECT_TRUE(SamePixels(r14, v2004));
-    // A picture, not an empty area: more than one colour.
-    const QImage rgb = r14.convertToFormat(QImage::Format_RGB32);
-    bool varied = false;
-    for (int y = 0; y < rgb.height() && !varied; ++y) {
-        for (int x = 0; x < rgb.width() && !varied; ++x) {
-            varied = rgb.pixel(x, y) != rgb.pixel(0, 0);
-        }
-    }
-    EXPECT_TRUE(varied);
-}
-
 TEST(DrawingPreview, DxfFilesOfTheTestDataCarryNoneAndAreReadOnlyAtTheirEnd) {
     SKIP_WITHOUT_TESTDATA();
     for (const ManifestEntry& e : Manifest()) {
@@ -321,22 +304,6 @@ TEST(DrawingPreview, FoldersMissingFilesPipesAndOtherFilesShowNothing) {
              "  0\nSECTION\n  2\nHEADER\n  9\n$ACADVER\n  1\nAC1009\n"
              "  0\nENDSEC\n  0\nEOF\n");
     EXPECT_EQ(ReadDrawingPreview(dir.filePath("r12.dxf")).outcome, PreviewOutcome::NoPreview);
-}
-
-TEST(BmpFileFromDib, AddsTheFileHeaderWithThePixelOffset) {
-    const QImage image = SampleImage().convertToFormat(QImage::Format_Indexed8);
-    const QByteArray dib = DibOf(image);
-    const QByteArray file = BmpFileFromDib(dib);
-    ASSERT_EQ(file.size(), dib.size() + 14);
-    const auto offBits = qFromLittleEndian<std::uint32_t>(file.constData() + 10);
-    QByteArray reference;
-    QBuffer b(&reference);
-    b.open(QIODevice::WriteOnly);
-    image.save(&b, "BMP");
-    EXPECT_EQ(offBits, qFromLittleEndian<std::uint32_t>(reference.constData() + 10));
-    EXPECT_TRUE(BmpFileFromDib(QByteArray(8, '\0')).isEmpty());
-    EXPECT_TRUE(
-        BmpFileFromDib(QByteArray("\x28\x00\x00\x00", 4) + QByteArray(36, '\xFF')).isEmpty());
 }
 
 }  // namespace

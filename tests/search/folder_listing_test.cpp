@@ -3,7 +3,6 @@
 
 #include "QtPrinters.h"
 
-#include <unistd.h>
 #include <map>
 
 #include "TempTree.h"
@@ -56,64 +55,6 @@ TEST(FolderListing, StatusFollowsLinksAndNoticesDanglingOnes) {
     EXPECT_EQ(alias->identity, FolderListing(t.Path("Real")).Identity());
     EXPECT_NE(alias->identity, listing.Identity());
     EXPECT_FALSE(listing.Status(*m.at("Dangling")));
-}
-
-TEST(FolderListing, StatusStillWorksAfterTheFolderHandleIsGivenUp) {
-    TempTree t;
-    t.File("a.dwg", 3000);
-    FolderListing listing(t.Root());
-    listing.Close();
-    const auto s = listing.Status(listing.Entries().at(0));
-    ASSERT_TRUE(s);
-    EXPECT_EQ(s->size, 3000);
-}
-
-TEST(FolderListing, NamesThatAreNoValidTextAreKeptByteForByte) {
-    TempTree t;
-    const std::string raw = "Pl\xE4n\xFF.dwg";
-    t.RawFile("", raw);
-    FolderListing listing(t.Root());
-    ASSERT_EQ(listing.Entries().size(), 1u);
-    const DirEntry& e = listing.Entries()[0];
-    EXPECT_EQ(e.rawName, raw);
-    EXPECT_EQ(ToFileSystemPath(e.name), raw);
-    EXPECT_TRUE(e.name.endsWith(".dwg"));
-    EXPECT_TRUE(listing.Status(e));
-    // The full path as text leads back to the same file.
-    EXPECT_TRUE(StatusOf(t.Root() + "/" + e.name));
-}
-
-TEST(FolderListing, AFolderThatCannotBeOpenedListsNothing) {
-    TempTree t;
-    FolderListing missing(t.Path("missing"));
-    EXPECT_FALSE(missing.IsOpen());
-    EXPECT_TRUE(missing.Entries().empty());
-    t.File("plain.dwg");
-    FolderListing notAFolder(t.Path("plain.dwg"));
-    EXPECT_FALSE(notAFolder.IsOpen());
-}
-
-TEST(FolderListing, AFolderWithoutPermissionListsNothing) {
-    TempTree t;
-    if (::geteuid() == 0) {
-        GTEST_SKIP() << "permissions do not bind the superuser";
-    }
-    t.Dir("Locked").File("Locked/a.dwg");
-    ::chmod(t.Path("Locked").toStdString().c_str(), 0);
-    FolderListing locked(t.Path("Locked"));
-    ::chmod(t.Path("Locked").toStdString().c_str(), 0755);
-    EXPECT_FALSE(locked.IsOpen());
-    EXPECT_TRUE(locked.Entries().empty());
-}
-
-TEST(FolderListing, IsFolderFollowsLinks) {
-    TempTree t;
-    t.Dir("D").File("f").Link("L", t.Path("D"));
-    EXPECT_TRUE(IsFolder(t.Path("D")));
-    EXPECT_TRUE(IsFolder(t.Path("L")));
-    EXPECT_FALSE(IsFolder(t.Path("f")));
-    EXPECT_FALSE(IsFolder(t.Path("none")));
-    EXPECT_FALSE(IsFolder(""));
 }
 
 QStringList InListingOrder(std::vector<QString> names) {
