@@ -645,7 +645,12 @@ DrawingPreview ReadDxf(ReadOnlyFile& file, const QByteArray& head, bool binary) 
     QByteArray window;
     while (start > 0) {
         const std::int64_t from = std::max<std::int64_t>(0, start - piece);
-        const QByteArray more = file.Read(from, start - from);
+        // The file's first bytes were read already.
+        const std::int64_t headEnd = std::min<std::int64_t>(start, head.size());
+        QByteArray more = from < headEnd ? head.mid(from, headEnd - from) : QByteArray();
+        if (start > std::max(from, headEnd)) {
+            more += file.Read(std::max(from, headEnd), start - std::max(from, headEnd));
+        }
         if (more.size() != start - from) {
             return Outcome(PreviewOutcome::Unreadable, QStringLiteral("the file cannot be read"));
         }

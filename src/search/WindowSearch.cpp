@@ -42,7 +42,7 @@ WindowSearch::WindowSearch(const Controls& controls, PointerService& pointer, bo
     }
     if (c_.Check1) {
         // A change of the value by the user or by the program is a click.
-        connect(c_.Check1, &QCheckBox::toggled, this, [s] { s->Check1_Click(); });
+        connect(c_.Check1, &QCheckBox::stateChanged, this, [s] { s->Check1_Click(); });
         c_.Check1->installEventFilter(this);
     }
     if (c_.cmdAction) {

@@ -1,6 +1,18 @@
 // The search host of the main window: the search rules, run against the window's own
 // controls, with every event of those controls connected to its handler. The window
-// creates one WindowSearch after its controls and keeps StopRequested and the plot lists.
+// creates one WindowSearch after its controls and keeps StopRequested and the plot lists:
+//
+//   search_ = new WindowSearch({this, PicBrowseTree, Dir1, Text1, Check1, cmdAction,
+//                               Command2, ListView1, DwgThumbnail1, Status, Label1},
+//                              pointer, StopRequested,
+//                              [this] { return cmbPrinter->count(); },
+//                              [this] { plotLists.FillPlotLists(printers, papers, styles); },
+//                              this);
+//
+// Connected here: the tree's selection to PathChange; Dir1's Change and Click; Check1's
+// value changes (Check1_Click) and key presses (Check1_KeyDown); cmdAction's click; the
+// list's preview refresh. The print popup (DrawingListView::PrintPopupRequested) is the
+// window's.
 #pragma once
 
 #include <QObject>
