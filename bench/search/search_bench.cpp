@@ -13,10 +13,14 @@
 #include <spawn.h>
 #include <sys/wait.h>
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTreeView>
 #include <algorithm>
@@ -24,10 +28,12 @@
 #include <memory>
 #include <vector>
 
+#include "search/DirListBox.h"
 #include "search/DrawingListModel.h"
 #include "search/DrawingListView.h"
 #include "search/DrawingPreview.h"
 #include "search/FileSearch.h"
+#include "search/WindowSearch.h"
 
 extern char** environ;
 
@@ -191,6 +197,41 @@ void BM_SearchTreeBesideFind(benchmark::State& state) {
     state.counters["folders"] = tree.Folders();
 }
 BENCHMARK(BM_SearchTreeBesideFind)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
+
+// The same search through the window's own controls (shown offscreen): the status line
+// repainted per folder, the window kept alive, rows into the shown list.
+void BM_SearchTreeIntoWindow(benchmark::State& state) {
+    Tree& tree = Tree::Get();
+    QWidget form;
+    auto* dir1 = new DirListBox(&form);
+    auto* text1 = new QLineEdit(QStringLiteral("*.DWG"), &form);
+    auto* check1 = new QCheckBox(QStringLiteral("Include Sub Directories"), &form);
+    auto* action = new QPushButton(QStringLiteral("S&top Search"), &form);
+    auto* command2 = new QPushButton(QStringLiteral("Print All &Drawing"), &form);
+    auto* list = new DrawingListView(&form);
+    auto* status = new QLabel(&form);
+    auto* label1 = new QLabel(&form);
+    list->setGeometry(0, 100, 700, 300);
+    status->setGeometry(0, 60, 700, 40);
+    form.resize(720, 420);
+    form.show();
+    NoPointer pointer;
+    bool stop = false;
+    WindowSearch window(
+        {&form, nullptr, dir1, text1, check1, action, command2, list, nullptr, status, label1},
+        pointer, stop, [] { return 2; }, [] {});
+    dir1->SetPath(tree.Root());
+    check1->blockSignals(true);
+    check1->setChecked(true);
+    check1->blockSignals(false);
+    for (auto _ : state) {
+        window.Search().cmdAction_Click(QString::fromLatin1(kFindFilesCaption));
+    }
+    if (list->Model().Count() != tree.Drawings()) {
+        state.SkipWithError("the search did not list every drawing");
+    }
+}
+BENCHMARK(BM_SearchTreeIntoWindow)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
 
 void BM_FindIname(benchmark::State& state) {
     Tree& tree = Tree::Get();

@@ -91,9 +91,17 @@ void WindowSearch::SortRows() {
 }
 
 void WindowSearch::SetStatus(const QString& text) {
-    if (c_.Status) {
-        c_.Status->setText(StatusDisplayText(text));
+    if (!c_.Status) {
+        return;
+    }
+    c_.Status->setText(StatusDisplayText(text));
+    // Painted at once, but not more often than the eye follows: a synchronous repaint
+    // also paints whatever else waits (the growing list), which per folder of a large
+    // tree would cost more than the search itself. A text set in between is painted by
+    // the next pump or when the search ends.
+    if (!statusPainted_.isValid() || statusPainted_.elapsed() >= kStatusRepaintMs) {
         c_.Status->repaint();
+        statusPainted_.start();
     }
 }
 

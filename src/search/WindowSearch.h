@@ -15,6 +15,7 @@
 // window's.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <functional>
 #include <memory>
@@ -94,8 +95,12 @@ class WindowSearch : public QObject, private SearchHost {
     std::function<int()> printerCount_;
     std::function<void()> fillPlotLists_;
     SearchPump pump_;
+    QElapsedTimer statusPainted_;
     std::unique_ptr<FileSearch> search_;
 };
+
+// The least time between two immediate repaints of the status line, in milliseconds.
+inline constexpr int kStatusRepaintMs = 40;
 
 // How the status line shows a text: CR LF and a lone CR break the line.
 QString StatusDisplayText(const QString& text);
