@@ -1,0 +1,309 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "QtPrinters.h"
+
+#include <sys/stat.h>
+#include <QCryptographicHash>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QtEndian>
+
+#include "PreviewTestData.h"
+#include "search/DrawingPreview.h"
+
+using namespace vx::search;
+using namespace vx::testing;
+
+namespace {
+
+const char* Name(PreviewOutcome o) {
+    switch (o) {
+        case PreviewOutcome::Image:
+            return "Image";
+        case PreviewOutcome::NoPreview:
+            return "NoPreview";
+        case PreviewOutcome::NotDrawing:
+            return "NotDrawing";
+        case PreviewOutcome::Damaged:
+            return "Damaged";
+        case PreviewOutcome::Unreadable:
+            return "Unreadable";
+    }
+    return "?";
+}
+
+bool SamePixels(const QImage& a, const QImage& b) {
+    return a.size() == b.size() &&
+           a.convertToFormat(QImage::Format_RGB32) == b.convertToFormat(QImage::Format_RGB32);
+}
+
+// ---- The real drawings ------------------------------------------------------------------
+
+TEST(DrawingPreview, DwgPreviewsAreThoseTheManifestNames) {
+    SKIP_WITHOUT_TESTDATA();
+    int withImage = 0;
+    for (const ManifestEntry& e : Manifest()) {
+        if (e.kind != "dwg") {
+            continue;
+        }
+        SCOPED_TRACE(e.file.toStdString());
+        const QByteArray before =
+            QCryptographicHash::hash(ReadAll(e.Path()), QCryptographicHash::Md5);
+        const DrawingPreview p = ReadDrawingPreview(e.Path());
+        if (e.thumbnail == "yes") {
+            ++withImage;
+            ASSERT_EQ(p.outcome, PreviewOutcome::Image) << p.detail.toStdString();
+            EXPECT_FALSE(p.image.isNull());
+            EXPECT_GT(p.image.width(), 16);
+            if (e.Format() == "PNG") {
+                EXPECT_EQ(p.format, PreviewFormat::Png);
+                EXPECT_EQ(p.encoded.size(), e.Bytes());
+            } else {
+                EXPECT_EQ(p.format, PreviewFormat::Bmp);
+                EXPECT_EQ(p.encoded.size(), e.Bytes() + 14);  // with the BMP file header
+                EXPECT_TRUE(p.encoded.startsWith("BM"));
+            }
+            // Only the header, the image table and the image itself are read.
+            EXPECT_LE(p.bytesRead, e.Bytes() + 4096);
+        } else {
+            EXPECT_EQ(p.outcome, PreviewOutcome::NoPreview) << Name(p.outcome);
+            EXPECT_TRUE(p.image.isNull());
+            EXPECT_LE(p.bytesRead, 4096);
+        }
+        // Reading changes nothing.
+        EXPECT_EQ(QCryptographicHash::hash(ReadAll(e.Path()), QCryptographicHash::Md5), before);
+    }
+    EXPECT_GE(withImage, 20);
+}
+
+TEST(DrawingPreview, DxfFilesOfTheTestDataCarryNoneAndAreReadOnlyAtTheirEnd) {
+    SKIP_WITHOUT_TESTDATA();
+    for (const ManifestEntry& e : Manifest()) {
+        if (e.kind != "dxf") {
+            continue;
+        }
+        SCOPED_TRACE(e.file.toStdString());
+        const DrawingPreview p = ReadDrawingPreview(e.Path());
+        EXPECT_EQ(p.outcome, PreviewOutcome::NoPreview)
+            << Name(p.outcome) << p.detail.toStdString();
+        EXPECT_LE(p.bytesRead, 320 * 1024);
+        if (QFileInfo(e.Path()).size() > 1024 * 1024) {
+            EXPECT_LT(p.bytesRead, QFileInfo(e.Path()).size() / 4);
+        }
+    }
+}
+
+// ---- DXF files with a preview of ours -------------------------------------------------------
+
+struct DxfPreview : ::testing::Test {
+    QTemporaryDir dir;
+    QString Write(const QString& name, const QByteArray& data) {
+        const QString path = dir.filePath(name);
+        WriteAll(path, data);
+        return path;
+    }
+};
+
+TEST_F(DxfPreview, TextDxfWithBitmapOrPng) {
+    SKIP_WITHOUT_TESTDATA();
+    const QImage image = SampleImage();
+    const QByteArray dxf = ReadAll(TestData() + "/dxf/acadsharp/sample_AC1015_ascii.dxf");
+    for (const QByteArray& data : {DibOf(image), PngOf(image)}) {
+        const QString path =
+            Write("t.dxf", InsertBefore(dxf, "  0\nEOF", TextThumbnailSection(data, "\n")));
+        const DrawingPreview p = ReadDrawingPreview(path);
+        ASSERT_EQ(p.outcome, PreviewOutcome::Image) << p.detail.toStdString();
+        EXPECT_TRUE(SamePixels(p.image, image));
+        // The section and a little before it, not the drawing.
+        EXPECT_LE(p.bytesRead, 2 * data.size() + 80 * 1024);
+    }
+}
+
+TEST_F(DxfPreview, CarriageReturnLinesAndAPreviewBeforeAnotherSection) {
+    SKIP_WITHOUT_TESTDATA();
+    const QImage image = SampleImage(40, 90);
+    // Lines ending in CR LF.
+    const QByteArray crlf = ReadAll(TestData() + "/dxf/ezdxf/text.dxf");
+    ASSERT_TRUE(crlf.contains("\r\n"));
+    DrawingPreview p = ReadDrawingPreview(
+        Write("crlf.dxf", InsertBefore(crlf, "  0\r\nEOF", TextThumbnailSection(DibOf(image)))));
+    ASSERT_EQ(p.outcome, PreviewOutcome::Image) << p.detail.toStdString();
+    EXPECT_TRUE(SamePixels(p.image, image));
+    // Followed by the 3D solids' section.
+    const QByteArray acds = ReadAll(TestData() + "/dxf/acadsharp/sample_AC1032_ascii.dxf");
+    p = ReadDrawingPreview(
+        Write("acds.dxf", InsertBefore(acds, "  0\nSECTION\n  2\nACDSDATA",
+                                       TextThumbnailSection(PngOf(image), "\n"))));
+    ASSERT_EQ(p.outcome, PreviewOutcome::Image) << p.detail.toStdString();
+    EXPECT_TRUE(SamePixels(p.image, image));
+}
+
+TEST_F(DxfPreview, BinaryDxf) {
+    SKIP_WITHOUT_TESTDATA();
+    const QImage image = SampleImage();
+    const QByteArray dxf = ReadAll(TestData() + "/dxf/acadsharp/sample_AC1015_binary.dxf");
+    const QByteArray eof(
+        "\x00\x00"
+        "EOF\x00",
+        6);
+    const QString path =
+        Write("b.dxf", InsertBefore(dxf, eof, BinaryThumbnailSection(DibOf(image))));
+    const DrawingPreview p = ReadDrawingPreview(path);
+    ASSERT_EQ(p.outcome, PreviewOutcome::Image) << p.detail.toStdString();
+    EXPECT_TRUE(SamePixels(p.image, image));
+    EXPECT_LE(p.bytesRead, 80 * 1024);
+}
+
+TEST_F(DxfPreview, CutOrSpoiltSectionsAreDamageNotPictures) {
+    SKIP_WITHOUT_TESTDATA();
+    const QByteArray dxf = ReadAll(TestData() + "/dxf/acadsharp/sample_AC1015_ascii.dxf");
+    const QByteArray section = TextThumbnailSection(DibOf(SampleImage()), "\n");
+    const QByteArray whole = InsertBefore(dxf, "  0\nEOF", section);
+    const qsizetype sectionAt = whole.lastIndexOf("THUMBNAILIMAGE");
+    // Cut inside the hex data: no section end.
+    DrawingPreview p =
+        ReadDrawingPreview(Write("cut.dxf", whole.left(sectionAt + section.size() / 2)));
+    EXPECT_EQ(p.outcome, PreviewOutcome::Damaged) << p.detail.toStdString();
+    // A wrong byte count.
+    QByteArray wrongCount = whole;
+    wrongCount.replace(QByteArray("\n 90\n") + QByteArray::number(DibOf(SampleImage()).size()),
+                       "\n 90\n12");
+    p = ReadDrawingPreview(Write("count.dxf", wrongCount));
+    EXPECT_EQ(p.outcome, PreviewOutcome::Damaged);
+    // Something that is no hex.
+    QByteArray notHex = whole;
+    notHex[whole.indexOf("310\n", sectionAt) + 6] = 'Z';
+    p = ReadDrawingPreview(Write("hex.dxf", notHex));
+    EXPECT_EQ(p.outcome, PreviewOutcome::Damaged);
+    // A preview section before the objects is not taken for one (it would not be there).
+    p = ReadDrawingPreview(
+        Write("early.dxf", InsertBefore(dxf, "  0\nSECTION\n  2\nOBJECTS", section)));
+    EXPECT_EQ(p.outcome, PreviewOutcome::NoPreview);
+    EXPECT_LE(p.bytesRead, 200 * 1024);
+}
+
+// ---- Cut and damaged copies of real drawings --------------------------------------------------
+
+struct DamagedDwg : ::testing::Test {
+    QTemporaryDir dir;
+    DrawingPreview ReadCopy(const QByteArray& bytes) {
+        const QString path = dir.filePath("copy.dwg");
+        WriteAll(path, bytes);
+        return ReadDrawingPreview(path);
+    }
+    static std::uint32_t Seeker(const QByteArray& dwg) {
+        return qFromLittleEndian<std::uint32_t>(dwg.constData() + 0x0D);
+    }
+};
+
+TEST_F(DamagedDwg, CutCopiesShowNothing) {
+    SKIP_WITHOUT_TESTDATA();
+    for (const char* file : {"/dwg/libredwg/example_2000.dwg", "/dwg/libredwg/example_2013.dwg",
+                             "/dwg/libredwg/example_r13.dwg"}) {
+        SCOPED_TRACE(file);
+        const QByteArray dwg = ReadAll(TestData() + file);
+        const std::uint32_t seeker = Seeker(dwg);
+        const std::uint32_t imageStart =
+            qFromLittleEndian<std::uint32_t>(dwg.constData() + seeker + 21 + 9 + 1);
+        for (qsizetype length :
+             {qsizetype(0), qsizetype(6), qsizetype(0x10), qsizetype(seeker + 8),
+              qsizetype(seeker + 21), qsizetype(seeker + 30), qsizetype(imageStart + 100)}) {
+            const DrawingPreview p = ReadCopy(dwg.left(length));
+            EXPECT_NE(p.outcome, PreviewOutcome::Image) << length;
+            EXPECT_TRUE(p.image.isNull());
+        }
+    }
+}
+
+TEST_F(DamagedDwg, SpoiltHeadersAreDamage) {
+    SKIP_WITHOUT_TESTDATA();
+    const QByteArray dwg = ReadAll(TestData() + "/dwg/libredwg/example_2000.dwg");
+    const std::uint32_t seeker = Seeker(dwg);
+    auto spoilt = [&](qsizetype at, QByteArray bytes) {
+        QByteArray copy = dwg;
+        copy.replace(at, bytes.size(), bytes);
+        return ReadCopy(copy);
+    };
+    EXPECT_EQ(spoilt(0x0D, QByteArray("\xF0\xFF\xFF\x7F", 4)).outcome, PreviewOutcome::Damaged);
+    EXPECT_EQ(spoilt(0x0D, QByteArray("\x00\x00\x00\x00", 4)).outcome, PreviewOutcome::NoPreview);
+    EXPECT_EQ(spoilt(seeker + 3, "X").outcome, PreviewOutcome::Damaged);  // the sentinel
+    // The BMP entry (second) pointing past the end, or too large.
+    const qsizetype bmpEntry = seeker + 21 + 9;
+    EXPECT_EQ(spoilt(bmpEntry + 1, QByteArray("\xF0\xFF\xFF\x00", 4)).outcome,
+              PreviewOutcome::Damaged);
+    EXPECT_EQ(spoilt(bmpEntry + 5, QByteArray("\xFF\xFF\xFF\x7F", 4)).outcome,
+              PreviewOutcome::Damaged);
+    // The bitmap's header.
+    const std::uint32_t imageStart =
+        qFromLittleEndian<std::uint32_t>(dwg.constData() + bmpEntry + 1);
+    EXPECT_EQ(spoilt(imageStart, QByteArray("\x07\x00\x00\x00", 4)).outcome,
+              PreviewOutcome::Damaged);
+    EXPECT_EQ(spoilt(imageStart + 4, QByteArray("\xFF\xFF\xFF\x7F", 4)).outcome,
+              PreviewOutcome::Damaged);
+    // A WMF entry alone shows nothing but is no damage.
+    QByteArray wmfOnly = dwg;
+    wmfOnly[bmpEntry] = 3;
+    const DrawingPreview wmf = ReadCopy(wmfOnly);
+    EXPECT_EQ(wmf.outcome, PreviewOutcome::NoPreview);
+    EXPECT_EQ(wmf.format, PreviewFormat::Wmf);
+}
+
+TEST_F(DamagedDwg, EveryByteOfTheHeadersSpoiltInTurnNeverCrashes) {
+    SKIP_WITHOUT_TESTDATA();
+    for (const char* file : {"/dwg/libredwg/example_2000.dwg", "/dwg/libredwg/example_2018.dwg"}) {
+        const QByteArray dwg = ReadAll(TestData() + file);
+        const std::uint32_t seeker = Seeker(dwg);
+        const std::uint32_t image =
+            qFromLittleEndian<std::uint32_t>(dwg.constData() + seeker + 21 + 10);
+        std::vector<qsizetype> offsets;
+        for (qsizetype i = 0; i < 0x20; ++i) {
+            offsets.push_back(i);
+        }
+        for (qsizetype i = seeker; i < seeker + 21 + 18; ++i) {
+            offsets.push_back(i);
+        }
+        for (qsizetype i = image; i < image + 64; ++i) {
+            offsets.push_back(i);
+        }
+        // One copy, patched in place byte by byte.
+        const QString path = dir.filePath("patched.dwg");
+        WriteAll(path, dwg);
+        QFile patch(path);
+        ASSERT_TRUE(patch.open(QIODevice::ReadWrite | QIODevice::Unbuffered));
+        for (qsizetype at : offsets) {
+            for (char value : {'\x00', '\xFF', '\x80'}) {
+                patch.seek(at);
+                patch.write(&value, 1);
+                const DrawingPreview p = ReadDrawingPreview(path);
+                EXPECT_LE(p.bytesRead, kMaxPreviewBytes + 4096) << file << ' ' << at;
+                EXPECT_EQ(p.image.isNull(), p.outcome != PreviewOutcome::Image);
+            }
+            patch.seek(at);
+            patch.write(dwg.constData() + at, 1);
+        }
+    }
+}
+
+// ---- Not drawings at all -----------------------------------------------------------------------
+
+TEST(DrawingPreview, FoldersMissingFilesPipesAndOtherFilesShowNothing) {
+    QTemporaryDir dir;
+    EXPECT_EQ(ReadDrawingPreview(dir.path()).outcome, PreviewOutcome::Unreadable);
+    EXPECT_EQ(ReadDrawingPreview(dir.filePath("missing.dwg")).outcome, PreviewOutcome::Unreadable);
+    EXPECT_EQ(ReadDrawingPreview(QString()).outcome, PreviewOutcome::Unreadable);
+    // A pipe would block a reader that opens it plainly.
+    const QString fifo = dir.filePath("pipe.dwg");
+    ASSERT_EQ(::mkfifo(fifo.toStdString().c_str(), 0600), 0);
+    EXPECT_EQ(ReadDrawingPreview(fifo).outcome, PreviewOutcome::Unreadable);
+    WriteAll(dir.filePath("empty.dwg"), {});
+    EXPECT_EQ(ReadDrawingPreview(dir.filePath("empty.dwg")).outcome, PreviewOutcome::NotDrawing);
+    WriteAll(dir.filePath("text.dwg"), "Hello, this is no drawing.\n");
+    EXPECT_EQ(ReadDrawingPreview(dir.filePath("text.dwg")).outcome, PreviewOutcome::NotDrawing);
+    WriteAll(dir.filePath("r12.dxf"),
+             "  0\nSECTION\n  2\nHEADER\n  9\n$ACADVER\n  1\nAC1009\n"
+             "  0\nENDSEC\n  0\nEOF\n");
+    EXPECT_EQ(ReadDrawingPreview(dir.filePath("r12.dxf")).outcome, PreviewOutcome::NoPreview);
+}
+
+}  // namespace
