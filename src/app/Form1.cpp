@@ -18,6 +18,7 @@
 
 #include "About.h"
 #include "ChoiceCombo.h"
+#include "ElidedLabel.h"
 #include "QtServices.h"
 #include "ShellRules.h"
 #include "WindowRunHost.h"
@@ -107,7 +108,8 @@ void Form1::CreateControls() {
     chkLayouts = Place(new QCheckBox("Print Layouts", Frame2), "chkLayouts", 8, 128, 180, 20,
                        "Select this option to Print Layouts only");
 
-    Label1 = Place(new QLabel("Found Files:", client), "Label1", 8, 328, 608, 14);
+    // Names a folder, so it may be longer than the window is wide.
+    Label1 = Place(new ElidedLabel("Found Files:", client), "Label1", 8, 328, 608, 14);
     Status = Place(new QLabel(client), "Status", 8, 342, 608, 32,
                    "This Area will show the actual Function being carried on");
     Status->setTextFormat(Qt::PlainText);
@@ -150,6 +152,7 @@ void Form1::CreateSearchControls(QWidget* client) {
 
     // The directory list starts at the process's current folder; nothing listens yet.
     Dir1 = Place(new search::DirListBox(client), "Dir1", 8, 122, 210, 70);
+    Dir1->setIconSize(QSize(16, 16));
     Dir1->SetPath(QDir::currentPath());
 
     ListView1 = Place(new search::DrawingListView(client), "ListView1", 224, 8, 392, 160);

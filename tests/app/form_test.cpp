@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -16,9 +17,11 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
+#include <QToolTip>
 
 #include "ShellHarness.h"
 #include "app/About.h"
+#include "app/ElidedLabel.h"
 #include "app/Main.h"
 #include "app/ShellRules.h"
 #include "cad/PlotLists.h"
@@ -433,6 +436,29 @@ TEST_F(FormTest, EveryControlCarriesItsCaptionAndToolTip) {
                        static_cast<QWidget*>(f.chkLayouts)}) {
         EXPECT_EQ(w->parentWidget(), f.Frame2);
     }
+}
+
+TEST_F(FormTest, AFoundFilesTextTooLongForTheWindowIsCutAtItsEndAndWholeInItsToolTip) {
+    Form1& f = Start();
+    auto* label = qobject_cast<ElidedLabel*>(f.Label1);
+    ASSERT_NE(label, nullptr);
+    const QString full = "Found following files in /" + QString("deeper/").repeated(30) +
+                         " Use shift key to select multiple files";
+    label->setText(full);
+    EXPECT_EQ(label->text(), full);
+    EXPECT_TRUE(label->Elided());
+    EXPECT_TRUE(label->ShownText().startsWith("Found following files in /deeper/"));
+    EXPECT_TRUE(label->ShownText().endsWith(QChar(0x2026)));
+    EXPECT_LE(label->fontMetrics().horizontalAdvance(label->ShownText()), label->width());
+    const QPoint at(5, 5);
+    QHelpEvent help(QEvent::ToolTip, at, label->mapToGlobal(at));
+    QApplication::sendEvent(label, &help);
+    EXPECT_EQ(QToolTip::text(), full);
+    QToolTip::hideText();
+
+    label->setText("Found Files:");
+    EXPECT_FALSE(label->Elided());
+    EXPECT_EQ(label->ShownText(), "Found Files:");
 }
 
 TEST_F(FormTest, TheMenuBarHoldsFileViewAndHelpAndThePrintMenuIsOnlyAPopup) {
