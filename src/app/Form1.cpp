@@ -15,13 +15,20 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
-#include <QTreeWidget>
 
 #include "About.h"
 #include "ChoiceCombo.h"
+#include "ElidedLabel.h"
 #include "QtServices.h"
-#include "SearchStandIns.h"
 #include "ShellRules.h"
+#include "WindowRunHost.h"
+#include "plot/PlotRuns.h"
+#include "search/DirListBox.h"
+#include "search/DrawingListView.h"
+#include "search/DwgThumbnail.h"
+#include "search/FileSystemPath.h"
+#include "search/FolderTree.h"
+#include "search/WindowSearch.h"
 
 namespace vx::app {
 
@@ -33,6 +40,7 @@ Form1::Form1(ShellServices& services)
     setWindowTitle(kMainCaption);
     CreateControls();
     CreateMenus();
+    ConnectSearchAndRuns();
     resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
 }
 
@@ -50,6 +58,17 @@ W* Place(W* w, const char* name, int x, int y, int width, int height, const char
         w->setToolTip(tip);
     }
     return w;
+}
+
+// The character code a key press types into a text box, as its key-press event hands it
+// on: 0 for keys that type nothing there (arrows, Delete, Tab and the like).
+int KeyAscii(const QKeyEvent& event) {
+    const QString text = event.text();
+    if (text.isEmpty() || event.key() == Qt::Key_Delete || event.key() == Qt::Key_Tab ||
+        event.key() == Qt::Key_Backtab) {
+        return 0;
+    }
+    return text.at(0).unicode();
 }
 }  // namespace
 
@@ -89,7 +108,8 @@ void Form1::CreateControls() {
     chkLayouts = Place(new QCheckBox("Print Layouts", Frame2), "chkLayouts", 8, 128, 180, 20,
                        "Select this option to Print Layouts only");
 
-    Label1 = Place(new QLabel("Found Files:", client), "Label1", 8, 328, 608, 14);
+    // Names a folder, so it may be longer than the window is wide.
+    Label1 = Place(new ElidedLabel("Found Files:", client), "Label1", 8, 328, 608, 14);
     Status = Place(new QLabel(client), "Status", 8, 342, 608, 32,
                    "This Area will show the actual Function being carried on");
     Status->setTextFormat(Qt::PlainText);
@@ -117,37 +137,47 @@ void Form1::CreateControls() {
     connect(Command3, &QPushButton::clicked, this, &Form1::Command3_Click);
     connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
     connect(cmdAction, &QPushButton::clicked, this, [this] { cmdAction_Click(1); });
-    connect(Check1, &QCheckBox::clicked, this, &Form1::Check1_Click);
-    Check1->installEventFilter(this);
     connect(chkLayouts, &QCheckBox::clicked, this, &Form1::chkLayouts_Click);
     connect(Text2, &QLineEdit::textChanged, this, &Form1::Text2_Change);
     Text2->installEventFilter(this);
 }
 
 void Form1::CreateSearchControls(QWidget* client) {
-    // STAND-INS for the drawing search's widgets; the real folder tree, directory list,
-    // drawing list and preview replace the four lines marked below.
-    PicBrowse = Place(new QWidget(client), "PicBrowse", kPicBrowseLeft, kPicBrowseTop, 210,
-                      110);  // stand-in: the folder tree's host
-    PicBrowse->setAutoFillBackground(true);
-    PicBrowse->setBackgroundRole(QPalette::Base);
+    // The folder tree lives in its box; it is shown, with its first folder selected,
+    // once the window is up (Main).
+    PicBrowse = Place(new QWidget(client), "PicBrowse", kPicBrowseLeft, kPicBrowseTop, 210, 110);
+    PicBrowseTree = new search::FolderTree(PicBrowse);
+    PicBrowseTree->setObjectName("PicBrowseTree");
+    PicBrowseTree->hide();
 
-    Dir1 = Place(new DirListStandIn(client), "Dir1", 8, 122, 210, 70,
-                 "Directory List - double click to select");  // stand-in: directory list
+    // The directory list starts at the process's current folder; nothing listens yet.
+    Dir1 = Place(new search::DirListBox(client), "Dir1", 8, 122, 210, 70);
+    Dir1->setIconSize(QSize(16, 16));
+    Dir1->SetPath(QDir::currentPath());
 
-    ListView1 = Place(new QTreeWidget(client), "ListView1", 224, 8, 392, 160,
-                      "Right click on Single or Multiple drawings to Print");  // stand-in
-    ListView1->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    ListView1->setRootIsDecorated(false);
+    ListView1 = Place(new search::DrawingListView(client), "ListView1", 224, 8, 392, 160);
 
     Frame3 = Place(new QGroupBox("Preview", client), "Frame3", 8, 196, 210, 128,
                    "If your drawing has a preview it will be shown here");
-    DwgThumbnail1 = Place(new QLabel(Frame3), "DwgThumbnail1", 8, 16, 193,
-                          105);  // stand-in: the drawing preview
-    DwgThumbnail1->setAlignment(Qt::AlignCenter);
+    DwgThumbnail1 = Place(new search::DwgThumbnail(Frame3), "DwgThumbnail1", 8, 16, 193, 105);
+}
 
-    connect(Dir1, &DirListStandIn::Change, this, &Form1::Dir1_Change);
-    connect(Dir1, &DirListStandIn::Click, this, &Form1::Dir1_Click);
+void Form1::ConnectSearchAndRuns() {
+    search_ = std::make_unique<search::WindowSearch>(
+        search::WindowSearch::Controls{this, PicBrowseTree, Dir1, Text1, Check1, cmdAction,
+                                       Command2, ListView1, DwgThumbnail1, Status, Label1},
+        services_.pointer, StopRequested, [this] { return cmbPrinter->count(); },
+        [this] { lists_.FillPlotLists(*printerList_, *paperList_, *styleList_); });
+    search_->SetBoundary([this](const std::function<void()>& handler) { Guard(handler); });
+    connect(ListView1, &search::DrawingListView::PrintPopupRequested, this,
+            [this](const QPoint& at) { mnuPrint->popup(at); });
+
+    runHost_ = std::make_unique<WindowRunHost>(
+        WindowRunHost::Controls{ListView1, Status, sbStatusBar, ProgressBar1, Text2, chkLayouts,
+                                Dir1},
+        StopRequested, search_->Pump());
+    runs_ = std::make_unique<plot::PlotRuns>(connection_, choices_, *runHost_, services_.pointer,
+                                             services_.messages, services_.beep);
 }
 
 void Form1::CreateMenus() {
@@ -192,16 +222,17 @@ void Form1::CreateMenus() {
 // ---------------------------------------------------------------------------------------
 // The event boundary
 
-void Form1::Guard(const std::function<void()>& handler) {
+bool Form1::Guard(const std::function<void()>& handler) {
     if (ended_) {
-        return;
+        return true;
     }
-    Protect(handler);
+    return Protect(handler);
 }
 
-void Form1::Protect(const std::function<void()>& handler) {
+bool Form1::Protect(const std::function<void()>& handler) {
     try {
         handler();
+        return true;
     } catch (const cad::ProgramEnded&) {
         // The program has ended: nothing further runs.
     } catch (const cad::CadError& e) {
@@ -209,6 +240,9 @@ void Form1::Protect(const std::function<void()>& handler) {
     } catch (const std::exception& e) {
         ShowFailure(e.what());
     }
+    // The handler did not get to put the pointer back.
+    services_.pointer.SetPointer(Pointer::Default);
+    return false;
 }
 
 void Form1::ShowFailure(const std::string& description) {
@@ -249,7 +283,7 @@ void Form1::LoadSteps() {
     // 3. The file system is reached through Qt's file classes; nothing to create.
 
     // 4. The directory list moves to the program's folder; its change event runs now.
-    Dir1->SetPath(AddBackslash(QDir::toNativeSeparators(services_.programFolder)));
+    Dir1->SetPath(search::AddBackslash(QDir::toNativeSeparators(services_.programFolder)));
     if (ended_) {
         return;
     }
@@ -257,19 +291,7 @@ void Form1::LoadSteps() {
     // 5. The CAD application, always at this point.
     connection_.ConnectCad();
 
-    // 6. The drawing list's columns.
-    ListView1->setColumnCount(static_cast<int>(kListColumns.size()));
-    auto* header = new QTreeWidgetItem;
-    for (int i = 0; i < static_cast<int>(kListColumns.size()); ++i) {
-        const ListColumn& c = kListColumns[static_cast<std::size_t>(i)];
-        header->setText(i, c.caption);
-        header->setTextAlignment(
-            i, (c.rightAligned ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
-    }
-    ListView1->setHeaderItem(header);
-    for (int i = 0; i < static_cast<int>(kListColumns.size()); ++i) {
-        ListView1->setColumnWidth(i, kListColumns[static_cast<std::size_t>(i)].width);
-    }
+    // 6. The drawing list is a report view with its five columns from the start.
 
     // 7. The progress bar over status bar panel 2.
     ProgressBar1->setMinimum(0);
@@ -294,11 +316,8 @@ void Form1::closeEvent(QCloseEvent* event) {
 }
 
 void Form1::Form_QueryUnload() {
-    Protect([this] {
-        // The folder tree is given back to its dialog by the drawing search (connected
-        // with the real folder tree).
-        services_.help.CloseAll();
-    });
+    Protect([this] { PicBrowseTree->ReleaseFolderTree(); });
+    Protect([this] { services_.help.CloseAll(); });
 }
 
 void Form1::Form_Unload() {
@@ -332,8 +351,7 @@ QList<QWidget*> Form1::OpenWindows() const {
 // ConnectionHost
 
 void Form1::SetStatus(const std::string& text) {
-    statusText_ = text;
-    Status->setText(DisplayText(text));
+    Status->setText(StatusLineText(text));
 }
 
 void Form1::HideMainWindow() {
@@ -373,11 +391,9 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
         if (!centralWidget()->childAt(pos)) {
             Form_MouseDown(e->button(), e->modifiers(), pos);
         }
-    } else if (watched == Check1 && event->type() == QEvent::KeyPress) {
-        Check1_KeyDown(static_cast<QKeyEvent*>(event)->key());
     } else if (watched == Text2 && event->type() == QEvent::KeyPress) {
-        const QString text = static_cast<QKeyEvent*>(event)->text();
-        if (!text.isEmpty() && Text2_KeyPress(text.at(0).unicode())) {
+        const int keyAscii = KeyAscii(*static_cast<QKeyEvent*>(event));
+        if (keyAscii != 0 && Text2_KeyPress(keyAscii)) {
             return true;
         }
     }
@@ -405,58 +421,75 @@ void Form1::mnuFileExit_Click() {
 }
 
 // ---------------------------------------------------------------------------------------
-// Search starters. The drawing search connects here: each handler becomes a call of its
-// starter. Until then they fill the plot lists as the starters do (step c).
-
-void Form1::FillPlotListsWhenFew() {
-    if (cmbPrinter->count() < 2) {
-        lists_.FillPlotLists(*printerList_, *paperList_, *styleList_);
-    }
-}
+// Search starters: the drawing search's rules, inside the window's boundary.
 
 void Form1::Dir1_Change() {
-    Guard([this] { FillPlotListsWhenFew(); });
+    Guard([this] { search_->Search().Dir1_Change(); });
 }
 
 void Form1::Dir1_Click() {
-    Guard([this] { FillPlotListsWhenFew(); });
+    Guard([this] { search_->Search().Dir1_Click(); });
 }
 
 void Form1::Check1_Click() {
-    Guard([this] { FillPlotListsWhenFew(); });
+    Guard([this] { search_->Search().Check1_Click(); });
 }
 
 void Form1::Check1_KeyDown(int keyCode) {
-    Guard([this, keyCode] {
-        if (keyCode == Qt::Key_Return || keyCode == Qt::Key_Enter) {
-            FillPlotListsWhenFew();
+    Guard([this, keyCode] { search_->Search().Check1_KeyDown(keyCode); });
+}
+
+void Form1::cmdAction_Click(int /*index*/) {
+    // During a search the button is the search's (WindowSearch connects its rule); during
+    // a run it asks the run to stop before its next drawing.
+    Guard([this] {
+        if (runs_->Running()) {
+            StopRequested = true;
         }
     });
 }
 
-void Form1::cmdAction_Click(int /*index*/) {
-    // The drawing search connects its action button rule here.
+// ---------------------------------------------------------------------------------------
+// Runs
+
+void Form1::StartRun(void (plot::PlotRuns::*run)()) {
+    const QString panel = sbStatusBar->PanelText(kStatePanel);
+    if (!Guard([this, run] { ((*runs_).*run)(); })) {
+        // A run that ended in an error did not get to put the status bar back.
+        sbStatusBar->SetPanelText(kStatePanel, panel);
+        ProgressBar1->setValue(0);
+    }
 }
 
-// ---------------------------------------------------------------------------------------
-// Runs. The plot runs connect here.
+void Form1::Command2_Click() {
+    StartRun(&plot::PlotRuns::Command2_Click);
+}
 
-void Form1::Command2_Click() {}
+void Form1::mnuAllPrint_Click() {
+    StartRun(&plot::PlotRuns::mnuAllPrint_Click);
+}
 
-void Form1::mnuAllPrint_Click() {}
+void Form1::mnuPrintMultiple_Click() {
+    StartRun(&plot::PlotRuns::mnuPrintMultiple_Click);
+}
 
-void Form1::mnuPrintMultiple_Click() {}
-
-bool Form1::Text2_KeyPress(int /*keyAscii*/) {
-    // The plot runs connect the copies box's key filter here.
-    return false;
+bool Form1::Text2_KeyPress(int keyAscii) {
+    bool drop = false;
+    Guard([this, keyAscii, &drop] {
+        int key = keyAscii;
+        runs_->Text2_KeyPress(key);
+        drop = key == 0;
+    });
+    return drop;
 }
 
 void Form1::Text2_Change() {
-    // The plot runs connect NumOfCopies here.
+    Guard([this] { runs_->Text2_Change(); });
 }
 
-void Form1::chkLayouts_Click() {}
+void Form1::chkLayouts_Click() {
+    // Nothing: each run reads the box for every drawing it plots.
+}
 
 // ---------------------------------------------------------------------------------------
 // Plot-choice lists
@@ -493,7 +526,7 @@ void Form1::CmbCTB_KeyDown() {
 // Menus
 
 void Form1::MnuSelectAll_Click() {
-    Guard([this] { ListView1->selectAll(); });
+    Guard([this] { ListView1->SelectAllRows(); });
 }
 
 void Form1::mnuViewStatusBar_Click() {

@@ -1,7 +1,8 @@
 // The main window: its controls, menus and status bar, its load and unload, and the
 // handlers of its events. The handlers are thin: the rules they follow are in src/cad,
-// in ShellRules, Settings, StatusBar and About, and (once connected) in the drawing
-// search and the plot runs.
+// in ShellRules, Settings, StatusBar and About, in the drawing search (src/search, over
+// the window's controls through WindowSearch) and in the plot runs (src/plot, over the
+// window's controls through WindowRunHost).
 #pragma once
 
 #include <QList>
@@ -28,12 +29,23 @@ class QLineEdit;
 class QMenu;
 class QProgressBar;
 class QPushButton;
-class QTreeWidget;
+
+namespace vx::plot {
+class PlotRuns;
+}
+
+namespace vx::search {
+class DirListBox;
+class DrawingListView;
+class DwgThumbnail;
+class FolderTree;
+class WindowSearch;
+}  // namespace vx::search
 
 namespace vx::app {
 
 class ComboChoiceList;
-class DirListStandIn;
+class WindowRunHost;
 
 // What the main window uses of the system. All of it outlives the window.
 struct ShellServices {
@@ -51,12 +63,12 @@ struct ShellServices {
 
 class Form1 : public QMainWindow, public cad::ConnectionHost {
     Q_OBJECT
-  public:
+public:
     explicit Form1(ShellServices& services);
     ~Form1() override;
 
     // --- controls ---
-    DirListStandIn* Dir1 = nullptr;
+    search::DirListBox* Dir1 = nullptr;
     QLineEdit* Text1 = nullptr;
     QPushButton* cmdAction = nullptr;
     QPushButton* Command2 = nullptr;
@@ -71,9 +83,11 @@ class Form1 : public QMainWindow, public cad::ConnectionHost {
     QCheckBox* Check1 = nullptr;
     QCheckBox* chkLayouts = nullptr;
     QGroupBox* Frame3 = nullptr;
-    QLabel* DwgThumbnail1 = nullptr;
+    search::DwgThumbnail* DwgThumbnail1 = nullptr;
+    // The folder tree's box, and the tree it hosts.
     QWidget* PicBrowse = nullptr;
-    QTreeWidget* ListView1 = nullptr;
+    search::FolderTree* PicBrowseTree = nullptr;
+    search::DrawingListView* ListView1 = nullptr;
     QProgressBar* ProgressBar1 = nullptr;
     PanelStatusBar* sbStatusBar = nullptr;
     QLabel* Label1 = nullptr;
@@ -99,20 +113,18 @@ class Form1 : public QMainWindow, public cad::ConnectionHost {
     cad::PlotChoices& Choices() { return choices_; }
     cad::CadConnection& Connection() { return connection_; }
     cad::PlotLists& Lists() { return lists_; }
+    // The drawing search over this window's controls, and the plot runs.
+    search::WindowSearch& Search() { return *search_; }
+    plot::PlotRuns& Runs() { return *runs_; }
     // The help file: the program's folder and "help.chm" (set at load).
     QString HelpFile;
-    // A request to stop the search or run in progress.
+    // A request to stop the search or run in progress; one flag for both.
     bool StopRequested = false;
-    // The status line's text as it was set (with its CR LF line breaks).
-    const std::string& StatusText() const { return statusText_; }
     // True once the program has ended (the window closed for good).
     bool Ended() const { return ended_; }
     const ProgressBarPlacement& ProgressPlacement() const { return placement_; }
     // The windows the program opened besides this one (About boxes), oldest first.
     QList<QWidget*> OpenWindows() const;
-
-    // The plot lists are filled while the device list holds fewer than 2 entries.
-    void FillPlotListsWhenFew();
 
     // --- ConnectionHost ---
     void SetStatus(const std::string& text) override;
@@ -120,7 +132,7 @@ class Form1 : public QMainWindow, public cad::ConnectionHost {
     void ShowMainWindow() override;
     void EndProgram() override;
 
-  public slots:
+public slots:
     // Load: runs once, before the window is first shown.
     void Form_Load();
     void Form_QueryUnload();
@@ -132,11 +144,14 @@ class Form1 : public QMainWindow, public cad::ConnectionHost {
     void Command3_Click();
     void mnuFileExit_Click();
 
-    // The search starters and the directory list.
+    // The search starters, as the controls raise them (WindowSearch connects the
+    // controls' own events to the same starters). `keyCode` is a virtual-key code.
     void Dir1_Change();
     void Dir1_Click();
     void Check1_Click();
     void Check1_KeyDown(int keyCode);
+    // The action button during a run: the run stops before its next drawing. (During a
+    // search the button is the search's: WindowSearch connects that rule.)
     void cmdAction_Click(int index);
 
     // The runs.
@@ -163,22 +178,26 @@ class Form1 : public QMainWindow, public cad::ConnectionHost {
     void HelpMain_Click();
     void mnuHelpAbout_Click();
 
-  protected:
+protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-  private:
+private:
     void CreateControls();
     void CreateSearchControls(QWidget* client);
+    void ConnectSearchAndRuns();
     void CreateMenus();
     void LoadSteps();
     // Filters the copies box's keys; true when the key is to be dropped.
     bool Text2_KeyPress(int keyAscii);
     // Runs an event handler so that nothing escapes into the toolkit: the end of the
-    // program unwinds to here, and a CAD failure is shown. Nothing runs once ended.
-    void Guard(const std::function<void()>& handler);
-    void Protect(const std::function<void()>& handler);
+    // program unwinds to here, and a CAD failure is shown; a handler that fails leaves
+    // the default mouse pointer. Nothing runs once ended. False when the handler failed.
+    bool Guard(const std::function<void()>& handler);
+    bool Protect(const std::function<void()>& handler);
+    // A run inside the boundary; a run that fails leaves the status bar at rest.
+    void StartRun(void (plot::PlotRuns::*run)());
     void ShowFailure(const std::string& description);
 
     ShellServices& services_;
@@ -188,10 +207,12 @@ class Form1 : public QMainWindow, public cad::ConnectionHost {
     std::unique_ptr<ComboChoiceList> printerList_;
     std::unique_ptr<ComboChoiceList> paperList_;
     std::unique_ptr<ComboChoiceList> styleList_;
+    std::unique_ptr<search::WindowSearch> search_;
+    std::unique_ptr<WindowRunHost> runHost_;
+    std::unique_ptr<plot::PlotRuns> runs_;
     ProgressBarPlacement placement_;
     LoadedSettings loaded_;
     QPoint loadedPixels_;
-    std::string statusText_;
     QList<QPointer<QWidget>> openWindows_;
     bool loaded_once_ = false;
     bool unloaded_ = false;

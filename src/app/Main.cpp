@@ -2,12 +2,13 @@
 
 #include <QApplication>
 #include <QSessionManager>
-
 #include <QSettings>
+
 #include "Form1.h"
 #include "QtServices.h"
-
 #include "Settings.h"
+#include "search/FileSystemPath.h"
+#include "search/FolderTree.h"
 
 namespace vx::app {
 
@@ -17,8 +18,9 @@ bool Main(Form1& form) {
         return false;
     }
     form.show();
-    // The drawing search embeds the folder tree into form.PicBrowse here, starting at
-    // the file system's root (connected with the real folder tree).
+    // The folder tree in its box, with the file system's root selected: the directory
+    // list follows it there and the root's drawings are listed.
+    form.PicBrowseTree->BrowseForFolder(search::FileSystemRoot());
     return !form.Ended();
 }
 

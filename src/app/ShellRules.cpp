@@ -1,18 +1,8 @@
 #include "ShellRules.h"
 
-#include <QDir>
-
 #include "cad/CadConnection.h"
 
 namespace vx::app {
-
-QString AddBackslash(const QString& path) {
-    const QChar sep = QDir::separator();
-    if (path.endsWith(sep)) {
-        return path;
-    }
-    return path + sep;
-}
 
 std::string StartupStatusText() {
     return std::string(kCrLf) + "Click " + '"' + "Select a Folder" + '"' +

@@ -34,24 +34,25 @@ WindowSearch::WindowSearch(const Controls& controls, PointerService& pointer, bo
     FileSearch* s = search_.get();
     if (c_.PicBrowseTree && c_.Dir1) {
         connect(c_.PicBrowseTree, &FolderTree::PathChange, this,
-                [this] { PathChange(*c_.Dir1, c_.PicBrowseTree->BrowsePath); });
+                [this] { Run([this] { PathChange(*c_.Dir1, c_.PicBrowseTree->BrowsePath); }); });
     }
     if (c_.Dir1) {
-        connect(c_.Dir1, &DirListBox::Change, this, [s] { s->Dir1_Change(); });
-        connect(c_.Dir1, &DirListBox::Click, this, [s] { s->Dir1_Click(); });
+        connect(c_.Dir1, &DirListBox::Change, this, [this, s] { Run([s] { s->Dir1_Change(); }); });
+        connect(c_.Dir1, &DirListBox::Click, this, [this, s] { Run([s] { s->Dir1_Click(); }); });
     }
     if (c_.Check1) {
         // A change of the value by the user or by the program is a click.
-        connect(c_.Check1, &QCheckBox::stateChanged, this, [s] { s->Check1_Click(); });
+        connect(c_.Check1, &QCheckBox::stateChanged, this,
+                [this, s] { Run([s] { s->Check1_Click(); }); });
         c_.Check1->installEventFilter(this);
     }
     if (c_.cmdAction) {
         connect(c_.cmdAction, &QAbstractButton::clicked, this,
-                [this, s] { s->cmdAction_Click(c_.cmdAction->text()); });
+                [this, s] { Run([this, s] { s->cmdAction_Click(c_.cmdAction->text()); }); });
     }
     if (c_.ListView1 && c_.DwgThumbnail1) {
         connect(c_.ListView1, &DrawingListView::PreviewRefreshRequested, this,
-                [this] { PreviewRefresh(*c_.ListView1, *c_.DwgThumbnail1); });
+                [this] { Run([this] { PreviewRefresh(*c_.ListView1, *c_.DwgThumbnail1); }); });
     }
 }
 
@@ -63,10 +64,18 @@ WindowSearch::~WindowSearch() {
 
 bool WindowSearch::eventFilter(QObject* watched, QEvent* event) {
     if (watched == c_.Check1 && event->type() == QEvent::KeyPress) {
-        const auto* key = static_cast<QKeyEvent*>(event);
-        search_->Check1_KeyDown(VirtualKeyCode(key->key()));
+        const int keyCode = VirtualKeyCode(static_cast<QKeyEvent*>(event)->key());
+        Run([this, keyCode] { search_->Check1_KeyDown(keyCode); });
     }
     return QObject::eventFilter(watched, event);
+}
+
+void WindowSearch::Run(const std::function<void()>& handler) {
+    if (boundary_) {
+        boundary_(handler);
+    } else {
+        handler();
+    }
 }
 
 void WindowSearch::AddRow(const DrawingRow& row) {

@@ -12,7 +12,9 @@
 // Connected here: the tree's selection to PathChange; Dir1's Change and Click; Check1's
 // value changes (Check1_Click) and key presses (Check1_KeyDown); cmdAction's click; the
 // list's preview refresh. The print popup (DrawingListView::PrintPopupRequested) is the
-// window's.
+// window's. Each connected handler runs through the window's error boundary when one is
+// set (SetBoundary): a starter may end in an exception (the plot lists' filling ends the
+// program when no CAD application can be reached), which must not pass into Qt.
 #pragma once
 
 #include <QElapsedTimer>
@@ -38,7 +40,7 @@ class FolderTree;
 
 class WindowSearch : public QObject, private SearchHost {
     Q_OBJECT
-  public:
+public:
     // The window's controls (FolderTree and DwgThumbnail1 may be null).
     struct Controls {
         QWidget* Form1 = nullptr;  // its font measures Dir1's extent
@@ -64,10 +66,14 @@ class WindowSearch : public QObject, private SearchHost {
     FileSearch& Search() { return *search_; }
     SearchPump& Pump() { return pump_; }
 
-  protected:
+    // Runs a connected handler: catches and reports what the handler throws.
+    using Boundary = std::function<void(const std::function<void()>& handler)>;
+    void SetBoundary(Boundary boundary) { boundary_ = std::move(boundary); }
+
+protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-  private:
+private:
     void AddRow(const DrawingRow& row) override;
     void ClearRows() override;
     int RowCount() const override;
@@ -88,12 +94,14 @@ class WindowSearch : public QObject, private SearchHost {
     int TextWidth(const QString& text) const override;
     void SetDirHorizontalExtent(int pixels) override;
     void KeepAlive() override { pump_.Pump(); }
+    void Run(const std::function<void()>& handler);
 
     Controls c_;
     PointerService& pointer_;
     bool& stopRequested_;
     std::function<int()> printerCount_;
     std::function<void()> fillPlotLists_;
+    Boundary boundary_;
     SearchPump pump_;
     QElapsedTimer statusPainted_;
     std::unique_ptr<FileSearch> search_;

@@ -29,19 +29,19 @@ inline void PrintTo(const QUrl& u, std::ostream* os) {
 namespace vx::testing {
 
 class RecordingPointer : public PointerService {
-  public:
+public:
     void SetPointer(Pointer p) override { pointers.push_back(p); }
     std::vector<Pointer> pointers;
 };
 
 class RecordingBeep : public BeepService {
-  public:
+public:
     void Beep() override { ++beeps; }
     int beeps = 0;
 };
 
 class RecordingHelp : public app::HelpService {
-  public:
+public:
     void DisplayTopic(std::uintptr_t owner, const std::string& file) override {
         calls.push_back("DisplayTopic(" + file + ")");
         owners.push_back(owner);
@@ -53,7 +53,7 @@ class RecordingHelp : public app::HelpService {
 
 // A registry holding the values it was given; every lookup is recorded.
 class FakeRegistry : public app::RegistryReader {
-  public:
+public:
     bool GetKeyValue(app::RegistryRoot root, const std::string& key, const std::string& name,
                      std::string& value) override {
         lookups.push_back(
@@ -72,7 +72,7 @@ class FakeRegistry : public app::RegistryReader {
 };
 
 class RecordingLauncher : public app::ProgramLauncher {
-  public:
+public:
     bool FileExists(const std::string& path) override {
         calls.push_back("FileExists(" + path + ")");
         return files.count(path) > 0;
@@ -88,7 +88,7 @@ class RecordingLauncher : public app::ProgramLauncher {
 
 // The settings file of a test, in a folder of its own.
 class TempSettings {
-  public:
+public:
     TempSettings() : path_(dir_.filePath("Vormex.conf")) { Reopen(); }
     app::SettingsStore& Store() { return *store_; }
     // Stores a value as a previous run would have left it.
@@ -105,7 +105,7 @@ class TempSettings {
     }
     QString Path() const { return path_; }
 
-  private:
+private:
     void Reopen() {
         store_ = std::make_unique<app::QSettingsStore>(
             std::make_unique<QSettings>(path_, QSettings::IniFormat));

@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -16,14 +17,17 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
-#include <QTreeWidget>
+#include <QToolTip>
 
 #include "ShellHarness.h"
 #include "app/About.h"
+#include "app/ElidedLabel.h"
 #include "app/Main.h"
-#include "app/SearchStandIns.h"
 #include "app/ShellRules.h"
 #include "cad/PlotLists.h"
+#include "search/DirListBox.h"
+#include "search/DrawingListView.h"
+#include "search/DwgThumbnail.h"
 
 using namespace vx;
 using namespace vx::app;
@@ -69,7 +73,8 @@ struct FormTest : ::testing::Test {
 // Start-up
 
 TEST_F(FormTest, LoadFillsTheListsThroughTheFolderChangeThenConnectsAndSetsUpTheWindow) {
-    Form1& f = Start();
+    Form1& f = h.MakeForm();
+    f.Form_Load();
     // Step 4: the program's folder raises the change event, which fills the lists and
     // connects on the way; step 5 connects once more.
     EXPECT_EQ(f.Dir1->Path(), QDir::toNativeSeparators(h.programFolder));
@@ -91,28 +96,28 @@ TEST_F(FormTest, LoadFillsTheListsThroughTheFolderChangeThenConnectsAndSetsUpThe
     EXPECT_EQ(f.Choices().StrCTB, "Select Plot Style Table");
 
     // Step 6: the list's columns.
-    ASSERT_EQ(f.ListView1->columnCount(), 5);
-    const QTreeWidgetItem* header = f.ListView1->headerItem();
+    const QAbstractItemModel& model = f.ListView1->Model();
+    ASSERT_EQ(model.columnCount(), 5);
     const char* names[] = {"File Name", "Path", "File Type", "Size", "Last Modified Date"};
     const int widths[] = {125, 250, 100, 80, 130};
     for (int i = 0; i < 5; ++i) {
-        EXPECT_EQ(header->text(i), names[i]);
+        EXPECT_EQ(model.headerData(i, Qt::Horizontal).toString(), names[i]);
         EXPECT_EQ(f.ListView1->columnWidth(i), widths[i]) << names[i];
-        EXPECT_EQ(header->textAlignment(i) & Qt::AlignHorizontal_Mask,
-                  i >= 3 ? Qt::AlignRight : Qt::AlignLeft)
+        const auto align =
+            model.headerData(i, Qt::Horizontal, Qt::TextAlignmentRole).value<Qt::Alignment>();
+        EXPECT_EQ(align & Qt::AlignHorizontal_Mask, i >= 3 ? Qt::AlignRight : Qt::AlignLeft)
             << names[i];
     }
     // Steps 8 to 10.
-    EXPECT_EQ(f.StatusText(),
-              "\r\nClick \"Select a Folder\" Button or use the Directroy list to Select your "
-              "drawing's Folder.");
     EXPECT_EQ(f.Status->text(),
               "\nClick \"Select a Folder\" Button or use the Directroy list to Select your "
               "drawing's Folder.");
     EXPECT_FALSE(f.Command2->isEnabled());
     EXPECT_EQ(f.HelpFile, QDir::toNativeSeparators(h.programFolder + "/help.chm"));
-    EXPECT_TRUE(f.isVisible());
     EXPECT_EQ(f.pos(), QPoint(67, 67));
+    EXPECT_FALSE(f.isVisible());
+    EXPECT_TRUE(Main(f));
+    EXPECT_TRUE(f.isVisible());
     EXPECT_THAT(h.messages.shown, IsEmpty());
 }
 
@@ -122,7 +127,8 @@ TEST_F(FormTest, StoredChoicesStayUntilTheListsAreFilled) {
     // The program lies in the current folder: the directory list does not change, so
     // nothing fills the lists at load.
     h.programFolder = QDir::currentPath();
-    Form1& f = Start();
+    Form1& f = h.MakeForm();
+    f.Form_Load();
     EXPECT_EQ(f.Choices().StrPrinter, "Old Plotter");
     EXPECT_EQ(f.Choices().StrPaper, "Old Paper");
     EXPECT_EQ(f.Choices().StrCTB, "0");
@@ -139,13 +145,9 @@ TEST_F(FormTest, StoredChoicesStayUntilTheListsAreFilled) {
 }
 
 TEST_F(FormTest, AProgramInARootFolderGetsNoSecondSeparator) {
-    const QString sep = QDir::separator();
-    EXPECT_EQ(AddBackslash(sep), sep);
-    EXPECT_EQ(AddBackslash("jobs"), "jobs" + sep);
-    EXPECT_EQ(AddBackslash("jobs" + sep), "jobs" + sep);
-    EXPECT_EQ(AddBackslash(""), sep);
     h.programFolder = QDir::rootPath();
-    Form1& f = Start();
+    Form1& f = h.MakeForm();
+    f.Form_Load();
     EXPECT_EQ(f.Dir1->Path(), QDir::toNativeSeparators(QDir::rootPath()));
 }
 
@@ -386,7 +388,8 @@ TEST_F(FormTest, TheClientAreaIs624By398AndOnlyTheFolderTreeBoxIsReplacedOnResiz
 }
 
 TEST_F(FormTest, EveryControlCarriesItsCaptionAndToolTip) {
-    Form1& f = Start();
+    // As designed: before the load and the first search write their texts.
+    Form1& f = h.MakeForm();
     struct Expect {
         QWidget* w;
         QString text;
@@ -435,6 +438,29 @@ TEST_F(FormTest, EveryControlCarriesItsCaptionAndToolTip) {
     }
 }
 
+TEST_F(FormTest, AFoundFilesTextTooLongForTheWindowIsCutAtItsEndAndWholeInItsToolTip) {
+    Form1& f = Start();
+    auto* label = qobject_cast<ElidedLabel*>(f.Label1);
+    ASSERT_NE(label, nullptr);
+    const QString full = "Found following files in /" + QString("deeper/").repeated(30) +
+                         " Use shift key to select multiple files";
+    label->setText(full);
+    EXPECT_EQ(label->text(), full);
+    EXPECT_TRUE(label->Elided());
+    EXPECT_TRUE(label->ShownText().startsWith("Found following files in /deeper/"));
+    EXPECT_TRUE(label->ShownText().endsWith(QChar(0x2026)));
+    EXPECT_LE(label->fontMetrics().horizontalAdvance(label->ShownText()), label->width());
+    const QPoint at(5, 5);
+    QHelpEvent help(QEvent::ToolTip, at, label->mapToGlobal(at));
+    QApplication::sendEvent(label, &help);
+    EXPECT_EQ(QToolTip::text(), full);
+    QToolTip::hideText();
+
+    label->setText("Found Files:");
+    EXPECT_FALSE(label->Elided());
+    EXPECT_EQ(label->ShownText(), "Found Files:");
+}
+
 TEST_F(FormTest, TheMenuBarHoldsFileViewAndHelpAndThePrintMenuIsOnlyAPopup) {
     Form1& f = Start();
     EXPECT_EQ(Texts(f.menuBar()->actions()), QStringList({"&File", "&View", "&Help"}));
@@ -472,11 +498,12 @@ TEST_F(FormTest, ARightClickOnTheBackgroundOpensThePrintPopupAndOnAControlItDoes
 
 TEST_F(FormTest, SelectAllDrawingsListedSelectsEveryRow) {
     Form1& f = Start();
+    f.ListView1->Model().Clear();
     for (const char* name : {"a.dwg", "b.dwg", "c.dwg"}) {
-        new QTreeWidgetItem(f.ListView1, QStringList{name});
+        f.ListView1->Model().AddRow({name, "/jobs/", "", "0 KB", ""});
     }
     f.MnuSelectAll->trigger();
-    EXPECT_EQ(f.ListView1->selectedItems().size(), 3);
+    EXPECT_EQ(f.ListView1->selectionModel()->selectedRows().size(), 3);
 }
 
 TEST_F(FormTest, HelpOpensTheHelpFileOwnedByTheWindowAndClosingTheWindowClosesHelp) {

@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <QComboBox>
+#include <QLabel>
 #include <QTest>
 
 #include "ShellHarness.h"
@@ -44,8 +45,12 @@ void ExpectEndedWithOneMessage(vx::testing::ShellHarness& h, Form1& f, const Sho
     EXPECT_EQ(h.settings.Stored("CadPrinter"), "0");
     EXPECT_EQ(h.settings.Stored("CadCTB"), "0");
     // Nothing after the end: no status text of the load's later steps.
-    EXPECT_EQ(f.StatusText(), "\r\nOpening Autocad in Background. Please Wait... ");
+    EXPECT_EQ(f.Status->text(), "\nOpening Autocad in Background. Please Wait... ");
     EXPECT_FALSE(f.ProgressPlacement().Placed());
+    // The search that the load started ended in the program's end: the hourglass it set
+    // is gone again.
+    ASSERT_FALSE(h.pointer.pointers.empty());
+    EXPECT_EQ(h.pointer.pointers.back(), Pointer::Default);
 }
 
 TEST(NoBackEnd, StartUpShowsOneMessageAndEndsWithTheSettingsWritten) {

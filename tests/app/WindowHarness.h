@@ -1,0 +1,140 @@
+// The main window started with the CAD test double over a temporary folder of drawings,
+// and input as it arrives while the window is busy: posted to the event queue, so that
+// it is delivered only when the busy window lets events through.
+#pragma once
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPointer>
+#include <QProgressBar>
+#include <QStringList>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "../search/TempTree.h"
+#include "ShellHarness.h"
+#include "app/Form1.h"
+#include "app/Main.h"
+#include "search/DrawingListView.h"
+#include "search/FileSystemPath.h"
+#include "search/FolderTree.h"
+#include "search/WindowSearch.h"
+
+namespace vx::testing {
+
+// A click as the window system delivers it: press and release, queued.
+inline void PostClick(QWidget* w, Qt::MouseButton button = Qt::LeftButton,
+                      QPoint at = QPoint(-1, -1)) {
+    if (at == QPoint(-1, -1)) {
+        at = w->rect().center();
+    }
+    const QPointF local(at);
+    const QPointF global(w->mapToGlobal(at));
+    QCoreApplication::postEvent(w, new QMouseEvent(QEvent::MouseButtonPress, local, global, button,
+                                                   button, Qt::NoModifier));
+    QCoreApplication::postEvent(w, new QMouseEvent(QEvent::MouseButtonRelease, local, global,
+                                                   button, Qt::NoButton, Qt::NoModifier));
+}
+
+// A typed key, queued.
+inline void PostKey(QWidget* w, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier,
+                    const QString& text = QString()) {
+    QCoreApplication::postEvent(w, new QKeyEvent(QEvent::KeyPress, key, modifiers, text));
+    QCoreApplication::postEvent(w, new QKeyEvent(QEvent::KeyRelease, key, modifiers, text));
+}
+
+// The texts a label showed on the screen, in order (each one once while it stood).
+class PaintedTexts : public QObject {
+public:
+    explicit PaintedTexts(QLabel* label) : label_(label) { label->installEventFilter(this); }
+    ~PaintedTexts() override {
+        if (label_) {
+            label_->removeEventFilter(this);
+        }
+    }
+    QStringList texts;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == label_ && event->type() == QEvent::Paint &&
+            (texts.isEmpty() || texts.back() != label_->text())) {
+            texts << label_->text();
+        }
+        return false;
+    }
+
+private:
+    QPointer<QLabel> label_;
+};
+
+// Calls `action` once, the first time the progress bar shows `value`.
+inline void OnProgress(QProgressBar* bar, int value, std::function<void()> action) {
+    auto fired = std::make_shared<bool>(false);
+    QObject::connect(bar, &QProgressBar::valueChanged, bar,
+                     [value, fired, action = std::move(action)](int now) {
+                         if (now == value && !*fired) {
+                             *fired = true;
+                             action();
+                         }
+                     });
+}
+
+struct WindowHarness : ShellHarness {
+    TempTree tree;
+
+    // Plot devices, papers and tables; the window's choices pass the plot-choice check
+    // once Choose() has picked them.
+    WindowHarness() {
+        cad.Devices({"None", "DWG To PDF.pc3", "Office Printer"})
+            .Media({"ISO_A4_(210.00_x_297.00_MM)", "A3"})
+            .Styles({"acad.ctb", "monochrome.ctb"});
+    }
+
+    // A drawing on disk under the temporary tree that the CAD double can open.
+    fake::DrawingSpec& Drawing(const QString& relative) {
+        tree.File(relative);
+        return cad.Drawing(search::ToFileSystemPath(tree.Path(relative)));
+    }
+
+    // Starts the window as the program does, then picks a device, paper and table.
+    app::Form1& Start() {
+        app::Form1& f = MakeForm();
+        EXPECT_TRUE(app::Main(f));
+        Choose(f);
+        return f;
+    }
+    static void Choose(app::Form1& f) {
+        f.cmbPrinter->setCurrentIndex(f.cmbPrinter->findText("Office Printer"));
+        f.CmbPaper->setCurrentIndex(f.CmbPaper->findText("A3"));
+        f.CmbCTB->setCurrentIndex(f.CmbCTB->findText("acad.ctb"));
+    }
+
+    // Selects a folder in the folder tree, as a click on it does.
+    void Select(app::Form1& f, const QString& folder) {
+        EXPECT_TRUE(f.PicBrowseTree->SelectFolder(folder)) << folder.toStdString();
+    }
+
+    static QStringList Names(const app::Form1& f) {
+        QStringList names;
+        const auto& model = f.ListView1->Model();
+        for (int i = 0; i < model.Count(); ++i) {
+            names << model.Row(i).FileName;
+        }
+        return names;
+    }
+
+    std::vector<std::string> Plotted() const {
+        std::vector<std::string> names;
+        for (const auto& job : cad.Plots()) {
+            names.push_back(job.document);
+        }
+        return names;
+    }
+};
+
+}  // namespace vx::testing

@@ -1,0 +1,307 @@
+// The plot runs inside the main window, on the CAD test double: the three commands over
+// the listed drawings, what the window shows while they work, the action button that
+// stops a run between drawings, the input a run keeps out, the copies box, and the
+// window's boundary around a run that ends in an error.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <filesystem>
+
+#include "WindowHarness.h"
+#include "app/StatusBar.h"
+#include "app/WindowRunHost.h"
+#include "plot/PlotRuns.h"
+#include "search/DirListBox.h"
+#include "search/SearchPump.h"
+
+using namespace vx;
+using namespace vx::app;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+namespace {
+
+struct RunWiringTest : ::testing::Test {
+    vx::testing::WindowHarness h;
+    Form1* form = nullptr;
+    QString jobs;  // the rows' Path text
+
+    void SetUp() override {
+        h.Drawing("jobs/a.dwg");
+        h.Drawing("jobs/b.dwg");
+        h.Drawing("jobs/c.dwg");
+        form = &h.Start();
+        h.Select(*form, h.tree.Path("jobs"));
+        ASSERT_EQ(vx::testing::WindowHarness::Names(*form),
+                  QStringList({"a.dwg", "b.dwg", "c.dwg"}));
+        jobs = h.tree.Path("jobs") + QDir::separator();
+        // Every keep-alive of the run lets the window's events through.
+        form->Search().Pump().SetInterval(0);
+        QCoreApplication::processEvents();  // the search's texts are on the screen
+        h.cad.ClearCalls();
+        h.pointer.pointers.clear();
+    }
+
+    QStringList DrawingTexts(const QString& name) const {
+        const QString path = jobs + name;
+        return {"Opening Drawing " + path + " ...",
+                "Printing Model Space from Drawing " + path + " ...",
+                "Closing Drawing " + path + " ..."};
+    }
+    QPoint RowCenter(int row) const {
+        return form->ListView1->visualRect(form->ListView1->Model().index(row, 0)).center();
+    }
+    QString Panel() const { return form->sbStatusBar->PanelText(1); }
+};
+
+TEST_F(RunWiringTest, PrintAllPlotsFromTheLastRowShowingEachStepAndComesToRest) {
+    Form1& f = *form;
+    vx::testing::PaintedTexts painted(f.Status);
+    QSignalSpy progress(f.ProgressBar1, &QProgressBar::valueChanged);
+    QStringList panels;
+    QObject::connect(f.ProgressBar1, &QProgressBar::valueChanged, [&] { panels << Panel(); });
+
+    QTest::mouseClick(f.Command2, Qt::LeftButton);
+    QCoreApplication::processEvents();
+
+    EXPECT_THAT(h.Plotted(), ElementsAre("c.dwg", "b.dwg", "a.dwg"));
+    QStringList expected;
+    for (const char* name : {"c.dwg", "b.dwg", "a.dwg"}) {
+        expected << DrawingTexts(name) << "3  Files Found  ";
+    }
+    // Painted while the run held the window: it kept the window alive.
+    EXPECT_EQ(painted.texts, expected);
+    QList<int> values;
+    for (const auto& args : progress) {
+        values << args.at(0).toInt();
+    }
+    EXPECT_EQ(values, QList<int>({33, 0, 66, 0, 100, 0}));
+    EXPECT_EQ(panels, QStringList({"Processing ...", "Status", "Processing ...", "Status",
+                                   "Processing ...", "Status"}));
+    EXPECT_EQ(f.ProgressBar1->value(), 0);
+    EXPECT_EQ(Panel(), "Status");
+    EXPECT_EQ(h.pointer.pointers.back(), Pointer::Default);
+    EXPECT_FALSE(f.Runs().Running());
+    // Opened read-only by the full path the row names, closed without saving.
+    EXPECT_EQ(
+        h.cad.CallsWith("Open(").front(),
+        "Documents.Open(" + fake::Quote(search::ToFileSystemPath(jobs + "c.dwg")) + ", True)");
+    EXPECT_THAT(h.cad.OpenDrawings(), ElementsAre("Drawing1.dwg"));
+    EXPECT_THAT(h.messages.shown, IsEmpty());
+}
+
+TEST_F(RunWiringTest, ThePopupsSelectedRunPlotsOnlyTheSelectedRows) {
+    Form1& f = *form;
+    QTest::mouseClick(f.ListView1->viewport(), Qt::LeftButton, {}, RowCenter(0));
+    QTest::mouseClick(f.ListView1->viewport(), Qt::LeftButton, Qt::ControlModifier, RowCenter(2));
+    QTest::mousePress(f.ListView1->viewport(), Qt::RightButton, {}, RowCenter(2));
+    ASSERT_TRUE(f.mnuPrint->isVisible());
+    QTest::mouseClick(f.mnuPrint, Qt::LeftButton, {},
+                      f.mnuPrint->actionGeometry(f.mnuPrintMultiple).center());
+    EXPECT_THAT(h.Plotted(), ElementsAre("c.dwg", "a.dwg"));
+    EXPECT_EQ(f.ProgressBar1->value(), 0);
+    EXPECT_EQ(Panel(), "Status");
+}
+
+TEST_F(RunWiringTest, ThePopupsAllDrawingsRunNamesTheFolderOfTheDirectoryList) {
+    Form1& f = *form;
+    vx::testing::PaintedTexts painted(f.Status);
+    f.mnuPrint->popup(f.mapToGlobal(QPoint(221, 100)));
+    QTest::mouseClick(f.mnuPrint, Qt::LeftButton, {},
+                      f.mnuPrint->actionGeometry(f.mnuAllPrint).center());
+    QCoreApplication::processEvents();
+    EXPECT_THAT(h.Plotted(), ElementsAre("c.dwg", "b.dwg", "a.dwg"));
+    const QString printing = "Printing All Drawings in " + h.tree.Path("jobs") + " ...";
+    EXPECT_EQ(painted.texts.count(printing), 3);
+    EXPECT_EQ(painted.texts.front(), printing);
+    EXPECT_EQ(painted.texts.back(), "3  Files Found  ");
+    EXPECT_EQ(f.ProgressBar1->value(), 0);
+}
+
+TEST_F(RunWiringTest, TheActionButtonStopsTheRunBeforeItsNextDrawing) {
+    Form1& f = *form;
+    // Clicked once the first drawing is done (the bar is back at 0 after each drawing).
+    vx::testing::OnProgress(f.ProgressBar1, 0, [&] { vx::testing::PostClick(f.cmdAction); });
+    QTest::mouseClick(f.Command2, Qt::LeftButton);
+    EXPECT_THAT(h.Plotted(), ElementsAre("c.dwg"));
+    EXPECT_EQ(h.cad.CallsWith("Open(").size(), 1u);
+    EXPECT_TRUE(f.StopRequested);
+    EXPECT_EQ(h.pointer.pointers.back(), Pointer::Default);
+    EXPECT_EQ(f.ProgressBar1->value(), 0);
+    EXPECT_EQ(Panel(), "Status");
+
+    // The next run starts afresh; idle, the button stops nothing.
+    QTest::mouseClick(f.Command2, Qt::LeftButton);
+    EXPECT_THAT(h.Plotted(), ElementsAre("c.dwg", "c.dwg", "b.dwg", "a.dwg"));
+    QTest::mouseClick(f.cmdAction, Qt::LeftButton);
+    EXPECT_FALSE(f.StopRequested);
+}
+
+TEST_F(RunWiringTest, ARunKeepsEveryOtherInputOut) {
+    Form1& f = *form;
+    // A click on the subfolder box, a digit in the copies box, Ctrl+A and a right click
+    // in the list, a second run and the close box, all while the first drawing plots.
+    auto userInput = [&] {
+        vx::testing::PostClick(f.Check1, Qt::LeftButton, QPoint(6, f.Check1->height() / 2));
+        vx::testing::PostKey(f.Text2, Qt::Key_7, Qt::NoModifier, "7");
+        vx::testing::PostKey(f.ListView1, Qt::Key_A, Qt::ControlModifier, QString(QChar(1)));
+        vx::testing::PostClick(f.ListView1->viewport(), Qt::RightButton, RowCenter(1));
+        vx::testing::PostClick(f.Command2);
+        QCoreApplication::postEvent(&f, new QCloseEvent);
+    };
+    vx::testing::OnProgress(f.ProgressBar1, 33, userInput);
+    f.Text2->setFocus();
+    QTest::mouseClick(f.Command2, Qt::LeftButton);
+    QCoreApplication::processEvents();
+
+    EXPECT_THAT(h.Plotted(), ElementsAre("c.dwg", "b.dwg", "a.dwg"));
+    EXPECT_FALSE(f.Check1->isChecked());
+    EXPECT_EQ(f.Text2->text(), "1");
+    EXPECT_TRUE(f.ListView1->selectionModel()->selectedRows().isEmpty());
+    EXPECT_FALSE(f.mnuPrint->isVisible());
+    EXPECT_TRUE(f.isVisible());
+    EXPECT_EQ(h.cad.CallsWith("Open(").size(), 3u);
+
+    // The same input once the run is over takes effect.
+    h.cad.ClearCalls();
+    vx::testing::PostKey(f.Text2, Qt::Key_7, Qt::NoModifier, "7");
+    vx::testing::PostKey(f.ListView1, Qt::Key_A, Qt::ControlModifier, QString(QChar(1)));
+    vx::testing::PostClick(f.Check1, Qt::LeftButton, QPoint(6, f.Check1->height() / 2));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(f.Text2->text(), "17");
+    EXPECT_TRUE(f.Check1->isChecked());
+}
+
+TEST_F(RunWiringTest, TheCopiesBoxTakesDigitsOnlyAndTheRunPlotsThatManyCopies) {
+    Form1& f = *form;
+    QLineEdit* text2 = f.Text2;
+    text2->setFocus();
+    text2->selectAll();
+    QTest::keyClick(text2, Qt::Key_Backspace);
+    EXPECT_EQ(text2->text(), "");
+    EXPECT_EQ(f.Choices().NumOfCopies, 0);
+    QTest::keyClicks(text2, "3");
+    EXPECT_EQ(f.Choices().NumOfCopies, 3);
+    EXPECT_EQ(h.beep.beeps, 0);
+
+    QTest::keyClick(text2, Qt::Key_X, Qt::NoModifier);
+    QTest::keyClicks(text2, "-");
+    QTest::keyClick(text2, Qt::Key_Return);
+    EXPECT_EQ(text2->text(), "3");
+    EXPECT_EQ(h.beep.beeps, 3);
+
+    // Keys that type nothing pass without a beep.
+    QTest::keyClicks(text2, "2");
+    QTest::keyClick(text2, Qt::Key_Left);
+    QTest::keyClick(text2, Qt::Key_Delete);
+    EXPECT_EQ(text2->text(), "3");
+    EXPECT_EQ(h.beep.beeps, 3);
+    EXPECT_EQ(f.Choices().NumOfCopies, 3);
+
+    // Emptied or 0: the last count stays.
+    QTest::keyClick(text2, Qt::Key_End);
+    QTest::keyClick(text2, Qt::Key_Backspace);
+    QTest::keyClicks(text2, "0");
+    EXPECT_EQ(text2->text(), "0");
+    EXPECT_EQ(f.Choices().NumOfCopies, 3);
+
+    QTest::mouseClick(f.Command2, Qt::LeftButton);
+    ASSERT_EQ(h.cad.Plots().size(), 3u);
+    EXPECT_EQ(h.cad.Plots()[0].copies, 3);
+}
+
+TEST_F(RunWiringTest, PrintLayoutsPlotsTheLayoutsOfDrawingsThatHaveThem) {
+    h.Drawing("jobs/d.dwg").Layouts({"Sheet1", "Sheet2"});
+    Form1& f = *form;
+    h.Select(f, h.tree.Root());
+    h.Select(f, h.tree.Path("jobs"));
+    ASSERT_EQ(f.ListView1->Model().Count(), 4);
+    h.cad.ClearCalls();
+    QTest::mouseClick(f.chkLayouts, Qt::LeftButton, {}, QPoint(6, f.chkLayouts->height() / 2));
+    ASSERT_TRUE(f.chkLayouts->isChecked());
+    QTest::mouseClick(f.Command2, Qt::LeftButton);
+    std::vector<std::string> plotted;
+    for (const auto& job : h.cad.Plots()) {
+        plotted.push_back(job.document + ":" + job.layout);
+    }
+    EXPECT_THAT(plotted, ElementsAre("d.dwg:Sheet1", "d.dwg:Sheet2", "c.dwg:Model", "b.dwg:Model",
+                                     "a.dwg:Model"));
+}
+
+TEST_F(RunWiringTest, ARunThatEndsTheProgramLeavesTheWindowAtRest) {
+    Form1& f = *form;
+    // The CAD application went away and none can be started again.
+    f.Connection().CadApp = nullptr;
+    h.cad.Running(false).CreateFails();
+    QTest::mouseClick(f.Command2, Qt::LeftButton);
+    EXPECT_TRUE(f.Ended());
+    ASSERT_EQ(h.messages.shown.size(), 1u);
+    EXPECT_EQ(h.messages.shown[0].title, "Coult not start AutoCAD");
+    EXPECT_EQ(h.pointer.pointers.back(), Pointer::Default);
+    EXPECT_EQ(f.ProgressBar1->value(), 0);
+    EXPECT_EQ(Panel(), "Status");
+    EXPECT_FALSE(f.Runs().Running());
+    EXPECT_TRUE(h.cad.Plots().empty());
+}
+
+// ---------------------------------------------------------------------------------------
+// The host on its own
+
+struct HostTest : ::testing::Test {
+    QWidget window;
+    search::DrawingListView* list = new search::DrawingListView(&window);
+    QLabel* status = new QLabel(&window);
+    PanelStatusBar* bar = new PanelStatusBar(&window);
+    QProgressBar* progress = new QProgressBar(&window);
+    QLineEdit* copies = new QLineEdit("1", &window);
+    QCheckBox* layouts = new QCheckBox("Print Layouts", &window);
+    search::DirListBox* dir = new search::DirListBox(&window);
+    QPushButton* action = new QPushButton("S&top Search", &window);
+    search::SearchPump pump{action};
+    bool stop = false;
+    WindowRunHost host{{list, status, bar, progress, copies, layouts, dir}, stop, pump};
+};
+
+TEST_F(HostTest, RowsAreHandedOnAsTheFileSystemsBytes) {
+    vx::testing::TempTree t;
+    t.RawFile("", "pl\xe4n.dwg");  // Latin-1, no valid UTF-8
+    t.File("Sch\xc3\xa9ma.dwg");
+    const std::string folder = search::ToFileSystemPath(t.Root()) + "/";
+    list->Model().AddRow({search::FromFileSystemPath("pl\xe4n.dwg"),
+                          search::FromFileSystemPath(folder), "", "0 KB", ""});
+    list->Model().AddRow({QString::fromUtf8("Sch\xc3\xa9ma.dwg"),
+                          search::FromFileSystemPath(folder), "", "0 KB", ""});
+    ASSERT_EQ(host.RowCount(), 2);
+    EXPECT_EQ(host.RowFileName(0), "pl\xe4n.dwg");
+    EXPECT_EQ(host.RowPath(0), folder);
+    EXPECT_EQ(host.RowFileName(1), "Sch\xc3\xa9ma.dwg");
+    EXPECT_TRUE(std::filesystem::exists(host.RowPath(0) + host.RowFileName(0)));
+
+    list->selectionModel()->select(list->Model().index(1, 0),
+                                   QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    EXPECT_FALSE(host.RowSelected(0));
+    EXPECT_TRUE(host.RowSelected(1));
+
+    ASSERT_TRUE(dir->SetPath(t.Root()));
+    EXPECT_EQ(host.FolderPath(), search::ToFileSystemPath(t.Root()));
+}
+
+TEST_F(HostTest, AGrayedLayoutsBoxIsTwoAndStatusTextsBreakAtTheirLineBreaks) {
+    EXPECT_EQ(host.LayoutsValue(), 0);
+    layouts->setTristate(true);
+    layouts->setCheckState(Qt::Checked);
+    EXPECT_EQ(host.LayoutsValue(), 1);
+    layouts->setCheckState(Qt::PartiallyChecked);
+    EXPECT_EQ(host.LayoutsValue(), 2);
+
+    host.SetStatus("\r\nOpening Drawing /a/b.dwg ...\rnext");
+    EXPECT_EQ(status->text(), "\nOpening Drawing /a/b.dwg ...\nnext");
+}
+
+}  // namespace
