@@ -12,6 +12,21 @@
 // GetActiveObject finds it while it runs, Quit releases every drawing it holds and ends
 // it. Drawings are only ever read: they are opened read-only, never written and never
 // locked; Close(true) fails.
+//
+// Behaviour worth knowing:
+// - Layout objects also answer ZoomExtents (the layout's extents computed again) and Plot
+//   (the drawing's plot object, which plots the active layout).
+// - PlotToFile(name, config) plots the active layout with the device `config` (its own
+//   device when empty); the file's place and name follow PlotFiles.h. It returns false
+//   when nothing could be written; the reason is in the journal.
+// - PlotToDevice() plots to the layout's device: a printer prints NumberOfCopies copies, a
+//   plotter configuration writes <drawing name>.<format extension> beside the drawing, and
+//   "None" fails. Every failure is a CadError with the reason.
+// - A plot whose plotted area holds visible entities but comes out without ink, or whose
+//   output is beyond a sane size for its page, fails; an earlier file of that name stays.
+// - DBMOD becomes non-zero with any change the program makes (plot settings, the active
+//   layout, a reference's path or reload); SDI and BACKGROUNDPLOT belong to the
+//   application.
 #pragma once
 
 #include <cstdint>

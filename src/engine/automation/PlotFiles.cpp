@@ -38,7 +38,8 @@ fs::path PlotFilePath(std::string_view given, const fs::path& drawingFolder,
                                   "\" has no folder, and the drawing has none to put it in.");
     }
     fs::path file = load::ResolveXrefPath(given, drawingFolder);
-    if (file.filename().empty()) {
+    if (given.back() == '\\' || given.back() == '/' || file.filename().empty() ||
+        file.filename() == "." || file.filename() == "..") {
         throw device::DeviceError("The plot file name \"" + std::string(given) +
                                   "\" names a folder, not a file.");
     }
