@@ -24,6 +24,18 @@ std::string Upper(std::string s) {
     return s;
 }
 
+// Every call fails with CadError only: what the layers below throw carries its description.
+template <class F>
+auto Guarded(F&& call) -> decltype(call()) {
+    try {
+        return call();
+    } catch (const CadError&) {
+        throw;
+    } catch (const std::exception& e) {
+        throw CadError(e.what());
+    }
+}
+
 void CheckOpen(const EngineState& engine, const DocState& doc) {
     engine.CheckRunning();
     if (doc.closed) {
@@ -38,40 +50,48 @@ public:
     PlotObj(StatePtr e, DocPtr d) : e_(std::move(e)), d_(std::move(d)) {}
 
     void SetQuietErrorMode(bool quiet) override {
-        CheckOpen(*e_, *d_);
-        d_->quietErrorMode = quiet;
+        return Guarded([&] {
+            CheckOpen(*e_, *d_);
+            d_->quietErrorMode = quiet;
+        });
     }
     void SetNumberOfCopies(std::int32_t copies) override {
-        CheckOpen(*e_, *d_);
-        if (copies < 1 || copies > 32767) {
-            throw CadError("The number of copies must lie between 1 and 32767, not " +
-                           std::to_string(copies) + ".");
-        }
-        d_->copies = copies;
+        return Guarded([&] {
+            CheckOpen(*e_, *d_);
+            if (copies < 1 || copies > 32767) {
+                throw CadError("The number of copies must lie between 1 and 32767, not " +
+                               std::to_string(copies) + ".");
+            }
+            d_->copies = copies;
+        });
     }
     bool PlotToFile(const std::string& fileName, const std::string& configName) override {
-        CheckOpen(*e_, *d_);
-        PlotTarget t;
-        t.device = configName.empty() ? d_->layouts[d_->activeLayout].configName : configName;
-        t.toFile = true;
-        t.requestedFile = fileName;
-        PlotRecord r = RunPlot(*e_, *d_, t);
-        const bool ok = r.ok;
-        e_->journal.Add(std::move(r));
-        return ok;
+        return Guarded([&] {
+            CheckOpen(*e_, *d_);
+            PlotTarget t;
+            t.device = configName.empty() ? d_->layouts[d_->activeLayout].configName : configName;
+            t.toFile = true;
+            t.requestedFile = fileName;
+            PlotRecord r = RunPlot(*e_, *d_, t);
+            const bool ok = r.ok;
+            e_->journal.Add(std::move(r));
+            return ok;
+        });
     }
     bool PlotToDevice() override {
-        CheckOpen(*e_, *d_);
-        PlotTarget t;
-        t.device = d_->layouts[d_->activeLayout].configName;
-        PlotRecord r = RunPlot(*e_, *d_, t);
-        const bool ok = r.ok;
-        const std::string error = r.error;
-        e_->journal.Add(std::move(r));
-        if (!ok) {
-            throw CadError(error);
-        }
-        return true;
+        return Guarded([&] {
+            CheckOpen(*e_, *d_);
+            PlotTarget t;
+            t.device = d_->layouts[d_->activeLayout].configName;
+            PlotRecord r = RunPlot(*e_, *d_, t);
+            const bool ok = r.ok;
+            const std::string error = r.error;
+            e_->journal.Add(std::move(r));
+            if (!ok) {
+                throw CadError(error);
+            }
+            return true;
+        });
     }
 
 private:
@@ -89,120 +109,156 @@ public:
     const DocPtr& Doc() const { return d_; }
     std::uint32_t Index() const { return index_; }
 
-    std::string Name() override { return Layout().name; }
+    std::string Name() override {
+        return Guarded([&] { return Layout().name; });
+    }
     void RefreshPlotDeviceInfo() override {
-        CheckOpen(*e_, *d_);
-        e_->devices->Refresh();
+        return Guarded([&] {
+            CheckOpen(*e_, *d_);
+            e_->devices->Refresh();
+        });
     }
     cad::Strings GetPlotDeviceNames() override {
-        CheckOpen(*e_, *d_);
-        return e_->devices->DeviceNames();
+        return Guarded([&] {
+            CheckOpen(*e_, *d_);
+            return e_->devices->DeviceNames();
+        });
     }
     cad::Strings GetCanonicalMediaNames() override {
-        try {
-            return e_->devices->CanonicalMediaNames(Settings().configName);
-        } catch (const device::DeviceError& err) {
-            throw CadError(err.what());
-        }
+        return Guarded([&] {
+            try {
+                return e_->devices->CanonicalMediaNames(Settings().configName);
+            } catch (const device::DeviceError& err) {
+                throw CadError(err.what());
+            }
+        });
     }
     cad::Strings GetPlotStyleTableNames() override {
-        CheckOpen(*e_, *d_);
-        return e_->styles->Names();
+        return Guarded([&] {
+            CheckOpen(*e_, *d_);
+            return e_->styles->Names();
+        });
     }
     std::string GetLocaleMediaName(const std::string& canonicalName) override {
-        CheckOpen(*e_, *d_);
-        return device::LocaleMediaName(canonicalName);
+        return Guarded([&] {
+            CheckOpen(*e_, *d_);
+            return device::LocaleMediaName(canonicalName);
+        });
     }
 
     void SetConfigName(const std::string& name) override {
-        LayoutSettings& s = Settings();
-        const auto dev = e_->devices->Find(name);
-        if (!dev) {
-            throw CadError("Invalid input: there is no plot device named \"" + name + "\".");
-        }
-        if (dev->name != s.configName) {
-            s.configName = dev->name;
-            // The paper stays when the new device has it, else the device's own paper.
-            const auto papers = e_->devices->CanonicalMediaNames(dev->name);
-            if (std::find(papers.begin(), papers.end(), s.canonicalMediaName) == papers.end()) {
-                s.canonicalMediaName = e_->devices->DefaultMediaName(dev->name);
+        return Guarded([&] {
+            LayoutSettings& s = Settings();
+            const auto dev = e_->devices->Find(name);
+            if (!dev) {
+                throw CadError("Invalid input: there is no plot device named \"" + name + "\".");
             }
-        }
-        s.missingDevice.clear();
-        d_->Modified();
+            if (dev->name != s.configName) {
+                s.configName = dev->name;
+                // The paper stays when the new device has it, else the device's own paper.
+                const auto papers = e_->devices->CanonicalMediaNames(dev->name);
+                if (std::find(papers.begin(), papers.end(), s.canonicalMediaName) == papers.end()) {
+                    s.canonicalMediaName = e_->devices->DefaultMediaName(dev->name);
+                }
+            }
+            s.missingDevice.clear();
+            d_->Modified();
+        });
     }
     void SetCanonicalMediaName(const std::string& name) override {
-        LayoutSettings& s = Settings();
-        const auto papers = e_->devices->CanonicalMediaNames(s.configName);
-        if (std::find(papers.begin(), papers.end(), name) == papers.end()) {
-            throw CadError("Invalid input: \"" + name + "\" is not a paper of " + s.configName +
-                           ".");
-        }
-        s.canonicalMediaName = name;
-        d_->Modified();
+        return Guarded([&] {
+            LayoutSettings& s = Settings();
+            const auto papers = e_->devices->CanonicalMediaNames(s.configName);
+            if (std::find(papers.begin(), papers.end(), name) == papers.end()) {
+                throw CadError("Invalid input: \"" + name + "\" is not a paper of " + s.configName +
+                               ".");
+            }
+            s.canonicalMediaName = name;
+            d_->Modified();
+        });
     }
     void SetPlotWithPlotStyles(bool value) override {
-        Settings().plotWithPlotStyles = value;
-        d_->Modified();
+        return Guarded([&] {
+            Settings().plotWithPlotStyles = value;
+            d_->Modified();
+        });
     }
-    std::string StyleSheet() override { return Settings().styleSheet; }
+    std::string StyleSheet() override {
+        return Guarded([&] { return Settings().styleSheet; });
+    }
     void SetStyleSheet(const std::string& name) override {
-        LayoutSettings& s = Settings();
-        if (name.empty()) {
-            s.styleSheet.clear();
-        } else {
-            const auto file = e_->styles->Find(name);
-            if (!file) {
-                throw CadError("Invalid input: there is no plot style table named \"" + name +
-                               "\".");
+        return Guarded([&] {
+            LayoutSettings& s = Settings();
+            if (name.empty()) {
+                s.styleSheet.clear();
+            } else {
+                const auto file = e_->styles->Find(name);
+                if (!file) {
+                    throw CadError("Invalid input: there is no plot style table named \"" + name +
+                                   "\".");
+                }
+                s.styleSheet = file->filename().string();
             }
-            s.styleSheet = file->filename().string();
-        }
-        d_->Modified();
+            d_->Modified();
+        });
     }
     void SetPlotType(std::int32_t type) override {
-        LayoutSettings& s = Settings();
-        if (type < 0 || type > 5) {
-            throw CadError("Invalid plot type " + std::to_string(type) + ".");
-        }
-        if (type == 5 && Layout().IsModel()) {
-            throw CadError("Model space has no layout to plot (plot type 5).");
-        }
-        s.plotType = type;
-        d_->Modified();
+        return Guarded([&] {
+            LayoutSettings& s = Settings();
+            if (type < 0 || type > 5) {
+                throw CadError("Invalid plot type " + std::to_string(type) + ".");
+            }
+            if (type == 5 && Layout().IsModel()) {
+                throw CadError("Model space has no layout to plot (plot type 5).");
+            }
+            s.plotType = type;
+            d_->Modified();
+        });
     }
     void SetStandardScale(std::int32_t scale) override {
-        LayoutSettings& s = Settings();
-        if (!page::StandardScaleFromCode(scale)) {
-            throw CadError("Invalid standard scale " + std::to_string(scale) + ".");
-        }
-        s.standardScale = scale;
-        s.storedScaleCode = false;
-        d_->Modified();
+        return Guarded([&] {
+            LayoutSettings& s = Settings();
+            if (!page::StandardScaleFromCode(scale)) {
+                throw CadError("Invalid standard scale " + std::to_string(scale) + ".");
+            }
+            s.standardScale = scale;
+            s.storedScaleCode = false;
+            d_->Modified();
+        });
     }
     void SetUseStandardScale(bool value) override {
-        Settings().useStandardScale = value;
-        d_->Modified();
+        return Guarded([&] {
+            Settings().useStandardScale = value;
+            d_->Modified();
+        });
     }
     void SetPlotRotation(std::int32_t rotation) override {
-        LayoutSettings& s = Settings();
-        if (rotation < 0 || rotation > 3) {
-            throw CadError("Invalid plot rotation " + std::to_string(rotation) + ".");
-        }
-        s.rotation = rotation;
-        d_->Modified();
+        return Guarded([&] {
+            LayoutSettings& s = Settings();
+            if (rotation < 0 || rotation > 3) {
+                throw CadError("Invalid plot rotation " + std::to_string(rotation) + ".");
+            }
+            s.rotation = rotation;
+            d_->Modified();
+        });
     }
     void SetCenterPlot(bool value) override {
-        Settings().center = value;
-        d_->Modified();
+        return Guarded([&] {
+            Settings().center = value;
+            d_->Modified();
+        });
     }
     void ZoomExtents() override {
-        CheckOpen(*e_, *d_);
-        d_->extents[index_] = ComputeExtents(*d_, index_);
+        return Guarded([&] {
+            CheckOpen(*e_, *d_);
+            d_->extents[index_] = ComputeExtents(*d_, index_);
+        });
     }
     Ref<cad::AcadPlot> Plot() override {
-        CheckOpen(*e_, *d_);
-        return std::make_shared<PlotObj>(e_, d_);
+        return Guarded([&] {
+            CheckOpen(*e_, *d_);
+            return std::make_shared<PlotObj>(e_, d_);
+        });
     }
 
 private:
@@ -224,24 +280,30 @@ class LayoutsObj : public cad::AcadLayouts {
 public:
     LayoutsObj(StatePtr e, DocPtr d) : e_(std::move(e)), d_(std::move(d)) {}
     std::int32_t Count() override {
-        CheckOpen(*e_, *d_);
-        return static_cast<std::int32_t>(d_->db->layouts.size());
+        return Guarded([&] {
+            CheckOpen(*e_, *d_);
+            return static_cast<std::int32_t>(d_->db->layouts.size());
+        });
     }
     Ref<cad::AcadLayout> Item(std::int32_t index) override {
-        if (index < 0 || index >= Count()) {
-            throw CadError("Invalid index " + std::to_string(index) + ".");
-        }
-        return std::make_shared<LayoutObj>(e_, d_, static_cast<std::uint32_t>(index));
+        return Guarded([&] {
+            if (index < 0 || index >= Count()) {
+                throw CadError("Invalid index " + std::to_string(index) + ".");
+            }
+            return std::make_shared<LayoutObj>(e_, d_, static_cast<std::uint32_t>(index));
+        });
     }
     Ref<cad::AcadLayout> Item(const std::string& name) override {
-        CheckOpen(*e_, *d_);
-        const auto& layouts = d_->db->layouts;
-        for (std::uint32_t i = 0; i < layouts.size(); ++i) {
-            if (db::FoldName(layouts[i].name) == db::FoldName(name)) {
-                return std::make_shared<LayoutObj>(e_, d_, i);
+        return Guarded([&] {
+            CheckOpen(*e_, *d_);
+            const auto& layouts = d_->db->layouts;
+            for (std::uint32_t i = 0; i < layouts.size(); ++i) {
+                if (db::FoldName(layouts[i].name) == db::FoldName(name)) {
+                    return std::make_shared<LayoutObj>(e_, d_, i);
+                }
             }
-        }
-        throw CadError("Key not found: there is no layout named \"" + name + "\".");
+            throw CadError("Key not found: there is no layout named \"" + name + "\".");
+        });
     }
 
 private:
@@ -263,9 +325,11 @@ public:
     void SetPath(const std::string&) override { throw NotAReference(); }
     void Reload() override { throw NotAReference(); }
     std::int32_t Count() override {
-        e_->CheckRunning();
-        const db::Block* ms = db_->ModelSpace();
-        return ms ? static_cast<std::int32_t>(ms->entities.size()) : 0;
+        return Guarded([&] {
+            e_->CheckRunning();
+            const db::Block* ms = db_->ModelSpace();
+            return ms ? static_cast<std::int32_t>(ms->entities.size()) : 0;
+        });
     }
     Ref<cad::AcadLayout> Layout() override {
         throw CadError("The model space of a referenced drawing has no layout here.");
@@ -285,12 +349,14 @@ public:
     XrefDatabaseObj(StatePtr e, DocPtr d, db::BlockId block)
         : e_(std::move(e)), d_(std::move(d)), block_(block) {}
     Ref<cad::AcadBlock> ModelSpace() override {
-        CheckOpen(*e_, *d_);
-        const db::Block& b = d_->db->blocks.at(block_);
-        if (!b.xref || b.xref->status != db::XrefStatus::Loaded || !b.xref->database) {
-            throw CadError(cad::kNoDatabase);
-        }
-        return std::make_shared<XrefSpaceObj>(e_, b.xref->database, b.name + "|*Model_Space");
+        return Guarded([&] {
+            CheckOpen(*e_, *d_);
+            const db::Block& b = d_->db->blocks.at(block_);
+            if (!b.xref || b.xref->status != db::XrefStatus::Loaded || !b.xref->database) {
+                throw CadError(cad::kNoDatabase);
+            }
+            return std::make_shared<XrefSpaceObj>(e_, b.xref->database, b.name + "|*Model_Space");
+        });
     }
 
 private:
@@ -304,33 +370,49 @@ public:
     BlockObj(StatePtr e, DocPtr d, db::BlockId block)
         : e_(std::move(e)), d_(std::move(d)), block_(block) {}
 
-    std::string Name() override { return Block().name; }
-    bool IsXRef() override { return Block().IsXref(); }
-    Ref<cad::AcadDatabase> XRefDatabase() override {
-        Reference();
-        return std::make_shared<XrefDatabaseObj>(e_, d_, block_);
+    std::string Name() override {
+        return Guarded([&] { return Block().name; });
     }
-    std::string Path() override { return Reference().path; }
+    bool IsXRef() override {
+        return Guarded([&] { return Block().IsXref(); });
+    }
+    Ref<cad::AcadDatabase> XRefDatabase() override {
+        return Guarded([&] {
+            Reference();
+            return std::make_shared<XrefDatabaseObj>(e_, d_, block_);
+        });
+    }
+    std::string Path() override {
+        return Guarded([&] { return Reference().path; });
+    }
     void SetPath(const std::string& path) override {
-        Reference().path = path;
-        d_->Modified();
+        return Guarded([&] {
+            Reference().path = path;
+            d_->Modified();
+        });
     }
     void Reload() override {
-        Reference();
-        load::ReloadXref(*d_->db, d_->file, block_, e_->options.load);
-        d_->extents.clear();
-        d_->Modified();
+        return Guarded([&] {
+            Reference();
+            load::ReloadXref(*d_->db, d_->file, block_, e_->options.load);
+            d_->extents.clear();
+            d_->Modified();
+        });
     }
-    std::int32_t Count() override { return static_cast<std::int32_t>(Block().entities.size()); }
+    std::int32_t Count() override {
+        return Guarded([&] { return static_cast<std::int32_t>(Block().entities.size()); });
+    }
     Ref<cad::AcadLayout> Layout() override {
-        const db::Block& b = Block();
-        const auto& layouts = d_->db->layouts;
-        for (std::uint32_t i = 0; i < layouts.size(); ++i) {
-            if (layouts[i].block == block_) {
-                return std::make_shared<LayoutObj>(e_, d_, i);
+        return Guarded([&] {
+            const db::Block& b = Block();
+            const auto& layouts = d_->db->layouts;
+            for (std::uint32_t i = 0; i < layouts.size(); ++i) {
+                if (layouts[i].block == block_) {
+                    return std::make_shared<LayoutObj>(e_, d_, i);
+                }
             }
-        }
-        throw CadError("The block " + b.name + " is not the block of a layout.");
+            throw CadError("The block " + b.name + " is not the block of a layout.");
+        });
     }
 
 private:
@@ -355,22 +437,28 @@ class BlocksObj : public cad::AcadBlocks {
 public:
     BlocksObj(StatePtr e, DocPtr d) : e_(std::move(e)), d_(std::move(d)) {}
     std::int32_t Count() override {
-        CheckOpen(*e_, *d_);
-        return static_cast<std::int32_t>(d_->db->blocks.size());
+        return Guarded([&] {
+            CheckOpen(*e_, *d_);
+            return static_cast<std::int32_t>(d_->db->blocks.size());
+        });
     }
     Ref<cad::AcadBlock> Item(std::int32_t index) override {
-        if (index < 0 || index >= Count()) {
-            throw CadError("Invalid index " + std::to_string(index) + ".");
-        }
-        return std::make_shared<BlockObj>(e_, d_, static_cast<db::BlockId>(index));
+        return Guarded([&] {
+            if (index < 0 || index >= Count()) {
+                throw CadError("Invalid index " + std::to_string(index) + ".");
+            }
+            return std::make_shared<BlockObj>(e_, d_, static_cast<db::BlockId>(index));
+        });
     }
     Ref<cad::AcadBlock> Item(const std::string& name) override {
-        CheckOpen(*e_, *d_);
-        const db::BlockId id = d_->db->FindBlock(name);
-        if (id == db::kNone) {
-            throw CadError("Key not found: there is no block named \"" + name + "\".");
-        }
-        return std::make_shared<BlockObj>(e_, d_, id);
+        return Guarded([&] {
+            CheckOpen(*e_, *d_);
+            const db::BlockId id = d_->db->FindBlock(name);
+            if (id == db::kNone) {
+                throw CadError("Key not found: there is no block named \"" + name + "\".");
+            }
+            return std::make_shared<BlockObj>(e_, d_, id);
+        });
     }
 
 private:
@@ -385,112 +473,141 @@ public:
     DocumentObj(StatePtr e, DocPtr d) : e_(std::move(e)), d_(std::move(d)) {}
 
     std::int32_t GetVariable(const std::string& name) override {
-        CheckOpen(*e_, *d_);
-        const std::string n = Upper(name);
-        if (n == "SDI") {
-            return e_->sdi;
-        }
-        if (n == "DBMOD") {
-            return d_->dbmod;
-        }
-        if (n == "BACKGROUNDPLOT") {
-            return e_->backgroundPlot;
-        }
-        throw CadError("Unknown system variable " + name + ".");
+        return Guarded([&] {
+            CheckOpen(*e_, *d_);
+            const std::string n = Upper(name);
+            if (n == "SDI") {
+                return e_->sdi;
+            }
+            if (n == "DBMOD") {
+                return d_->dbmod;
+            }
+            if (n == "BACKGROUNDPLOT") {
+                return e_->backgroundPlot;
+            }
+            throw CadError("Unknown system variable " + name + ".");
+        });
     }
     void SetVariable(const std::string& name, std::int32_t value) override {
-        CheckOpen(*e_, *d_);
-        const std::string n = Upper(name);
-        if (n == "SDI") {
-            if (value < 0 || value > 3) {
-                throw CadError("SDI takes 0 to 3, not " + std::to_string(value) + ".");
+        return Guarded([&] {
+            CheckOpen(*e_, *d_);
+            const std::string n = Upper(name);
+            if (n == "SDI") {
+                if (value < 0 || value > 3) {
+                    throw CadError("SDI takes 0 to 3, not " + std::to_string(value) + ".");
+                }
+                if (value == 1 && e_->docs.size() > 1) {
+                    throw CadError("SDI cannot be set to 1 while more than one drawing is open.");
+                }
+                e_->sdi = value;
+                return;
             }
-            if (value == 1 && e_->docs.size() > 1) {
-                throw CadError("SDI cannot be set to 1 while more than one drawing is open.");
+            if (n == "BACKGROUNDPLOT") {
+                if (value < 0 || value > 3) {
+                    throw CadError("BACKGROUNDPLOT takes 0 to 3, not " + std::to_string(value) +
+                                   ".");
+                }
+                e_->backgroundPlot = value;
+                return;
             }
-            e_->sdi = value;
-            return;
-        }
-        if (n == "BACKGROUNDPLOT") {
-            if (value < 0 || value > 3) {
-                throw CadError("BACKGROUNDPLOT takes 0 to 3, not " + std::to_string(value) + ".");
+            if (n == "DBMOD") {
+                throw CadError("DBMOD is read-only.");
             }
-            e_->backgroundPlot = value;
-            return;
-        }
-        if (n == "DBMOD") {
-            throw CadError("DBMOD is read-only.");
-        }
-        throw CadError("Unknown system variable " + name + ".");
+            throw CadError("Unknown system variable " + name + ".");
+        });
     }
     void Close(bool saveChanges) override {
-        CheckOpen(*e_, *d_);
-        if (saveChanges) {
-            throw CadError("The drawing " + d_->name +
-                           " was opened read-only; it is not saved. Close it without saving.");
-        }
-        e_->Close(d_);
+        return Guarded([&] {
+            CheckOpen(*e_, *d_);
+            if (saveChanges) {
+                throw CadError("The drawing " + d_->name +
+                               " was opened read-only; it is not saved. Close it without saving.");
+            }
+            e_->Close(d_);
+        });
     }
     std::string Name() override {
-        CheckOpen(*e_, *d_);
-        return d_->name;
+        return Guarded([&] {
+            CheckOpen(*e_, *d_);
+            return d_->name;
+        });
     }
     std::string Path() override {
-        CheckOpen(*e_, *d_);
-        return d_->folder;
+        return Guarded([&] {
+            CheckOpen(*e_, *d_);
+            return d_->folder;
+        });
     }
     void Regen(std::int32_t which) override {
-        CheckOpen(*e_, *d_);
-        if (which != cad::kRegenAllViewports && which != cad::kRegenActiveViewport) {
-            throw CadError("Invalid argument to Regen: " + std::to_string(which) + ".");
-        }
-        if (which == cad::kRegenAllViewports) {
-            d_->extents.clear();
-        }
-        d_->extents[d_->activeLayout] = ComputeExtents(*d_, d_->activeLayout);
+        return Guarded([&] {
+            CheckOpen(*e_, *d_);
+            if (which != cad::kRegenAllViewports && which != cad::kRegenActiveViewport) {
+                throw CadError("Invalid argument to Regen: " + std::to_string(which) + ".");
+            }
+            if (which == cad::kRegenAllViewports) {
+                d_->extents.clear();
+            }
+            d_->extents[d_->activeLayout] = ComputeExtents(*d_, d_->activeLayout);
+        });
     }
     void Activate() override {
-        CheckOpen(*e_, *d_);
-        e_->active = d_;
+        return Guarded([&] {
+            CheckOpen(*e_, *d_);
+            e_->active = d_;
+        });
     }
     Ref<cad::AcadLayout> ActiveLayout() override {
-        CheckOpen(*e_, *d_);
-        return std::make_shared<LayoutObj>(e_, d_, d_->activeLayout);
+        return Guarded([&] {
+            CheckOpen(*e_, *d_);
+            return std::make_shared<LayoutObj>(e_, d_, d_->activeLayout);
+        });
     }
     void SetActiveLayout(const Ref<cad::AcadLayout>& layout) override {
-        CheckOpen(*e_, *d_);
-        auto l = std::dynamic_pointer_cast<LayoutObj>(layout);
-        if (!l || l->Doc() != d_) {
-            throw CadError("The layout does not belong to the drawing " + d_->name + ".");
-        }
-        if (l->Index() != d_->activeLayout) {
-            d_->activeLayout = l->Index();
-            d_->Modified();
-        }
+        return Guarded([&] {
+            CheckOpen(*e_, *d_);
+            auto l = std::dynamic_pointer_cast<LayoutObj>(layout);
+            if (!l || l->Doc() != d_) {
+                throw CadError("The layout does not belong to the drawing " + d_->name + ".");
+            }
+            if (l->Index() != d_->activeLayout) {
+                d_->activeLayout = l->Index();
+                d_->Modified();
+            }
+        });
     }
     Ref<cad::AcadLayouts> Layouts() override {
-        CheckOpen(*e_, *d_);
-        return std::make_shared<LayoutsObj>(e_, d_);
+        return Guarded([&] {
+            CheckOpen(*e_, *d_);
+            return std::make_shared<LayoutsObj>(e_, d_);
+        });
     }
     Ref<cad::AcadBlock> ModelSpace() override {
-        CheckOpen(*e_, *d_);
-        return std::make_shared<BlockObj>(e_, d_, d_->db->layouts.front().block);
+        return Guarded([&] {
+            CheckOpen(*e_, *d_);
+            return std::make_shared<BlockObj>(e_, d_, d_->db->layouts.front().block);
+        });
     }
     Ref<cad::AcadBlock> PaperSpace() override {
-        CheckOpen(*e_, *d_);
-        const auto layout = PaperLayoutOf(*d_);
-        if (!layout) {
-            throw CadError("The drawing " + d_->name + " has no paper space layout.");
-        }
-        return std::make_shared<BlockObj>(e_, d_, d_->db->layouts[*layout].block);
+        return Guarded([&] {
+            CheckOpen(*e_, *d_);
+            const auto layout = PaperLayoutOf(*d_);
+            if (!layout) {
+                throw CadError("The drawing " + d_->name + " has no paper space layout.");
+            }
+            return std::make_shared<BlockObj>(e_, d_, d_->db->layouts[*layout].block);
+        });
     }
     Ref<cad::AcadPlot> Plot() override {
-        CheckOpen(*e_, *d_);
-        return std::make_shared<PlotObj>(e_, d_);
+        return Guarded([&] {
+            CheckOpen(*e_, *d_);
+            return std::make_shared<PlotObj>(e_, d_);
+        });
     }
     Ref<cad::AcadBlocks> Blocks() override {
-        CheckOpen(*e_, *d_);
-        return std::make_shared<BlocksObj>(e_, d_);
+        return Guarded([&] {
+            CheckOpen(*e_, *d_);
+            return std::make_shared<BlocksObj>(e_, d_);
+        });
     }
 
     const DocPtr& Doc() const { return d_; }
@@ -504,23 +621,31 @@ class DocumentsObj : public cad::AcadDocuments {
 public:
     explicit DocumentsObj(StatePtr e) : e_(std::move(e)) {}
     std::int32_t Count() override {
-        e_->CheckRunning();
-        return static_cast<std::int32_t>(e_->docs.size());
+        return Guarded([&] {
+            e_->CheckRunning();
+            return static_cast<std::int32_t>(e_->docs.size());
+        });
     }
     Ref<cad::AcadDocument> Item(std::int32_t index) override {
-        if (index < 0 || index >= Count()) {
-            throw CadError("Invalid index " + std::to_string(index) + ".");
-        }
-        return std::make_shared<DocumentObj>(e_, e_->docs[static_cast<std::size_t>(index)]);
+        return Guarded([&] {
+            if (index < 0 || index >= Count()) {
+                throw CadError("Invalid index " + std::to_string(index) + ".");
+            }
+            return std::make_shared<DocumentObj>(e_, e_->docs[static_cast<std::size_t>(index)]);
+        });
     }
     Ref<cad::AcadDocument> Add() override {
-        e_->CheckRunning();
-        return std::make_shared<DocumentObj>(e_, e_->AddEmpty());
+        return Guarded([&] {
+            e_->CheckRunning();
+            return std::make_shared<DocumentObj>(e_, e_->AddEmpty());
+        });
     }
     Ref<cad::AcadDocument> Open(const std::string& path, bool /*readOnly*/) override {
-        // Whatever is asked, the engine opens drawings read-only.
-        e_->CheckRunning();
-        return std::make_shared<DocumentObj>(e_, e_->Open(fs::path(path)));
+        return Guarded([&] {
+            // Whatever is asked, the engine opens drawings read-only.
+            e_->CheckRunning();
+            return std::make_shared<DocumentObj>(e_, e_->Open(fs::path(path)));
+        });
     }
 
 private:
@@ -535,41 +660,53 @@ EngineApplication::EngineApplication(std::shared_ptr<EngineState> state)
     : state_(std::move(state)) {}
 
 void EngineApplication::SetVisible(bool visible) {
-    state_->CheckRunning();
-    state_->visible = visible;
+    return Guarded([&] {
+        state_->CheckRunning();
+        state_->visible = visible;
+    });
 }
 
 Ref<cad::AcadApplication> EngineApplication::Application() {
-    state_->CheckRunning();
-    return shared_from_this();
+    return Guarded([&] {
+        state_->CheckRunning();
+        return shared_from_this();
+    });
 }
 
 Ref<cad::AcadDocument> EngineApplication::ActiveDocument() {
-    state_->CheckRunning();
-    if (!state_->active) {
-        throw CadError("No drawing is open.");
-    }
-    return std::make_shared<DocumentObj>(state_, state_->active);
+    return Guarded([&] {
+        state_->CheckRunning();
+        if (!state_->active) {
+            throw CadError("No drawing is open.");
+        }
+        return std::make_shared<DocumentObj>(state_, state_->active);
+    });
 }
 
 Ref<cad::AcadDocuments> EngineApplication::Documents() {
-    state_->CheckRunning();
-    return std::make_shared<DocumentsObj>(state_);
+    return Guarded([&] {
+        state_->CheckRunning();
+        return std::make_shared<DocumentsObj>(state_);
+    });
 }
 
 void EngineApplication::ZoomExtents() {
-    state_->CheckRunning();
-    if (!state_->active) {
-        throw CadError("No drawing is open.");
-    }
-    DocState& doc = *state_->active;
-    doc.extents[doc.activeLayout] = ComputeExtents(doc, doc.activeLayout);
+    return Guarded([&] {
+        state_->CheckRunning();
+        if (!state_->active) {
+            throw CadError("No drawing is open.");
+        }
+        DocState& doc = *state_->active;
+        doc.extents[doc.activeLayout] = ComputeExtents(doc, doc.activeLayout);
+    });
 }
 
 void EngineApplication::Quit() {
-    state_->CheckRunning();
-    state_->ReleaseAll();
-    state_->running = false;
+    return Guarded([&] {
+        state_->CheckRunning();
+        state_->ReleaseAll();
+        state_->running = false;
+    });
 }
 
 bool EngineApplication::Running() const {

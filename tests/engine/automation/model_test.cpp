@@ -223,6 +223,15 @@ TEST_F(EngineTest, RefreshFindsPlotterFilesAddedSinceTheStart) {
     layout->RefreshPlotDeviceInfo();
     EXPECT_THAT(layout->GetPlotDeviceNames(), ::testing::Contains("Late.pc3"));
     layout->SetConfigName("Late.pc3");
+
+    // Gone again: the layout's device is unknown now, and every call that needs it fails
+    // with a description (a CadError, as every call of the interface), plots included.
+    fs::remove(user / "plotters" / "Late.pc3");
+    layout->RefreshPlotDeviceInfo();
+    EXPECT_THROW(layout->SetCanonicalMediaName("ISO_A3_(297.00_x_420.00_MM)"), cad::CadError);
+    EXPECT_THROW(layout->GetCanonicalMediaNames(), cad::CadError);
+    EXPECT_THAT(ErrorOf([&] { App().ActiveDocument()->Plot()->PlotToDevice(); }),
+                HasSubstr("Late.pc3"));
 }
 
 // --- blocks and external references ------------------------------------------------
