@@ -43,6 +43,15 @@ void CheckOpen(const EngineState& engine, const DocState& doc) {
     }
 }
 
+// The block of a layout; a damaged drawing may have lost it.
+db::BlockId LayoutBlock(const DocState& doc, std::uint32_t layout) {
+    const db::Layout& l = doc.db->layouts.at(layout);
+    if (l.block == db::kNone || l.block >= doc.db->blocks.size()) {
+        throw CadError("The layout " + l.name + " has lost its block; the drawing is damaged.");
+    }
+    return l.block;
+}
+
 // ----------------------------------------------------------------------------------------
 
 class PlotObj : public cad::AcadPlot {
@@ -584,7 +593,7 @@ public:
     Ref<cad::AcadBlock> ModelSpace() override {
         return Guarded([&] {
             CheckOpen(*e_, *d_);
-            return std::make_shared<BlockObj>(e_, d_, d_->db->layouts.front().block);
+            return std::make_shared<BlockObj>(e_, d_, LayoutBlock(*d_, 0));
         });
     }
     Ref<cad::AcadBlock> PaperSpace() override {
@@ -594,7 +603,7 @@ public:
             if (!layout) {
                 throw CadError("The drawing " + d_->name + " has no paper space layout.");
             }
-            return std::make_shared<BlockObj>(e_, d_, d_->db->layouts[*layout].block);
+            return std::make_shared<BlockObj>(e_, d_, LayoutBlock(*d_, *layout));
         });
     }
     Ref<cad::AcadPlot> Plot() override {

@@ -107,6 +107,11 @@ PlotRecord RunPlot(EngineState& engine, DocState& doc, const PlotTarget& target)
     r.requestedFile = target.requestedFile;
     r.copies = doc.copies;
     try {
+        const db::BlockId block = doc.db->layouts[index].block;
+        if (block == db::kNone || block >= doc.db->blocks.size()) {
+            throw device::DeviceError("The layout \"" + r.layout +
+                                      "\" has lost its block; the drawing is damaged.");
+        }
         const auto dev = engine.devices->Find(target.device);
         if (!dev) {
             throw device::DeviceError("There is no plot device named \"" + target.device + "\".");
