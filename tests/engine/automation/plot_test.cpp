@@ -160,37 +160,50 @@ TEST_F(PlotTest, PlotToFileIsFalseWithTheReasonWhenNothingCouldBeWritten) {
     EXPECT_FALSE(fs::exists(work / "examples" / "x.pdf"));
 }
 
-// A table that plots everything white: the entities are there, the page has no ink.
-void WriteWhiteTable(const fs::path& file) {
+TEST_F(PlotTest, AFailingPlotKeepsTheEarlierFileAsItWas) {
+    const fs::path folder = work / "examples";
+    auto doc = Open(Example("flange.dxf"));
+    std::ofstream(folder / "flange.png") << "the earlier plot";
+    const auto before = Snapshot(folder);
+
+    // A page too large to be made: it fails before anything is drawn.
+    std::ofstream(user / "plotters" / "Huge.pc3")
+        << "format = vormex-plotter 1\ndriver = png\nresolution = 2400\n"
+           "paper = ISO_A0_(841.00_x_1189.00_MM)\n";
+    doc->ActiveLayout()->RefreshPlotDeviceInfo();
+    const FileState earlier = StateOf(folder / "flange.png");
+    Configure(*doc, "Huge.pc3", "A0");
+    EXPECT_FALSE(doc->Plot()->PlotToFile("flange.plt", "Huge.pc3"));
+    EXPECT_THAT(LastPlot().error, HasSubstr("too large"));
+    EXPECT_EQ(StateOf(folder / "flange.png"), earlier);
+
+    // A page drawn whole that cannot take its place: a folder holds the name.
+    fs::create_directory(folder / "flange.pdf");
+    std::ofstream(folder / "flange.pdf" / "inside.txt") << "kept";
+    Configure(*doc, "PDF.pc3");
+    EXPECT_FALSE(doc->Plot()->PlotToFile("flange.plt", "PDF.pc3"));
+    EXPECT_THAT(LastPlot().error, Not(IsEmpty()));
+    EXPECT_TRUE(fs::is_directory(folder / "flange.pdf"));
+    // Nothing else appeared: no temporary file of either plot.
+    const auto added = NewFiles(folder, before);
+    ASSERT_EQ(added.size(), 1u);
+    EXPECT_EQ(added.front(), folder / "flange.pdf" / "inside.txt");
+}
+
+// A table that plots everything white leaves no ink, and nothing that ought to have left
+// some: a blank page is what was asked for, not a failed plot.
+TEST_F(PlotTest, AnAllWhiteTableGivesABlankPage) {
     auto table = engine::plotstyle::NewColorDependentTable("everything white");
     for (auto& style : table.styles) {
         style.color = engine::plotstyle::EncodeStyleColor({255, 255, 255});
     }
-    engine::plotstyle::WritePlotStyleFile(file, table);
-}
-
-TEST_F(PlotTest, ABlankPlotOfVisibleEntitiesFailsAndKeepsTheEarlierFile) {
-    WriteWhiteTable(user / "plotstyles" / "white.ctb");
+    engine::plotstyle::WritePlotStyleFile(user / "plotstyles" / "white.ctb", table);
     auto doc = Open(Example("flange.dxf"));
-    auto layout = Configure(*doc, "PDF.pc3");
-    const fs::path pdf = work / "examples" / "flange.pdf";
-    std::ofstream(pdf) << "the earlier plot";
-    const FileState earlier = StateOf(pdf);
-
+    auto layout = Configure(*doc, "PNG.pc3");
     layout->SetStyleSheet("white.ctb");
-    EXPECT_FALSE(doc->Plot()->PlotToFile("flange.plt", "PDF.pc3"));
-    EXPECT_FALSE(LastPlot().ok);
-    EXPECT_THAT(LastPlot().error, Not(IsEmpty()));
-    EXPECT_EQ(StateOf(pdf), earlier);
-    // No temporary file is left beside it either.
-    for (const auto& e : fs::directory_iterator(work / "examples")) {
-        EXPECT_THAT(e.path().filename().string(), Not(HasSubstr("flange.pdf.")));
-    }
-
-    // With the objects' own colours the same plot succeeds and replaces it.
-    layout->SetStyleSheet("");
-    EXPECT_TRUE(doc->Plot()->PlotToFile("flange.plt", "PDF.pc3")) << LastPlot().error;
-    EXPECT_TRUE(ReadPdfInfo(pdf));
+    ASSERT_TRUE(doc->Plot()->PlotToFile("flange.plt", "PNG.pc3")) << LastPlot().error;
+    EXPECT_EQ(LastPlot().visible, 0);
+    EXPECT_GT(LastPlot().drawn, 0);
 }
 
 TEST_F(PlotTest, ADamagedStyleTableIsLeftOutAndReported) {
