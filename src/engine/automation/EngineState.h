@@ -58,6 +58,9 @@ struct EngineState {
     std::int32_t backgroundPlot = 2;
     std::uint64_t nextSerial = 1;
     int untitled = 0;
+    // The drawing (full path) whose plot wrote each plot file this session: a plot of
+    // another drawing never replaces it.
+    std::map<std::filesystem::path, std::string> plotFileOwners;
     std::vector<std::shared_ptr<DocState>> docs;
     std::shared_ptr<DocState> active;
 

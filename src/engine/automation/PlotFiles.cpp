@@ -73,6 +73,11 @@ std::string FileSafe(std::string_view name) {
     return out;
 }
 
+fs::path PlotFileOfDrawing(const fs::path& file, const std::string& drawingName) {
+    return file.parent_path() /
+           (file.stem().string() + "-" + FileSafe(drawingName) + file.extension().string());
+}
+
 fs::path DistinctPlotFile(const fs::path& file, const std::string& layout,
                           const std::set<fs::path>& written) {
     if (!written.contains(file)) {

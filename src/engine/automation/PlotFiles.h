@@ -6,7 +6,9 @@
 //   format's own extension unless the device writes HP-GL/2, whose files are .plt files.
 // - A drawing never overwrites a plot file it wrote itself: a second plot to the same name
 //   (one per layout) gets the layout's name added ("site-Details A4.pdf"), and a number
-//   after that if needed.
+//   after that if needed. Nor does it overwrite one that another drawing's plot wrote in
+//   the same session ("plan.dxf" and "plan.dwg" both plotting to "plan.plt"): its own file
+//   gets its drawing's file name added ("plan-plan.dwg.pdf").
 // - A plot to a device that writes files, without a file name, is named after the drawing
 //   with the format's extension, beside it.
 #pragma once
@@ -38,6 +40,11 @@ std::filesystem::path DevicePlotFilePath(const std::string& drawingName,
 // `file`, or with the layout's name (and then a number) added when `written` holds it.
 std::filesystem::path DistinctPlotFile(const std::filesystem::path& file, const std::string& layout,
                                        const std::set<std::filesystem::path>& written);
+
+// `file` with the drawing's file name added ("plan-plan.dwg.pdf"), for a plot file that a
+// plot of another drawing wrote earlier in the session.
+std::filesystem::path PlotFileOfDrawing(const std::filesystem::path& file,
+                                        const std::string& drawingName);
 
 // A layout name made safe for a file name: separators and control characters become "_".
 std::string FileSafe(std::string_view name);

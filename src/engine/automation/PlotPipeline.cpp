@@ -166,6 +166,10 @@ PlotRecord RunPlot(EngineState& engine, DocState& doc, const PlotTarget& target)
         if (dev->kind == device::DeviceKind::PlotterFile) {
             file = target.toFile ? PlotFilePath(target.requestedFile, doc.folder, dev->config)
                                  : DevicePlotFilePath(doc.name, doc.folder, dev->config);
+            const auto owner = engine.plotFileOwners.find(file);
+            if (owner != engine.plotFileOwners.end() && owner->second != doc.FullPath()) {
+                file = PlotFileOfDrawing(file, doc.name);
+            }
             file = DistinctPlotFile(file, r.layout, doc.written);
             if (!doc.file.empty() && SameFile(file, doc.file)) {
                 throw device::DeviceError("The plot file " + file.string() +
@@ -205,6 +209,7 @@ PlotRecord RunPlot(EngineState& engine, DocState& doc, const PlotTarget& target)
         if (!file.empty()) {
             r.outputFile = file.string();
             doc.written.insert(file);
+            engine.plotFileOwners.emplace(file, doc.FullPath());
         }
         r.ok = true;
     } catch (const std::exception& e) {

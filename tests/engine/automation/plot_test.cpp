@@ -141,6 +141,27 @@ TEST_F(PlotTest, ASecondPlotOfTheDrawingToTheSameNameGetsTheLayoutsName) {
     EXPECT_EQ(LastPlot().outputFile, (folder / "site-layouts.pdf").string());
 }
 
+TEST_F(PlotTest, APlotNeverReplacesTheFileAnotherDrawingsPlotWroteThisSession) {
+    const fs::path out = work / "plots" / "sheet.plt";
+    fs::create_directories(out.parent_path());
+    auto flange = Open(Example("flange.dxf"));
+    Configure(*flange, "PDF.pc3");
+    ASSERT_TRUE(flange->Plot()->PlotToFile(out.string(), "PDF.pc3"));
+    EXPECT_EQ(LastPlot().outputFile, (work / "plots" / "sheet.pdf").string());
+
+    auto plan = Open(Example("floor-plan.dxf"));
+    Configure(*plan, "PDF.pc3");
+    ASSERT_TRUE(plan->Plot()->PlotToFile(out.string(), "PDF.pc3"));
+    EXPECT_EQ(LastPlot().outputFile, (work / "plots" / "sheet-floor-plan.dxf.pdf").string());
+
+    // The drawing that wrote it first writes it again in a later run.
+    flange->Close(false);
+    auto again = Open(Example("flange.dxf"));
+    Configure(*again, "PDF.pc3");
+    ASSERT_TRUE(again->Plot()->PlotToFile(out.string(), "PDF.pc3"));
+    EXPECT_EQ(LastPlot().outputFile, (work / "plots" / "sheet.pdf").string());
+}
+
 TEST_F(PlotTest, PlotToFileIsFalseWithTheReasonWhenNothingCouldBeWritten) {
     auto doc = Open(Example("flange.dxf"));
     Configure(*doc, "PDF.pc3");
