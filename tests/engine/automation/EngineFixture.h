@@ -123,7 +123,7 @@ inline double MmToPt(double mm) {
 }
 
 // The engine in a registry of the test's own.
-struct EngineTest : ::testing::Test {
+struct EngineModel : ::testing::Test {
     QTemporaryDir temp;
     fs::path work;  // the drawings a test plots
     fs::path user;  // the user's plotters and plot styles folders

@@ -22,7 +22,7 @@ PlotterConfig Config(Driver driver, std::string extension = "") {
     return c;
 }
 
-TEST(PlotFiles, APltNameTakesTheFormatsExtensionUnlessTheFormatIsHpgl) {
+TEST(EnginePlotFiles, APltNameTakesTheFormatsExtensionUnlessTheFormatIsHpgl) {
     const fs::path d = "/jobs/dwg";
     EXPECT_EQ(PlotFilePath("a.plt", d, Config(Driver::Pdf)), "/jobs/dwg/a.pdf");
     EXPECT_EQ(PlotFilePath("a.Plt", d, Config(Driver::Svg)), "/jobs/dwg/a.svg");
@@ -33,26 +33,26 @@ TEST(PlotFiles, APltNameTakesTheFormatsExtensionUnlessTheFormatIsHpgl) {
     EXPECT_EQ(PlotFilePath("a", d, Config(Driver::Pdf)), "/jobs/dwg/a");
 }
 
-TEST(PlotFiles, FoldersGivenAreKeptAndWindowsPathsMapped) {
+TEST(EnginePlotFiles, FoldersGivenAreKeptAndWindowsPathsMapped) {
     const fs::path d = "/jobs/dwg";
     EXPECT_EQ(PlotFilePath("/plots/a.plt", d, Config(Driver::Pdf)), "/plots/a.pdf");
     EXPECT_EQ(PlotFilePath("C:\\plots\\a.plt", d, Config(Driver::Pdf)), "/plots/a.pdf");
     EXPECT_EQ(PlotFilePath("..\\out\\a.plt", d, Config(Driver::Pdf)), "/jobs/out/a.pdf");
 }
 
-TEST(PlotFiles, NamesThatLeadNowhereAreRefused) {
+TEST(EnginePlotFiles, NamesThatLeadNowhereAreRefused) {
     EXPECT_THROW(PlotFilePath("", "/jobs", Config(Driver::Pdf)), DeviceError);
     EXPECT_THROW(PlotFilePath("a.plt", "", Config(Driver::Pdf)), DeviceError);
     EXPECT_THROW(PlotFilePath("C:\\plots\\", "/jobs", Config(Driver::Pdf)), DeviceError);
     EXPECT_THROW(DevicePlotFilePath("Drawing1.dwg", "", Config(Driver::Pdf)), DeviceError);
 }
 
-TEST(PlotFiles, ADevicePlotIsNamedAfterTheDrawingBesideIt) {
+TEST(EnginePlotFiles, ADevicePlotIsNamedAfterTheDrawingBesideIt) {
     EXPECT_EQ(DevicePlotFilePath("a.dwg", "/jobs", Config(Driver::Png)), "/jobs/a.png");
     EXPECT_EQ(DevicePlotFilePath("a.b.dxf", "/jobs", Config(Driver::Hpgl)), "/jobs/a.b.plt");
 }
 
-TEST(PlotFiles, ASecondPlotToTheSameFileGetsTheLayoutsNameThenANumber) {
+TEST(EnginePlotFiles, ASecondPlotToTheSameFileGetsTheLayoutsNameThenANumber) {
     std::set<fs::path> written;
     EXPECT_EQ(DistinctPlotFile("/j/a.pdf", "Layout1", written), "/j/a.pdf");
     written.insert("/j/a.pdf");
@@ -79,7 +79,7 @@ engine::db::Layout StoredLayout() {
     return l;
 }
 
-TEST(LayoutSettings, StartFromTheStoredSettingsWithAnUnknownDeviceAsNone) {
+TEST(EngineLayoutSettings, StartFromTheStoredSettingsWithAnUnknownDeviceAsNone) {
     const engine::device::DeviceRegistry devices({fs::path(VORMEX_PROGRAM_DIR) / "plotters"},
                                                  nullptr);
     const auto s = engine::automation::SettingsFromStored(StoredLayout(), devices);
@@ -110,7 +110,7 @@ TEST(LayoutSettings, StartFromTheStoredSettingsWithAnUnknownDeviceAsNone) {
     EXPECT_EQ(t.canonicalMediaName, devices.DefaultMediaName("PDF.pc3"));
 }
 
-TEST(LayoutSettings, ACustomScaleIsTheStoredRatio) {
+TEST(EngineLayoutSettings, ACustomScaleIsTheStoredRatio) {
     const engine::device::DeviceRegistry devices({}, nullptr);
     auto l = StoredLayout();
     l.plot.flags = 0;

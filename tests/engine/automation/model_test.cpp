@@ -15,7 +15,7 @@ using ::testing::Not;
 
 // --- the application ---------------------------------------------------------------
 
-TEST_F(EngineTest, NotRunningUntilCreatedThenFoundUntilQuit) {
+TEST_F(EngineModel, NotRunningUntilCreatedThenFoundUntilQuit) {
     EXPECT_THAT(ErrorOf([&] { registry.GetObject(cad::kCadClassName); }), HasSubstr("not running"));
     auto created = registry.CreateObject(cad::kCadClassName);
     EXPECT_EQ(registry.GetObject(cad::kCadClassName), created);
@@ -30,7 +30,7 @@ TEST_F(EngineTest, NotRunningUntilCreatedThenFoundUntilQuit) {
     EXPECT_EQ(again->Documents()->Count(), 0);
 }
 
-TEST_F(EngineTest, QuitReleasesEveryDrawingAndItsObjectsFailAfterwards) {
+TEST_F(EngineModel, QuitReleasesEveryDrawingAndItsObjectsFailAfterwards) {
     auto doc = Open(Example("flange.dxf"));
     auto layout = doc->ActiveLayout();
     App().Documents()->Add();
@@ -42,7 +42,7 @@ TEST_F(EngineTest, QuitReleasesEveryDrawingAndItsObjectsFailAfterwards) {
     EXPECT_THAT(ErrorOf([&] { registry.GetObject(cad::kCadClassName); }), HasSubstr("not running"));
 }
 
-TEST_F(EngineTest, SystemVariables) {
+TEST_F(EngineModel, SystemVariables) {
     auto doc = App().Documents()->Add();
     EXPECT_EQ(doc->GetVariable("SDI"), 0);
     EXPECT_EQ(doc->GetVariable("DBMOD"), 0);
@@ -62,7 +62,7 @@ TEST_F(EngineTest, SystemVariables) {
 
 // --- documents ---------------------------------------------------------------------
 
-TEST_F(EngineTest, AddGivesEmptyActiveDrawingsNamedInTurn) {
+TEST_F(EngineModel, AddGivesEmptyActiveDrawingsNamedInTurn) {
     auto first = App().Documents()->Add();
     auto second = App().Documents()->Add();
     EXPECT_EQ(first->Name(), "Drawing1.dwg");
@@ -79,7 +79,7 @@ TEST_F(EngineTest, AddGivesEmptyActiveDrawingsNamedInTurn) {
                 ::testing::Contains("ISO_A4_(210.00_x_297.00_MM)"));
 }
 
-TEST_F(EngineTest, OpenGivesNamePathAndAnUnmodifiedActiveDrawing) {
+TEST_F(EngineModel, OpenGivesNamePathAndAnUnmodifiedActiveDrawing) {
     const fs::path file = Example("site-layouts.dxf");
     auto doc = Open(file);
     EXPECT_EQ(doc->Name(), "site-layouts.dxf");
@@ -89,7 +89,7 @@ TEST_F(EngineTest, OpenGivesNamePathAndAnUnmodifiedActiveDrawing) {
     EXPECT_EQ(App().Documents()->Count(), 1);
 }
 
-TEST_F(EngineTest, OpeningWhatIsNoDrawingFailsWithADescription) {
+TEST_F(EngineModel, OpeningWhatIsNoDrawingFailsWithADescription) {
     const fs::path text = work / "notes.dxf";
     std::ofstream(text) << "this is not a drawing\n";
     EXPECT_THAT(ErrorOf([&] { Open(text); }), HasSubstr("notes.dxf"));
@@ -98,7 +98,7 @@ TEST_F(EngineTest, OpeningWhatIsNoDrawingFailsWithADescription) {
     EXPECT_EQ(App().Documents()->Count(), 0);
 }
 
-TEST_F(EngineTest, CloseWithoutSavingReleasesAndActivatesTheLastOneLeft) {
+TEST_F(EngineModel, CloseWithoutSavingReleasesAndActivatesTheLastOneLeft) {
     auto a = Open(Example("flange.dxf"));
     auto b = Open(Example("floor-plan.dxf"));
     auto c = Open(Example("text-styles.dxf"));
@@ -113,7 +113,7 @@ TEST_F(EngineTest, CloseWithoutSavingReleasesAndActivatesTheLastOneLeft) {
     EXPECT_THAT(ErrorOf([&] { App().ActiveDocument(); }), HasSubstr("No drawing"));
 }
 
-TEST_F(EngineTest, CloseWithSavingIsRefusedAndWritesNothing) {
+TEST_F(EngineModel, CloseWithSavingIsRefusedAndWritesNothing) {
     const fs::path file = Example("flange.dxf");
     const FileState before = StateOf(file);
     auto doc = Open(file);
@@ -126,7 +126,7 @@ TEST_F(EngineTest, CloseWithSavingIsRefusedAndWritesNothing) {
 
 // --- layouts -----------------------------------------------------------------------
 
-TEST_F(EngineTest, LayoutsInTabOrderWithModelFirstAndTheSpacesTheirLayouts) {
+TEST_F(EngineModel, LayoutsInTabOrderWithModelFirstAndTheSpacesTheirLayouts) {
     auto doc = Open(Example("site-layouts.dxf"));
     auto layouts = doc->Layouts();
     ASSERT_EQ(layouts->Count(), 3);
@@ -154,14 +154,14 @@ TEST_F(EngineTest, LayoutsInTabOrderWithModelFirstAndTheSpacesTheirLayouts) {
                 HasSubstr("does not belong"));
 }
 
-TEST_F(EngineTest, AnR12DrawingHasItsModelLayout) {
+TEST_F(EngineModel, AnR12DrawingHasItsModelLayout) {
     auto doc = Open(Example("bracket-r12.dxf"));
     ASSERT_GE(doc->Layouts()->Count(), 1);
     EXPECT_EQ(doc->Layouts()->Item(0)->Name(), "Model");
     EXPECT_GT(doc->ModelSpace()->Count(), 0);
 }
 
-TEST_F(EngineTest, PlotSettingsChangeOnlyToValidValuesAndMarkTheDrawingModified) {
+TEST_F(EngineModel, PlotSettingsChangeOnlyToValidValuesAndMarkTheDrawingModified) {
     auto doc = Open(Example("flange.dxf"));
     auto layout = doc->ActiveLayout();
     EXPECT_EQ(doc->GetVariable("DBMOD"), 0);
@@ -197,7 +197,7 @@ TEST_F(EngineTest, PlotSettingsChangeOnlyToValidValuesAndMarkTheDrawingModified)
     EXPECT_EQ(doc->ModelSpace()->Layout()->GetCanonicalMediaNames(), papers);
 }
 
-TEST_F(EngineTest, ChangingTheDeviceKeepsAPaperItHasElseTakesItsDefault) {
+TEST_F(EngineModel, ChangingTheDeviceKeepsAPaperItHasElseTakesItsDefault) {
     // A plotter of our own with only Letter and A4.
     std::ofstream(user / "plotters" / "Small.pc3")
         << "format = vormex-plotter 1\ndriver = pdf\npaper = Letter\n"
@@ -215,7 +215,7 @@ TEST_F(EngineTest, ChangingTheDeviceKeepsAPaperItHasElseTakesItsDefault) {
               "ISO A4 (210.00 x 297.00 MM)");
 }
 
-TEST_F(EngineTest, RefreshFindsPlotterFilesAddedSinceTheStart) {
+TEST_F(EngineModel, RefreshFindsPlotterFilesAddedSinceTheStart) {
     auto layout = App().Documents()->Add()->ModelSpace()->Layout();
     EXPECT_THAT(layout->GetPlotDeviceNames(), Not(::testing::Contains("Late.pc3")));
     std::ofstream(user / "plotters" / "Late.pc3")
@@ -247,7 +247,7 @@ cad::Ref<cad::AcadBlock> FirstXref(cad::AcadDocument& doc) {
     return nullptr;
 }
 
-TEST_F(EngineTest, AReferenceNotFoundHasNoDatabaseUntilPointedAtItsFileAndReloaded) {
+TEST_F(EngineModel, AReferenceNotFoundHasNoDatabaseUntilPointedAtItsFileAndReloaded) {
     auto doc = Open(Example("moved-project/Projects/Job1/Dwg/office-level1.dxf"));
     auto ref = FirstXref(*doc);
     ASSERT_NE(ref, nullptr);
@@ -272,7 +272,7 @@ TEST_F(EngineTest, AReferenceNotFoundHasNoDatabaseUntilPointedAtItsFileAndReload
     EXPECT_EQ(ErrorOf([&] { ref->XRefDatabase()->ModelSpace(); }), cad::kNoDatabase);
 }
 
-TEST_F(EngineTest, AReferenceFoundOnOpenIsLoaded) {
+TEST_F(EngineModel, AReferenceFoundOnOpenIsLoaded) {
     // The same project where the stored path leads: the reference loads at once.
     const fs::path root = work / "Projects";
     CopyTree(Example("moved-project/Projects"), root);
@@ -292,7 +292,7 @@ TEST_F(EngineTest, AReferenceFoundOnOpenIsLoaded) {
 }
 
 // Two drawings that reference each other: opening either ends, with the cycle unloaded.
-TEST_F(EngineTest, AReferenceCycleEndsUnloaded) {
+TEST_F(EngineModel, AReferenceCycleEndsUnloaded) {
     auto dxf = [](const std::string& xrefName, const std::string& xrefPath) {
         // A minimal R2000-style file is more than needed: R12 has no external
         // reference paths, so write the tables the reader needs by hand.
@@ -315,7 +315,7 @@ TEST_F(EngineTest, AReferenceCycleEndsUnloaded) {
     EXPECT_EQ(ErrorOf([&] { ref->XRefDatabase()->ModelSpace(); }), cad::kNoDatabase);
 }
 
-TEST_F(EngineTest, ZoomAndRegenComputeTheExtents) {
+TEST_F(EngineModel, ZoomAndRegenComputeTheExtents) {
     auto doc = Open(Example("flange.dxf"));
     App().ZoomExtents();
     doc->Regen(cad::kRegenAllViewports);

@@ -15,7 +15,7 @@ using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 using ::testing::Not;
 
-struct PlotTest : EngineTest {
+struct EnginePlot : EngineModel {
     // The settings a run writes: device, the first paper containing `paper`, extents,
     // scale to fit, 90 degrees, centred.
     cad::Ref<cad::AcadLayout> Configure(cad::AcadDocument& doc, const std::string& device,
@@ -40,7 +40,7 @@ struct PlotTest : EngineTest {
     }
 };
 
-TEST_F(PlotTest, ModelSpaceToPdfOnTheChosenPaperWithTheFormatsExtension) {
+TEST_F(EnginePlot, ModelSpaceToPdfOnTheChosenPaperWithTheFormatsExtension) {
     const fs::path drawing = Example("floor-plan.dxf");
     auto doc = Open(drawing);
     Configure(*doc, "PDF.pc3", "ISO_A3_(297.00_x_420.00_MM)");
@@ -67,7 +67,7 @@ TEST_F(PlotTest, ModelSpaceToPdfOnTheChosenPaperWithTheFormatsExtension) {
     EXPECT_GT(r.bytes, 0);
 }
 
-TEST_F(PlotTest, PaperSpaceLayoutToPdf) {
+TEST_F(EnginePlot, PaperSpaceLayoutToPdf) {
     auto doc = Open(Example("site-layouts.dxf"));
     doc->SetActiveLayout(doc->Layouts()->Item("Site Plan A3"));
     auto layout = doc->PaperSpace()->Layout();
@@ -81,7 +81,7 @@ TEST_F(PlotTest, PaperSpaceLayoutToPdf) {
     EXPECT_GT(LastPlot().visible, 0);
 }
 
-TEST_F(PlotTest, SvgPngAndHpglFilesThatTheirToolsRead) {
+TEST_F(EnginePlot, SvgPngAndHpglFilesThatTheirToolsRead) {
     auto doc = Open(Example("flange.dxf"));
     const fs::path folder = work / "examples";
 
@@ -108,7 +108,7 @@ TEST_F(PlotTest, SvgPngAndHpglFilesThatTheirToolsRead) {
     EXPECT_TRUE(fs::exists(work / "hp.pbm"));
 }
 
-TEST_F(PlotTest, ARelativeNameLandsBesideTheDrawingNeverInTheCurrentFolder) {
+TEST_F(EnginePlot, ARelativeNameLandsBesideTheDrawingNeverInTheCurrentFolder) {
     auto doc = Open(Example("moved-project/Projects/Job1/Dwg/office-level1.dxf"));
     Configure(*doc, "PDF.pc3");
     const fs::path cwd = fs::current_path();
@@ -118,7 +118,7 @@ TEST_F(PlotTest, ARelativeNameLandsBesideTheDrawingNeverInTheCurrentFolder) {
     EXPECT_FALSE(fs::exists(cwd / "office.Plt"));
 }
 
-TEST_F(PlotTest, ASecondPlotOfTheDrawingToTheSameNameGetsTheLayoutsName) {
+TEST_F(EnginePlot, ASecondPlotOfTheDrawingToTheSameNameGetsTheLayoutsName) {
     auto doc = Open(Example("site-layouts.dxf"));
     const fs::path folder = work / "examples";
     for (const char* name : {"Site Plan A3", "Details A4"}) {
@@ -141,7 +141,7 @@ TEST_F(PlotTest, ASecondPlotOfTheDrawingToTheSameNameGetsTheLayoutsName) {
     EXPECT_EQ(LastPlot().outputFile, (folder / "site-layouts.pdf").string());
 }
 
-TEST_F(PlotTest, APlotNeverReplacesTheFileAnotherDrawingsPlotWroteThisSession) {
+TEST_F(EnginePlot, APlotNeverReplacesTheFileAnotherDrawingsPlotWroteThisSession) {
     const fs::path out = work / "plots" / "sheet.plt";
     fs::create_directories(out.parent_path());
     auto flange = Open(Example("flange.dxf"));
@@ -162,7 +162,7 @@ TEST_F(PlotTest, APlotNeverReplacesTheFileAnotherDrawingsPlotWroteThisSession) {
     EXPECT_EQ(LastPlot().outputFile, (work / "plots" / "sheet.pdf").string());
 }
 
-TEST_F(PlotTest, PlotToFileIsFalseWithTheReasonWhenNothingCouldBeWritten) {
+TEST_F(EnginePlot, PlotToFileIsFalseWithTheReasonWhenNothingCouldBeWritten) {
     auto doc = Open(Example("flange.dxf"));
     Configure(*doc, "PDF.pc3");
     auto plot = doc->Plot();
@@ -181,7 +181,7 @@ TEST_F(PlotTest, PlotToFileIsFalseWithTheReasonWhenNothingCouldBeWritten) {
     EXPECT_FALSE(fs::exists(work / "examples" / "x.pdf"));
 }
 
-TEST_F(PlotTest, AFailingPlotKeepsTheEarlierFileAsItWas) {
+TEST_F(EnginePlot, AFailingPlotKeepsTheEarlierFileAsItWas) {
     const fs::path folder = work / "examples";
     auto doc = Open(Example("flange.dxf"));
     std::ofstream(folder / "flange.png") << "the earlier plot";
@@ -213,7 +213,7 @@ TEST_F(PlotTest, AFailingPlotKeepsTheEarlierFileAsItWas) {
 
 // A table that plots everything white leaves no ink, and nothing that ought to have left
 // some: a blank page is what was asked for, not a failed plot.
-TEST_F(PlotTest, AnAllWhiteTableGivesABlankPage) {
+TEST_F(EnginePlot, AnAllWhiteTableGivesABlankPage) {
     auto table = engine::plotstyle::NewColorDependentTable("everything white");
     for (auto& style : table.styles) {
         style.color = engine::plotstyle::EncodeStyleColor({255, 255, 255});
@@ -227,7 +227,7 @@ TEST_F(PlotTest, AnAllWhiteTableGivesABlankPage) {
     EXPECT_GT(LastPlot().drawn, 0);
 }
 
-TEST_F(PlotTest, ADamagedStyleTableIsLeftOutAndReported) {
+TEST_F(EnginePlot, ADamagedStyleTableIsLeftOutAndReported) {
     std::ofstream(user / "plotstyles" / "broken.ctb") << "not a plot style table";
     auto doc = Open(Example("flange.dxf"));
     auto layout = Configure(*doc, "PDF.pc3");
@@ -236,7 +236,7 @@ TEST_F(PlotTest, ADamagedStyleTableIsLeftOutAndReported) {
     EXPECT_THAT(LastPlot().notes, ::testing::Contains(HasSubstr("broken.ctb")));
 }
 
-TEST_F(PlotTest, PlotToDeviceWritesAFileNamedAfterTheDrawingOrFailsWithADescription) {
+TEST_F(EnginePlot, PlotToDeviceWritesAFileNamedAfterTheDrawingOrFailsWithADescription) {
     auto doc = Open(Example("text-styles.dxf"));
     auto layout = doc->ActiveLayout();
     layout->SetConfigName("None");
@@ -250,7 +250,7 @@ TEST_F(PlotTest, PlotToDeviceWritesAFileNamedAfterTheDrawingOrFailsWithADescript
     EXPECT_EQ(LastPlot().outputFile, (work / "examples" / "text-styles.svg").string());
 }
 
-TEST_F(PlotTest, APlotChangesNoDrawingAndLeavesNoLockOrBackupBesideIt) {
+TEST_F(EnginePlot, APlotChangesNoDrawingAndLeavesNoLockOrBackupBesideIt) {
     const fs::path folder = work / "examples";
     Example("flange.dxf");
     const auto before = Snapshot(folder);

@@ -45,15 +45,15 @@ std::optional<fs::path> AwaitPdf(const QString& folder, const QString& prefix, i
     return std::nullopt;
 }
 
-struct PrinterTest : EngineTest {
+struct EnginePrinter : EngineModel {
     engine::automation::EngineOptions Options() override {
-        auto o = EngineTest::Options();
+        auto o = EngineModel::Options();
         o.noPrinters = false;  // the system's printers
         return o;
     }
 };
 
-TEST_F(PrinterTest, PlotToDevicePrintsTheCopiesOnTheQueue) {
+TEST_F(EnginePrinter, PlotToDevicePrintsTheCopiesOnTheQueue) {
     if (QStandardPaths::findExecutable("pdfinfo").isEmpty()) {
         GTEST_SKIP() << "pdfinfo is not installed";
     }

@@ -61,7 +61,7 @@ public:
     std::string folder;
 };
 
-struct RunsTest : EngineTest {
+struct RunsOnEngine : EngineModel {
     RecordingConnectionHost connectionHost;
     RunWindow window;
     cad::CadConnection connection{connectionHost, window, registry};
@@ -69,7 +69,7 @@ struct RunsTest : EngineTest {
     std::unique_ptr<plot::PlotRuns> runs;
 
     void SetUp() override {
-        EngineTest::SetUp();
+        EngineModel::SetUp();
         runs =
             std::make_unique<plot::PlotRuns>(connection, choices, window, window, window, window);
     }
@@ -99,7 +99,7 @@ struct RunsTest : EngineTest {
     }
 };
 
-TEST_F(RunsTest, TheEngineStartsForTheProgramAndQuitsAtItsEnd) {
+TEST_F(RunsOnEngine, TheEngineStartsForTheProgramAndQuitsAtItsEnd) {
     connection.ConnectCad();
     EXPECT_TRUE(connection.CadStartedHere);
     EXPECT_THAT(connectionHost.events, Contains("Hide"));
@@ -110,7 +110,7 @@ TEST_F(RunsTest, TheEngineStartsForTheProgramAndQuitsAtItsEnd) {
     EXPECT_FALSE(engineClass->Running());
 }
 
-TEST_F(RunsTest, AModelSpaceRunOverTheExamplesWritesOneValidPdfEach) {
+TEST_F(RunsOnEngine, AModelSpaceRunOverTheExamplesWritesOneValidPdfEach) {
     const fs::path folder = Example("");
     const auto before = Snapshot(folder);
     std::vector<fs::path> drawings;
@@ -149,7 +149,7 @@ TEST_F(RunsTest, AModelSpaceRunOverTheExamplesWritesOneValidPdfEach) {
     EXPECT_EQ(connection.CadApp->Documents()->Count(), 1);
 }
 
-TEST_F(RunsTest, ALayoutRunWritesOnePdfPerLayoutUnderDistinctNames) {
+TEST_F(RunsOnEngine, ALayoutRunWritesOnePdfPerLayoutUnderDistinctNames) {
     const fs::path drawing = Example("site-layouts.dxf");
     window.Add(drawing);
     window.layouts = 1;
@@ -186,7 +186,7 @@ long Ink(const fs::path& png) {
     return n;
 }
 
-TEST_F(RunsTest, TheMovedReferenceIsFoundAgainAndDrawn) {
+TEST_F(RunsOnEngine, TheMovedReferenceIsFoundAgainAndDrawn) {
     const fs::path project = Example("moved-project");
     const fs::path drawing = project / "Projects/Job1/Dwg/office-level1.dxf";
     window.Add(drawing);
@@ -217,7 +217,7 @@ TEST_F(RunsTest, TheMovedReferenceIsFoundAgainAndDrawn) {
 
 // Real drawings of the test data, copied into the working folder: each is plotted or
 // fails with a description, and none is changed.
-TEST_F(RunsTest, RealDrawingsArePlottedOrFailWithADescriptionAndStayUnchanged) {
+TEST_F(RunsOnEngine, RealDrawingsArePlottedOrFailWithADescriptionAndStayUnchanged) {
     const fs::path source = kTestData / "dxf" / "ezdxf";
     if (!fs::exists(source)) {
         GTEST_SKIP() << "no test data at " << source;

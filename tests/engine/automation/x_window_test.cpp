@@ -21,7 +21,7 @@ std::map<QString, QString> Findings(const QByteArray& output) {
     return found;
 }
 
-TEST(WindowProgramOnX, StartsOnTheEngineAndShowsItsWindow) {
+TEST(EngineWindowProgram, StartsOnTheEngineAndShowsItsWindow) {
     for (const char* tool : {"xvfb-run", "xdotool", "Xvfb"}) {
         if (QStandardPaths::findExecutable(tool).isEmpty()) {
             GTEST_SKIP() << tool << " is not installed (scripts/install-deps --test)";
