@@ -141,8 +141,10 @@ PlotRecord RunPlot(EngineState& engine, DocState& doc, const PlotTarget& target)
 
         page::PlacementRequest request;
         request.plotArea = PlotArea(doc, index, s, r.notes);
-        if (request.plotArea.IsEmpty()) {
-            throw page::PlacementError("The layout \"" + r.layout + "\" holds nothing to plot.");
+        if (!Usable(request.plotArea)) {
+            // Nothing to plot and no limits: a blank sheet, as the layout is.
+            r.notes.emplace_back("The layout holds nothing to plot; the page is blank.");
+            request.plotArea = {0, 0, paper.widthMm, paper.heightMm};
         }
         request.media = paper;
         request.paperUnits = s.paperUnits;

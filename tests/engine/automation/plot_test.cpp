@@ -227,6 +227,25 @@ TEST_F(EnginePlot, AnAllWhiteTableGivesABlankPage) {
     EXPECT_GT(LastPlot().drawn, 0);
 }
 
+TEST_F(EnginePlot, AnEmptyLayoutGivesABlankPageSaidSo) {
+    // No entities and no limits.
+    std::ofstream(work / "empty.dxf") << "0\nSECTION\n2\nENTITIES\n0\nENDSEC\n0\nEOF\n";
+    auto doc = Open(work / "empty.dxf");
+    Configure(*doc, "PDF.pc3", "ISO_A4_(210.00_x_297.00_MM)");
+    ASSERT_TRUE(doc->Plot()->PlotToFile("empty.plt", "PDF.pc3")) << LastPlot().error;
+    EXPECT_EQ(LastPlot().visible, 0);
+    EXPECT_THAT(LastPlot().notes, ::testing::Contains(HasSubstr("blank")));
+    const auto info = ReadPdfInfo(work / "empty.pdf");
+    ASSERT_TRUE(info);
+    EXPECT_NEAR(info->widthPt, MmToPt(210), 1.0);
+
+    // A new drawing has limits: those are plotted, blank.
+    auto added = App().Documents()->Add();
+    Configure(*added, "PDF.pc3");
+    ASSERT_TRUE(added->Plot()->PlotToFile((work / "new.plt").string(), "PDF.pc3"));
+    EXPECT_THAT(LastPlot().notes, ::testing::Contains(HasSubstr("limits")));
+}
+
 TEST_F(EnginePlot, ADamagedStyleTableIsLeftOutAndReported) {
     std::ofstream(user / "plotstyles" / "broken.ctb") << "not a plot style table";
     auto doc = Open(Example("flange.dxf"));
