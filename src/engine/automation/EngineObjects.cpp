@@ -528,9 +528,13 @@ public:
     void Close(bool saveChanges) override {
         return Guarded([&] {
             CheckOpen(*e_, *d_);
-            if (saveChanges) {
+            if (saveChanges && d_->readOnly) {
                 throw CadError("The drawing " + d_->name +
                                " was opened read-only; it is not saved. Close it without saving.");
+            }
+            if (saveChanges) {
+                throw CadError("The built-in engine saves no drawing; close " + d_->name +
+                               " without saving.");
             }
             e_->Close(d_);
         });

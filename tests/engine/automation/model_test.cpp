@@ -69,6 +69,7 @@ TEST_F(EngineModel, AddGivesEmptyActiveDrawingsNamedInTurn) {
     EXPECT_EQ(second->Name(), "Drawing2.dwg");
     EXPECT_EQ(App().ActiveDocument()->Name(), "Drawing2.dwg");
     EXPECT_EQ(first->ModelSpace()->Count(), 0);
+    EXPECT_THAT(ErrorOf([&] { first->Close(true); }), HasSubstr("saves no drawing"));
     EXPECT_EQ(first->ModelSpace()->Layout()->Name(), "Model");
     // The lists of an empty drawing: the devices, and the papers of its device "None".
     auto names = first->ModelSpace()->Layout()->GetPlotDeviceNames();
