@@ -1,14 +1,23 @@
 #include "BackEnds.h"
 
 #include "cad/ClassRegistry.h"
+#include "engine/automation/Engine.h"
+
+#ifdef _WIN32
+#include "cad/com/ComBackEnd.h"
+#endif
 
 namespace vx::app {
 
 void RegisterBackEnds(cad::ClassRegistry& registry) {
-    // Each back end registers itself here: the built-in CAD engine, and on Windows the
-    // COM binding to an installed AutoCAD. With none registered the program says that it
-    // cannot start AutoCAD and ends.
-    static_cast<void>(registry);
+    // On Windows an installed AutoCAD serves the class through COM; where COM cannot (no
+    // AutoCAD on this machine, or no Windows at all) the built-in CAD engine serves it.
+#ifdef _WIN32
+    if (cad::com::RegisterComBackEnd(registry)) {
+        return;
+    }
+#endif
+    engine::automation::RegisterEngine(registry);
 }
 
 }  // namespace vx::app

@@ -18,6 +18,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
@@ -42,8 +43,15 @@ struct RenderOptions {
     bool plotLineweights = true;
     // Scale lineweights with the plot scale (a layout's setting).
     bool scaleLineweights = false;
-    // Fonts for text; the resolver logs every substitution.
+    // Fonts for text; the resolver logs every substitution. Without one, text is not drawn
+    // (and reported). A resolver is not thread-safe: give each rendering thread its own.
     fonts::FontResolver* fonts = nullptr;
+    // The drawing's folder: raster images and relative image paths are looked for there.
+    std::filesystem::path drawingFolder;
+    // Largest distance of a drawn chord from its true curve, in paper millimetres.
+    double curveTolerance = 0.01;
+    // Draw the frames of paper-space viewports that lie on plotted layers.
+    bool viewportBorders = true;
 };
 
 struct RenderReport {
@@ -55,11 +63,17 @@ struct RenderReport {
     // Entities not drawn, by DXF type name (unknown or not plottable types).
     std::map<std::string, std::int64_t> notDrawn;
     std::vector<std::string> warnings;
+    // Font substitutions made for this layout ("romans.shx" drawn with romans.lff, ...).
+    std::vector<std::string> substitutions;
 };
 
 // Draws layout `layout` of `db` (index into db.layouts: 0 is model space) onto `sink`,
 // drawing units mapped to paper millimetres by `drawingToPaper`. Paper-space layouts draw
 // their own entities and, through each viewport, model space clipped to the viewport.
+//
+// The renderer keeps no global mutable state: two drawings may be rendered on two threads
+// at once, each with its own sink and its own font resolver (a database may be shared, it
+// is only read).
 RenderReport RenderLayout(const db::Database& db, std::uint32_t layout,
                           const page::Affine& drawingToPaper, const RenderOptions& options,
                           output::PageSink& sink);

@@ -1,0 +1,77 @@
+#include "engine/automation/Engine.h"
+
+#include "engine/automation/EngineObjects.h"
+
+namespace vx::engine::automation {
+
+void PlotJournal::Add(PlotRecord record) {
+    std::lock_guard lock(mutex_);
+    records_.push_back(std::move(record));
+}
+
+std::vector<PlotRecord> PlotJournal::Records() const {
+    std::lock_guard lock(mutex_);
+    return records_;
+}
+
+std::vector<PlotRecord> PlotJournal::ForDrawing(const std::string& drawing) const {
+    std::lock_guard lock(mutex_);
+    std::vector<PlotRecord> out;
+    for (const auto& r : records_) {
+        if (r.drawing == drawing) {
+            out.push_back(r);
+        }
+    }
+    return out;
+}
+
+std::size_t PlotJournal::Size() const {
+    std::lock_guard lock(mutex_);
+    return records_.size();
+}
+
+void PlotJournal::Clear() {
+    std::lock_guard lock(mutex_);
+    records_.clear();
+}
+
+EngineClass::EngineClass(EngineOptions options) : options_(std::move(options)) {}
+
+cad::Ref<cad::AcadApplication> EngineClass::GetActiveObject() {
+    std::lock_guard lock(mutex_);
+    if (!running_ || !running_->Running()) {
+        throw cad::CadError("The built-in CAD engine is not running.");
+    }
+    return running_;
+}
+
+cad::Ref<cad::AcadApplication> EngineClass::CreateObject() {
+    std::lock_guard lock(mutex_);
+    if (!running_ || !running_->Running()) {
+        try {
+            running_ = std::make_shared<EngineApplication>(std::make_shared<EngineState>(options_));
+        } catch (const std::exception& e) {
+            throw cad::CadError(std::string("The built-in CAD engine could not start: ") +
+                                e.what());
+        }
+    }
+    return running_;
+}
+
+bool EngineClass::Running() const {
+    std::lock_guard lock(mutex_);
+    return running_ && running_->Running();
+}
+
+std::shared_ptr<EngineClass> RegisterEngine(cad::ClassRegistry& registry, EngineOptions options) {
+    auto cls = std::make_shared<EngineClass>(std::move(options));
+    registry.Register(cad::kCadClassName, cls);
+    return cls;
+}
+
+const PlotJournal* JournalOf(const cad::Ref<cad::AcadApplication>& app) {
+    auto engine = std::dynamic_pointer_cast<EngineApplication>(app);
+    return engine ? &engine->Journal() : nullptr;
+}
+
+}  // namespace vx::engine::automation

@@ -1,0 +1,1475 @@
+#include "engine/render/Frontend.h"
+
+#include <QImageReader>
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+#include <set>
+#include <string>
+#include <unordered_map>
+
+#include "engine/db/Extents.h"
+#include "engine/fonts/FontResolver.h"
+#include "engine/load/DrawingLoader.h"
+#include "engine/render/Curves.h"
+#include "engine/render/Dashes.h"
+#include "engine/render/Hatching.h"
+#include "engine/render/PageWriter.h"
+#include "engine/render/RenderContext.h"
+#include "engine/render/TextLayout.h"
+
+namespace vx::engine::render {
+
+namespace {
+
+using db::Transform;
+using db::Vec3;
+
+constexpr double kPi = std::numbers::pi;
+constexpr double kDeg = kPi / 180.0;
+// Block references nested deeper than this are not drawn (this also ends reference cycles).
+constexpr int kMaxDepth = 32;
+// Pattern pieces a single hatch may have before it is filled solid instead.
+constexpr std::size_t kMaxHatchSegments = 400000;
+// Culling boxes of blocks grow by this share of their size: their text is only estimated.
+constexpr double kCullMargin = 0.1;
+
+inline QPointF Map(const Transform& m, Vec3 p) {
+    return {m.m[0][0] * p.x + m.m[0][1] * p.y + m.m[0][2] * p.z + m.t.x,
+            m.m[1][0] * p.x + m.m[1][1] * p.y + m.m[1][2] * p.z + m.t.y};
+}
+
+Transform Translation(Vec3 t) {
+    Transform r;
+    r.t = t;
+    return r;
+}
+
+Transform Scaling(Vec3 s) {
+    Transform r;
+    r.m[0][0] = s.x, r.m[1][1] = s.y, r.m[2][2] = s.z;
+    return r;
+}
+
+Transform RotationZ(double rad) {
+    Transform r;
+    const double c = std::cos(rad), s = std::sin(rad);
+    r.m[0][0] = c, r.m[0][1] = -s;
+    r.m[1][0] = s, r.m[1][1] = c;
+    return r;
+}
+
+Transform Transposed(const Transform& a) {
+    Transform r;
+    for (int i = 0; i < 3; ++i) {
+        for (int j = 0; j < 3; ++j) {
+            r.m[i][j] = a.m[j][i];
+        }
+    }
+    return r;
+}
+
+Transform FromAffine(const page::Affine& a) {
+    Transform r;
+    r.m[0][0] = a.a, r.m[0][1] = a.c, r.t.x = a.e;
+    r.m[1][0] = a.b, r.m[1][1] = a.d, r.t.y = a.f;
+    return r;
+}
+
+// How many paper millimetres a unit along the plane spanned by ax, ay becomes, at most.
+double PlaneScale(const Transform& m, Vec3 ax, Vec3 ay) {
+    const Vec3 u = m.ApplyVector(ax), v = m.ApplyVector(ay);
+    return std::max(std::hypot(u.x, u.y), std::hypot(v.x, v.y));
+}
+
+// The mean scale of the plane (the root of the area factor), for linetypes and widths.
+double AreaScale(const Transform& m, Vec3 ax, Vec3 ay) {
+    const Vec3 u = m.ApplyVector(ax), v = m.ApplyVector(ay);
+    return std::sqrt(std::abs(u.x * v.y - u.y * v.x));
+}
+
+// The 2D map of the plane z = `z` of `m`'s source into paper coordinates.
+QTransform PlaneToPaper(const Transform& m, double z) {
+    return QTransform(m.m[0][0], m.m[1][0], m.m[0][1], m.m[1][1], m.m[0][2] * z + m.t.x,
+                      m.m[1][2] * z + m.t.y);
+}
+
+bool Finite(Vec3 p) {
+    return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
+}
+
+double NormalizedSweep(double start, double end) {
+    double s = std::fmod(end - start, 2 * kPi);
+    if (s <= 1e-12) {
+        s += 2 * kPi;
+    }
+    return s;
+}
+
+page::Rect PaperBox(const Transform& m, const db::Box3& b) {
+    page::Rect r = page::Rect::Empty();
+    if (b.Empty()) {
+        return r;
+    }
+    for (int i = 0; i < 8; ++i) {
+        const Vec3 p{(i & 1) ? b.max.x : b.min.x, (i & 2) ? b.max.y : b.min.y,
+                     (i & 4) ? b.max.z : b.min.z};
+        const QPointF q = Map(m, p);
+        r.Include(page::Point{q.x(), q.y()});
+    }
+    return r;
+}
+
+struct Frame {
+    Transform toPaper;       // this block's coordinates -> paper millimetres (x, y)
+    double ltMmPerUnit = 1;  // paper millimetres of one unit of a linetype pattern
+    BlockScope scope;
+    int depth = 0;
+};
+
+// A polyline vertex as the frontend uses it (LWPOLYLINE and 2D POLYLINE alike).
+struct PVertex {
+    double x, y, bulge, startWidth, endWidth;
+};
+
+}  // namespace
+
+struct Frontend::Impl {
+    Impl(const db::Database& d, const RenderOptions& o, output::PageSink& sink, RenderReport& r)
+        : db(d),
+          options(o),
+          report(r),
+          ctx(d, o.plotStyles, o.plotLineweights, 1.0),
+          page(sink),
+          glyphs(o.fonts),
+          tol(o.curveTolerance > 0 ? o.curveTolerance : 0.01) {}
+
+    const db::Database& db;
+    const RenderOptions& options;
+    RenderReport& report;
+    RenderContext ctx;
+    PageWriter page;
+    GlyphCache glyphs;
+    double tol;
+    double pointSizeMm = 5;
+
+    // Scratch buffers, reused by every entity.
+    std::vector<Vec3> local;
+    std::vector<QPointF> paper;
+    std::vector<QPointF> run;
+    std::vector<std::uint32_t> breaks;
+    DashPieces dashes;
+    TextLayout text;
+    std::vector<std::vector<Vec3>> loops;
+    std::vector<PatternSegment> segments;
+
+    std::set<std::string> warned;
+    std::unordered_map<const db::Block*, db::Box3> blockBoxes;
+    std::unordered_map<std::string, QImage> images;
+    struct PatternKey {
+        const db::Linetype* lt;
+        double scale;
+        friend bool operator==(const PatternKey&, const PatternKey&) = default;
+    };
+    struct PatternKeyHash {
+        std::size_t operator()(const PatternKey& k) const {
+            return std::hash<const void*>()(k.lt) ^ std::hash<double>()(k.scale);
+        }
+    };
+    std::unordered_map<PatternKey, DashPattern, PatternKeyHash> patterns;
+
+    void Warn(const std::string& text) {
+        if (warned.insert(text).second) {
+            report.warnings.push_back(text);
+        }
+    }
+    void NotDrawn(const db::Entity& e) { ++report.notDrawn[std::string(e.TypeName())]; }
+
+    // ----------------------------------------------------------------------------------
+    // Output helpers
+
+    const DashPattern& PatternFor(const db::Linetype* lt, double mmPerUnit) {
+        const PatternKey key{lt, mmPerUnit};
+        auto it = patterns.find(key);
+        if (it == patterns.end()) {
+            it = patterns.emplace(key, ScaledPattern(lt, mmPerUnit)).first;
+        }
+        return it->second;
+    }
+
+    double LinetypeMm(const db::EntityProps& props, const Frame& f) const {
+        const double lts =
+            std::isfinite(db.header.ltScale) && db.header.ltScale > 0 ? db.header.ltScale : 1.0;
+        const double own = std::isfinite(props.linetypeScale) && props.linetypeScale > 0
+                               ? props.linetypeScale
+                               : 1.0;
+        return lts * own * f.ltMmPerUnit;
+    }
+
+    // Strokes one run of paper points, dashed by the pattern when there is one.
+    void StrokeDashed(const QPointF* pts, std::size_t n, bool closed, const plotstyle::Pen& pen,
+                      const DashPattern* pattern) {
+        if (n == 0) {
+            return;
+        }
+        if (!pattern || !CutDashes(pts, n, closed, *pattern, dashes)) {
+            page.Stroke(pts, n, closed, pen);
+            return;
+        }
+        for (std::size_t i = 0; i < dashes.Count(); ++i) {
+            const std::uint32_t b = dashes.Begin(i), e = dashes.End(i);
+            page.Stroke(dashes.points.data() + b, e - b, false, pen);
+        }
+    }
+
+    // Maps `local` through `m` and strokes it with the entity's linetype; `breaks` (vertex
+    // indices into `local`) restart the pattern at each polyline vertex.
+    void StrokeLocal(const Transform& m, bool closed, const Resolved& r, const plotstyle::Pen& pen,
+                     double ltMm, const std::vector<std::uint32_t>* vertexBreaks = nullptr) {
+        paper.resize(local.size());
+        for (std::size_t i = 0; i < local.size(); ++i) {
+            paper[i] = Map(m, local[i]);
+        }
+        StrokePaper(closed, r, pen, ltMm, vertexBreaks);
+    }
+
+    void StrokePaper(bool closed, const Resolved& r, const plotstyle::Pen& pen, double ltMm,
+                     const std::vector<std::uint32_t>* vertexBreaks) {
+        const DashPattern* pattern = nullptr;
+        if (r.linetype && pen.dashes.empty()) {
+            pattern = &PatternFor(r.linetype, ltMm);
+            if (pattern->Solid()) {
+                pattern = nullptr;
+            }
+        }
+        if (!pattern || !vertexBreaks || vertexBreaks->size() <= 1) {
+            StrokeDashed(paper.data(), paper.size(), closed, pen, pattern);
+            return;
+        }
+        // The pattern starts afresh at every vertex.
+        const auto& b = *vertexBreaks;
+        for (std::size_t i = 0; i < b.size(); ++i) {
+            const std::size_t from = b[i];
+            const std::size_t to = i + 1 < b.size() ? b[i + 1] : paper.size() - 1;
+            if (to > from) {
+                StrokeDashed(paper.data() + from, to - from + 1, false, pen, pattern);
+            }
+        }
+        if (closed && paper.size() > 2) {
+            run = {paper.back(), paper.front()};
+            StrokeDashed(run.data(), 2, false, pen, pattern);
+        }
+    }
+
+    // ----------------------------------------------------------------------------------
+    // Layouts, blocks, entities
+
+    void DrawLayout(std::uint32_t layoutIndex, const page::Affine& drawingToPaper) {
+        if (layoutIndex >= db.layouts.size()) {
+            Warn("The drawing has no layout number " + std::to_string(layoutIndex) + ".");
+            return;
+        }
+        const db::Layout& layout = db.layouts[layoutIndex];
+        db::BlockId blockId = layout.block;
+        if (blockId == db::kNone && layout.IsModel()) {
+            blockId = db.modelSpace;
+        }
+        if (blockId >= db.blocks.size()) {
+            Warn("The layout \"" + layout.name + "\" has no block of entities.");
+            return;
+        }
+        Frame top;
+        top.toPaper = FromAffine(drawingToPaper);
+        top.ltMmPerUnit = drawingToPaper.LengthScale();
+        top.scope = ctx.TopScope();
+        const page::Rect visible = page.Visible();
+        pointSizeMm = visible.Height() * 0.05;
+        paperSpace = !layout.IsModel() && !db.blocks[blockId].IsModelSpace();
+        layoutBlock = &db.blocks[blockId];
+        DrawBlock(db.blocks[blockId], top);
+    }
+
+    bool paperSpace = false;
+    const db::Block* layoutBlock = nullptr;
+    const std::vector<db::Box3>* modelBoxes = nullptr;
+    std::vector<db::Box3> modelBoxStore;
+    bool cullModel = false;
+
+    void DrawBlock(const db::Block& block, const Frame& f) {
+        const bool cull = cullModel && &block == db.ModelSpace() && f.depth == 0;
+        const std::size_t n = block.entities.size();
+        for (std::size_t i = 0; i < n; ++i) {
+            const db::Entity& e = block.entities[i];
+            if (cull && i < modelBoxStore.size() && !modelBoxStore[i].Empty() &&
+                !page.MayShow(PaperBox(f.toPaper, modelBoxStore[i]))) {
+                continue;
+            }
+            DrawEntity(e, f, &block);
+        }
+    }
+
+    void DrawEntity(const db::Entity& e, const Frame& f, const db::Block* owner) {
+        ++report.entities;
+        if (e.props.invisible) {
+            return;
+        }
+        const Visibility vis = ctx.Check(e.props, f.scope);
+        // A viewport's layer governs its frame only: what it shows is model space.
+        if (vis == Visibility::Frozen && e.type != db::EntityType::Viewport) {
+            return;
+        }
+        const bool isBlockRef = e.type == db::EntityType::Insert;
+        if (vis == Visibility::Hidden && !isBlockRef && e.type != db::EntityType::Viewport) {
+            return;  // a reference on a hidden layer still shows what does not float with it
+        }
+        const std::int64_t sent = page.Sent(), inked = page.Inked();
+        Draw(e, f, owner, vis);
+        if (page.Sent() > sent) {
+            ++report.drawn;
+        }
+        if (page.Inked() > inked) {
+            ++report.visible;
+        }
+    }
+
+    void Draw(const db::Entity& e, const Frame& f, const db::Block* owner, Visibility vis) {
+        using T = db::EntityType;
+        switch (e.type) {
+            case T::Line:
+                return DrawLine(e, f);
+            case T::Point:
+                return DrawPoint(e, f);
+            case T::Circle:
+            case T::Arc:
+                return DrawArc(e, f);
+            case T::Ellipse:
+                return DrawEllipse(e, f);
+            case T::LwPolyline:
+                return DrawLwPolyline(e, f);
+            case T::Polyline:
+                return DrawPolyline(e, f);
+            case T::Spline:
+                return DrawSpline(e, f);
+            case T::Solid:
+            case T::Trace:
+                return DrawSolid(e, f);
+            case T::Face3d:
+                return Draw3dFace(e, f);
+            case T::Text:
+                if (const auto* t = e.As<db::Text>()) {
+                    DrawText(*t, e.props, f);
+                }
+                return;
+            case T::MText:
+                if (const auto* t = e.As<db::MText>()) {
+                    DrawMText(*t, e.props, f);
+                }
+                return;
+            case T::Attdef:
+                return DrawAttdef(e, f, owner);
+            case T::Insert:
+                return DrawInsert(e, f, vis);
+            case T::Dimension:
+                return DrawDimension(e, f);
+            case T::Leader:
+                return DrawLeader(e, f);
+            case T::Hatch:
+                return DrawHatch(e, f);
+            case T::Image:
+                return DrawImage(e, f);
+            case T::Viewport:
+                return DrawViewport(e, f);
+            case T::Unknown:
+                NotDrawn(e);
+                return;
+        }
+    }
+
+    // ----------------------------------------------------------------------------------
+    // Curves
+
+    void DrawLine(const db::Entity& e, const Frame& f) {
+        const auto* g = e.As<db::Line>();
+        if (!g || !Finite(g->start) || !Finite(g->end)) {
+            return;
+        }
+        const Resolved r = ctx.Resolve(e.props, f.scope);
+        local = {g->start, g->end};
+        StrokeLocal(f.toPaper, false, r, ctx.PenFor(r), LinetypeMm(e.props, f));
+    }
+
+    void DrawPoint(const db::Entity& e, const Frame& f) {
+        const auto* g = e.As<db::Point>();
+        if (!g || !Finite(g->position)) {
+            return;
+        }
+        const Resolved r = ctx.Resolve(e.props, f.scope);
+        const plotstyle::Pen& pen = ctx.PenFor(r);
+        const int mode = db.header.pdMode;
+        double size = db.header.pdSize;
+        const double mm = PlaneScale(f.toPaper, {1, 0, 0}, {0, 1, 0});
+        if (size > 0 && std::isfinite(size)) {
+            size *= mm;
+        } else if (size < 0 && std::isfinite(size)) {
+            size = page.Visible().Height() * (-size) / 100.0;
+        } else {
+            size = pointSizeMm;
+        }
+        const QPointF c = Map(f.toPaper, g->position);
+        const double h = size / 2;
+        switch (mode & 7) {
+            case 0:
+                page.Stroke(&c, 1, false, pen);
+                break;
+            case 2:
+                run = {c - QPointF(h, 0), c + QPointF(h, 0)};
+                page.Stroke(run.data(), 2, false, pen);
+                run = {c - QPointF(0, h), c + QPointF(0, h)};
+                page.Stroke(run.data(), 2, false, pen);
+                break;
+            case 3:
+                run = {c - QPointF(h, h), c + QPointF(h, h)};
+                page.Stroke(run.data(), 2, false, pen);
+                run = {c - QPointF(h, -h), c + QPointF(h, -h)};
+                page.Stroke(run.data(), 2, false, pen);
+                break;
+            case 4:
+                run = {c, c + QPointF(0, h)};
+                page.Stroke(run.data(), 2, false, pen);
+                break;
+            default:
+                break;
+        }
+        if (mode & 32) {
+            local.clear();
+            AppendEllipse(local, {c.x(), c.y(), 0}, {h, 0, 0}, {0, h, 0}, 0, 2 * kPi,
+                          ArcSegments(h, 2 * kPi, tol));
+            paper.clear();
+            for (const Vec3& p : local) {
+                paper.emplace_back(p.x, p.y);
+            }
+            page.Stroke(paper.data(), paper.size(), true, pen);
+        }
+        if (mode & 64) {
+            run = {c + QPointF(-h, -h), c + QPointF(h, -h), c + QPointF(h, h), c + QPointF(-h, h)};
+            page.Stroke(run.data(), 4, true, pen);
+        }
+    }
+
+    void DrawArc(const db::Entity& e, const Frame& f) {
+        Vec3 centre;
+        double radius = 0, start = 0, sweep = 2 * kPi;
+        bool closed = true;
+        if (const auto* c = e.As<db::Circle>()) {
+            centre = c->center, radius = c->radius;
+        } else if (const auto* a = e.As<db::Arc>()) {
+            centre = a->center, radius = a->radius;
+            start = a->startAngle * kDeg;
+            sweep = NormalizedSweep(start, a->endAngle * kDeg);
+            closed = false;
+        } else {
+            return;
+        }
+        if (!Finite(centre) || !(radius > 0) || !std::isfinite(radius) || !std::isfinite(sweep)) {
+            return;
+        }
+        const Transform m = OcsFrame(f, e.props.extrusion);
+        const double mm = PlaneScale(m, {1, 0, 0}, {0, 1, 0});
+        local.clear();
+        AppendEllipse(local, centre, {radius, 0, 0}, {0, radius, 0}, start, sweep,
+                      ArcSegments(radius * mm, sweep, tol));
+        if (closed) {
+            local.pop_back();
+        }
+        const Resolved r = ctx.Resolve(e.props, f.scope);
+        StrokeLocal(m, closed, r, ctx.PenFor(r), LinetypeMm(e.props, f));
+    }
+
+    Transform OcsFrame(const Frame& f, Vec3 extrusion) const {
+        if (db::IsDefaultExtrusion(extrusion) || !Finite(extrusion) || db::Length(extrusion) == 0) {
+            return f.toPaper;
+        }
+        return f.toPaper * db::OcsToWorld(extrusion);
+    }
+
+    void DrawEllipse(const db::Entity& e, const Frame& f) {
+        const auto* g = e.As<db::Ellipse>();
+        if (!g || !Finite(g->center) || !Finite(g->majorAxis) || !std::isfinite(g->ratio)) {
+            return;
+        }
+        const Vec3 normal =
+            db::Normalized(db::Length(e.props.extrusion) > 0 ? e.props.extrusion : Vec3{0, 0, 1});
+        const Vec3 u = g->majorAxis;
+        const Vec3 v = db::Cross(normal, u) * g->ratio;
+        double sweep = g->endParam - g->startParam;
+        bool closed = false;
+        if (!std::isfinite(sweep)) {
+            return;
+        }
+        if (std::abs(std::abs(sweep) - 2 * kPi) < 1e-9 || sweep == 0) {
+            sweep = 2 * kPi;
+            closed = true;
+        } else {
+            sweep = NormalizedSweep(g->startParam, g->endParam);
+        }
+        const double mm = PlaneScale(f.toPaper, db::Normalized(u), db::Normalized(v));
+        local.clear();
+        AppendEllipse(local, g->center, u, v, g->startParam, sweep,
+                      ArcSegments(db::Length(u) * mm, sweep, tol));
+        if (closed) {
+            local.pop_back();
+        }
+        const Resolved r = ctx.Resolve(e.props, f.scope);
+        StrokeLocal(f.toPaper, closed, r, ctx.PenFor(r), LinetypeMm(e.props, f));
+    }
+
+    void DrawSpline(const db::Entity& e, const Frame& f) {
+        const auto* g = e.As<db::Spline>();
+        if (!g) {
+            return;
+        }
+        const double mm = PlaneScale(f.toPaper, {1, 0, 0}, {0, 1, 0});
+        local.clear();
+        const SplineData s{g->degree, &g->knots, &g->controlPoints, &g->weights};
+        if (ValidSpline(s)) {
+            AppendSpline(local, s, mm, tol);
+        } else if (g->fitPoints.size() >= 2) {
+            AppendFitSpline(local, g->fitPoints, g->startTangent, g->endTangent,
+                            (g->flags & 1) != 0, mm, tol);
+        } else if (g->controlPoints.size() >= 2) {
+            local = g->controlPoints;
+        } else {
+            return;
+        }
+        const Resolved r = ctx.Resolve(e.props, f.scope);
+        StrokeLocal(f.toPaper, false, r, ctx.PenFor(r), LinetypeMm(e.props, f));
+    }
+
+    // ----------------------------------------------------------------------------------
+    // Polylines
+
+    // Draws a 2D polyline in its OCS: bulges, widths, the linetype per segment.
+    void DrawPlanePolyline(const std::vector<PVertex>& v, bool closed, double z, bool plinegen,
+                           const db::EntityProps& props, const Frame& f) {
+        if (v.empty()) {
+            return;
+        }
+        const Transform m = OcsFrame(f, props.extrusion);
+        const double mm = PlaneScale(m, {1, 0, 0}, {0, 1, 0});
+        const double area = AreaScale(m, {1, 0, 0}, {0, 1, 0});
+        const Resolved r = ctx.Resolve(props, f.scope);
+        const plotstyle::Pen& pen = ctx.PenFor(r);
+        const std::size_t n = v.size();
+        const std::size_t segs = closed ? n : n - 1;
+        bool anyWidth = false, constant = true;
+        const double w0 = v[0].startWidth;
+        for (std::size_t i = 0; i < segs; ++i) {
+            anyWidth = anyWidth || v[i].startWidth > 0 || v[i].endWidth > 0;
+            constant = constant && v[i].startWidth == w0 && v[i].endWidth == w0;
+        }
+        if (n == 1) {
+            local = {{v[0].x, v[0].y, z}};
+            StrokeLocal(m, false, r, pen, LinetypeMm(props, f));
+            return;
+        }
+        local.clear();
+        breaks.clear();
+        local.push_back({v[0].x, v[0].y, z});
+        for (std::size_t i = 0; i < segs; ++i) {
+            const PVertex& a = v[i];
+            const PVertex& b = v[(i + 1) % n];
+            breaks.push_back(static_cast<std::uint32_t>(local.size() - 1));
+            AppendBulge(local, {a.x, a.y, z}, {b.x, b.y, z}, a.bulge, mm, tol);
+        }
+        if (closed && local.size() > 1) {
+            local.pop_back();  // back at the first vertex
+        }
+        if (!anyWidth || (constant && w0 * area < pen.lineweight)) {
+            StrokeLocal(m, closed, r, pen, LinetypeMm(props, f), plinegen ? nullptr : &breaks);
+            return;
+        }
+        if (constant) {
+            // One width throughout: a wide stroke with square-cut ends and mitred corners.
+            plotstyle::Pen wide = pen;
+            wide.lineweight = w0 * area;
+            wide.cap = plotstyle::LineCap::Butt;
+            wide.join = plotstyle::LineJoin::Miter;
+            StrokeLocal(m, closed, r, wide, LinetypeMm(props, f), plinegen ? nullptr : &breaks);
+            return;
+        }
+        // Tapering widths: each segment a filled outline.
+        for (std::size_t i = 0; i < segs; ++i) {
+            const PVertex& a = v[i];
+            const PVertex& b = v[(i + 1) % n];
+            const double wa = a.startWidth, wb = a.endWidth;
+            if (wa <= 0 && wb <= 0) {
+                local = {{a.x, a.y, z}, {b.x, b.y, z}};
+                if (a.bulge != 0) {
+                    local.resize(1);
+                    AppendBulge(local, {a.x, a.y, z}, {b.x, b.y, z}, a.bulge, mm, tol);
+                }
+                StrokeLocal(m, false, r, pen, LinetypeMm(props, f));
+                continue;
+            }
+            QPolygonF ring;
+            BulgeArc arc;
+            if (BulgeGeometry(a.x, a.y, b.x, b.y, a.bulge, arc)) {
+                const int k = ArcSegments((arc.radius + std::max(wa, wb)) * mm, arc.sweep, tol);
+                const double dir = arc.sweep > 0 ? 1 : -1;
+                for (int side = 0; side < 2; ++side) {
+                    for (int j = 0; j <= k; ++j) {
+                        const int jj = side == 0 ? j : k - j;
+                        const double t = static_cast<double>(jj) / k;
+                        const double w = (wa + (wb - wa) * t) / 2;
+                        const double ang = arc.start + arc.sweep * t;
+                        const double rr = arc.radius + (side == 0 ? w : -w) * dir;
+                        ring.append(
+                            Map(m, {arc.cx + rr * std::cos(ang), arc.cy + rr * std::sin(ang), z}));
+                    }
+                }
+            } else {
+                const double dx = b.x - a.x, dy = b.y - a.y;
+                const double len = std::hypot(dx, dy);
+                if (len == 0) {
+                    continue;
+                }
+                const double nx = -dy / len, ny = dx / len;
+                ring << Map(m, {a.x + nx * wa / 2, a.y + ny * wa / 2, z})
+                     << Map(m, {b.x + nx * wb / 2, b.y + ny * wb / 2, z})
+                     << Map(m, {b.x - nx * wb / 2, b.y - ny * wb / 2, z})
+                     << Map(m, {a.x - nx * wa / 2, a.y - ny * wa / 2, z});
+            }
+            page.Fill({ring}, pen);
+        }
+    }
+
+    std::vector<PVertex> pverts;
+
+    void DrawLwPolyline(const db::Entity& e, const Frame& f) {
+        const auto* g = e.As<db::LwPolyline>();
+        if (!g) {
+            return;
+        }
+        pverts.clear();
+        for (const db::LwVertex& v : g->vertices) {
+            if (!std::isfinite(v.x) || !std::isfinite(v.y)) {
+                continue;
+            }
+            double sw = v.startWidth, ew = v.endWidth;
+            if (g->constantWidth > 0) {
+                sw = ew = g->constantWidth;
+            }
+            pverts.push_back({v.x, v.y, std::isfinite(v.bulge) ? v.bulge : 0, sw, ew});
+        }
+        DrawPlanePolyline(pverts, g->closed, g->elevation, g->plinegen, e.props, f);
+    }
+
+    void DrawPolyline(const db::Entity& e, const Frame& f) {
+        const auto* g = e.As<db::Polyline>();
+        if (!g || g->vertices.empty()) {
+            return;
+        }
+        const Resolved r = ctx.Resolve(e.props, f.scope);
+        const plotstyle::Pen& pen = ctx.PenFor(r);
+        const double ltMm = LinetypeMm(e.props, f);
+        if (g->flags & db::Polyline::kPolyfaceMesh) {
+            // Vertices first (flag 64 with 128), then face records naming them (1-based,
+            // negative: the edge from that vertex is hidden).
+            std::vector<Vec3> pts;
+            for (const db::PolyVertex& v : g->vertices) {
+                if (v.flags & 64) {
+                    pts.push_back(v.position);
+                }
+            }
+            for (const db::PolyVertex& v : g->vertices) {
+                if (!((v.flags & 128) && !(v.flags & 64))) {
+                    continue;
+                }
+                int count = 0;
+                for (int k = 0; k < 4 && v.faceIndices[k] != 0; ++k) {
+                    ++count;
+                }
+                for (int k = 0; k < count; ++k) {
+                    const int i0 = v.faceIndices[k];
+                    const int i1 = v.faceIndices[(k + 1) % count];
+                    if (i0 <= 0) {
+                        continue;  // hidden edge
+                    }
+                    const auto a = static_cast<std::size_t>(i0 - 1);
+                    const auto b = static_cast<std::size_t>(std::abs(i1) - 1);
+                    if (a < pts.size() && b < pts.size()) {
+                        local = {pts[a], pts[b]};
+                        StrokeLocal(f.toPaper, false, r, pen, ltMm);
+                    }
+                }
+            }
+            return;
+        }
+        if (g->flags & db::Polyline::kPolygonMesh) {
+            const int mCount = std::max<int>(g->meshM, 1), nCount = std::max<int>(g->meshN, 1);
+            const auto& vs = g->vertices;
+            if (static_cast<std::size_t>(mCount) * static_cast<std::size_t>(nCount) > vs.size()) {
+                local.clear();
+                for (const auto& v : vs) {
+                    local.push_back(v.position);
+                }
+                StrokeLocal(f.toPaper, false, r, pen, ltMm);
+                return;
+            }
+            const auto at = [&](int i, int j) {
+                return vs[static_cast<std::size_t>(i * nCount + j)].position;
+            };
+            for (int i = 0; i < mCount; ++i) {
+                local.clear();
+                for (int j = 0; j < nCount; ++j) {
+                    local.push_back(at(i, j));
+                }
+                StrokeLocal(f.toPaper, (g->flags & db::Polyline::kMeshClosedN) != 0, r, pen, ltMm);
+            }
+            for (int j = 0; j < nCount; ++j) {
+                local.clear();
+                for (int i = 0; i < mCount; ++i) {
+                    local.push_back(at(i, j));
+                }
+                StrokeLocal(f.toPaper, (g->flags & db::Polyline::kClosed) != 0, r, pen, ltMm);
+            }
+            return;
+        }
+        const bool splineFit = (g->flags & db::Polyline::kSplineFit) != 0;
+        const auto skip = [&](const db::PolyVertex& v) {
+            // The frame of a spline-fit polyline is not drawn, only its fitted vertices.
+            return splineFit && (v.flags & 16) != 0;
+        };
+        if (g->Is3d()) {
+            local.clear();
+            for (const db::PolyVertex& v : g->vertices) {
+                if (!skip(v) && Finite(v.position)) {
+                    local.push_back(v.position);
+                }
+            }
+            StrokeLocal(f.toPaper, g->Closed(), r, pen, ltMm);
+            return;
+        }
+        bool vertexWidths = false;
+        for (const db::PolyVertex& v : g->vertices) {
+            vertexWidths = vertexWidths || v.startWidth > 0 || v.endWidth > 0;
+        }
+        pverts.clear();
+        for (const db::PolyVertex& v : g->vertices) {
+            if (skip(v) || !std::isfinite(v.position.x) || !std::isfinite(v.position.y)) {
+                continue;
+            }
+            pverts.push_back({v.position.x, v.position.y, std::isfinite(v.bulge) ? v.bulge : 0,
+                              vertexWidths ? v.startWidth : g->defaultStartWidth,
+                              vertexWidths ? v.endWidth : g->defaultEndWidth});
+        }
+        DrawPlanePolyline(pverts, g->Closed(), g->elevation,
+                          (g->flags & db::Polyline::kPlinegen) != 0, e.props, f);
+    }
+
+    // ----------------------------------------------------------------------------------
+    // Filled shapes
+
+    void DrawSolid(const db::Entity& e, const Frame& f) {
+        const auto* g = e.As<db::Face>();
+        if (!g) {
+            return;
+        }
+        const Transform m = OcsFrame(f, e.props.extrusion);
+        // Corners are stored in the order 1-2-4-3.
+        QPolygonF ring;
+        for (int k : {0, 1, 3, 2}) {
+            if (!Finite(g->corners[k])) {
+                return;
+            }
+            ring.append(Map(m, g->corners[k]));
+        }
+        const Resolved r = ctx.Resolve(e.props, f.scope);
+        const plotstyle::Pen& pen = ctx.PenFor(r);
+        page.Fill({ring}, pen);
+        // The outline too, so that a solid thinner than the lineweight still shows.
+        page.Stroke(ring, true, pen);
+    }
+
+    void Draw3dFace(const db::Entity& e, const Frame& f) {
+        const auto* g = e.As<db::Face>();
+        if (!g) {
+            return;
+        }
+        const Resolved r = ctx.Resolve(e.props, f.scope);
+        const plotstyle::Pen& pen = ctx.PenFor(r);
+        const double ltMm = LinetypeMm(e.props, f);
+        for (int k = 0; k < 4; ++k) {
+            if (g->invisibleEdges & (1 << k)) {
+                continue;
+            }
+            const Vec3 a = g->corners[k], b = g->corners[(k + 1) % 4];
+            if (a == b || !Finite(a) || !Finite(b)) {
+                continue;
+            }
+            local = {a, b};
+            StrokeLocal(f.toPaper, false, r, pen, ltMm);
+        }
+    }
+
+    // ----------------------------------------------------------------------------------
+    // Text
+
+    const fonts::ResolvedFont* FontFor(const db::Database& d, db::StyleId style) {
+        if (!glyphs.HasFonts()) {
+            Warn("Text is not drawn: no fonts were given to the renderer.");
+            return nullptr;
+        }
+        return glyphs.StyleFont(d, style);
+    }
+
+    // Draws the laid-out `text` whose plane maps to paper by `toPaper`.
+    void EmitText(const QTransform& toPaper, const Resolved& r, const BlockScope& scope) {
+        const plotstyle::Pen& base = ctx.PenFor(r);
+        std::vector<const plotstyle::Pen*> pens(text.colors.size());
+        for (std::size_t i = 0; i < text.colors.size(); ++i) {
+            db::Color c = text.colors[i];
+            if (c.kind == db::Color::Kind::ByLayer) {
+                c = r.layer ? r.layer->color : db::Color::FromIndex(7);
+            } else if (c.kind == db::Color::Kind::ByBlock) {
+                c = scope.color;
+            }
+            pens[i] = &ctx.PenFor(r, c);
+        }
+        const auto penOf = [&](int color) -> const plotstyle::Pen& {
+            return color >= 0 && static_cast<std::size_t>(color) < pens.size() ? *pens[color]
+                                                                               : base;
+        };
+        // Outline glyphs of one colour go out as one path.
+        std::unordered_map<int, QPainterPath> outlines;
+        for (const PlacedGlyph& g : text.glyphs) {
+            const QTransform t = g.toPlane * toPaper;
+            if (g.glyph->shape.IsOutline()) {
+                outlines[g.color].addPath(t.map(g.glyph->shape.outline));
+                continue;
+            }
+            const plotstyle::Pen& pen = penOf(g.color);
+            for (const QPolygonF& stroke : g.glyph->shape.strokes) {
+                run.resize(static_cast<std::size_t>(stroke.size()));
+                for (qsizetype i = 0; i < stroke.size(); ++i) {
+                    run[static_cast<std::size_t>(i)] = t.map(stroke[i]);
+                }
+                page.Stroke(run.data(), run.size(), false, pen);
+            }
+        }
+        for (auto& [color, path] : outlines) {
+            path.setFillRule(Qt::WindingFill);
+            page.Glyphs(std::move(path), penOf(color));
+        }
+        for (const PlacedLine& l : text.lines) {
+            run = {toPaper.map(l.a), toPaper.map(l.b)};
+            page.Stroke(run.data(), 2, false, penOf(l.color));
+        }
+    }
+
+    void DrawText(const db::Text& t, const db::EntityProps& props, const Frame& f) {
+        const db::Database& d = *f.scope.db;
+        const fonts::ResolvedFont* font = FontFor(d, t.style);
+        if (!font || t.text.empty()) {
+            return;
+        }
+        const db::TextStyle* style =
+            t.style < d.textStyles.size() ? &d.textStyles[t.style] : nullptr;
+        LayoutText(t, style, font, d.header.textSize > 0 ? d.header.textSize : 2.5, glyphs, text);
+        if (text.glyphs.empty() && text.lines.empty()) {
+            return;
+        }
+        const Transform m = OcsFrame(f, props.extrusion);
+        const Resolved r = ctx.Resolve(props, f.scope);
+        EmitText(PlaneToPaper(m, t.position.z), r, f.scope);
+    }
+
+    void DrawMText(const db::MText& t, const db::EntityProps& props, const Frame& f) {
+        const db::Database& d = *f.scope.db;
+        const fonts::ResolvedFont* font = FontFor(d, t.style);
+        if (!font || t.text.empty() || !Finite(t.position)) {
+            return;
+        }
+        const db::TextStyle* style =
+            t.style < d.textStyles.size() ? &d.textStyles[t.style] : nullptr;
+        LayoutMText(t, style, font, glyphs, text);
+        if (text.glyphs.empty() && text.lines.empty()) {
+            return;
+        }
+        Vec3 normal = db::Normalized(props.extrusion);
+        if (db::Length(normal) == 0) {
+            normal = {0, 0, 1};
+        }
+        Vec3 xdir;
+        if (t.hasXAxis && db::Length(t.xAxis) > 0) {
+            xdir = db::Normalized(t.xAxis);
+        } else {
+            const Transform ocs = db::OcsToWorld(normal);
+            xdir = ocs.ApplyVector({std::cos(t.rotation * kDeg), std::sin(t.rotation * kDeg), 0});
+        }
+        const Vec3 ydir = db::Normalized(db::Cross(normal, xdir));
+        const Transform plane = f.toPaper * Transform::FromAxes(xdir, ydir, normal, t.position);
+        const Resolved r = ctx.Resolve(props, f.scope);
+        EmitText(PlaneToPaper(plane, 0), r, f.scope);
+    }
+
+    void DrawAttribute(const db::Attribute& a, const db::EntityProps& props, const Frame& f,
+                       bool tag) {
+        if (a.isMText) {
+            DrawMText(a.mtext, props, f);
+            return;
+        }
+        if (tag) {
+            db::Text t = a.text;
+            t.text = a.tag;
+            DrawText(t, props, f);
+        } else {
+            DrawText(a.text, props, f);
+        }
+    }
+
+    void DrawAttdef(const db::Entity& e, const Frame& f, const db::Block* owner) {
+        // Attribute definitions show their tag where they stand in a layout; inside a
+        // block reference the reference's attributes are drawn instead.
+        const auto* a = e.As<db::Attribute>();
+        if (!a || f.depth > 0 || (owner && !owner->IsModelSpace() && !owner->IsPaperSpace())) {
+            return;
+        }
+        DrawAttribute(*a, e.props, f, true);
+    }
+
+    // ----------------------------------------------------------------------------------
+    // Blocks
+
+    const db::Box3& BlockBox(const db::Database& d, const db::Block& b) {
+        auto it = blockBoxes.find(&b);
+        if (it == blockBoxes.end()) {
+            const auto id = static_cast<db::BlockId>(&b - d.blocks.data());
+            db::Box3 box = db::BlockExtents(d, id);
+            if (!box.Empty()) {
+                const Vec3 size = box.max - box.min;
+                const double g = std::max({size.x, size.y, size.z}) * kCullMargin + 1e-9;
+                box.min = box.min - Vec3{g, g, g};
+                box.max = box.max + Vec3{g, g, g};
+            }
+            it = blockBoxes.emplace(&b, box).first;
+        }
+        return it->second;
+    }
+
+    // Draws `block` of database `d` under `toBlock` (block coordinates -> parent frame).
+    void DrawBlockRef(const db::Database& d, const db::Block& block, const Transform& toParent,
+                      double ltFactor, const BlockScope& scope, const Frame& f) {
+        Frame inner;
+        inner.toPaper = f.toPaper * toParent;
+        inner.ltMmPerUnit = f.ltMmPerUnit * ltFactor;
+        inner.scope = scope;
+        inner.depth = f.depth + 1;
+        const db::Box3& box = BlockBox(d, block);
+        if (!box.Empty() && !page.MayShow(PaperBox(inner.toPaper, box))) {
+            return;
+        }
+        DrawBlock(block, inner);
+    }
+
+    void DrawInsert(const db::Entity& e, const Frame& f, Visibility vis) {
+        const auto* g = e.As<db::Insert>();
+        if (!g) {
+            return;
+        }
+        const db::Database& d = *f.scope.db;
+        if (f.depth >= kMaxDepth) {
+            Warn("Block references nested deeper than " + std::to_string(kMaxDepth) +
+                 " levels are not drawn (\"" + g->blockName + "\").");
+            return;
+        }
+        BlockScope scope = ctx.Enter(e.props, f.scope);
+        if (vis == Visibility::Hidden && !scope.layerHidden) {
+            scope.layerHidden = true;
+        }
+        const Vec3 s = g->scale;
+        if (!Finite(g->position) || !Finite(s) || !std::isfinite(g->rotation) || s.x == 0 ||
+            s.y == 0) {
+            return;
+        }
+        const db::Block* block = g->block < d.blocks.size() ? &d.blocks[g->block] : nullptr;
+        const db::Database* blockDb = &d;
+        Vec3 origin = block ? block->base : Vec3{};
+        if (!block) {
+            Warn("The block \"" + g->blockName + "\" is missing; its references are not drawn.");
+        } else if (block->IsXref()) {
+            const db::Xref* x = block->xref ? &*block->xref : nullptr;
+            if (!x || x->status != db::XrefStatus::Loaded || !x->database ||
+                !x->database->ModelSpace()) {
+                Warn("The external reference \"" + block->name + "\" is not loaded" +
+                     (x && !x->reason.empty() ? " (" + x->reason + ")" : std::string()) +
+                     "; it is not drawn.");
+                block = nullptr;
+            } else {
+                // The referenced drawing's model space, with its own tables.
+                blockDb = x->database.get();
+                scope.db = blockDb;
+                scope.host = false;
+                block = blockDb->ModelSpace();
+            }
+        }
+        if (block) {
+            const Transform ocs =
+                db::IsDefaultExtrusion(e.props.extrusion) || db::Length(e.props.extrusion) == 0
+                    ? Transform{}
+                    : db::OcsToWorld(e.props.extrusion);
+            const Transform rot = RotationZ(g->rotation * kDeg);
+            const Transform inner = Scaling(s) * Translation(origin * -1.0);
+            const double ltFactor = std::sqrt(std::abs(s.x * s.y));
+            const int cols = std::clamp<int>(g->columns, 1, 10000);
+            const int rows = std::clamp<int>(g->rows, 1, 10000);
+            if (static_cast<long>(cols) * rows > 100000) {
+                Warn("A block array of more than 100000 copies is drawn once.");
+            }
+            const bool array = static_cast<long>(cols) * rows <= 100000;
+            for (int row = 0; row < (array ? rows : 1); ++row) {
+                for (int col = 0; col < (array ? cols : 1); ++col) {
+                    const Transform cell =
+                        Translation({col * g->columnSpacing, row * g->rowSpacing, 0});
+                    const Transform toParent = ocs * Translation(g->position) * rot * cell * inner;
+                    DrawBlockRef(*blockDb, *block, toParent, ltFactor, scope, f);
+                }
+            }
+        }
+        // Attributes belong to the reference: drawn where they stand, ByBlock by it.
+        for (const db::AttribEntity& a : g->attribs) {
+            if ((a.attribute.flags & 1) || a.props.invisible) {
+                continue;
+            }
+            BlockScope attrScope = scope;
+            attrScope.db = &d;
+            attrScope.host = f.scope.host;
+            attrScope.layer = f.scope.layer;
+            attrScope.layerDb = f.scope.layerDb;
+            attrScope.layerHidden = f.scope.layerHidden;
+            if (ctx.Check(a.props, attrScope) != Visibility::Shown) {
+                continue;
+            }
+            Frame af = f;
+            af.scope = attrScope;
+            ++report.entities;
+            const std::int64_t sent = page.Sent(), inked = page.Inked();
+            DrawAttribute(a.attribute, a.props, af, false);
+            if (page.Sent() > sent) {
+                ++report.drawn;
+            }
+            if (page.Inked() > inked) {
+                ++report.visible;
+            }
+        }
+    }
+    void DrawDimension(const db::Entity& e, const Frame& f) {
+        const auto* g = e.As<db::Dimension>();
+        if (!g) {
+            return;
+        }
+        const db::Database& d = *f.scope.db;
+        if (g->block >= d.blocks.size()) {
+            NotDrawn(e);
+            Warn("A dimension without its picture block (\"" + g->blockName + "\") is not drawn.");
+            return;
+        }
+        if (f.depth >= kMaxDepth) {
+            return;
+        }
+        const BlockScope scope = ctx.Enter(e.props, f.scope);
+        Transform toParent = Translation(Finite(g->insertionPoint) ? g->insertionPoint : Vec3{});
+        if (!db::IsDefaultExtrusion(e.props.extrusion) && db::Length(e.props.extrusion) > 0) {
+            toParent = db::OcsToWorld(e.props.extrusion) * toParent;
+        }
+        DrawBlockRef(d, d.blocks[g->block], toParent, 1.0, scope, f);
+    }
+
+    void DrawLeader(const db::Entity& e, const Frame& f) {
+        const auto* g = e.As<db::Leader>();
+        if (!g || g->vertices.size() < 2) {
+            return;
+        }
+        const Resolved r = ctx.Resolve(e.props, f.scope);
+        const plotstyle::Pen& pen = ctx.PenFor(r);
+        const double mm = PlaneScale(f.toPaper, {1, 0, 0}, {0, 1, 0});
+        local.clear();
+        if (g->pathType == 1 && g->vertices.size() > 2) {
+            AppendFitSpline(local, g->vertices, {}, {}, false, mm, tol);
+        } else {
+            local = g->vertices;
+        }
+        StrokeLocal(f.toPaper, false, r, pen, LinetypeMm(e.props, f));
+        if (!g->arrowhead) {
+            return;
+        }
+        const double size = HeaderReal("$DIMASZ", db.header.measurement == 1 ? 2.5 : 0.18) *
+                            std::max(HeaderReal("$DIMSCALE", 1.0), 1e-9);
+        const Vec3 tip = g->vertices[0];
+        Vec3 dir = db::Normalized(g->vertices[1] - tip);
+        if (db::Length(dir) == 0 || !(size > 0)) {
+            return;
+        }
+        const Vec3 side = db::Normalized(db::Cross({0, 0, 1}, dir)) * (size / 6);
+        const Vec3 back = tip + dir * size;
+        QPolygonF arrow;
+        arrow << Map(f.toPaper, tip) << Map(f.toPaper, back + side)
+              << Map(f.toPaper, back - side * 1.0);
+        page.Fill({arrow}, pen);
+    }
+
+    double HeaderReal(const char* name, double fallback) const {
+        const auto it = db.header.variables.find(name);
+        if (it == db.header.variables.end() || it->second.empty()) {
+            return fallback;
+        }
+        try {
+            const double v = std::stod(it->second.front().second);
+            return std::isfinite(v) ? v : fallback;
+        } catch (...) {
+            return fallback;
+        }
+    }
+
+    // ----------------------------------------------------------------------------------
+    // Hatches and images
+
+    void DrawHatch(const db::Entity& e, const Frame& f) {
+        const auto* g = e.As<db::Hatch>();
+        if (!g) {
+            return;
+        }
+        const Transform m = OcsFrame(f, e.props.extrusion);
+        const double mm = PlaneScale(m, {1, 0, 0}, {0, 1, 0});
+        HatchLoops(*g, mm, tol, loops);
+        if (loops.empty()) {
+            return;
+        }
+        const Resolved r = ctx.Resolve(e.props, f.scope);
+        const plotstyle::Pen& pen = ctx.PenFor(r);
+        // Cull on the boundary's box before any pattern work.
+        page::Rect box = page::Rect::Empty();
+        for (const auto& loop : loops) {
+            for (const Vec3& p : loop) {
+                const QPointF q = Map(m, p);
+                box.Include(page::Point{q.x(), q.y()});
+            }
+        }
+        if (!page.MayShow(box)) {
+            return;
+        }
+        const auto fillSolid = [&] {
+            std::vector<QPolygonF> rings;
+            rings.reserve(loops.size());
+            for (const auto& loop : loops) {
+                QPolygonF ring;
+                ring.reserve(static_cast<qsizetype>(loop.size()));
+                for (const Vec3& p : loop) {
+                    ring.append(Map(m, p));
+                }
+                rings.push_back(std::move(ring));
+            }
+            page.Fill(std::move(rings), pen);
+        };
+        if (g->solid || g->gradient) {
+            fillSolid();
+            return;
+        }
+        bool unknown = false;
+        const std::vector<db::HatchPatternLine> pattern =
+            EffectivePattern(*g, db.header.measurement == 1, unknown);
+        if (unknown) {
+            Warn("The hatch pattern \"" + g->patternName +
+                 "\" is neither stored in the drawing nor a standard pattern; its hatches are "
+                 "drawn with ANSI31.");
+            db::Hatch copy;
+            copy.patternName = "ANSI31";
+            copy.patternScale = g->patternScale;
+            copy.patternAngle = g->patternAngle;
+            bool dummy = false;
+            const auto fallback = EffectivePattern(copy, db.header.measurement == 1, dummy);
+            DrawPattern(fallback, m, pen, g, fillSolid);
+            return;
+        }
+        DrawPattern(pattern, m, pen, g, fillSolid);
+    }
+
+    template <class FillSolid>
+    void DrawPattern(const std::vector<db::HatchPatternLine>& pattern, const Transform& m,
+                     const plotstyle::Pen& pen, const db::Hatch* g, FillSolid fillSolid) {
+        if (pattern.empty()) {
+            return;
+        }
+        if (!PatternSegments(pattern, loops, kMaxHatchSegments, segments)) {
+            Warn("The hatch pattern \"" + g->patternName +
+                 "\" is too dense for its area; such hatches are filled solid.");
+            fillSolid();
+            return;
+        }
+        const double z = g->elevation;
+        for (const PatternSegment& s : segments) {
+            run = {Map(m, {s.ax, s.ay, z}), Map(m, {s.bx, s.by, z})};
+            const bool dot = s.ax == s.bx && s.ay == s.by;
+            page.Stroke(run.data(), dot ? 1 : 2, false, pen);
+        }
+    }
+
+    std::filesystem::path FindImage(const std::string& stored) {
+        if (stored.empty()) {
+            return {};
+        }
+        std::error_code ec;
+        const std::filesystem::path folder = options.drawingFolder;
+        const std::filesystem::path asStored = load::ResolveXrefPath(stored, folder);
+        if (std::filesystem::is_regular_file(asStored, ec)) {
+            return asStored;
+        }
+        // Beside the drawing, by its file name alone.
+        std::string name = stored.substr(stored.find_last_of("/\\") + 1);
+        if (!folder.empty() && !name.empty()) {
+            const auto beside = folder / name;
+            if (std::filesystem::is_regular_file(beside, ec)) {
+                return beside;
+            }
+        }
+        return {};
+    }
+
+    void DrawImage(const db::Entity& e, const Frame& f) {
+        const auto* g = e.As<db::Image>();
+        if (!g || !Finite(g->position) || !Finite(g->uVector) || !Finite(g->vVector)) {
+            return;
+        }
+        const db::Database& d = *f.scope.db;
+        const Vec3 w = g->uVector * g->pixelsU, h = g->vVector * g->pixelsV;
+        const Resolved r = ctx.Resolve(e.props, f.scope);
+        const plotstyle::Pen& pen = ctx.PenFor(r);
+        const std::string stored =
+            g->imageDef < d.images.size() ? d.images[g->imageDef].fileName : std::string();
+        QImage* img = nullptr;
+        if (!stored.empty()) {
+            auto it = images.find(stored);
+            if (it == images.end()) {
+                QImage loaded;
+                const auto path = FindImage(stored);
+                if (!path.empty()) {
+                    QImageReader reader(QString::fromStdString(path.string()));
+                    reader.setAutoTransform(false);
+                    loaded = reader.read();
+                }
+                if (loaded.isNull()) {
+                    Warn("The image \"" + stored +
+                         "\" was not found beside the drawing or at its path; its frame is "
+                         "drawn instead.");
+                }
+                it = images.emplace(stored, std::move(loaded)).first;
+            }
+            img = it->second.isNull() ? nullptr : &it->second;
+        }
+        // The clip boundary: pixel coordinates from the image's top-left corner.
+        QPolygonF clip;
+        if (g->clipping && g->clipBoundary.size() >= 2) {
+            const Vec3 origin = g->position + g->uVector * 0.5 - g->vVector * 0.5;
+            std::vector<Vec3> bp = g->clipBoundary;
+            if (bp.size() == 2) {
+                bp = {bp[0], {bp[1].x, bp[0].y, 0}, bp[1], {bp[0].x, bp[1].y, 0}};
+            }
+            for (const Vec3& p : bp) {
+                clip.append(
+                    Map(f.toPaper, origin + g->uVector * p.x + g->vVector * (g->pixelsV - p.y)));
+            }
+        }
+        if (!clip.isEmpty()) {
+            page.PushClip(clip);
+        }
+        if (img) {
+            output::Image out;
+            out.image = *img;
+            out.origin = Map(f.toPaper, g->position);
+            const Vec3 wp = f.toPaper.ApplyVector(w), hp = f.toPaper.ApplyVector(h);
+            out.width = QPointF(wp.x, wp.y);
+            out.height = QPointF(hp.x, hp.y);
+            page.Picture(out);
+        } else {
+            local = {g->position, g->position + w, g->position + w + h, g->position + h};
+            StrokeLocal(f.toPaper, true, r, pen, LinetypeMm(e.props, f));
+        }
+        if (!clip.isEmpty()) {
+            page.PopClip();
+        }
+    }
+
+    // ----------------------------------------------------------------------------------
+    // Viewports
+
+    const db::Entity* FindInLayout(db::Handle h) {
+        if (!layoutBlock || h == 0) {
+            return nullptr;
+        }
+        for (const db::Entity& e : layoutBlock->entities) {
+            if (e.props.handle == h) {
+                return &e;
+            }
+        }
+        return nullptr;
+    }
+
+    // The outline of a closed entity that clips a viewport (paper-space coordinates).
+    bool ClipOutline(const db::Entity& e, std::vector<Vec3>& out) {
+        out.clear();
+        const double mm = 1.0;
+        Transform ocs;
+        if (!db::IsDefaultExtrusion(e.props.extrusion) && db::Length(e.props.extrusion) > 0) {
+            ocs = db::OcsToWorld(e.props.extrusion);
+        }
+        if (const auto* p = e.As<db::LwPolyline>()) {
+            const std::size_t n = p->vertices.size();
+            for (std::size_t i = 0; i < n; ++i) {
+                const auto& a = p->vertices[i];
+                const auto& b = p->vertices[(i + 1) % n];
+                if (i == 0) {
+                    out.push_back({a.x, a.y, p->elevation});
+                }
+                AppendBulge(out, {a.x, a.y, p->elevation}, {b.x, b.y, p->elevation}, a.bulge, mm,
+                            tol);
+            }
+        } else if (const auto* pl = e.As<db::Polyline>()) {
+            const std::size_t n = pl->vertices.size();
+            for (std::size_t i = 0; i < n; ++i) {
+                const auto& a = pl->vertices[i].position;
+                const auto& b = pl->vertices[(i + 1) % n].position;
+                if (i == 0) {
+                    out.push_back(a);
+                }
+                AppendBulge(out, a, b, pl->vertices[i].bulge, mm, tol);
+            }
+        } else if (const auto* c = e.As<db::Circle>()) {
+            AppendEllipse(out, c->center, {c->radius, 0, 0}, {0, c->radius, 0}, 0, 2 * kPi,
+                          ArcSegments(c->radius, 2 * kPi, tol));
+        } else if (const auto* el = e.As<db::Ellipse>()) {
+            const Vec3 v = db::Cross({0, 0, 1}, el->majorAxis) * el->ratio;
+            AppendEllipse(out, el->center, el->majorAxis, v, 0, 2 * kPi,
+                          ArcSegments(db::Length(el->majorAxis), 2 * kPi, tol));
+            ocs = {};
+        } else if (const auto* sp = e.As<db::Spline>()) {
+            const SplineData s{sp->degree, &sp->knots, &sp->controlPoints, &sp->weights};
+            if (ValidSpline(s)) {
+                AppendSpline(out, s, mm, tol);
+            } else {
+                AppendFitSpline(out, sp->fitPoints, {}, {}, true, mm, tol);
+            }
+            ocs = {};
+        } else {
+            return false;
+        }
+        for (Vec3& p : out) {
+            p = ocs.Apply(p);
+        }
+        return out.size() >= 3;
+    }
+
+    void DrawViewport(const db::Entity& e, const Frame& f) {
+        const auto* vp = e.As<db::Viewport>();
+        if (!vp || !paperSpace || f.depth > 0) {
+            NotDrawn(e);
+            return;
+        }
+        if (vp->id <= 1) {
+            return;  // the paper-space view itself
+        }
+        const Resolved r = ctx.Resolve(e.props, f.scope);
+        const plotstyle::Pen& pen = ctx.PenFor(r);
+        // The viewport's outline: its clip boundary, else its rectangle.
+        std::vector<Vec3> outline;
+        const db::Entity* clipEntity = FindInLayout(vp->clipBoundary);
+        if (!clipEntity || !ClipOutline(*clipEntity, outline)) {
+            if (vp->clipBoundary != 0) {
+                Warn("A viewport's clip boundary was not found; it is clipped to its rectangle.");
+            }
+            clipEntity = nullptr;
+            const double hw = vp->width / 2, hh = vp->height / 2;
+            const Vec3 c = vp->center;
+            outline = {{c.x - hw, c.y - hh, 0},
+                       {c.x + hw, c.y - hh, 0},
+                       {c.x + hw, c.y + hh, 0},
+                       {c.x - hw, c.y + hh, 0}};
+        }
+        QPolygonF clip;
+        for (const Vec3& p : outline) {
+            clip.append(Map(f.toPaper, p));
+        }
+        if (!clipEntity && options.viewportBorders &&
+            ctx.Check(e.props, f.scope) == Visibility::Shown) {
+            page.Stroke(clip, true, pen);
+        }
+        if (!vp->On() || !(vp->width > 0) || !(vp->height > 0) || !(vp->viewHeight > 0) ||
+            !std::isfinite(vp->viewHeight)) {
+            return;
+        }
+        const db::Block* model = db.ModelSpace();
+        if (!model) {
+            return;
+        }
+        if (vp->flags & 1) {
+            Warn("Perspective viewports are drawn as parallel projections.");
+        }
+        const double scale = vp->height / vp->viewHeight;
+        Vec3 dir =
+            db::Length(vp->viewDirection) > 0 ? db::Normalized(vp->viewDirection) : Vec3{0, 0, 1};
+        const Transform toPlane = Transposed(db::OcsToWorld(dir));  // world -> view plane
+        const Transform view =
+            Translation({vp->center.x, vp->center.y, 0}) * Scaling({scale, scale, scale}) *
+            Translation({-vp->viewCenter.x, -vp->viewCenter.y, 0}) * RotationZ(vp->twist * kDeg) *
+            toPlane * Translation(vp->viewTarget * -1.0);
+        Frame inner;
+        inner.toPaper = f.toPaper * view;
+        inner.ltMmPerUnit = db.header.psLtScale ? f.ltMmPerUnit : f.ltMmPerUnit * scale;
+        inner.scope = ctx.TopScope();
+        inner.depth = 0;
+
+        const page::Rect before = page.Visible();
+        page::Rect box = output::BoundsOf(clip);
+        box = {std::max(box.xmin, before.xmin), std::max(box.ymin, before.ymin),
+               std::min(box.xmax, before.xmax), std::min(box.ymax, before.ymax)};
+        if (box.IsEmpty()) {
+            return;
+        }
+        if (modelBoxStore.empty() && !model->entities.empty()) {
+            modelBoxStore.resize(model->entities.size());
+            for (std::size_t i = 0; i < model->entities.size(); ++i) {
+                modelBoxStore[i] = db::EntityExtents(db, model->entities[i]);
+            }
+        }
+        const double savedPoint = pointSizeMm;
+        pointSizeMm = box.Height() * 0.05;
+        page.PushClip(clip);
+        page.SetVisible(box);
+        ctx.SetViewportFrozen(vp->frozenLayers);
+        cullModel = true;
+        paperSpace = false;
+        DrawBlock(*model, inner);
+        paperSpace = true;
+        cullModel = false;
+        ctx.ClearViewportFrozen();
+        page.SetVisible(before);
+        page.PopClip();
+        pointSizeMm = savedPoint;
+    }
+};
+
+Frontend::Frontend(const db::Database& db, const RenderOptions& options, output::PageSink& sink,
+                   RenderReport& report)
+    : impl_(std::make_unique<Impl>(db, options, sink, report)) {}
+
+Frontend::~Frontend() = default;
+
+void Frontend::DrawLayout(std::uint32_t layout, const page::Affine& drawingToPaper) {
+    impl_->DrawLayout(layout, drawingToPaper);
+}
+
+void Frontend::FontNames(std::vector<std::string>& asked, std::vector<std::string>& used) const {
+    asked = impl_->glyphs.AskedNames();
+    used = impl_->glyphs.UsedNames();
+}
+
+}  // namespace vx::engine::render

@@ -1,0 +1,55 @@
+// The frontend's end of the output: primitives in paper millimetres go to the sink, those
+// wholly outside the visible part of the page (the sheet, or the viewport being drawn) are
+// dropped, and what was sent is counted so that the report can say which entities drew
+// and which left ink.
+#pragma once
+
+#include <QPainterPath>
+#include <QPointF>
+#include <QPolygonF>
+#include <cstdint>
+#include <vector>
+
+#include "engine/output/PageSink.h"
+#include "engine/page/Geometry.h"
+
+namespace vx::engine::render {
+
+class PageWriter {
+public:
+    explicit PageWriter(output::PageSink& sink);
+
+    // The part of the sheet primitives can show on (the sheet, or a viewport's box on it).
+    void SetVisible(const page::Rect& visible) { visible_ = visible; }
+    const page::Rect& Visible() const { return visible_; }
+    // True when a box on the paper (mm) may show.
+    bool MayShow(const page::Rect& box) const;
+
+    void Stroke(const QPointF* points, std::size_t n, bool closed, const plotstyle::Pen& pen);
+    void Stroke(const QPolygonF& points, bool closed, const plotstyle::Pen& pen) {
+        Stroke(points.constData(), static_cast<std::size_t>(points.size()), closed, pen);
+    }
+    void Fill(std::vector<QPolygonF> rings, const plotstyle::Pen& pen);
+    void Glyphs(QPainterPath outline, const plotstyle::Pen& pen);
+    void Picture(const output::Image& image);
+    void PushClip(const QPolygonF& polygon) { sink_.PushClip(polygon); }
+    void PopClip() { sink_.PopClip(); }
+
+    // Running counts of primitives sent and of those that carry ink (a colour other than
+    // paper white): compare them before and after an entity.
+    std::int64_t Sent() const { return sent_; }
+    std::int64_t Inked() const { return inked_; }
+
+    const page::Rect& Sheet() const { return sheet_; }
+
+private:
+    bool Accept(const page::Rect& box, const plotstyle::Pen& pen);
+
+    output::PageSink& sink_;
+    page::Rect sheet_;
+    page::Rect visible_;
+    std::int64_t sent_ = 0;
+    std::int64_t inked_ = 0;
+};
+
+}  // namespace vx::engine::render

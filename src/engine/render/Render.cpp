@@ -1,0 +1,59 @@
+#include "engine/render/Render.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "engine/fonts/FontResolver.h"
+#include "engine/render/Frontend.h"
+
+namespace vx::engine::render {
+
+namespace {
+
+std::string Lower(std::string s) {
+    for (char& c : s) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return s;
+}
+
+}  // namespace
+
+RenderReport RenderLayout(const db::Database& db, std::uint32_t layout,
+                          const page::Affine& drawingToPaper, const RenderOptions& options,
+                          output::PageSink& sink) {
+    RenderReport report;
+    const std::size_t before = options.fonts ? options.fonts->Substitutions().size() : 0;
+    std::vector<std::string> asked, used;
+    {
+        Frontend frontend(db, options, sink, report);
+        frontend.DrawLayout(layout, drawingToPaper);
+        frontend.FontNames(asked, used);
+    }
+    if (options.fonts) {
+        // The resolver reports each substitution once over its life: name those of the
+        // fonts this layout used, whenever they were first made.
+        for (std::string& n : asked) {
+            n = Lower(n);
+        }
+        for (std::string& n : used) {
+            n = " in " + Lower(n);
+        }
+        const auto& subs = options.fonts->Substitutions();
+        for (std::size_t i = 0; i < subs.size(); ++i) {
+            const fonts::Substitution& s = subs[i];
+            const std::string a = Lower(s.asked);
+            const bool ours =
+                i >= before || std::find(asked.begin(), asked.end(), a) != asked.end() ||
+                std::any_of(used.begin(), used.end(), [&](const std::string& u) {
+                    return a.size() >= u.size() && a.compare(a.size() - u.size(), u.size(), u) == 0;
+                });
+            if (ours) {
+                report.substitutions.push_back(s.asked + " drawn with " + s.used + ": " + s.reason);
+            }
+        }
+    }
+    return report;
+}
+
+}  // namespace vx::engine::render

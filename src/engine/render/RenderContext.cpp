@@ -1,0 +1,200 @@
+#include "engine/render/RenderContext.h"
+
+#include <charconv>
+
+#include "engine/plotstyle/Aci.h"
+
+namespace vx::engine::render {
+
+namespace {
+
+constexpr std::int16_t kFallbackLineweight = 25;  // 0.25 mm
+
+std::int16_t HeaderLineweight(const db::Header& h) {
+    const auto it = h.variables.find("$LWDEFAULT");
+    if (it == h.variables.end() || it->second.empty()) {
+        return kFallbackLineweight;
+    }
+    const std::string& text = it->second.front().second;
+    int v = -1;
+    const char* b = text.data();
+    while (b < text.data() + text.size() && *b == ' ') {
+        ++b;
+    }
+    const auto [end, ec] = std::from_chars(b, text.data() + text.size(), v);
+    (void)end;
+    if (ec != std::errc() || v < 0 || v > 211) {
+        return kFallbackLineweight;
+    }
+    return static_cast<std::int16_t>(v);
+}
+
+const db::Linetype* LinetypeAt(const db::Database& d, db::LinetypeId id) {
+    if (id >= d.linetypes.size()) {
+        return nullptr;
+    }
+    const db::Linetype& lt = d.linetypes[id];
+    return lt.elements.empty() ? nullptr : &lt;
+}
+
+db::Color Drawable(db::Color c) {
+    if (c.kind == db::Color::Kind::ByLayer || c.kind == db::Color::Kind::ByBlock) {
+        return db::Color::FromIndex(7);
+    }
+    return c;
+}
+
+}  // namespace
+
+RenderContext::RenderContext(const db::Database& db, const plotstyle::PlotStyleTable* table,
+                             bool plotLineweights, double lineweightScale)
+    : db_(db),
+      table_(table),
+      plotLineweights_(plotLineweights),
+      lineweightScale_(lineweightScale > 0 ? lineweightScale : 1.0),
+      defaultLineweight_(HeaderLineweight(db.header)) {}
+
+BlockScope RenderContext::TopScope() const {
+    BlockScope s;
+    s.db = &db_;
+    return s;
+}
+
+bool RenderContext::IsLayerZero(const db::Database& d, db::LayerId id) const {
+    return id < d.layers.size() && d.layers[id].name == "0";
+}
+
+const db::Layer* RenderContext::FloatingLayer(const db::EntityProps& props,
+                                              const BlockScope& scope) const {
+    const db::Database& d = *scope.db;
+    if (scope.layer && IsLayerZero(d, props.layer)) {
+        return scope.layer;
+    }
+    if (props.layer < d.layers.size()) {
+        return &d.layers[props.layer];
+    }
+    return scope.layer;  // a broken reference: behave like layer 0
+}
+
+Visibility RenderContext::Check(const db::EntityProps& props, const BlockScope& scope) const {
+    const db::Layer* layer = FloatingLayer(props, scope);
+    if (!layer) {
+        return Visibility::Shown;
+    }
+    const bool floating = layer == scope.layer;
+    if (floating) {
+        // The reference itself was checked on its layer when it was entered.
+        return scope.layerHidden ? Visibility::Hidden : Visibility::Shown;
+    }
+    if (layer->frozen) {
+        return Visibility::Frozen;
+    }
+    if (scope.host && !frozenInViewport_.empty() && !db_.layers.empty() &&
+        layer >= &db_.layers.front() && layer <= &db_.layers.back()) {
+        const auto id = static_cast<std::size_t>(layer - &db_.layers.front());
+        if (id < frozenInViewport_.size() && frozenInViewport_[id]) {
+            return Visibility::Frozen;
+        }
+    }
+    if (!layer->on || !layer->plot) {
+        return Visibility::Hidden;
+    }
+    return Visibility::Shown;
+}
+
+Resolved RenderContext::Resolve(const db::EntityProps& props, const BlockScope& scope) const {
+    Resolved r;
+    const db::Database& d = *scope.db;
+    r.layer = FloatingLayer(props, scope);
+    switch (props.color.kind) {
+        case db::Color::Kind::ByLayer:
+            r.color = Drawable(r.layer ? r.layer->color : db::Color::FromIndex(7));
+            break;
+        case db::Color::Kind::ByBlock:
+            r.color = Drawable(scope.color);
+            break;
+        default:
+            r.color = props.color;
+            break;
+    }
+    std::int16_t lw = props.lineweight;
+    if (lw == db::kLineweightByLayer) {
+        lw = r.layer ? r.layer->lineweight : db::kLineweightDefault;
+    } else if (lw == db::kLineweightByBlock) {
+        lw = scope.lineweight;
+    }
+    r.lineweight = lw >= 0 ? lw : defaultLineweight_;
+    if (props.linetype == db::kByLayer) {
+        // A floating layer is the reference's, in the reference's database.
+        const db::Database& owner = r.layer == scope.layer && scope.layerDb ? *scope.layerDb : d;
+        r.linetype = r.layer ? LinetypeAt(owner, r.layer->linetype) : nullptr;
+    } else if (props.linetype == db::kByBlock) {
+        r.linetype = scope.linetype;
+    } else {
+        r.linetype = LinetypeAt(d, props.linetype);
+    }
+    return r;
+}
+
+BlockScope RenderContext::Enter(const db::EntityProps& props, const BlockScope& scope) const {
+    const Resolved r = Resolve(props, scope);
+    BlockScope s;
+    s.db = scope.db;
+    s.host = scope.host;
+    s.color = r.color;
+    s.lineweight = r.lineweight;
+    s.linetype = r.linetype;
+    s.layer = r.layer;
+    const bool floatingLayer = r.layer == scope.layer && scope.layer != nullptr;
+    s.layerDb = floatingLayer ? scope.layerDb : scope.db;
+    s.layerHidden =
+        floatingLayer ? scope.layerHidden : (r.layer && (!r.layer->on || !r.layer->plot));
+    return s;
+}
+
+const plotstyle::Pen& RenderContext::PenFor(const Resolved& r) {
+    return PenFor(r, r.color);
+}
+
+const plotstyle::Pen& RenderContext::PenFor(const Resolved& r, db::Color color) {
+    color = Drawable(color);
+    const bool trueColor = color.kind == db::Color::Kind::True;
+    const std::uint64_t key = (std::uint64_t{static_cast<std::uint16_t>(color.index)} << 48) |
+                              (std::uint64_t{trueColor} << 47) |
+                              (std::uint64_t{trueColor ? color.rgb & 0xFFFFFFu : 0u} << 16) |
+                              std::uint64_t{static_cast<std::uint16_t>(r.lineweight)};
+    if (const auto it = pens_.find(key); it != pens_.end()) {
+        return it->second;
+    }
+    plotstyle::ObjectProperties o;
+    if (trueColor) {
+        const plotstyle::Rgb rgb{static_cast<std::uint8_t>((color.rgb >> 16) & 0xFF),
+                                 static_cast<std::uint8_t>((color.rgb >> 8) & 0xFF),
+                                 static_cast<std::uint8_t>(color.rgb & 0xFF)};
+        o.trueColor = rgb;
+        o.aci = color.index >= 1 && color.index <= 255 ? color.index : plotstyle::NearestAci(rgb);
+    } else {
+        o.aci = color.index >= 1 && color.index <= 255 ? color.index : 7;
+    }
+    o.lineweight = plotLineweights_ ? r.lineweight / 100.0 * lineweightScale_ : 0.0;
+    plotstyle::Pen pen = table_ ? table_->PenFor(o) : plotstyle::ObjectPen(o);
+    if (!plotLineweights_) {
+        pen.lineweight = 0;
+    }
+    return pens_.emplace(key, std::move(pen)).first->second;
+}
+
+void RenderContext::SetViewportFrozen(const std::vector<db::LayerId>& layers) {
+    frozenInViewport_.assign(db_.layers.size(), false);
+    for (db::LayerId id : layers) {
+        if (id < frozenInViewport_.size()) {
+            frozenInViewport_[id] = true;
+        }
+    }
+}
+
+void RenderContext::ClearViewportFrozen() {
+    frozenInViewport_.clear();
+}
+
+}  // namespace vx::engine::render

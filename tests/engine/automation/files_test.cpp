@@ -1,0 +1,126 @@
+// Where plot files go, and the plot settings a layout starts from.
+#include <gmock/gmock.h>
+
+#include "EngineFixture.h"
+#include "engine/automation/LayoutSettings.h"
+#include "engine/automation/PlotFiles.h"
+
+namespace vx::testing {
+namespace {
+
+using engine::automation::DevicePlotFilePath;
+using engine::automation::DistinctPlotFile;
+using engine::automation::PlotFilePath;
+using engine::device::DeviceError;
+using engine::device::Driver;
+using engine::device::PlotterConfig;
+
+PlotterConfig Config(Driver driver, std::string extension = "") {
+    PlotterConfig c;
+    c.driver = driver;
+    c.extension = std::move(extension);
+    return c;
+}
+
+TEST(EnginePlotFiles, APltNameTakesTheFormatsExtensionUnlessTheFormatIsHpgl) {
+    const fs::path d = "/jobs/dwg";
+    EXPECT_EQ(PlotFilePath("a.plt", d, Config(Driver::Pdf)), "/jobs/dwg/a.pdf");
+    EXPECT_EQ(PlotFilePath("a.Plt", d, Config(Driver::Svg)), "/jobs/dwg/a.svg");
+    EXPECT_EQ(PlotFilePath("a.PLT", d, Config(Driver::Png, "png")), "/jobs/dwg/a.png");
+    EXPECT_EQ(PlotFilePath("a.Plt", d, Config(Driver::Hpgl)), "/jobs/dwg/a.Plt");
+    // Other names are kept as given.
+    EXPECT_EQ(PlotFilePath("a.out", d, Config(Driver::Pdf)), "/jobs/dwg/a.out");
+    EXPECT_EQ(PlotFilePath("a", d, Config(Driver::Pdf)), "/jobs/dwg/a");
+}
+
+TEST(EnginePlotFiles, FoldersGivenAreKeptAndWindowsPathsMapped) {
+    const fs::path d = "/jobs/dwg";
+    EXPECT_EQ(PlotFilePath("/plots/a.plt", d, Config(Driver::Pdf)), "/plots/a.pdf");
+    EXPECT_EQ(PlotFilePath("C:\\plots\\a.plt", d, Config(Driver::Pdf)), "/plots/a.pdf");
+    EXPECT_EQ(PlotFilePath("..\\out\\a.plt", d, Config(Driver::Pdf)), "/jobs/out/a.pdf");
+}
+
+TEST(EnginePlotFiles, NamesThatLeadNowhereAreRefused) {
+    EXPECT_THROW(PlotFilePath("", "/jobs", Config(Driver::Pdf)), DeviceError);
+    EXPECT_THROW(PlotFilePath("a.plt", "", Config(Driver::Pdf)), DeviceError);
+    EXPECT_THROW(PlotFilePath("C:\\plots\\", "/jobs", Config(Driver::Pdf)), DeviceError);
+    EXPECT_THROW(DevicePlotFilePath("Drawing1.dwg", "", Config(Driver::Pdf)), DeviceError);
+}
+
+TEST(EnginePlotFiles, ADevicePlotIsNamedAfterTheDrawingBesideIt) {
+    EXPECT_EQ(DevicePlotFilePath("a.dwg", "/jobs", Config(Driver::Png)), "/jobs/a.png");
+    EXPECT_EQ(DevicePlotFilePath("a.b.dxf", "/jobs", Config(Driver::Hpgl)), "/jobs/a.b.plt");
+}
+
+TEST(EnginePlotFiles, ASecondPlotToTheSameFileGetsTheLayoutsNameThenANumber) {
+    std::set<fs::path> written;
+    EXPECT_EQ(DistinctPlotFile("/j/a.pdf", "Layout1", written), "/j/a.pdf");
+    written.insert("/j/a.pdf");
+    EXPECT_EQ(DistinctPlotFile("/j/a.pdf", "Layout1", written), "/j/a-Layout1.pdf");
+    written.insert("/j/a-Layout1.pdf");
+    EXPECT_EQ(DistinctPlotFile("/j/a.pdf", "Layout1", written), "/j/a-Layout1 (2).pdf");
+    // A layout's name never leads into another folder.
+    EXPECT_EQ(DistinctPlotFile("/j/a.pdf", "../x/y:z", written), "/j/a-.._x_y_z.pdf");
+}
+
+engine::db::Layout StoredLayout() {
+    engine::db::Layout l;
+    l.name = "Sheet";
+    l.plot.configName = "DWG To Somewhere.pc3";  // a device this engine does not have
+    l.plot.canonicalMediaName = "ISO_A3_(297.00_x_420.00_MM)";
+    l.plot.styleSheet = "monochrome.ctb";
+    l.plot.flags = engine::db::PlotSettings::kPlotCentered |
+                   engine::db::PlotSettings::kUseStandardScale |
+                   engine::db::PlotSettings::kPlotPlotStyles;
+    l.plot.rotation = 1;
+    l.plot.plotType = 1;
+    l.plot.paperUnits = 1;
+    l.plot.standardScaleType = 16;  // the stored list's 1:1... as the file numbers them
+    return l;
+}
+
+TEST(EngineLayoutSettings, StartFromTheStoredSettingsWithAnUnknownDeviceAsNone) {
+    const engine::device::DeviceRegistry devices({fs::path(VORMEX_PROGRAM_DIR) / "plotters"},
+                                                 nullptr);
+    const auto s = engine::automation::SettingsFromStored(StoredLayout(), devices);
+    EXPECT_EQ(s.configName, "None");
+    EXPECT_EQ(s.missingDevice, "DWG To Somewhere.pc3");
+    EXPECT_EQ(s.canonicalMediaName, "ISO_A3_(297.00_x_420.00_MM)");
+    EXPECT_EQ(s.styleSheet, "monochrome.ctb");
+    EXPECT_TRUE(s.center);
+    EXPECT_EQ(s.rotation, 1);
+    EXPECT_EQ(s.plotType, 1);
+    EXPECT_EQ(s.paperUnits, engine::page::PaperUnits::Millimeters);
+    // The stored code is read in the file's own numbering.
+    const auto stored = engine::page::StoredStandardScaleFromCode(16);
+    const auto scale = engine::automation::ScaleOf(s);
+    ASSERT_TRUE(stored);
+    EXPECT_EQ(scale.fit, stored->fit);
+    EXPECT_DOUBLE_EQ(scale.paperUnits / scale.drawingUnits,
+                     stored->paperUnits / stored->drawingUnits);
+
+    // A known device by another letter case is taken under its own name; an unusable
+    // stored paper gives way to the device's default.
+    auto l = StoredLayout();
+    l.plot.configName = "pdf.pc3";
+    l.plot.canonicalMediaName = "Napkin";
+    const auto t = engine::automation::SettingsFromStored(l, devices);
+    EXPECT_EQ(t.configName, "PDF.pc3");
+    EXPECT_TRUE(t.missingDevice.empty());
+    EXPECT_EQ(t.canonicalMediaName, devices.DefaultMediaName("PDF.pc3"));
+}
+
+TEST(EngineLayoutSettings, ACustomScaleIsTheStoredRatio) {
+    const engine::device::DeviceRegistry devices({}, nullptr);
+    auto l = StoredLayout();
+    l.plot.flags = 0;
+    l.plot.customScaleNumerator = 1;
+    l.plot.customScaleDenominator = 50;
+    const auto scale =
+        engine::automation::ScaleOf(engine::automation::SettingsFromStored(l, devices));
+    EXPECT_FALSE(scale.fit);
+    EXPECT_DOUBLE_EQ(scale.drawingUnits / scale.paperUnits, 50);
+}
+
+}  // namespace
+}  // namespace vx::testing

@@ -1,0 +1,295 @@
+// Plots through the automation interface: real files in every format, the plot file's
+// name and place, and plots that fail without leaving anything behind.
+#include <gmock/gmock.h>
+
+#include <QImage>
+#include <fstream>
+
+#include "EngineFixture.h"
+#include "engine/plotstyle/PlotStyleFile.h"
+
+namespace vx::testing {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+using ::testing::Not;
+
+struct EnginePlot : EngineModel {
+    // The settings a run writes: device, the first paper containing `paper`, extents,
+    // scale to fit, 90 degrees, centred.
+    cad::Ref<cad::AcadLayout> Configure(cad::AcadDocument& doc, const std::string& device,
+                                        const std::string& paper = "A3") {
+        auto layout = doc.ActiveLayout();
+        layout->RefreshPlotDeviceInfo();
+        layout->SetConfigName(device);
+        for (const auto& name : layout->GetCanonicalMediaNames()) {
+            if (name.find(paper) != std::string::npos) {
+                layout->SetCanonicalMediaName(name);
+                break;
+            }
+        }
+        layout->SetPlotWithPlotStyles(true);
+        layout->SetStyleSheet("");
+        layout->SetPlotType(cad::kPlotExtents);
+        layout->SetStandardScale(cad::kScaleToFit);
+        layout->SetUseStandardScale(true);
+        layout->SetPlotRotation(cad::kRotation90);
+        layout->SetCenterPlot(true);
+        return layout;
+    }
+};
+
+TEST_F(EnginePlot, ModelSpaceToPdfOnTheChosenPaperWithTheFormatsExtension) {
+    const fs::path drawing = Example("floor-plan.dxf");
+    auto doc = Open(drawing);
+    Configure(*doc, "PDF.pc3", "ISO_A3_(297.00_x_420.00_MM)");
+    auto plot = doc->Plot();
+    plot->SetQuietErrorMode(true);
+    ASSERT_TRUE(plot->PlotToFile((work / "examples" / "floor-plan.plt").string(), "PDF.pc3"))
+        << LastPlot().error;
+
+    const fs::path pdf = work / "examples" / "floor-plan.pdf";
+    EXPECT_FALSE(fs::exists(work / "examples" / "floor-plan.plt"));
+    const auto info = ReadPdfInfo(pdf);
+    ASSERT_TRUE(info) << "no valid PDF at " << pdf;
+    EXPECT_EQ(info->pages, 1);
+    EXPECT_NEAR(info->widthPt, MmToPt(297), 1.0);
+    EXPECT_NEAR(info->heightPt, MmToPt(420), 1.0);
+
+    const auto r = LastPlot();
+    EXPECT_TRUE(r.ok);
+    EXPECT_EQ(r.outputFile, pdf.string());
+    EXPECT_EQ(r.requestedFile, (work / "examples" / "floor-plan.plt").string());
+    EXPECT_EQ(r.media, "ISO_A3_(297.00_x_420.00_MM)");
+    EXPECT_EQ(r.layout, "Model");
+    EXPECT_GT(r.visible, 0);
+    EXPECT_GT(r.bytes, 0);
+}
+
+TEST_F(EnginePlot, PaperSpaceLayoutToPdf) {
+    auto doc = Open(Example("site-layouts.dxf"));
+    doc->SetActiveLayout(doc->Layouts()->Item("Site Plan A3"));
+    auto layout = doc->PaperSpace()->Layout();
+    EXPECT_EQ(layout->Name(), "Site Plan A3");
+    Configure(*doc, "PDF.pc3", "ISO_A4_(210.00_x_297.00_MM)");
+    ASSERT_TRUE(doc->Plot()->PlotToFile("site.Plt", "PDF.pc3")) << LastPlot().error;
+    const auto info = ReadPdfInfo(work / "examples" / "site.pdf");
+    ASSERT_TRUE(info);
+    EXPECT_NEAR(info->widthPt, MmToPt(210), 1.0);
+    EXPECT_EQ(LastPlot().layout, "Site Plan A3");
+    EXPECT_GT(LastPlot().visible, 0);
+}
+
+TEST_F(EnginePlot, SvgPngAndHpglFilesThatTheirToolsRead) {
+    auto doc = Open(Example("flange.dxf"));
+    const fs::path folder = work / "examples";
+
+    Configure(*doc, "SVG.pc3");
+    ASSERT_TRUE(doc->Plot()->PlotToFile("flange.plt", "SVG.pc3")) << LastPlot().error;
+    EXPECT_TRUE(Tool("rsvg-convert", {QString::fromStdString((folder / "flange.svg").string()),
+                                      "-o", QString::fromStdString((work / "svg.png").string())}));
+
+    Configure(*doc, "PNG.pc3");
+    ASSERT_TRUE(doc->Plot()->PlotToFile("flange.plt", "PNG.pc3")) << LastPlot().error;
+    QImage png(QString::fromStdString((folder / "flange.png").string()));
+    ASSERT_FALSE(png.isNull());
+    // 200 dots per inch across the paper chosen.
+    const double mm = LastPlot().media.find("297.00_x_420.00") != std::string::npos ? 297 : 420;
+    EXPECT_NEAR(png.width(), mm / 25.4 * 200, 3);
+
+    Configure(*doc, "HP-GL2.pc3");
+    ASSERT_TRUE(doc->Plot()->PlotToFile("flange.plt", "HP-GL2.pc3")) << LastPlot().error;
+    // HP-GL/2 keeps .plt; hp2xx reads it.
+    EXPECT_TRUE(fs::exists(folder / "flange.plt"));
+    EXPECT_TRUE(
+        Tool("hp2xx", {"-q", "-m", "pbm", "-f", QString::fromStdString((work / "hp.pbm").string()),
+                       QString::fromStdString((folder / "flange.plt").string())}));
+    EXPECT_TRUE(fs::exists(work / "hp.pbm"));
+}
+
+TEST_F(EnginePlot, ARelativeNameLandsBesideTheDrawingNeverInTheCurrentFolder) {
+    auto doc = Open(Example("moved-project/Projects/Job1/Dwg/office-level1.dxf"));
+    Configure(*doc, "PDF.pc3");
+    const fs::path cwd = fs::current_path();
+    ASSERT_TRUE(doc->Plot()->PlotToFile("office.Plt", "PDF.pc3")) << LastPlot().error;
+    EXPECT_TRUE(fs::exists(work / "examples/moved-project/Projects/Job1/Dwg/office.pdf"));
+    EXPECT_FALSE(fs::exists(cwd / "office.pdf"));
+    EXPECT_FALSE(fs::exists(cwd / "office.Plt"));
+}
+
+TEST_F(EnginePlot, ASecondPlotOfTheDrawingToTheSameNameGetsTheLayoutsName) {
+    auto doc = Open(Example("site-layouts.dxf"));
+    const fs::path folder = work / "examples";
+    for (const char* name : {"Site Plan A3", "Details A4"}) {
+        doc->SetActiveLayout(doc->Layouts()->Item(name));
+        Configure(*doc, "PDF.pc3");
+        ASSERT_TRUE(doc->Plot()->PlotToFile("site-layouts.Plt", "PDF.pc3")) << LastPlot().error;
+    }
+    // The same layout again: the layout's name is taken, so a number follows.
+    ASSERT_TRUE(doc->Plot()->PlotToFile("site-layouts.Plt", "PDF.pc3"));
+    EXPECT_TRUE(ReadPdfInfo(folder / "site-layouts.pdf"));
+    EXPECT_TRUE(ReadPdfInfo(folder / "site-layouts-Details A4.pdf"));
+    EXPECT_TRUE(ReadPdfInfo(folder / "site-layouts-Details A4 (2).pdf"));
+
+    // A drawing opened anew starts afresh: its plot replaces the run before's file.
+    doc->Close(false);
+    auto again = Open(Example("site-layouts.dxf"));
+    again->SetActiveLayout(again->Layouts()->Item("Details A4"));
+    Configure(*again, "PDF.pc3");
+    ASSERT_TRUE(again->Plot()->PlotToFile("site-layouts.Plt", "PDF.pc3"));
+    EXPECT_EQ(LastPlot().outputFile, (folder / "site-layouts.pdf").string());
+}
+
+TEST_F(EnginePlot, APlotNeverReplacesTheFileAnotherDrawingsPlotWroteThisSession) {
+    const fs::path out = work / "plots" / "sheet.plt";
+    fs::create_directories(out.parent_path());
+    auto flange = Open(Example("flange.dxf"));
+    Configure(*flange, "PDF.pc3");
+    ASSERT_TRUE(flange->Plot()->PlotToFile(out.string(), "PDF.pc3"));
+    EXPECT_EQ(LastPlot().outputFile, (work / "plots" / "sheet.pdf").string());
+
+    auto plan = Open(Example("floor-plan.dxf"));
+    Configure(*plan, "PDF.pc3");
+    ASSERT_TRUE(plan->Plot()->PlotToFile(out.string(), "PDF.pc3"));
+    EXPECT_EQ(LastPlot().outputFile, (work / "plots" / "sheet-floor-plan.dxf.pdf").string());
+
+    // The drawing that wrote it first writes it again in a later run.
+    flange->Close(false);
+    auto again = Open(Example("flange.dxf"));
+    Configure(*again, "PDF.pc3");
+    ASSERT_TRUE(again->Plot()->PlotToFile(out.string(), "PDF.pc3"));
+    EXPECT_EQ(LastPlot().outputFile, (work / "plots" / "sheet.pdf").string());
+}
+
+TEST_F(EnginePlot, PlotToFileIsFalseWithTheReasonWhenNothingCouldBeWritten) {
+    auto doc = Open(Example("flange.dxf"));
+    Configure(*doc, "PDF.pc3");
+    auto plot = doc->Plot();
+    EXPECT_FALSE(plot->PlotToFile((work / "no/such/folder/x.plt").string(), "PDF.pc3"));
+    EXPECT_FALSE(LastPlot().ok);
+    EXPECT_THAT(LastPlot().error, Not(IsEmpty()));
+    EXPECT_FALSE(plot->PlotToFile("x.plt", "None"));
+    EXPECT_THAT(LastPlot().error, HasSubstr("None"));
+    EXPECT_FALSE(plot->PlotToFile("x.plt", "Imaginary.pc3"));
+    EXPECT_THAT(LastPlot().error, HasSubstr("Imaginary.pc3"));
+    EXPECT_FALSE(plot->PlotToFile("", "PDF.pc3"));
+    // The drawing itself is never a plot's file.
+    EXPECT_FALSE(plot->PlotToFile((work / "examples" / "flange.dxf").string(), "PDF.pc3"));
+    EXPECT_THAT(LastPlot().error, HasSubstr("drawing itself"));
+    EXPECT_TRUE(NewFiles(work / "examples", {}).size() > 0);  // the copies are still there
+    EXPECT_FALSE(fs::exists(work / "examples" / "x.pdf"));
+}
+
+TEST_F(EnginePlot, AFailingPlotKeepsTheEarlierFileAsItWas) {
+    const fs::path folder = work / "examples";
+    auto doc = Open(Example("flange.dxf"));
+    std::ofstream(folder / "flange.png") << "the earlier plot";
+    const auto before = Snapshot(folder);
+
+    // A page too large to be made: it fails before anything is drawn.
+    std::ofstream(user / "plotters" / "Huge.pc3")
+        << "format = vormex-plotter 1\ndriver = png\nresolution = 2400\n"
+           "paper = ISO_A0_(841.00_x_1189.00_MM)\n";
+    doc->ActiveLayout()->RefreshPlotDeviceInfo();
+    const FileState earlier = StateOf(folder / "flange.png");
+    Configure(*doc, "Huge.pc3", "A0");
+    EXPECT_FALSE(doc->Plot()->PlotToFile("flange.plt", "Huge.pc3"));
+    EXPECT_THAT(LastPlot().error, HasSubstr("too large"));
+    EXPECT_EQ(StateOf(folder / "flange.png"), earlier);
+
+    // A page drawn whole that cannot take its place: a folder holds the name.
+    fs::create_directory(folder / "flange.pdf");
+    std::ofstream(folder / "flange.pdf" / "inside.txt") << "kept";
+    Configure(*doc, "PDF.pc3");
+    EXPECT_FALSE(doc->Plot()->PlotToFile("flange.plt", "PDF.pc3"));
+    EXPECT_THAT(LastPlot().error, Not(IsEmpty()));
+    EXPECT_TRUE(fs::is_directory(folder / "flange.pdf"));
+    // Nothing else appeared: no temporary file of either plot.
+    const auto added = NewFiles(folder, before);
+    ASSERT_EQ(added.size(), 1u);
+    EXPECT_EQ(added.front(), folder / "flange.pdf" / "inside.txt");
+}
+
+// A table that plots everything white leaves no ink, and nothing that ought to have left
+// some: a blank page is what was asked for, not a failed plot.
+TEST_F(EnginePlot, AnAllWhiteTableGivesABlankPage) {
+    auto table = engine::plotstyle::NewColorDependentTable("everything white");
+    for (auto& style : table.styles) {
+        style.color = engine::plotstyle::EncodeStyleColor({255, 255, 255});
+    }
+    engine::plotstyle::WritePlotStyleFile(user / "plotstyles" / "white.ctb", table);
+    auto doc = Open(Example("flange.dxf"));
+    auto layout = Configure(*doc, "PNG.pc3");
+    layout->SetStyleSheet("white.ctb");
+    ASSERT_TRUE(doc->Plot()->PlotToFile("flange.plt", "PNG.pc3")) << LastPlot().error;
+    EXPECT_EQ(LastPlot().visible, 0);
+    EXPECT_GT(LastPlot().drawn, 0);
+}
+
+TEST_F(EnginePlot, AnEmptyLayoutGivesABlankPageSaidSo) {
+    // No entities and no limits.
+    std::ofstream(work / "empty.dxf") << "0\nSECTION\n2\nENTITIES\n0\nENDSEC\n0\nEOF\n";
+    auto doc = Open(work / "empty.dxf");
+    Configure(*doc, "PDF.pc3", "ISO_A4_(210.00_x_297.00_MM)");
+    ASSERT_TRUE(doc->Plot()->PlotToFile("empty.plt", "PDF.pc3")) << LastPlot().error;
+    EXPECT_EQ(LastPlot().visible, 0);
+    EXPECT_THAT(LastPlot().notes, ::testing::Contains(HasSubstr("blank")));
+    const auto info = ReadPdfInfo(work / "empty.pdf");
+    ASSERT_TRUE(info);
+    EXPECT_NEAR(info->widthPt, MmToPt(210), 1.0);
+
+    // A new drawing has limits: those are plotted, blank.
+    auto added = App().Documents()->Add();
+    Configure(*added, "PDF.pc3");
+    ASSERT_TRUE(added->Plot()->PlotToFile((work / "new.plt").string(), "PDF.pc3"));
+    EXPECT_THAT(LastPlot().notes, ::testing::Contains(HasSubstr("limits")));
+}
+
+TEST_F(EnginePlot, ADamagedStyleTableIsLeftOutAndReported) {
+    std::ofstream(user / "plotstyles" / "broken.ctb") << "not a plot style table";
+    auto doc = Open(Example("flange.dxf"));
+    auto layout = Configure(*doc, "PDF.pc3");
+    layout->SetStyleSheet("broken.ctb");
+    ASSERT_TRUE(doc->Plot()->PlotToFile("flange.plt", "PDF.pc3")) << LastPlot().error;
+    EXPECT_THAT(LastPlot().notes, ::testing::Contains(HasSubstr("broken.ctb")));
+}
+
+TEST_F(EnginePlot, PlotToDeviceWritesAFileNamedAfterTheDrawingOrFailsWithADescription) {
+    auto doc = Open(Example("text-styles.dxf"));
+    auto layout = doc->ActiveLayout();
+    layout->SetConfigName("None");
+    EXPECT_THAT(ErrorOf([&] { doc->Plot()->PlotToDevice(); }), HasSubstr("None"));
+    EXPECT_FALSE(LastPlot().ok);
+
+    Configure(*doc, "SVG.pc3");
+    doc->Plot()->SetNumberOfCopies(3);  // a file is one copy whatever is asked
+    EXPECT_TRUE(doc->Plot()->PlotToDevice()) << LastPlot().error;
+    EXPECT_TRUE(fs::exists(work / "examples" / "text-styles.svg"));
+    EXPECT_EQ(LastPlot().outputFile, (work / "examples" / "text-styles.svg").string());
+}
+
+TEST_F(EnginePlot, APlotChangesNoDrawingAndLeavesNoLockOrBackupBesideIt) {
+    const fs::path folder = work / "examples";
+    Example("flange.dxf");
+    const auto before = Snapshot(folder);
+    auto doc = Open(folder / "site-layouts.dxf");
+    for (int i = 1; i < doc->Layouts()->Count(); ++i) {
+        doc->SetActiveLayout(doc->Layouts()->Item(i));
+        Configure(*doc, "PDF.pc3");
+        ASSERT_TRUE(doc->Plot()->PlotToFile("site-layouts.Plt", "PDF.pc3"));
+    }
+    doc->Close(false);
+    for (const auto& [file, state] : before) {
+        EXPECT_EQ(StateOf(file), state) << file;
+    }
+    std::vector<std::string> added;
+    for (const auto& f : NewFiles(folder, before)) {
+        added.push_back(f.filename().string());
+    }
+    EXPECT_THAT(added,
+                ::testing::UnorderedElementsAre("site-layouts.pdf", "site-layouts-Details A4.pdf"));
+}
+
+}  // namespace
+}  // namespace vx::testing
