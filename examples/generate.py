@@ -53,9 +53,11 @@ def title_block(doc, name="TITLE"):
     return blk
 
 
-def page(layout, paper, width, height, margins=(7.5, 7.5, 7.5, 7.5), rotation=0, scale=1):
+def page(layout, paper, width, height, margins=(7.5, 7.5, 7.5, 7.5), rotation=0, scale=(1, 1)):
+    """Plot settings of a layout: `paper` is the ISO name, e.g. "ISO_A3"; the stored name
+    gets the size appended, as canonical media names have it."""
     layout.page_setup(size=(width, height), margins=margins, units="mm", rotation=rotation,
-                      scale=scale, name=paper, device="None")
+                      scale=scale, name=paper, device="PDF.pc3")
 
 
 def floor_plan():
@@ -225,14 +227,14 @@ def site_with_layouts():
     title_block(doc)
     # Layout 1: the whole site on A3, one viewport at 1:500.
     plan = doc.layouts.new("Site Plan A3")
-    page(plan, "ISO_A3_(420.00_x_297.00_MM)", 420, 297)
+    page(plan, "ISO_A3", 420, 297)
     plan.add_viewport(center=(200, 155), size=(380, 250), view_center_point=(45000, 27500),
                       view_height=62500, dxfattribs={"layer": "VIEWPORTS"})
     ref = plan.add_blockref("TITLE", (232, 12))
     ref.add_auto_attribs({"TITLE": "SITE PLAN", "SCALE": "1:250", "SHEET": "1/2"})
     # Layout 2: two detail viewports on A4 portrait, the grid frozen in one of them.
     det = doc.layouts.new("Details A4")
-    page(det, "ISO_A4_(210.00_x_297.00_MM)", 210, 297)
+    page(det, "ISO_A4", 210, 297)
     vp1 = det.add_viewport(center=(105, 210), size=(180, 120), view_center_point=(17500, 15000),
                            view_height=14000, dxfattribs={"layer": "VIEWPORTS"})
     vp1.frozen_layers = ["GRID"]
