@@ -1,11 +1,13 @@
 find_package(GTest REQUIRED)
 include(GoogleTest)
 
-# vormex_add_test(<name> LABEL <label> SOURCES ... [LIBS ...] [GUI])
+# vormex_add_test(<name> LABEL <label> SOURCES ... [LIBS ...] [GUI|NOQT] [LOCK <resource>])
+# LOCK: tests sharing a resource never run at the same time (e.g. "xvfb" for the tests
+# that start their own X server with xvfb-run).
 # GUI tests get a QApplication on the offscreen platform; the others a QCoreApplication
 # when they link Qt, plain gtest_main otherwise.
 function(vormex_add_test name)
-    cmake_parse_arguments(T "GUI;NOQT" "LABEL;TIMEOUT" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(T "GUI;NOQT" "LABEL;TIMEOUT;LOCK" "SOURCES;LIBS" ${ARGN})
     add_executable(${name} ${T_SOURCES})
     vormex_warnings(${name})
     target_compile_definitions(${name} PRIVATE
@@ -24,8 +26,12 @@ function(vormex_add_test name)
     if(NOT T_TIMEOUT)
         set(T_TIMEOUT 120)
     endif()
+    set(lock)
+    if(T_LOCK)
+        set(lock RESOURCE_LOCK ${T_LOCK})
+    endif()
     gtest_discover_tests(${name}
         DISCOVERY_MODE PRE_TEST
         PROPERTIES LABELS "${T_LABEL}" TIMEOUT ${T_TIMEOUT}
-                   ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8")
+                   ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8" ${lock})
 endfunction()
