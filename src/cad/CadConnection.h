@@ -58,6 +58,9 @@ public:
     // True when closing `doc` without saving loses nothing the user made: the program
     // opened it, or it has no unsaved changes ("DBMOD" is 0).
     bool MayDiscard(AcadDocument& doc);
+    // Closes `doc` without saving when MayDiscard allows it and forgets that the program
+    // opened it. False when the drawing was kept; a failing close throws CadError.
+    bool CloseWithoutSaving(AcadDocument& doc);
 
     Ref<AcadApplication> CadApp;
     bool CadStartedHere = false;
@@ -68,7 +71,8 @@ private:
     ConnectionHost& host_;
     MessageService& messages_;
     const ClassRegistry& registry_;
-    std::set<std::string> openedHere_;
+    // One entry per drawing opened here and not yet closed by the program.
+    std::multiset<std::string> openedHere_;
 };
 
 // The message box shown when no CAD application can be reached or started.

@@ -138,3 +138,25 @@ TEST_F(ConnectionTest, DrawingWithUnreadableStateIsKept) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ConnectionTest, ADrawingClosedByTheProgramIsNoLongerItsOwn) {
+    connection.ConnectCad();
+    cad.Drawing("/jobs/a.dwg");
+    auto first = connection.CadApp->Documents()->Open("/jobs/a.dwg", true);
+    connection.NoteOpenedHere(*first);
+    auto second = connection.CadApp->Documents()->Open("/jobs/a.dwg", true);
+    connection.NoteOpenedHere(*second);
+    EXPECT_TRUE(connection.CloseWithoutSaving(*first));
+    // The other copy of the same path is still the program's own.
+    EXPECT_TRUE(connection.OpenedHere(*second));
+    EXPECT_TRUE(connection.CloseWithoutSaving(*second));
+
+    // The user opens the same file later and changes it: that is the user's work.
+    cad.OpenNow("/jobs/a.dwg").Modified(1);
+    connection.CloseOpenDrawings();
+    EXPECT_THAT(cad.OpenDrawings(), ElementsAre("a.dwg"));
+}
+
+}  // namespace

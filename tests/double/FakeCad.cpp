@@ -40,6 +40,7 @@ struct Rule {
     std::string call;
     std::string description;
     int times;
+    int after = 0;
 };
 
 class AppObj;
@@ -74,6 +75,10 @@ struct FakeCad::State : std::enable_shared_from_this<FakeCad::State> {
         const std::string withId = kind + "[" + id + "]." + member;
         for (auto& r : rules) {
             if (r.times != 0 && (r.call == plain || r.call == withId)) {
+                if (r.after > 0) {
+                    --r.after;
+                    continue;
+                }
                 if (r.times > 0) {
                     --r.times;
                 }
@@ -752,14 +757,19 @@ DrawingSpec& FakeCad::OpenNow(const std::string& path) {
     return doc->spec;
 }
 
-FakeCad& FakeCad::FailOn(const std::string& call, const std::string& description, int times) {
-    state_->rules.push_back(Rule{call, description, times});
+FakeCad& FakeCad::FailOn(const std::string& call, const std::string& description, int times,
+                         int after) {
+    state_->rules.push_back(Rule{call, description, times, after});
     return *this;
 }
 
 void FakeCad::RegisterIn(cad::ClassRegistry& registry) {
     registry.Register(kCadClassName, std::make_shared<FakeClass>(state_));
     registry_ = &registry;
+}
+
+void FakeCad::Mark(const std::string& text) {
+    state_->calls.push_back(text);
 }
 
 const std::vector<std::string>& FakeCad::Calls() const {

@@ -119,11 +119,17 @@ public:
     DrawingSpec& Drawing(const std::string& path);
     // A drawing open in the CAD application now; the last one opened is active.
     DrawingSpec& OpenNow(const std::string& path);
-    // Makes matching calls fail with `description`; `times` < 0 means always.
-    FakeCad& FailOn(const std::string& call, const std::string& description, int times = -1);
+    // Makes matching calls fail with `description`; `times` < 0 means always. The first
+    // `after` matching calls succeed.
+    FakeCad& FailOn(const std::string& call, const std::string& description, int times = -1,
+                    int after = 0);
 
     // Serves "AutoCAD.Application" in `registry` (and stops doing so when destroyed).
     void RegisterIn(cad::ClassRegistry& registry);
+
+    // Writes `text` into the call log, so that a test can see where the code under
+    // test did something else between two calls (a status text, a pointer change).
+    void Mark(const std::string& text);
 
     // --- what happened ---
     const std::vector<std::string>& Calls() const;

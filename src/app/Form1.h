@@ -1,0 +1,201 @@
+// The main window: its controls, menus and status bar, its load and unload, and the
+// handlers of its events. The handlers are thin: the rules they follow are in src/cad,
+// in ShellRules, Settings, StatusBar and About, and (once connected) in the drawing
+// search and the plot runs.
+#pragma once
+
+#include <QList>
+#include <QMainWindow>
+#include <QPoint>
+#include <QPointer>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "PlatformServices.h"
+#include "Settings.h"
+#include "StatusBar.h"
+#include "cad/CadConnection.h"
+#include "cad/PlotLists.h"
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QProgressBar;
+class QPushButton;
+class QTreeWidget;
+
+namespace vx::app {
+
+class ComboChoiceList;
+class DirListStandIn;
+
+// What the main window uses of the system. All of it outlives the window.
+struct ShellServices {
+    MessageService& messages;
+    PointerService& pointer;
+    BeepService& beep;
+    HelpService& help;
+    RegistryReader& registry;
+    ProgramLauncher& launcher;
+    SettingsStore& settings;
+    const cad::ClassRegistry& classes;
+    // The folder the program lies in; the help file lies beside the program.
+    QString programFolder;
+};
+
+class Form1 : public QMainWindow, public cad::ConnectionHost {
+    Q_OBJECT
+  public:
+    explicit Form1(ShellServices& services);
+    ~Form1() override;
+
+    // --- controls ---
+    DirListStandIn* Dir1 = nullptr;
+    QLineEdit* Text1 = nullptr;
+    QPushButton* cmdAction = nullptr;
+    QPushButton* Command2 = nullptr;
+    QPushButton* Command3 = nullptr;
+    QGroupBox* Frame2 = nullptr;
+    QComboBox* cmbPrinter = nullptr;
+    QComboBox* CmbPaper = nullptr;
+    QComboBox* CmbCTB = nullptr;
+    QLineEdit* Text2 = nullptr;
+    QLabel* Label2 = nullptr;
+    QGroupBox* Options = nullptr;
+    QCheckBox* Check1 = nullptr;
+    QCheckBox* chkLayouts = nullptr;
+    QGroupBox* Frame3 = nullptr;
+    QLabel* DwgThumbnail1 = nullptr;
+    QWidget* PicBrowse = nullptr;
+    QTreeWidget* ListView1 = nullptr;
+    QProgressBar* ProgressBar1 = nullptr;
+    PanelStatusBar* sbStatusBar = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* Status = nullptr;
+
+    // --- menus ---
+    QMenu* MnuFile = nullptr;
+    QAction* MnuSelectAll = nullptr;
+    QAction* mnuFileExit = nullptr;
+    QMenu* mnuView = nullptr;
+    QAction* mnuViewStatusBar = nullptr;
+    QMenu* mnuHelp = nullptr;
+    QAction* HelpMain = nullptr;
+    QAction* mnuHelpAbout = nullptr;
+    // The print popup menu; not in the menu bar.
+    QMenu* mnuPrint = nullptr;
+    QAction* mnuAllPrint = nullptr;
+    QAction* mnuPrintMultiple = nullptr;
+
+    // --- state ---
+    // The services, for the search and run hosts that the window implements.
+    ShellServices& Services() const { return services_; }
+    cad::PlotChoices& Choices() { return choices_; }
+    cad::CadConnection& Connection() { return connection_; }
+    cad::PlotLists& Lists() { return lists_; }
+    // The help file: the program's folder and "help.chm" (set at load).
+    QString HelpFile;
+    // A request to stop the search or run in progress.
+    bool StopRequested = false;
+    // The status line's text as it was set (with its CR LF line breaks).
+    const std::string& StatusText() const { return statusText_; }
+    // True once the program has ended (the window closed for good).
+    bool Ended() const { return ended_; }
+    const ProgressBarPlacement& ProgressPlacement() const { return placement_; }
+    // The windows the program opened besides this one (About boxes), oldest first.
+    QList<QWidget*> OpenWindows() const;
+
+    // The plot lists are filled while the device list holds fewer than 2 entries.
+    void FillPlotListsWhenFew();
+
+    // --- ConnectionHost ---
+    void SetStatus(const std::string& text) override;
+    void HideMainWindow() override;
+    void ShowMainWindow() override;
+    void EndProgram() override;
+
+  public slots:
+    // Load: runs once, before the window is first shown.
+    void Form_Load();
+    void Form_QueryUnload();
+    void Form_Unload();
+    void Form_Resize();
+    void Form_MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, QPoint pos);
+
+    // The exit sequence.
+    void Command3_Click();
+    void mnuFileExit_Click();
+
+    // The search starters and the directory list.
+    void Dir1_Change();
+    void Dir1_Click();
+    void Check1_Click();
+    void Check1_KeyDown(int keyCode);
+    void cmdAction_Click(int index);
+
+    // The runs.
+    void Command2_Click();
+    void mnuAllPrint_Click();
+    void mnuPrintMultiple_Click();
+    void Text2_Change();
+    void chkLayouts_Click();
+
+    // The plot-choice lists.
+    void cmbPrinter_Change();
+    void cmbPrinter_Click();
+    void cmbPrinter_KeyDown();
+    void CmbPaper_Change();
+    void CmbPaper_Click();
+    void CmbPaper_KeyDown();
+    void CmbCTB_Change();
+    void CmbCTB_Click();
+    void CmbCTB_KeyDown();
+
+    // The menus.
+    void MnuSelectAll_Click();
+    void mnuViewStatusBar_Click();
+    void HelpMain_Click();
+    void mnuHelpAbout_Click();
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void CreateControls();
+    void CreateSearchControls(QWidget* client);
+    void CreateMenus();
+    void LoadSteps();
+    // Filters the copies box's keys; true when the key is to be dropped.
+    bool Text2_KeyPress(int keyAscii);
+    // Runs an event handler so that nothing escapes into the toolkit: the end of the
+    // program unwinds to here, and a CAD failure is shown. Nothing runs once ended.
+    void Guard(const std::function<void()>& handler);
+    void Protect(const std::function<void()>& handler);
+    void ShowFailure(const std::string& description);
+
+    ShellServices& services_;
+    cad::PlotChoices choices_;
+    cad::CadConnection connection_;
+    cad::PlotLists lists_;
+    std::unique_ptr<ComboChoiceList> printerList_;
+    std::unique_ptr<ComboChoiceList> paperList_;
+    std::unique_ptr<ComboChoiceList> styleList_;
+    ProgressBarPlacement placement_;
+    LoadedSettings loaded_;
+    QPoint loadedPixels_;
+    std::string statusText_;
+    QList<QPointer<QWidget>> openWindows_;
+    bool loaded_once_ = false;
+    bool unloaded_ = false;
+    bool ended_ = false;
+};
+
+}  // namespace vx::app

@@ -1,0 +1,53 @@
+// Small rules of the main window that need no window to be checked.
+#pragma once
+
+#include <QString>
+#include <array>
+#include <string>
+
+namespace vx::cad {
+class CadConnection;
+}
+
+namespace vx::app {
+
+inline constexpr char kMainCaption[] = "Vormex - AutoCAD Sheafrun Utility";
+// The main window's client area below the menu bar, status bar included.
+inline constexpr int kClientWidth = 624;
+inline constexpr int kClientHeight = 398;
+inline constexpr int kStatusBarHeight = 23;
+// Where the folder tree's box stands in the client area.
+inline constexpr int kPicBrowseLeft = 8;
+inline constexpr int kPicBrowseTop = 8;
+// The progress bar covers this status bar panel, this many pixels inside it.
+inline constexpr int kProgressPanel = 2;
+inline constexpr int kProgressMargin = 3;
+
+// The path with one trailing native separator added when it has none; the empty path
+// gives the separator alone.
+QString AddBackslash(const QString& path);
+
+// The status line's first text.
+std::string StartupStatusText();
+
+// The drawing list's columns.
+struct ListColumn {
+    const char* caption;
+    int width;
+    bool rightAligned;
+};
+inline constexpr std::array<ListColumn, 5> kListColumns{{
+    {"File Name", 125, false},
+    {"Path", 250, false},
+    {"File Type", 100, false},
+    {"Size", 80, true},
+    {"Last Modified Date", 130, true},
+}};
+
+// At exit: closes the drawings open in the CAD application without saving (a drawing the
+// program did not open that has unsaved changes stays open), then quits the CAD
+// application when the program started it. A CAD application that no longer answers does
+// not stop the exit.
+void CloseCadAtExit(cad::CadConnection& connection);
+
+}  // namespace vx::app

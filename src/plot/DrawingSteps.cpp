@@ -1,0 +1,117 @@
+// Carrying one drawing through the CAD application: open, ready, close.
+#include "PlotPaths.h"
+#include "PlotRuns.h"
+
+namespace vx::plot {
+
+using cad::AcadDocument;
+using cad::CadError;
+using cad::Ref;
+
+bool PlotRuns::OpenDrawing(const std::string& path) {
+    connection_.EnsureConnected();
+    auto app = App();
+
+    // A modified drawing left active is closed first, but only one that the program
+    // opened itself: the user's unsaved work stays open.
+    if (app->Documents()->Count() > 0) {
+        auto active = app->ActiveDocument();
+        if (active->GetVariable("DBMOD") > 0) {
+            connection_.CloseWithoutSaving(*active);
+        }
+    }
+
+    if (!IsListedFile(path)) {
+        return false;
+    }
+
+    // An earlier copy of the drawing, active now, goes (when that loses nothing).
+    const std::string name = LastComponent(path);
+    auto docs = app->Documents();
+    if (docs->Count() > 0) {
+        auto active = app->ActiveDocument();
+        if (active->Name() == name) {
+            connection_.CloseWithoutSaving(*active);
+        }
+    }
+    // With the user's changed copy of this very file open, a second copy would be
+    // indistinguishable from it: the drawing is left alone.
+    for (std::int32_t i = 0, n = docs->Count(); i < n; ++i) {
+        auto doc = docs->Item(i);
+        if (doc->Name() == name && IsPathOf(doc->Path(), name, path) &&
+            !connection_.MayDiscard(*doc)) {
+            throw CadError(kUnsavedCopyOpen);
+        }
+    }
+
+    // The CAD application may refuse the file; the drawing is then not found later.
+    try {
+        auto opened = docs->Open(path, true);
+        openedThisRow_ = true;
+        if (opened) {
+            connection_.NoteOpenedHere(*opened);
+        }
+    } catch (const CadError&) {
+    }
+    return true;
+}
+
+bool PlotRuns::ActivateDrawing(const std::string& path, bool doActivate) {
+    try {
+        connection_.EnsureConnected();
+        auto app = App();
+        auto docs = app->Documents();
+
+        // The drawing of this path, else the first of the same file name.
+        const std::string name = LastComponent(path);
+        Ref<AcadDocument> taken;
+        Ref<AcadDocument> sameName;
+        for (std::int32_t i = 0, n = docs->Count(); i < n; ++i) {
+            auto doc = docs->Item(i);
+            if (doc->Name() != name) {
+                continue;
+            }
+            if (IsPathOf(doc->Path(), name, path)) {
+                taken = doc;
+                break;
+            }
+            if (!sameName) {
+                sameName = doc;
+            }
+        }
+        if (!taken) {
+            taken = sameName;
+        }
+        if (!taken) {
+            return false;
+        }
+
+        ReloadXrefs();
+        app->ZoomExtents();
+        taken->Regen(cad::kRegenAllViewports);
+        taken->Regen(cad::kRegenActiveViewport);
+        bool ready = true;
+        if (doActivate) {
+            try {
+                taken->Activate();
+            } catch (const CadError&) {
+                ready = false;
+            }
+        }
+        return ready;
+    } catch (const CadError&) {
+        return false;
+    }
+}
+
+bool PlotRuns::CloseDrawing() {
+    connection_.EnsureConnected();
+    auto app = App();
+    if (app->Documents()->Count() > 0) {
+        auto active = app->ActiveDocument();
+        connection_.CloseWithoutSaving(*active);
+    }
+    return false;
+}
+
+}  // namespace vx::plot

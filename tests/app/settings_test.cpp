@@ -1,0 +1,119 @@
+// The settings table: what load reads, what unload writes, and the position rules.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "ShellHarness.h"
+#include "app/Settings.h"
+#include "cad/PlotLists.h"
+
+using namespace vx::app;
+using vx::cad::PlotChoices;
+
+namespace {
+
+TEST(SettingsRead, FirstStartGivesTheDefaults) {
+    vx::testing::TempSettings s;
+    const LoadedSettings loaded = ReadSettings(s.Store());
+    EXPECT_EQ(loaded.leftTwips, 1000.0f);
+    EXPECT_EQ(loaded.topTwips, 1000.0f);
+    EXPECT_EQ(loaded.paper, "0");
+    EXPECT_EQ(loaded.printer, "0");
+    EXPECT_EQ(loaded.ctb, "0");
+    EXPECT_EQ(TwipsToPixels(loaded.leftTwips), 67);
+}
+
+TEST(SettingsRead, StoredValuesAreReadAsText) {
+    vx::testing::TempSettings s;
+    s.Put("MainLeft", "2250");
+    s.Put("MainTop", "1500.5");
+    s.Put("CadPaper", "ISO A3");
+    s.Put("CadPrinter", "DWG To PDF.pc3");
+    s.Put("CadCTB", "");
+    const LoadedSettings loaded = ReadSettings(s.Store());
+    EXPECT_EQ(loaded.leftTwips, 2250.0f);
+    EXPECT_EQ(loaded.topTwips, 1500.5f);
+    EXPECT_EQ(loaded.paper, "ISO A3");
+    EXPECT_EQ(loaded.printer, "DWG To PDF.pc3");
+    // An empty stored text is a stored value, not a missing one.
+    EXPECT_EQ(loaded.ctb, "");
+}
+
+TEST(SettingsRead, APositionThatIsNoNumberCountsAsMissing) {
+    for (const char* bad : {"abc", "12x", "", " ", "nan", "inf", "1e39", "0x10"}) {
+        vx::testing::TempSettings s;
+        s.Put("MainLeft", bad);
+        s.Put("MainTop", "300");
+        const LoadedSettings loaded = ReadSettings(s.Store());
+        EXPECT_EQ(loaded.leftTwips, 1000.0f) << '"' << bad << '"';
+        EXPECT_EQ(loaded.topTwips, 300.0f);
+    }
+    EXPECT_EQ(ParseTwips(" -45 ").value_or(0), -45.0f);
+}
+
+TEST(SettingsWrite, WritesPositionAndEveryChoiceThatIsNotEmpty) {
+    vx::testing::TempSettings s;
+    s.Put("CadCTB", "kept.ctb");
+    PlotChoices choices{"Plotter", "A3", "", 1};
+    WriteSettings(s.Store(), false, {1005.0f, 750.0f}, choices);
+    EXPECT_EQ(s.Stored("MainLeft"), "1005");
+    EXPECT_EQ(s.Stored("MainTop"), "750");
+    EXPECT_EQ(s.Stored("CadPrinter"), "Plotter");
+    EXPECT_EQ(s.Stored("CadPaper"), "A3");
+    // The emptied choice leaves the stored value as it was.
+    EXPECT_EQ(s.Stored("CadCTB"), "kept.ctb");
+}
+
+TEST(SettingsWrite, MinimizedWritesNothingAtAll) {
+    vx::testing::TempSettings s;
+    s.Put("MainLeft", "1000");
+    PlotChoices choices{"Plotter", "A3", "acad.ctb", 1};
+    WriteSettings(s.Store(), true, {15.0f, 15.0f}, choices);
+    EXPECT_EQ(s.Stored("MainLeft"), "1000");
+    EXPECT_EQ(s.Stored("MainTop"), "<missing>");
+    EXPECT_EQ(s.Stored("CadPrinter"), "<missing>");
+}
+
+TEST(SettingsWrite, PositionsAreSingleNumbersInTwips) {
+    EXPECT_EQ(TwipsText(1000.0f), "1000");
+    EXPECT_EQ(TwipsText(1000.5f), "1000.5");
+    EXPECT_EQ(TwipsText(-150.0f), "-150");
+    EXPECT_EQ(TwipsText(PixelsToTwips(1920)), "28800");
+    EXPECT_EQ(TwipsToPixels(1000.0f), 67);
+    EXPECT_EQ(TwipsToPixels(990.0f), 66);
+    EXPECT_EQ(TwipsToPixels(-1e30f), -1000000);
+}
+
+TEST(SettingsWrite, AWindowLeftWhereTheSettingsPutItKeepsTheStoredValue) {
+    LoadedSettings loaded;
+    loaded.leftTwips = 1000.0f;  // 66.67 pixels, shown at 67
+    loaded.topTwips = 1003.0f;
+    const QPoint at(67, 67);
+    WindowPosition p = PositionToSave(at, at, loaded);
+    EXPECT_EQ(p.leftTwips, 1000.0f);
+    EXPECT_EQ(p.topTwips, 1003.0f);
+    p = PositionToSave(QPoint(100, 67), at, loaded);
+    EXPECT_EQ(p.leftTwips, 1500.0f);
+    EXPECT_EQ(p.topTwips, 1003.0f);
+}
+
+TEST(ScreenPlacement, AWindowOnAScreenStaysWhereItIs) {
+    const QList<QRect> screens{QRect(0, 0, 1920, 1080), QRect(1920, 0, 1280, 1024)};
+    EXPECT_EQ(PullOntoScreen(QRect(67, 67, 624, 440), screens), QPoint(67, 67));
+    EXPECT_EQ(PullOntoScreen(QRect(2500, 300, 624, 440), screens), QPoint(2500, 300));
+    // Partly off the screen but with enough of it to grab.
+    EXPECT_EQ(PullOntoScreen(QRect(1850, -20, 624, 440), screens), QPoint(1850, -20));
+}
+
+TEST(ScreenPlacement, AWindowOffEveryScreenIsPulledOntoTheNearestOne) {
+    const QList<QRect> screens{QRect(0, 0, 1920, 1080), QRect(1920, 0, 1280, 1024)};
+    // Beyond the right screen's edge: moved inside it.
+    EXPECT_EQ(PullOntoScreen(QRect(5000, 100, 624, 440), screens), QPoint(3200 - 624, 100));
+    // Above and left of everything: to the first screen's corner.
+    EXPECT_EQ(PullOntoScreen(QRect(-4000, -4000, 624, 440), screens), QPoint(0, 0));
+    // Only a sliver is on the screen: not reachable, pulled in.
+    EXPECT_EQ(PullOntoScreen(QRect(1900 - 624 + 10, 1075, 624, 440), screens).y(), 1080 - 440);
+    // A window larger than the screen stands at its top left corner.
+    EXPECT_EQ(PullOntoScreen(QRect(9000, 9000, 4000, 3000), {QRect(0, 0, 800, 600)}), QPoint(0, 0));
+}
+
+}  // namespace

@@ -1,0 +1,90 @@
+// Start-up with no CAD application that can be reached or started: one message, the
+// window closed without being shown, the settings written, the event loop never entered.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <QComboBox>
+#include <QTest>
+
+#include "ShellHarness.h"
+#include "app/Main.h"
+
+using namespace vx;
+using namespace vx::app;
+using ::testing::ElementsAre;
+
+namespace {
+
+struct ShowSpy : QObject {
+    int shows = 0;
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::Show) {
+            ++shows;
+        }
+        return false;
+    }
+};
+
+void ExpectEndedWithOneMessage(vx::testing::ShellHarness& h, Form1& f, const ShowSpy& spy) {
+    ASSERT_EQ(h.messages.shown.size(), 1u);
+    const Message& m = h.messages.shown[0];
+    EXPECT_EQ(m.title, "Coult not start AutoCAD");
+    EXPECT_EQ(m.icon, MsgIcon::Information);
+    EXPECT_EQ(m.buttons, MsgButtons::Ok);
+    EXPECT_EQ(m.text,
+              "Could not start autocad application. \r\n"
+              "Start Autocad application and then retry Sheafrun\r\nExiting Sheafrun now");
+    EXPECT_TRUE(f.Ended());
+    EXPECT_FALSE(f.isVisible());
+    EXPECT_EQ(spy.shows, 0);
+    // The unload ran: help windows closed, settings written as at any close.
+    EXPECT_THAT(h.help.calls, ElementsAre("CloseAll()"));
+    EXPECT_EQ(h.settings.Stored("MainLeft"), "1000");
+    EXPECT_EQ(h.settings.Stored("MainTop"), "1000");
+    EXPECT_EQ(h.settings.Stored("CadPaper"), "0");
+    EXPECT_EQ(h.settings.Stored("CadPrinter"), "0");
+    EXPECT_EQ(h.settings.Stored("CadCTB"), "0");
+    // Nothing after the end: no status text of the load's later steps.
+    EXPECT_EQ(f.StatusText(), "\r\nOpening Autocad in Background. Please Wait... ");
+    EXPECT_FALSE(f.ProgressPlacement().Placed());
+}
+
+TEST(NoBackEnd, StartUpShowsOneMessageAndEndsWithTheSettingsWritten) {
+    vx::testing::ShellHarness h;
+    Form1& f = h.MakeForm(/*noBackEnd=*/true);
+    ShowSpy spy;
+    f.installEventFilter(&spy);
+    EXPECT_FALSE(Main(f));
+    ExpectEndedWithOneMessage(h, f, spy);
+    // Later events do nothing once the program has ended.
+    f.Dir1_Click();
+    f.cmbPrinter->setEditText("x");
+    EXPECT_EQ(h.messages.shown.size(), 1u);
+}
+
+TEST(NoBackEnd, ABackEndThatCannotStartEndsTheSameWay) {
+    vx::testing::ShellHarness h;
+    h.cad.Running(false).CreateFails();
+    h.settings.Put("CadPrinter", "Plotter of the last run");
+    Form1& f = h.MakeForm();
+    ShowSpy spy;
+    f.installEventFilter(&spy);
+    EXPECT_FALSE(Main(f));
+    ASSERT_EQ(h.messages.shown.size(), 1u);
+    EXPECT_EQ(h.cad.StartCount(), 0);
+    EXPECT_THAT(h.cad.CallsWith("CreateObject"), ElementsAre("CreateObject(AutoCAD.Application)"));
+    EXPECT_EQ(spy.shows, 0);
+    EXPECT_EQ(h.settings.Stored("CadPrinter"), "Plotter of the last run");
+}
+
+TEST(NoBackEnd, StartUpFromTheProgramsOwnFolderEndsAtTheConnectStep) {
+    // No folder change at load: the connect step itself finds nothing to start.
+    vx::testing::ShellHarness h;
+    h.programFolder = QDir::currentPath();
+    Form1& f = h.MakeForm(/*noBackEnd=*/true);
+    ShowSpy spy;
+    f.installEventFilter(&spy);
+    EXPECT_FALSE(Main(f));
+    ExpectEndedWithOneMessage(h, f, spy);
+}
+
+}  // namespace

@@ -1,0 +1,163 @@
+// The window as a plot run sees it, recorded; and a fixture with the test double.
+#pragma once
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <cmath>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "../cad/Recorders.h"
+#include "FakeCad.h"
+#include "plot/PlotRuns.h"
+
+namespace vx::testing {
+
+struct ListRow {
+    std::string name;
+    std::string path;
+    bool selected = false;
+};
+
+// Records what the run shows, in order, also into the double's call log (as "# ..."),
+// so that host events and CAD calls can be read as one sequence.
+class RecordingWindow : public plot::RunHost,
+                        public PointerService,
+                        public MessageService,
+                        public BeepService {
+  public:
+    explicit RecordingWindow(fake::FakeCad& cad) : cad_(cad) {}
+
+    int RowCount() override { return static_cast<int>(rows.size()); }
+    std::string RowFileName(int row) override {
+        return rows.at(static_cast<std::size_t>(row)).name;
+    }
+    std::string RowPath(int row) override { return rows.at(static_cast<std::size_t>(row)).path; }
+    bool RowSelected(int row) override { return rows.at(static_cast<std::size_t>(row)).selected; }
+    void SetStatus(const std::string& text) override {
+        status = text;
+        Note("Status: " + text);
+    }
+    void RepaintStatus() override { Note("Repaint"); }
+    std::string PanelText() override { return panel; }
+    void SetPanelText(const std::string& text) override {
+        panel = text;
+        Note("Panel: " + text);
+    }
+    void SetProgress(float value) override {
+        progress = value;
+        char text[32];
+        std::snprintf(text, sizeof text, "%g", static_cast<double>(value));
+        Note(std::string("Progress: ") + text);
+    }
+    std::string CopiesText() override { return copies; }
+    int LayoutsValue() override { return layouts; }
+    std::string FolderPath() override { return folder; }
+    bool StopRequested() override { return stop; }
+    void SetStopRequested(bool value) override {
+        stop = value;
+        Note(value ? "Stop: True" : "Stop: False");
+    }
+    void KeepAlive() override {
+        ++keepAlives;
+        if (onKeepAlive) {
+            onKeepAlive();
+        }
+    }
+
+    void SetPointer(Pointer p) override {
+        Note(p == Pointer::Hourglass ? "Pointer: 11" : "Pointer: 0");
+    }
+    MsgResult Show(const Message& m) override {
+        shown.push_back(m);
+        Note("Message: " + m.title);
+        return MsgResult::Ok;
+    }
+    void Beep() override { Note("Beep"); }
+
+    void Note(const std::string& text) {
+        events.push_back(text);
+        cad_.Mark("# " + text);
+    }
+
+    std::vector<ListRow> rows;
+    std::string status;
+    std::string panel = "Ready";
+    float progress = 0;
+    std::string copies = "1";
+    int layouts = 0;
+    std::string folder;
+    bool stop = false;
+    int keepAlives = 0;
+    std::function<void()> onKeepAlive;
+    std::vector<std::string> events;
+    std::vector<Message> shown;
+
+  private:
+    fake::FakeCad& cad_;
+};
+
+// A running CAD application attached to, with plot choices that pass the check.
+struct PlotFixture : ::testing::Test {
+    cad::ClassRegistry registry;
+    fake::FakeCad cad;
+    RecordingConnectionHost connectionHost;
+    RecordingWindow window{cad};
+    cad::CadConnection connection{connectionHost, window, registry};
+    cad::PlotChoices choices{"Office Printer", "ISO_A4_(210.00_x_297.00_MM)", "acad.ctb", 0};
+    plot::PlotRuns runs{connection, choices, window, window, window, window};
+
+    void SetUp() override { cad.RegisterIn(registry); }
+
+    // Connects (the application then has its own empty drawing) and forgets the calls.
+    void Connect() {
+        connection.ConnectCad();
+        cad.ClearCalls();
+    }
+
+    // Opens a scripted drawing in the CAD application, making it the active one.
+    void OpenScripted(const std::string& path) {
+        connection.CadApp->Documents()->Open(path, true);
+        cad.ClearCalls();
+        window.events.clear();
+    }
+
+    // The recorded calls from the first one that contains `from` on.
+    std::vector<std::string> CallsFrom(const std::string& from) const {
+        const auto& calls = cad.Calls();
+        auto it = std::find_if(calls.begin(), calls.end(), [&](const std::string& c) {
+            return c.find(from) != std::string::npos;
+        });
+        return {it, calls.end()};
+    }
+};
+
+// A folder tree on disk for tests that need real files.
+struct TempTree {
+    QTemporaryDir dir;
+
+    std::string Root() const { return dir.path().toStdString(); }
+    std::string Path(const std::string& relative) const { return Root() + "/" + relative; }
+    // Creates an empty file (and its folders).
+    std::string File(const std::string& relative) const {
+        const std::string path = Path(relative);
+        QDir().mkpath(QString::fromStdString(path.substr(0, path.rfind('/'))));
+        QFile f(QString::fromStdString(path));
+        if (!f.open(QIODevice::WriteOnly)) {
+            ADD_FAILURE() << "cannot create " << path;
+        }
+        return path;
+    }
+    std::string Folder(const std::string& relative) const {
+        const std::string path = Path(relative);
+        QDir().mkpath(QString::fromStdString(path));
+        return path;
+    }
+};
+
+}  // namespace vx::testing

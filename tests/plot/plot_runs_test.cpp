@@ -1,0 +1,370 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+
+#include "PlotFixture.h"
+
+using namespace vx;
+using ::testing::Contains;
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+using ::testing::IsEmpty;
+using ::testing::Not;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct RunsTest : vx::testing::PlotFixture {
+    vx::testing::TempTree tree;
+    std::string folder;  // the rows' Path text
+
+    void SetUp() override {
+        PlotFixture::SetUp();
+        ASSERT_TRUE(tree.dir.isValid());
+        folder = tree.Folder("jobs") + "/";
+        window.folder = tree.Path("jobs");
+        Connect();
+    }
+
+    // A listed drawing that exists on disk and in the double's script.
+    fake::DrawingSpec& Row(const std::string& name, bool selected = false) {
+        tree.File("jobs/" + name);
+        window.rows.push_back({name, folder, selected});
+        return cad.Drawing(folder + name);
+    }
+
+    std::vector<std::string> Plotted() const {
+        std::vector<std::string> names;
+        for (const auto& job : cad.Plots()) {
+            names.push_back(job.document);
+        }
+        return names;
+    }
+
+    // What the per-drawing sequence shows for a model-space plot.
+    std::vector<std::string> ModelSpaceTexts(const std::string& name) const {
+        const std::string path = folder + name;
+        return {"Status: Opening Drawing " + path + " ...",
+                "Status: Printing Model Space from Drawing " + path + " ...",
+                "Status: Closing Drawing " + path + " ..."};
+    }
+};
+
+void Append(std::vector<std::string>& to, const std::vector<std::string>& more) {
+    to.insert(to.end(), more.begin(), more.end());
+}
+
+TEST_F(RunsTest, AllListedRunPlotsFromTheLastRowAndRestoresAfterEachDrawing) {
+    Row("a.dwg");
+    Row("b.dwg");
+    runs.Command2_Click();
+
+    std::vector<std::string> expected{"Stop: False"};
+    for (auto [name, percent] : {std::pair{"b.dwg", "50"}, std::pair{"a.dwg", "100"}}) {
+        Append(expected,
+               {"Pointer: 11", "Panel: Processing ...", std::string("Progress: ") + percent});
+        Append(expected, ModelSpaceTexts(name));
+        Append(expected, {"Pointer: 0", "Panel: Ready", "Progress: 0", "Status: 2  Files Found  "});
+    }
+    Append(expected, {"Panel: Ready", "Progress: 0", "Pointer: 0"});
+    EXPECT_THAT(window.events, ElementsAreArray(expected));
+    EXPECT_THAT(Plotted(), ElementsAre("b.dwg", "a.dwg"));
+    // Every drawing was closed again.
+    EXPECT_THAT(cad.OpenDrawings(), ElementsAre("Drawing1.dwg"));
+}
+
+TEST_F(RunsTest, SelectedRunScansEveryRowAndPlotsTheSelectedOnes) {
+    Row("a.dwg", true);
+    Row("b.dwg", false);
+    Row("c.dwg", true);
+    runs.mnuPrintMultiple_Click();
+
+    std::vector<std::string> expected{"Stop: False"};
+    Append(expected, {"Panel: Processing ...", "Progress: 33", "Pointer: 11"});
+    Append(expected, ModelSpaceTexts("c.dwg"));
+    Append(expected, {"Pointer: 0", "Panel: Ready", "Progress: 0", "Status: 3  Files Found  "});
+    Append(expected, {"Panel: Processing ...", "Progress: 66", "Pointer: 11"});  // b: not selected
+    Append(expected, {"Panel: Processing ...", "Progress: 100", "Pointer: 11"});
+    Append(expected, ModelSpaceTexts("a.dwg"));
+    Append(expected, {"Pointer: 0", "Panel: Ready", "Progress: 0", "Status: 3  Files Found  "});
+    Append(expected, {"Panel: Ready", "Progress: 0", "Pointer: 0"});
+    EXPECT_THAT(window.events, ElementsAreArray(expected));
+    EXPECT_THAT(Plotted(), ElementsAre("c.dwg", "a.dwg"));
+}
+
+TEST_F(RunsTest, SelectedRunWithNothingSelectedOnlyMovesTheBar) {
+    Row("a.dwg");
+    Row("b.dwg");
+    Row("c.dwg");
+    runs.mnuPrintMultiple_Click();
+    EXPECT_THAT(
+        window.events,
+        ElementsAre("Stop: False", "Panel: Processing ...", "Progress: 33", "Pointer: 11",
+                    "Panel: Processing ...", "Progress: 66", "Pointer: 11", "Panel: Processing ...",
+                    "Progress: 100", "Pointer: 11", "Panel: Ready", "Progress: 0", "Pointer: 0"));
+    EXPECT_THAT(cad.CallsWith("Open("), IsEmpty());
+}
+
+TEST_F(RunsTest, AllDrawingsRunNamesTheFolderAndRestoresOnlyAtTheEnd) {
+    Row("a.dwg");
+    Row("b.dwg");
+    runs.mnuAllPrint_Click();
+
+    const std::string printing = "Status: Printing All Drawings in " + tree.Path("jobs") + " ...";
+    std::vector<std::string> expected{"Stop: False"};
+    for (auto [name, percent] : {std::pair{"b.dwg", "50"}, std::pair{"a.dwg", "100"}}) {
+        Append(expected, {"Pointer: 11", "Panel: Processing ...",
+                          std::string("Progress: ") + percent, printing, "Repaint"});
+        Append(expected, ModelSpaceTexts(name));
+        Append(expected, {"Pointer: 0"});
+    }
+    Append(expected, {"Status: 2  Files Found  ", "Panel: Ready", "Progress: 0", "Pointer: 0"});
+    EXPECT_THAT(window.events, ElementsAreArray(expected));
+    EXPECT_THAT(Plotted(), ElementsAre("b.dwg", "a.dwg"));
+}
+
+TEST_F(RunsTest, AnEmptyListOpensNothing) {
+    runs.Command2_Click();
+    runs.mnuPrintMultiple_Click();
+    const std::vector<std::string> restore{"Stop: False", "Panel: Ready", "Progress: 0",
+                                           "Pointer: 0"};
+    std::vector<std::string> expected = restore;
+    Append(expected, restore);
+    EXPECT_THAT(window.events, ElementsAreArray(expected));
+
+    window.events.clear();
+    runs.mnuAllPrint_Click();
+    EXPECT_THAT(window.events, ElementsAre("Stop: False", "Status: 0  Files Found  ",
+                                           "Panel: Ready", "Progress: 0", "Pointer: 0"));
+    EXPECT_THAT(cad.CallsWith("Open("), IsEmpty());
+}
+
+TEST_F(RunsTest, AFailedCheckEndsEveryRunBeforeItTouchesAnything) {
+    Row("a.dwg");
+    choices.StrPrinter = "Select a Printer";
+    runs.Command2_Click();
+    runs.mnuPrintMultiple_Click();
+    runs.mnuAllPrint_Click();
+    EXPECT_THAT(window.events,
+                ElementsAre("Message: Printer Not Selected", "Message: Printer Not Selected",
+                            "Message: Printer Not Selected"));
+    EXPECT_THAT(cad.Calls(),
+                ElementsAre("# Message: Printer Not Selected", "# Message: Printer Not Selected",
+                            "# Message: Printer Not Selected"));
+}
+
+TEST_F(RunsTest, AStopEndsTheRunBeforeTheNextRow) {
+    Row("a.dwg", true);
+    Row("b.dwg", true);
+    Row("c.dwg", true);
+    // The action button is pressed while the first drawing of each run is plotted.
+    std::size_t plotsBefore = 0;
+    window.onKeepAlive = [&] {
+        if (cad.Plots().size() > plotsBefore) {
+            window.stop = true;
+        }
+    };
+    runs.Command2_Click();
+    EXPECT_THAT(Plotted(), ElementsAre("c.dwg"));
+    std::vector<std::string> tail(window.events.end() - 6, window.events.end());
+    EXPECT_THAT(tail, ElementsAre("Pointer: 0", "Panel: Ready", "Progress: 0",
+                                  "Status: 3  Files Found  ", "Pointer: 11", "Pointer: 0"));
+
+    // The selected run stops after the bar has moved on.
+    plotsBefore = cad.Plots().size();
+    window.events.clear();
+    runs.mnuPrintMultiple_Click();
+    tail.assign(window.events.end() - 4, window.events.end());
+    EXPECT_THAT(tail,
+                ElementsAre("Panel: Processing ...", "Progress: 66", "Pointer: 11", "Pointer: 0"));
+
+    // The all-drawings run leaves the pointer and the status bar as they are.
+    plotsBefore = cad.Plots().size();
+    window.events.clear();
+    runs.mnuAllPrint_Click();
+    tail.assign(window.events.end() - 2, window.events.end());
+    EXPECT_THAT(tail, ElementsAre("Status: Closing Drawing " + folder + "c.dwg ...", "Pointer: 0"));
+    EXPECT_THAT(Plotted(), ElementsAre("c.dwg", "c.dwg", "c.dwg"));
+}
+
+TEST_F(RunsTest, AStopLeftOverFromASearchDoesNotCancelTheRun) {
+    Row("a.dwg");
+    Row("b.dwg");
+    window.stop = true;
+    runs.Command2_Click();
+    EXPECT_THAT(Plotted(), ElementsAre("b.dwg", "a.dwg"));
+}
+
+TEST_F(RunsTest, LayoutsArePlottedWhenTheBoxIsNotClearAndTheDrawingHasThem) {
+    Row("a.dwg").Layouts({"Layout1"});
+    Row("b.dwg");  // model space only
+    Row("c.dwg").Layouts({"Layout1"});
+    for (int value : {1, 2}) {
+        window.layouts = value;
+        window.events.clear();
+        runs.Command2_Click();
+        EXPECT_THAT(window.events,
+                    Contains("Status: Printing All Layouts of " + folder + "c.dwg ..."));
+        EXPECT_THAT(window.events,
+                    Contains("Status: Printing Model Space from Drawing " + folder + "b.dwg ..."));
+        EXPECT_THAT(window.events,
+                    Contains("Status: Printing All Layouts of " + folder + "a.dwg ..."));
+    }
+    window.layouts = 0;
+    window.events.clear();
+    cad.ClearCalls();
+    runs.Command2_Click();
+    EXPECT_THAT(window.events,
+                Contains("Status: Printing Model Space from Drawing " + folder + "c.dwg ..."));
+    // The layouts are counted for every drawing found, whatever the box says.
+    EXPECT_EQ(cad.CallsWith("Layouts[c.dwg].Count").size(), 1u);
+}
+
+TEST_F(RunsTest, TheLayoutsBoxIsReadForEachDrawing) {
+    Row("a.dwg").Layouts({"Layout1"});
+    Row("b.dwg").Layouts({"Layout1"});
+    window.onKeepAlive = [this] { window.layouts = cad.Plots().empty() ? 0 : 1; };
+    runs.Command2_Click();
+    EXPECT_THAT(window.events,
+                Contains("Status: Printing Model Space from Drawing " + folder + "b.dwg ..."));
+    EXPECT_THAT(window.events, Contains("Status: Printing All Layouts of " + folder + "a.dwg ..."));
+}
+
+TEST_F(RunsTest, AListedFileThatIsGoneIsPassedOverSilently) {
+    window.rows.push_back({"gone.dwg", folder, false});
+    runs.Command2_Click();
+    EXPECT_THAT(window.events, Contains("Status: Opening Drawing " + folder + "gone.dwg ..."));
+    EXPECT_THAT(window.events, Contains("Status: Closing Drawing " + folder + "gone.dwg ..."));
+    EXPECT_TRUE(cad.Plots().empty());
+    EXPECT_TRUE(window.shown.empty());
+}
+
+TEST_F(RunsTest, AFailingDrawingIsClosedAndListedAtTheEndWhileTheRunGoesOn) {
+    Row("a.dwg");
+    Row("b.dwg");
+    Row("c.dwg");
+    cad.FailOn("Layout.ConfigName", "Invalid plot device", 1);
+    runs.Command2_Click();
+
+    EXPECT_THAT(Plotted(), ElementsAre("b.dwg", "a.dwg"));
+    EXPECT_THAT(cad.OpenDrawings(), ElementsAre("Drawing1.dwg"));
+    ASSERT_EQ(window.shown.size(), 1u);
+    const Message& m = window.shown[0];
+    EXPECT_EQ(m.title, plot::PlotRuns::kFailuresTitle);
+    EXPECT_EQ(m.icon, MsgIcon::Exclamation);
+    EXPECT_EQ(m.buttons, MsgButtons::Ok);
+    EXPECT_EQ(m.text,
+              "These drawings could not be plotted:\r\n" + folder + "c.dwg: Invalid plot device");
+    // The message comes once, after the run has restored the window.
+    EXPECT_EQ(window.events.back(), "Message: Drawings Not Plotted");
+    ASSERT_EQ(runs.Failures().size(), 1u);
+    EXPECT_EQ(runs.Failures()[0].path, folder + "c.dwg");
+}
+
+TEST_F(RunsTest, TheUsersChangedCopyOfAListedDrawingIsReportedAndKept) {
+    Row("a.dwg");
+    Row("b.dwg");
+    cad.OpenNow(folder + "b.dwg").Modified(1);
+    runs.mnuAllPrint_Click();
+    EXPECT_THAT(Plotted(), ElementsAre("a.dwg"));
+    EXPECT_THAT(cad.OpenDrawings(), Contains("b.dwg"));
+    ASSERT_EQ(window.shown.size(), 1u);
+    EXPECT_THAT(window.shown[0].text, ::testing::HasSubstr(plot::PlotRuns::kUnsavedCopyOpen));
+
+    // A failure before the open closes nothing either.
+    window.shown.clear();
+    cad.FailOn("Document.GetVariable", "Busy", 1);
+    runs.Command2_Click();
+    EXPECT_THAT(cad.OpenDrawings(), Contains("b.dwg"));
+    EXPECT_EQ(window.shown.size(), 1u);
+}
+
+TEST_F(RunsTest, ACommandDuringARunIsIgnored) {
+    Row("a.dwg");
+    Row("b.dwg");
+    window.onKeepAlive = [this] {
+        EXPECT_TRUE(runs.Running());
+        runs.Command2_Click();
+        runs.mnuAllPrint_Click();
+    };
+    runs.Command2_Click();
+    EXPECT_FALSE(runs.Running());
+    EXPECT_THAT(Plotted(), ElementsAre("b.dwg", "a.dwg"));
+    EXPECT_EQ(std::count(window.events.begin(), window.events.end(), "Stop: False"), 1);
+}
+
+TEST_F(RunsTest, ARunOverRealDrawingsNeverNamesOneOfThemAsAPlotFile) {
+    const fs::path data = VORMEX_TESTDATA_DIR;
+    if (!fs::is_directory(data)) {
+        GTEST_SKIP() << "no test data at " << data;
+    }
+    std::map<std::string, fs::file_time_type> drawings;
+    for (const auto& e : fs::recursive_directory_iterator(data)) {
+        const std::string ext = e.path().extension().string();
+        if (e.is_regular_file() && (ext == ".dwg" || ext == ".dxf" || ext == ".dxfb")) {
+            drawings[e.path().string()] = e.last_write_time();
+            window.rows.push_back(
+                {e.path().filename().string(), e.path().parent_path().string() + "/", false});
+        }
+    }
+    ASSERT_FALSE(drawings.empty());
+    choices.StrPrinter = "DWG To PDF.pc3";
+    runs.Command2_Click();
+
+    const auto files = cad.CallsWith("PlotToFile(");
+    EXPECT_EQ(files.size(), drawings.size());
+    for (const auto& call : files) {
+        const std::string plotFile =
+            call.substr(call.find('"') + 1, call.find("\", \"") - call.find('"') - 1);
+        EXPECT_EQ(plotFile.substr(plotFile.size() - 4), ".plt") << call;
+        EXPECT_EQ(drawings.count(plotFile), 0u) << call;
+    }
+    for (const auto& [path, written] : drawings) {
+        EXPECT_EQ(fs::last_write_time(path), written) << path;
+    }
+    EXPECT_TRUE(window.shown.empty());
+}
+
+// --- the copies box ---
+
+TEST_F(RunsTest, CopiesBoxLetsOnlyDigitsAndBackspaceThrough) {
+    for (int key : {int{'0'}, int{'5'}, int{'9'}, 8}) {
+        int k = key;
+        runs.Text2_KeyPress(k);
+        EXPECT_EQ(k, key);
+    }
+    EXPECT_THAT(window.events, IsEmpty());
+    for (int key : {int{'a'}, int{'-'}, int{' '}, int{'.'}, 22 /* Ctrl+V */, 13}) {
+        int k = key;
+        runs.Text2_KeyPress(k);
+        EXPECT_EQ(k, 0);
+    }
+    EXPECT_EQ(window.events.size(), 6u);
+    EXPECT_THAT(window.events, ::testing::Each(std::string("Beep")));
+}
+
+TEST_F(RunsTest, CopiesBoxKeepsTheLastPositiveCount) {
+    EXPECT_EQ(choices.NumOfCopies, 0);
+    auto type = [this](const std::string& text) {
+        window.copies = text;
+        runs.Text2_Change();
+        return choices.NumOfCopies;
+    };
+    EXPECT_EQ(type("3"), 3);
+    EXPECT_EQ(type(""), 3);
+    EXPECT_EQ(type("0"), 3);
+    EXPECT_EQ(type("000"), 3);
+    EXPECT_EQ(type("abc"), 3);
+    EXPECT_EQ(type("12x"), 3);
+    EXPECT_EQ(type("32768"), 3);
+    EXPECT_EQ(type("99999999999999999999"), 3);
+    EXPECT_EQ(type("32767"), 32767);
+    EXPECT_EQ(type(" 12 "), 12);
+    EXPECT_EQ(type("007"), 7);
+}
+
+}  // namespace
