@@ -263,7 +263,16 @@ void OpenR2004(const Bytes& f, DwgFile& out) {
                 std::size_t room = std::min<std::size_t>(
                     s.maxPageSize, data.size() - static_cast<std::size_t>(start));
                 const std::uint8_t* raw = f.At(pa + 32, compressedSize);
-                if (PageChecksum(0, raw, compressedSize) != ph[6]) {
+                // The checksum of the header (its own field zero) seeded with the
+                // checksum of the data.
+                std::uint8_t plain[32];
+                for (std::size_t k = 0; k < 8; ++k) {
+                    std::uint32_t x = k == 6 ? 0 : ph[k];
+                    for (std::size_t b = 0; b < 4; ++b) {
+                        plain[4 * k + b] = static_cast<std::uint8_t>(x >> (8 * b));
+                    }
+                }
+                if (PageChecksum(PageChecksum(0, raw, compressedSize), plain, 32) != ph[6]) {
                     out.warnings.push_back({where, "the page checksum does not match; read on"});
                 }
                 if (s.compressed == 2) {

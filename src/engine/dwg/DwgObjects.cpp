@@ -826,13 +826,15 @@ void DwgReaderImpl::ReadEntityData(std::uint32_t type, const std::string& name, 
             g.horizontalDirection = d.B3D();
             d.B3D();
             if (v >= 1014) {
-                d.B3D();
+                d.B3D();  // annotation offset
             }
             if (v <= 1014) {
-                d.BD();
+                d.BD();  // dimension line gap
             }
-            d.BD();
-            d.BD();
+            if (v <= 1021) {
+                d.BD();  // text height
+                d.BD();  // text width
+            }
             d.B();
             g.arrowhead = d.B();
             if (v <= 1014) {

@@ -656,9 +656,9 @@ void DwgReaderImpl::ReadClasses() {
         d.B();
         c.isEntity = d.BS() == 0x1F2;
         if (version_ >= 1018) {
-            d.BL();
-            d.BS();
-            d.BS();
+            d.BL();  // instances
+            d.BL();  // format version
+            d.BL();  // maintenance release
             d.BL();
             d.BL();
         }
@@ -891,7 +891,10 @@ void DwgReaderImpl::ReadObjects() {
             ++objectsRead_;
         } catch (const DwgError& e) {
             ++failed;
-            Warn("object " + HandleText(handle) + " at offset " + std::to_string(offset), e.what());
+            Warn("object " + HandleText(handle) +
+                     (currentType_.empty() ? "" : " (" + currentType_ + ")") + " at offset " +
+                     std::to_string(offset),
+                 e.what());
         }
     }
     if (objectsRead_ == 0 && !objectMap_.empty()) {
@@ -933,7 +936,12 @@ void DwgReaderImpl::ReadObject(Handle handle, std::size_t offset) {
     o.d = BitReader(data, size, version_);
     o.h = o.d;
     o.s = o.d;
+    currentType_.clear();
     std::uint32_t type = o.d.OT();
+    currentType_ = TypeName(type);
+    if (currentType_.empty()) {
+        currentType_ = "type " + std::to_string(type);
+    }
     std::size_t dataBits = 0;
     bool known = false;
     if (version_ >= 1015 && version_ < 1024) {

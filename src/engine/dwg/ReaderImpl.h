@@ -175,6 +175,7 @@ private:
     std::vector<LayoutRecord> layouts_;
     std::vector<db::ImageDef> imageDefs_;
     std::size_t objectsRead_ = 0;
+    std::string currentType_;  // of the object being read, for messages
 
     // assembly maps
     std::unordered_map<db::Handle, db::LayerId> layerIds_;
