@@ -371,7 +371,8 @@ BitReader::CmColor BitReader::ENC(bool& bookHandle, std::uint32_t& transparency)
     std::uint16_t flags = raw & 0xFF00;
     c.index = static_cast<std::int16_t>(raw & 0x1FF);
     if (flags & 0x4000) {
-        bookHandle = true;  // the colour comes from a colour book object
+        // a colour book colour: its colour object follows as a handle, and holds the rgb
+        bookHandle = true;
     } else if (flags & 0x8000) {
         auto rgb = static_cast<std::uint32_t>(BL());
         c.rgb = rgb & 0xFFFFFF;

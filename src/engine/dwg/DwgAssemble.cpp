@@ -112,6 +112,13 @@ void DwgReaderImpl::AddEntity(Block& block, BlockId id, PendingEntity& p) {
     e.props.layer = LayerOf(p.layer);
     e.props.linetype = LinetypeOf(p);
     e.props.owner = block.recordHandle;
+    if (p.colorBook != 0) {
+        auto it = bookColors_.find(p.colorBook);
+        if (it != bookColors_.end() && it->second.hasRgb) {
+            std::int16_t index = e.props.color.index;
+            e.props.color = Color::FromRgb(it->second.rgb, index > 0 && index < 256 ? index : 7);
+        }
+    }
     auto styleOf = [&](Handle h) {
         auto it = styleIds_.find(h);
         return it == styleIds_.end() ? kNone : it->second;
@@ -227,12 +234,19 @@ void DwgReaderImpl::NameBlocks(const std::vector<Handle>& order) {
         }
         ++counter;
         std::string name = r.name;
+        bool anonymous = bare || otherPaper || (r.flags & Block::kAnonymous) != 0;
+        if (used.count(FoldName(name)) && anonymous && name.size() >= 2) {
+            // a stale number of an anonymous block: number it anew
+            name = name.substr(0, 2) + std::to_string(counter - 1);
+        }
         for (int k = 1; used.count(FoldName(name)); ++k) {
             name = r.name + "_" + std::to_string(k);
         }
         if (name != r.name) {
-            Warn("blocks",
-                 "block name '" + r.name + "' appears twice; the second is '" + name + "'");
+            if (!anonymous) {
+                Warn("blocks",
+                     "block name '" + r.name + "' appears twice; the second is '" + name + "'");
+            }
             r.name = name;
         }
         used.insert(FoldName(name));

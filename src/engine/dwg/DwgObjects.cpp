@@ -252,11 +252,16 @@ void DwgReaderImpl::ReadDimension(std::uint32_t type, ObjectStreams& o, PendingE
             break;
         }
         case 25:  // radius
-        case 26:  // diameter
             g.definitionPoint = d.B3D();
             g.points[2] = d.B3D();
             d.BD();
-            kind = type == 25 ? 4 : 3;
+            kind = 4;
+            break;
+        case 26:  // diameter: the chord point comes first
+            g.points[2] = d.B3D();
+            g.definitionPoint = d.B3D();
+            d.BD();
+            kind = 3;
             break;
         default:
             break;
@@ -454,6 +459,7 @@ void DwgReaderImpl::ReadViewport(ObjectStreams& o, Viewport& g) {
     }
     if (version_ <= 1014) {
         o.H();  // the viewport's table record
+        EedViewData(g, o.self);
     }
     for (std::size_t i = 0; i < frozen; ++i) {
         g.frozenLayerHandles.push_back(o.H());
@@ -767,10 +773,9 @@ void DwgReaderImpl::ReadEntityData(std::uint32_t type, const std::string& name, 
             if (v >= 1027) {
                 auto flags = static_cast<std::uint32_t>(d.BL());
                 auto knotParam = static_cast<std::uint32_t>(d.BL());
-                scenario = (flags & 1) ? 2 : 1;
-                if (knotParam == 15) {
-                    scenario = 1;
-                }
+                // fit data only when the knots follow a parametrization (flag 8) that
+                // is not a custom one
+                scenario = (knotParam == 15 || (flags & 8) == 0) ? 1 : 2;
             }
             g.degree = d.BL();
             if (scenario == 2) {
@@ -1066,7 +1071,7 @@ void DwgReaderImpl::ReadTableObject(std::uint32_t type, const std::string& name,
             bool off = false;
             if (v <= 1014) {
                 l.frozen = d.B();
-                off = !d.B();  // the bit tells "on"
+                off = d.B();
                 d.B();
                 l.locked = d.B();
             } else {
@@ -1211,6 +1216,8 @@ void DwgReaderImpl::ReadTableObject(std::uint32_t type, const std::string& name,
         dictionaries_[o.self] = std::move(r);
     } else if (name == "LAYOUT") {
         ReadLayout(o, owner);
+    } else if (name == "DBCOLOR") {
+        bookColors_[o.self] = d.CMC();
     } else if (name == "IMAGEDEF") {
         ImageDef def;
         def.handle = o.self;

@@ -904,15 +904,102 @@ void DwgReaderImpl::ReadObjects() {
 }
 
 void DwgReaderImpl::ReadEed(BitReader& d) {
+    eed_.clear();
     for (int guard = 0; guard < 100000; ++guard) {
         auto size = static_cast<std::uint16_t>(d.BS());
         if (size == 0) {
             return;
         }
         d.H();
-        d.Skip(static_cast<std::size_t>(size) * 8);
+        if (size > d.Remaining() / 8) {
+            throw DwgError("extended data of " + std::to_string(size) +
+                           " bytes pass the end of the object");
+        }
+        std::string bytes(size, '\0');
+        d.Bytes(reinterpret_cast<std::uint8_t*>(bytes.data()), size);
+        eed_.push_back(std::move(bytes));
     }
     throw DwgError("endless extended data");
+}
+
+void DwgReaderImpl::EedViewData(Viewport& g, Handle self) {
+    for (const std::string& block : eed_) {
+        const auto* p = reinterpret_cast<const std::uint8_t*>(block.data());
+        BitReader r(p, block.size(), version_);
+        std::vector<double> reals;
+        std::vector<Vec3> points;
+        std::vector<Handle> frozen;
+        bool view = false;
+        try {
+            while (r.Remaining() >= 8) {
+                std::uint8_t code = r.RC();
+                switch (code) {
+                    case 0: {  // string: length, code page, bytes
+                        std::size_t n = r.RC();
+                        r.RC();
+                        r.RC();
+                        std::string text(n, '\0');
+                        r.Bytes(reinterpret_cast<std::uint8_t*>(text.data()), n);
+                        view = view || text == "MVIEW";
+                        break;
+                    }
+                    case 2:
+                        r.RC();
+                        break;
+                    case 3:
+                        frozen.push_back(r.RLL());
+                        break;
+                    case 4:
+                        r.Skip(static_cast<std::size_t>(r.RC()) * 8);
+                        break;
+                    case 5:
+                        r.RLL();
+                        break;
+                    case 10:
+                    case 11:
+                    case 12:
+                    case 13:
+                    case 14:
+                    case 15:
+                        points.push_back(r.R3D());
+                        break;
+                    case 40:
+                    case 41:
+                    case 42:
+                        reals.push_back(r.RD());
+                        break;
+                    case 70:
+                        r.RS();
+                        break;
+                    case 71:
+                        r.RL();
+                        break;
+                    default:
+                        throw DwgError("an extended data item of code " +
+                                       std::to_string(1000 + code));
+                }
+            }
+        } catch (const DwgError& e) {
+            Warn("object " + HandleText(self) + " (VIEWPORT)",
+                 std::string("its view data are damaged: ") + e.what());
+            continue;
+        }
+        if (!view || points.size() < 2 || reals.size() < 4) {
+            continue;
+        }
+        g.viewTarget = points[0];
+        g.viewDirection = points[1];
+        g.twist = reals[0];
+        g.viewHeight = reals[1];
+        g.viewCenter = {reals[2], reals[3], 0};
+        if (reals.size() >= 7) {
+            g.lensLength = reals[4];
+            g.frontClip = reals[5];
+            g.backClip = reals[6];
+        }
+        g.frozenLayerHandles = frozen;
+        return;
+    }
 }
 
 void DwgReaderImpl::ReadObject(Handle handle, std::size_t offset) {
@@ -1037,7 +1124,8 @@ void DwgReaderImpl::CommonEntity(ObjectStreams& o, PendingEntity& p, bool embedd
     std::uint32_t transparency = 0;
     BitReader::CmColor c = d.ENC(book, transparency);
     props.color = c.hasRgb ? Color::FromRgb(c.rgb, c.index > 0 && c.index < 256 ? c.index : 7)
-                           : Color::FromIndex(c.index);
+                  : c.index == 256 ? Color{}
+                                   : Color::FromIndex(c.index);
     props.transparency = transparency;
     props.linetypeScale = d.BD();
     std::uint8_t plotFlags = 0;
@@ -1091,7 +1179,7 @@ void DwgReaderImpl::CommonEntity(ObjectStreams& o, PendingEntity& p, bool embedd
         p.hasLinks = true;
     }
     if (book) {
-        o.H();
+        p.colorBook = o.H();
     }
     if (version_ >= 1015) {
         p.layer = o.H();

@@ -67,6 +67,7 @@ struct PendingEntity {
     db::Handle linetype = 0;
     std::uint8_t linetypeFlags = 0;  // 0 by layer, 1 by block, 2 continuous, 3 handle
     db::Handle prev = 0, next = 0;   // R13–R2000 links
+    db::Handle colorBook = 0;        // a colour book colour's object
     bool hasLinks = false;
     db::Handle ref = 0;   // block record (INSERT), text style (TEXT, MTEXT, ATTDEF), image
                           // definition (IMAGE)
@@ -121,6 +122,8 @@ private:
     void CommonEntity(ObjectStreams& o, PendingEntity& p, bool embedded = false);
     void CommonObject(ObjectStreams& o, db::Handle& owner);
     void ReadEed(BitReader& d);
+    // R13 and R14 keep a viewport's view in extended data of the application ACAD.
+    void EedViewData(db::Viewport& g, db::Handle self);
     // the parts of specific types (DwgObjects.cpp)
     void ReadEntityData(std::uint32_t type, const std::string& name, ObjectStreams& o,
                         PendingEntity& p);
@@ -174,8 +177,10 @@ private:
     std::unordered_map<db::Handle, DictionaryRecord> dictionaries_;
     std::vector<LayoutRecord> layouts_;
     std::vector<db::ImageDef> imageDefs_;
+    std::unordered_map<db::Handle, BitReader::CmColor> bookColors_;
     std::size_t objectsRead_ = 0;
-    std::string currentType_;  // of the object being read, for messages
+    std::string currentType_;       // of the object being read, for messages
+    std::vector<std::string> eed_;  // the extended data of the object being read
 
     // assembly maps
     std::unordered_map<db::Handle, db::LayerId> layerIds_;
