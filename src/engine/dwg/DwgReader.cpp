@@ -79,8 +79,9 @@ DwgResult DwgReaderImpl::Run() {
         int n = VersionNumber(code);
         std::string name(ReleaseName(code));
         if (n > 0 && n < 1012) {
-            result.error = {"offset 0", "DWG version " + code + " (" + name +
-                                            ") is older than R13 and cannot be read"};
+            std::string release = name == code ? std::string() : " (" + name + ")";
+            result.error = {"offset 0", "DWG version " + code + release +
+                                            " is older than R13 and cannot be read"};
         } else if (n > 1032) {
             result.error = {"offset 0",
                             "DWG version " + code + " is newer than 2018 and cannot be read"};
@@ -886,9 +887,15 @@ void DwgReaderImpl::ReadObjects() {
                      objectMap_.end());
     std::size_t failed = 0;
     for (const auto& [handle, offset] : objectMap_) {
+        crcMismatch_ = false;
         try {
             ReadObject(handle, offset);
             ++objectsRead_;
+            if (crcMismatch_) {
+                Warn("object " + HandleText(handle) + " (" + currentType_ + ") at offset " +
+                         std::to_string(offset),
+                     "its CRC does not match; it was read as it stands");
+            }
         } catch (const DwgError& e) {
             ++failed;
             Warn("object " + HandleText(handle) +
@@ -1019,6 +1026,13 @@ void DwgReaderImpl::ReadObject(Handle handle, std::size_t offset) {
         throw DwgError("its handle references are larger than the object");
     }
     const std::uint8_t* data = sec.data + offset + start;
+    // The CRC after the object covers its size fields and its data.
+    if (sec.size - offset - start - size >= 2) {
+        std::uint16_t stored = static_cast<std::uint16_t>(data[size] | (data[size + 1] << 8));
+        if (Crc16(0xC0C1, sec.data + offset, start + size) != stored) {
+            crcMismatch_ = true;
+        }
+    }
     ObjectStreams o;
     o.d = BitReader(data, size, version_);
     o.h = o.d;

@@ -180,6 +180,7 @@ private:
     std::unordered_map<db::Handle, BitReader::CmColor> bookColors_;
     std::size_t objectsRead_ = 0;
     std::string currentType_;       // of the object being read, for messages
+    bool crcMismatch_ = false;      // the object being read failed its CRC
     std::vector<std::string> eed_;  // the extended data of the object being read
 
     // assembly maps

@@ -523,3 +523,63 @@ INSTANTIATE_TEST_SUITE_P(
 
 }  // namespace
 }  // namespace vx::engine
+
+namespace vx::engine {
+namespace {
+
+// Every DWG file of the test data from R13 on reads without a warning, with the objects
+// a plot needs: a model space, layouts, layers.
+TEST(DwgTestdata, EveryFileReadsCleanly) {
+    auto dir = test::TestData() / "dwg";
+    if (!std::filesystem::exists(dir)) {
+        GTEST_SKIP() << "testdata absent";
+    }
+    int files = 0;
+    for (const auto& f : std::filesystem::recursive_directory_iterator(dir)) {
+        if (f.path().extension() != ".dwg" || f.path().parent_path().filename() == "pre_r13") {
+            continue;
+        }
+        SCOPED_TRACE(f.path().string());
+        auto r = dwg::ReadDwg(test::ReadBytes(f.path()));
+        ASSERT_TRUE(r.Ok()) << r.error.Text();
+        const Database& d = *r.database;
+        for (const auto& w : d.warnings) {
+            ADD_FAILURE() << w.Text();
+        }
+        ASSERT_NE(d.ModelSpace(), nullptr);
+        EXPECT_TRUE(d.layouts.front().IsModel());
+        EXPECT_GE(d.layouts.size(), 2u);
+        EXPECT_NE(d.FindLayer("0"), db::kNone);
+        EXPECT_FALSE(d.header.codePage.empty());
+        ++files;
+    }
+    EXPECT_GE(files, 26);
+}
+
+// The same text in every version of one drawing: code page text before R2007, UTF-16 after.
+TEST(DwgTestdata, TheSameTextInEveryVersion) {
+    std::vector<std::string> seen;
+    for (const char* v : {"2000", "2004", "2007", "2010", "2013", "2018"}) {
+        auto p = test::TestData() / "dwg" / "libredwg" / (std::string(v) + "_Text.dwg");
+        if (!std::filesystem::exists(p)) {
+            GTEST_SKIP() << "testdata absent";
+        }
+        auto r = dwg::ReadDwg(test::ReadBytes(p));
+        ASSERT_TRUE(r.Ok()) << r.error.Text();
+        std::string all;
+        for (const auto& e : r.database->ModelSpace()->entities) {
+            if (const auto* m = e.As<db::MText>()) {
+                all += m->text + "|";
+            }
+        }
+        seen.push_back(all);
+    }
+    ASSERT_EQ(seen.size(), 6u);
+    EXPECT_NE(seen[0].find("This a multiline text"), std::string::npos) << seen[0];
+    for (const auto& s : seen) {
+        EXPECT_EQ(s, seen[0]);
+    }
+}
+
+}  // namespace
+}  // namespace vx::engine
