@@ -21,7 +21,19 @@ constexpr std::array<std::uint16_t, 256> MakeCrc16Table() {
     }
     return t;
 }
-constexpr auto kCrc16 = MakeCrc16Table();
+// Eight tables for eight bytes at a time: table k gives a byte's effect after k more bytes.
+constexpr std::array<std::array<std::uint16_t, 256>, 8> MakeCrc16Tables() {
+    std::array<std::array<std::uint16_t, 256>, 8> t{};
+    t[0] = MakeCrc16Table();
+    for (std::size_t k = 1; k < 8; ++k) {
+        for (std::size_t i = 0; i < 256; ++i) {
+            std::uint16_t prev = t[k - 1][i];
+            t[k][i] = static_cast<std::uint16_t>((prev >> 8) ^ t[0][prev & 0xFF]);
+        }
+    }
+    return t;
+}
+constexpr auto kCrc16 = MakeCrc16Tables();
 
 std::array<std::uint8_t, 256> MakeMask() {
     std::array<std::uint8_t, 256> m{};
@@ -128,11 +140,19 @@ std::size_t MatchLength(Source& s, std::uint8_t op, std::uint8_t mask) {
 }  // namespace
 
 std::uint16_t Crc16(std::uint16_t seed, const std::uint8_t* data, std::size_t size) {
-    std::uint16_t c = seed;
-    for (std::size_t i = 0; i < size; ++i) {
-        c = static_cast<std::uint16_t>((c >> 8) ^ kCrc16[(c ^ data[i]) & 0xFF]);
+    std::uint32_t c = seed;
+    const auto& t = kCrc16;
+    while (size >= 8) {
+        std::uint32_t x = c ^ (data[0] | (static_cast<std::uint32_t>(data[1]) << 8));
+        c = t[7][x & 0xFF] ^ t[6][(x >> 8) & 0xFF] ^ t[5][data[2]] ^ t[4][data[3]] ^ t[3][data[4]] ^
+            t[2][data[5]] ^ t[1][data[6]] ^ t[0][data[7]];
+        data += 8;
+        size -= 8;
     }
-    return c;
+    for (std::size_t i = 0; i < size; ++i) {
+        c = (c >> 8) ^ t[0][(c ^ data[i]) & 0xFF];
+    }
+    return static_cast<std::uint16_t>(c);
 }
 
 std::uint32_t PageChecksum(std::uint32_t seed, const std::uint8_t* data, std::size_t size) {

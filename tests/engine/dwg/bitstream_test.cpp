@@ -186,6 +186,24 @@ TEST(Checksums, KnownValues) {
     const std::string s = "123456789";
     const auto* p = reinterpret_cast<const std::uint8_t*>(s.data());
     EXPECT_EQ(Crc16(0, p, s.size()), 0xBB3D);
+    // eight bytes at a time give what one byte at a time gives, at every length and seed
+    std::vector<std::uint8_t> data(300);
+    std::uint32_t lcg = 12345;
+    for (auto& d : data) {
+        lcg = lcg * 1103515245u + 12345u;
+        d = static_cast<std::uint8_t>(lcg >> 16);
+    }
+    for (std::size_t n : {0u, 1u, 7u, 8u, 9u, 15u, 16u, 17u, 255u, 300u}) {
+        std::uint16_t slow = 0xC0C1;
+        for (std::size_t i = 0; i < n; ++i) {
+            std::uint16_t c = static_cast<std::uint16_t>((slow ^ data[i]) & 0xFF);
+            for (int k = 0; k < 8; ++k) {
+                c = static_cast<std::uint16_t>((c & 1) ? (c >> 1) ^ 0xA001 : c >> 1);
+            }
+            slow = static_cast<std::uint16_t>((slow >> 8) ^ c);
+        }
+        EXPECT_EQ(Crc16(0xC0C1, data.data(), n), slow) << n;
+    }
     const std::string wiki = "Wikipedia";
     EXPECT_EQ(PageChecksum(1, reinterpret_cast<const std::uint8_t*>(wiki.data()), wiki.size()),
               0x11E60398u);
