@@ -97,6 +97,7 @@ void OpenR13(const Bytes& f, DwgFile& out) {
         Section* s = number == 0   ? &out.header
                      : number == 1 ? &out.classes
                      : number == 2 ? &out.handles
+                     : number == 4 ? &out.templ
                                    : nullptr;
         if (s) {
             s->data = f.At(seeker, size);
@@ -296,6 +297,7 @@ void OpenR2004(const Bytes& f, DwgFile& out) {
     load("AcDb:Classes", out.classes, true);
     load("AcDb:Handles", out.handles, true);
     load("AcDb:AcDbObjects", out.objects, true);
+    load("AcDb:Template", out.templ, false);
 }
 
 // --- R2007 --------------------------------------------------------------------------------
@@ -393,7 +395,8 @@ void OpenR2007(const Bytes& f, DwgFile& out) {
             name.pop_back();
         }
         at += static_cast<std::size_t>(nameLength);
-        Section* target = name == "AcDb:Header"        ? &out.header
+        Section* target = name == "AcDb:Template"      ? &out.templ
+                          : name == "AcDb:Header"      ? &out.header
                           : name == "AcDb:Classes"     ? &out.classes
                           : name == "AcDb:Handles"     ? &out.handles
                           : name == "AcDb:AcDbObjects" ? &out.objects

@@ -38,6 +38,7 @@ struct DwgFile {
     Section classes;
     Section handles;  // object map
     Section objects;  // R13–R2000: the whole file (the map holds file offsets)
+    Section templ;    // the template section (measurement system); optional
     std::vector<db::Diagnostic> warnings;
 };
 

@@ -127,6 +127,7 @@ DwgResult DwgReaderImpl::Run() {
             Warn("header section",
                  std::string(e.what()) + "; header variables after it are defaults");
         }
+        ReadTemplate();
         try {
             ReadClasses();
         } catch (const DwgError& e) {
@@ -596,6 +597,29 @@ void DwgReaderImpl::ReadHeader() {
     }
     paperRecord_ = H();
     modelRecord_ = H();
+}
+
+// The template section: a description, then the measurement system (0 imperial, 1 metric).
+void DwgReaderImpl::ReadTemplate() {
+    const Section& sec = file_.templ;
+    if (!sec.present || sec.size < 4) {
+        return;
+    }
+    std::size_t n = static_cast<std::size_t>(sec.data[0] | (sec.data[1] << 8));
+    if (version_ >= 1021) {
+        n *= 2;
+    }
+    if (n + 4 > sec.size) {
+        Warn("template section", "its description is longer than the section");
+        return;
+    }
+    int m = sec.data[2 + n] | (sec.data[3 + n] << 8);
+    if (m == 0 || m == 1) {
+        db_->header.measurement = static_cast<std::int16_t>(m);
+        db_->header.variables["$MEASUREMENT"].emplace_back(70, std::to_string(m));
+    } else {
+        Warn("template section", "an unknown measurement system " + std::to_string(m));
+    }
 }
 
 // ---------------------------------------------------------------------------------------

@@ -111,6 +111,7 @@ private:
     // sections
     void ReadHeader();
     void ReadClasses();
+    void ReadTemplate();
     void ReadObjectMap();
     void ReadObjects();
     // one object; throws DwgError on damage

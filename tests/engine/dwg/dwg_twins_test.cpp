@@ -155,6 +155,9 @@ TEST_P(DwgTwins, HeaderMatches) {
     if (GetParam().kind != Twin::Resaved) {
         EXPECT_EQ(a.acadVersion, b.acadVersion);
         EXPECT_EQ(a.insUnits, b.insUnits);
+        if (b.variables.count("$MEASUREMENT")) {  // (not in R13 DXF files)
+            EXPECT_EQ(a.measurement, b.measurement);
+        }
     }
     EXPECT_EQ(a.lunits, b.lunits);
     EXPECT_EQ(a.luprec, b.luprec);
