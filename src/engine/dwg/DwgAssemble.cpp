@@ -284,6 +284,10 @@ void DwgReaderImpl::Assemble() {
         if (s.name.empty()) {
             continue;
         }
+        auto eed = styleEed_.find(h);
+        if (eed != styleEed_.end()) {
+            s.fontFamily = Str(EedFontFamily(eed->second));
+        }
         styleIds_[h] = static_cast<StyleId>(d.textStyles.size());
         d.textStyles.push_back(std::move(s));
     }

@@ -1117,6 +1117,9 @@ void DwgReaderImpl::ReadTableObject(std::uint32_t type, const std::string& name,
             d.BD();
             s.fontFile = Str(o.T());
             s.bigFontFile = Str(o.T());
+            if (!eed_.empty()) {
+                styleEed_[o.self] = eed_;  // read once the application names are known
+            }
             styles_[o.self] = std::move(s);
             return;
         }
@@ -1172,6 +1175,11 @@ void DwgReaderImpl::ReadTableObject(std::uint32_t type, const std::string& name,
                 }
             }
             linetypes_[o.self] = std::move(lt);
+            return;
+        }
+        case 67: {  // APPID
+            std::int16_t tflags = 0;
+            appIds_.emplace(FoldName(entryName(tflags)), o.self);
             return;
         }
         case 42: {  // DICTIONARY

@@ -941,79 +941,108 @@ void DwgReaderImpl::ReadEed(BitReader& d) {
         if (size == 0) {
             return;
         }
-        d.H();
+        Handle app = d.H().value;
         if (size > d.Remaining() / 8) {
             throw DwgError("extended data of " + std::to_string(size) +
                            " bytes pass the end of the object");
         }
         std::string bytes(size, '\0');
         d.Bytes(reinterpret_cast<std::uint8_t*>(bytes.data()), size);
-        eed_.push_back(std::move(bytes));
+        eed_.emplace_back(app, std::move(bytes));
     }
     throw DwgError("endless extended data");
 }
 
-void DwgReaderImpl::EedViewData(Viewport& g, Handle self) {
-    for (const std::string& block : eed_) {
-        const auto* p = reinterpret_cast<const std::uint8_t*>(block.data());
-        BitReader r(p, block.size(), version_);
-        std::vector<double> reals;
-        std::vector<Vec3> points;
-        std::vector<Handle> frozen;
-        bool view = false;
-        try {
-            while (r.Remaining() >= 8) {
-                std::uint8_t code = r.RC();
-                switch (code) {
-                    case 0: {  // string: length, code page, bytes
-                        std::size_t n = r.RC();
-                        r.RC();
-                        r.RC();
-                        std::string text(n, '\0');
-                        r.Bytes(reinterpret_cast<std::uint8_t*>(text.data()), n);
-                        view = view || text == "MVIEW";
-                        break;
+std::vector<EedItem> DwgReaderImpl::ParseEed(const std::string& block) const {
+    const auto* p = reinterpret_cast<const std::uint8_t*>(block.data());
+    BitReader r(p, block.size(), version_);
+    std::vector<EedItem> items;
+    while (r.Remaining() >= 8) {
+        EedItem item;
+        item.code = 1000 + r.RC();
+        switch (item.code) {
+            case 1000: {
+                if (version_ >= 1021) {  // length, UTF-16 text
+                    std::size_t n = static_cast<std::uint16_t>(r.RS());
+                    if (n > r.Remaining() / 16) {
+                        throw DwgError("a text longer than its extended data");
                     }
-                    case 2:
-                        r.RC();
-                        break;
-                    case 3:
-                        frozen.push_back(r.RLL());
-                        break;
-                    case 4:
-                        r.Skip(static_cast<std::size_t>(r.RC()) * 8);
-                        break;
-                    case 5:
-                        r.RLL();
-                        break;
-                    case 10:
-                    case 11:
-                    case 12:
-                    case 13:
-                    case 14:
-                    case 15:
-                        points.push_back(r.R3D());
-                        break;
-                    case 40:
-                    case 41:
-                    case 42:
-                        reals.push_back(r.RD());
-                        break;
-                    case 70:
-                        r.RS();
-                        break;
-                    case 71:
-                        r.RL();
-                        break;
-                    default:
-                        throw DwgError("an extended data item of code " +
-                                       std::to_string(1000 + code));
+                    std::string units(2 * n, '\0');
+                    r.Bytes(reinterpret_cast<std::uint8_t*>(units.data()), units.size());
+                    item.text = Utf16ToUtf8(reinterpret_cast<const std::uint8_t*>(units.data()), n);
+                } else {  // length, code page, bytes
+                    std::size_t n = r.RC();
+                    r.RC();
+                    r.RC();
+                    std::string text(n, '\0');
+                    r.Bytes(reinterpret_cast<std::uint8_t*>(text.data()), n);
+                    item.text = text;
                 }
+                break;
             }
+            case 1002:
+                item.integer = r.RC();
+                break;
+            case 1003:
+                item.integer = static_cast<std::int64_t>(r.RLL());
+                break;
+            case 1004:
+                r.Skip(static_cast<std::size_t>(r.RC()) * 8);
+                break;
+            case 1005:
+                item.integer = static_cast<std::int64_t>(r.RLL());
+                break;
+            case 1010:
+            case 1011:
+            case 1012:
+            case 1013:
+            case 1014:
+            case 1015:
+                item.point = r.R3D();
+                break;
+            case 1040:
+            case 1041:
+            case 1042:
+                item.real = r.RD();
+                break;
+            case 1070:
+                item.integer = r.RS();
+                break;
+            case 1071:
+                item.integer = r.RL();
+                break;
+            default:
+                throw DwgError("an extended data item of code " + std::to_string(item.code));
+        }
+        items.push_back(std::move(item));
+    }
+    return items;
+}
+
+void DwgReaderImpl::EedViewData(Viewport& g, Handle self) {
+    for (const auto& [app, block] : eed_) {
+        std::vector<EedItem> items;
+        try {
+            items = ParseEed(block);
         } catch (const DwgError& e) {
             Warn("object " + HandleText(self) + " (VIEWPORT)",
                  std::string("its view data are damaged: ") + e.what());
             continue;
+        }
+        std::vector<double> reals;
+        std::vector<Vec3> points;
+        std::vector<Handle> frozen;
+        bool view = false;
+        for (const auto& it : items) {
+            if (it.code == 1000) {
+                view = view || it.text == "MVIEW";
+            } else if (it.code == 1003) {
+                frozen.push_back(static_cast<Handle>(it.integer));
+            } else if (it.code >= 1010 && it.code <= 1015) {
+                points.push_back(it.point);
+            } else if (it.code >= 1040 && it.code <= 1042) {
+                reals.push_back(it.real);
+            }
         }
         if (!view || points.size() < 2 || reals.size() < 4) {
             continue;
@@ -1031,6 +1060,25 @@ void DwgReaderImpl::EedViewData(Viewport& g, Handle self) {
         g.frozenLayerHandles = frozen;
         return;
     }
+}
+
+std::string DwgReaderImpl::EedFontFamily(const EedBlocks& eed) const {
+    auto acad = appIds_.find("ACAD");
+    for (const auto& [app, block] : eed) {
+        if (acad == appIds_.end() || app != acad->second) {
+            continue;
+        }
+        try {
+            for (const auto& it : ParseEed(block)) {
+                if (it.code == 1000 && !it.text.empty()) {
+                    return it.text;
+                }
+            }
+        } catch (const DwgError&) {
+            // the family is a nicety: damaged extended data go without it
+        }
+    }
+    return {};
 }
 
 void DwgReaderImpl::ReadObject(Handle handle, std::size_t offset) {

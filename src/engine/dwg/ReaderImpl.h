@@ -48,6 +48,15 @@ inline std::int16_t LineweightOf(int index) {
     return db::kLineweightDefault;
 }
 
+// One item of extended data, by its DXF group code (1000 ..).
+struct EedItem {
+    int code = 0;
+    std::string text;          // 1000 (code page bytes before R2007, UTF-8 after)
+    double real = 0;           // 1040 ..
+    db::Vec3 point{};          // 1010 ..
+    std::int64_t integer = 0;  // 1002, 1003 (handle), 1005 (handle), 1070, 1071
+};
+
 struct DwgClass {
     std::string dxfName;
     std::string cppName;
@@ -123,8 +132,13 @@ private:
     void CommonEntity(ObjectStreams& o, PendingEntity& p, bool embedded = false);
     void CommonObject(ObjectStreams& o, db::Handle& owner);
     void ReadEed(BitReader& d);
+    // The items of one application's extended data (damage throws DwgError).
+    std::vector<EedItem> ParseEed(const std::string& block) const;
     // R13 and R14 keep a viewport's view in extended data of the application ACAD.
     void EedViewData(db::Viewport& g, db::Handle self);
+    // A text style's TrueType family: the first text of its ACAD extended data (raw).
+    using EedBlocks = std::vector<std::pair<db::Handle, std::string>>;
+    std::string EedFontFamily(const EedBlocks& eed) const;
     // the parts of specific types (DwgObjects.cpp)
     void ReadEntityData(std::uint32_t type, const std::string& name, ObjectStreams& o,
                         PendingEntity& p);
@@ -180,9 +194,11 @@ private:
     std::vector<db::ImageDef> imageDefs_;
     std::unordered_map<db::Handle, BitReader::CmColor> bookColors_;
     std::size_t objectsRead_ = 0;
-    std::string currentType_;       // of the object being read, for messages
-    bool crcMismatch_ = false;      // the object being read failed its CRC
-    std::vector<std::string> eed_;  // the extended data of the object being read
+    std::string currentType_;   // of the object being read, for messages
+    bool crcMismatch_ = false;  // the object being read failed its CRC
+    EedBlocks eed_;             // the extended data of the object being read, by application
+    std::unordered_map<std::string, db::Handle> appIds_;
+    std::unordered_map<db::Handle, EedBlocks> styleEed_;
 
     // assembly maps
     std::unordered_map<db::Handle, db::LayerId> layerIds_;

@@ -224,10 +224,10 @@ TEST_P(DwgTwins, LinetypesAndTextStylesMatch) {
     }
     std::map<std::string, std::string> sa, sb;
     for (const auto& st : dwg_->textStyles) {
-        sa[db::FoldName(st.name)] = db::FoldName(st.fontFile);
+        sa[db::FoldName(st.name)] = db::FoldName(st.fontFile) + "|" + st.fontFamily;
     }
     for (const auto& st : dxf_->textStyles) {
-        sb[db::FoldName(st.name)] = db::FoldName(st.fontFile);
+        sb[db::FoldName(st.name)] = db::FoldName(st.fontFile) + "|" + st.fontFamily;
     }
     EXPECT_EQ(sa, sb);
 }
