@@ -403,23 +403,169 @@ std::vector<std::uint8_t> DecompressR2007(const std::uint8_t* in, std::size_t in
     return out.Take();
 }
 
+namespace {
+
+struct Gf256 {
+    std::array<std::uint8_t, 512> exp{};
+    std::array<int, 256> log{};
+    Gf256() {
+        unsigned x = 1;
+        for (int i = 0; i < 255; ++i) {
+            exp[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(x);
+            log[x] = i;
+            x <<= 1;
+            if (x & 0x100) {
+                x ^= 0x169;
+            }
+        }
+        for (std::size_t i = 255; i < 512; ++i) {
+            exp[i] = exp[i - 255];
+        }
+    }
+    std::uint8_t Mul(std::uint8_t a, std::uint8_t b) const {
+        return (a == 0 || b == 0) ? 0 : exp[static_cast<std::size_t>(log[a] + log[b])];
+    }
+    std::uint8_t Div(std::uint8_t a, std::uint8_t b) const {
+        return a == 0 ? 0 : exp[static_cast<std::size_t>(log[a] + 255 - log[b])];
+    }
+    std::uint8_t Pow(int e) const { return exp[static_cast<std::size_t>(((e % 255) + 255) % 255)]; }
+    // p[0] + p[1] x + ... at x
+    std::uint8_t Eval(const std::uint8_t* p, int n, std::uint8_t x) const {
+        std::uint8_t y = 0;
+        for (int i = n - 1; i >= 0; --i) {
+            y = static_cast<std::uint8_t>(Mul(y, x) ^ p[i]);
+        }
+        return y;
+    }
+};
+
+const Gf256& Field() {
+    static const Gf256 f;
+    return f;
+}
+
+}  // namespace
+
+int CorrectReedSolomon(std::uint8_t* word, int parity) {
+    const Gf256& f = Field();
+    constexpr int n = 255;
+    std::uint8_t syn[32] = {};
+    bool clean = true;
+    for (int j = 0; j < parity; ++j) {
+        syn[j] = f.Eval(word, n, f.Pow(j + 1));
+        clean = clean && syn[j] == 0;
+    }
+    if (clean) {
+        return 0;
+    }
+    // Berlekamp–Massey: the error locator Λ(x).
+    std::uint8_t lambda[33] = {1};
+    std::uint8_t prev[33] = {1};
+    int errors = 0;
+    int shift = 1;
+    std::uint8_t prevDelta = 1;
+    for (int r = 0; r < parity; ++r) {
+        std::uint8_t delta = syn[r];
+        for (int i = 1; i <= errors; ++i) {
+            delta ^= f.Mul(lambda[i], syn[r - i]);
+        }
+        if (delta == 0) {
+            ++shift;
+            continue;
+        }
+        std::uint8_t scale = f.Div(delta, prevDelta);
+        std::uint8_t saved[33];
+        std::memcpy(saved, lambda, sizeof lambda);
+        for (int i = 0; i + shift <= parity; ++i) {
+            lambda[i + shift] ^= f.Mul(scale, prev[i]);
+        }
+        if (2 * errors <= r) {
+            errors = r + 1 - errors;
+            std::memcpy(prev, saved, sizeof saved);
+            prevDelta = delta;
+            shift = 1;
+        } else {
+            ++shift;
+        }
+    }
+    if (errors == 0 || 2 * errors > parity) {
+        return -1;
+    }
+    // Chien search: an error at position p makes α^-p a root of Λ.
+    int positions[16];
+    int found = 0;
+    for (int p = 0; p < n && found <= errors; ++p) {
+        if (f.Eval(lambda, errors + 1, f.Pow(-p)) == 0) {
+            if (found == 16) {
+                return -1;
+            }
+            positions[found++] = p;
+        }
+    }
+    if (found != errors) {
+        return -1;
+    }
+    // Forney: e = Ω(X⁻¹) / Λ'(X⁻¹), with Ω = S Λ mod x^parity (roots from α^1).
+    std::uint8_t omega[32] = {};
+    for (int i = 0; i < parity; ++i) {
+        for (int j = 0; j <= errors && j <= i; ++j) {
+            omega[i] ^= f.Mul(syn[i - j], lambda[j]);
+        }
+    }
+    std::uint8_t fixed[255];
+    std::memcpy(fixed, word, n);
+    for (int k = 0; k < found; ++k) {
+        std::uint8_t xinv = f.Pow(-positions[k]);
+        std::uint8_t num = f.Eval(omega, parity, xinv);
+        std::uint8_t den = 0;
+        for (int i = 1; i <= errors; i += 2) {  // the formal derivative keeps odd terms
+            den ^= f.Mul(lambda[i], f.Pow(-positions[k] * (i - 1)));
+        }
+        if (den == 0) {
+            return -1;
+        }
+        fixed[positions[k]] ^= f.Div(num, den);
+    }
+    for (int j = 0; j < parity; ++j) {
+        if (f.Eval(fixed, n, f.Pow(j + 1)) != 0) {
+            return -1;
+        }
+    }
+    std::memcpy(word, fixed, n);
+    return found;
+}
+
 std::vector<std::uint8_t> Deinterleave(const std::uint8_t* in, std::size_t inSize,
-                                       std::size_t factor, std::size_t k, std::size_t outSize) {
-    if (factor == 0 || k == 0) {
+                                       std::size_t factor, std::size_t k, std::size_t outSize,
+                                       ReedSolomonReport* report) {
+    if (factor == 0 || k == 0 || k > 255) {
         throw DwgError("an empty Reed-Solomon block layout");
     }
     if (outSize > factor * k) {
         throw DwgError("Reed-Solomon data larger than its code words");
     }
     std::vector<std::uint8_t> out(outSize);
+    std::uint8_t word[255];
     std::size_t idx = 0;
     for (std::size_t i = 0; i < factor && idx < outSize; ++i) {
+        bool whole = report != nullptr && i + 254 * factor < inSize;
+        if (whole) {
+            for (std::size_t j = 0; j < 255; ++j) {
+                word[j] = in[i + j * factor];
+            }
+            int r = CorrectReedSolomon(word, static_cast<int>(255 - k));
+            if (r > 0) {
+                ++report->corrected;
+            } else if (r < 0) {
+                ++report->failed;
+            }
+        }
         for (std::size_t j = 0; j < k && idx < outSize; ++j) {
             std::size_t from = i + j * factor;
             if (from >= inSize) {
                 throw DwgError("Reed-Solomon coded data ends early");
             }
-            out[idx++] = in[from];
+            out[idx++] = whole ? word[j] : in[from];
         }
     }
     return out;

@@ -32,10 +32,22 @@ std::vector<std::uint8_t> DecompressR2004(const std::uint8_t* in, std::size_t in
 std::vector<std::uint8_t> DecompressR2007(const std::uint8_t* in, std::size_t inSize,
                                           std::size_t outSize);
 
-// R2007 pages are stored as Reed–Solomon code words of 255 bytes, interleaved `factor`
-// ways; this takes the `k` data bytes of each word back out in order (parity unchecked)
-// and returns `outSize` bytes.
+// R2007 pages are stored as Reed–Solomon code words of 255 bytes (k data bytes, then
+// 255 - k check bytes), interleaved `factor` ways. This takes the words apart and returns
+// the first `outSize` data bytes in order. With a `report`, each word that is whole in the
+// input is corrected first (up to (255 - k) / 2 damaged bytes a word) and counted.
+struct ReedSolomonReport {
+    std::size_t corrected = 0;  // words that had damaged bytes, now mended
+    std::size_t failed = 0;     // words damaged beyond mending (their bytes as stored)
+};
 std::vector<std::uint8_t> Deinterleave(const std::uint8_t* in, std::size_t inSize,
-                                       std::size_t factor, std::size_t k, std::size_t outSize);
+                                       std::size_t factor, std::size_t k, std::size_t outSize,
+                                       ReedSolomonReport* report = nullptr);
+
+// Corrects one Reed–Solomon code word of 255 bytes in place (over GF(256) of
+// x^8 + x^6 + x^5 + x^4 + 1, roots α^1 .. α^parity, the data in the low-order
+// coefficients). Returns the number of bytes mended, 0 for a clean word, -1 when the
+// damage is beyond mending (the word is then left as it was).
+int CorrectReedSolomon(std::uint8_t* word, int parity);
 
 }  // namespace vx::engine::dwg

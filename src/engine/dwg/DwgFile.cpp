@@ -307,9 +307,21 @@ std::uint64_t Align8(std::uint64_t v) {
 }
 
 // A system page of R2007: Reed–Solomon words of 239 data bytes, compressed inside.
+// Warnings about the Reed–Solomon words of one part of an R2007 file.
+void NoteReedSolomon(const ReedSolomonReport& r, const std::string& where, DwgFile& out) {
+    if (r.corrected > 0) {
+        out.warnings.push_back(
+            {where, std::to_string(r.corrected) + " damaged Reed-Solomon words were mended"});
+    }
+    if (r.failed > 0) {
+        out.warnings.push_back(
+            {where, std::to_string(r.failed) + " Reed-Solomon words are damaged beyond mending"});
+    }
+}
+
 std::vector<std::uint8_t> SystemPage2007(const Bytes& f, std::uint64_t offset,
                                          std::uint64_t compressed, std::uint64_t decompressed,
-                                         std::uint64_t correction, const char* what) {
+                                         std::uint64_t correction, const char* what, DwgFile& out) {
     std::size_t budget = DecompressedBudget(f.Size());
     if (compressed > f.Size() || decompressed > budget || correction == 0 || correction > 64) {
         throw DwgError(std::string("the ") + what + " has impossible sizes");
@@ -322,15 +334,20 @@ std::vector<std::uint8_t> SystemPage2007(const Bytes& f, std::uint64_t offset,
     }
     const std::uint8_t* raw =
         f.At(static_cast<std::size_t>(0x480 + offset), static_cast<std::size_t>(rawSize));
+    ReedSolomonReport rs;
     std::vector<std::uint8_t> coded =
         Deinterleave(raw, static_cast<std::size_t>(rawSize), static_cast<std::size_t>(factor), 239,
-                     static_cast<std::size_t>(total));
+                     static_cast<std::size_t>(total), &rs);
+    NoteReedSolomon(rs, what, out);
     return DecompressR2007(coded.data(), static_cast<std::size_t>(compressed),
                            static_cast<std::size_t>(decompressed));
 }
 
 void OpenR2007(const Bytes& f, DwgFile& out) {
-    std::vector<std::uint8_t> head = Deinterleave(f.At(0x80, 0x3D8), 0x3D8, 3, 239, 3 * 239);
+    ReedSolomonReport headRs;
+    std::vector<std::uint8_t> head =
+        Deinterleave(f.At(0x80, 0x3D8), 0x3D8, 3, 239, 3 * 239, &headRs);
+    NoteReedSolomon(headRs, "file header", out);
     Bytes hb(head.data(), head.size(), "the file header");
     auto comprLen = static_cast<std::int32_t>(hb.U32(24));
     std::vector<std::uint8_t> meta;
@@ -354,7 +371,7 @@ void OpenR2007(const Bytes& f, DwgFile& out) {
     std::uint64_t sectionsMapCorrection = m.U64(0xD8);
 
     std::vector<std::uint8_t> pageMap = SystemPage2007(
-        f, pagesMapOffset, pagesMapCompressed, pagesMapSize, pagesMapCorrection, "page map");
+        f, pagesMapOffset, pagesMapCompressed, pagesMapSize, pagesMapCorrection, "page map", out);
     Bytes pm(pageMap.data(), pageMap.size(), "the page map");
     struct PageLoc {
         std::uint64_t offset, size;
@@ -374,7 +391,7 @@ void OpenR2007(const Bytes& f, DwgFile& out) {
     }
     std::vector<std::uint8_t> sectionMap =
         SystemPage2007(f, smPage->second.offset, sectionsMapCompressed, sectionsMapSize,
-                       sectionsMapCorrection, "section map");
+                       sectionsMapCorrection, "section map", out);
     Bytes sm(sectionMap.data(), sectionMap.size(), "the section map");
     std::size_t budget = DecompressedBudget(f.Size());
     std::size_t at = 0;
@@ -437,6 +454,8 @@ void OpenR2007(const Bytes& f, DwgFile& out) {
                 const std::uint8_t* packed = raw;
                 if (encoding == 4) {
                     std::uint64_t factor = (Align8(csize) + 250) / 251;
+                    // (the four check bytes of data page words are not checked: their code
+                    // is not the one of the system pages)
                     coded = Deinterleave(raw, static_cast<std::size_t>(loc->second.size),
                                          static_cast<std::size_t>(factor), 251,
                                          static_cast<std::size_t>(factor * 251));

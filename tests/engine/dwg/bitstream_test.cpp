@@ -5,8 +5,10 @@
 #include <string>
 
 #include "dwg/BitWriter.h"
+#include "dxf/TestDxf.h"
 #include "engine/dwg/BitReader.h"
 #include "engine/dwg/Compression.h"
+#include "engine/dwg/DwgReader.h"
 
 namespace vx::engine::dwg {
 namespace {
@@ -311,6 +313,58 @@ TEST(DecompressR2007, BackReferencesAndTheirBounds) {
     EXPECT_THROW(DecompressR2007(in.data(), in.size(), 12), DwgError);
     auto cut = Bytes({0x05, '1', '2'});
     EXPECT_THROW(DecompressR2007(cut.data(), cut.size(), 100), DwgError);
+}
+
+TEST(ReedSolomon, MendsUpToHalfTheCheckBytes) {
+    // The zero word is a code word of every such code.
+    for (int parity : {16, 4}) {
+        for (int errors = 1; errors <= parity / 2; ++errors) {
+            std::uint8_t word[255] = {};
+            for (int e = 0; e < errors; ++e) {
+                word[(37 * e + 11) % 255] = static_cast<std::uint8_t>(0x5A + e);
+            }
+            EXPECT_EQ(CorrectReedSolomon(word, parity), errors) << parity << " " << errors;
+            for (auto b : word) {
+                ASSERT_EQ(b, 0);
+            }
+        }
+        std::uint8_t clean[255] = {};
+        EXPECT_EQ(CorrectReedSolomon(clean, parity), 0);
+    }
+}
+
+TEST(ReedSolomon, TooMuchDamageIsReportedAndLeftAlone) {
+    std::uint8_t word[255] = {};
+    for (int e = 0; e < 40; ++e) {
+        word[6 * e] = static_cast<std::uint8_t>(e + 1);
+    }
+    std::uint8_t before[255];
+    std::memcpy(before, word, 255);
+    EXPECT_EQ(CorrectReedSolomon(word, 16), -1);
+    EXPECT_EQ(std::memcmp(word, before, 255), 0);
+}
+
+TEST(ReedSolomon, TheR2007FileHeaderIsMended) {
+    VX_TESTDATA_OR_SKIP("dwg/libredwg/2007_Text.dwg", bytes);
+    auto clean = ReadDwg(bytes);
+    ASSERT_TRUE(clean.Ok()) << clean.error.Text();
+    EXPECT_TRUE(clean.database->warnings.empty());
+    // The header's words are interleaved three ways from 0x80: damage five bytes of the
+    // first word and three of the second.
+    std::string b = bytes;
+    for (int j : {0, 10, 20, 100, 200}) {
+        b[0x80 + 3 * j] = static_cast<char>(b[0x80 + 3 * j] ^ 0x77);
+    }
+    for (int j : {1, 2, 3}) {
+        b[0x80 + 1 + 3 * j] = static_cast<char>(b[0x80 + 1 + 3 * j] ^ 0x11);
+    }
+    auto r = ReadDwg(b);
+    ASSERT_TRUE(r.Ok()) << r.error.Text();
+    ASSERT_EQ(r.database->warnings.size(), 1u);
+    EXPECT_EQ(r.database->warnings[0].Text(),
+              "file header: 2 damaged Reed-Solomon words were mended");
+    EXPECT_EQ(r.database->ModelSpace()->entities.size(),
+              clean.database->ModelSpace()->entities.size());
 }
 
 TEST(Deinterleave, TakesEveryFactorthByteOfEachWord) {
