@@ -154,6 +154,9 @@ TEST_P(DwgTwins, HeaderMatches) {
     const auto& b = dxf_->header;
     if (GetParam().kind != Twin::Resaved) {
         EXPECT_EQ(a.acadVersion, b.acadVersion);
+        if (!b.codePage.empty()) {
+            EXPECT_EQ(a.codePage, db::FoldName(b.codePage));
+        }
         EXPECT_EQ(a.insUnits, b.insUnits);
         if (b.variables.count("$MEASUREMENT")) {  // (not in R13 DXF files)
             EXPECT_EQ(a.measurement, b.measurement);
