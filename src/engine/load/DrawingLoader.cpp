@@ -6,6 +6,7 @@
 #include <system_error>
 #include <vector>
 
+#include "engine/dwg/DwgReader.h"
 #include "engine/dxf/DxfReader.h"
 
 namespace vx::engine::load {
@@ -19,11 +20,7 @@ FileFormat DetectFormat(std::string_view head) {
     }
     // DWG files begin with their version code: "AC1015", "AC1032", ... (also "AC2.10"
     // and "MC0.0" for the oldest ones).
-    if (head.size() >= 6 && head.substr(0, 2) == "AC" &&
-        ((head[2] >= '0' && head[2] <= '9') || head[2] == '.')) {
-        return FileFormat::Dwg;
-    }
-    if (head.substr(0, 5) == "MC0.0") {
+    if (dwg::LooksLikeDwg(head)) {
         return FileFormat::Dwg;
     }
     if (dxf::LooksLikeDxf(head)) {
@@ -54,7 +51,8 @@ std::string_view XrefStatusText(XrefStatus s) {
 
 namespace {
 
-constexpr std::string_view kDwgUnsupported = "DWG drawings cannot be read yet";
+// The start of the reason a DWG file of a version without a reader gives.
+constexpr std::string_view kDwgUnsupported = "DWG version ";
 
 LoadResult Fail(std::string where, std::string what) {
     LoadResult r;
@@ -252,9 +250,17 @@ LoadResult ReadDrawingFile(const fs::path& path, const LoadOptions& options) {
         return Fail(path.string(), error);
     }
     switch (DetectFormat(std::string_view(bytes).substr(0, 64))) {
-        case FileFormat::Dwg:
-            return Fail(path.string(),
-                        std::string(kDwgUnsupported) + " (version " + bytes.substr(0, 6) + ")");
+        case FileFormat::Dwg: {
+            dwg::DwgResult r = dwg::ReadDwg(bytes);
+            std::string().swap(bytes);
+            LoadResult out;
+            if (!r.Ok()) {
+                out.error = r.error;
+                return out;
+            }
+            out.database = std::shared_ptr<db::Database>(std::move(r.database));
+            return out;
+        }
         case FileFormat::Unknown:
             return Fail(path.string(), "not a drawing file (neither DXF nor DWG)");
         case FileFormat::AsciiDxf:

@@ -28,8 +28,9 @@ namespace vx::engine::load {
 
 enum class FileFormat { Unknown, AsciiDxf, BinaryDxf, Dwg };
 
-// The format a file's first bytes announce. The one place where a reader is chosen: a DWG
-// reader plugs in here.
+// The format a file's first bytes announce. The one place where a reader is chosen: DXF
+// files go to the DXF reader, DWG files (R13 to 2018; older ones are refused as
+// unsupported) to the DWG reader.
 FileFormat DetectFormat(std::string_view head);
 
 struct LoadOptions {

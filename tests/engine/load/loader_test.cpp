@@ -44,6 +44,10 @@ const db::Block& Ref(const db::Database& d, const std::string& name) {
     return d.blocks.at(id);
 }
 
+std::string ReadBytesHead(const fs::path& p) {
+    return test::ReadBytes(p).substr(0, 6);
+}
+
 TEST(FileFormat, ChosenBySignature) {
     EXPECT_EQ(DetectFormat("AC1032\0\0\0"), FileFormat::Dwg);
     EXPECT_EQ(DetectFormat("AC1009xyz"), FileFormat::Dwg);
@@ -61,9 +65,13 @@ TEST(ReadDrawingFile, FailuresSayWhy) {
     EXPECT_EQ(missing.error.what, "no such file");
     auto folder = ReadDrawingFile(dir.Path());
     EXPECT_EQ(folder.error.what, "is a folder, not a drawing file");
-    test::WriteBytes(dir.Path() / "a.dwg", std::string("AC1027") + std::string(100, '\0'));
+    test::WriteBytes(dir.Path() / "a.dwg", std::string("AC1027") + std::string(400, '\0'));
     auto dwg = ReadDrawingFile(dir.Path() / "a.dwg");
-    EXPECT_EQ(dwg.error.what, "DWG drawings cannot be read yet (version AC1027)");
+    EXPECT_FALSE(dwg.Ok());
+    EXPECT_EQ(dwg.error.what, "the file header is damaged: its identification text is missing");
+    test::WriteBytes(dir.Path() / "old.dwg", std::string("AC1009") + std::string(200, '\0'));
+    EXPECT_EQ(ReadDrawingFile(dir.Path() / "old.dwg").error.what,
+              "DWG version AC1009 (R11/R12) is older than R13 and cannot be read");
     test::WriteBytes(dir.Path() / "p.png", "\x89PNG\r\n\x1a\n");
     EXPECT_EQ(ReadDrawingFile(dir.Path() / "p.png").error.what,
               "not a drawing file (neither DXF nor DWG)");
@@ -74,21 +82,32 @@ TEST(ReadDrawingFile, FailuresSayWhy) {
               std::string::npos);
 }
 
-TEST(ReadDrawingFile, RealDwgFilesAreRefusedCleanly) {
+TEST(ReadDrawingFile, RealDwgFilesReadAndOldOnesAreRefused) {
     auto dir = test::TestData() / "dwg";
     if (!fs::exists(dir)) {
         GTEST_SKIP() << "testdata absent";
     }
-    int n = 0;
+    int read = 0;
     for (const auto& f : fs::recursive_directory_iterator(dir)) {
-        if (f.path().extension() == ".dwg") {
-            ++n;
-            auto r = ReadDrawingFile(f.path());
-            EXPECT_FALSE(r.Ok());
-            EXPECT_EQ(r.error.what.rfind("DWG drawings cannot be read yet", 0), 0u) << f.path();
+        if (f.path().extension() != ".dwg") {
+            continue;
         }
+        auto before = fs::last_write_time(f.path());
+        auto r = ReadDrawingFile(f.path());
+        EXPECT_EQ(fs::last_write_time(f.path()), before);
+        if (f.path().parent_path().filename() == "pre_r13") {
+            EXPECT_FALSE(r.Ok()) << f.path();
+            EXPECT_NE(r.error.what.find("is older than R13 and cannot be read"), std::string::npos)
+                << r.error.Text();
+            continue;
+        }
+        ASSERT_TRUE(r.Ok()) << f.path() << ": " << r.error.Text();
+        EXPECT_EQ(r.database->header.acadVersion, ReadBytesHead(f.path()));
+        EXPECT_FALSE(r.database->layouts.empty());
+        EXPECT_NE(r.database->ModelSpace(), nullptr);
+        ++read;
     }
-    EXPECT_GT(n, 10);
+    EXPECT_GT(read, 20);
 }
 
 TEST(ReadDrawingFile, ReadOnlyFilesReadAndLeftUnchanged) {
@@ -157,10 +176,12 @@ TEST(Xrefs, LoadedByRelativeAbsoluteAndWindowsPaths) {
 TEST(Xrefs, UnreadableAndDwgReferencesKeepTheirReason) {
     test::TempDir dir;
     test::WriteBytes(dir.Path() / "bad.dxf", "0\nSECTION\n2\nENTITIES\n0\nLINE\nzz\n");
-    test::WriteBytes(dir.Path() / "plan.dwg", std::string("AC1032") + std::string(64, '\0'));
-    test::WriteBytes(
-        dir.Path() / "host.dxf",
-        Drawing({0, 0}, {1, 1}, {{"BAD", "bad.dxf", false}, {"DWG", "plan.dwg", false}}));
+    test::WriteBytes(dir.Path() / "plan.dwg", std::string("AC1032") + std::string(256, '\0'));
+    test::WriteBytes(dir.Path() / "old.dwg", std::string("AC1009") + std::string(256, '\0'));
+    test::WriteBytes(dir.Path() / "host.dxf", Drawing({0, 0}, {1, 1},
+                                                      {{"BAD", "bad.dxf", false},
+                                                       {"DWG", "plan.dwg", false},
+                                                       {"OLD", "old.dwg", false}}));
     auto r = LoadDrawing(dir.Path() / "host.dxf");
     ASSERT_TRUE(r.Ok());
     const auto& bad = *Ref(*r.database, "BAD").xref;
@@ -168,8 +189,29 @@ TEST(Xrefs, UnreadableAndDwgReferencesKeepTheirReason) {
     EXPECT_NE(bad.reason.find("expected a group code"), std::string::npos) << bad.reason;
     EXPECT_EQ(bad.database, nullptr);
     const auto& dwg = *Ref(*r.database, "DWG").xref;
-    EXPECT_EQ(dwg.status, XrefStatus::Unsupported);
-    EXPECT_NE(dwg.reason.find("DWG drawings cannot be read yet"), std::string::npos);
+    EXPECT_EQ(dwg.status, XrefStatus::Unreadable);
+    EXPECT_NE(dwg.reason.find("identification text is missing"), std::string::npos) << dwg.reason;
+    const auto& old = *Ref(*r.database, "OLD").xref;
+    EXPECT_EQ(old.status, XrefStatus::Unsupported);
+    EXPECT_NE(old.reason.find("older than R13"), std::string::npos) << old.reason;
+}
+
+TEST(Xrefs, DwgReferencesLoad) {
+    auto source = test::TestData() / "dwg" / "libredwg" / "2000_entities-2d.dwg";
+    if (!fs::exists(source)) {
+        GTEST_SKIP() << "testdata absent";
+    }
+    test::TempDir dir;
+    fs::copy_file(source, dir.Path() / "base.dwg");
+    test::WriteBytes(dir.Path() / "host.dxf",
+                     Drawing({0, 0}, {1, 1}, {{"BASE", "base.dwg", false}}));
+    auto r = LoadDrawing(dir.Path() / "host.dxf");
+    ASSERT_TRUE(r.Ok());
+    const auto& base = *Ref(*r.database, "BASE").xref;
+    ASSERT_EQ(base.status, XrefStatus::Loaded) << base.reason;
+    ASSERT_NE(base.database, nullptr);
+    EXPECT_EQ(base.database->header.acadVersion, "AC1015");
+    EXPECT_FALSE(base.database->ModelSpace()->entities.empty());
 }
 
 TEST(Xrefs, CyclesEndUnloadedAndNestingIsBounded) {

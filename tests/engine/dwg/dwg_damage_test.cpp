@@ -1,0 +1,267 @@
+// Damaged and foreign input: what the DWG reader refuses, what it reads with warnings,
+// and that no damage makes it crash, hang or read out of bounds (the sanitizer build of
+// scripts/check-engine-reader runs these too).
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+
+#include "dxf/TestDxf.h"
+#include "engine/dwg/DwgReader.h"
+
+namespace vx::engine::dwg {
+namespace {
+
+bool AnyWarning(const db::Database& d, const std::string& part) {
+    for (const auto& w : d.warnings) {
+        if (w.Text().find(part) != std::string::npos) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void PutU32(std::string& s, std::size_t at, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) {
+        s[at + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
+    }
+}
+
+std::uint32_t GetU32(const std::string& s, std::size_t at) {
+    std::uint32_t v = 0;
+    for (int i = 3; i >= 0; --i) {
+        v = (v << 8) | static_cast<std::uint8_t>(s[at + i]);
+    }
+    return v;
+}
+
+TEST(DwgRefusals, EmptyForeignOldAndUnknownVersions) {
+    EXPECT_EQ(ReadDwg("").error.what, "the file is empty");
+    EXPECT_EQ(ReadDwg("0\nSECTION\n").error.what,
+              "not a DWG file: it does not begin with a version code");
+    auto old = ReadDwg("AC1009" + std::string(100, '\0'));
+    EXPECT_FALSE(old.Ok());
+    EXPECT_EQ(old.error.what, "DWG version AC1009 (R11/R12) is older than R13 and cannot be read");
+    EXPECT_EQ(ReadDwg("AC2.10" + std::string(100, '\0')).error.what,
+              "DWG version AC2.10 is older than R13 and cannot be read");
+    EXPECT_EQ(ReadDwg("AC1016" + std::string(100, '\0')).error.what,
+              "DWG version 'AC1016' is not a version that can be read");
+    EXPECT_EQ(ReadDwg("AC1040" + std::string(100, '\0')).error.what,
+              "DWG version AC1040 is newer than 2018 and cannot be read");
+    EXPECT_FALSE(ReadDwg("AC1015").Ok());
+    EXPECT_NE(ReadDwg("AC1015").error.what.find("too short"), std::string::npos);
+}
+
+TEST(DwgRefusals, TheOlderTestdataFilesNameTheirVersion) {
+    for (const char* f : {"dwg/pre_r13/r10_entities.dwg", "dwg/pre_r13/r11_ACEB10.dwg"}) {
+        VX_TESTDATA_OR_SKIP(f, bytes);
+        auto r = ReadDwg(bytes);
+        EXPECT_FALSE(r.Ok());
+        EXPECT_NE(r.error.what.find("is older than R13 and cannot be read"), std::string::npos)
+            << r.error.Text();
+    }
+}
+
+// --- the file layouts --------------------------------------------------------------
+
+TEST(DwgLayoutDamage, ASectionLocatorOutsideTheFile) {
+    VX_TESTDATA_OR_SKIP("dwg/libredwg/2000_entities-2d.dwg", bytes);
+    std::string b = bytes;
+    PutU32(b, 0x19 + 1, 0x7FFFFFF0u);  // record 0: header section far away
+    auto r = ReadDwg(b);
+    ASSERT_FALSE(r.Ok());
+    EXPECT_EQ(r.error.where, "file layout");
+    EXPECT_NE(r.error.what.find("section locator 0 points outside the file"), std::string::npos)
+        << r.error.what;
+}
+
+TEST(DwgLayoutDamage, AnImpossibleNumberOfLocators) {
+    VX_TESTDATA_OR_SKIP("dwg/libredwg/2000_entities-2d.dwg", bytes);
+    std::string b = bytes;
+    PutU32(b, 0x15, 1000000);
+    auto r = ReadDwg(b);
+    ASSERT_FALSE(r.Ok());
+    EXPECT_NE(r.error.what.find("1000000 section locators"), std::string::npos) << r.error.what;
+}
+
+TEST(DwgLayoutDamage, DamagedHeaderSectionLeavesDefaultsAndWarns) {
+    VX_TESTDATA_OR_SKIP("dwg/libredwg/2000_entities-2d.dwg", bytes);
+    std::string b = bytes;
+    std::uint32_t header = GetU32(b, 0x19 + 1);
+    PutU32(b, header + 16, 0x7FFFFFF0u);  // the header's own size
+    auto r = ReadDwg(b);
+    ASSERT_TRUE(r.Ok()) << r.error.Text();
+    EXPECT_TRUE(AnyWarning(*r.database, "header section")) << r.database->warnings.size();
+    EXPECT_FALSE(r.database->ModelSpace()->entities.empty());
+}
+
+TEST(DwgLayoutDamage, DamagedObjectMapKeepsWhatItCan) {
+    VX_TESTDATA_OR_SKIP("dwg/libredwg/2000_entities-2d.dwg", bytes);
+    std::string b = bytes;
+    std::uint32_t map = GetU32(b, 0x19 + 9 * 2 + 1);
+    // A byte inside the first part of the map: the deltas after it go wrong.
+    b[map + 40] = static_cast<char>(b[map + 40] ^ 0x5A);
+    auto r = ReadDwg(b);
+    if (r.Ok()) {
+        EXPECT_TRUE(AnyWarning(*r.database, "object map")) << r.database->warnings.size();
+    } else {
+        EXPECT_NE(r.error.what.find("object"), std::string::npos) << r.error.what;
+    }
+}
+
+TEST(DwgLayoutDamage, R2004HeaderAndPageMap) {
+    VX_TESTDATA_OR_SKIP("dwg/libredwg/2004_Text.dwg", bytes);
+    std::string id = bytes;
+    id[0x80] = static_cast<char>(id[0x80] ^ 0xFF);
+    auto r = ReadDwg(id);
+    ASSERT_FALSE(r.Ok());
+    EXPECT_EQ(r.error.what, "the file header is damaged: its identification text is missing");
+
+    // The page map address lies at 0x54 of the masked header: unmask, move, mask again.
+    std::string far = bytes;
+    std::uint32_t seed = 1;
+    std::uint8_t mask[0x6C];
+    for (auto& m : mask) {
+        seed = seed * 0x343FDu + 0x269EC3u;
+        m = static_cast<std::uint8_t>(seed >> 16);
+    }
+    for (int i = 0; i < 4; ++i) {
+        far[0x80 + 0x54 + i] = static_cast<char>((i == 3 ? 0x7F : 0x00) ^ mask[0x54 + i]);
+    }
+    auto r2 = ReadDwg(far);
+    ASSERT_FALSE(r2.Ok());
+    EXPECT_NE(r2.error.what.find("page map address"), std::string::npos) << r2.error.what;
+}
+
+TEST(DwgLayoutDamage, R2004DataPageDamageNamesThePage) {
+    VX_TESTDATA_OR_SKIP("dwg/libredwg/2004_Text.dwg", bytes);
+    // Damage a run of bytes at one place after another: where it hits a data page of a
+    // needed section, its checksum no longer matches or its data no longer decompress,
+    // and the message names the page.
+    int named = 0;
+    for (std::size_t at = 0x100; at + 16 < bytes.size(); at += 509) {
+        std::string b = bytes;
+        for (std::size_t i = at; i < at + 16; ++i) {
+            b[i] = static_cast<char>(b[i] ^ 0xA5);
+        }
+        auto r = ReadDwg(b);
+        if (r.Ok()) {
+            named += AnyWarning(*r.database, " page ") ? 1 : 0;
+        } else {
+            named += r.error.what.find(" page") != std::string::npos ? 1 : 0;
+            EXPECT_FALSE(r.error.what.empty());
+        }
+    }
+    EXPECT_GT(named, 3);
+}
+
+TEST(DwgLayoutDamage, R2007ReedSolomonPagesCut) {
+    VX_TESTDATA_OR_SKIP("dwg/libredwg/2007_Text.dwg", bytes);
+    auto r = ReadDwg(bytes.substr(0, 0x480 + 100));
+    ASSERT_FALSE(r.Ok());
+    EXPECT_EQ(r.error.where, "file layout");
+    EXPECT_FALSE(r.error.what.empty());
+}
+
+// --- objects ------------------------------------------------------------------------
+
+TEST(DwgObjectDamage, ABrokenObjectIsSkippedWithItsHandleAndType) {
+    VX_TESTDATA_OR_SKIP("dwg/libredwg/2000_entities-2d.dwg", bytes);
+    auto clean = ReadDwg(bytes);
+    ASSERT_TRUE(clean.Ok());
+    std::size_t entities = 0;
+    for (const auto& b : clean.database->blocks) {
+        entities += b.entities.size();
+    }
+    // The objects of this file lie between the classes (locator 1) and the object map
+    // (locator 2): wreck a run of bytes there, at one place after another.
+    std::size_t from = GetU32(bytes, 0x19 + 9 + 1) + GetU32(bytes, 0x19 + 9 + 5);
+    std::size_t to = GetU32(bytes, 0x19 + 18 + 1);
+    ASSERT_LT(from, to);
+    bool seen = false;
+    for (std::size_t at = from; at + 6 < to; at += 37) {
+        std::string b = bytes;
+        for (std::size_t i = at; i < at + 6; ++i) {
+            b[i] = static_cast<char>(0xFF);
+        }
+        auto r = ReadDwg(b);
+        if (!r.Ok()) {
+            continue;
+        }
+        for (const auto& w : r.database->warnings) {
+            if (w.where.rfind("object ", 0) == 0 &&
+                w.where.find(" at offset ") != std::string::npos) {
+                seen = true;
+                EXPECT_NE(w.where.find("("), std::string::npos) << w.where;  // its type
+            }
+        }
+    }
+    EXPECT_TRUE(seen);
+    EXPECT_GT(entities, 0u);
+}
+
+// --- anything goes ------------------------------------------------------------------
+
+// Any bytes give a result or an error with a description: never a crash or a hang.
+class DwgAnyDamage : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(DwgAnyDamage, TruncatedFiles) {
+    VX_TESTDATA_OR_SKIP(GetParam(), bytes);
+    for (int k = 1; k < 24; ++k) {
+        std::size_t n = bytes.size() * static_cast<std::size_t>(k) / 24;
+        auto r = ReadDwg(bytes.substr(0, n));
+        if (!r.Ok()) {
+            EXPECT_FALSE(r.error.what.empty()) << n;
+        }
+    }
+}
+
+TEST_P(DwgAnyDamage, FlippedBytes) {
+    VX_TESTDATA_OR_SKIP(GetParam(), bytes);
+    std::uint64_t x = 0x9E3779B97F4A7C15ull;
+    auto next = [&]() {
+        x ^= x << 13;
+        x ^= x >> 7;
+        x ^= x << 17;
+        return x;
+    };
+    int ok = 0;
+    for (int trial = 0; trial < 60; ++trial) {
+        std::string b = bytes;
+        int flips = 1 + static_cast<int>(next() % 4);
+        for (int f = 0; f < flips; ++f) {
+            std::size_t at = 0x19 + next() % (b.size() - 0x19);
+            b[at] = static_cast<char>(b[at] ^ static_cast<char>(1 + next() % 255));
+        }
+        auto r = ReadDwg(b);
+        if (r.Ok()) {
+            ++ok;
+            for (const auto& w : r.database->warnings) {
+                EXPECT_FALSE(w.what.empty());
+            }
+            EXPECT_LE(r.database->warnings.size(), 201u);
+        } else {
+            EXPECT_FALSE(r.error.what.empty());
+        }
+    }
+    // most single flips hit object data, which costs one object, not the drawing
+    EXPECT_GT(ok, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Versions, DwgAnyDamage,
+    ::testing::Values("dwg/libredwg/2000_entities-2d.dwg", "dwg/libredwg/2004_Text.dwg",
+                      "dwg/libredwg/2007_Text.dwg", "dwg/libredwg/2010_Text.dwg",
+                      "dwg/libredwg/2013_Text.dwg", "dwg/libredwg/2018_Text.dwg"),
+    [](const ::testing::TestParamInfo<const char*>& p) {
+        std::string n = std::filesystem::path(p.param).stem().string();
+        for (char& c : n) {
+            if (!std::isalnum(static_cast<unsigned char>(c))) {
+                c = '_';
+            }
+        }
+        return n;
+    });
+
+}  // namespace
+}  // namespace vx::engine::dwg
