@@ -1,18 +1,25 @@
 #!/usr/bin/python3
-"""Writes Vormex's sample drawings into the folder of this script.
+"""Writes Vormex's sample drawings into the folder of this script, each as DXF and as DWG.
 
-    /usr/bin/python3 examples/generate.py
+    /usr/bin/python3 examples/generate.py             # DXF samples, then their DWG twins
+    /usr/bin/python3 examples/generate.py --dwg-only  # DWG twins of the DXF samples as they are
 
-Needs Debian's python3-ezdxf. The drawings are made to exercise what a batch plot
+Needs Debian's python3-ezdxf. The DWG twins (R2000, with a preview image) are written by
+Vormex's own writer, build/tools/vormex-dwg-write (`cmake --build build --target
+vormex-dwg-write`; another place can be given in the environment variable
+VORMEX_DWG_WRITE); without it only the DXF files are written. The drawings are made to exercise what a batch plot
 meets in practice: model-space drawings with text, dimensions and hatches, a drawing
 with two paper-space layouts and viewports, and a project folder whose external
 reference was moved with its folder tree, so that the stored reference path no longer
 leads to the file and the reference has to be found again near the drawing.
 """
 
+import glob
 import math
 import os
 import shutil
+import subprocess
+import sys
 
 import ezdxf
 from ezdxf.enums import TextEntityAlignment
@@ -327,13 +334,44 @@ def legacy_r12():
     doc.saveas(os.path.join(HERE, "bracket-r12.dxf"))
 
 
+# The DWG twin of the moved project's main drawing refers to the DWG twin of the grid, at
+# the path where the project lay before it was moved.
+XREF_PATHS = {
+    "office-level1.dxf": ["structure-grid=C:\\Projects\\Job1\\Xref\\structure-grid.dwg"],
+}
+
+
+def dwg_writer():
+    path = os.environ.get("VORMEX_DWG_WRITE") or os.path.join(
+        HERE, os.pardir, "build", "tools", "vormex-dwg-write")
+    return path if os.path.isfile(path) and os.access(path, os.X_OK) else None
+
+
+def dwg_twins():
+    """Writes a .dwg beside every sample .dxf; returns False when the writer is missing."""
+    writer = dwg_writer()
+    if writer is None:
+        print("generate.py: vormex-dwg-write not found (build the target vormex-dwg-write or set "
+              "VORMEX_DWG_WRITE); the DWG twins were not written", file=sys.stderr)
+        return False
+    for dxf in sorted(glob.glob(os.path.join(HERE, "**", "*.dxf"), recursive=True)):
+        args = [writer]
+        for xref in XREF_PATHS.get(os.path.basename(dxf), []):
+            args += ["--xref-path", xref]
+        subprocess.run(args + [dxf, os.path.splitext(dxf)[0] + ".dwg"], check=True)
+    return True
+
+
 def main():
-    floor_plan()
-    flange()
-    site_with_layouts()
-    text_sampler()
-    moved_xref_project()
-    legacy_r12()
+    if "--dwg-only" not in sys.argv[1:]:
+        floor_plan()
+        flange()
+        site_with_layouts()
+        text_sampler()
+        moved_xref_project()
+        legacy_r12()
+    if not dwg_twins():
+        sys.exit(1 if "--dwg-only" in sys.argv[1:] else 0)
 
 
 if __name__ == "__main__":

@@ -259,6 +259,7 @@ struct Dimension {
     Vec3 insertionPoint{};           // 12: where the block is inserted (usually 0,0,0)
     Vec3 points[4];                  // 13, 14, 15, 16
     double measurement = 0;          // 42
+    double rotation = 0;             // 50: the dimension line's angle (rotated linear only)
     double textRotation = 0;         // 53
     double obliqueAngle = 0;         // 52
     double horizontalDirection = 0;  // 51

@@ -225,7 +225,7 @@ void DwgReaderImpl::ReadDimension(std::uint32_t type, ObjectStreams& o, PendingE
             g.points[1] = d.B3D();
             g.definitionPoint = d.B3D();
             g.obliqueAngle = d.BD() * kDegrees;
-            d.BD();  // rotation of the dimension line (50)
+            g.rotation = d.BD() * kDegrees;
             kind = 0;
             break;
         case 22:  // aligned

@@ -658,6 +658,9 @@ void Reader::ParseEntity(std::string_view type, const std::vector<Tag>& tags, En
                 case 42:
                     g.measurement = Dbl(t);
                     return true;
+                case 50:
+                    g.rotation = Dbl(t);
+                    return true;
                 case 51:
                     g.horizontalDirection = Dbl(t);
                     return true;
