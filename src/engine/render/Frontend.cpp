@@ -282,6 +282,9 @@ struct Frontend::Impl {
         top.toPaper = FromAffine(drawingToPaper);
         top.ltMmPerUnit = drawingToPaper.LengthScale();
         top.scope = ctx.TopScope();
+        if (options.scaleLineweights) {
+            ctx.SetLineweightScale(drawingToPaper.LengthScale());
+        }
         const page::Rect visible = page.Visible();
         pointSizeMm = visible.Height() * 0.05;
         paperSpace = !layout.IsModel() && !db.blocks[blockId].IsModelSpace();

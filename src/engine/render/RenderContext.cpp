@@ -1,6 +1,7 @@
 #include "engine/render/RenderContext.h"
 
 #include <charconv>
+#include <cmath>
 
 #include "engine/plotstyle/Aci.h"
 
@@ -176,12 +177,16 @@ const plotstyle::Pen& RenderContext::PenFor(const Resolved& r, db::Color color) 
     } else {
         o.aci = color.index >= 1 && color.index <= 255 ? color.index : 7;
     }
-    o.lineweight = plotLineweights_ ? r.lineweight / 100.0 * lineweightScale_ : 0.0;
+    o.lineweight = r.lineweight / 100.0;
     plotstyle::Pen pen = table_ ? table_->PenFor(o) : plotstyle::ObjectPen(o);
-    if (!plotLineweights_) {
-        pen.lineweight = 0;
-    }
+    // Scaled with the plot when asked, whether the object or its plot style gave it.
+    pen.lineweight = plotLineweights_ ? pen.lineweight * lineweightScale_ : 0.0;
     return pens_.emplace(key, std::move(pen)).first->second;
+}
+
+void RenderContext::SetLineweightScale(double scale) {
+    lineweightScale_ = scale > 0 && std::isfinite(scale) ? scale : 1.0;
+    pens_.clear();
 }
 
 void RenderContext::SetViewportFrozen(const std::vector<db::LayerId>& layers) {

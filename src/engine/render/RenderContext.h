@@ -75,6 +75,9 @@ public:
     // The same with another colour (inline MTEXT colours).
     const plotstyle::Pen& PenFor(const Resolved& r, db::Color color);
 
+    // Lineweights times this on paper (a plot that scales lineweights with its scale).
+    void SetLineweightScale(double scale);
+
     // Layers frozen in the viewport being drawn (ids of the host drawing); empty outside
     // viewports.
     void SetViewportFrozen(const std::vector<db::LayerId>& layers);

@@ -284,3 +284,46 @@ TEST(RealDrawings, ExampleLayoutsShowTheirViewports) {
         EXPECT_TRUE(out.report.warnings.empty()) << name << ": " << out.report.warnings[0];
     }
 }
+
+TEST(RealDrawings, SvgAndHpglPlotsOpenInTheirViewers) {
+    const fs::path file = kExamples / "floor-plan.dxf";
+    REQUIRE_FILE(file);
+    const auto d = Load(file);
+    fonts::FontResolver fonts;
+    QTemporaryDir dir;
+    const auto placed = FitA3(*d, 0);
+    ASSERT_TRUE(placed);
+    struct Case {
+        output::OutputKind kind;
+        const char* name;
+        const char* tool;
+        QStringList args;
+    };
+    const QString svg = dir.filePath("plan.svg"), plt = dir.filePath("plan.plt");
+    for (const Case& c : {Case{output::OutputKind::Svg,
+                               "plan.svg",
+                               "rsvg-convert",
+                               {"-w", "400", "-o", dir.filePath("svg.png"), svg}},
+                          Case{output::OutputKind::Hpgl,
+                               "plan.plt",
+                               "hp2xx",
+                               {"-q", "-m", "png", "-f", dir.filePath("plt.png"), plt}}}) {
+        if (!vx::testing::HaveTool(c.tool)) {
+            continue;
+        }
+        output::OutputTarget t;
+        t.kind = c.kind;
+        t.file = dir.filePath(c.name);
+        auto sink = output::OpenPage(t, {297, 420});
+        render::RenderOptions o;
+        o.fonts = &fonts;
+        const auto report = render::RenderLayout(*d, 0, placed->drawingToPaper, o, *sink);
+        const auto stats = sink->Finish({report.visible > 0});
+        EXPECT_GT(stats.inkedPrimitives, 1000) << c.name;
+        const auto run = vx::testing::RunTool(c.tool, c.args);
+        EXPECT_EQ(run.exitCode, 0) << c.tool << ": " << run.output.toStdString();
+        const QImage png(c.args[c.args.indexOf("-o") >= 0 ? c.args.indexOf("-o") + 1
+                                                          : c.args.indexOf("-f") + 1]);
+        EXPECT_FALSE(vx::testing::InkBox(png).isNull()) << c.name;
+    }
+}

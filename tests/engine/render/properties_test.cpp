@@ -389,3 +389,35 @@ TEST(Report, LoadedExternalReferencesDrawWithTheirOwnLayers) {
     EXPECT_EQ(sink.strokes[0].pen.color, plotstyle::AciPaperColor(4));
     EXPECT_TRUE(vx::testing::Near(sink.strokes[0].points.back(), {120, 0}));
 }
+
+TEST(PlotStyles, NamedTableGivesEveryObjectItsNormalStyle) {
+    // Objects name no style the drawing maps (the stored style handles are not resolved):
+    // "Normal" applies to all of them.
+    Drawing w;
+    w.AddLine(w.model, {0, 0, 0}, {1, 0, 0}, Props(0, Aci(1), 25));
+    w.AddLine(w.model, {0, 1, 0}, {1, 1, 0}, Props(0, Aci(3), 50));
+    auto table = plotstyle::NewNamedTable("named");
+    table.styles[0].color = plotstyle::EncodeStyleColor(kBlue);
+    table.styles[0].modeColor = table.styles[0].color;
+    render::RenderOptions options;
+    options.plotStyles = &table;
+    RecordingSink sink;
+    Render(w.d, sink, 0, options);
+    ASSERT_EQ(sink.strokes.size(), 2u);
+    EXPECT_EQ(sink.strokes[0].pen.color, kBlue);
+    EXPECT_EQ(sink.strokes[1].pen.color, kBlue);
+    EXPECT_DOUBLE_EQ(sink.strokes[1].pen.lineweight, 0.5);
+}
+
+TEST(ResolvedProperties, LineweightsScaleWithThePlotWhenAsked) {
+    Drawing w;
+    w.AddLine(w.model, {0, 0, 0}, {100, 0, 0}, Props(0, Aci(1), 50));
+    render::RenderOptions options;
+    RecordingSink plain;
+    Render(w.d, plain, 0, options, page::Affine::Scaling(0.5, 0.5));
+    EXPECT_DOUBLE_EQ(plain.strokes[0].pen.lineweight, 0.5);
+    options.scaleLineweights = true;
+    RecordingSink scaled;
+    Render(w.d, scaled, 0, options, page::Affine::Scaling(0.5, 0.5));
+    EXPECT_DOUBLE_EQ(scaled.strokes[0].pen.lineweight, 0.25);
+}
