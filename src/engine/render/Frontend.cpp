@@ -1013,6 +1013,7 @@ struct Frontend::Impl {
                 blockDb = x->database.get();
                 scope.db = blockDb;
                 scope.host = false;
+                scope.xrefName = block->name;
                 block = blockDb->ModelSpace();
             }
         }
@@ -1047,6 +1048,7 @@ struct Frontend::Impl {
             BlockScope attrScope = scope;
             attrScope.db = &d;
             attrScope.host = f.scope.host;
+            attrScope.xrefName = f.scope.xrefName;
             attrScope.layer = f.scope.layer;
             attrScope.layerDb = f.scope.layerDb;
             attrScope.layerHidden = f.scope.layerHidden;

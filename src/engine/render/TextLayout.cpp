@@ -776,6 +776,14 @@ void LayoutMText(const db::MText& mtext, const db::TextStyle* style,
                 wordW += a.kind == AtomKind::Tab ? a.fmt.height * 2 : a.width;
                 ++k;
             }
+            // The word ends where its last letter's ink ends, not after its spacing.
+            if (k > j && p.atoms[k - 1].kind == AtomKind::Char && p.atoms[k - 1].c != U'\u00A0') {
+                const Atom& last = p.atoms[k - 1];
+                const CachedGlyph& g = cache.Glyph(last.fmt.font, last.c);
+                if (g.hasInk) {
+                    wordW += g.inkRight * last.fmt.height * last.fmt.widthFactor - last.width;
+                }
+            }
             if (wrapWidth > 0 && !line.atoms.empty() && x + spaceW + wordW > wrapWidth * 1.0001 &&
                 k > j) {
                 finish(line, InkWidth(line));

@@ -383,11 +383,26 @@ TEST(Report, LoadedExternalReferencesDrawWithTheirOwnLayers) {
                                      "grid.dxf",
                                      std::shared_ptr<const db::Database>(ref, &ref->d)};
     host.AddInsert(host.model, x, {100, 0, 0}, Props(0), {2, 2, 1});
+    {
+        RecordingSink sink;
+        Render(host.d, sink);
+        ASSERT_EQ(sink.strokes.size(), 1u);
+        EXPECT_EQ(sink.strokes[0].pen.color, plotstyle::AciPaperColor(4));
+        EXPECT_TRUE(vx::testing::Near(sink.strokes[0].points.back(), {120, 0}));
+    }
+    // The host keeps its own settings for the reference's layers: "GRIDREF|GRID".
+    const auto kept = host.Layer("GRIDREF|GRID", 1, 70);
+    {
+        RecordingSink sink;
+        Render(host.d, sink);
+        ASSERT_EQ(sink.strokes.size(), 1u);
+        EXPECT_EQ(sink.strokes[0].pen.color, kRed);
+        EXPECT_DOUBLE_EQ(sink.strokes[0].pen.lineweight, 0.70);
+    }
+    host.LayerAt(kept).frozen = true;
     RecordingSink sink;
     Render(host.d, sink);
-    ASSERT_EQ(sink.strokes.size(), 1u);
-    EXPECT_EQ(sink.strokes[0].pen.color, plotstyle::AciPaperColor(4));
-    EXPECT_TRUE(vx::testing::Near(sink.strokes[0].points.back(), {120, 0}));
+    EXPECT_TRUE(sink.strokes.empty());
 }
 
 TEST(PlotStyles, NamedTableGivesEveryObjectItsNormalStyle) {
