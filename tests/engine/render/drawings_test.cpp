@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <filesystem>
 #include <set>
+#include <thread>
 
 #include "OutputTools.h"
 #include "RenderTools.h"
@@ -325,5 +326,35 @@ TEST(RealDrawings, SvgAndHpglPlotsOpenInTheirViewers) {
         const QImage png(c.args[c.args.indexOf("-o") >= 0 ? c.args.indexOf("-o") + 1
                                                           : c.args.indexOf("-f") + 1]);
         EXPECT_FALSE(vx::testing::InkBox(png).isNull()) << c.name;
+    }
+}
+
+TEST(RealDrawings, TwoDrawingsRenderOnTwoThreadsAsTheyDoAlone) {
+    const fs::path a = kExamples / "text-styles.dxf";
+    const fs::path b = kExamples / "floor-plan.dxf";
+    REQUIRE_FILE(a);
+    REQUIRE_FILE(b);
+    const auto da = Load(a);
+    const auto db = Load(b);
+    const auto alone = [](const db::Database& d) {
+        fonts::FontResolver fonts;
+        auto out = RenderLayout(d, 0, fonts);
+        return std::make_pair(
+            out.sink->strokes.size() + out.sink->glyphs.size() + out.sink->fills.size(),
+            out.sink->Bounds());
+    };
+    const auto ra = alone(*da);
+    const auto rb = alone(*db);
+    for (int round = 0; round < 3; ++round) {
+        std::pair<std::size_t, page::Rect> ta, tb, tc;
+        std::thread t1([&] { ta = alone(*da); });
+        std::thread t2([&] { tb = alone(*db); });
+        std::thread t3([&] { tc = alone(*da); });  // the same database twice at once
+        t1.join();
+        t2.join();
+        t3.join();
+        EXPECT_EQ(ta, ra);
+        EXPECT_EQ(tb, rb);
+        EXPECT_EQ(tc, ra);
     }
 }

@@ -310,3 +310,50 @@ TEST(MTextEntity, DirectionAndPlaneOnThePage) {
     EXPECT_EQ(report.visible, 1);
     EXPECT_EQ(sink.strokes.front().pen.color, (plotstyle::Rgb{255, 0, 0}));
 }
+
+TEST_F(TextTest, ComplexLinetypesCarryTheirTexts) {
+    REQUIRE_STROKE_FONTS();
+    w.d.textStyles[romans].handle = 0x11;
+    db::Linetype gas;
+    gas.name = "GAS_LINE";
+    gas.elements.resize(3);
+    gas.elements[0].length = 0.5;
+    auto& label = gas.elements[1];
+    label.length = -0.2;
+    label.type = 2;
+    label.style = 0x11;
+    label.scale = 0.1;
+    label.offsetX = -0.1;
+    label.offsetY = -0.05;
+    label.text = "GAS";
+    gas.elements[2].length = -0.25;
+    w.d.linetypes.push_back(gas);
+    const auto lt = static_cast<db::LinetypeId>(w.d.linetypes.size() - 1);
+    w.d.header.ltScale = 20;  // a 19 mm pattern, texts 2 mm high
+    w.AddLine(w.model, {0, 100, 0}, {190, 100, 0}, Props(0, {}, db::kLineweightByLayer, lt));
+    RecordingSink sink;
+    render::RenderOptions o;
+    o.fonts = &fonts;
+    const auto report = Render(w.d, sink, 0, o);
+    std::size_t dashes = 0, letters = 0;
+    for (const auto& s : sink.strokes) {
+        const auto box = output::BoundsOf(s.points);
+        if (box.Height() < 1e-9 && box.Width() > 9) {
+            ++dashes;  // a 10 mm dash on the line
+            continue;
+        }
+        ++letters;
+        EXPECT_GE(box.ymin, 99 - 0.05);  // centred on the line: 99 .. 101
+        EXPECT_LE(box.ymax, 101 + 0.05);
+    }
+    EXPECT_EQ(dashes, 10u);
+    EXPECT_GE(letters, 10u * 4u);  // G, A, S: at least four strokes each time
+    EXPECT_TRUE(report.warnings.empty());
+    // A shape element cannot be drawn without its shape file: reported, the line still is.
+    w.d.linetypes[lt].elements[1].type = 4;
+    RecordingSink shapes;
+    const auto shapeReport = Render(w.d, shapes, 0, o);
+    EXPECT_EQ(shapes.strokes.size(), 10u);
+    ASSERT_EQ(shapeReport.warnings.size(), 1u);
+    EXPECT_NE(shapeReport.warnings[0].find("GAS_LINE"), std::string::npos);
+}
