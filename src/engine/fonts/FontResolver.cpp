@@ -366,6 +366,20 @@ std::optional<GlyphShape> ResolvedFont::FromTrueType(const TrueTypeFace& face, c
     return g;
 }
 
+bool ResolvedFont::ReadNextFallback() const {
+    // Every font read so far lacks a glyph: read the next fallback that is installed and
+    // not among them yet.
+    while (!pendingFallbacks_.empty()) {
+        auto f = store_ ? store_->Named(pendingFallbacks_.front()) : nullptr;
+        pendingFallbacks_.erase(pendingFallbacks_.begin());
+        if (f && std::find(strokes_.begin(), strokes_.end(), f) == strokes_.end()) {
+            strokes_.push_back(std::move(f));
+            return true;
+        }
+    }
+    return false;
+}
+
 GlyphShape ResolvedFont::Glyph(char32_t c) const {
     if (kind_ == Kind::Stroke) {
         // The diameter sign (%%c) has several code points; a font that draws one of them
@@ -374,17 +388,7 @@ GlyphShape ResolvedFont::Glyph(char32_t c) const {
         if (c == U'\u00D8' || c == U'\u2300' || c == U'\u2205') {
             forms = {c, U'\u2300', U'\u2205', U'\u00D8'};
         }
-        for (std::size_t i = 0; i < strokes_.size() || !pendingFallbacks_.empty(); ++i) {
-            if (i == strokes_.size()) {
-                // Every font read so far lacks the glyph: read the next fallback.
-                auto f = store_ ? store_->Named(pendingFallbacks_.front()) : nullptr;
-                pendingFallbacks_.erase(pendingFallbacks_.begin());
-                if (!f || std::find(strokes_.begin(), strokes_.end(), f) != strokes_.end()) {
-                    --i;
-                    continue;
-                }
-                strokes_.push_back(std::move(f));
-            }
+        for (std::size_t i = 0; i < strokes_.size() || ReadNextFallback(); ++i) {
             const StrokeGlyph* g = nullptr;
             for (char32_t form : forms) {
                 if ((g = strokes_[i]->Glyph(form)) != nullptr) {

@@ -83,6 +83,8 @@ private:
         double scale = 1.0;  // to capital height 1
     };
     std::optional<GlyphShape> FromTrueType(const TrueTypeFace& face, char32_t c) const;
+    // Reads the next pending fallback font into `strokes_`; false when none is left.
+    bool ReadNextFallback() const;
 
     Kind kind_ = Kind::Stroke;
     std::string used_;
