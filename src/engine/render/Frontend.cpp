@@ -315,12 +315,15 @@ struct Frontend::Impl {
     // Layouts, blocks, entities
 
     void DrawLayout(std::uint32_t layoutIndex, const page::Affine& drawingToPaper) {
-        if (layoutIndex >= db.layouts.size()) {
+        db::Layout modelOnly;  // a database without layouts still has its model space
+        modelOnly.name = "Model";
+        const bool bare = db.layouts.empty() && layoutIndex == 0;
+        if (layoutIndex >= db.layouts.size() && !bare) {
             Warn("The drawing has no layout number " + std::to_string(layoutIndex) + ".");
             return;
         }
-        const db::Layout& layout = db.layouts[layoutIndex];
-        db::BlockId blockId = layout.block;
+        const db::Layout& layout = bare ? modelOnly : db.layouts[layoutIndex];
+        db::BlockId blockId = bare ? db.modelSpace : layout.block;
         if (blockId == db::kNone && layout.IsModel()) {
             blockId = db.modelSpace;
         }

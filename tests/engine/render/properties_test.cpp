@@ -436,3 +436,18 @@ TEST(ResolvedProperties, LineweightsScaleWithThePlotWhenAsked) {
     Render(w.d, scaled, 0, options, page::Affine::Scaling(0.5, 0.5));
     EXPECT_DOUBLE_EQ(scaled.strokes[0].pen.lineweight, 0.25);
 }
+
+TEST(Report, LayoutsThatDoNotExistAreWarnedAndModelSpaceNeedsNoLayout) {
+    Drawing w;
+    w.AddLine(w.model, {0, 0, 0}, {10, 0, 0});
+    RecordingSink none;
+    const auto missing = Render(w.d, none, 7);
+    EXPECT_TRUE(none.strokes.empty());
+    ASSERT_EQ(missing.warnings.size(), 1u);
+    // A database a reader filled without layout objects: model space is layout 0 all the same.
+    w.d.layouts.clear();
+    RecordingSink sink;
+    const auto report = Render(w.d, sink, 0);
+    EXPECT_EQ(sink.strokes.size(), 1u);
+    EXPECT_TRUE(report.warnings.empty());
+}
