@@ -175,35 +175,50 @@ FontFolders DefaultFontFolders() {
     return f;
 }
 
-FontResolver::FontResolver(FontFolders folders) : folders_(std::move(folders)) {}
+// The stroke fonts a resolver has read, shared with the fonts it made so that they can read
+// their fallback fonts when they first need them.
+struct StrokeStore {
+    FontFolders folders;
+    std::map<std::string, std::shared_ptr<const StrokeFont>> loaded;
+    std::shared_ptr<SubstitutionLog> log;
+
+    std::shared_ptr<const StrokeFont> Named(std::string_view name) {
+        const std::string key = Lower(name);
+        if (const auto it = loaded.find(key); it != loaded.end()) {
+            return it->second;
+        }
+        std::shared_ptr<const StrokeFont> font;
+        for (const char* ext : {".lff", ".jhf"}) {
+            for (const auto& folder : folders.stroke) {
+                const auto file = folder / (key + ext);
+                std::error_code ec;
+                if (!std::filesystem::is_regular_file(file, ec)) {
+                    continue;
+                }
+                try {
+                    font = StrokeFont::Load(file);
+                } catch (const FontError& e) {
+                    log->Add({file.filename().string(), "another font", e.what()});
+                    continue;
+                }
+                break;
+            }
+            if (font) {
+                break;
+            }
+        }
+        loaded[key] = font;
+        return font;
+    }
+};
+
+FontResolver::FontResolver(FontFolders folders) : store_(std::make_shared<StrokeStore>()) {
+    store_->folders = std::move(folders);
+    store_->log = log_;
+}
 
 std::shared_ptr<const StrokeFont> FontResolver::StrokeFontNamed(std::string_view name) {
-    const std::string key = Lower(name);
-    if (const auto it = loaded_.find(key); it != loaded_.end()) {
-        return it->second;
-    }
-    std::shared_ptr<const StrokeFont> font;
-    for (const char* ext : {".lff", ".jhf"}) {
-        for (const auto& folder : folders_.stroke) {
-            const auto file = folder / (key + ext);
-            std::error_code ec;
-            if (!std::filesystem::is_regular_file(file, ec)) {
-                continue;
-            }
-            try {
-                font = StrokeFont::Load(file);
-            } catch (const FontError& e) {
-                log_->Add({file.filename().string(), "another font", e.what()});
-                continue;
-            }
-            break;
-        }
-        if (font) {
-            break;
-        }
-    }
-    loaded_[key] = font;
-    return font;
+    return store_->Named(name);
 }
 
 std::shared_ptr<const ResolvedFont> FontResolver::Resolve(std::string_view fontName) {
@@ -251,9 +266,6 @@ std::shared_ptr<const ResolvedFont> FontResolver::ResolveStroke(const std::strin
     if (const auto it = StrokeSubstitutes().find(Lower(base)); it != StrokeSubstitutes().end()) {
         candidates.insert(candidates.end(), it->second.begin(), it->second.end());
     }
-    for (const char* fallback : kStrokeFallbacks) {
-        candidates.emplace_back(fallback);
-    }
     for (const std::string& name : candidates) {
         if (auto f = StrokeFontNamed(name);
             f &&
@@ -261,6 +273,18 @@ std::shared_ptr<const ResolvedFont> FontResolver::ResolveStroke(const std::strin
             font->strokes_.push_back(f);
         }
     }
+    // Fallbacks: the first that exists stands in for a font that is not installed; the
+    // others wait until a glyph is missing.
+    for (const char* fallback : kStrokeFallbacks) {
+        if (font->strokes_.empty()) {
+            if (auto f = StrokeFontNamed(fallback)) {
+                font->strokes_.push_back(f);
+            }
+        } else {
+            font->pendingFallbacks_.emplace_back(fallback);
+        }
+    }
+    font->store_ = store_;
     if (font->strokes_.empty()) {
         // No stroke font at all on this system: TrueType text stands in.
         auto tt = ResolveTrueType(asked, kTrueTypeFallback, false, false);
@@ -342,6 +366,20 @@ std::optional<GlyphShape> ResolvedFont::FromTrueType(const TrueTypeFace& face, c
     return g;
 }
 
+bool ResolvedFont::ReadNextFallback() const {
+    // Every font read so far lacks a glyph: read the next fallback that is installed and
+    // not among them yet.
+    while (!pendingFallbacks_.empty()) {
+        auto f = store_ ? store_->Named(pendingFallbacks_.front()) : nullptr;
+        pendingFallbacks_.erase(pendingFallbacks_.begin());
+        if (f && std::find(strokes_.begin(), strokes_.end(), f) == strokes_.end()) {
+            strokes_.push_back(std::move(f));
+            return true;
+        }
+    }
+    return false;
+}
+
 GlyphShape ResolvedFont::Glyph(char32_t c) const {
     if (kind_ == Kind::Stroke) {
         // The diameter sign (%%c) has several code points; a font that draws one of them
@@ -350,7 +388,7 @@ GlyphShape ResolvedFont::Glyph(char32_t c) const {
         if (c == U'\u00D8' || c == U'\u2300' || c == U'\u2205') {
             forms = {c, U'\u2300', U'\u2205', U'\u00D8'};
         }
-        for (std::size_t i = 0; i < strokes_.size(); ++i) {
+        for (std::size_t i = 0; i < strokes_.size() || ReadNextFallback(); ++i) {
             const StrokeGlyph* g = nullptr;
             for (char32_t form : forms) {
                 if ((g = strokes_[i]->Glyph(form)) != nullptr) {

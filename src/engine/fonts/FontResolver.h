@@ -47,22 +47,23 @@ struct GlyphShape {
 };
 
 class FontResolver;
+struct StrokeStore;
 
 // The substitutions of a resolver, shared with the fonts it made (they report glyphs taken
 // from fallback fonts as they are drawn).
 class SubstitutionLog {
-  public:
+public:
     void Add(Substitution s);
     const std::vector<Substitution>& Items() const { return items_; }
     void Clear() { items_.clear(); }
 
-  private:
+private:
     std::vector<Substitution> items_;
 };
 
 // A font as resolved for one text style, with its fallbacks.
 class ResolvedFont {
-  public:
+public:
     enum class Kind { Stroke, TrueType };
     Kind kind() const { return kind_; }
     // What is used: "romans.lff" or the TrueType family.
@@ -74,7 +75,7 @@ class ResolvedFont {
     GlyphShape Glyph(char32_t c) const;
     double SpaceAdvance() const;
 
-  private:
+private:
     friend class FontResolver;
     struct TrueTypeFace {
         QRawFont raw;
@@ -82,11 +83,17 @@ class ResolvedFont {
         double scale = 1.0;  // to capital height 1
     };
     std::optional<GlyphShape> FromTrueType(const TrueTypeFace& face, char32_t c) const;
+    // Reads the next pending fallback font into `strokes_`; false when none is left.
+    bool ReadNextFallback() const;
 
     Kind kind_ = Kind::Stroke;
     std::string used_;
-    std::vector<std::shared_ptr<const StrokeFont>> strokes_;  // primary first
-    std::vector<TrueTypeFace> trueType_;                      // primary first
+    // Primary first; fallback fonts are loaded when a glyph is first missing from all the
+    // fonts loaded so far (a large fallback such as unicode.lff is read only when needed).
+    mutable std::vector<std::shared_ptr<const StrokeFont>> strokes_;
+    mutable std::vector<std::string> pendingFallbacks_;
+    std::shared_ptr<StrokeStore> store_;
+    std::vector<TrueTypeFace> trueType_;  // primary first
     QFont font_;
     std::shared_ptr<SubstitutionLog> log_;
 };
@@ -101,7 +108,7 @@ struct FontFolders {
 FontFolders DefaultFontFolders();
 
 class FontResolver {
-  public:
+public:
     explicit FontResolver(FontFolders folders = DefaultFontFolders());
 
     // The font for a text style's font file or family name. Never fails: a font that
@@ -116,15 +123,14 @@ class FontResolver {
     // Loads a stroke font by name (without extension) from the folders; nullptr if none.
     std::shared_ptr<const StrokeFont> StrokeFontNamed(std::string_view name);
 
-  private:
+private:
     std::shared_ptr<const ResolvedFont> ResolveStroke(const std::string& asked,
                                                       const std::string& base);
     std::shared_ptr<const ResolvedFont> ResolveTrueType(const std::string& asked,
                                                         const std::string& family, bool bold,
                                                         bool italic);
 
-    FontFolders folders_;
-    std::map<std::string, std::shared_ptr<const StrokeFont>> loaded_;
+    std::shared_ptr<StrokeStore> store_;
     std::map<std::string, std::shared_ptr<const ResolvedFont>> resolved_;
     std::shared_ptr<SubstitutionLog> log_ = std::make_shared<SubstitutionLog>();
 };

@@ -138,7 +138,10 @@ void AppendEllipse(std::vector<Vec3>& out, Vec3 centre, Vec3 u, Vec3 v, double t
     // Rotating a unit vector step by step saves the trigonometry of every point.
     const double cs = std::cos(step), sn = std::sin(step);
     double c = std::cos(t0), s = std::sin(t0);
-    out.reserve(out.size() + static_cast<std::size_t>(segments) + 1);
+    const std::size_t need = out.size() + static_cast<std::size_t>(segments) + 1;
+    if (need > out.capacity()) {
+        out.reserve(std::max(need, out.capacity() * 2));  // keep the growth geometric
+    }
     for (int i = 0; i <= segments; ++i) {
         if (i == segments) {
             c = std::cos(t0 + sweep), s = std::sin(t0 + sweep);

@@ -1,5 +1,6 @@
 #include "engine/render/Dashes.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace vx::engine::render {
@@ -17,7 +18,11 @@ DashPattern ScaledPattern(const db::Linetype* linetype, double mmPerUnit) {
         return p;
     }
     bool anyGap = false;
+    p.mmPerUnit = mmPerUnit;
     for (const db::LinetypeElement& e : linetype->elements) {
+        if (e.type & (2 | 4)) {
+            p.marked.push_back(p.elements.size());
+        }
         const double len = e.length * mmPerUnit;
         if (!std::isfinite(len)) {
             return {};
@@ -50,7 +55,12 @@ bool CutDashes(const QPointF* points, std::size_t n, bool closed, const DashPatt
     std::size_t el = 0;
     double left = std::abs(pattern.elements[0]);  // of the current element
     bool inDash = false;
+    double angle = 0;  // the direction of the segment being cut
     auto startElement = [&](QPointF at) {
+        if (!pattern.marked.empty() &&
+            std::find(pattern.marked.begin(), pattern.marked.end(), el) != pattern.marked.end()) {
+            out.marks.push_back({at, angle, el});
+        }
         const double len = pattern.elements[el];
         if (len > 0) {
             out.starts.push_back(static_cast<std::uint32_t>(out.points.size()));
@@ -70,6 +80,12 @@ bool CutDashes(const QPointF* points, std::size_t n, bool closed, const DashPatt
         const QPointF b = points[(i + 1) % n];
         const QPointF d = b - a;
         const double len = std::hypot(d.x(), d.y());
+        if (len > 0) {
+            angle = std::atan2(d.y(), d.x());
+        }
+        if (i == 0 && !out.marks.empty()) {
+            out.marks.front().angle = angle;  // the first element began before any segment
+        }
         double pos = 0;
         while (len - pos > left) {
             pos += left;

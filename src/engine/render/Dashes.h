@@ -17,6 +17,10 @@ struct DashPattern {
     // Paper millimetres: > 0 a dash, < 0 a gap, 0 a dot.
     std::vector<double> elements;
     double length = 0;  // sum of the absolute lengths
+    // Elements that carry a text or a shape where they begin (complex linetypes): their
+    // indexes into the linetype's elements, with the scale from pattern units to mm.
+    std::vector<std::size_t> marked;
+    double mmPerUnit = 1;
     bool Solid() const { return elements.empty() || !(length > 0); }
 };
 
@@ -25,12 +29,22 @@ struct DashPattern {
 DashPattern ScaledPattern(const db::Linetype* linetype, double mmPerUnit);
 
 // Pieces of a run cut by a pattern: piece i holds points [starts[i], starts[i + 1]).
+// Where a marked element begins along a run: the point, the run's direction there
+// (radians) and the element's index.
+struct DashMark {
+    QPointF at;
+    double angle = 0;
+    std::size_t element = 0;
+};
+
 struct DashPieces {
     std::vector<QPointF> points;
     std::vector<std::uint32_t> starts;
+    std::vector<DashMark> marks;
     void Clear() {
         points.clear();
         starts.clear();
+        marks.clear();
     }
     std::size_t Count() const { return starts.size(); }
     std::uint32_t Begin(std::size_t i) const { return starts[i]; }

@@ -206,9 +206,10 @@ struct Frontend::Impl {
         return lts * own * f.ltMmPerUnit;
     }
 
-    // Strokes one run of paper points, dashed by the pattern when there is one.
+    // Strokes one run of paper points, dashed by the pattern when there is one; the texts
+    // of a complex linetype go where their elements begin.
     void StrokeDashed(const QPointF* pts, std::size_t n, bool closed, const plotstyle::Pen& pen,
-                      const DashPattern* pattern) {
+                      const DashPattern* pattern, const Resolved* r = nullptr) {
         if (n == 0) {
             return;
         }
@@ -219,6 +220,55 @@ struct Frontend::Impl {
         for (std::size_t i = 0; i < dashes.Count(); ++i) {
             const std::uint32_t b = dashes.Begin(i), e = dashes.End(i);
             page.Stroke(dashes.points.data() + b, e - b, false, pen);
+        }
+        if (r && r->linetype && !dashes.marks.empty()) {
+            DrawLinetypeMarks(*r->linetype, *pattern, *r);
+        }
+    }
+
+    // Texts of a complex linetype at the marks of the last cut: turned with the line (or
+    // absolute), moved by their offsets along and across it, all scaled with the pattern.
+    // Shapes would need the linetype's shape file; they are left out and reported.
+    void DrawLinetypeMarks(const db::Linetype& lt, const DashPattern& pattern, const Resolved& r) {
+        const db::Database& d = entityDb ? *entityDb : db;
+        const std::vector<DashMark> marks = dashes.marks;
+        for (const DashMark& m : marks) {
+            if (m.element >= lt.elements.size()) {
+                continue;
+            }
+            const db::LinetypeElement& e = lt.elements[m.element];
+            if (e.type & 4) {
+                Warn("The shapes of linetype \"" + lt.name +
+                     "\" are not drawn: shape files are not available.");
+                continue;
+            }
+            if (e.text.empty()) {
+                continue;
+            }
+            db::StyleId style = db::kNone;
+            for (std::size_t i = 0; i < d.textStyles.size(); ++i) {
+                if (d.textStyles[i].handle == e.style) {
+                    style = static_cast<db::StyleId>(i);
+                }
+            }
+            const fonts::ResolvedFont* font = FontFor(d, style);
+            if (!font) {
+                return;
+            }
+            const double k = pattern.mmPerUnit;
+            const db::TextStyle* ts = style < d.textStyles.size() ? &d.textStyles[style] : nullptr;
+            const double base = ts && ts->height > 0 ? ts->height : 1.0;
+            const double along = m.angle;
+            const QPointF dir(std::cos(along), std::sin(along)), across(-dir.y(), dir.x());
+            const QPointF at = m.at + dir * (e.offsetX * k) + across * (e.offsetY * k);
+            db::Text t;
+            t.text = e.text;
+            t.position = {at.x(), at.y(), 0};
+            t.height = base * (e.scale != 0 ? std::abs(e.scale) : 1.0) * k;
+            t.rotation = (e.type & 1) ? e.rotation : along / kDeg + e.rotation;
+            t.widthFactor = ts && ts->widthFactor > 0 ? ts->widthFactor : 1.0;
+            LayoutText(t, ts, font, t.height, glyphs, text);
+            EmitText(QTransform(), r, ctx.TopScope());
         }
     }
 
@@ -243,7 +293,7 @@ struct Frontend::Impl {
             }
         }
         if (!pattern || !vertexBreaks || vertexBreaks->size() <= 1) {
-            StrokeDashed(paper.data(), paper.size(), closed, pen, pattern);
+            StrokeDashed(paper.data(), paper.size(), closed, pen, pattern, &r);
             return;
         }
         // The pattern starts afresh at every vertex.
@@ -252,12 +302,12 @@ struct Frontend::Impl {
             const std::size_t from = b[i];
             const std::size_t to = i + 1 < b.size() ? b[i + 1] : paper.size() - 1;
             if (to > from) {
-                StrokeDashed(paper.data() + from, to - from + 1, false, pen, pattern);
+                StrokeDashed(paper.data() + from, to - from + 1, false, pen, pattern, &r);
             }
         }
         if (closed && paper.size() > 2) {
-            run = {paper.back(), paper.front()};
-            StrokeDashed(run.data(), 2, false, pen, pattern);
+            const QPointF closing[2] = {paper.back(), paper.front()};
+            StrokeDashed(closing, 2, false, pen, pattern, &r);
         }
     }
 
@@ -265,12 +315,15 @@ struct Frontend::Impl {
     // Layouts, blocks, entities
 
     void DrawLayout(std::uint32_t layoutIndex, const page::Affine& drawingToPaper) {
-        if (layoutIndex >= db.layouts.size()) {
+        db::Layout modelOnly;  // a database without layouts still has its model space
+        modelOnly.name = "Model";
+        const bool bare = db.layouts.empty() && layoutIndex == 0;
+        if (layoutIndex >= db.layouts.size() && !bare) {
             Warn("The drawing has no layout number " + std::to_string(layoutIndex) + ".");
             return;
         }
-        const db::Layout& layout = db.layouts[layoutIndex];
-        db::BlockId blockId = layout.block;
+        const db::Layout& layout = bare ? modelOnly : db.layouts[layoutIndex];
+        db::BlockId blockId = bare ? db.modelSpace : layout.block;
         if (blockId == db::kNone && layout.IsModel()) {
             blockId = db.modelSpace;
         }
@@ -282,6 +335,9 @@ struct Frontend::Impl {
         top.toPaper = FromAffine(drawingToPaper);
         top.ltMmPerUnit = drawingToPaper.LengthScale();
         top.scope = ctx.TopScope();
+        if (options.scaleLineweights) {
+            ctx.SetLineweightScale(drawingToPaper.LengthScale());
+        }
         const page::Rect visible = page.Visible();
         pointSizeMm = visible.Height() * 0.05;
         paperSpace = !layout.IsModel() && !db.blocks[blockId].IsModelSpace();
@@ -290,6 +346,7 @@ struct Frontend::Impl {
     }
 
     bool paperSpace = false;
+    const db::Database* entityDb = nullptr;  // of the entity being drawn
     const db::Block* layoutBlock = nullptr;
     const std::vector<db::Box3>* modelBoxes = nullptr;
     std::vector<db::Box3> modelBoxStore;
@@ -323,6 +380,7 @@ struct Frontend::Impl {
             return;  // a reference on a hidden layer still shows what does not float with it
         }
         const std::int64_t sent = page.Sent(), inked = page.Inked();
+        entityDb = f.scope.db;
         Draw(e, f, owner, vis);
         if (page.Sent() > sent) {
             ++report.drawn;
@@ -1010,6 +1068,7 @@ struct Frontend::Impl {
                 blockDb = x->database.get();
                 scope.db = blockDb;
                 scope.host = false;
+                scope.xrefName = block->name;
                 block = blockDb->ModelSpace();
             }
         }
@@ -1044,6 +1103,7 @@ struct Frontend::Impl {
             BlockScope attrScope = scope;
             attrScope.db = &d;
             attrScope.host = f.scope.host;
+            attrScope.xrefName = f.scope.xrefName;
             attrScope.layer = f.scope.layer;
             attrScope.layerDb = f.scope.layerDb;
             attrScope.layerHidden = f.scope.layerHidden;

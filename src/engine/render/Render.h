@@ -41,7 +41,8 @@ struct RenderOptions {
     const plotstyle::PlotStyleTable* plotStyles = nullptr;
     // Plot lineweights (otherwise every line is drawn thin).
     bool plotLineweights = true;
-    // Scale lineweights with the plot scale (a layout's setting).
+    // Scale lineweights with the plot scale (a layout's setting): every lineweight times
+    // the paper millimetres one drawing unit becomes.
     bool scaleLineweights = false;
     // Fonts for text; the resolver logs every substitution. Without one, text is not drawn
     // (and reported). A resolver is not thread-safe: give each rendering thread its own.

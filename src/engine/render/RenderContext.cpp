@@ -1,6 +1,7 @@
 #include "engine/render/RenderContext.h"
 
 #include <charconv>
+#include <cmath>
 
 #include "engine/plotstyle/Aci.h"
 
@@ -64,34 +65,48 @@ bool RenderContext::IsLayerZero(const db::Database& d, db::LayerId id) const {
     return id < d.layers.size() && d.layers[id].name == "0";
 }
 
-const db::Layer* RenderContext::FloatingLayer(const db::EntityProps& props,
-                                              const BlockScope& scope) const {
+RenderContext::LayerRef RenderContext::LayerOf(const db::EntityProps& props,
+                                               const BlockScope& scope) const {
     const db::Database& d = *scope.db;
     if (scope.layer && IsLayerZero(d, props.layer)) {
-        return scope.layer;
+        return {scope.layer, scope.layerDb ? scope.layerDb : &d, true};
     }
-    if (props.layer < d.layers.size()) {
-        return &d.layers[props.layer];
+    if (props.layer >= d.layers.size()) {
+        // A broken reference: behave like layer 0.
+        return {scope.layer, scope.layerDb ? scope.layerDb : &d, scope.layer != nullptr};
     }
-    return scope.layer;  // a broken reference: behave like layer 0
+    if (!scope.xrefName.empty() && &d != &db_) {
+        // An external reference's layer as the host keeps it ("GRID|WALLS"): its state and
+        // properties there win, as the host drawing retains them.
+        const auto key = std::make_pair(&d, props.layer);
+        auto it = xrefLayers_.find(key);
+        if (it == xrefLayers_.end()) {
+            const db::LayerId id =
+                db_.FindLayer(std::string(scope.xrefName) + "|" + d.layers[props.layer].name);
+            it = xrefLayers_.emplace(key, id < db_.layers.size() ? &db_.layers[id] : nullptr).first;
+        }
+        if (it->second) {
+            return {it->second, &db_, false};
+        }
+    }
+    return {&d.layers[props.layer], &d, false};
 }
 
 Visibility RenderContext::Check(const db::EntityProps& props, const BlockScope& scope) const {
-    const db::Layer* layer = FloatingLayer(props, scope);
+    const LayerRef ref = LayerOf(props, scope);
+    const db::Layer* layer = ref.layer;
     if (!layer) {
         return Visibility::Shown;
     }
-    const bool floating = layer == scope.layer;
-    if (floating) {
+    if (ref.floating) {
         // The reference itself was checked on its layer when it was entered.
         return scope.layerHidden ? Visibility::Hidden : Visibility::Shown;
     }
     if (layer->frozen) {
         return Visibility::Frozen;
     }
-    if (scope.host && !frozenInViewport_.empty() && !db_.layers.empty() &&
-        layer >= &db_.layers.front() && layer <= &db_.layers.back()) {
-        const auto id = static_cast<std::size_t>(layer - &db_.layers.front());
+    if (ref.owner == &db_ && !frozenInViewport_.empty()) {
+        const auto id = static_cast<std::size_t>(layer - db_.layers.data());
         if (id < frozenInViewport_.size() && frozenInViewport_[id]) {
             return Visibility::Frozen;
         }
@@ -105,7 +120,10 @@ Visibility RenderContext::Check(const db::EntityProps& props, const BlockScope& 
 Resolved RenderContext::Resolve(const db::EntityProps& props, const BlockScope& scope) const {
     Resolved r;
     const db::Database& d = *scope.db;
-    r.layer = FloatingLayer(props, scope);
+    const LayerRef ref = LayerOf(props, scope);
+    r.layer = ref.layer;
+    r.layerDb = ref.owner;
+    r.floating = ref.floating;
     switch (props.color.kind) {
         case db::Color::Kind::ByLayer:
             r.color = Drawable(r.layer ? r.layer->color : db::Color::FromIndex(7));
@@ -125,9 +143,8 @@ Resolved RenderContext::Resolve(const db::EntityProps& props, const BlockScope& 
     }
     r.lineweight = lw >= 0 ? lw : defaultLineweight_;
     if (props.linetype == db::kByLayer) {
-        // A floating layer is the reference's, in the reference's database.
-        const db::Database& owner = r.layer == scope.layer && scope.layerDb ? *scope.layerDb : d;
-        r.linetype = r.layer ? LinetypeAt(owner, r.layer->linetype) : nullptr;
+        // The layer's linetype, in the database the layer belongs to.
+        r.linetype = r.layer ? LinetypeAt(*ref.owner, r.layer->linetype) : nullptr;
     } else if (props.linetype == db::kByBlock) {
         r.linetype = scope.linetype;
     } else {
@@ -145,10 +162,9 @@ BlockScope RenderContext::Enter(const db::EntityProps& props, const BlockScope& 
     s.lineweight = r.lineweight;
     s.linetype = r.linetype;
     s.layer = r.layer;
-    const bool floatingLayer = r.layer == scope.layer && scope.layer != nullptr;
-    s.layerDb = floatingLayer ? scope.layerDb : scope.db;
-    s.layerHidden =
-        floatingLayer ? scope.layerHidden : (r.layer && (!r.layer->on || !r.layer->plot));
+    s.layerDb = r.layerDb;
+    s.xrefName = scope.xrefName;
+    s.layerHidden = r.floating ? scope.layerHidden : (r.layer && (!r.layer->on || !r.layer->plot));
     return s;
 }
 
@@ -176,12 +192,16 @@ const plotstyle::Pen& RenderContext::PenFor(const Resolved& r, db::Color color) 
     } else {
         o.aci = color.index >= 1 && color.index <= 255 ? color.index : 7;
     }
-    o.lineweight = plotLineweights_ ? r.lineweight / 100.0 * lineweightScale_ : 0.0;
+    o.lineweight = r.lineweight / 100.0;
     plotstyle::Pen pen = table_ ? table_->PenFor(o) : plotstyle::ObjectPen(o);
-    if (!plotLineweights_) {
-        pen.lineweight = 0;
-    }
+    // Scaled with the plot when asked, whether the object or its plot style gave it.
+    pen.lineweight = plotLineweights_ ? pen.lineweight * lineweightScale_ : 0.0;
     return pens_.emplace(key, std::move(pen)).first->second;
+}
+
+void RenderContext::SetLineweightScale(double scale) {
+    lineweightScale_ = scale > 0 && std::isfinite(scale) ? scale : 1.0;
+    pens_.clear();
 }
 
 void RenderContext::SetViewportFrozen(const std::vector<db::LayerId>& layers) {

@@ -16,8 +16,10 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -39,13 +41,18 @@ struct BlockScope {
     // True inside a block whose reference lies on an off or no-plot layer: what floats
     // with that layer is hidden.
     bool layerHidden = false;
-    // The host drawing (not an external reference's): viewport freezing applies.
+    // The host drawing (not an external reference's).
     bool host = true;
+    // Inside an external reference: its block's name in the host, whose layers
+    // "<name>|<layer>" carry the host's settings for the reference's layers.
+    std::string_view xrefName;
 };
 
 // An entity's properties as it is drawn.
 struct Resolved {
     const db::Layer* layer = nullptr;        // the layer that governs it
+    const db::Database* layerDb = nullptr;   // the database `layer` belongs to
+    bool floating = false;                   // the reference's layer, taken on layer "0"
     db::Color color{};                       // Index or True
     std::int16_t lineweight = 25;            // hundredths of a millimetre, >= 0
     const db::Linetype* linetype = nullptr;  // null: solid
@@ -75,6 +82,9 @@ public:
     // The same with another colour (inline MTEXT colours).
     const plotstyle::Pen& PenFor(const Resolved& r, db::Color color);
 
+    // Lineweights times this on paper (a plot that scales lineweights with its scale).
+    void SetLineweightScale(double scale);
+
     // Layers frozen in the viewport being drawn (ids of the host drawing); empty outside
     // viewports.
     void SetViewportFrozen(const std::vector<db::LayerId>& layers);
@@ -84,7 +94,12 @@ public:
     std::int16_t DefaultLineweight() const { return defaultLineweight_; }
 
 private:
-    const db::Layer* FloatingLayer(const db::EntityProps& props, const BlockScope& scope) const;
+    struct LayerRef {
+        const db::Layer* layer;
+        const db::Database* owner;
+        bool floating;  // taken from the reference for an entity on layer "0"
+    };
+    LayerRef LayerOf(const db::EntityProps& props, const BlockScope& scope) const;
     bool IsLayerZero(const db::Database& d, db::LayerId id) const;
 
     const db::Database& db_;
@@ -94,6 +109,8 @@ private:
     std::int16_t defaultLineweight_ = 25;
     std::vector<bool> frozenInViewport_;
     std::unordered_map<std::uint64_t, plotstyle::Pen> pens_;
+    // External-reference layers to the host's "<reference>|<layer>" entries (or null).
+    mutable std::map<std::pair<const db::Database*, db::LayerId>, const db::Layer*> xrefLayers_;
 };
 
 }  // namespace vx::engine::render

@@ -745,6 +745,24 @@ void LayoutMText(const db::MText& mtext, const db::TextStyle* style,
             l = Line{};
             l.align = p.align >= 0 ? p.align : column;
         };
+        // A line ends where its last glyph's ink ends: trailing blanks and the spacing after
+        // the last letter do not count for the alignment.
+        const auto InkWidth = [&](const Line& l) {
+            for (std::size_t m = l.atoms.size(); m-- > 0;) {
+                const Atom& a = *l.atoms[m];
+                if (a.kind == AtomKind::Space || (a.kind == AtomKind::Char && a.c == U'\u00A0')) {
+                    continue;
+                }
+                if (a.kind == AtomKind::Char) {
+                    const CachedGlyph& g = cache.Glyph(a.fmt.font, a.c);
+                    if (g.hasInk) {
+                        return l.x[m] + g.inkRight * a.fmt.height * a.fmt.widthFactor;
+                    }
+                }
+                return l.x[m] + a.width;
+            }
+            return 0.0;
+        };
         while (i < p.atoms.size()) {
             // The next word: blanks before it, then everything up to the next blank.
             std::size_t j = i;
@@ -758,9 +776,17 @@ void LayoutMText(const db::MText& mtext, const db::TextStyle* style,
                 wordW += a.kind == AtomKind::Tab ? a.fmt.height * 2 : a.width;
                 ++k;
             }
+            // The word ends where its last letter's ink ends, not after its spacing.
+            if (k > j && p.atoms[k - 1].kind == AtomKind::Char && p.atoms[k - 1].c != U'\u00A0') {
+                const Atom& last = p.atoms[k - 1];
+                const CachedGlyph& g = cache.Glyph(last.fmt.font, last.c);
+                if (g.hasInk) {
+                    wordW += g.inkRight * last.fmt.height * last.fmt.widthFactor - last.width;
+                }
+            }
             if (wrapWidth > 0 && !line.atoms.empty() && x + spaceW + wordW > wrapWidth * 1.0001 &&
                 k > j) {
-                finish(line, x);
+                finish(line, InkWidth(line));
                 x = 0;
                 i = j;  // blanks at a break vanish
                 continue;
@@ -778,15 +804,7 @@ void LayoutMText(const db::MText& mtext, const db::TextStyle* style,
             }
             i = k;
         }
-        // Trailing blanks do not count for the alignment.
-        double width = x;
-        for (std::size_t m = line.atoms.size(); m-- > 0;) {
-            if (line.atoms[m]->kind != AtomKind::Space) {
-                break;
-            }
-            width = line.x[m];
-        }
-        finish(line, width);
+        finish(line, InkWidth(line));
     }
     if (lines.empty()) {
         return;

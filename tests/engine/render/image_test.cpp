@@ -1,0 +1,98 @@
+// Raster images: the file found at its stored path or beside the drawing, placed on its
+// frame with its clip boundary; a missing file draws the frame and is reported once.
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QTemporaryDir>
+
+#include "RenderTools.h"
+
+using namespace vx::engine;
+using vx::testing::Drawing;
+using vx::testing::Near;
+using vx::testing::RecordingSink;
+using vx::testing::Render;
+
+namespace {
+
+struct ImageTest : ::testing::Test {
+    QTemporaryDir dir;
+    Drawing w;
+
+    // A 40 x 20 pixel image of 0.5 units per pixel at (10, 10), its file stored as `stored`.
+    db::Image& AddImage(const std::string& stored) {
+        db::ImageDef def;
+        def.fileName = stored;
+        def.pixelsU = 40;
+        def.pixelsV = 20;
+        w.d.images.push_back(def);
+        db::Image img;
+        img.position = {10, 10, 0};
+        img.uVector = {0.5, 0, 0};
+        img.vVector = {0, 0.5, 0};
+        img.pixelsU = 40;
+        img.pixelsV = 20;
+        img.imageDef = static_cast<db::ImageDefId>(w.d.images.size() - 1);
+        return *w.Add(w.model, db::EntityType::Image, img).As<db::Image>();
+    }
+    void WritePicture(const QString& name) {
+        QImage pic(40, 20, QImage::Format_RGB32);
+        pic.fill(Qt::darkGreen);
+        ASSERT_TRUE(pic.save(dir.filePath(name)));
+    }
+    render::RenderOptions Options() const {
+        render::RenderOptions o;
+        o.drawingFolder = dir.path().toStdString();
+        return o;
+    }
+};
+
+}  // namespace
+
+TEST_F(ImageTest, FoundBesideTheDrawingAndPlacedOnItsFrame) {
+    WritePicture("site photo.png");
+    AddImage("C:\\\\Photos\\\\site photo.png");  // where it was on another machine
+    RecordingSink sink;
+    const auto report = Render(w.d, sink, 0, Options());
+    ASSERT_EQ(sink.images.size(), 1u);
+    const auto& img = sink.images[0];
+    EXPECT_EQ(img.image.size(), QSize(40, 20));
+    EXPECT_TRUE(Near(img.origin, {10, 10}));
+    EXPECT_TRUE(Near(img.width, {20, 0}));
+    EXPECT_TRUE(Near(img.height, {0, 10}));
+    EXPECT_TRUE(report.warnings.empty());
+    EXPECT_EQ(report.visible, 1);
+}
+
+TEST_F(ImageTest, RelativePathsAndClipBoundaries) {
+    ASSERT_TRUE(QDir(dir.path()).mkdir("img"));
+    WritePicture("img/a.png");
+    auto& img = AddImage("img\\\\a.png");
+    img.clipping = true;
+    img.clipBoundary = {{0, 0, 0}, {20, 10, 0}};  // the left half of the top half
+    RecordingSink sink;
+    Render(w.d, sink, 0, Options());
+    ASSERT_EQ(sink.images.size(), 1u);
+    ASSERT_EQ(sink.clips.size(), 1u);
+    const auto clip = output::BoundsOf(sink.clips[0]);
+    // Pixel coordinates counted from the top-left pixel, whose centre lies half a pixel
+    // (0.25 units) right of and below the frame's top-left corner (10, 20).
+    EXPECT_NEAR(clip.xmin, 10.25, 1e-9);
+    EXPECT_NEAR(clip.xmax, 20.25, 1e-9);
+    EXPECT_NEAR(clip.ymax, 19.75, 1e-9);
+    EXPECT_NEAR(clip.ymin, 14.75, 1e-9);
+    EXPECT_EQ(sink.pops, 1);
+}
+
+TEST_F(ImageTest, MissingFilesDrawTheFrameAndAreReportedOnce) {
+    AddImage("C:\\\\Photos\\\\gone.png");
+    AddImage("C:\\\\Photos\\\\gone.png");
+    RecordingSink sink;
+    const auto report = Render(w.d, sink, 0, Options());
+    EXPECT_TRUE(sink.images.empty());
+    ASSERT_EQ(sink.strokes.size(), 2u);
+    EXPECT_TRUE(sink.strokes[0].closed);
+    EXPECT_EQ(output::BoundsOf(sink.strokes[0].points), (page::Rect{10, 10, 30, 20}));
+    ASSERT_EQ(report.warnings.size(), 1u);
+    EXPECT_NE(report.warnings[0].find("gone.png"), std::string::npos);
+}
