@@ -30,9 +30,25 @@ std::size_t PlotJournal::Size() const {
     return records_.size();
 }
 
+void PlotJournal::AddOpen(OpenRecord record) {
+    std::lock_guard lock(mutex_);
+    opens_.push_back(std::move(record));
+}
+
+std::vector<OpenRecord> PlotJournal::Opens() const {
+    std::lock_guard lock(mutex_);
+    return opens_;
+}
+
+std::size_t PlotJournal::OpenCount() const {
+    std::lock_guard lock(mutex_);
+    return opens_.size();
+}
+
 void PlotJournal::Clear() {
     std::lock_guard lock(mutex_);
     records_.clear();
+    opens_.clear();
 }
 
 EngineClass::EngineClass(EngineOptions options) : options_(std::move(options)) {}
