@@ -78,7 +78,11 @@ int RunStyles(const QStringList& args, CommandIo& io, const cad::ClassRegistry& 
 }
 
 int RunPapers(const QStringList& args, CommandIo& io, const cad::ClassRegistry& registry) {
-    constexpr char kUsage[] = "usage: vormex-cli papers DEVICE [--as-listed]\n";
+    constexpr char kUsage[] =
+        "usage: vormex-cli papers DEVICE [--as-listed]\n"
+        "Prints every canonical paper name of DEVICE. With --as-listed: the window's paper\n"
+        "list for a drawing set up for DEVICE, the fixed A0, A1, A4, A3 first, then the\n"
+        "names its filter lets through (among the first 30, those with an upper-case A).\n";
     QString device;
     bool asListed = false;
     bool haveDevice = false;

@@ -34,6 +34,26 @@ constexpr char kUsage[] =
     "DIR|FILE... --device NAME --paper NAME --style TABLE [--layouts] [--copies N] "
     "[--pattern P] [--recursive] [--report FILE.json]";
 
+constexpr char kHelp[] = R"(
+Plots the drawings as the window's "Print All Drawing" does. A folder is searched as the
+window's "Find Files" searches it (--pattern, default *.DWG; --recursive for subfolders);
+a file is plotted as it is named. The device and the style table must be entries of the
+window's lists (vormex-cli devices, vormex-cli styles); the paper may be a canonical name
+or a short one ("A4"), matched against the device's papers as the window does.
+
+  --layouts          plot each paper-space layout instead of the current layout
+  --copies N         number of copies, 1 to 32767 (printers)
+  --report FILE      write a JSON report of the run (written whole or not at all)
+
+One line per drawing on standard output as it is done (the run goes from the last listed
+drawing to the first): the drawing, its result ("plotted", "failed: ...", "not opened:
+...", "not plotted: ...") and the files written, separated by tabs. On a terminal a
+progress line on standard error; Ctrl-C stops the run before its next drawing.
+
+Exit status: 0 every drawing plotted, 1 any not, 2 bad usage or plot choices, 3 no CAD
+application could be reached or started.
+)";
+
 struct PlotArguments {
     QStringList inputs;
     QString device, paper, style;
@@ -142,7 +162,7 @@ bool Listed(const std::vector<std::string>& list, const std::string& name) {
 
 int RunPlot(const QStringList& args, CommandIo& io, const cad::ClassRegistry& registry) {
     if (args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h"))) {
-        io.out << "usage: vormex-cli plot " << kUsage << '\n';
+        io.out << "usage: vormex-cli plot " << kUsage << '\n' << kHelp;
         return 0;
     }
     PlotArguments a;
