@@ -193,6 +193,9 @@ int RunPlot(const QStringList& args, CommandIo& io, const cad::ClassRegistry& re
                 return UsageError(io, a.report + QStringLiteral(" is one of the drawings"));
             }
         }
+        if (QFileInfo(a.report).isDir()) {
+            return UsageError(io, a.report + QStringLiteral(" is a folder, not a report file"));
+        }
         if (!QFileInfo(QFileInfo(a.report).absolutePath()).isDir()) {
             return UsageError(io, QStringLiteral("no folder for the report ") + a.report);
         }

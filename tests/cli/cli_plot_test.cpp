@@ -341,6 +341,9 @@ TEST_F(CliPlot, BadChoicesAndUsageEndWithStatusTwoAndTouchNothing) {
         {Pdf({Q(drawing), "--sideways"}), "unknown option --sideways"},
         {Pdf({}), "no drawing or folder given"},
         {Pdf({Q(drawing), "--report", Q(drawing)}), "is one of the drawings"},
+        {Pdf({Q(drawing), "--report", Q(work)}), "is a folder, not a report file"},
+        {Pdf({Q(drawing), "--report", Q(work / "no/such/folder/r.json")}),
+         "no folder for the report"},
     };
     for (const auto& c : cases) {
         const CliResult r = Plot(c.args);
