@@ -81,12 +81,15 @@ class PlotJournal {
 public:
     void Add(PlotRecord record);
     std::vector<PlotRecord> Records() const;
+    // The plots from position `first` on (those made since Size() was `first`).
+    std::vector<PlotRecord> RecordsFrom(std::size_t first) const;
     // The plots of one drawing (by its full path).
     std::vector<PlotRecord> ForDrawing(const std::string& drawing) const;
     std::size_t Size() const;
 
     void AddOpen(OpenRecord record);
     std::vector<OpenRecord> Opens() const;
+    std::vector<OpenRecord> OpensFrom(std::size_t first) const;
     std::size_t OpenCount() const;
 
     void Clear();
