@@ -206,18 +206,15 @@ DrawingReport TerminalRunHost::Report(const Current& c) const {
     std::vector<engine::automation::PlotRecord> plots;
     std::string openError;
     if (journal) {
-        const auto records = journal->Records();
-        plots.assign(
-            records.begin() + static_cast<std::ptrdiff_t>(std::min(c.plotMark, records.size())),
-            records.end());
-        const auto opens = journal->Opens();
-        for (std::size_t i = c.openMark; i < opens.size(); ++i) {
-            if (opens[i].ok) {
-                for (const auto& w : opens[i].warnings) {
+        plots = journal->RecordsFrom(c.plotMark);
+        const auto opens = journal->OpensFrom(c.openMark);
+        for (const auto& open : opens) {
+            if (open.ok) {
+                for (const auto& w : open.warnings) {
                     AddOnce(d.warnings, w);
                 }
             } else {
-                openError = opens[i].error;
+                openError = open.error;
             }
         }
     }
