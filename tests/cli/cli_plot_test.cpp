@@ -408,6 +408,63 @@ TEST_F(CliPlot, SvgPngAndHpglPlotsOpenInStandardViewers) {
     }
 }
 
+// Whether a standard viewer reads a plot file.
+bool Opens(const QString& file) {
+    QTemporaryDir scratch;
+    const QString png = scratch.filePath("out.png");
+    if (file.endsWith(".pdf")) {
+        return ReadPdfInfo(file.toStdString()).has_value();
+    }
+    if (file.endsWith(".svg")) {
+        return Tool("rsvg-convert", {"-o", png, file}).has_value() && !QImage(png).isNull();
+    }
+    if (file.endsWith(".plt", Qt::CaseInsensitive)) {  // ".Plt" for a layout
+        return Tool("hp2xx", {"-q", "-m", "png", "-d", "75", "-f", png, file}).has_value() &&
+               !QImage(png).isNull();
+    }
+    return !QImage(file).isNull();
+}
+
+// The real DXF drawings of the test data, through the vector devices: each is plotted, or says
+// why not, and stays as it was; every plot opens in a standard viewer.
+TEST_F(CliPlot, RealDrawingsPlotToFilesThatStandardViewersOpen) {
+    const fs::path source = kTestData / "dxf";
+    if (!fs::exists(source)) {
+        GTEST_SKIP() << "no test data at " << source;
+    }
+    const fs::path folder = work / "real";
+    CopyTree(source, folder);
+    const auto before = Snapshot(folder);
+    // (PNG, which no viewer needs to read, is left to the examples: rasters of real
+    // drawings take long.)
+    for (const char* device : {"PDF.pc3", "SVG.pc3", "HP-GL2.pc3"}) {
+        const fs::path report = work / (std::string(device) + ".json");
+        const CliResult r =
+            Plot({Q(folder), "--recursive", "--pattern", "*.dxf", "--layouts", "--device", device,
+                  "--paper", "A3", "--style", "monochrome.ctb", "--report", Q(report)});
+        EXPECT_LE(r.status, 1) << device << ": " << r.err.toStdString();
+        const QJsonObject json = ReadJson(report);
+        EXPECT_GE(json["summary"].toObject()["drawings"].toInt(), 40) << device;
+        int outputs = 0;
+        for (const auto& value : json["drawings"].toArray()) {
+            const QJsonObject d = value.toObject();
+            const std::string name = d["drawing"].toString().toStdString();
+            if (d["result"].toString() != "plotted") {
+                EXPECT_FALSE(d["reason"].toString().isEmpty()) << device << " " << name;
+                continue;
+            }
+            for (const auto& out : d["outputs"].toArray()) {
+                EXPECT_TRUE(Opens(out.toString())) << device << " " << out.toString().toStdString();
+                ++outputs;
+            }
+        }
+        EXPECT_GE(outputs, 40) << device;
+    }
+    for (const auto& [file, state] : before) {
+        EXPECT_EQ(StateOf(file), state) << file;
+    }
+}
+
 // The run host on its own: an interrupt is the stop request; the drawings the run did not
 // reach say so.
 TEST_F(CliPlot, AnInterruptStopsTheRunBeforeItsNextDrawing) {
