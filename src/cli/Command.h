@@ -9,8 +9,10 @@ namespace vx::cli {
 struct CommandIo {
     QTextStream& out;
     QTextStream& err;
-    // True when standard output is a terminal (progress lines are shown then).
+    // True when standard output is a terminal.
     bool terminal = false;
+    // True when standard error is a terminal (progress lines are shown then).
+    bool errTerminal = false;
 };
 
 struct Command {

@@ -6,12 +6,15 @@ namespace vx::cli {
 extern const Command kListCommand;       // ListCommand.cpp
 extern const Command kThumbnailCommand;  // ThumbnailCommand.cpp
 Command InfoCommand();                   // InfoCommand.cpp
+extern const Command kPlotCommand;       // PlotCommand.cpp
+extern const Command kDevicesCommand;    // ListsCommands.cpp
+extern const Command kPapersCommand;     // ListsCommands.cpp
+extern const Command kStylesCommand;     // ListsCommands.cpp
 
 const std::vector<Command>& AllCommands() {
     static const std::vector<Command> commands{
-        kListCommand,
-        kThumbnailCommand,
-        InfoCommand(),
+        kListCommand,    kThumbnailCommand, InfoCommand(),  kPlotCommand,
+        kDevicesCommand, kPapersCommand,    kStylesCommand,
     };
     return commands;
 }

@@ -1,8 +1,8 @@
 // vormex-cli list DIR [--pattern P] [--recursive]: the rows the window's search lists for
 // DIR, tab-separated, in search order, with the same texts.
-#include <QIODevice>
-
 #include "Command.h"
+#include "TerminalSearchHost.h"
+#include "TerminalText.h"
 #include "search/FileSearch.h"
 #include "search/FileSystemPath.h"
 #include "search/FolderListing.h"
@@ -12,83 +12,6 @@ namespace vx::cli {
 namespace {
 
 constexpr char kUsage[] = "DIR [--pattern P] [--recursive]";
-
-// Writes text as the file system's bytes, so that a name that is no valid text comes out
-// byte for byte (a stream without a device gets the text itself).
-void WriteExact(QTextStream& out, const QString& text) {
-    if (QIODevice* device = out.device()) {
-        out.flush();
-        const std::string bytes = search::ToFileSystemPath(text);
-        device->write(bytes.data(), static_cast<qint64>(bytes.size()));
-    } else {
-        out << text;
-    }
-}
-
-// A field may not break the line or the columns: TAB, LF and CR are written as \t, \n, \r.
-QString Field(QString text) {
-    text.replace(QLatin1Char('\t'), QLatin1String("\\t"));
-    text.replace(QLatin1Char('\n'), QLatin1String("\\n"));
-    text.replace(QLatin1Char('\r'), QLatin1String("\\r"));
-    return text;
-}
-
-class NoPointer : public PointerService {
-  public:
-    void SetPointer(Pointer) override {}
-};
-
-// The search host of a terminal: rows go to standard output as they are found; status
-// texts, the pointer, the plot lists and the window's widgets do not exist here.
-class TerminalSearchHost : public search::SearchHost {
-  public:
-    TerminalSearchHost(QTextStream& out, QString folder, QString pattern, bool recursive)
-        : out_(out),
-          folder_(std::move(folder)),
-          pattern_(std::move(pattern)),
-          recursive_(recursive) {}
-
-    void AddRow(const search::DrawingRow& row) override {
-        QString line;
-        for (int c = 0; c < search::DrawingRow::kColumns; ++c) {
-            line += (c ? QStringLiteral("\t") : QString()) + Field(row.Column(c));
-        }
-        WriteExact(out_, line + QLatin1Char('\n'));
-        if (rows_ == 0) {
-            firstPath_ = row.Path;
-        }
-        ++rows_;
-    }
-    void ClearRows() override {}  // nothing is printed before the search starts
-    int RowCount() const override { return rows_; }
-    QString FirstRowPath() const override { return firstPath_; }
-    void SortRows() override {}
-    void SetStatus(const QString&) override {}
-    void SetFoundLabel(const QString&) override {}
-    QString DirPath() const override { return folder_; }
-    QString Pattern() const override { return pattern_; }
-    bool IncludeSubfolders() const override { return recursive_; }
-    void UntickIncludeSubfolders() override { recursive_ = false; }
-    bool StopRequested() const override { return stop_; }
-    void SetStopRequested(bool value) override { stop_ = value; }
-    PointerService& MousePointer() override { return pointer_; }
-    int PrinterCount() const override { return 2; }  // no plot lists to fill
-    void FillPlotLists() override {}
-    void EnablePrintAll() override {}
-    int TextWidth(const QString&) const override { return 0; }
-    void SetDirHorizontalExtent(int) override {}
-    void KeepAlive() override {}
-
-  private:
-    QTextStream& out_;
-    QString folder_;
-    QString pattern_;
-    bool recursive_;
-    bool stop_ = false;
-    int rows_ = 0;
-    QString firstPath_;
-    NoPointer pointer_;
-};
 
 int UsageError(CommandIo& io, const QString& message) {
     io.err << "vormex-cli list: " << message << "\nusage: vormex-cli list " << kUsage << '\n';
@@ -126,9 +49,14 @@ int RunList(const QStringList& args, CommandIo& io) {
         io.err << "vormex-cli list: not a folder: " << folder << '\n';
         return 2;
     }
-    TerminalSearchHost host(io.out, dirPath, pattern, recursive);
-    search::FileSearch search(host);
-    search.cmdAction_Click(QString::fromLatin1(search::kFindFilesCaption));
+    TerminalSearchHost host(dirPath, pattern, recursive, [&io](const search::DrawingRow& row) {
+        QString line;
+        for (int c = 0; c < search::DrawingRow::kColumns; ++c) {
+            line += (c ? QStringLiteral("\t") : QString()) + Field(row.Column(c));
+        }
+        WriteExact(io.out, line + QLatin1Char('\n'));
+    });
+    host.FindFiles();
     io.out.flush();
     if (host.RowCount() == 0) {
         io.err << search::kNoFilesFound << '\n';

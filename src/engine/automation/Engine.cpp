@@ -1,5 +1,7 @@
 #include "engine/automation/Engine.h"
 
+#include <algorithm>
+
 #include "engine/automation/EngineObjects.h"
 
 namespace vx::engine::automation {
@@ -12,6 +14,12 @@ void PlotJournal::Add(PlotRecord record) {
 std::vector<PlotRecord> PlotJournal::Records() const {
     std::lock_guard lock(mutex_);
     return records_;
+}
+
+std::vector<PlotRecord> PlotJournal::RecordsFrom(std::size_t first) const {
+    std::lock_guard lock(mutex_);
+    return {records_.begin() + static_cast<std::ptrdiff_t>(std::min(first, records_.size())),
+            records_.end()};
 }
 
 std::vector<PlotRecord> PlotJournal::ForDrawing(const std::string& drawing) const {
@@ -30,9 +38,31 @@ std::size_t PlotJournal::Size() const {
     return records_.size();
 }
 
+void PlotJournal::AddOpen(OpenRecord record) {
+    std::lock_guard lock(mutex_);
+    opens_.push_back(std::move(record));
+}
+
+std::vector<OpenRecord> PlotJournal::Opens() const {
+    std::lock_guard lock(mutex_);
+    return opens_;
+}
+
+std::vector<OpenRecord> PlotJournal::OpensFrom(std::size_t first) const {
+    std::lock_guard lock(mutex_);
+    return {opens_.begin() + static_cast<std::ptrdiff_t>(std::min(first, opens_.size())),
+            opens_.end()};
+}
+
+std::size_t PlotJournal::OpenCount() const {
+    std::lock_guard lock(mutex_);
+    return opens_.size();
+}
+
 void PlotJournal::Clear() {
     std::lock_guard lock(mutex_);
     records_.clear();
+    opens_.clear();
 }
 
 EngineClass::EngineClass(EngineOptions options) : options_(std::move(options)) {}

@@ -64,21 +64,40 @@ struct PlotRecord {
     std::int64_t drawn = 0;
     std::int64_t visible = 0;
     std::int64_t bytes = 0;  // size of the output
+    // The fonts drawn with another font, also named among the notes.
+    std::vector<fonts::Substitution> substitutedFonts;
 };
 
-// Every plot of an engine application, in the order made.
+// What one open of a drawing did: why it failed, or what the reader went on without.
+struct OpenRecord {
+    std::string drawing;  // full path of the drawing asked for
+    bool ok = false;
+    std::string error;                  // why the drawing was not opened
+    std::vector<std::string> warnings;  // damage the reader worked around
+};
+
+// Every plot of an engine application, in the order made, and every open of a drawing file.
 class PlotJournal {
 public:
     void Add(PlotRecord record);
     std::vector<PlotRecord> Records() const;
+    // The plots from position `first` on (those made since Size() was `first`).
+    std::vector<PlotRecord> RecordsFrom(std::size_t first) const;
     // The plots of one drawing (by its full path).
     std::vector<PlotRecord> ForDrawing(const std::string& drawing) const;
     std::size_t Size() const;
+
+    void AddOpen(OpenRecord record);
+    std::vector<OpenRecord> Opens() const;
+    std::vector<OpenRecord> OpensFrom(std::size_t first) const;
+    std::size_t OpenCount() const;
+
     void Clear();
 
 private:
     mutable std::mutex mutex_;
     std::vector<PlotRecord> records_;
+    std::vector<OpenRecord> opens_;
 };
 
 // Where the engine finds its devices, plot style tables and fonts. Unset members take the

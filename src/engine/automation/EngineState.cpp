@@ -99,7 +99,12 @@ std::shared_ptr<DocState> EngineState::Open(const fs::path& file) {
     abs = abs.lexically_normal();
     load::LoadResult r = load::LoadDrawing(abs, options.load);
     if (!r.Ok()) {
+        journal.AddOpen({abs.string(), false, r.error.Text(), {}});
         throw CadError("Cannot open " + abs.string() + ": " + r.error.Text());
+    }
+    OpenRecord opened{abs.string(), true, {}, {}};
+    for (const auto& w : r.database->warnings) {
+        opened.warnings.push_back(w.Text());
     }
     auto doc = std::make_shared<DocState>();
     doc->serial = nextSerial++;
@@ -107,7 +112,13 @@ std::shared_ptr<DocState> EngineState::Open(const fs::path& file) {
     doc->name = abs.filename().string();
     doc->folder = abs.parent_path().string();
     doc->db = std::move(r.database);
-    Settle(*doc, *devices);
+    try {
+        Settle(*doc, *devices);
+    } catch (const CadError& e) {
+        journal.AddOpen({abs.string(), false, e.Description(), std::move(opened.warnings)});
+        throw;
+    }
+    journal.AddOpen(std::move(opened));
     docs.push_back(doc);
     active = doc;
     return doc;

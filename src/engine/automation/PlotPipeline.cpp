@@ -202,6 +202,7 @@ PlotRecord RunPlot(EngineState& engine, DocState& doc, const PlotTarget& target)
         }
         for (const auto& sub : engine.fonts->Substitutions()) {
             r.notes.push_back("Font " + sub.asked + " drawn with " + sub.used + ": " + sub.reason);
+            r.substitutedFonts.push_back(sub);
         }
         const output::PlotStats stats = sink->Finish({.requireInk = report.visible > 0});
         for (const auto& note : stats.notes) {

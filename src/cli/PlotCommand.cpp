@@ -1,0 +1,288 @@
+// vormex-cli plot DIR|FILE... --device NAME --paper NAME --style TABLE [--layouts]
+//   [--copies N] [--pattern P] [--recursive] [--report FILE.json]
+//
+// The drawing list is built as the window builds it: a folder is searched as the
+// "&Find Files" button searches it (pattern, subfolders), a file becomes a row of its own;
+// rows follow the arguments' order. The plot choices pass the window's plot-choice check
+// and must be entries of the window's device and style lists; the paper may be any text,
+// which the run matches against the device's paper names as in the window. Then the run
+// of "Print All &Drawing" plots every row, from the last to the first, on the CAD
+// application the window would use.
+//
+// Exit status: 0 when every drawing was plotted, 1 when any was not, 2 for bad usage or
+// choices, 3 when no CAD application could be reached or started.
+#include "PlotCommand.h"
+
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <algorithm>
+
+#include "CadSession.h"
+#include "PlotReport.h"
+#include "TerminalRunHost.h"
+#include "TerminalSearchHost.h"
+#include "plot/PlotChoiceCheck.h"
+#include "plot/PlotRuns.h"
+#include "search/FileSystemPath.h"
+#include "search/FolderListing.h"
+
+namespace vx::cli {
+
+namespace {
+
+constexpr char kUsage[] =
+    "DIR|FILE... --device NAME --paper NAME --style TABLE [--layouts] [--copies N] "
+    "[--pattern P] [--recursive] [--report FILE.json]";
+
+constexpr char kHelp[] = R"(
+Plots the drawings as the window's "Print All Drawing" does. A folder is searched as the
+window's "Find Files" searches it (--pattern, default *.DWG; --recursive for subfolders);
+a file is plotted as it is named. The device and the style table must be entries of the
+window's lists (vormex-cli devices, vormex-cli styles); the paper may be a canonical name
+or a short one ("A4"), matched against the device's papers as the window does.
+
+  --layouts          plot each paper-space layout instead of the current layout
+  --copies N         number of copies, 1 to 32767 (printers)
+  --report FILE      write a JSON report of the run (written whole or not at all)
+
+One line per drawing on standard output as it is done (the run goes from the last listed
+drawing to the first): the drawing, its result ("plotted", "failed: ...", "not opened:
+...", "not plotted: ...") and the files written, separated by tabs. On a terminal a
+progress line on standard error; Ctrl-C stops the run before its next drawing.
+
+Exit status: 0 every drawing plotted, 1 any not, 2 bad usage or plot choices, 3 no CAD
+application could be reached or started.
+)";
+
+struct PlotArguments {
+    QStringList inputs;
+    QString device, paper, style;
+    bool layouts = false;
+    QString copies;
+    QString pattern = QStringLiteral("*.DWG");
+    bool recursive = false;
+    QString report;
+};
+
+int UsageError(CommandIo& io, const QString& message) {
+    io.err << "vormex-cli plot: " << message << "\nusage: vormex-cli plot " << kUsage << '\n';
+    return kExitUsage;
+}
+
+// Reads the arguments; a message when they are not usable.
+std::optional<QString> Parse(const QStringList& args, PlotArguments& a) {
+    const std::pair<const char*, QString*> valued[] = {
+        {"--device", &a.device}, {"--paper", &a.paper},     {"--style", &a.style},
+        {"--copies", &a.copies}, {"--pattern", &a.pattern}, {"--report", &a.report}};
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString& arg = args[i];
+        if (arg == QLatin1String("--layouts")) {
+            a.layouts = true;
+            continue;
+        }
+        if (arg == QLatin1String("--recursive")) {
+            a.recursive = true;
+            continue;
+        }
+        if (arg == QLatin1String("--")) {
+            a.inputs += args.mid(i + 1);
+            break;
+        }
+        bool matched = false;
+        for (const auto& [name, target] : valued) {
+            const QString option = QLatin1String(name);
+            if (arg == option) {
+                if (i + 1 >= args.size()) {
+                    return option + QStringLiteral(" needs a value");
+                }
+                *target = args[++i];
+                matched = true;
+            } else if (arg.startsWith(option + QLatin1Char('='))) {
+                *target = arg.mid(option.size() + 1);
+                matched = true;
+            }
+        }
+        if (matched) {
+            continue;
+        }
+        if (arg.startsWith(QLatin1String("--")) || (arg.startsWith('-') && arg.size() > 1)) {
+            return QStringLiteral("unknown option ") + arg;
+        }
+        a.inputs << arg;
+    }
+    if (a.inputs.isEmpty()) {
+        return QStringLiteral("no drawing or folder given");
+    }
+    if (!a.copies.isNull()) {
+        // What the copies box would take: a whole number of copies, 1 to 32767.
+        bool ok = false;
+        const int n = a.copies.toInt(&ok);
+        const bool digits = !a.copies.isEmpty() && std::all_of(a.copies.begin(), a.copies.end(),
+                                                               [](QChar c) { return c.isDigit(); });
+        if (!digits || !ok || n < 1 || n > 32767) {
+            return QStringLiteral("--copies takes a whole number from 1 to 32767, not \"") +
+                   a.copies + QLatin1Char('"');
+        }
+    }
+    return std::nullopt;
+}
+
+// The drawing list: each folder searched as the window's search starter does, each file a
+// row of its own.
+std::vector<TerminalRunHost::Row> ListDrawings(const PlotArguments& a, QString& firstFolder) {
+    std::vector<TerminalRunHost::Row> rows;
+    for (const QString& input : a.inputs) {
+        const QString folder = search::NormalizeFolderPath(input);
+        if (search::IsFolder(folder)) {
+            if (firstFolder.isEmpty()) {
+                firstFolder = folder;
+            }
+            TerminalSearchHost host(folder, a.pattern, a.recursive,
+                                    [&rows](const search::DrawingRow& row) {
+                                        rows.push_back({search::ToFileSystemPath(row.FileName),
+                                                        search::ToFileSystemPath(row.Path)});
+                                    });
+            host.FindFiles();
+        } else {
+            const QFileInfo file(input);
+            const QString path =
+                search::AddBackslash(search::NormalizeFolderPath(file.absolutePath()));
+            rows.push_back(
+                {search::ToFileSystemPath(file.fileName()), search::ToFileSystemPath(path)});
+        }
+    }
+    return rows;
+}
+
+bool Listed(const std::vector<std::string>& list, const std::string& name) {
+    return std::find(list.begin(), list.end(), name) != list.end();
+}
+
+}  // namespace
+
+int RunPlot(const QStringList& args, CommandIo& io, const cad::ClassRegistry& registry) {
+    if (args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h"))) {
+        io.out << "usage: vormex-cli plot " << kUsage << '\n' << kHelp;
+        return 0;
+    }
+    PlotArguments a;
+    if (auto problem = Parse(args, a)) {
+        return UsageError(io, *problem);
+    }
+
+    cad::PlotChoices choices{search::ToFileSystemPath(a.device), search::ToFileSystemPath(a.paper),
+                             search::ToFileSystemPath(a.style), 0};
+    if (auto message = plot::UnmadePlotChoice(choices)) {
+        io.err << "vormex-cli plot: " << QString::fromStdString(message->title) << ": "
+               << QString::fromStdString(message->text) << '\n';
+        return kExitUsage;
+    }
+
+    QString firstFolder;
+    const std::vector<TerminalRunHost::Row> rows = ListDrawings(a, firstFolder);
+    if (rows.empty()) {
+        io.err << "vormex-cli plot: " << search::kNoFilesFound << '\n';
+        return 1;
+    }
+    if (!a.report.isEmpty()) {
+        // The report never takes a drawing's place.
+        const auto target = search::StatusOf(a.report);
+        for (const auto& row : rows) {
+            const auto drawing = search::StatusOf(search::FromFileSystemPath(row.path + row.name));
+            if (target && drawing && target->identity == drawing->identity) {
+                return UsageError(io, a.report + QStringLiteral(" is one of the drawings"));
+            }
+        }
+        if (QFileInfo(a.report).isDir()) {
+            return UsageError(io, a.report + QStringLiteral(" is a folder, not a report file"));
+        }
+        if (!QFileInfo(QFileInfo(a.report).absolutePath()).isDir()) {
+            return UsageError(io, QStringLiteral("no folder for the report ") + a.report);
+        }
+    }
+
+    QElapsedTimer clock;
+    clock.start();
+    RunReport report;
+    report.device = choices.StrPrinter;
+    report.paper = choices.StrPaper;
+    report.styleTable = choices.StrCTB;
+    report.layouts = a.layouts;
+    report.arguments = a.inputs;
+    report.pattern = a.pattern;
+    report.recursive = a.recursive;
+
+    CadSession session(io, registry, QStringLiteral("plot"));
+    session.showStatus = io.errTerminal;
+    if (!session.Connect()) {
+        return kExitNoCad;
+    }
+    try {
+        const CadSession::Lists lists = session.FillLists();
+        if (!Listed(lists.devices, choices.StrPrinter)) {
+            io.err << "vormex-cli plot: there is no plot device named \"" << a.device
+                   << "\" (vormex-cli devices lists them)\n";
+            return kExitUsage;
+        }
+        if (!Listed(lists.styles, choices.StrCTB)) {
+            io.err << "vormex-cli plot: there is no plot style table named \"" << a.style
+                   << "\" (vormex-cli styles lists them)\n";
+            return kExitUsage;
+        }
+
+        TerminalRunHost host(io, session.Connection(), rows,
+                             a.copies.isNull() ? std::string("1") : a.copies.toStdString(),
+                             a.layouts, search::ToFileSystemPath(firstFolder));
+        plot::PlotRuns runs(session.Connection(), choices, host, session, session, session);
+        host.Follow(runs);
+        if (!a.copies.isNull()) {
+            runs.Text2_Change();  // as typing the number into the copies box
+        }
+        report.copies = choices.NumOfCopies;
+        {
+            TerminalRunHost::InterruptAsStop interrupts;
+            runs.Command2_Click();
+        }
+        report.drawings = host.Finish();
+    } catch (const cad::ProgramEnded&) {
+        return kExitNoCad;
+    } catch (const cad::CadError& e) {
+        io.err << "vormex-cli plot: " << QString::fromStdString(e.Description()) << '\n';
+        return 1;
+    }
+    session.Finish();
+    report.seconds = static_cast<double>(clock.elapsed()) / 1000.0;
+
+    const int plotted = report.Plotted();
+    const int total = static_cast<int>(report.drawings.size());
+    io.err << total << (total == 1 ? " drawing: " : " drawings: ") << plotted << " plotted, "
+           << total - plotted << " not plotted\n";
+    int status = plotted == total ? 0 : 1;
+    if (!a.report.isEmpty()) {
+        QString error;
+        if (!WriteReport(report, a.report, error)) {
+            io.err << "vormex-cli plot: the report " << a.report << " was not written: " << error
+                   << '\n';
+            status = 1;
+        }
+    }
+    io.err.flush();
+    return status;
+}
+
+namespace {
+
+int Plot(const QStringList& args, CommandIo& io) {
+    return RunPlot(args, io, ProgramBackEnds());
+}
+
+}  // namespace
+
+extern const Command kPlotCommand;
+const Command kPlotCommand{"plot", kUsage,
+                           "plot the drawings of folders and files as the window's \"Print All "
+                           "Drawing\" does; one line per drawing: path, result, output files "
+                           "(tab-separated)",
+                           true, &Plot};
+
+}  // namespace vx::cli

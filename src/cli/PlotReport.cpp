@@ -1,0 +1,135 @@
+#include "PlotReport.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QSaveFile>
+#include <algorithm>
+#include <cmath>
+
+#include "search/FileSystemPath.h"
+
+namespace vx::cli {
+
+namespace {
+
+QString Text(const std::string& s) {
+    return search::FromFileSystemPath(s);
+}
+
+QJsonArray Texts(const std::vector<std::string>& list) {
+    QJsonArray a;
+    for (const auto& s : list) {
+        a.append(Text(s));
+    }
+    return a;
+}
+
+// Seconds to the millisecond.
+double Seconds(double s) {
+    return std::round(s * 1000.0) / 1000.0;
+}
+
+const char* ResultWord(DrawingResult r) {
+    switch (r) {
+        case DrawingResult::Plotted:
+            return "plotted";
+        case DrawingResult::Failed:
+            return "failed";
+        case DrawingResult::NotOpened:
+            return "not opened";
+        case DrawingResult::NotReached:
+            return "not plotted";
+    }
+    return "not plotted";
+}
+
+QJsonObject DrawingJson(const DrawingReport& d) {
+    QJsonObject o;
+    o["drawing"] = Text(d.drawing);
+    o["result"] = ResultWord(d.result);
+    o["reason"] = Text(d.reason);
+    QJsonArray layouts;
+    for (const auto& p : d.plots) {
+        QJsonObject l;
+        l["layout"] = Text(p.layout);
+        l["device"] = Text(p.device);
+        l["paper"] = Text(p.paper);
+        l["style_table"] = Text(p.styleTable);
+        l["output"] = Text(p.output);
+        l["ok"] = p.ok;
+        l["error"] = Text(p.error);
+        l["notes"] = Texts(p.notes);
+        l["entities"] = static_cast<qint64>(p.entities);
+        l["drawn"] = static_cast<qint64>(p.drawn);
+        layouts.append(l);
+    }
+    o["layouts"] = layouts;
+    o["outputs"] = Texts(d.outputs);
+    QJsonArray xrefs;
+    for (const auto& x : d.missingXrefs) {
+        xrefs.append(QJsonObject{{"name", Text(x.name)}, {"path", Text(x.path)}});
+    }
+    o["missing_xrefs"] = xrefs;
+    QJsonArray fonts;
+    for (const auto& f : d.fonts) {
+        fonts.append(QJsonObject{
+            {"font", Text(f.font)}, {"used", Text(f.usedFont)}, {"reason", Text(f.reason)}});
+    }
+    o["substituted_fonts"] = fonts;
+    o["warnings"] = Texts(d.warnings);
+    o["errors"] = Texts(d.errors);
+    o["seconds"] = Seconds(d.seconds);
+    return o;
+}
+
+}  // namespace
+
+std::string DrawingReport::ResultText() const {
+    const std::string word = ResultWord(result);
+    return result == DrawingResult::Plotted || reason.empty() ? word : word + ": " + reason;
+}
+
+int RunReport::Plotted() const {
+    return static_cast<int>(std::count_if(drawings.begin(), drawings.end(), [](const auto& d) {
+        return d.result == DrawingResult::Plotted;
+    }));
+}
+
+QJsonObject RunReport::ToJson() const {
+    QJsonObject o;
+    const int plotted = Plotted();
+    o["summary"] = QJsonObject{{"drawings", static_cast<int>(drawings.size())},
+                               {"plotted", plotted},
+                               {"failed", static_cast<int>(drawings.size()) - plotted},
+                               {"seconds", Seconds(seconds)}};
+    o["choices"] = QJsonObject{{"device", Text(device)},
+                               {"paper", Text(paper)},
+                               {"style_table", Text(styleTable)},
+                               {"copies", copies},
+                               {"layouts", layouts}};
+    o["search"] = QJsonObject{{"arguments", QJsonArray::fromStringList(arguments)},
+                              {"pattern", pattern},
+                              {"recursive", recursive}};
+    QJsonArray list;
+    for (const auto& d : drawings) {
+        list.append(DrawingJson(d));
+    }
+    o["drawings"] = list;
+    return o;
+}
+
+bool WriteReport(const RunReport& report, const QString& file, QString& error) {
+    QSaveFile out(file);
+    if (!out.open(QIODevice::WriteOnly)) {
+        error = out.errorString();
+        return false;
+    }
+    const QByteArray bytes = QJsonDocument(report.ToJson()).toJson(QJsonDocument::Indented);
+    if (out.write(bytes) != bytes.size() || !out.commit()) {
+        error = out.errorString();
+        return false;
+    }
+    return true;
+}
+
+}  // namespace vx::cli

@@ -1,0 +1,78 @@
+// What `vormex-cli plot` reports of a run: per drawing its result, the plots made with their
+// output files, the external references still missing, the fonts drawn with others, the
+// warnings and errors and the time taken; for the run its choices and a summary. The
+// report is one JSON object, written atomically.
+#pragma once
+
+#include <QJsonObject>
+#include <QString>
+#include <QStringList>
+#include <string>
+#include <vector>
+
+namespace vx::cli {
+
+struct LayoutPlot {
+    std::string layout;
+    std::string device;
+    std::string paper;
+    std::string styleTable;
+    std::string output;  // the file written; empty for a printer or a failure
+    bool ok = false;
+    std::string error;
+    std::vector<std::string> notes;
+    // Entities the plot visited and drew (counted by the built-in engine only).
+    long long entities = 0;
+    long long drawn = 0;
+};
+
+struct MissingXref {
+    std::string name;
+    std::string path;  // the stored path, as the reload left it
+};
+
+struct FontSubstitution {
+    std::string font;
+    std::string usedFont;
+    std::string reason;
+};
+
+enum class DrawingResult { Plotted, Failed, NotOpened, NotReached };
+
+struct DrawingReport {
+    std::string drawing;  // the full path, as the drawing list holds it
+    DrawingResult result = DrawingResult::NotReached;
+    std::string reason;  // why a drawing was not plotted
+    std::vector<LayoutPlot> plots;
+    std::vector<std::string> outputs;
+    std::vector<MissingXref> missingXrefs;
+    std::vector<FontSubstitution> fonts;
+    std::vector<std::string> warnings;
+    std::vector<std::string> errors;
+    double seconds = 0;
+
+    // "plotted", "failed: <reason>", "not opened: <reason>", "not plotted: <reason>".
+    std::string ResultText() const;
+};
+
+struct RunReport {
+    // The choices as given.
+    std::string device, paper, styleTable;
+    int copies = 0;  // the number of copies the run sets; 0 keeps each drawing's own
+    bool layouts = false;
+    QStringList arguments;
+    QString pattern;
+    bool recursive = false;
+    // In the order of the drawing list.
+    std::vector<DrawingReport> drawings;
+    double seconds = 0;
+
+    int Plotted() const;
+    QJsonObject ToJson() const;
+};
+
+// Writes the report to `file` atomically: the file has all of it or stays as it was.
+// False with `error` set when it cannot be written.
+bool WriteReport(const RunReport& report, const QString& file, QString& error);
+
+}  // namespace vx::cli

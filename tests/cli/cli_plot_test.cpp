@@ -1,0 +1,531 @@
+// vormex-cli plot on the built-in engine: the program itself over a copy of the examples,
+// and the command in the test's process (its own engine folders) for the layouts run,
+// failing drawings, references, bad choices and the other devices. Every drawing a run
+// touches must stay as it was, byte for byte and with its modification time, with nothing
+// new beside it but its plots.
+#include <gmock/gmock.h>
+
+#include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <csignal>
+
+#include "../engine/automation/EngineFixture.h"
+#include "CliRunner.h"
+#include "PlotCommand.h"
+#include "TerminalRunHost.h"
+#include "cad/UserServices.h"
+
+namespace vx::testing {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+using ::testing::Not;
+using ::testing::SizeIs;
+
+QString Q(const fs::path& p) {
+    return QString::fromStdString(p.string());
+}
+
+QJsonObject ReadJson(const fs::path& file) {
+    QFile f(Q(file));
+    if (!f.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    return QJsonDocument::fromJson(f.readAll()).object();
+}
+
+// A printed line: drawing, result, output files.
+struct Line {
+    std::string drawing, result;
+    std::vector<std::string> outputs;
+};
+
+std::vector<Line> Lines(const QByteArray& out) {
+    std::vector<Line> lines;
+    for (const QByteArray& text : out.split('\n')) {
+        if (text.isEmpty()) {
+            continue;
+        }
+        const QList<QByteArray> fields = text.split('\t');
+        Line l{fields.value(0).toStdString(), fields.value(1).toStdString(), {}};
+        for (qsizetype i = 2; i < fields.size(); ++i) {
+            l.outputs.push_back(fields[i].toStdString());
+        }
+        lines.push_back(l);
+    }
+    return lines;
+}
+
+QJsonObject DrawingIn(const QJsonObject& report, const fs::path& drawing) {
+    for (const auto& d : report["drawings"].toArray()) {
+        if (d.toObject()["drawing"].toString() == Q(drawing)) {
+            return d.toObject();
+        }
+    }
+    return {};
+}
+
+qint64 Drawn(const QJsonObject& drawing) {
+    qint64 n = 0;
+    for (const auto& l : drawing["layouts"].toArray()) {
+        n += l.toObject()["drawn"].toInteger();
+    }
+    return n;
+}
+
+// The drawings of the examples, in the order the search lists them with subfolders.
+const std::vector<std::string> kExampleDrawings = {
+    "bracket-r12.dxf",
+    "flange.dxf",
+    "floor-plan.dxf",
+    "site-layouts.dxf",
+    "text-styles.dxf",
+    "moved-project/Projects/Job1/Dwg/office-level1.dxf",
+    "moved-project/Projects/Job1/Xref/structure-grid.dxf"};
+
+// The program itself, as a script runs it: a user of its own, no display, no terminal.
+TEST(CliPlotProgram, PlotsEveryExampleToOneValidPdfAndLeavesTheDrawingsAsTheyWere) {
+    QTemporaryDir temp;
+    ASSERT_TRUE(temp.isValid());
+    const fs::path root(temp.path().toStdString());
+    const fs::path examples = root / "examples";
+    CopyTree(kExamples, examples);
+    fs::create_directories(root / "home");
+    const auto before = Snapshot(examples);
+
+    QProcess cli;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", Q(root / "home"));
+    env.insert("XDG_DATA_HOME", Q(root / "home/.local/share"));
+    env.insert("XDG_CONFIG_HOME", Q(root / "home/.config"));
+    env.remove("QT_QPA_PLATFORM");
+    cli.setProcessEnvironment(env);
+    const fs::path reportFile = root / "report.json";
+    // "--style" is one of the options Qt would take for itself.
+    cli.start(
+        VORMEX_PROGRAM_DIR "/vormex-cli",
+        {"plot", Q(examples), "--pattern", "*.dxf", "--recursive", "--device", "PDF.pc3", "--paper",
+         "ISO_A3_(297.00_x_420.00_MM)", "--style", "monochrome.ctb", "--report", Q(reportFile)});
+    ASSERT_TRUE(cli.waitForFinished(120000));
+    const QByteArray out = cli.readAllStandardOutput();
+    const QByteArray err = cli.readAllStandardError();
+    ASSERT_EQ(cli.exitCode(), 0) << err.toStdString() << out.toStdString();
+    EXPECT_FALSE(err.contains('\r')) << "a progress line without a terminal";
+
+    // One line per drawing as each is done: the run goes from the last listed to the first.
+    const auto lines = Lines(out);
+    ASSERT_THAT(lines, SizeIs(kExampleDrawings.size()));
+    std::vector<fs::path> outputs;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const fs::path drawing = examples / kExampleDrawings[kExampleDrawings.size() - 1 - i];
+        EXPECT_EQ(lines[i].drawing, drawing.string());
+        EXPECT_EQ(lines[i].result, "plotted");
+        ASSERT_THAT(lines[i].outputs, SizeIs(1)) << drawing;
+        fs::path pdf = drawing;
+        pdf.replace_extension(".pdf");
+        EXPECT_EQ(lines[i].outputs[0], pdf.string());
+        const auto info = ReadPdfInfo(pdf);
+        ASSERT_TRUE(info) << pdf << " is no PDF that pdfinfo reads";
+        EXPECT_EQ(info->pages, 1);
+        EXPECT_NEAR(std::min(info->widthPt, info->heightPt), MmToPt(297), 1.0) << pdf;
+        EXPECT_NEAR(std::max(info->widthPt, info->heightPt), MmToPt(420), 1.0) << pdf;
+        outputs.push_back(pdf);
+    }
+
+    // The drawings as they were: bytes, size and time; nothing new but the plots (no lock,
+    // no backup, no temporary left behind).
+    for (const auto& [file, state] : before) {
+        EXPECT_EQ(StateOf(file), state) << file;
+    }
+    std::sort(outputs.begin(), outputs.end());
+    EXPECT_EQ(NewFiles(examples, before), outputs);
+
+    // The report: the run's choices and summary, the drawings in the list's order.
+    const QJsonObject report = ReadJson(reportFile);
+    ASSERT_FALSE(report.isEmpty());
+    const QJsonObject summary = report["summary"].toObject();
+    EXPECT_EQ(summary["drawings"].toInt(), 7);
+    EXPECT_EQ(summary["plotted"].toInt(), 7);
+    EXPECT_EQ(summary["failed"].toInt(), 0);
+    EXPECT_GT(summary["seconds"].toDouble(), 0.0);
+    const QJsonObject choices = report["choices"].toObject();
+    EXPECT_EQ(choices["device"].toString(), "PDF.pc3");
+    EXPECT_EQ(choices["style_table"].toString(), "monochrome.ctb");
+    EXPECT_EQ(choices["layouts"].toBool(), false);
+    const QJsonArray drawings = report["drawings"].toArray();
+    ASSERT_EQ(drawings.size(), 7);
+    for (qsizetype i = 0; i < drawings.size(); ++i) {
+        const QJsonObject d = drawings[i].toObject();
+        EXPECT_EQ(d["drawing"].toString(),
+                  Q(examples / kExampleDrawings[static_cast<std::size_t>(i)]));
+        for (const char* key : {"result", "reason", "layouts", "outputs", "missing_xrefs",
+                                "substituted_fonts", "warnings", "errors", "seconds"}) {
+            EXPECT_TRUE(d.contains(key)) << key;
+        }
+        EXPECT_EQ(d["result"].toString(), "plotted");
+        EXPECT_THAT(d["errors"].toArray(), IsEmpty());
+        const QJsonObject plot = d["layouts"].toArray().first().toObject();
+        EXPECT_EQ(plot["paper"].toString(), "ISO_A3_(297.00_x_420.00_MM)");
+        EXPECT_GT(plot["drawn"].toInteger(), 0);
+    }
+    // The moved reference was found again; the SHX text was drawn with a stroke font.
+    const QJsonObject office =
+        DrawingIn(report, examples / "moved-project/Projects/Job1/Dwg/office-level1.dxf");
+    EXPECT_THAT(office["missing_xrefs"].toArray(), IsEmpty());
+    const QJsonObject text = DrawingIn(report, examples / "text-styles.dxf");
+    EXPECT_THAT(text["substituted_fonts"].toArray(), Not(IsEmpty()));
+}
+
+// The command in this process, on an engine with the program's plotters and plot styles
+// and a user folder of the test's own.
+struct CliPlot : EngineModel {
+    CliResult Plot(QStringList args, bool errTerminal = false) {
+        return Capture([&](cli::CommandIo& io) { return cli::RunPlot(args, io, registry); },
+                       errTerminal);
+    }
+    QStringList Pdf(QStringList args) {
+        return args +
+               QStringList{"--device", "PDF.pc3", "--paper", "A4", "--style", "monochrome.ctb"};
+    }
+};
+
+TEST_F(CliPlot, PrintLayoutsGivesOnePdfPerLayoutAndTheProgressLineOnATerminal) {
+    const fs::path site = Example("site-layouts.dxf");
+    const fs::path bracket = Example("bracket-r12.dxf");
+    const fs::path report = work / "r.json";
+    const auto before = Snapshot(work / "examples");
+    // Files become rows in the order given.
+    const CliResult r =
+        Plot(Pdf({Q(site), Q(bracket), "--layouts", "--copies", "2", "--report", Q(report)}),
+             /*errTerminal=*/true);
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+
+    const auto lines = Lines(r.out);
+    ASSERT_THAT(lines, SizeIs(2));
+    EXPECT_EQ(lines[0].drawing, bracket.string());  // the last row first
+    EXPECT_EQ(lines[1].drawing, site.string());
+    const std::string folder = site.parent_path().string();
+    EXPECT_THAT(lines[1].outputs,
+                ElementsAre(folder + "/site-layouts.pdf", folder + "/site-layouts-Details A4.pdf"));
+    for (const auto& pdf : lines[1].outputs) {
+        const auto info = ReadPdfInfo(pdf);
+        ASSERT_TRUE(info) << pdf;
+        EXPECT_EQ(info->pages, 1);
+        EXPECT_NEAR(std::min(info->widthPt, info->heightPt), MmToPt(210), 1.0) << pdf;
+    }
+    const QJsonObject json = ReadJson(report);
+    EXPECT_EQ(json["choices"].toObject()["copies"].toInt(), 2);
+    EXPECT_EQ(json["choices"].toObject()["layouts"].toBool(), true);
+    const QJsonArray layouts = DrawingIn(json, site)["layouts"].toArray();
+    ASSERT_EQ(layouts.size(), 2);
+    EXPECT_EQ(layouts[0].toObject()["layout"].toString(), "Site Plan A3");
+    EXPECT_EQ(layouts[1].toObject()["layout"].toString(), "Details A4");
+
+    // On a terminal: one line, redrawn in place, that ends cleared.
+    // Elided in the middle to the terminal's width (80 columns when it tells none).
+    EXPECT_THAT(r.err.toStdString(), HasSubstr("\r\x1b[K[ 50% 1/2] Opening Drawing "));
+    EXPECT_THAT(r.err.toStdString(), HasSubstr("/bracket-r12.dxf ...\r"));
+    EXPECT_THAT(r.err.toStdString(), HasSubstr("[100% 2/2] Printing All"));
+    EXPECT_THAT(r.err.toStdString(), HasSubstr("/site-layouts.dxf ...\r"));
+    EXPECT_TRUE(r.err.contains("\r\x1b[K2 drawings: 2 plotted")) << r.err.toStdString();
+    for (const auto& [file, state] : before) {
+        EXPECT_EQ(StateOf(file), state) << file;
+    }
+}
+
+TEST_F(CliPlot, ADrawingThatFailsStopsNoOtherAndTheReportSaysWhy) {
+    const fs::path folder = work / "mixed";
+    fs::create_directories(folder);
+    fs::copy_file(kExamples / "bracket-r12.dxf", folder / "bracket-r12.dxf");
+    fs::copy_file(kExamples / "flange.dxf", folder / "flange.dxf");
+    {
+        QFile bad(Q(folder / "damaged.dxf"));
+        ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+        bad.write("0\nSECTION\n2\nENTITIES\n0\nLINE\n10\nnot a number\n");
+    }
+    // flange's plot file cannot be written: a folder has its name.
+    fs::create_directories(folder / "flange.pdf");
+    const auto before = Snapshot(folder);
+    const fs::path missing = folder / "gone.dxf";
+    const fs::path report = work / "r.json";
+
+    const CliResult r =
+        Plot(Pdf({Q(folder), Q(missing), "--pattern", "*.dxf", "--report", Q(report)}));
+    EXPECT_EQ(r.status, 1);
+    std::map<std::string, std::string> results;
+    for (const auto& l : Lines(r.out)) {
+        results[l.drawing] = l.result;
+    }
+    EXPECT_EQ(results[(folder / "bracket-r12.dxf").string()], "plotted");
+    EXPECT_THAT(results[(folder / "flange.dxf").string()],
+                ::testing::StartsWith("failed: The plot file"));
+    EXPECT_THAT(results[(folder / "damaged.dxf").string()], ::testing::StartsWith("not opened: "));
+    EXPECT_EQ(results[missing.string()], "not opened: no such file");
+    EXPECT_TRUE(fs::exists(folder / "bracket-r12.pdf"));
+
+    const QJsonObject json = ReadJson(report);
+    const QJsonObject summary = json["summary"].toObject();
+    EXPECT_EQ(summary["drawings"].toInt(), 4);
+    EXPECT_EQ(summary["plotted"].toInt(), 1);
+    EXPECT_EQ(summary["failed"].toInt(), 3);
+    const QJsonObject flange = DrawingIn(json, folder / "flange.dxf");
+    EXPECT_EQ(flange["result"].toString(), "failed");
+    EXPECT_THAT(flange["reason"].toString().toStdString(), HasSubstr("cannot be written"));
+    EXPECT_THAT(flange["outputs"].toArray(), IsEmpty());
+    const QJsonObject damaged = DrawingIn(json, folder / "damaged.dxf");
+    EXPECT_EQ(damaged["result"].toString(), "not opened");
+    EXPECT_FALSE(damaged["reason"].toString().isEmpty());
+    EXPECT_EQ(damaged["errors"].toArray().first().toString(), damaged["reason"].toString());
+    // The run's own message lists what it could not plot.
+    EXPECT_THAT(r.err.toStdString(), HasSubstr("Drawings Not Plotted"));
+
+    for (const auto& [file, state] : before) {
+        EXPECT_EQ(StateOf(file), state) << file;
+    }
+    EXPECT_EQ(NewFiles(folder, before), std::vector<fs::path>{folder / "bracket-r12.pdf"});
+}
+
+TEST_F(CliPlot, AMovedReferenceIsDrawnAndOneThatCannotBeFoundIsNamed) {
+    // Deep enough that looking for the reference never climbs out of the copy.
+    const fs::path project = work / "a/b/c/d/moved-project";
+    CopyTree(kExamples / "moved-project", project);
+    const fs::path drawing = project / "Projects/Job1/Dwg/office-level1.dxf";
+    const fs::path report = work / "r.json";
+
+    ASSERT_EQ(Plot(Pdf({Q(drawing), "--report", Q(report)})).status, 0);
+    const QJsonObject found = DrawingIn(ReadJson(report), drawing);
+    EXPECT_THAT(found["missing_xrefs"].toArray(), IsEmpty());
+
+    fs::remove_all(project / "Projects/Job1/Xref");
+    const CliResult r = Plot(Pdf({Q(drawing), "--report", Q(report)}));
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();  // plotted all the same
+    const QJsonObject lost = DrawingIn(ReadJson(report), drawing);
+    const QJsonArray missing = lost["missing_xrefs"].toArray();
+    ASSERT_EQ(missing.size(), 1);
+    EXPECT_EQ(missing[0].toObject()["name"].toString(), "structure-grid");
+    EXPECT_EQ(missing[0].toObject()["path"].toString(),
+              "C:\\Projects\\Job1\\Xref\\structure-grid.dxf");
+    // What the reference holds is drawn only when it was found.
+    EXPECT_GT(Drawn(found), Drawn(lost));
+    EXPECT_GT(Drawn(lost), 0);
+}
+
+TEST_F(CliPlot, BadChoicesAndUsageEndWithStatusTwoAndTouchNothing) {
+    const fs::path drawing = Example("flange.dxf");
+    const auto before = Snapshot(work / "examples");
+    struct Case {
+        QStringList args;
+        std::string message;
+    };
+    const std::vector<Case> cases = {
+        {{Q(drawing), "--paper", "A4", "--style", "monochrome.ctb"},
+         "Printer Not Selected: Please Select a Printer before printing"},
+        {{Q(drawing), "--device", "None", "--paper", "A4", "--style", "monochrome.ctb"},
+         "Please Select a Printer before printing"},
+        {{Q(drawing), "--device", "PDF.pc3", "--paper", "Select a Paper", "--style", "x.ctb"},
+         "Paper Not Selected: Please Select a Paper Size before Ploting"},
+        {{Q(drawing), "--device", "PDF.pc3", "--paper", "A4"},
+         "Please Select a Plot Style Table before printing"},
+        {{Q(drawing), "--device", "pdf.pc3", "--paper", "A4", "--style", "monochrome.ctb"},
+         "no plot device named \"pdf.pc3\""},
+        {{Q(drawing), "--device", "PDF.pc3", "--paper", "A4", "--style", "nothing.ctb"},
+         "no plot style table named \"nothing.ctb\""},
+        {Pdf({Q(drawing), "--copies", "0"}), "--copies takes a whole number from 1 to 32767"},
+        {Pdf({Q(drawing), "--copies", "2x"}), "--copies takes a whole number"},
+        {Pdf({Q(drawing), "--copies", "40000"}), "--copies takes a whole number"},
+        {Pdf({Q(drawing), "--sideways"}), "unknown option --sideways"},
+        {Pdf({}), "no drawing or folder given"},
+        {Pdf({Q(drawing), "--report", Q(drawing)}), "is one of the drawings"},
+        {Pdf({Q(drawing), "--report", Q(work)}), "is a folder, not a report file"},
+        {Pdf({Q(drawing), "--report", Q(work / "no/such/folder/r.json")}),
+         "no folder for the report"},
+    };
+    for (const auto& c : cases) {
+        const CliResult r = Plot(c.args);
+        EXPECT_EQ(r.status, 2) << c.args.join(' ').toStdString();
+        EXPECT_THAT(r.err.toStdString(), HasSubstr(c.message));
+        EXPECT_TRUE(r.out.isEmpty());
+    }
+    EXPECT_THAT(NewFiles(work / "examples", before), IsEmpty());
+    for (const auto& [file, state] : before) {
+        EXPECT_EQ(StateOf(file), state) << file;
+    }
+
+    // No CAD application to reach or start: the window's message, status 3.
+    cad::ClassRegistry none;
+    const CliResult r =
+        Capture([&](cli::CommandIo& io) { return cli::RunPlot(Pdf({Q(drawing)}), io, none); });
+    EXPECT_EQ(r.status, 3);
+    EXPECT_THAT(r.err.toStdString(), HasSubstr("Could not start autocad application."));
+}
+
+// Dark pixels of an image.
+long Ink(const QImage& img) {
+    long n = 0;
+    for (int y = 0; y < img.height(); ++y) {
+        for (int x = 0; x < img.width(); ++x) {
+            n += qGray(img.pixel(x, y)) < 128 ? 1 : 0;
+        }
+    }
+    return n;
+}
+
+TEST_F(CliPlot, SvgPngAndHpglPlotsOpenInStandardViewers) {
+    const fs::path flange = Example("flange.dxf");
+    const fs::path floor = Example("floor-plan.dxf");
+    for (const char* device : {"SVG.pc3", "PNG.pc3", "HP-GL2.pc3"}) {
+        const CliResult r = Plot({Q(flange), Q(floor), "--device", device, "--paper", "A3",
+                                  "--style", "monochrome.ctb"});
+        ASSERT_EQ(r.status, 0) << device << ": " << r.err.toStdString();
+        for (const auto& line : Lines(r.out)) {
+            ASSERT_THAT(line.outputs, SizeIs(1)) << line.drawing;
+            const QString file = QString::fromStdString(line.outputs[0]);
+            QTemporaryDir scratch;
+            const QString png = scratch.filePath("out.png");
+            if (file.endsWith(".svg")) {
+                if (!Tool("rsvg-convert", {"-o", png, file})) {
+                    ADD_FAILURE() << "rsvg-convert cannot read " << file.toStdString();
+                    continue;
+                }
+            } else if (file.endsWith(".plt")) {
+                if (!Tool("hp2xx", {"-q", "-m", "png", "-d", "75", "-f", png, file})) {
+                    ADD_FAILURE() << "hp2xx cannot read " << file.toStdString();
+                    continue;
+                }
+            } else {
+                ASSERT_TRUE(file.endsWith(".png")) << file.toStdString();
+                QFile::copy(file, png);
+            }
+            const QImage image(png);
+            ASSERT_FALSE(image.isNull()) << file.toStdString();
+            EXPECT_GT(Ink(image), 100) << file.toStdString();
+        }
+    }
+}
+
+// Whether a standard viewer reads a plot file.
+bool Opens(const QString& file) {
+    QTemporaryDir scratch;
+    const QString png = scratch.filePath("out.png");
+    if (file.endsWith(".pdf")) {
+        return ReadPdfInfo(file.toStdString()).has_value();
+    }
+    if (file.endsWith(".svg")) {
+        return Tool("rsvg-convert", {"-o", png, file}).has_value() && !QImage(png).isNull();
+    }
+    if (file.endsWith(".plt", Qt::CaseInsensitive)) {  // ".Plt" for a layout
+        return Tool("hp2xx", {"-q", "-m", "png", "-d", "75", "-f", png, file}).has_value() &&
+               !QImage(png).isNull();
+    }
+    return !QImage(file).isNull();
+}
+
+// The real DXF drawings of the test data, through the vector devices: each is plotted, or says
+// why not, and stays as it was; every plot opens in a standard viewer.
+TEST_F(CliPlot, RealDrawingsPlotToFilesThatStandardViewersOpen) {
+    const fs::path source = kTestData / "dxf";
+    if (!fs::exists(source)) {
+        GTEST_SKIP() << "no test data at " << source;
+    }
+    const fs::path folder = work / "real";
+    CopyTree(source, folder);
+    const auto before = Snapshot(folder);
+    // (PNG, which no viewer needs to read, is left to the examples: rasters of real
+    // drawings take long.)
+    for (const char* device : {"PDF.pc3", "SVG.pc3", "HP-GL2.pc3"}) {
+        const fs::path report = work / (std::string(device) + ".json");
+        const CliResult r =
+            Plot({Q(folder), "--recursive", "--pattern", "*.dxf", "--layouts", "--device", device,
+                  "--paper", "A3", "--style", "monochrome.ctb", "--report", Q(report)});
+        EXPECT_LE(r.status, 1) << device << ": " << r.err.toStdString();
+        const QJsonObject json = ReadJson(report);
+        EXPECT_GE(json["summary"].toObject()["drawings"].toInt(), 40) << device;
+        int outputs = 0;
+        for (const auto& value : json["drawings"].toArray()) {
+            const QJsonObject d = value.toObject();
+            const std::string name = d["drawing"].toString().toStdString();
+            if (d["result"].toString() != "plotted") {
+                EXPECT_FALSE(d["reason"].toString().isEmpty()) << device << " " << name;
+                continue;
+            }
+            for (const auto& out : d["outputs"].toArray()) {
+                EXPECT_TRUE(Opens(out.toString())) << device << " " << out.toString().toStdString();
+                ++outputs;
+            }
+        }
+        EXPECT_GE(outputs, 40) << device;
+    }
+    for (const auto& [file, state] : before) {
+        EXPECT_EQ(StateOf(file), state) << file;
+    }
+}
+
+// The run host on its own: an interrupt is the stop request; the drawings the run did not
+// reach say so.
+TEST_F(CliPlot, AnInterruptStopsTheRunBeforeItsNextDrawing) {
+    class InterruptedHost : public cli::TerminalRunHost {
+    public:
+        using TerminalRunHost::TerminalRunHost;
+        void SetStatus(const std::string& text) override {
+            TerminalRunHost::SetStatus(text);
+            if (text.starts_with("Closing Drawing ") && !raised_) {
+                raised_ = true;
+                std::raise(SIGINT);
+            }
+        }
+
+    private:
+        bool raised_ = false;
+    };
+    class Quiet : public MessageService, public PointerService, public BeepService {
+    public:
+        MsgResult Show(const Message&) override { return MsgResult::Ok; }
+        void SetPointer(Pointer) override {}
+        void Beep() override {}
+    } quiet;
+    class NoWindow : public cad::ConnectionHost {
+    public:
+        void SetStatus(const std::string&) override {}
+        void HideMainWindow() override {}
+        void ShowMainWindow() override {}
+        void EndProgram() override {}
+    } noWindow;
+
+    cad::CadConnection connection(noWindow, quiet, registry);
+    std::vector<cli::TerminalRunHost::Row> rows;
+    for (const char* name : {"bracket-r12.dxf", "flange.dxf", "floor-plan.dxf"}) {
+        rows.push_back({name, Example(name).parent_path().string() + "/"});
+    }
+    cad::PlotChoices choices{"PDF.pc3", "A4", "monochrome.ctb", 0};
+    std::vector<cli::DrawingReport> reports;
+    const CliResult r = Capture([&](cli::CommandIo& io) {
+        InterruptedHost host(io, connection, rows, "1", false, "");
+        plot::PlotRuns runs(connection, choices, host, quiet, quiet, quiet);
+        host.Follow(runs);
+        {
+            cli::TerminalRunHost::InterruptAsStop interrupts;
+            runs.Command2_Click();
+        }
+        reports = host.Finish();
+        return 0;
+    });
+    connection.CloseOpenDrawings();
+    connection.QuitCad();
+
+    ASSERT_THAT(reports, SizeIs(3));
+    EXPECT_EQ(reports[2].result, cli::DrawingResult::Plotted);  // the last row goes first
+    for (int i : {0, 1}) {
+        EXPECT_EQ(reports[static_cast<std::size_t>(i)].ResultText(),
+                  "not plotted: the run was stopped");
+    }
+    EXPECT_FALSE(fs::exists(Example("bracket-r12.pdf")));
+    EXPECT_EQ(Lines(r.out).size(), 3u);
+}
+
+}  // namespace
+}  // namespace vx::testing
