@@ -20,7 +20,7 @@ namespace {
 using namespace vx;
 
 class NoHost : public cad::ConnectionHost, public MessageService {
-  public:
+public:
     void SetStatus(const std::string&) override {}
     void HideMainWindow() override {}
     void ShowMainWindow() override {}
@@ -63,7 +63,7 @@ BENCHMARK(BM_FindXrefFileWholeTree)->Arg(100)->Arg(400)->Unit(benchmark::kMillis
 #ifdef VORMEX_HAVE_FAKECAD
 
 class QuietWindow : public plot::RunHost, public PointerService, public BeepService {
-  public:
+public:
     int RowCount() override { return static_cast<int>(names.size()); }
     std::string RowFileName(int row) override { return names[static_cast<std::size_t>(row)]; }
     std::string RowPath(int) override { return folder; }

@@ -48,7 +48,7 @@ constexpr int kExtraDrawingEvery = 4;  // one folder in four holds a second draw
 
 // The generated tree, made once per run.
 class Tree {
-  public:
+public:
     static Tree& Get() {
         static Tree tree;
         return tree;
@@ -58,7 +58,7 @@ class Tree {
     int Folders() const { return folders_; }
     int Drawings() const { return drawings_; }
 
-  private:
+private:
     Tree() {
         const char* other[] = {".txt", ".pdf", ".bak", ".dwg.bak", ".xlsx", ".plt", ".dxf"};
         int folderIndex = 0;
@@ -103,13 +103,13 @@ class Tree {
 };
 
 class NoPointer : public vx::PointerService {
-  public:
+public:
     void SetPointer(vx::Pointer) override {}
 };
 
 // The window's host as far as the search goes: rows into the drawing list's model.
 class ModelHost : public SearchHost {
-  public:
+public:
     void AddRow(const DrawingRow& row) override { model.AddRow(row); }
     void ClearRows() override { model.Clear(); }
     int RowCount() const override { return model.Count(); }

@@ -38,7 +38,7 @@ void StartSysInfo(RegistryReader& registry, ProgramLauncher& launcher, MessageSe
 // The About window, modeless.
 class frmAbout : public QDialog {
     Q_OBJECT
-  public:
+public:
     frmAbout(RegistryReader& registry, ProgramLauncher& launcher, MessageService& messages,
              QWidget* parent = nullptr);
 
@@ -50,11 +50,11 @@ class frmAbout : public QDialog {
     QPushButton* cmdOK = nullptr;
     QPushButton* cmdSysInfo = nullptr;
 
-  public slots:
+public slots:
     void cmdOK_Click();
     void cmdSysInfo_Click();
 
-  private:
+private:
     void Form_Load();
 
     RegistryReader& registry_;

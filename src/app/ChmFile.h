@@ -12,7 +12,7 @@ struct chmFile;
 namespace vx::app {
 
 class ChmFile {
-  public:
+public:
     // Nothing when the file is missing, unreadable or no compiled help file.
     static std::optional<ChmFile> Open(const std::string& path);
 
@@ -39,7 +39,7 @@ class ChmFile {
     // The help file's title; empty when none is set.
     std::string Title() const;
 
-  private:
+private:
     explicit ChmFile(chmFile* handle) : handle_(handle) {}
     chmFile* handle_ = nullptr;
 };

@@ -13,7 +13,7 @@ namespace vx::app {
 
 class ComboChoiceList : public QObject, public cad::ChoiceList {
     Q_OBJECT
-  public:
+public:
     // The three handlers run on the list's change (any change of its text, also by the
     // program), click (an entry chosen from the list) and key-down (any key, before the
     // key takes effect) events.
@@ -35,10 +35,10 @@ class ComboChoiceList : public QObject, public cad::ChoiceList {
 
     QComboBox& Combo() const { return combo_; }
 
-  protected:
+protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-  private:
+private:
     QComboBox& combo_;
     Handlers handlers_;
 };

@@ -20,24 +20,24 @@ namespace vx::app {
 // A text browser that serves chm:///path addresses from one help file.
 class ChmBrowser : public QTextBrowser {
     Q_OBJECT
-  public:
+public:
     ChmBrowser(std::shared_ptr<const ChmFile> file, QWidget* parent = nullptr);
     QVariant loadResource(int type, const QUrl& name) override;
 
-  private:
+private:
     std::shared_ptr<const ChmFile> file_;
 };
 
 // One help window: back, forward and home, and the page.
 class HelpWindow : public QWidget {
     Q_OBJECT
-  public:
+public:
     HelpWindow(std::shared_ptr<const ChmFile> file, QString helpFile, QWidget* owner);
     void ShowHome();
     QString HelpFile() const { return helpFile_; }
     ChmBrowser* Browser() const { return browser_; }
 
-  private:
+private:
     QString helpFile_;
     QUrl home_;
     ChmBrowser* browser_ = nullptr;
@@ -46,7 +46,7 @@ class HelpWindow : public QWidget {
 // The HelpService of the window program off Windows. A help file that cannot be opened
 // is reported by the viewer in its own message box.
 class ChmHelpService : public HelpService {
-  public:
+public:
     explicit ChmHelpService(MessageService& messages) : messages_(messages) {}
     ~ChmHelpService() override;
     // The owner is the native handle of a window of this program (QWidget::winId()).
@@ -56,7 +56,7 @@ class ChmHelpService : public HelpService {
     // The windows that are open now.
     std::vector<HelpWindow*> Windows() const;
 
-  private:
+private:
     MessageService& messages_;
     std::vector<QPointer<HelpWindow>> windows_;
 };

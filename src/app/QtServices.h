@@ -13,35 +13,35 @@ namespace vx::app {
 
 // A modal QMessageBox with the message's icon, buttons, title and text.
 class QtMessageService : public MessageService {
-  public:
+public:
     MsgResult Show(const Message& message) override;
 };
 
 // The hourglass as the application's override cursor.
 class QtPointerService : public PointerService {
-  public:
+public:
     ~QtPointerService() override;
     void SetPointer(Pointer pointer) override;
 
-  private:
+private:
     bool waiting_ = false;
 };
 
 class QtBeepService : public BeepService {
-  public:
+public:
     void Beep() override;
 };
 
 // A system without the Windows registry: no value can be read.
 class NoRegistry : public RegistryReader {
-  public:
+public:
     bool GetKeyValue(RegistryRoot root, const std::string& keyName, const std::string& valueName,
                      std::string& value) override;
 };
 
 // Starts programs as detached processes.
 class LocalProgramLauncher : public ProgramLauncher {
-  public:
+public:
     bool FileExists(const std::string& path) override;
     bool Start(const std::string& program) override;
 };

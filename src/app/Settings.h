@@ -33,7 +33,7 @@ inline constexpr int kTwipsPerPixel = 15;
 
 // The per-user settings store of one section.
 class SettingsStore {
-  public:
+public:
     virtual ~SettingsStore() = default;
     // The stored text, or nothing when the key is missing.
     virtual std::optional<QString> Get(const QString& key) const = 0;
@@ -44,7 +44,7 @@ class SettingsStore {
 
 // A SettingsStore on a QSettings object, inside the group "Settings".
 class QSettingsStore : public SettingsStore {
-  public:
+public:
     explicit QSettingsStore(std::unique_ptr<QSettings> settings);
     ~QSettingsStore() override;
     std::optional<QString> Get(const QString& key) const override;
@@ -52,7 +52,7 @@ class QSettingsStore : public SettingsStore {
     void Flush() override;
     QString FileName() const;
 
-  private:
+private:
     std::unique_ptr<QSettings> settings_;
 };
 

@@ -19,7 +19,7 @@ namespace vx::app {
 // the screen's resolution.
 class PanelStatusBar : public QStatusBar {
     Q_OBJECT
-  public:
+public:
     explicit PanelStatusBar(QWidget* parent = nullptr);
 
     static constexpr int kPanels = 3;
@@ -32,15 +32,15 @@ class PanelStatusBar : public QStatusBar {
     void SetPanelAutoSize(int panel, bool autoSize);
     int InchPixels() const;
 
-  signals:
+signals:
     // The panels were laid out again (the bar was resized).
     void PanelsMoved();
 
-  protected:
+protected:
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
-  private:
+private:
     void LayoutPanels();
     void UpdateClock();
 

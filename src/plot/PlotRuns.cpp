@@ -15,7 +15,7 @@ constexpr char kProcessing[] = "Processing ...";
 
 // Marks a run as under way for its whole length, whatever way it ends.
 class PlotRuns::RunScope {
-  public:
+public:
     explicit RunScope(PlotRuns& runs) : runs_(runs) {
         runs_.running_ = true;
         runs_.failures_.clear();
@@ -27,7 +27,7 @@ class PlotRuns::RunScope {
     RunScope(const RunScope&) = delete;
     RunScope& operator=(const RunScope&) = delete;
 
-  private:
+private:
     PlotRuns& runs_;
 };
 

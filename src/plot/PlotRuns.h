@@ -22,7 +22,7 @@ struct FailedDrawing {
 };
 
 class PlotRuns {
-  public:
+public:
     PlotRuns(cad::CadConnection& connection, cad::PlotChoices& choices, RunHost& host,
              PointerService& pointer, MessageService& messages, BeepService& beep);
     PlotRuns(const PlotRuns&) = delete;
@@ -74,7 +74,7 @@ class PlotRuns {
     static constexpr char kUnsavedCopyOpen[] =
         "The drawing is open in the CAD application with unsaved changes; it was left as it is";
 
-  private:
+private:
     enum class Rows { All, Selected };
     class RunScope;
 

@@ -9,7 +9,7 @@
 namespace vx::plot {
 
 class RunHost {
-  public:
+public:
     virtual ~RunHost() = default;
 
     // ListView1. Rows are counted from 0 to RowCount() - 1; the run goes from the last

@@ -13,7 +13,7 @@
 namespace vx::plot {
 
 class XrefReload {
-  public:
+public:
     explicit XrefReload(cad::CadConnection& connection);
     virtual ~XrefReload() = default;
     XrefReload(const XrefReload&) = delete;
@@ -40,7 +40,7 @@ class XrefReload {
     // Folder names that one ReloadXrefs call may climb, for all its references together.
     static constexpr int kClimbBudget = 8;
 
-  private:
+private:
     bool ReloadReference(cad::AcadDocument& doc, cad::AcadBlock& ref, const std::string& folder,
                          int& level);
     bool Reroot(cad::AcadBlock& ref, const std::string& stored, const std::string& folder);

@@ -17,7 +17,7 @@ constexpr int kLevelRole = Qt::UserRole + 1;
 
 // Indents each entry by its level in the tree.
 class LevelDelegate : public QStyledItemDelegate {
-  public:
+public:
     using QStyledItemDelegate::QStyledItemDelegate;
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override {

@@ -10,7 +10,7 @@ namespace vx::search {
 
 class DirListBox : public QListWidget {
     Q_OBJECT
-  public:
+public:
     explicit DirListBox(QWidget* parent = nullptr);
 
     // The folder shown: absolute, native separators, no trailing separator but on a root.
@@ -28,15 +28,15 @@ class DirListBox : public QListWidget {
 
     static constexpr int kIndent = 12;
 
-  signals:
+signals:
     void Change();  // Dir1_Change
     void Click();   // Dir1_Click
 
-  protected:
+protected:
     void keyPressEvent(QKeyEvent* event) override;
     void updateGeometries() override;
 
-  private:
+private:
     void Fill();
     void Open(QListWidgetItem* item);
 

@@ -11,7 +11,7 @@ namespace vx::search {
 
 class DrawingListModel : public QAbstractTableModel {
     Q_OBJECT
-  public:
+public:
     explicit DrawingListModel(QObject* parent = nullptr);
 
     static const QStringList& Headers();
@@ -44,11 +44,11 @@ class DrawingListModel : public QAbstractTableModel {
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
 
-  signals:
+signals:
     // The sort state changed (for the header's sort indicator).
     void SortStateChanged();
 
-  private:
+private:
     // Orders by the sort column's text ignoring case; equal texts keep their order.
     void Resort();
     bool Before(const QString& foldedA, const QString& foldedB) const;

@@ -11,7 +11,7 @@ namespace vx::search {
 
 class DrawingListView : public QTreeView {
     Q_OBJECT
-  public:
+public:
     explicit DrawingListView(QWidget* parent = nullptr);
 
     DrawingListModel& Model() { return model_; }
@@ -29,19 +29,19 @@ class DrawingListView : public QTreeView {
     void ListView1_KeyDown(int keyCode, Qt::KeyboardModifiers shift);
     void ListView1_KeyPress(int charCode);
 
-  signals:
+signals:
     // A click in the list, and the Up or Down arrow key before the selection moves: the
     // preview is to show the focused row's drawing (see PreviewRefresh).
     void PreviewRefreshRequested();
     // The right button alone pressed over the list: the print popup opens here.
     void PrintPopupRequested(const QPoint& globalPosition);
 
-  protected:
+protected:
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
 
-  private:
+private:
     void ShowSortIndicator();
 
     DrawingListModel model_;

@@ -27,7 +27,7 @@ namespace {
 // A file opened for reading only, shared with every other reader and writer.
 
 class ReadOnlyFile {
-  public:
+public:
     explicit ReadOnlyFile(const QString& path) {
 #ifdef _WIN32
         handle_ = ::CreateFileW(path.toStdWString().c_str(), GENERIC_READ,
@@ -138,7 +138,7 @@ class ReadOnlyFile {
         return data;
     }
 
-  private:
+private:
     bool ok_ = false;
     QString error_;
     std::int64_t size_ = 0;

@@ -12,7 +12,7 @@ class DrawingListView;
 
 class DwgThumbnail : public QFrame {
     Q_OBJECT
-  public:
+public:
     explicit DwgThumbnail(QWidget* parent = nullptr);
 
     // A drawing's full path: its stored preview is shown, or nothing when it has none
@@ -26,10 +26,10 @@ class DwgThumbnail : public QFrame {
 
     QSize sizeHint() const override { return {193, 105}; }
 
-  protected:
+protected:
     void paintEvent(QPaintEvent* event) override;
 
-  private:
+private:
     QString fileName_;
     QImage image_;
     PreviewOutcome outcome_ = PreviewOutcome::NoPreview;

@@ -16,7 +16,7 @@ namespace vx::search {
 
 // What the search needs of the main window.
 class SearchHost {
-  public:
+public:
     virtual ~SearchHost() = default;
 
     // ListView1
@@ -69,7 +69,7 @@ inline constexpr char kCancelCaption[] = "&Cancel";
 inline constexpr int kEnterKey = 13;
 
 class FileSearch {
-  public:
+public:
     explicit FileSearch(SearchHost& host, const QLocale& locale = QLocale());
 
     // One folder level, and its subfolders while "Include Sub Directories" is ticked.
@@ -90,7 +90,7 @@ class FileSearch {
     // The folder that Dir1_Click last searched or found listed already.
     QString LastDirPath;
 
-  private:
+private:
     void StartingStatus();
     void FillPlotListsIfNeeded();
     DrawingRow MakeRow(const QString& folder, const DirEntry& entry, const FileStatus& status);

@@ -47,7 +47,7 @@ struct DirEntry {
 };
 
 class FolderListing {
-  public:
+public:
     // Opens and reads the folder. A folder that cannot be opened or read lists nothing;
     // IsOpen() tells which.
     explicit FolderListing(const QString& folder);
@@ -67,7 +67,7 @@ class FolderListing {
     // Gives up the folder's handle; Status() still works (through the path).
     void Close();
 
-  private:
+private:
     QString folder_;
     std::string fsFolder_;
     bool open_ = false;

@@ -14,7 +14,7 @@ class DirListBox;
 
 class FolderTree : public QTreeView {
     Q_OBJECT
-  public:
+public:
     explicit FolderTree(QWidget* host);
 
     // Shows the tree in the host (AttachFolderTree) and selects `startFolder`, which
@@ -38,13 +38,13 @@ class FolderTree : public QTreeView {
 
     QFileSystemModel& Model() { return *model_; }
 
-  signals:
+signals:
     void PathChange();
 
-  protected:
+protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-  private:
+private:
     void OnSelection();
 
     QFileSystemModel* model_;

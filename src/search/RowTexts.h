@@ -19,13 +19,13 @@ QString SizeText(std::int64_t bytes, const QLocale& locale);
 // A point in time as the user's short date, a space and the long time (seconds, no time
 // zone); only the date when the time is exactly midnight.
 class DateTexts {
-  public:
+public:
     explicit DateTexts(const QLocale& locale);
     QString Text(const QDateTime& time) const;
     // `secondsSince1970` (UTC) in local time.
     QString Text(std::int64_t secondsSince1970) const;
 
-  private:
+private:
     QLocale locale_;
     QString dateFormat_;
     QString timeFormat_;
@@ -38,10 +38,10 @@ QString LongTimeWithoutZone(const QLocale& locale);
 // never read): the type database's description, or "<EXT> File" for an extension it
 // does not know, or "File" for a name without one. Remembered per extension.
 class FileTypeNames {
-  public:
+public:
     QString Describe(const QString& fileName);
 
-  private:
+private:
     QMimeDatabase mime_;
     QHash<QString, QString> byExtension_;
 };

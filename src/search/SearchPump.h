@@ -16,7 +16,7 @@ namespace vx::search {
 
 class SearchPump : public QObject {
     Q_OBJECT
-  public:
+public:
     // `actionButton` is the one control that takes input during a search.
     explicit SearchPump(QWidget* actionButton, QObject* parent = nullptr);
 
@@ -28,10 +28,10 @@ class SearchPump : public QObject {
     // Whether `event` for `receiver` is withheld during a pump.
     bool Withholds(QObject* receiver, QEvent* event) const;
 
-  protected:
+protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-  private:
+private:
     QPointer<QWidget> button_;
     QElapsedTimer since_;
     int interval_ = 15;

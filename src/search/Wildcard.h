@@ -12,11 +12,11 @@ namespace vx::search {
 // without extension). The empty pattern matches every name, as listing a folder by its
 // path alone does.
 class Wildcard {
-  public:
+public:
     explicit Wildcard(const QString& pattern);
     bool Matches(const QString& name) const;
 
-  private:
+private:
     static bool Match(const QString& foldedPattern, const QString& name);
 
     QString folded_;          // the pattern, case-folded

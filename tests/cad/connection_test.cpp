@@ -54,9 +54,9 @@ TEST_F(ConnectionTest, StartsTheApplicationWhenNoneRuns) {
     connection.ConnectCad();
     EXPECT_TRUE(connection.CadStartedHere);
     EXPECT_EQ(cad.StartCount(), 1);
-    EXPECT_THAT(host.events,
-                ElementsAre("Status: \r\nOpening Autocad in Background. Please Wait... ", "Hide",
-                            "Show"));
+    EXPECT_THAT(
+        host.events,
+        ElementsAre("Status: \r\nOpening Autocad in Background. Please Wait... ", "Hide", "Show"));
     EXPECT_THAT(cad.CallsWith("Visible"), ElementsAre("Application.Visible = True"));
 
     // A second connect re-attaches and changes nothing of the window or the start state.
@@ -78,8 +78,9 @@ TEST_F(ConnectionTest, EndsTheProgramWithOneMessageWhenNothingCanBeStarted) {
     EXPECT_EQ(m.text,
               "Could not start autocad application. \r\n"
               "Start Autocad application and then retry Sheafrun\r\nExiting Sheafrun now");
-    EXPECT_THAT(host.events, ElementsAre("Status: \r\nOpening Autocad in Background. Please Wait... ",
-                                         "Hide", "End"));
+    EXPECT_THAT(
+        host.events,
+        ElementsAre("Status: \r\nOpening Autocad in Background. Please Wait... ", "Hide", "End"));
     EXPECT_FALSE(connection.CadApp);
     EXPECT_FALSE(connection.CadStartedHere);
 }
@@ -124,9 +125,9 @@ TEST_F(ConnectionTest, ClosingDrawingsKeepsTheUsersUnsavedWork) {
 
     connection.CloseOpenDrawings();
     EXPECT_THAT(cad.OpenDrawings(), ElementsAre("changed.dwg"));
-    EXPECT_THAT(cad.CallsWith("Close"), ElementsAre("Document[clean.dwg].Close(False)",
-                                                    "Document[clean.dwg].Close(False)",
-                                                    "Document[mine.dwg].Close(False)"));
+    EXPECT_THAT(cad.CallsWith("Close"),
+                ElementsAre("Document[clean.dwg].Close(False)", "Document[clean.dwg].Close(False)",
+                            "Document[mine.dwg].Close(False)"));
 }
 
 TEST_F(ConnectionTest, DrawingWithUnreadableStateIsKept) {

@@ -33,7 +33,8 @@ struct PlotListsTest : ::testing::Test {
 
 TEST_F(PlotListsTest, FirstFillConnectsListsEverythingAndSetsThePlaceholders) {
     cad.Devices({"None", "DWG To PDF.pc3", "Office Printer"})
-        .Media({"ISO_A4_(210.00_x_297.00_MM)", "A3", "A2", "letter", "ANSI_A_(8.50_x_11.00_Inches)"})
+        .Media(
+            {"ISO_A4_(210.00_x_297.00_MM)", "A3", "A2", "letter", "ANSI_A_(8.50_x_11.00_Inches)"})
         .Styles({"acad.ctb", "monochrome.ctb"});
     lists.FillPlotLists(printers, papers, styles);
 

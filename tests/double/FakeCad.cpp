@@ -166,9 +166,7 @@ public:
         spec.styleSheet = v;
     }
     void SetPlotType(std::int32_t v) override { Call("PlotType = " + std::to_string(v)); }
-    void SetStandardScale(std::int32_t v) override {
-        Call("StandardScale = " + std::to_string(v));
-    }
+    void SetStandardScale(std::int32_t v) override { Call("StandardScale = " + std::to_string(v)); }
     void SetUseStandardScale(bool v) override { Call("UseStandardScale = " + Bool(v)); }
     void SetPlotRotation(std::int32_t v) override { Call("PlotRotation = " + std::to_string(v)); }
     void SetCenterPlot(bool v) override { Call("CenterPlot = " + Bool(v)); }
@@ -247,7 +245,8 @@ public:
         if (!block_->xref || !block_->xref->loaded) {
             throw CadError(block_->xref ? block_->xref->probeError : kNoDatabase);
         }
-        return std::make_shared<BlockObj>(s_, nullptr, BlockObj::Kind::Model, name_ + "|*Model_Space");
+        return std::make_shared<BlockObj>(s_, nullptr, BlockObj::Kind::Model,
+                                          name_ + "|*Model_Space");
     }
 
 private:
@@ -496,9 +495,14 @@ bool PlotObj::PlotToFile(const std::string& fileName, const std::string& configN
 bool PlotObj::PlotToDevice() {
     s_->Call("Plot", Id(), "PlotToDevice()");
     auto layout = doc_->FindLayout(doc_->spec.activeLayout);
-    s_->plots.push_back(PlotJob{doc_->spec.name, layout->spec.name, false, {},
-                                layout->spec.configName, layout->spec.canonicalMedia,
-                                layout->spec.styleSheet, copies});
+    s_->plots.push_back(PlotJob{doc_->spec.name,
+                                layout->spec.name,
+                                false,
+                                {},
+                                layout->spec.configName,
+                                layout->spec.canonicalMedia,
+                                layout->spec.styleSheet,
+                                copies});
     return true;
 }
 

@@ -55,11 +55,11 @@ struct XRefSpec {
 
 // One plot job that the double received.
 struct PlotJob {
-    std::string document;   // the drawing's name
-    std::string layout;     // the layout plotted
+    std::string document;  // the drawing's name
+    std::string layout;    // the layout plotted
     bool toFile = false;
-    std::string fileName;   // PlotToFile's file name
-    std::string config;     // PlotToFile's configuration, else the layout's device
+    std::string fileName;  // PlotToFile's file name
+    std::string config;    // PlotToFile's configuration, else the layout's device
     std::string media;
     std::string styleSheet;
     std::int32_t copies = 1;

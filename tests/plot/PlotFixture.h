@@ -30,7 +30,7 @@ class RecordingWindow : public plot::RunHost,
                         public PointerService,
                         public MessageService,
                         public BeepService {
-  public:
+public:
     explicit RecordingWindow(fake::FakeCad& cad) : cad_(cad) {}
 
     int RowCount() override { return static_cast<int>(rows.size()); }
@@ -98,7 +98,7 @@ class RecordingWindow : public plot::RunHost,
     std::vector<std::string> events;
     std::vector<Message> shown;
 
-  private:
+private:
     fake::FakeCad& cad_;
 };
 

@@ -24,7 +24,7 @@ namespace {
 
 // Records the folders that the search is called with: `top` those of the climb steps.
 class RecordingXrefReload : public plot::XrefReload {
-  public:
+public:
     using XrefReload::XrefReload;
     void FindXrefFile(const std::string& folder, const std::string& fileName) override {
         if (depth == 0) {
@@ -313,7 +313,7 @@ TEST_F(FolderSearchTest, SkipsHiddenEntriesAndFollowsNoFolderLinks) {
 // Runs the enclosed code under another effective user (the super-user is bound by no
 // permission, so a folder it cannot read needs someone else).
 class RunAs {
-  public:
+public:
     explicit RunAs(uid_t user) : was_(geteuid()), ok_(seteuid(user) == 0) {}
     ~RunAs() {
         if (ok_ && seteuid(was_) != 0) {
@@ -324,7 +324,7 @@ class RunAs {
     RunAs& operator=(const RunAs&) = delete;
     bool ok() const { return ok_; }
 
-  private:
+private:
     uid_t was_;
     bool ok_;
 };

@@ -11,7 +11,7 @@
 namespace vx::testing {
 
 class RecordingPointer : public PointerService {
-  public:
+public:
     explicit RecordingPointer(std::vector<std::string>& log) : log_(log) {}
     void SetPointer(Pointer p) override {
         current = p;
@@ -19,12 +19,12 @@ class RecordingPointer : public PointerService {
     }
     Pointer current = Pointer::Default;
 
-  private:
+private:
     std::vector<std::string>& log_;
 };
 
 class RecordingSearchHost : public search::SearchHost {
-  public:
+public:
     void AddRow(const search::DrawingRow& row) override {
         rows.push_back(row);
         if (logRows) {

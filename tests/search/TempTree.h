@@ -18,7 +18,7 @@
 namespace vx::testing {
 
 class TempTree {
-  public:
+public:
     TempTree() { EXPECT_TRUE(dir_.isValid()); }
     // Also removes names that are no valid text (which QDir cannot remove).
     ~TempTree() {
@@ -85,7 +85,7 @@ class TempTree {
         return relative.empty() ? root : root + "/" + relative;
     }
 
-  private:
+private:
     QTemporaryDir dir_;
 };
 

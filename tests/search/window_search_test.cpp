@@ -26,7 +26,7 @@ using namespace vx::testing;
 namespace {
 
 class CountingPointer : public vx::PointerService {
-  public:
+public:
     void SetPointer(vx::Pointer p) override { current = p; }
     vx::Pointer current = vx::Pointer::Default;
 };

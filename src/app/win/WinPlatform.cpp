@@ -11,7 +11,7 @@ namespace vx::app::win {
 namespace {
 
 class KeyHandle {
-  public:
+public:
     KeyHandle() = default;
     KeyHandle(const KeyHandle&) = delete;
     KeyHandle& operator=(const KeyHandle&) = delete;
@@ -23,7 +23,7 @@ class KeyHandle {
     HKEY* Receive() { return &key_; }
     HKEY Get() const { return key_; }
 
-  private:
+private:
     HKEY key_ = nullptr;
 };
 

@@ -15,7 +15,7 @@ namespace vx::app::win {
 // write access: a local-machine key opened for writing is refused to every user
 // without administrator rights.
 class WinRegistryReader final : public RegistryReader {
-  public:
+public:
     static constexpr REGSAM kAccess = KEY_QUERY_VALUE;
     // The largest value read, in bytes (a text of 511 UTF-16 characters and its end).
     static constexpr DWORD kBufferBytes = 1024;
@@ -26,7 +26,7 @@ class WinRegistryReader final : public RegistryReader {
 
 // The system's HTML help viewer (hhctrl.ocx, loaded on first use).
 class HtmlHelpViewer final : public HelpService {
-  public:
+public:
     using HtmlHelpFunction = HWND(WINAPI*)(HWND owner, LPCWSTR file, UINT command, DWORD_PTR data);
     static constexpr UINT kDisplayTopic = 0x0000;  // HH_DISPLAY_TOPIC
     static constexpr UINT kCloseAll = 0x0012;      // HH_CLOSE_ALL
@@ -41,7 +41,7 @@ class HtmlHelpViewer final : public HelpService {
     // Whether the viewer can be reached on this system.
     bool Available();
 
-  private:
+private:
     HtmlHelpFunction Function();
 
     HtmlHelpFunction function_ = nullptr;
@@ -52,7 +52,7 @@ class HtmlHelpViewer final : public HelpService {
 
 // Starts programs in a normal window with the focus; tests for files.
 class WinProgramLauncher final : public ProgramLauncher {
-  public:
+public:
     // True for an existing file, false for a folder or nothing.
     bool FileExists(const std::string& path) override;
     // `program` is a command line: the program's path (quoted when it holds blanks, or

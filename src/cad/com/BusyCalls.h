@@ -20,7 +20,7 @@
 namespace vx::cad::com {
 
 class RetryPolicy {
-  public:
+public:
     // What RetryRejectedCall returns to cancel the call.
     static constexpr DWORD kGiveUp = 0xFFFFFFFF;
 
@@ -35,7 +35,7 @@ class RetryPolicy {
     DWORD LimitMs() const { return limitMs_; }
     DWORD DelayMs() const { return delayMs_; }
 
-  private:
+private:
     // A drawing that takes a long time to load keeps the application busy for a while;
     // a call that stays rejected this long fails.
     DWORD limitMs_ = 60000;
@@ -49,7 +49,7 @@ std::string RejectedCallDescription(const std::string& call, DWORD elapsedMs);
 // An IMessageFilter that retries rejected outgoing calls by the policy and passes
 // everything else to the filter that was installed before it, if any.
 class BusyCallFilter final : public IMessageFilter {
-  public:
+public:
     explicit BusyCallFilter(const RetryPolicy& policy);
     BusyCallFilter(const BusyCallFilter&) = delete;
     BusyCallFilter& operator=(const BusyCallFilter&) = delete;
@@ -69,7 +69,7 @@ class BusyCallFilter final : public IMessageFilter {
     DWORD STDMETHODCALLTYPE MessagePending(HTASK callee, DWORD tickCount,
                                            DWORD pendingType) override;
 
-  private:
+private:
     ~BusyCallFilter();
 
     LONG refs_ = 1;
@@ -81,7 +81,7 @@ class BusyCallFilter final : public IMessageFilter {
 // previous filter back afterwards. Installed() is false in a multithreaded apartment,
 // where COM has no message filters.
 class ScopedBusyCallFilter {
-  public:
+public:
     explicit ScopedBusyCallFilter(const RetryPolicy& policy = RetryPolicy());
     ScopedBusyCallFilter(const ScopedBusyCallFilter&) = delete;
     ScopedBusyCallFilter& operator=(const ScopedBusyCallFilter&) = delete;
@@ -90,7 +90,7 @@ class ScopedBusyCallFilter {
     bool Installed() const { return filter_ != nullptr; }
     HRESULT Result() const { return result_; }
 
-  private:
+private:
     BusyCallFilter* filter_ = nullptr;
     HRESULT result_ = S_OK;
 };

@@ -9,11 +9,11 @@ namespace {
 
 // Common to every object: the dispatch object and the reading of object results.
 class ComBase : public ComObject {
-  public:
+public:
     explicit ComBase(Dispatch d) : d_(std::move(d)) {}
     IDispatch* DispatchOf() const override { return d_.Object(); }
 
-  protected:
+protected:
     std::string What(const std::string& member) const { return d_.Kind() + "." + member; }
 
     template <class Impl>
@@ -46,7 +46,7 @@ class ComBlock;
 class ComDatabase;
 
 class ComPlot final : public AcadPlot, public ComBase {
-  public:
+public:
     static constexpr char kKind[] = "Plot";
     using ComBase::ComBase;
 
@@ -68,7 +68,7 @@ class ComPlot final : public AcadPlot, public ComBase {
 };
 
 class ComLayout final : public AcadLayout, public ComBase {
-  public:
+public:
     static constexpr char kKind[] = "Layout";
     using ComBase::ComBase;
 
@@ -111,14 +111,14 @@ class ComLayout final : public AcadLayout, public ComBase {
     void ZoomExtents() override { d_.Call("ZoomExtents"); }
     Ref<AcadPlot> Plot() override { return PropertyObject<ComPlot>("Plot"); }
 
-  private:
+private:
     Strings Texts(const std::string& method) {
         return TextsOf(*d_.Call(method).Get(), What(method));
     }
 };
 
 class ComBlock final : public AcadBlock, public ComBase {
-  public:
+public:
     static constexpr char kKind[] = "Block";
     using ComBase::ComBase;
 
@@ -133,7 +133,7 @@ class ComBlock final : public AcadBlock, public ComBase {
 };
 
 class ComDatabase final : public AcadDatabase, public ComBase {
-  public:
+public:
     static constexpr char kKind[] = "Database";
     using ComBase::ComBase;
 
@@ -147,15 +147,15 @@ Ref<AcadDatabase> ComBlock::XRefDatabase() {
 // The collections: Count and Item by position (from 0) or by name.
 template <class Item>
 class ComCollection : public ComBase {
-  public:
+public:
     using ComBase::ComBase;
 
-  protected:
+protected:
     std::int32_t CountOf() { return GetInt("Count"); }
     std::shared_ptr<Item> ItemAt(std::int32_t index) { return ItemBy(Variant::Int32(index)); }
     std::shared_ptr<Item> ItemNamed(const std::string& name) { return ItemBy(Variant::Text(name)); }
 
-  private:
+private:
     std::shared_ptr<Item> ItemBy(Variant key) {
         std::vector<Variant> args;
         args.push_back(std::move(key));
@@ -164,7 +164,7 @@ class ComCollection : public ComBase {
 };
 
 class ComLayouts final : public AcadLayouts, public ComCollection<ComLayout> {
-  public:
+public:
     static constexpr char kKind[] = "Layouts";
     using ComCollection::ComCollection;
 
@@ -174,7 +174,7 @@ class ComLayouts final : public AcadLayouts, public ComCollection<ComLayout> {
 };
 
 class ComBlocks final : public AcadBlocks, public ComCollection<ComBlock> {
-  public:
+public:
     static constexpr char kKind[] = "Blocks";
     using ComCollection::ComCollection;
 
@@ -184,7 +184,7 @@ class ComBlocks final : public AcadBlocks, public ComCollection<ComBlock> {
 };
 
 class ComDocument final : public AcadDocument, public ComBase {
-  public:
+public:
     static constexpr char kKind[] = "Document";
     using ComBase::ComBase;
 
@@ -237,7 +237,7 @@ class ComDocument final : public AcadDocument, public ComBase {
 };
 
 class ComDocuments final : public AcadDocuments, public ComCollection<ComDocument> {
-  public:
+public:
     static constexpr char kKind[] = "Documents";
     using ComCollection::ComCollection;
 
@@ -253,7 +253,7 @@ class ComDocuments final : public AcadDocuments, public ComCollection<ComDocumen
 };
 
 class ComApplication final : public AcadApplication, public ComBase {
-  public:
+public:
     static constexpr char kKind[] = "Application";
     using ComBase::ComBase;
 

@@ -18,7 +18,7 @@ Ref<AcadApplication> WrapApplication(ComPtr<IDispatch> application,
 // Implemented by every object of this back end: its IDispatch, for calls that pass an
 // object (a layout made active).
 class ComObject {
-  public:
+public:
     virtual ~ComObject() = default;
     virtual IDispatch* DispatchOf() const = 0;
 };

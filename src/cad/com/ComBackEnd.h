@@ -20,7 +20,7 @@
 namespace vx::cad::com {
 
 class ComAutomationClass : public AutomationClass {
-  public:
+public:
     // `progId` names the class in descriptions; `createContext` is where CreateObject
     // looks for the class (AutoCAD is a local server).
     ComAutomationClass(std::string progId, const CLSID& clsid,
@@ -32,7 +32,7 @@ class ComAutomationClass : public AutomationClass {
     // A new instance (CoCreateInstance).
     Ref<AcadApplication> CreateObject() override;
 
-  private:
+private:
     Ref<AcadApplication> Wrap(IUnknown* object, const char* how);
 
     std::string progId_;

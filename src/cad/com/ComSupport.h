@@ -18,12 +18,12 @@ namespace vx::cad::com {
 
 // A failed COM call: the description the interface promises, and the HRESULT behind it.
 class ComError : public CadError {
-  public:
+public:
     ComError(const std::string& description, HRESULT result)
         : CadError(description), result_(result) {}
     HRESULT Result() const { return result_; }
 
-  private:
+private:
     HRESULT result_;
 };
 
@@ -37,7 +37,7 @@ std::string DescribeResult(HRESULT result);
 // An interface pointer that owns one reference.
 template <class T>
 class ComPtr {
-  public:
+public:
     ComPtr() = default;
     ComPtr(std::nullptr_t) {}  // NOLINT: implicit like a raw null pointer
     ComPtr(const ComPtr& other) : p_(other.p_) { AddRef(); }
@@ -78,7 +78,7 @@ class ComPtr {
         }
     }
 
-  private:
+private:
     void AddRef() {
         if (p_) {
             p_->AddRef();
@@ -89,7 +89,7 @@ class ComPtr {
 
 // A BSTR that is freed with its owner.
 class Bstr {
-  public:
+public:
     Bstr() = default;
     // A new BSTR with the text; throws ComError when memory runs out.
     explicit Bstr(std::string_view utf8);
@@ -109,7 +109,7 @@ class Bstr {
     BSTR* Receive();
     std::string Utf8() const;
 
-  private:
+private:
     BSTR b_ = nullptr;
 };
 
@@ -118,7 +118,7 @@ std::string Utf8Of(BSTR b);
 
 // A VARIANT that is cleared with its owner.
 class Variant {
-  public:
+public:
     Variant() { VariantInit(&v_); }
     Variant(const Variant& other);
     Variant& operator=(const Variant& other);
@@ -141,13 +141,13 @@ class Variant {
     VARIANT* Receive();
     VARTYPE Type() const { return v_.vt; }
 
-  private:
+private:
     VARIANT v_;
 };
 
 // A SAFEARRAY that is destroyed with its owner.
 class SafeArray {
-  public:
+public:
     SafeArray() = default;
     SafeArray(const SafeArray&) = delete;
     SafeArray& operator=(const SafeArray&) = delete;
@@ -166,7 +166,7 @@ class SafeArray {
     SAFEARRAY* Detach() { return std::exchange(a_, nullptr); }
     void Reset();
 
-  private:
+private:
     SAFEARRAY* a_ = nullptr;
 };
 

@@ -6,7 +6,7 @@ namespace {
 
 // Owns the texts of an EXCEPINFO that a callee filled in.
 class ExcepInfo {
-  public:
+public:
     ExcepInfo() = default;
     ExcepInfo(const ExcepInfo&) = delete;
     ExcepInfo& operator=(const ExcepInfo&) = delete;
@@ -33,7 +33,7 @@ class ExcepInfo {
         return e_.wCode != 0 ? MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, e_.wCode) : S_OK;
     }
 
-  private:
+private:
     void Free() {
         SysFreeString(e_.bstrSource);
         SysFreeString(e_.bstrDescription);

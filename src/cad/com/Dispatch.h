@@ -22,14 +22,14 @@ namespace vx::cad::com {
 // layouts of an application, say) shares its ids, so each name is asked for only once
 // per kind; a name the object does not know is asked again next time.
 class DispIdCache {
-  public:
+public:
     // The id of `member`; asks `object` through `lookup` only when the kind has no entry.
     DISPID Find(const std::string& kind, const std::string& member,
                 const std::function<DISPID()>& lookup);
     std::size_t Size() const { return ids_.size(); }
     void Clear() { ids_.clear(); }
 
-  private:
+private:
     std::map<std::string, DISPID, std::less<>> ids_;
 };
 
@@ -46,7 +46,7 @@ std::shared_ptr<Session> MakeSession(const RetryPolicy& retry = RetryPolicy());
 
 // One automation object of a named kind ("Document", "Layout", ...).
 class Dispatch {
-  public:
+public:
     Dispatch(ComPtr<IDispatch> object, std::string kind, std::shared_ptr<Session> session);
 
     // Arguments are given in the order of the member's parameter list.
@@ -64,7 +64,7 @@ class Dispatch {
     const std::string& Kind() const { return kind_; }
     const std::shared_ptr<Session>& SessionOf() const { return session_; }
 
-  private:
+private:
     DISPID IdOf(const std::string& member);
     Variant Invoke(const std::string& member, WORD flags, std::vector<Variant>& args);
     // Runs `attempt` until it returns something other than a rejection the policy

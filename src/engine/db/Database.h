@@ -383,7 +383,7 @@ enum class EntityType : std::uint8_t {
 // pay their size. Copies are deep.
 template <class T>
 class Boxed {
-  public:
+public:
     Boxed() : p_(std::make_unique<T>()) {}
     Boxed(T value) : p_(std::make_unique<T>(std::move(value))) {}  // NOLINT: implicit
     Boxed(const Boxed& o) : p_(std::make_unique<T>(*o.p_)) {}
@@ -395,7 +395,7 @@ class Boxed {
     Boxed& operator=(Boxed&&) noexcept = default;
     T* get() const { return p_.get(); }
 
-  private:
+private:
     std::unique_ptr<T> p_;
 };
 
@@ -447,13 +447,13 @@ struct Entity {
 // never copies what it already holds (a vector would need about twice a large drawing's
 // size while it grows). Used like a vector: size(), [i], range-for, push_back.
 class EntityList {
-  public:
+public:
     static constexpr std::size_t kChunkBits = 9;
     static constexpr std::size_t kChunk = std::size_t{1} << kChunkBits;
 
     template <class L, class E>
     class Iter {
-      public:
+    public:
         using iterator_category = std::random_access_iterator_tag;
         using value_type = Entity;
         using difference_type = std::ptrdiff_t;
@@ -481,7 +481,7 @@ class EntityList {
         friend bool operator==(const Iter& a, const Iter& b) { return a.i_ == b.i_; }
         friend auto operator<=>(const Iter& a, const Iter& b) { return a.i_ <=> b.i_; }
 
-      private:
+    private:
         L* list_ = nullptr;
         std::size_t i_ = 0;
     };
@@ -527,7 +527,7 @@ class EntityList {
         size_ = 0;
     }
 
-  private:
+private:
     void Check(std::size_t i) const {
         if (i >= size_) {
             throw std::out_of_range("entity index out of range");
@@ -776,7 +776,7 @@ struct Database {
     // callers that add tables by hand call it before the Find* functions.
     void RebuildIndexes();
 
-  private:
+private:
     std::map<std::string, std::uint32_t, std::less<>> layerIndex_, linetypeIndex_, styleIndex_,
         blockIndex_;
 };

@@ -508,7 +508,7 @@ Transform InsertTransform(const Insert& ins, Vec3 extrusion, Vec3 base, int col,
 }
 
 class ExtentsWalker {
-  public:
+public:
     ExtentsWalker(const ExtentsOptions& o) : options_(o) {}
 
     void Walk(const Database& db, const Block& block, const Transform& m, int depth, Box3& box) {
@@ -535,7 +535,7 @@ class ExtentsWalker {
         }
     }
 
-  private:
+private:
     void WalkInsert(const Database& db, const Entity& e, const Transform& m, int depth, Box3& box) {
         const auto& ins = *e.As<Insert>();
         for (const auto& a : ins.attribs) {

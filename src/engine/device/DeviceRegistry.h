@@ -44,7 +44,7 @@ struct EngineFolders {
 EngineFolders DefaultEngineFolders();
 
 class DeviceRegistry {
-  public:
+public:
     // `plotterFolders` in rising precedence (the user's replace the program's files of the
     // same name); `printers` may be null for no printers.
     DeviceRegistry(std::vector<std::filesystem::path> plotterFolders,
@@ -76,7 +76,7 @@ class DeviceRegistry {
     // not listed as devices.
     const std::vector<std::string>& Problems() const { return problems_; }
 
-  private:
+private:
     std::vector<std::filesystem::path> folders_;
     std::shared_ptr<PrinterCatalog> printers_;
     std::vector<std::string> printerNames_;

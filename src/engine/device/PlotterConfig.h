@@ -34,7 +34,7 @@ namespace vx::engine::device {
 
 // A device that cannot be used, with a description for the user.
 class DeviceError : public std::runtime_error {
-  public:
+public:
     explicit DeviceError(const std::string& description) : std::runtime_error(description) {}
 };
 

@@ -54,7 +54,7 @@ std::string Stem(const std::string& name) {
 }
 
 class QtPrinters final : public PrinterCatalog {
-  public:
+public:
     std::vector<std::string> Names() override {
         std::vector<std::string> names;
         for (const QString& n : QPrinterInfo::availablePrinterNames()) {
@@ -106,7 +106,7 @@ class QtPrinters final : public PrinterCatalog {
         return {m.left() * toMm, m.bottom() * toMm, m.right() * toMm, m.top() * toMm};
     }
 
-  private:
+private:
     static page::Media FromPageSize(const QPageSize& size) {
         const QSizeF mm = size.size(QPageSize::Millimeter);
         return PrinterMedia(size.key().toStdString(), size.name().toStdString(), mm.width(),

@@ -12,7 +12,7 @@ namespace vx::engine::device {
 
 // What the device registry needs to know of the system's printers; tests supply their own.
 class PrinterCatalog {
-  public:
+public:
     virtual ~PrinterCatalog() = default;
     virtual std::vector<std::string> Names() = 0;
     // The printer's papers as canonical media names with their sizes (margins may be left

@@ -16,7 +16,7 @@ std::string CodePageCharset(std::string_view dwgCodePage);
 // Converts text of one code page to UTF-8. Conversion state is cached, so keep one
 // converter per file. Bytes that the code page cannot map become U+FFFD.
 class CodePageConverter {
-  public:
+public:
     // `dwgCodePage` as in $DWGCODEPAGE; unknown names fall back to ANSI_1252 (Known()
     // tells). "UTF-8" (or an empty name with utf8 = true) passes text through.
     explicit CodePageConverter(std::string_view dwgCodePage);
@@ -34,7 +34,7 @@ class CodePageConverter {
         return s;
     }
 
-  private:
+private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
     bool known_ = true;

@@ -13,12 +13,12 @@ namespace vx::engine::dxf {
 
 // A fault in the file, with where it happened.
 class DxfError : public std::runtime_error {
-  public:
+public:
     DxfError(std::string where, const std::string& what)
         : std::runtime_error(what), where_(std::move(where)) {}
     const std::string& Where() const { return where_; }
 
-  private:
+private:
     std::string where_;
 };
 
@@ -59,7 +59,7 @@ struct Tag {
 };
 
 class TagSource {
-  public:
+public:
     TagSource(std::string_view data, bool binary) : data_(data), binary_(binary) {
         if (binary_) {
             pos_ = 22;
@@ -143,7 +143,7 @@ class TagSource {
         return s;
     }
 
-  private:
+private:
     std::string_view ReadLine() {
         std::size_t end = data_.find('\n', pos_);
         std::string_view l;

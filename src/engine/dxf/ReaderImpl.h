@@ -16,12 +16,12 @@ namespace vx::engine::dxf {
 
 // A fault inside one entity or table entry: that item is skipped with a warning.
 class ItemError : public std::runtime_error {
-  public:
+public:
     ItemError(std::string where, const std::string& what)
         : std::runtime_error(what), where_(std::move(where)) {}
     const std::string& Where() const { return where_; }
 
-  private:
+private:
     std::string where_;
 };
 
@@ -31,7 +31,7 @@ struct LayoutObject {
 };
 
 class Reader {
-  public:
+public:
     Reader(std::string_view bytes, const DxfReadOptions& options);
     DxfResult Run();
 
@@ -53,7 +53,7 @@ class Reader {
     void ParseVertex(const std::vector<Tag>& tags, db::Polyline& pl);
     void ParseAttrib(const std::vector<Tag>& tags, db::AttribEntity& a);
 
-  private:
+private:
     // sections
     void ReadHeader();
     void ReadTables();
@@ -104,7 +104,7 @@ class Reader {
     std::string lastLayerName_;
     db::LayerId lastLayer_ = db::kNone;
 
-  public:
+public:
     db::StyleId StyleByName(std::string_view name);
     // One common-property group of an entity; `ownerSeen` keeps the first 330 as owner.
     void Props(const Tag& t, db::EntityProps& p, bool& ownerSeen) { ParseProps(t, p, ownerSeen); }

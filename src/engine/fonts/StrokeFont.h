@@ -17,7 +17,7 @@
 namespace vx::engine::fonts {
 
 class FontError : public std::runtime_error {
-  public:
+public:
     explicit FontError(const std::string& description) : std::runtime_error(description) {}
 };
 
@@ -27,7 +27,7 @@ struct StrokeGlyph {
 };
 
 class StrokeFont {
-  public:
+public:
     // Throws FontError when the file cannot be read or holds no glyph.
     static std::shared_ptr<const StrokeFont> LoadLff(const std::filesystem::path& file);
     static std::shared_ptr<const StrokeFont> LoadJhf(const std::filesystem::path& file);
@@ -44,7 +44,7 @@ class StrokeFont {
     // The advance of a blank.
     double SpaceAdvance() const { return space_; }
 
-  private:
+private:
     std::string name_;
     std::filesystem::path file_;
     std::unordered_map<char32_t, StrokeGlyph> glyphs_;

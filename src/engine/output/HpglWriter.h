@@ -37,7 +37,7 @@
 namespace vx::engine::output {
 
 class HpglSink final : public PageSink {
-  public:
+public:
     // `pens`: the plotter's pens, declared right after the header.
     HpglSink(const QString& path, PageFormat format, std::int64_t maxBytes = kMaxVectorPageBytes,
              const std::vector<PlotterPen>& pens = {});
@@ -45,7 +45,7 @@ class HpglSink final : public PageSink {
 
     static constexpr double kUnitsPerMm = 40.0;
 
-  protected:
+protected:
     void DrawPolyline(const Polyline& polyline) override;
     void DrawArea(const FilledArea& area) override;
     void DrawImage(const Image& image) override;
@@ -57,7 +57,7 @@ class HpglSink final : public PageSink {
     void Discard() override;
     std::int64_t BytesWritten() const override { return bytes_; }
 
-  private:
+private:
     struct Slot {
         bool defined = false;
         plotstyle::Rgb color;

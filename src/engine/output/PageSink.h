@@ -47,7 +47,7 @@ using plotstyle::Pen;
 
 // A plot that could not be written, with a description for the user.
 class OutputError : public std::runtime_error {
-  public:
+public:
     explicit OutputError(const std::string& description) : std::runtime_error(description) {}
 };
 
@@ -100,7 +100,7 @@ struct FinishRules {
 };
 
 class PageSink {
-  public:
+public:
     // `maxBytes`: the largest output accepted for the page; a back end stops writing beyond
     // it and the page fails.
     explicit PageSink(PageFormat format, std::int64_t maxBytes = kMaxVectorPageBytes);
@@ -131,7 +131,7 @@ class PageSink {
     page::Rect Sheet() const { return {0, 0, format_.widthMm, format_.heightMm}; }
     bool IsOpen() const { return open_; }
 
-  protected:
+protected:
     // Back ends draw one primitive as given: dashes are already applied (polylines come
     // with an empty dash list) and fill patterns already turned into solid areas.
     virtual void DrawPolyline(const Polyline& polyline) = 0;
@@ -157,7 +157,7 @@ class PageSink {
     // The intersection of the sheet with the bounding boxes of the clip stack.
     page::Rect VisibleBounds() const;
 
-  private:
+private:
     void Close();
 
     PageFormat format_;

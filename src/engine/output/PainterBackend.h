@@ -16,7 +16,7 @@
 namespace vx::engine::output {
 
 class PainterSink : public PageSink {
-  protected:
+protected:
     PainterSink(PageFormat format, std::int64_t maxBytes);
     // Starts painting on `device` with `dotsPerMm` device units per paper millimetre;
     // lines of lineweight 0 are drawn `thinnestMm` wide (0: one device pixel). The sheet's
@@ -32,7 +32,7 @@ class PainterSink : public PageSink {
     void BeginClip(const QPolygonF& polygon) override;
     void EndClip() override;
 
-  private:
+private:
     QPen MakePen(const Pen& pen) const;
     void InkWithin(const page::Rect& bounds, plotstyle::Rgb color);
 
@@ -47,20 +47,20 @@ void OpenForAtomicWrite(QSaveFile& file, const QString& path);
 void CommitAtomicWrite(QSaveFile& file);
 
 class PdfSink final : public PainterSink {
-  public:
+public:
     PdfSink(const QString& path, PageFormat format, const QString& title, std::int64_t maxBytes);
     ~PdfSink() override;
 
     // Device units per inch: fine enough for the thinnest lineweights.
     static constexpr int kResolution = 1200;
 
-  protected:
+protected:
     void EndPage() override;
     void Commit() override;
     void Discard() override;
     std::int64_t BytesWritten() const override;
 
-  private:
+private:
     QSaveFile file_;
     QBuffer buffer_;
     std::unique_ptr<QPdfWriter> writer_;
@@ -74,60 +74,60 @@ class PdfSink final : public PainterSink {
 bool SetExactMediaBox(QByteArray& pdf, double widthPt, double heightPt);
 
 class SvgSink final : public PainterSink {
-  public:
+public:
     SvgSink(const QString& path, PageFormat format, const QString& title, std::int64_t maxBytes);
     ~SvgSink() override;
 
     // Lineweight 0 as drawn in an SVG (viewers have no "thinnest line").
     static constexpr double kThinnestMm = 0.1;
 
-  protected:
+protected:
     void EndPage() override;
     void Commit() override;
     void Discard() override;
     std::int64_t BytesWritten() const override;
 
-  private:
+private:
     QSaveFile file_;
     QSvgGenerator generator_;
     bool ended_ = false;
 };
 
 class PngSink final : public PainterSink {
-  public:
+public:
     PngSink(const QString& path, PageFormat format, int dotsPerInch, std::int64_t maxBytes);
     ~PngSink() override;
 
     // Larger pages at their resolution are refused (about 1 GB of memory).
     static constexpr std::int64_t kMaxPixels = 250'000'000;
 
-  protected:
+protected:
     void EndPage() override;
     void Commit() override;
     void Discard() override;
     std::int64_t BytesWritten() const override;
 
-  private:
+private:
     QSaveFile file_;
     QImage image_;
     bool ended_ = false;
 };
 
 class PrinterSink final : public PainterSink {
-  public:
+public:
     // Prints on the system printer `printer` with the sheet `format` (in millimetres, named
     // `paperName` for the driver) and `copies` copies.
     PrinterSink(const QString& printer, PageFormat format, const QString& paperName, int copies,
                 const QString& jobName);
     ~PrinterSink() override;
 
-  protected:
+protected:
     void EndPage() override;
     void Commit() override;
     void Discard() override;
     std::int64_t BytesWritten() const override { return 0; }
 
-  private:
+private:
     QPrinter printer_;
     bool ended_ = false;
 };

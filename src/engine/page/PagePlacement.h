@@ -29,7 +29,7 @@
 namespace vx::engine::page {
 
 class PlacementError : public std::runtime_error {
-  public:
+public:
     explicit PlacementError(const std::string& description) : std::runtime_error(description) {}
 };
 

@@ -13,7 +13,7 @@
 namespace vx::engine::plotstyle {
 
 class PlotStyleCatalog {
-  public:
+public:
     // Folders in rising precedence; missing or unreadable folders are skipped.
     explicit PlotStyleCatalog(std::vector<std::filesystem::path> folders);
 
@@ -35,7 +35,7 @@ class PlotStyleCatalog {
 
     const std::vector<std::filesystem::path>& Folders() const { return folders_; }
 
-  private:
+private:
     std::vector<std::filesystem::path> folders_;
 };
 

@@ -170,7 +170,7 @@ auto Numbered(const std::vector<std::pair<std::string, Entry>>& entries, const s
 
 // Reads the lines into groups; a '}' line closes the group it stands in.
 class StructureReader {
-  public:
+public:
     explicit StructureReader(std::string_view text) {
         std::size_t start = 0;
         for (;;) {
@@ -190,7 +190,7 @@ class StructureReader {
         return top;
     }
 
-  private:
+private:
     Group ReadGroup(int depth, bool& closed) {
         Group g;
         closed = false;

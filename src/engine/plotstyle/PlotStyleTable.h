@@ -32,7 +32,7 @@ namespace vx::engine::plotstyle {
 
 // A damaged or unreadable table, with a description for the user.
 class PlotStyleError : public std::runtime_error {
-  public:
+public:
     explicit PlotStyleError(const std::string& description) : std::runtime_error(description) {}
 };
 

@@ -27,7 +27,7 @@ DISPID IdFor(const std::string& kindMember) {
 
 // The arguments of one call, read by position in the member's parameter list.
 class Args {
-  public:
+public:
     explicit Args(DISPPARAMS* p) : p_(p) {}
     UINT Count() const { return p_->cArgs - p_->cNamedArgs; }
     bool Has(UINT position) const { return position < Count(); }
@@ -59,7 +59,7 @@ class Args {
     }
     const VARIANT& RawValue() const { return p_->rgvarg[0]; }
 
-  private:
+private:
     DISPPARAMS* p_;
 };
 
@@ -83,7 +83,7 @@ struct Member {
 
 template <class T>
 class Table {
-  public:
+public:
     explicit Table(std::string kind) : kind_(std::move(kind)) {}
     Table& Get(const std::string& name, Handler<T> run) {
         Add(name).get = {0, 0, std::move(run)};
@@ -119,7 +119,7 @@ class Table {
         return nullptr;
     }
 
-  private:
+private:
     Member<T>& Add(const std::string& name) {
         Member<T>& m = members_[name];
         m.name = name;
@@ -143,7 +143,7 @@ HRESULT STDAPICALLTYPE FillDeferred(EXCEPINFO* e) {
 
 // The COM side of every served object; Served<T> adds the double's object and the table.
 class ServedObject : public IDispatch {
-  public:
+public:
     ServedObject(FakeCadServer& server, std::string kind)
         : server_(server), kind_(std::move(kind)) {}
     virtual ~ServedObject() = default;
@@ -177,7 +177,7 @@ class ServedObject : public IDispatch {
     LONG refs = 0;
     bool overReleased = false;
 
-  protected:
+protected:
     FakeCadServer& server_;
     std::string kind_;
 };
@@ -189,7 +189,7 @@ const Table<T>& TableOf();
 
 template <class T>
 class Served final : public ServedObject {
-  public:
+public:
     Served(FakeCadServer& server, Ref<T> target)
         : ServedObject(server, TableOf<T>().Kind()), target_(std::move(target)) {}
 

@@ -27,7 +27,7 @@ namespace vx::cad::com::testing {
 class ServedObject;
 
 class FakeCadServer {
-  public:
+public:
     explicit FakeCadServer(fake::FakeCad& cad);
     ~FakeCadServer();
     FakeCadServer(const FakeCadServer&) = delete;
@@ -66,7 +66,7 @@ class FakeCadServer {
     bool ArraysOfVariants() const { return arraysOfVariants_; }
     bool DeferredExceptions() const { return deferred_; }
 
-  private:
+private:
     fake::FakeCad& cad_;
     std::vector<std::unique_ptr<ServedObject>> objects_;
     std::map<std::string, int> lookups_;
@@ -82,7 +82,7 @@ extern const CLSID kFakeCadClsid;
 
 // A class factory handing out the server's application (for CoRegisterClassObject).
 class FakeCadFactory final : public IClassFactory {
-  public:
+public:
     explicit FakeCadFactory(FakeCadServer& server) : server_(server) {}
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
     ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs_); }
@@ -91,7 +91,7 @@ class FakeCadFactory final : public IClassFactory {
     HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
     int Created() const { return created_; }
 
-  private:
+private:
     FakeCadServer& server_;
     LONG refs_ = 1;
     int created_ = 0;

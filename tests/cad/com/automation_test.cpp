@@ -230,7 +230,7 @@ TEST_F(AutomationTest, GivesBackEveryReferenceItTook) {
 // Serves another registry's class over COM: the rules then talk to the double through
 // IDispatch calls, and the double still decides whether an instance runs or starts.
 class ServedClass : public AutomationClass {
-  public:
+public:
     // `inner` is where the double serves its class; it outlives the double.
     ServedClass(ClassRegistry& inner, FakeCadServer& server) : inner_(inner), server_(server) {}
     Ref<AcadApplication> GetActiveObject() override {
@@ -240,7 +240,7 @@ class ServedClass : public AutomationClass {
         return WrapApplication(server_.ServeApplication(inner_.CreateObject(kCadClassName)));
     }
 
-  private:
+private:
     ClassRegistry& inner_;
     FakeCadServer& server_;
 };

@@ -32,7 +32,7 @@ std::string ErrorOf(F&& f) {
 // Registers the test class's ProgID while it lives: for the current user, or for the
 // machine where the system reads no per-user classes (Wine).
 class ProgIdRegistration {
-  public:
+public:
     ProgIdRegistration() {
         for (HKEY root : {HKEY_CURRENT_USER, HKEY_CLASSES_ROOT}) {
             root_ = root;
@@ -46,7 +46,7 @@ class ProgIdRegistration {
     ~ProgIdRegistration() { Remove(); }
     bool Ok() const { return root_ != nullptr && clsid_ == kFakeCadClsid; }
 
-  private:
+private:
     std::wstring Key() const {
         return (root_ == HKEY_CURRENT_USER ? L"Software\\Classes\\" : L"") + Widen(kTestProgId);
     }

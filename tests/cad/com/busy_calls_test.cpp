@@ -15,7 +15,7 @@ namespace {
 
 // A filter that was installed before ours: answers and records what reaches it.
 class EarlierFilter final : public IMessageFilter {
-  public:
+public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
         if (iid == IID_IUnknown || iid == IID_IMessageFilter) {
             *object = static_cast<IMessageFilter*>(this);

@@ -30,7 +30,7 @@ std::string ErrorOf(const std::string& text) {
 
 // A printer catalogue of our own: two printers with fixed papers.
 class FakePrinters : public PrinterCatalog {
-  public:
+public:
     std::vector<std::string> Names() override { return {"Plotter Room", "Office"}; }
     std::vector<page::Media> Papers(const std::string& printer) override {
         if (printer == "Office") {

@@ -18,7 +18,7 @@
 namespace vx::test {
 
 class TestDxf {
-  public:
+public:
     TestDxf& G(int code, std::string value) {
         groups_.emplace_back(code, std::move(value));
         return *this;
@@ -97,7 +97,7 @@ class TestDxf {
         return s;
     }
 
-  private:
+private:
     // Value types as the DXF reference gives them (written out here on purpose, so that
     // the reader's own table is checked against an independent one).
     static char Kind(int c) {
@@ -150,7 +150,7 @@ inline void WriteBytes(const std::filesystem::path& p, const std::string& bytes)
 
 // A fresh folder under the system's temporary folder, removed at the end.
 class TempDir {
-  public:
+public:
     TempDir() {
         auto base = std::filesystem::temp_directory_path();
         for (int i = 0;; ++i) {
@@ -169,7 +169,7 @@ class TempDir {
     }
     const std::filesystem::path& Path() const { return path_; }
 
-  private:
+private:
     std::filesystem::path path_;
 };
 

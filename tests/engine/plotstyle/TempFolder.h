@@ -11,7 +11,7 @@
 namespace vx::testing {
 
 class TempFolder {
-  public:
+public:
     TempFolder() {
         std::string pattern = (std::filesystem::temp_directory_path() / "vormex-test-XXXXXX");
         if (char* made = mkdtemp(pattern.data())) {
@@ -38,7 +38,7 @@ class TempFolder {
         return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }
 
-  private:
+private:
     std::filesystem::path path_;
 };
 
