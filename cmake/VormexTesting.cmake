@@ -26,6 +26,7 @@ function(vormex_add_test name)
     if(NOT T_TIMEOUT)
         set(T_TIMEOUT 120)
     endif()
+    # One value per property: a list value here would shift the properties after it.
     set(lock)
     if(T_LOCK)
         set(lock RESOURCE_LOCK ${T_LOCK})
@@ -33,5 +34,5 @@ function(vormex_add_test name)
     gtest_discover_tests(${name}
         DISCOVERY_MODE PRE_TEST
         PROPERTIES LABELS "${T_LABEL}" TIMEOUT ${T_TIMEOUT}
-                   ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8" ${lock})
+                   ENVIRONMENT QT_QPA_PLATFORM=offscreen ${lock})
 endfunction()
