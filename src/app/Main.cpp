@@ -1,6 +1,8 @@
 #include "Main.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QSessionManager>
 #include <QSettings>
 
@@ -12,15 +14,25 @@
 
 namespace vx::app {
 
-bool Main(Form1& form) {
+QString StartFolderArgument(const QStringList& arguments) {
+    if (arguments.size() < 2) {
+        return {};
+    }
+    const QFileInfo folder(arguments.at(1));
+    return folder.isDir() ? QDir::toNativeSeparators(folder.absoluteFilePath()) : QString();
+}
+
+bool Main(Form1& form, const QString& startFolder) {
     form.Form_Load();
     if (form.Ended()) {
         return false;
     }
     form.show();
-    // The folder tree in its box, with the file system's root selected: the directory
-    // list follows it there and the root's drawings are listed.
-    form.PicBrowseTree->BrowseForFolder(search::FileSystemRoot());
+    // The folder tree in its box, with the file system's root (or the folder the program
+    // was started on) selected: the directory list follows it there and its drawings are
+    // listed.
+    form.PicBrowseTree->BrowseForFolder(startFolder.isEmpty() ? search::FileSystemRoot()
+                                                              : startFolder);
     return !form.Ended();
 }
 
@@ -40,7 +52,7 @@ int RunProgram(QApplication& app, const cad::ClassRegistry& classes) {
                            classes,
                            QApplication::applicationDirPath()};
     Form1 form(services);
-    if (!Main(form)) {
+    if (!Main(form, StartFolderArgument(QApplication::arguments()))) {
         return 0;
     }
     // The system's shutdown or log-off closes the window like its close box, so that the

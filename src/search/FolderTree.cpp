@@ -3,6 +3,8 @@
 #include <QEvent>
 #include <QFileSystemModel>
 #include <QHeaderView>
+#include <QKeyEvent>
+#include <QScrollBar>
 
 #include "DirListBox.h"
 #include "FileSystemPath.h"
@@ -23,6 +25,18 @@ FolderTree::FolderTree(QWidget* host) : QTreeView(host), model_(new QFileSystemM
     setAnimated(false);
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &FolderTree::OnSelection);
+    // The model lists folders in the background, so a folder chosen by the program finds
+    // its row's place only as the listings of its ancestors arrive and are sorted: it is
+    // scrolled into view again with each, until the user moves the tree.
+    const auto keepInView = [this] {
+        if (scrollPending_) {
+            scrollTo(currentIndex());
+        }
+    };
+    connect(model_, &QFileSystemModel::directoryLoaded, this, keepInView);
+    connect(model_, &QFileSystemModel::layoutChanged, this, keepInView);
+    connect(verticalScrollBar(), &QScrollBar::actionTriggered, this,
+            [this] { scrollPending_ = false; });
     if (host) {
         AttachFolderTree(host);
     }
@@ -77,9 +91,26 @@ bool FolderTree::SelectFolder(const QString& folder) {
     if (!index.isValid()) {
         return false;
     }
+    // Set first: the selection starts a search, during which the listings may arrive.
+    scrollPending_ = true;
+    for (QModelIndex parent = index.parent(); parent.isValid(); parent = parent.parent()) {
+        expand(parent);
+    }
     setCurrentIndex(index);
     scrollTo(index);
     return true;
+}
+
+bool FolderTree::viewportEvent(QEvent* event) {
+    if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::Wheel) {
+        scrollPending_ = false;
+    }
+    return QTreeView::viewportEvent(event);
+}
+
+void FolderTree::keyPressEvent(QKeyEvent* event) {
+    scrollPending_ = false;
+    QTreeView::keyPressEvent(event);
 }
 
 bool FolderTree::eventFilter(QObject* watched, QEvent* event) {

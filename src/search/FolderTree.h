@@ -43,6 +43,8 @@ signals:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void OnSelection();
@@ -50,6 +52,8 @@ private:
     QFileSystemModel* model_;
     QPointer<QWidget> host_;
     bool released_ = false;
+    // A folder chosen by the program is kept in view until the user moves the tree.
+    bool scrollPending_ = false;
 };
 
 // PathChange: Dir1's folder := BrowsePath. A BrowsePath that is no folder (an item
