@@ -47,6 +47,20 @@ std::optional<fs::path> AwaitPdf(const QString& folder, const QString& prefix, i
     return std::nullopt;
 }
 
+// The job's PDF once cups-pdf has written it, its two copies as two A4 pages.
+std::optional<fs::path> PrintedOnTwoA4Pages(const QString& job) {
+    const auto pdf = AwaitPdf(OutputFolder(), job, 90);
+    if (!pdf) {
+        ADD_FAILURE() << "no PDF of the job in " << OutputFolder().toStdString();
+        return pdf;
+    }
+    const auto info = ReadPdfInfo(*pdf);
+    EXPECT_EQ(info->pages, 2);  // cups-pdf writes the copies as pages
+    EXPECT_NEAR(info->widthPt, 595.3, 1.0);
+    EXPECT_NEAR(info->heightPt, 841.9, 1.0);
+    return pdf;
+}
+
 // A name of its own for a job, so that its PDF is found among others.
 QString JobName() {
     return QString("vormex-engine-%1-%2")
@@ -76,12 +90,8 @@ TEST(CupsPdfPrinter, PrintsTheCopiesOnTheChosenPaperWhereDrawn) {
     sink->Draw(frame);
     EXPECT_EQ(sink->Finish({true}).inkedPrimitives, 1);
 
-    const auto pdf = AwaitPdf(OutputFolder(), title, 90);
-    ASSERT_TRUE(pdf) << "no PDF of the job in " << OutputFolder().toStdString();
-    const auto info = ReadPdfInfo(*pdf);
-    EXPECT_EQ(info->pages, 2);  // cups-pdf writes the copies as pages
-    EXPECT_NEAR(info->widthPt, 595.3, 1.0);
-    EXPECT_NEAR(info->heightPt, 841.9, 1.0);
+    const auto pdf = PrintedOnTwoA4Pages(title);
+    ASSERT_TRUE(pdf);
     // The frame is where it was drawn (1 px per mm, rows from the top of the sheet).
     const QString base = QDir::temp().filePath(title);
     ASSERT_TRUE(Tool("pdftoppm", {"-r", "25.4", "-gray", "-f", "1", "-l", "1", "-singlefile",
@@ -148,12 +158,8 @@ TEST_F(EnginePrinter, PlotToDevicePrintsTheCopiesOnTheQueue) {
     EXPECT_EQ(LastPlot().copies, 2);
     EXPECT_TRUE(LastPlot().outputFile.empty());
 
-    const auto pdf = AwaitPdf(OutputFolder(), stem, 90);
-    ASSERT_TRUE(pdf) << "no PDF of the job in " << OutputFolder().toStdString();
-    const auto info = ReadPdfInfo(*pdf);
-    EXPECT_EQ(info->pages, 2);  // cups-pdf writes the copies as pages
-    EXPECT_NEAR(info->widthPt, 595.3, 1.0);
-    EXPECT_NEAR(info->heightPt, 841.9, 1.0);
+    const auto pdf = PrintedOnTwoA4Pages(stem);
+    ASSERT_TRUE(pdf);
     fs::remove(*pdf);
 }
 
