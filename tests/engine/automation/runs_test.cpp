@@ -1,9 +1,7 @@
-// The plot runs over the engine, driven exactly as the window drives them: the example
-// drawings and real drawings of the test data plotted, external references found again,
-// and every drawing left as it was.
+// The plot runs over the engine, driven exactly as the window drives them: the engine
+// started and quit, and real drawings of the test data plotted or refused with every
+// drawing left as it was. (The examples' runs go through the window in window_run_test.)
 #include <gmock/gmock.h>
-
-#include <QImage>
 
 #include "../../cad/Recorders.h"
 #include "EngineFixture.h"
@@ -13,8 +11,6 @@ namespace vx::testing {
 namespace {
 
 using ::testing::Contains;
-using ::testing::HasSubstr;
-using ::testing::IsEmpty;
 
 // The window as a run sees it: a list of rows and what the run shows.
 class RunWindow : public plot::RunHost,
@@ -108,111 +104,6 @@ TEST_F(RunsOnEngine, TheEngineStartsForTheProgramAndQuitsAtItsEnd) {
     connection.CloseOpenDrawings();
     connection.QuitCad();
     EXPECT_FALSE(engineClass->Running());
-}
-
-TEST_F(RunsOnEngine, AModelSpaceRunOverTheExamplesWritesOneValidPdfEach) {
-    const fs::path folder = Example("");
-    const auto before = Snapshot(folder);
-    std::vector<fs::path> drawings;
-    for (const char* name :
-         {"bracket-r12.dxf", "flange.dxf", "floor-plan.dxf", "site-layouts.dxf", "text-styles.dxf",
-          "moved-project/Projects/Job1/Dwg/office-level1.dxf"}) {
-        drawings.push_back(folder / name);
-        window.Add(folder / name);
-    }
-    choices.StrCTB = AStyleTable();
-    ASSERT_FALSE(choices.StrCTB.empty());
-    runs->Command2_Click();
-
-    EXPECT_THAT(window.messages, IsEmpty());
-    EXPECT_THAT(runs->Failures(), IsEmpty());
-    for (const auto& d : drawings) {
-        fs::path pdf = d;
-        pdf.replace_extension(".pdf");
-        const auto info = ReadPdfInfo(pdf);
-        ASSERT_TRUE(info) << "no PDF for " << d;
-        EXPECT_EQ(info->pages, 1);
-        EXPECT_NEAR(info->widthPt, MmToPt(297), 1.0) << pdf;
-        EXPECT_NEAR(info->heightPt, MmToPt(420), 1.0) << pdf;
-    }
-    const auto journal = RunJournal();
-    ASSERT_EQ(journal.size(), drawings.size());
-    for (const auto& r : journal) {
-        EXPECT_TRUE(r.ok) << r.drawing << ": " << r.error;
-        EXPECT_GT(r.visible, 0) << r.drawing;
-    }
-    // Every drawing as it was; only the plot files are new; nothing is left open.
-    for (const auto& [file, state] : before) {
-        EXPECT_EQ(StateOf(file), state) << file;
-    }
-    EXPECT_EQ(NewFiles(folder, before).size(), drawings.size());
-    EXPECT_EQ(connection.CadApp->Documents()->Count(), 1);
-}
-
-TEST_F(RunsOnEngine, ALayoutRunWritesOnePdfPerLayoutUnderDistinctNames) {
-    const fs::path drawing = Example("site-layouts.dxf");
-    window.Add(drawing);
-    window.layouts = 1;
-    choices.StrCTB = AStyleTable();
-    choices.StrPaper = "A4";
-    runs->Command2_Click();
-    EXPECT_THAT(runs->Failures(), IsEmpty());
-    const auto journal = RunJournal();
-    ASSERT_EQ(journal.size(), 2u);
-    EXPECT_EQ(journal[0].layout, "Site Plan A3");
-    EXPECT_EQ(journal[1].layout, "Details A4");
-    EXPECT_EQ(journal[0].outputFile, (drawing.parent_path() / "site-layouts.pdf").string());
-    EXPECT_EQ(journal[1].outputFile,
-              (drawing.parent_path() / "site-layouts-Details A4.pdf").string());
-    for (const auto& r : journal) {
-        ASSERT_TRUE(r.ok) << r.error;
-        const auto info = ReadPdfInfo(r.outputFile);
-        ASSERT_TRUE(info) << r.outputFile;
-        EXPECT_NEAR(std::min(info->widthPt, info->heightPt), MmToPt(210), 1.0);
-    }
-}
-
-// Dark pixels of a PNG plot.
-long Ink(const fs::path& png) {
-    QImage img(QString::fromStdString(png.string()));
-    long n = 0;
-    for (int y = 0; y < img.height(); ++y) {
-        for (int x = 0; x < img.width(); ++x) {
-            if (qGray(img.pixel(x, y)) < 128) {
-                ++n;
-            }
-        }
-    }
-    return n;
-}
-
-TEST_F(RunsOnEngine, TheMovedReferenceIsFoundAgainAndDrawn) {
-    const fs::path project = Example("moved-project");
-    const fs::path drawing = project / "Projects/Job1/Dwg/office-level1.dxf";
-    window.Add(drawing);
-    choices = {"PNG.pc3", "A3", "", 0};
-    choices.StrCTB = AStyleTable();
-    runs->Command2_Click();
-    ASSERT_EQ(RunJournal().size(), 1u);
-    const auto withRef = RunJournal().back();
-    ASSERT_TRUE(withRef.ok) << withRef.error;
-    const long inkWith = Ink(withRef.outputFile);
-
-    // The same plot of the drawing as it opens, its reference not found.
-    auto doc = connection.CadApp->Documents()->Open(drawing.string(), true);
-    auto layout = doc->ActiveLayout();
-    layout->SetConfigName("PNG.pc3");
-    layout->SetCanonicalMediaName(withRef.media);
-    layout->SetPlotType(cad::kPlotExtents);
-    layout->SetStandardScale(cad::kScaleToFit);
-    layout->SetPlotRotation(cad::kRotation90);
-    layout->SetCenterPlot(true);
-    ASSERT_TRUE(doc->Plot()->PlotToFile("without-reference.plt", "PNG.pc3"));
-    const auto withoutRef = RunJournal().back();
-    ASSERT_TRUE(withoutRef.ok) << withoutRef.error;
-    EXPECT_GT(withRef.entities, withoutRef.entities);
-    EXPECT_GT(withRef.visible, withoutRef.visible);
-    EXPECT_GT(inkWith, 0);
 }
 
 // Real drawings of the test data, copied into the working folder: each is plotted or

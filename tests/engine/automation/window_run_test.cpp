@@ -58,6 +58,8 @@ TEST(WindowRunOnTheEngine, PlotsTheExamplesOnePdfEachOrOnePerLayoutWithTheMovedR
     ASSERT_EQ(f.ListView1->Model().Count(), 7);
     ASSERT_TRUE(f.Command2->isEnabled());
 
+    // The lists come from the engine: "None" first, its devices, papers and tables.
+    EXPECT_EQ(f.cmbPrinter->itemText(0), "None");
     Pick(f.cmbPrinter, "PDF.pc3");
     Pick(f.CmbPaper, "A3");
     Pick(f.CmbCTB, "monochrome.ctb");

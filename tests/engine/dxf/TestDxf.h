@@ -10,6 +10,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -33,6 +34,32 @@ public:
     TestDxf& G(int code, const char* v) { return G(code, std::string(v)); }
     TestDxf& Point(int code, double x, double y, double z = 0) {
         return G(code, x).G(code + 10, y).G(code + 20, z);
+    }
+    // Groups as one line of text, "code value|code value|...". A point code (10..18,
+    // 110..112, 210) with a value "x,y[,z]" stands for its x, y and z groups.
+    TestDxf& Groups(std::string_view text) {
+        while (!text.empty()) {
+            const std::size_t bar = text.find('|');
+            const std::string_view item = text.substr(0, bar);
+            text = bar == std::string_view::npos ? std::string_view{} : text.substr(bar + 1);
+            const std::size_t space = item.find(' ');
+            const int code = std::stoi(std::string(item.substr(0, space)));
+            const std::string value(space == std::string_view::npos ? std::string_view{}
+                                                                    : item.substr(space + 1));
+            const bool point =
+                (code >= 10 && code <= 18) || (code >= 110 && code <= 112) || code == 210;
+            if (!point || value.find(',') == std::string::npos) {
+                G(code, value);
+                continue;
+            }
+            std::istringstream in(value);
+            std::string x, y, z;
+            std::getline(in, x, ',');
+            std::getline(in, y, ',');
+            std::getline(in, z, ',');
+            G(code, x).G(code + 10, y).G(code + 20, z.empty() ? "0" : z);
+        }
+        return *this;
     }
     TestDxf& Section(const char* name) { return G(0, "SECTION").G(2, name); }
     TestDxf& EndSection() { return G(0, "ENDSEC"); }

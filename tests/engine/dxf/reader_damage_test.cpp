@@ -94,20 +94,13 @@ TEST(ReaderWarnings, DamagedOptionalSectionsStillOpen) {
     TestDxf t;
     t.Header("AC1018")
         .Section("CLASSES")
-        .G(0, "CLASS")
-        .G(1, "X")
-        .G(999999, "bad")
+        .Groups("0 CLASS|1 X|999999 bad")
         .EndSection()
         .Section("ENTITIES")
-        .G(0, "LINE")
-        .G(8, "0")
-        .Point(10, 0, 0)
-        .Point(11, 1, 1)
+        .Groups("0 LINE|8 0|10 0,0|11 1,1")
         .EndSection()
         .Section("OBJECTS")
-        .G(0, "DICTIONARY")
-        .G(5, "C")
-        .G(99999, "broken")
+        .Groups("0 DICTIONARY|5 C|99999 broken")
         .EndSection()
         .Section("THUMBNAILIMAGE")
         .G(90, 3)
@@ -129,20 +122,10 @@ TEST(ReaderWarnings, MissingEofAndMissingEndblk) {
     TestDxf t;
     t.Header("AC1009")
         .Section("BLOCKS")
-        .G(0, "BLOCK")
-        .G(2, "B")
-        .G(70, 0)
-        .Point(10, 0, 0)
-        .G(0, "LINE")
-        .G(8, "0")
-        .Point(10, 0, 0)
-        .Point(11, 1, 1)
+        .Groups("0 BLOCK|2 B|70 0|10 0,0|0 LINE|8 0|10 0,0|11 1,1")
         .EndSection()
         .Section("ENTITIES")
-        .G(0, "INSERT")
-        .G(8, "0")
-        .G(2, "B")
-        .Point(10, 0, 0)
+        .Groups("0 INSERT|8 0|2 B|10 0,0")
         .EndSection();
     auto r = dxf::ReadDxf(t.Ascii());
     ASSERT_TRUE(r.Ok()) << r.error.Text();
@@ -157,15 +140,9 @@ TEST(ReaderWarnings, MissingEofAndMissingEndblk) {
 TEST(ReaderWarnings, HeaderWithoutEndsec) {
     TestDxf t;
     t.Section("HEADER")
-        .G(9, "$ACADVER")
-        .G(1, "AC1015")
-        .G(9, "$INSUNITS")
-        .G(70, 6)
+        .Groups("9 $ACADVER|1 AC1015|9 $INSUNITS|70 6")
         .Section("ENTITIES")
-        .G(0, "LINE")
-        .G(8, "0")
-        .Point(10, 0, 0)
-        .Point(11, 1, 1)
+        .Groups("0 LINE|8 0|10 0,0|11 1,1")
         .EndSection()
         .Eof();
     auto r = dxf::ReadDxf(t.Ascii());
@@ -249,24 +226,9 @@ TEST(ReaderRobustness, HugeCountsDoNotAllocate) {
     TestDxf t;
     t.Header("AC1015")
         .Section("ENTITIES")
-        .G(0, "HATCH")
-        .G(8, "0")
-        .G(2, "SOLID")
-        .G(70, 1)
-        .G(91, 2000000000)
-        .G(92, 2)
-        .G(93, 2000000000)
-        .G(0, "LWPOLYLINE")
-        .G(8, "0")
-        .G(90, 2000000000)
-        .G(10, 0.0)
-        .G(20, 0.0)
-        .G(0, "INSERT")
-        .G(8, "0")
-        .G(2, "X")
-        .G(70, 32767)
-        .G(71, 32767)
-        .Point(10, 0, 0)
+        .Groups(
+            "0 HATCH|8 0|2 SOLID|70 1|91 2000000000|92 2|93 2000000000|0 LWPOLYLINE|8 0|"
+            "90 2000000000|10 0.0|20 0.0|0 INSERT|8 0|2 X|70 32767|71 32767|10 0,0")
         .EndSection()
         .Eof();
     auto r = dxf::ReadDxf(t.Ascii());

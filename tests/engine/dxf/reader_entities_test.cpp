@@ -18,68 +18,17 @@ std::string Drawing(Body body, const char* version = "AC1015", const char* codeP
     TestDxf t;
     t.Header(version, codePage);
     t.Section("TABLES")
-        .G(0, "TABLE")
-        .G(2, "LAYER")
-        .G(0, "LAYER")
-        .G(5, "10")
-        .G(2, "0")
-        .G(70, 0)
-        .G(62, 7)
-        .G(6, "CONTINUOUS")
-        .G(0, "LAYER")
-        .G(5, "11")
-        .G(2, "Walls")
-        .G(70, 0)
-        .G(62, -1)
-        .G(420, 0x123456)
-        .G(370, 50)
-        .G(290, 0)
-        .G(0, "LAYER")
-        .G(5, "12")
-        .G(2, "Frozen")
-        .G(70, 1)
-        .G(62, 3)
-        .G(0, "ENDTAB")
-        .G(0, "TABLE")
-        .G(2, "LTYPE")
-        .G(0, "LTYPE")
-        .G(2, "DASHED")
-        .G(3, "__ __")
-        .G(73, 2)
-        .G(40, 0.75)
-        .G(49, 0.5)
-        .G(74, 0)
-        .G(49, -0.25)
-        .G(74, 0)
-        .G(0, "ENDTAB")
-        .G(0, "TABLE")
-        .G(2, "STYLE")
-        .G(0, "STYLE")
-        .G(2, "Notes")
-        .G(70, 0)
-        .G(40, 0.0)
-        .G(41, 0.8)
-        .G(3, "arial.ttf")
-        .G(0, "ENDTAB")
+        .Groups(
+            "0 TABLE|2 LAYER|0 LAYER|5 10|2 0|70 0|62 7|6 CONTINUOUS|0 LAYER|5 11|2 Walls|"
+            "70 0|62 -1|420 1193046|370 50|290 0|0 LAYER|5 12|2 Frozen|70 1|62 3|0 ENDTAB|"
+            "0 TABLE|2 LTYPE|0 LTYPE|2 DASHED|3 __ __|73 2|40 0.75|49 0.5|74 0|49 -0.25|"
+            "74 0|0 ENDTAB|0 TABLE|2 STYLE|0 STYLE|2 Notes|70 0|40 0.0|41 0.8|3 arial.ttf|"
+            "0 ENDTAB")
         .EndSection();
     t.Section("BLOCKS")
-        .G(0, "BLOCK")
-        .G(2, "DOOR")
-        .G(70, 2)
-        .Point(10, 1, 1)
-        .G(0, "LINE")
-        .G(8, "0")
-        .Point(10, 0, 0)
-        .Point(11, 1, 0)
-        .G(0, "ATTDEF")
-        .G(8, "0")
-        .Point(10, 0, 0)
-        .G(40, 0.2)
-        .G(1, "")
-        .G(3, "Number?")
-        .G(2, "NO")
-        .G(70, 0)
-        .G(0, "ENDBLK")
+        .Groups(
+            "0 BLOCK|2 DOOR|70 2|10 1,1|0 LINE|8 0|10 0,0|11 1,0|0 ATTDEF|8 0|10 0,0|40 0.2|"
+            "1 |3 Number?|2 NO|70 0|0 ENDBLK")
         .EndSection();
     t.Section("ENTITIES");
     body(t);
@@ -133,23 +82,8 @@ TEST(ReaderTables, LayersLinetypesAndStyles) {
 
 TEST(ReaderEntities, CommonPropertiesColoursAndLayers) {
     auto d = ReadOk(Drawing([](TestDxf& t) {
-        t.G(0, "LINE")
-            .G(5, "2A")
-            .G(8, "Walls")
-            .G(6, "DASHED")
-            .G(62, 0)
-            .G(370, -2)
-            .G(48, 2.5)
-            .Point(10, 0, 0)
-            .Point(11, 10, 0)
-            .Point(210, 0, 0, 1);
-        t.G(0, "LINE")
-            .G(8, "Unlisted")
-            .G(62, 5)
-            .G(420, 0xFF8000)
-            .G(60, 1)
-            .Point(10, 0, 0)
-            .Point(11, 1, 1);
+        t.Groups("0 LINE|5 2A|8 Walls|6 DASHED|62 0|370 -2|48 2.5|10 0,0|11 10,0|210 0,0,1");
+        t.Groups("0 LINE|8 Unlisted|62 5|420 16744448|60 1|10 0,0|11 1,1");
         t.G(0, "LINE").G(6, "BYBLOCK").Point(10, 0, 0).Point(11, 1, 1);
     }));
     ASSERT_TRUE(d);
@@ -181,45 +115,15 @@ TEST(ReaderEntities, CurvesAndPolylines) {
     auto d = ReadOk(Drawing([](TestDxf& t) {
         t.G(0, "ARC").Point(10, 1, 2).G(40, 3.0).G(50, 30.0).G(51, 120.0).Point(210, 0, 0, -1);
         t.G(0, "ELLIPSE").Point(10, 0, 0).Point(11, 4, 0).G(40, 0.5).G(41, 0.0).G(42, 3.14);
-        t.G(0, "LWPOLYLINE")
-            .G(90, 3)
-            .G(70, 1)
-            .G(43, 0.0)
-            .G(38, 2.0)
-            .G(10, 0.0)
-            .G(20, 0.0)
-            .G(42, 1.0)
-            .G(10, 2.0)
-            .G(20, 0.0)
-            .G(40, 0.1)
-            .G(41, 0.2)
-            .G(10, 2.0)
-            .G(20, 2.0);
-        t.G(0, "POLYLINE")
-            .G(66, 1)
-            .G(70, 8)
-            .Point(10, 0, 0, 0)
-            .G(0, "VERTEX")
-            .G(70, 32)
-            .Point(10, 1, 2, 3)
-            .G(0, "VERTEX")
-            .G(70, 32)
-            .Point(10, 4, 5, 6)
-            .G(0, "SEQEND");
-        t.G(0, "SPLINE")
-            .G(70, 8)
-            .G(71, 2)
-            .G(72, 6)
-            .G(73, 3)
-            .G(40, 0.0)
-            .G(40, 0.0)
-            .G(40, 0.0)
-            .G(40, 1.0)
-            .G(40, 1.0)
-            .G(40, 1.0)
-            .Point(10, 0, 0)
-            .Point(10, 1, 2)
-            .Point(10, 2, 0);
+        t.Groups(
+            "0 LWPOLYLINE|90 3|70 1|43 0.0|38 2.0|10 0.0|20 0.0|42 1.0|10 2.0|20 0.0|40 0.1|"
+            "41 0.2|10 2.0|20 2.0");
+        t.Groups(
+            "0 POLYLINE|66 1|70 8|10 0,0,0|0 VERTEX|70 32|10 1,2,3|0 VERTEX|70 32|10 4,5,6|"
+            "0 SEQEND");
+        t.Groups(
+            "0 SPLINE|70 8|71 2|72 6|73 3|40 0.0|40 0.0|40 0.0|40 1.0|40 1.0|40 1.0|10 0,0|"
+            "10 1,2|10 2,0");
     }));
     ASSERT_TRUE(d);
     const auto& e = d->blocks[d->modelSpace].entities;
@@ -257,26 +161,9 @@ TEST(ReaderEntities, CurvesAndPolylines) {
 
 TEST(ReaderEntities, InsertWithArrayAndAttributes) {
     auto d = ReadOk(Drawing([](TestDxf& t) {
-        t.G(0, "INSERT")
-            .G(66, 1)
-            .G(2, "door")
-            .Point(10, 5, 6)
-            .G(41, 2.0)
-            .G(42, 3.0)
-            .G(50, 90.0)
-            .G(70, 4)
-            .G(71, 2)
-            .G(44, 10.0)
-            .G(45, 20.0)
-            .G(0, "ATTRIB")
-            .G(8, "Walls")
-            .Point(10, 5, 6)
-            .G(40, 0.25)
-            .G(1, "12A")
-            .G(2, "NO")
-            .G(70, 0)
-            .G(74, 2)
-            .G(0, "SEQEND");
+        t.Groups(
+            "0 INSERT|66 1|2 door|10 5,6|41 2.0|42 3.0|50 90.0|70 4|71 2|44 10.0|45 20.0|"
+            "0 ATTRIB|8 Walls|10 5,6|40 0.25|1 12A|2 NO|70 0|74 2|0 SEQEND");
     }));
     ASSERT_TRUE(d);
     const auto& e = Only(*d);
@@ -303,32 +190,11 @@ TEST(ReaderEntities, InsertWithArrayAndAttributes) {
 
 TEST(ReaderEntities, TextMTextAndDimension) {
     auto r = dxf::ReadDxf(Drawing([](TestDxf& t) {
-        t.G(0, "TEXT")
-            .Point(10, 1, 1)
-            .Point(11, 5, 1)
-            .G(40, 2.5)
-            .G(1, "Hello")
-            .G(7, "notes")
-            .G(72, 1)
-            .G(73, 2);
-        t.G(0, "MTEXT")
-            .Point(10, 0, 10)
-            .G(40, 1.0)
-            .G(41, 30.0)
-            .G(71, 5)
-            .G(3, "first part, ")
-            .G(3, "second part, ")
-            .G(1, "end\\Pnext line")
-            .Point(11, 0, 1);
-        t.G(0, "DIMENSION")
-            .G(2, "*D1")
-            .G(3, "ISO-25")
-            .G(70, 32)
-            .Point(10, 0, 0)
-            .Point(13, 1, 0)
-            .Point(14, 5, 0)
-            .G(42, 4.0)
-            .G(1, "<> mm");
+        t.Groups("0 TEXT|10 1,1|11 5,1|40 2.5|1 Hello|7 notes|72 1|73 2");
+        t.Groups(
+            "0 MTEXT|10 0,10|40 1.0|41 30.0|71 5|3 first part, |3 second part, |"
+            "1 end\\Pnext line|11 0,1");
+        t.Groups("0 DIMENSION|2 *D1|3 ISO-25|70 32|10 0,0|13 1,0|14 5,0|42 4.0|1 <> mm");
     }));
     ASSERT_TRUE(r.Ok());
     const auto& d = r.database;
@@ -358,91 +224,19 @@ TEST(ReaderEntities, TextMTextAndDimension) {
 
 TEST(ReaderEntities, HatchBoundariesOfEveryKind) {
     auto d = ReadOk(Drawing([](TestDxf& t) {
-        t.G(0, "HATCH")
-            .G(100, "AcDbEntity")
-            .G(8, "Walls")
-            .G(100, "AcDbHatch")
-            .Point(10, 0, 0, 1.5)
-            .Point(210, 0, 0, 1)
-            .G(2, "ANSI31")
-            .G(70, 0)
-            .G(71, 0)
-            .G(91, 2)
+        t.Groups(
+             "0 HATCH|100 AcDbEntity|8 Walls|100 AcDbHatch|10 0,0,1.5|210 0,0,1|2 ANSI31|"
+             "70 0|71 0|91 2")
             // a polyline path with a bulge
-            .G(92, 2)
-            .G(72, 1)
-            .G(73, 1)
-            .G(93, 2)
-            .G(10, 0.0)
-            .G(20, 0.0)
-            .G(42, 0.5)
-            .G(10, 4.0)
-            .G(20, 0.0)
-            .G(42, 0.0)
-            .G(97, 0)
+            .Groups("92 2|72 1|73 1|93 2|10 0.0|20 0.0|42 0.5|10 4.0|20 0.0|42 0.0|97 0")
             // an edge path: line, arc, ellipse, spline
-            .G(92, 1)
-            .G(93, 4)
-            .G(72, 1)
-            .G(10, 0.0)
-            .G(20, 0.0)
-            .G(11, 1.0)
-            .G(21, 0.0)
-            .G(72, 2)
-            .G(10, 1.0)
-            .G(20, 1.0)
-            .G(40, 1.0)
-            .G(50, 270.0)
-            .G(51, 360.0)
-            .G(73, 1)
-            .G(72, 3)
-            .G(10, 2.0)
-            .G(20, 2.0)
-            .G(11, 1.0)
-            .G(21, 0.0)
-            .G(40, 0.5)
-            .G(50, 0.0)
-            .G(51, 180.0)
-            .G(73, 0)
-            .G(72, 4)
-            .G(94, 3)
-            .G(73, 0)
-            .G(74, 0)
-            .G(95, 8)
-            .G(96, 4)
-            .G(40, 0.0)
-            .G(40, 0.0)
-            .G(40, 0.0)
-            .G(40, 0.0)
-            .G(40, 1.0)
-            .G(40, 1.0)
-            .G(40, 1.0)
-            .G(40, 1.0)
-            .G(10, 1.0)
-            .G(20, 2.0)
-            .G(10, 0.0)
-            .G(20, 3.0)
-            .G(10, -1.0)
-            .G(20, 2.0)
-            .G(10, 0.0)
-            .G(20, 0.0)
-            .G(97, 1)
-            .G(330, "1F")
-            .G(75, 1)
-            .G(76, 1)
-            .G(52, 45.0)
-            .G(41, 2.0)
-            .G(77, 0)
-            .G(78, 1)
-            .G(53, 45.0)
-            .G(43, 0.0)
-            .G(44, 0.0)
-            .G(45, -2.2)
-            .G(46, 2.2)
-            .G(79, 0)
-            .G(98, 1)
-            .G(10, 1.0)
-            .G(20, 1.0);
+            .Groups(
+                "92 1|93 4|72 1|10 0.0|20 0.0|11 1.0|21 0.0|72 2|10 1.0|20 1.0|40 1.0|50 270.0|"
+                "51 360.0|73 1|72 3|10 2.0|20 2.0|11 1.0|21 0.0|40 0.5|50 0.0|51 180.0|73 0|"
+                "72 4|94 3|73 0|74 0|95 8|96 4|40 0.0|40 0.0|40 0.0|40 0.0|40 1.0|40 1.0|40 1.0|"
+                "40 1.0|10 1.0|20 2.0|10 0.0|20 3.0|10 -1.0|20 2.0|10 0.0|20 0.0|97 1|330 1F|"
+                "75 1|76 1|52 45.0|41 2.0|77 0|78 1|53 45.0|43 0.0|44 0.0|45 -2.2|46 2.2|79 0|"
+                "98 1|10 1.0|20 1.0");
     }));
     ASSERT_TRUE(d);
     const auto* h = Only(*d).As<db::Hatch>();
@@ -476,28 +270,10 @@ TEST(ReaderEntities, HatchBoundariesOfEveryKind) {
 TEST(ReaderEntities, FacesImagesLeadersAndUnknownTypes) {
     auto d = ReadOk(Drawing([](TestDxf& t) {
         t.G(0, "SOLID").Point(10, 0, 0).Point(11, 1, 0).Point(12, 0, 1);
-        t.G(0, "3DFACE")
-            .Point(10, 0, 0, 1)
-            .Point(11, 1, 0, 1)
-            .Point(12, 1, 1, 1)
-            .Point(13, 0, 1, 1)
-            .G(70, 5);
-        t.G(0, "LEADER")
-            .G(3, "Standard")
-            .G(71, 1)
-            .G(72, 0)
-            .G(76, 3)
-            .Point(10, 0, 0)
-            .Point(10, 1, 1)
-            .Point(10, 3, 1);
+        t.Groups("0 3DFACE|10 0,0,1|11 1,0,1|12 1,1,1|13 0,1,1|70 5");
+        t.Groups("0 LEADER|3 Standard|71 1|72 0|76 3|10 0,0|10 1,1|10 3,1");
         t.G(0, "MLINE").G(8, "Walls").G(2, "STANDARD");
-        t.G(0, "IMAGE")
-            .Point(10, 0, 0)
-            .Point(11, 0.01, 0)
-            .Point(12, 0, 0.01)
-            .G(13, 640.0)
-            .G(23, 480.0)
-            .G(340, "AB");
+        t.Groups("0 IMAGE|10 0,0|11 0.01,0|12 0,0.01|13 640.0|23 480.0|340 AB");
     }));
     ASSERT_TRUE(d);
     const auto& e = d->blocks[d->modelSpace].entities;
@@ -520,23 +296,9 @@ TEST(ReaderLayouts, R12EntitiesByPaperSpaceFlag) {
     TestDxf t;
     t.Header("AC1009")
         .Section("ENTITIES")
-        .G(0, "LINE")
-        .G(8, "0")
-        .Point(10, 0, 0)
-        .Point(11, 1, 1)
-        .G(0, "CIRCLE")
-        .G(8, "0")
-        .G(67, 1)
-        .Point(10, 0, 0)
-        .G(40, 1.0)
-        .G(0, "VIEWPORT")
-        .G(8, "0")
-        .G(67, 1)
-        .Point(10, 5, 5)
-        .G(40, 10.0)
-        .G(41, 8.0)
-        .G(68, 1)
-        .G(69, 1)
+        .Groups(
+            "0 LINE|8 0|10 0,0|11 1,1|0 CIRCLE|8 0|67 1|10 0,0|40 1.0|0 VIEWPORT|8 0|67 1|"
+            "10 5,5|40 10.0|41 8.0|68 1|69 1")
         .EndSection()
         .Eof();
     for (bool binary : {false, true}) {
@@ -558,130 +320,30 @@ TEST(ReaderLayouts, LayoutsInTabOrderWithTheirBlocks) {
     TestDxf t;
     t.Header("AC1018")
         .Section("TABLES")
-        .G(0, "TABLE")
-        .G(2, "BLOCK_RECORD")
-        .G(0, "BLOCK_RECORD")
-        .G(5, "1F")
-        .G(2, "*Model_Space")
-        .G(340, "22")
-        .G(0, "BLOCK_RECORD")
-        .G(5, "1B")
-        .G(2, "*Paper_Space")
-        .G(340, "1E")
-        .G(0, "BLOCK_RECORD")
-        .G(5, "2B")
-        .G(2, "*Paper_Space0")
-        .G(340, "2C")
-        .G(0, "ENDTAB")
+        .Groups(
+            "0 TABLE|2 BLOCK_RECORD|0 BLOCK_RECORD|5 1F|2 *Model_Space|340 22|"
+            "0 BLOCK_RECORD|5 1B|2 *Paper_Space|340 1E|0 BLOCK_RECORD|5 2B|2 *Paper_Space0|"
+            "340 2C|0 ENDTAB")
         .EndSection()
         .Section("BLOCKS")
-        .G(0, "BLOCK")
-        .G(5, "20")
-        .G(330, "1F")
-        .G(2, "*Model_Space")
-        .G(70, 0)
-        .Point(10, 0, 0)
-        .G(0, "ENDBLK")
-        .G(0, "BLOCK")
-        .G(5, "1C")
-        .G(330, "1B")
-        .G(2, "*Paper_Space")
-        .G(70, 0)
-        .Point(10, 0, 0)
-        .G(0, "ENDBLK")
-        .G(0, "BLOCK")
-        .G(5, "2D")
-        .G(330, "2B")
-        .G(2, "*Paper_Space0")
-        .G(70, 0)
-        .Point(10, 0, 0)
-        .G(0, "CIRCLE")
-        .G(330, "2B")
-        .G(8, "0")
-        .G(67, 1)
-        .Point(10, 0, 0)
-        .G(40, 2.0)
-        .G(0, "ENDBLK")
+        .Groups(
+            "0 BLOCK|5 20|330 1F|2 *Model_Space|70 0|10 0,0|0 ENDBLK|0 BLOCK|5 1C|330 1B|"
+            "2 *Paper_Space|70 0|10 0,0|0 ENDBLK|0 BLOCK|5 2D|330 2B|2 *Paper_Space0|70 0|"
+            "10 0,0|0 CIRCLE|330 2B|8 0|67 1|10 0,0|40 2.0|0 ENDBLK")
         .EndSection()
         .Section("ENTITIES")
-        .G(0, "LINE")
-        .G(330, "1F")
-        .G(8, "0")
-        .Point(10, 0, 0)
-        .Point(11, 1, 1)
-        .G(0, "TEXT")
-        .G(330, "1B")
-        .G(8, "0")
-        .G(67, 1)
-        .Point(10, 0, 0)
-        .G(40, 1.0)
-        .G(1, "sheet")
+        .Groups("0 LINE|330 1F|8 0|10 0,0|11 1,1|0 TEXT|330 1B|8 0|67 1|10 0,0|40 1.0|1 sheet")
         .EndSection()
         .Section("OBJECTS")
-        .G(0, "DICTIONARY")
-        .G(5, "C")
-        .G(3, "ACAD_LAYOUT")
-        .G(350, "1A")
-        .G(0, "DICTIONARY")
-        .G(5, "1A")
-        .G(3, "Model")
-        .G(350, "22")
-        .G(3, "Zeta")
-        .G(350, "1E")
-        .G(3, "Alpha")
-        .G(350, "2C")
-        .G(0, "LAYOUT")
-        .G(5, "1E")
-        .G(100, "AcDbPlotSettings")
-        .G(1, "")
-        .G(2, "DWG To PDF.pc3")
-        .G(4, "ISO_A3_(420.00_x_297.00_MM)")
-        .G(7, "monochrome.ctb")
-        .G(40, 5.0)
-        .G(41, 6.0)
-        .G(42, 7.0)
-        .G(43, 8.0)
-        .G(44, 420.0)
-        .G(45, 297.0)
-        .G(46, 1.5)
-        .G(47, 2.5)
-        .G(48, 10.0)
-        .G(49, 20.0)
-        .G(140, 30.0)
-        .G(141, 40.0)
-        .G(142, 1.0)
-        .G(143, 50.0)
-        .G(70, 4 | 16)
-        .G(72, 1)
-        .G(73, 1)
-        .G(74, 4)
-        .G(75, 0)
-        .G(147, 0.02)
-        .G(100, "AcDbLayout")
-        .G(1, "Zeta")
-        .G(70, 1)
-        .G(71, 2)
-        .G(330, "1B")
-        .G(0, "LAYOUT")
-        .G(5, "2C")
-        .G(100, "AcDbPlotSettings")
-        .G(1, "")
-        .G(2, "none_device")
-        .G(100, "AcDbLayout")
-        .G(1, "Alpha")
-        .G(70, 1)
-        .G(71, 1)
-        .G(330, "2B")
-        .G(0, "LAYOUT")
-        .G(5, "22")
-        .G(100, "AcDbPlotSettings")
-        .G(1, "")
-        .G(70, 1024)
-        .G(100, "AcDbLayout")
-        .G(1, "Model")
-        .G(70, 1)
-        .G(71, 0)
-        .G(330, "1F")
+        .Groups(
+            "0 DICTIONARY|5 C|3 ACAD_LAYOUT|350 1A|0 DICTIONARY|5 1A|3 Model|350 22|3 Zeta|"
+            "350 1E|3 Alpha|350 2C|0 LAYOUT|5 1E|100 AcDbPlotSettings|1 |2 DWG To PDF.pc3|"
+            "4 ISO_A3_(420.00_x_297.00_MM)|7 monochrome.ctb|40 5.0|41 6.0|42 7.0|43 8.0|"
+            "44 420.0|45 297.0|46 1.5|47 2.5|48 10.0|49 20.0|140 30.0|141 40.0|142 1.0|"
+            "143 50.0|70 20|72 1|73 1|74 4|75 0|147 0.02|100 AcDbLayout|1 Zeta|70 1|71 2|"
+            "330 1B|0 LAYOUT|5 2C|100 AcDbPlotSettings|1 |2 none_device|100 AcDbLayout|"
+            "1 Alpha|70 1|71 1|330 2B|0 LAYOUT|5 22|100 AcDbPlotSettings|1 |70 1024|"
+            "100 AcDbLayout|1 Model|70 1|71 0|330 1F")
         .EndSection()
         .Eof();
     for (bool binary : {false, true}) {
@@ -734,7 +396,7 @@ TEST(ReaderText, CodePagesBefore2007) {
         SCOPED_TRACE(c.codePage);
         auto d = ReadOk(Drawing(
             [&](TestDxf& t) {
-                t.G(0, "TEXT")
+                t.Groups("0 TEXT")
                     .G(8, "L" + c.bytes)
                     .Point(10, 0, 0)
                     .G(40, 1.0)

@@ -185,64 +185,6 @@ TEST(ReaderTestdata, TextIsUtf8WithEscapesDecoded) {
     EXPECT_NE(d->FindLayer("Tsch\xC3\xBCss mit \xC3\xBC"), db::kNone);
 }
 
-TEST(ReaderTestdata, TextAlignmentsAndStyles) {
-    VX_TESTDATA_OR_SKIP("dxf/ezdxf/text_alignments.dxf", bytes);
-    auto d = Read(bytes);
-    ASSERT_TRUE(d);
-    int aligned = 0;
-    for (const auto& e : d->blocks[d->modelSpace].entities) {
-        if (const auto* t = e.As<db::Text>()) {
-            EXPECT_FALSE(t->text.empty());
-            EXPECT_GT(t->height, 0);
-            aligned += (t->halign != 0 || t->valign != 0) ? 1 : 0;
-            if (t->halign != 0 || t->valign != 0) {
-                EXPECT_TRUE(t->hasAlignPoint);
-            }
-        }
-    }
-    EXPECT_GT(aligned, 10);
-}
-
-TEST(ReaderTestdata, ViewportFrozenLayersResolved) {
-    VX_TESTDATA_OR_SKIP("dxf/ezdxf/viewport_frozen_layers.dxf", bytes);
-    auto d = Read(bytes);
-    ASSERT_TRUE(d);
-    int withFrozen = 0;
-    for (const auto& e : d->blocks[d->layouts[1].block].entities) {
-        if (const auto* vp = e.As<db::Viewport>()) {
-            EXPECT_EQ(vp->frozenLayers.size(), vp->frozenLayerHandles.size());
-            withFrozen += vp->frozenLayers.empty() ? 0 : 1;
-            for (auto id : vp->frozenLayers) {
-                EXPECT_LT(id, d->layers.size());
-            }
-        }
-    }
-    EXPECT_GT(withFrozen, 0);
-}
-
-TEST(ReaderTestdata, HatchesWithEveryBoundaryKind) {
-    VX_TESTDATA_OR_SKIP("dxf/ezdxf/hatches_2.dxf", bytes);
-    auto d = Read(bytes);
-    ASSERT_TRUE(d);
-    std::set<db::HatchEdge::Type> kinds;
-    int paths = 0;
-    for (const auto& e : d->blocks[d->modelSpace].entities) {
-        if (const auto* h = e.As<db::Hatch>()) {
-            for (const auto& p : h->paths) {
-                ++paths;
-                for (const auto& ed : p.edges) {
-                    kinds.insert(ed.type);
-                }
-            }
-        }
-    }
-    EXPECT_GT(paths, 0);
-    EXPECT_TRUE(kinds.count(db::HatchEdge::Type::Line));
-    EXPECT_TRUE(kinds.count(db::HatchEdge::Type::Arc) ||
-                kinds.count(db::HatchEdge::Type::Ellipse) ||
-                kinds.count(db::HatchEdge::Type::Spline));
-}
-
 TEST(ReaderTestdata, ImagesKnowTheirFiles) {
     VX_TESTDATA_OR_SKIP("dxf/ezdxf/images.dxf", bytes);
     auto d = Read(bytes);

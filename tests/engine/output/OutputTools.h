@@ -1,5 +1,5 @@
-// Helpers for checking plot files with the standard viewers (pdfinfo, pdftoppm,
-// rsvg-convert, hp2xx) and for looking at the pixels they render.
+// Helpers for drawing on output back ends, for checking plot files with the standard
+// viewers (pdfinfo, pdftoppm, rsvg-convert, hp2xx) and for looking at the pixels they render.
 #pragma once
 
 #include <QDir>
@@ -11,7 +11,27 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include "engine/output/PageSink.h"
+
 namespace vx::testing {
+
+inline engine::output::Pen MakePen(
+    engine::plotstyle::Rgb color, double lineweight, int number = 7,
+    engine::plotstyle::LineCap cap = engine::plotstyle::LineCap::Round,
+    engine::plotstyle::LineJoin join = engine::plotstyle::LineJoin::Round) {
+    engine::output::Pen p;
+    p.color = color;
+    p.lineweight = lineweight;
+    p.number = number;
+    p.cap = cap;
+    p.join = join;
+    return p;
+}
+
+inline engine::output::Polyline Line(std::initializer_list<QPointF> points,
+                                     const engine::output::Pen& pen, bool closed = false) {
+    return {QPolygonF(points), closed, pen};
+}
 
 struct ToolRun {
     bool started = false;

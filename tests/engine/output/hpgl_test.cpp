@@ -13,24 +13,11 @@ using namespace vx::engine::output;
 using plotstyle::LineCap;
 using plotstyle::LineJoin;
 using plotstyle::Rgb;
+using vx::testing::Line;
+using vx::testing::MakePen;
 using vx::testing::ReadAll;
 
 namespace {
-
-Pen MakePen(Rgb color, double lineweight, int number, LineCap cap = LineCap::Round,
-            LineJoin join = LineJoin::Round) {
-    Pen p;
-    p.color = color;
-    p.lineweight = lineweight;
-    p.number = number;
-    p.cap = cap;
-    p.join = join;
-    return p;
-}
-
-Polyline Line(std::initializer_list<QPointF> points, const Pen& pen, bool closed = false) {
-    return {QPolygonF(points), closed, pen};
-}
 
 struct HpglTest : ::testing::Test {
     QTemporaryDir dir;

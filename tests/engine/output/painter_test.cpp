@@ -14,21 +14,12 @@ using namespace vx::engine::output;
 using plotstyle::Rgb;
 using vx::testing::HaveTool;
 using vx::testing::InkBox;
+using vx::testing::Line;
+using vx::testing::MakePen;
 using vx::testing::ReadAll;
 using vx::testing::RunTool;
 
 namespace {
-
-Pen MakePen(Rgb color, double lineweight) {
-    Pen p;
-    p.color = color;
-    p.lineweight = lineweight;
-    return p;
-}
-
-Polyline Line(std::initializer_list<QPointF> points, const Pen& pen, bool closed = false) {
-    return {QPolygonF(points), closed, pen};
-}
 
 // The frame (20,30)-(60,50) drawn 1 mm wide: its ink spans 19.5..60.5 x 29.5..50.5 mm.
 void DrawFrame(PageSink& sink) {

@@ -43,43 +43,32 @@ struct FitOnA4 : ::testing::Test {
     }
 };
 
-TEST_F(FitOnA4, NoRotationFillsTheWidthAndCentresVertically) {
-    // scale = min(210/100, 297/50) = 2.1; 210 x 105 centred: y from (297-105)/2 = 96.
-    const Placement p = Place(Rotation::R0);
-    EXPECT_NEAR(p.mmPerDrawingUnit, 2.1, kTol);
-    ExpectRect(p.plotted, 0, 96, 210, 201);
-    ExpectPoint(p.drawingToPaper.Map({0, 0}), 0, 96, "origin");
-    ExpectPoint(p.drawingToPaper.Map({100, 50}), 210, 201, "far corner");
-    EXPECT_TRUE(p.fitsPrintable);
-}
-
-TEST_F(FitOnA4, QuarterTurnIsCounterClockwiseAndFillsTheHeight) {
-    // Turned, the area is 50 wide and 100 high: scale = min(210/50, 297/100) = 2.97,
-    // 148.5 x 297 centred: x from (210-148.5)/2 = 30.75 to 179.25.
-    const Placement p = Place(Rotation::R90);
-    EXPECT_NEAR(p.mmPerDrawingUnit, 2.97, kTol);
-    ExpectRect(p.plotted, 30.75, 0, 179.25, 297);
-    // The drawing's +x points up the sheet, its +y to the left.
-    ExpectPoint(p.drawingToPaper.Map({0, 0}), 179.25, 0, "origin");
-    ExpectPoint(p.drawingToPaper.Map({100, 0}), 179.25, 297, "end of x");
-    ExpectPoint(p.drawingToPaper.Map({0, 50}), 30.75, 0, "end of y");
-}
-
-TEST_F(FitOnA4, HalfTurnPutsTheOriginTopRight) {
-    const Placement p = Place(Rotation::R180);
-    EXPECT_NEAR(p.mmPerDrawingUnit, 2.1, kTol);
-    ExpectRect(p.plotted, 0, 96, 210, 201);
-    ExpectPoint(p.drawingToPaper.Map({0, 0}), 210, 201, "origin");
-    ExpectPoint(p.drawingToPaper.Map({100, 50}), 0, 96, "far corner");
-}
-
-TEST_F(FitOnA4, ThreeQuarterTurnPointsTheDrawingsXDown) {
-    const Placement p = Place(Rotation::R270);
-    EXPECT_NEAR(p.mmPerDrawingUnit, 2.97, kTol);
-    ExpectRect(p.plotted, 30.75, 0, 179.25, 297);
-    ExpectPoint(p.drawingToPaper.Map({0, 0}), 30.75, 297, "origin");
-    ExpectPoint(p.drawingToPaper.Map({100, 0}), 30.75, 0, "end of x");
-    ExpectPoint(p.drawingToPaper.Map({0, 50}), 179.25, 297, "end of y");
+// Unturned: scale = min(210/100, 297/50) = 2.1; 210 x 105 centred: y from (297-105)/2 = 96.
+// Turned a quarter, the area is 50 wide and 100 high: scale = min(210/50, 297/100) = 2.97,
+// 148.5 x 297 centred: x from (210-148.5)/2 = 30.75 to 179.25. Turns are counter-clockwise:
+// at 90 the drawing's +x points up the sheet, at 270 down.
+TEST_F(FitOnA4, EveryRotationFitsCentresAndTurnsCounterClockwise) {
+    const struct {
+        Rotation rotation;
+        double scale;
+        Rect plotted;
+        Point origin, endOfX, endOfY;  // (0,0), (100,0) and (0,50) on paper
+    } cases[] = {
+        {Rotation::R0, 2.1, {0, 96, 210, 201}, {0, 96}, {210, 96}, {0, 201}},
+        {Rotation::R90, 2.97, {30.75, 0, 179.25, 297}, {179.25, 0}, {179.25, 297}, {30.75, 0}},
+        {Rotation::R180, 2.1, {0, 96, 210, 201}, {210, 201}, {0, 201}, {210, 96}},
+        {Rotation::R270, 2.97, {30.75, 0, 179.25, 297}, {30.75, 297}, {30.75, 0}, {179.25, 297}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.rotation));
+        const Placement p = Place(c.rotation);
+        EXPECT_NEAR(p.mmPerDrawingUnit, c.scale, kTol);
+        ExpectRect(p.plotted, c.plotted.xmin, c.plotted.ymin, c.plotted.xmax, c.plotted.ymax);
+        ExpectPoint(p.drawingToPaper.Map({0, 0}), c.origin.x, c.origin.y, "origin");
+        ExpectPoint(p.drawingToPaper.Map({100, 0}), c.endOfX.x, c.endOfX.y, "end of x");
+        ExpectPoint(p.drawingToPaper.Map({0, 50}), c.endOfY.x, c.endOfY.y, "end of y");
+        EXPECT_TRUE(p.fitsPrintable);
+    }
 }
 
 TEST_F(FitOnA4, AreaAwayFromTheOriginLandsInTheSamePlace) {
