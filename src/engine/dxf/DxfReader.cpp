@@ -1289,12 +1289,7 @@ void Reader::BuildLayouts() {
             id = it->second;
         } else {
             // A broken link: the block record that names this layout.
-            for (std::size_t i = 0; i < d.blocks.size(); ++i) {
-                if (l.handle && d.blocks[i].layoutHandle == l.handle) {
-                    id = static_cast<BlockId>(i);
-                    break;
-                }
-            }
+            id = d.BlockOfLayout(l.handle);
             if (id != kNone) {
                 Warn("OBJECTS", "layout '" + l.name +
                                     "' points at a missing block record; linked through block '" +
@@ -1328,45 +1323,13 @@ void Reader::BuildLayouts() {
         }
         d.layouts.push_back(std::move(l));
     }
-    if (!haveModel) {
-        if (!objs.empty()) {
-            Warn("OBJECTS", "no layout for model space; a 'Model' layout was made");
-        }
-        Layout m;
-        m.name = "Model";
-        m.block = d.modelSpace;
-        m.plot.flags = PlotSettings::kModelType;
-        m.plot.plotType = 0;
-        m.limitsMin = d.header.limMin;
-        m.limitsMax = d.header.limMax;
-        d.layouts.insert(d.layouts.begin(), std::move(m));
-        used[d.modelSpace] = true;
+    if (!haveModel && !objs.empty()) {
+        Warn("OBJECTS", "no layout for model space; a 'Model' layout was made");
     }
-    bool anyPaper = std::any_of(d.layouts.begin(), d.layouts.end(),
-                                [](const Layout& l) { return !l.IsModel(); });
-    if (!anyPaper) {
-        // Files before R2000 (and some writers' newer files) have one paper space and no
-        // LAYOUT objects: it is "Layout1".
-        if (!objs.empty()) {
-            Warn("OBJECTS", "no paper-space layout; 'Layout1' was made for the paper space");
-        }
-        Layout p;
-        p.name = "Layout1";
-        p.tabOrder = 1;
-        p.block = d.activePaperSpace;
-        p.limitsMin = d.header.pLimMin;
-        p.limitsMax = d.header.pLimMax;
-        p.extentsMin = d.header.pExtMin;
-        p.extentsMax = d.header.pExtMax;
-        d.layouts.push_back(std::move(p));
+    // Some writers' newer files have no LAYOUT objects either: then 'Layout1' is made.
+    if (d.CompleteLayouts(!haveModel) && !objs.empty()) {
+        Warn("OBJECTS", "no paper-space layout; 'Layout1' was made for the paper space");
     }
-    // Model first, then tab order; equal tab orders keep file order.
-    std::stable_sort(d.layouts.begin(), d.layouts.end(), [](const Layout& a, const Layout& b) {
-        if (a.IsModel() != b.IsModel()) {
-            return a.IsModel();
-        }
-        return a.tabOrder < b.tabOrder;
-    });
 }
 
 DxfResult ReadDxf(std::string_view bytes, const DxfReadOptions& options) {
