@@ -790,6 +790,18 @@ private:
         blockIndex_;
 };
 
+// The DXF and the DWG reader's options and result.
+struct ReadOptions {
+    // Warnings beyond this many are counted in one last warning.
+    std::size_t maxWarnings = 200;
+};
+
+struct ReadResult {
+    std::unique_ptr<Database> database;  // null when the file could not be read
+    Diagnostic error;                    // set when database is null
+    bool Ok() const { return database != nullptr; }
+};
+
 // Upper-cases ASCII letters (table names compare that way).
 std::string FoldName(std::string_view name);
 
