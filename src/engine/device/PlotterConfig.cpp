@@ -8,6 +8,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "engine/Strings.h"
+
 namespace vx::engine::device {
 
 namespace {
@@ -22,14 +24,6 @@ std::string_view Trim(std::string_view s) {
         s.remove_suffix(1);
     }
     return s;
-}
-
-std::string Lower(std::string_view s) {
-    std::string out(s);
-    for (char& c : out) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return out;
 }
 
 std::vector<std::string> Words(std::string_view s) {
