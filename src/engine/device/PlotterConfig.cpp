@@ -53,20 +53,6 @@ std::string Fixed(double v) {
 
 }  // namespace
 
-std::string DefaultExtension(Driver driver) {
-    switch (driver) {
-        case Driver::Pdf:
-            return "pdf";
-        case Driver::Svg:
-            return "svg";
-        case Driver::Png:
-            return "png";
-        case Driver::Hpgl:
-            break;
-    }
-    return "plt";
-}
-
 const char* DriverName(Driver driver) {
     switch (driver) {
         case Driver::Pdf:
@@ -79,6 +65,11 @@ const char* DriverName(Driver driver) {
             break;
     }
     return "hpgl";
+}
+
+// The driver's name, but HP-GL/2 files end in ".plt".
+std::string DefaultExtension(Driver driver) {
+    return driver == Driver::Hpgl ? "plt" : DriverName(driver);
 }
 
 PlotterConfig ParsePlotterConfig(std::string_view text, std::string_view fileName) {
