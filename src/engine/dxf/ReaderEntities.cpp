@@ -1,8 +1,6 @@
 // The entities of a DXF file: common properties and each type's geometry.
 #include <algorithm>
 #include <cmath>
-#include <type_traits>
-#include <variant>
 
 #include "engine/dxf/ReaderImpl.h"
 
@@ -11,54 +9,6 @@ namespace vx::engine::dxf {
 using namespace vx::engine::db;
 
 namespace {
-
-// Sets one coordinate of `p` from a point group code (base = 10, 11, ...).
-inline bool Coord(int code, int base, double v, Vec3& p) {
-    if (code == base) {
-        p.x = v;
-    } else if (code == base + 10) {
-        p.y = v;
-    } else if (code == base + 20) {
-        p.z = v;
-    } else {
-        return false;
-    }
-    return true;
-}
-
-bool IsPointCode(int code, int base) {
-    return code == base || code == base + 10 || code == base + 20;
-}
-
-// One group code of an entity and the field it fills, read by the field's type. A point
-// (Vec3) takes its base code and the code +10 (y) and +20 (z); a code without a field is
-// read and passed over.
-template <class G>
-struct Group {
-    int code;
-    std::variant<std::monostate, double G::*, std::int16_t G::*, std::int32_t G::*, bool G::*,
-                 Handle G::*, std::string G::*, Vec3 G::*>
-        field{};
-};
-
-void Read(Reader& r, const Tag& t, double& v) {
-    v = r.Dbl(t);
-}
-void Read(Reader& r, const Tag& t, std::int16_t& v) {
-    v = r.I16(t);
-}
-void Read(Reader& r, const Tag& t, std::int32_t& v) {
-    v = static_cast<std::int32_t>(r.Int(t));
-}
-void Read(Reader& r, const Tag& t, bool& v) {
-    v = r.Int(t) != 0;
-}
-void Read(Reader&, const Tag& t, Handle& v) {
-    v = Reader::Hnd(t);
-}
-void Read(Reader& r, const Tag& t, std::string& v) {
-    v = r.Str(t);
-}
 
 // Points given coordinate by coordinate: the base code starts a point, the code +10 (y) and
 // +20 (z) set the last one. False when `t` is none of the three.
@@ -75,30 +25,6 @@ bool PointList(Reader& r, const Tag& t, int base, std::vector<Vec3>& points, con
     }
     (t.code == base + 10 ? points.back().y : points.back().z) = r.Dbl(t);
     return true;
-}
-
-// Fills the field of the first of `groups` that takes the code of `t`; false when none does.
-template <class G, std::size_t N>
-bool TakeGroup(Reader& r, const Tag& t, G& g, const Group<G> (&groups)[N]) {
-    for (const Group<G>& group : groups) {
-        if (const auto* point = std::get_if<Vec3 G::*>(&group.field)) {
-            if (IsPointCode(t.code, group.code)) {
-                return Coord(t.code, group.code, r.Dbl(t), g.**point);
-            }
-        } else if (t.code == group.code) {
-            std::visit(
-                [&](auto field) {
-                    using F = decltype(field);
-                    if constexpr (std::is_member_object_pointer_v<F> &&
-                                  !std::is_same_v<F, Vec3 G::*>) {
-                        Read(r, t, g.*field);
-                    }
-                },
-                group.field);
-            return true;
-        }
-    }
-    return false;
 }
 
 }  // namespace
