@@ -5,19 +5,11 @@
 #include <cstdint>
 #include <string_view>
 
-#include "engine/db/Extents.h"
+#include "MeasureLayouts.h"
 #include "engine/dwg/DwgReader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::string_view bytes(reinterpret_cast<const char*>(data), size);
-    auto result = vx::engine::dwg::ReadDwg(bytes);
-    if (result.Ok()) {
-        const auto& db = *result.database;
-        vx::engine::db::ExtentsOptions options;
-        options.exactBudget = 20000;
-        for (std::uint32_t i = 0; i < db.layouts.size(); ++i) {
-            (void)vx::engine::db::LayoutExtents(db, i, options);
-        }
-    }
+    MeasureLayouts(vx::engine::dwg::ReadDwg(bytes));
     return 0;
 }

@@ -12,6 +12,7 @@
 #include <QTextStream>
 #include <filesystem>
 
+#include "../GuiBenchMain.h"
 #include "PlotCommand.h"
 #include "cad/ClassRegistry.h"
 #include "engine/automation/Engine.h"
@@ -73,10 +74,5 @@ BENCHMARK(BM_PlotRun)->Arg(16)->Arg(128)->Arg(1024)->Unit(benchmark::kMillisecon
 }  // namespace
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication qt(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return vx::bench::RunWithGui(argc, argv);
 }

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <filesystem>
 
+#include "../GuiBenchMain.h"
 #include "engine/output/PaperGeometry.h"
 #include "engine/output/PlotOutput.h"
 #include "engine/plotstyle/PlotStyleFile.h"
@@ -90,12 +91,5 @@ BENCHMARK(BM_ReadColorDependentTable)->Unit(benchmark::kMicrosecond);
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return vx::bench::RunWithGui(argc, argv);
 }

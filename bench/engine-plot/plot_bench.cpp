@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <filesystem>
 
+#include "../GuiBenchMain.h"
 #include "cad/ClassRegistry.h"
 #include "engine/automation/Engine.h"
 
@@ -74,10 +75,5 @@ BENCHMARK(BM_RefreshPlotDeviceInfo)->Unit(benchmark::kMillisecond);
 }  // namespace
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication qt(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return vx::bench::RunWithGui(argc, argv);
 }

@@ -23,6 +23,17 @@ public:
     std::string Description() const { return what(); }
 };
 
+// Runs one step that may fail without stopping what it is part of; false when it failed.
+template <class F>
+bool TryStep(F&& step) {
+    try {
+        step();
+        return true;
+    } catch (const CadError&) {
+        return false;
+    }
+}
+
 template <class T>
 using Ref = std::shared_ptr<T>;
 using Strings = std::vector<std::string>;

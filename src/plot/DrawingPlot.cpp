@@ -9,17 +9,9 @@ namespace vx::plot {
 using cad::AcadLayout;
 using cad::CadError;
 using cad::Ref;
+using cad::TryStep;
 
 namespace {
-
-// A step of the layout plot that may fail without stopping it.
-template <class F>
-void Skip(F&& step) {
-    try {
-        step();
-    } catch (const CadError&) {
-    }
-}
 
 // The first paper name that equals the choice ignoring case or contains it as typed.
 std::optional<std::string> ChoosePaper(const cad::Strings& names, const std::string& paper) {
@@ -96,9 +88,9 @@ void PlotRuns::SetLayoutsToPlot() {
     }
     // From here on every step is tried, whatever failed before it.
     Ref<cad::AcadDocument> doc;
-    Skip([&] { doc = App()->ActiveDocument(); });
+    TryStep([&] { doc = App()->ActiveDocument(); });
     auto onDoc = [&](auto&& step) {
-        Skip([&] {
+        TryStep([&] {
             if (!doc) {
                 throw CadError("No active document");
             }
@@ -112,7 +104,7 @@ void PlotRuns::SetLayoutsToPlot() {
     if (background && *background > 0) {
         onDoc([&] { doc->SetVariable("BACKGROUNDPLOT", 0); });
     }
-    Skip([&] { ReloadXrefs(); });
+    TryStep([&] { ReloadXrefs(); });
 
     Ref<cad::AcadLayouts> layouts;
     std::int32_t count = 0;
@@ -125,7 +117,7 @@ void PlotRuns::SetLayoutsToPlot() {
     std::string plotFile;
     for (std::int32_t i = 0; i < count; ++i) {
         Ref<AcadLayout> layout;
-        Skip([&] { layout = layouts->Item(i); });
+        TryStep([&] { layout = layouts->Item(i); });
         if (!layout) {
             continue;
         }
@@ -135,7 +127,7 @@ void PlotRuns::SetLayoutsToPlot() {
         }
         // A name that cannot be read counts as a paper-space layout's.
         bool model = false;
-        Skip([&] { model = Contains(layout->Name(), "Model"); });
+        TryStep([&] { model = Contains(layout->Name(), "Model"); });
         if (model) {
             continue;
         }
@@ -144,7 +136,7 @@ void PlotRuns::SetLayoutsToPlot() {
         Ref<AcadLayout> p;
         onDoc([&] { p = doc->PaperSpace()->Layout(); });
         auto onP = [&](auto&& step) {
-            Skip([&] {
+            TryStep([&] {
                 if (!p) {
                     throw CadError("No paper space layout");
                 }

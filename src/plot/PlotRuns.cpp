@@ -70,15 +70,9 @@ void PlotRuns::Command2_Click() {
         host_.SetPanelText(kProcessing);
         host_.SetProgress(percentage);
         ProcessRow(row);
-        pointer_.SetPointer(Pointer::Default);
-        host_.SetPanelText(saved);
-        host_.SetProgress(0);
-        FilesFound();
+        RowDone(saved);
     }
-    host_.SetPanelText(saved);
-    host_.SetProgress(0);
-    pointer_.SetPointer(Pointer::Default);
-    ReportFailures();
+    EndRun(saved);
 }
 
 void PlotRuns::mnuPrintMultiple_Click() {
@@ -105,15 +99,9 @@ void PlotRuns::mnuPrintMultiple_Click() {
             continue;
         }
         ProcessRow(row);
-        pointer_.SetPointer(Pointer::Default);
-        host_.SetPanelText(saved);
-        host_.SetProgress(0);
-        FilesFound();
+        RowDone(saved);
     }
-    host_.SetPanelText(saved);
-    host_.SetProgress(0);
-    pointer_.SetPointer(Pointer::Default);
-    ReportFailures();
+    EndRun(saved);
 }
 
 void PlotRuns::mnuAllPrint_Click() {
@@ -140,10 +128,7 @@ void PlotRuns::mnuAllPrint_Click() {
         pointer_.SetPointer(Pointer::Default);
     }
     FilesFound();
-    host_.SetPanelText(saved);
-    host_.SetProgress(0);
-    pointer_.SetPointer(Pointer::Default);
-    ReportFailures();
+    EndRun(saved);
 }
 
 // The per-drawing sequence, the same in every run.
@@ -216,6 +201,24 @@ void PlotRuns::ReportFailures() {
         m.text += std::string(kCrLf) + f.path + ": " + f.description;
     }
     messages_.Show(m);
+}
+
+// After a row of the first two runs: the normal pointer, the panel and the bar as they
+// were, the count of the list.
+void PlotRuns::RowDone(const std::string& savedPanel) {
+    pointer_.SetPointer(Pointer::Default);
+    host_.SetPanelText(savedPanel);
+    host_.SetProgress(0);
+    FilesFound();
+}
+
+// The end of every run: the panel and the bar as they were, the normal pointer, then the
+// drawings that failed.
+void PlotRuns::EndRun(const std::string& savedPanel) {
+    host_.SetPanelText(savedPanel);
+    host_.SetProgress(0);
+    pointer_.SetPointer(Pointer::Default);
+    ReportFailures();
 }
 
 void PlotRuns::FilesFound() {

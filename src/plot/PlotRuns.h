@@ -81,6 +81,8 @@ private:
     void ProcessRow(int row);
     void DiscardAfterFailure(const std::string& path);
     void ReportFailures();
+    void RowDone(const std::string& savedPanel);
+    void EndRun(const std::string& savedPanel);
     void FilesFound();
     float Percentage(int counter) const;
     cad::Ref<cad::AcadApplication> App();

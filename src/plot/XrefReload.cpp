@@ -21,19 +21,9 @@ using cad::AcadBlock;
 using cad::AcadDocument;
 using cad::CadError;
 using cad::Ref;
+using cad::TryStep;
 
 namespace {
-
-// One step that may fail without stopping the procedure.
-template <class F>
-bool Try(F&& step) {
-    try {
-        step();
-        return true;
-    } catch (const CadError&) {
-        return false;
-    }
-}
 
 bool IsStoredSeparator(char c) {
     // Stored paths are Windows paths, which take either separator.
@@ -210,11 +200,11 @@ void XrefReload::ReloadXrefs() {
             Ref<AcadBlock> block;
             bool isXref = true;
             if (skipping) {
-                if (!Try([&] { block = blocks->Item(i); }) || !block) {
+                if (!TryStep([&] { block = blocks->Item(i); }) || !block) {
                     continue;
                 }
                 // A reference test that fails counts as held.
-                Try([&] { isXref = block->IsXRef(); });
+                TryStep([&] { isXref = block->IsXRef(); });
             } else {
                 block = blocks->Item(i);
                 if (!block) {
@@ -231,9 +221,9 @@ void XrefReload::ReloadXrefs() {
     }
 
     if (skipping) {
-        Try([&] { app->ZoomExtents(); });
-        Try([&] { doc->Regen(cad::kRegenAllViewports); });
-        Try([&] { doc->Regen(cad::kRegenActiveViewport); });
+        TryStep([&] { app->ZoomExtents(); });
+        TryStep([&] { doc->Regen(cad::kRegenAllViewports); });
+        TryStep([&] { doc->Regen(cad::kRegenActiveViewport); });
         return;
     }
     app->ZoomExtents();
@@ -258,10 +248,10 @@ bool XrefReload::ReloadReference(AcadDocument& doc, AcadBlock& ref, const std::s
     }
 
     std::string stored;
-    Try([&] { stored = ref.Path(); });
+    TryStep([&] { stored = ref.Path(); });
     const std::string fileName = StoredFileName(stored);
     const bool found = Reroot(ref, stored, folder) || Climb(doc, ref, folder, fileName, level);
-    Try([&] {
+    TryStep([&] {
         auto blocks = doc.Blocks();
         const std::string name = ref.Name();
         blocks->Item(name)->Reload();
@@ -285,8 +275,8 @@ bool XrefReload::Reroot(AcadBlock& ref, const std::string& stored, const std::st
         const std::string candidate =
             NativePath(folder.substr(0, at) + stored.substr(stored.find(c)));
         if (FileExists(candidate)) {
-            Try([&] { ref.SetPath(candidate); });
-            Try([&] { ref.Reload(); });
+            TryStep([&] { ref.SetPath(candidate); });
+            TryStep([&] { ref.Reload(); });
             return true;
         }
     }
@@ -313,8 +303,8 @@ bool XrefReload::Climb(AcadDocument& doc, AcadBlock& ref, const std::string& fol
         }
         FindXrefFile(folder.substr(0, at), fileName);
         if (FoundFile.size() > 2 && XrefGet && FileExists(FoundFile)) {
-            Try([&] { ref.SetPath(FoundFile); });
-            Try([&] {
+            TryStep([&] { ref.SetPath(FoundFile); });
+            TryStep([&] {
                 auto blocks = doc.Blocks();
                 const std::string name = ref.Name();
                 blocks->Item(name)->Reload();

@@ -177,35 +177,22 @@ std::vector<std::uint8_t> Builder::HeaderSection() {
     w.CMC(VarInt(hd, "$CECOLOR", 256));
     w.H(kNoCode, nextHandle_);  // the next free handle
 
-    auto tableEntry = [&](const char* variable, auto find, Handle def) {
+    // The table entry a header variable names: its record's handle, else `def`.
+    auto tableEntry = [&](const char* variable, auto find, auto handleOf, Handle def) {
         std::string name = VarText(hd, variable, "");
         if (name.empty()) {
             return def;
         }
-        Handle h = find(name);
+        std::uint32_t id = (db_.*find)(name);
+        Handle h = id == db::kNone ? Handle{0} : (this->*handleOf)(id);
         return h ? h : def;
     };
-    w.H(kHardPointer, tableEntry(
-                          "$CLAYER",
-                          [&](const std::string& n) {
-                              db::LayerId id = db_.FindLayer(n);
-                              return id == db::kNone ? Handle{0} : LayerHandle(id);
-                          },
-                          layerZero_));
-    w.H(kHardPointer, tableEntry(
-                          "$TEXTSTYLE",
-                          [&](const std::string& n) {
-                              db::StyleId id = db_.FindTextStyle(n);
-                              return id == db::kNone ? Handle{0} : StyleHandle(id);
-                          },
-                          standardStyle_));
-    w.H(kHardPointer, tableEntry(
-                          "$CELTYPE",
-                          [&](const std::string& n) {
-                              db::LinetypeId id = db_.FindLinetype(n);
-                              return id == db::kNone ? Handle{0} : LinetypeHandle(id);
-                          },
-                          ltByLayer_));
+    w.H(kHardPointer,
+        tableEntry("$CLAYER", &db::Database::FindLayer, &Builder::LayerHandle, layerZero_));
+    w.H(kHardPointer, tableEntry("$TEXTSTYLE", &db::Database::FindTextStyle, &Builder::StyleHandle,
+                                 standardStyle_));
+    w.H(kHardPointer,
+        tableEntry("$CELTYPE", &db::Database::FindLinetype, &Builder::LinetypeHandle, ltByLayer_));
     w.H(kHardPointer, DimstyleHandle(VarText(hd, "$DIMSTYLE", "Standard")));
     w.H(kHardPointer, mlineStandard_);
     num("$PSVPSCALE", 0.0);

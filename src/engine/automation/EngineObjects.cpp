@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <system_error>
 
+#include "engine/Strings.h"
 #include "engine/automation/EngineObjects.h"
 #include "engine/automation/PlotPipeline.h"
 #include "engine/db/Extents.h"
@@ -17,12 +18,6 @@ namespace {
 
 using StatePtr = std::shared_ptr<EngineState>;
 using DocPtr = std::shared_ptr<DocState>;
-
-std::string Upper(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return s;
-}
 
 // Every call fails with CadError only: what the layers below throw carries its description.
 template <class F>

@@ -1,5 +1,6 @@
 #include "engine/db/Database.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstdlib>
@@ -147,6 +148,48 @@ bool Block::IsModelSpace() const {
 
 bool Block::IsPaperSpace() const {
     return StartsWithFolded(name, "*PAPER_SPACE") || StartsWithFolded(name, "$PAPER_SPACE");
+}
+
+BlockId Database::BlockOfLayout(Handle handle) const {
+    for (std::size_t i = 0; handle != 0 && i < blocks.size(); ++i) {
+        if (blocks[i].layoutHandle == handle) {
+            return static_cast<BlockId>(i);
+        }
+    }
+    return kNone;
+}
+
+bool Database::CompleteLayouts(bool addModel) {
+    if (addModel) {
+        Layout m;
+        m.name = "Model";
+        m.block = modelSpace;
+        m.plot.flags = PlotSettings::kModelType;
+        m.plot.plotType = 0;
+        m.limitsMin = header.limMin;
+        m.limitsMax = header.limMax;
+        layouts.insert(layouts.begin(), std::move(m));
+    }
+    bool addPaper =
+        std::none_of(layouts.begin(), layouts.end(), [](const Layout& l) { return !l.IsModel(); });
+    if (addPaper) {
+        Layout p;
+        p.name = "Layout1";
+        p.tabOrder = 1;
+        p.block = activePaperSpace;
+        p.limitsMin = header.pLimMin;
+        p.limitsMax = header.pLimMax;
+        p.extentsMin = header.pExtMin;
+        p.extentsMax = header.pExtMax;
+        layouts.push_back(std::move(p));
+    }
+    std::stable_sort(layouts.begin(), layouts.end(), [](const Layout& a, const Layout& b) {
+        if (a.IsModel() != b.IsModel()) {
+            return a.IsModel();
+        }
+        return a.tabOrder < b.tabOrder;
+    });
+    return addPaper;
 }
 
 bool Layout::IsModel() const {

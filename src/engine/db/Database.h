@@ -772,6 +772,15 @@ struct Database {
     // Adds a layer with default properties (an entity named a layer the table lacks).
     LayerId AddImplicitLayer(std::string_view name);
 
+    // For the readers, once the file's own layouts are in `layouts`:
+    // the block whose record names the layout `handle` (not 0), or kNone;
+    BlockId BlockOfLayout(Handle handle) const;
+    // adds 'Model' for model space when `addModel`, and 'Layout1' for the active paper
+    // space when no layout shows paper space (files before R2000 have none), then sorts:
+    // model first, then tab order, equal tab orders in file order. True when 'Layout1'
+    // was made.
+    bool CompleteLayouts(bool addModel);
+
     // After filling: rebuilds the name indexes. Readers call it once at the end;
     // callers that add tables by hand call it before the Find* functions.
     void RebuildIndexes();
@@ -779,6 +788,18 @@ struct Database {
 private:
     std::map<std::string, std::uint32_t, std::less<>> layerIndex_, linetypeIndex_, styleIndex_,
         blockIndex_;
+};
+
+// The DXF and the DWG reader's options and result.
+struct ReadOptions {
+    // Warnings beyond this many are counted in one last warning.
+    std::size_t maxWarnings = 200;
+};
+
+struct ReadResult {
+    std::unique_ptr<Database> database;  // null when the file could not be read
+    Diagnostic error;                    // set when database is null
+    bool Ok() const { return database != nullptr; }
 };
 
 // Upper-cases ASCII letters (table names compare that way).

@@ -6,19 +6,12 @@
 #include <cctype>
 #include <cmath>
 
+#include "engine/Strings.h"
 #include "engine/output/PlotOutput.h"
 
 namespace vx::engine::device {
 
 namespace {
-
-std::string Lower(std::string_view s) {
-    std::string out(s);
-    for (char& c : out) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return out;
-}
 
 bool IsPlotterFileName(const std::string& name) {
     return name.size() > 4 && Lower(name.substr(name.size() - 4)) == ".pc3";

@@ -8,6 +8,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "engine/Strings.h"
+
 namespace vx::engine::device {
 
 namespace {
@@ -22,14 +24,6 @@ std::string_view Trim(std::string_view s) {
         s.remove_suffix(1);
     }
     return s;
-}
-
-std::string Lower(std::string_view s) {
-    std::string out(s);
-    for (char& c : out) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return out;
 }
 
 std::vector<std::string> Words(std::string_view s) {
@@ -59,20 +53,6 @@ std::string Fixed(double v) {
 
 }  // namespace
 
-std::string DefaultExtension(Driver driver) {
-    switch (driver) {
-        case Driver::Pdf:
-            return "pdf";
-        case Driver::Svg:
-            return "svg";
-        case Driver::Png:
-            return "png";
-        case Driver::Hpgl:
-            break;
-    }
-    return "plt";
-}
-
 const char* DriverName(Driver driver) {
     switch (driver) {
         case Driver::Pdf:
@@ -85,6 +65,11 @@ const char* DriverName(Driver driver) {
             break;
     }
     return "hpgl";
+}
+
+// The driver's name, but HP-GL/2 files end in ".plt".
+std::string DefaultExtension(Driver driver) {
+    return driver == Driver::Hpgl ? "plt" : DriverName(driver);
 }
 
 PlotterConfig ParsePlotterConfig(std::string_view text, std::string_view fileName) {

@@ -439,12 +439,7 @@ void DwgReaderImpl::BuildLayouts() {
         if (it != blockIds_.end()) {
             id = it->second;
         } else {
-            for (std::size_t i = 0; i < d.blocks.size(); ++i) {
-                if (l.handle && d.blocks[i].layoutHandle == l.handle) {
-                    id = static_cast<BlockId>(i);
-                    break;
-                }
-            }
+            id = d.BlockOfLayout(l.handle);
             if (id == kNone) {
                 Warn("layouts", "layout '" + l.name + "' has no block; layout left out");
                 continue;
@@ -468,39 +463,10 @@ void DwgReaderImpl::BuildLayouts() {
         }
         d.layouts.push_back(std::move(l));
     }
-    if (!haveModel) {
-        if (!objs.empty()) {
-            Warn("layouts", "no layout for model space; a 'Model' layout was made");
-        }
-        Layout m;
-        m.name = "Model";
-        m.block = d.modelSpace;
-        m.plot.flags = PlotSettings::kModelType;
-        m.plot.plotType = 0;
-        m.limitsMin = d.header.limMin;
-        m.limitsMax = d.header.limMax;
-        d.layouts.insert(d.layouts.begin(), std::move(m));
+    if (!haveModel && !objs.empty()) {
+        Warn("layouts", "no layout for model space; a 'Model' layout was made");
     }
-    bool anyPaper = std::any_of(d.layouts.begin(), d.layouts.end(),
-                                [](const Layout& l) { return !l.IsModel(); });
-    if (!anyPaper) {
-        // R13 and R14 drawings have one paper space and no layout objects.
-        Layout p;
-        p.name = "Layout1";
-        p.tabOrder = 1;
-        p.block = d.activePaperSpace;
-        p.limitsMin = d.header.pLimMin;
-        p.limitsMax = d.header.pLimMax;
-        p.extentsMin = d.header.pExtMin;
-        p.extentsMax = d.header.pExtMax;
-        d.layouts.push_back(std::move(p));
-    }
-    std::stable_sort(d.layouts.begin(), d.layouts.end(), [](const Layout& a, const Layout& b) {
-        if (a.IsModel() != b.IsModel()) {
-            return a.IsModel();
-        }
-        return a.tabOrder < b.tabOrder;
-    });
+    d.CompleteLayouts(!haveModel);
 }
 
 }  // namespace vx::engine::dwg

@@ -27,6 +27,21 @@ void SetData(Entity& e, EntityType type, auto value) {
     e.data = std::move(value);
 }
 
+// The children of an INSERT with attributes or of a POLYLINE: before R2004 the first and
+// the last of them, from R2004 `owned` handles; then their SEQEND.
+void ReadChildren(ObjectStreams& o, PendingEntity& p, int version, std::size_t owned) {
+    p.hasChildren = true;
+    if (version < 1018) {
+        p.firstChild = o.H();
+        p.lastChild = o.H();
+    } else {
+        for (std::size_t i = 0; i < owned; ++i) {
+            p.owned.push_back(o.H());
+        }
+    }
+    o.H();  // SEQEND
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------
@@ -557,16 +572,7 @@ void DwgReaderImpl::ReadEntityData(std::uint32_t type, const std::string& name, 
             }
             p.ref = o.H();
             if (attribs) {
-                p.hasChildren = true;
-                if (v < 1018) {
-                    p.firstChild = o.H();
-                    p.lastChild = o.H();
-                } else {
-                    for (std::size_t i = 0; i < owned; ++i) {
-                        p.owned.push_back(o.H());
-                    }
-                }
-                o.H();  // SEQEND
+                ReadChildren(o, p, v, owned);
             }
             SetData(e, EntityType::Insert, std::move(g));
             return;
@@ -642,16 +648,7 @@ void DwgReaderImpl::ReadEntityData(std::uint32_t type, const std::string& name, 
             if (v >= 1018) {
                 owned = Count(d.BL(), o.h, 8, "vertices");
             }
-            p.hasChildren = true;
-            if (v < 1018) {
-                p.firstChild = o.H();
-                p.lastChild = o.H();
-            } else {
-                for (std::size_t i = 0; i < owned; ++i) {
-                    p.owned.push_back(o.H());
-                }
-            }
-            o.H();  // SEQEND
+            ReadChildren(o, p, v, owned);
             SetData(e, EntityType::Polyline, std::move(g));
             return;
         }
@@ -1006,6 +1003,21 @@ void DwgReaderImpl::ReadTableObject(std::uint32_t type, const std::string& name,
         }
         return n;
     };
+    // A dictionary: the entry count, what `head` reads, the entries' names, their handles.
+    auto dictionary = [&](auto head) {
+        DictionaryRecord r;
+        std::size_t n = Count(d.BL(), d, 8, "dictionary entries");
+        head();
+        std::vector<std::string> keys;
+        for (std::size_t i = 0; i < n; ++i) {
+            keys.push_back(Str(o.T()));
+        }
+        r.owner = owner;
+        for (std::size_t i = 0; i < n; ++i) {
+            r.entries.emplace_back(std::move(keys[i]), o.H());
+        }
+        dictionaries_[o.self] = std::move(r);
+    };
     switch (type) {
         case 49: {  // BLOCK_HEADER
             BlockRecord b;
@@ -1052,12 +1064,7 @@ void DwgReaderImpl::ReadTableObject(std::uint32_t type, const std::string& name,
             }
             o.H();  // ENDBLK
             if (v >= 1015) {
-                if (inserts > o.h.Remaining() / 8) {
-                    throw DwgError(std::to_string(inserts) + " inserts");
-                }
-                for (std::size_t i = 0; i < inserts; ++i) {
-                    o.H();
-                }
+                o.SkipHandles(inserts, "inserts");
                 b.layout = o.H();
             }
             blocks_[o.self] = std::move(b);
@@ -1112,7 +1119,7 @@ void DwgReaderImpl::ReadTableObject(std::uint32_t type, const std::string& name,
             s.flags = static_cast<std::int16_t>((shape ? 1 : 0) | (vertical ? 4 : 0));
             s.height = d.BD();
             s.widthFactor = d.BD();
-            s.oblique = d.BD() * (180.0 / std::numbers::pi);
+            s.oblique = d.BD() * kDegrees;
             s.generation = d.RC();
             d.BD();
             s.fontFile = Str(o.T());
@@ -1142,7 +1149,7 @@ void DwgReaderImpl::ReadTableObject(std::uint32_t type, const std::string& name,
                 el.offsetX = d.RD();
                 el.offsetY = d.RD();
                 el.scale = d.BD();
-                el.rotation = d.BD() * (180.0 / std::numbers::pi);
+                el.rotation = d.BD() * kDegrees;
                 el.type = d.BS();
                 if (el.type & 2) {
                     strings = true;
@@ -1182,26 +1189,16 @@ void DwgReaderImpl::ReadTableObject(std::uint32_t type, const std::string& name,
             appIds_.emplace(FoldName(entryName(tflags)), o.self);
             return;
         }
-        case 42: {  // DICTIONARY
-            DictionaryRecord r;
-            std::size_t n = Count(d.BL(), d, 8, "dictionary entries");
-            if (v >= 1015) {
-                d.BS();
-                d.RC();
-            } else if (v == 1014 || file_.maintenance > 4) {
-                d.RC();
-            }
-            std::vector<std::string> keys;
-            for (std::size_t i = 0; i < n; ++i) {
-                keys.push_back(Str(o.T()));
-            }
-            r.owner = owner;
-            for (std::size_t i = 0; i < n; ++i) {
-                r.entries.emplace_back(std::move(keys[i]), o.H());
-            }
-            dictionaries_[o.self] = std::move(r);
+        case 42:  // DICTIONARY
+            dictionary([&] {
+                if (v >= 1015) {
+                    d.BS();
+                    d.RC();
+                } else if (v == 1014 || file_.maintenance > 4) {
+                    d.RC();
+                }
+            });
             return;
-        }
         case 82:
             ReadLayout(o, owner);
             return;
@@ -1209,19 +1206,10 @@ void DwgReaderImpl::ReadTableObject(std::uint32_t type, const std::string& name,
             break;
     }
     if (name == "ACDBDICTIONARYWDFLT" || name == "DICTIONARYWDFLT") {
-        DictionaryRecord r;
-        std::size_t n = Count(d.BL(), d, 8, "dictionary entries");
-        d.BS();
-        d.RC();
-        std::vector<std::string> keys;
-        for (std::size_t i = 0; i < n; ++i) {
-            keys.push_back(Str(o.T()));
-        }
-        r.owner = owner;
-        for (std::size_t i = 0; i < n; ++i) {
-            r.entries.emplace_back(std::move(keys[i]), o.H());
-        }
-        dictionaries_[o.self] = std::move(r);
+        dictionary([&] {
+            d.BS();
+            d.RC();
+        });
     } else if (name == "LAYOUT") {
         ReadLayout(o, owner);
     } else if (name == "DBCOLOR") {

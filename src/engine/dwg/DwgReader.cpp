@@ -399,19 +399,23 @@ void DwgReaderImpl::ReadHeader() {
     point("$PEXTMAX", h.pExtMax);
     point("$PLIMMIN", h.pLimMin, false);
     point("$PLIMMAX", h.pLimMax, false);
-    d.BD();
-    d.B3D();
-    d.B3D();
-    d.B3D();
-    H();
-    if (v >= 1015) {
+    // elevation, UCS origin, axes and name; from R2000 the orthographic UCS settings
+    auto skipUcs = [&] {
+        d.BD();
+        d.B3D();
+        d.B3D();
+        d.B3D();
         H();
-        d.BS();
-        H();
-        for (int i = 0; i < 6; ++i) {
-            d.B3D();
+        if (v >= 1015) {
+            H();
+            d.BS();
+            H();
+            for (int i = 0; i < 6; ++i) {
+                d.B3D();
+            }
         }
-    }
+    };
+    skipUcs();
     h.insBase = d.B3D();
     h.extMin = d.B3D();
     h.extMax = d.B3D();
@@ -423,22 +427,10 @@ void DwgReaderImpl::ReadHeader() {
     point("$EXTMAX", h.extMax);
     point("$LIMMIN", h.limMin, false);
     point("$LIMMAX", h.limMax, false);
-    d.BD();
-    d.B3D();
-    d.B3D();
-    d.B3D();
-    H();
-    if (v >= 1015) {
-        H();
-        d.BS();
-        H();
-        for (int i = 0; i < 6; ++i) {
-            d.B3D();
-        }
-        if (v < 1021) {
-            T();
-            T();
-        }
+    skipUcs();
+    if (v >= 1015 && v < 1021) {
+        T();
+        T();
     }
     if (v <= 1014) {
         for (int i = 0; i < 11; ++i) {
@@ -1177,12 +1169,7 @@ void DwgReaderImpl::CommonObject(ObjectStreams& o, Handle& owner) {
         o.d.B();
     }
     owner = o.H();
-    if (reactors > o.h.Remaining() / 8) {
-        throw DwgError(std::to_string(reactors) + " reactors");
-    }
-    for (std::uint32_t i = 0; i < reactors; ++i) {
-        o.H();
-    }
+    o.SkipHandles(reactors, "reactors");
     if (!noXdic) {
         o.H();
     }
@@ -1240,12 +1227,7 @@ void DwgReaderImpl::CommonEntity(ObjectStreams& o, PendingEntity& p, bool embedd
     if (p.entmode == 0) {
         p.owner = o.H();
     }
-    if (reactors > o.h.Remaining() / 8) {
-        throw DwgError(std::to_string(reactors) + " reactors");
-    }
-    for (std::uint32_t i = 0; i < reactors; ++i) {
-        o.H();
-    }
+    o.SkipHandles(reactors, "reactors");
     if (!noXdic) {
         o.H();
     }

@@ -19,25 +19,14 @@
 // files never make the reader allocate without bound, loop or read out of bounds.
 #pragma once
 
-#include <cstddef>
-#include <memory>
-#include <string>
 #include <string_view>
 
 #include "engine/db/Database.h"
 
 namespace vx::engine::dwg {
 
-struct DwgReadOptions {
-    // Warnings beyond this many are counted in one last warning.
-    std::size_t maxWarnings = 200;
-};
-
-struct DwgResult {
-    std::unique_ptr<db::Database> database;  // null when the file could not be read
-    db::Diagnostic error;                    // set when database is null
-    bool Ok() const { return database != nullptr; }
-};
+using DwgReadOptions = db::ReadOptions;
+using DwgResult = db::ReadResult;
 
 // Reads a whole DWG file held in memory.
 DwgResult ReadDwg(std::string_view bytes, const DwgReadOptions& options = {});

@@ -28,6 +28,15 @@ struct ObjectStreams {
 
     std::string T() { return separateStrings ? s.T() : d.T(); }
     db::Handle H() { return h.H(self).value; }
+    // Passes over `n` handle references; more than the handle stream holds is damage.
+    void SkipHandles(std::size_t n, const char* what) {
+        if (n > h.Remaining() / 8) {
+            throw DwgError(std::to_string(n) + " " + what);
+        }
+        for (std::size_t i = 0; i < n; ++i) {
+            H();
+        }
+    }
 };
 
 // A class of the file's class table.

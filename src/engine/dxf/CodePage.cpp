@@ -12,17 +12,11 @@
 #include <cerrno>
 #endif
 
+#include "engine/Strings.h"
+
 namespace vx::engine::dxf {
 
 namespace {
-
-std::string Upper(std::string_view s) {
-    std::string r(s);
-    for (char& c : r) {
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    }
-    return r;
-}
 
 bool AllDigits(std::string_view s) {
     if (s.empty()) {
@@ -97,21 +91,7 @@ void AppendUtf8(char32_t cp, std::string& out) {
     if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
         cp = 0xFFFD;
     }
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
+    engine::AppendUtf8(out, cp);
 }
 
 std::string SanitizeUtf8(std::string_view s) {

@@ -436,14 +436,13 @@ void Reader::TableEntry(std::string_view type, const std::vector<Tag>& tags) {
     if (type == "LAYER") {
         Layer l;
         std::string ltype;
+        static constexpr Group<Layer> kGroups[] = {{2, &Layer::name},
+                                                   {5, &Layer::handle},
+                                                   {290, &Layer::plot},
+                                                   {370, &Layer::lineweight},
+                                                   {390, &Layer::plotStyle}};
         for (const auto& t : tags) {
             switch (t.code) {
-                case 2:
-                    l.name = Str(t);
-                    break;
-                case 5:
-                    l.handle = Hnd(t);
-                    break;
                 case 62: {
                     auto c = Int(t);
                     l.on = c >= 0;
@@ -465,16 +464,8 @@ void Reader::TableEntry(std::string_view type, const std::vector<Tag>& tags) {
                     l.locked = (f & 4) != 0;
                     break;
                 }
-                case 290:
-                    l.plot = Int(t) != 0;
-                    break;
-                case 370:
-                    l.lineweight = I16(t);
-                    break;
-                case 390:
-                    l.plotStyle = Hnd(t);
-                    break;
                 default:
+                    TakeGroup(*this, t, l, kGroups);
                     break;
             }
         }
@@ -498,57 +489,22 @@ void Reader::TableEntry(std::string_view type, const std::vector<Tag>& tags) {
         lastLayer_ = kNone;
     } else if (type == "LTYPE") {
         Linetype lt;
+        static constexpr Group<Linetype> kGroups[] = {{2, &Linetype::name},
+                                                      {5, &Linetype::handle},
+                                                      {3, &Linetype::description},
+                                                      {40, &Linetype::patternLength}};
+        // the groups of a dash, after its length (49)
+        static constexpr Group<LinetypeElement> kElement[] = {
+            {74, &LinetypeElement::type},     {75, &LinetypeElement::shape},
+            {340, &LinetypeElement::style},   {46, &LinetypeElement::scale},
+            {50, &LinetypeElement::rotation}, {44, &LinetypeElement::offsetX},
+            {45, &LinetypeElement::offsetY},  {9, &LinetypeElement::text}};
         for (const auto& t : tags) {
-            switch (t.code) {
-                case 2:
-                    lt.name = Str(t);
-                    break;
-                case 5:
-                    lt.handle = Hnd(t);
-                    break;
-                case 3:
-                    lt.description = Str(t);
-                    break;
-                case 40:
-                    lt.patternLength = Dbl(t);
-                    break;
-                case 49:
-                    lt.elements.push_back({});
-                    lt.elements.back().length = Dbl(t);
-                    break;
-                default:
-                    if (!lt.elements.empty()) {
-                        auto& el = lt.elements.back();
-                        switch (t.code) {
-                            case 74:
-                                el.type = I16(t);
-                                break;
-                            case 75:
-                                el.shape = I16(t);
-                                break;
-                            case 340:
-                                el.style = Hnd(t);
-                                break;
-                            case 46:
-                                el.scale = Dbl(t);
-                                break;
-                            case 50:
-                                el.rotation = Dbl(t);
-                                break;
-                            case 44:
-                                el.offsetX = Dbl(t);
-                                break;
-                            case 45:
-                                el.offsetY = Dbl(t);
-                                break;
-                            case 9:
-                                el.text = Str(t);
-                                break;
-                            default:
-                                break;
-                        }
-                    }
-                    break;
+            if (t.code == 49) {
+                lt.elements.push_back({});
+                lt.elements.back().length = Dbl(t);
+            } else if (!TakeGroup(*this, t, lt, kGroups) && !lt.elements.empty()) {
+                TakeGroup(*this, t, lt.elements.back(), kElement);
             }
         }
         if (lt.name.empty()) {
@@ -570,6 +526,12 @@ void Reader::TableEntry(std::string_view type, const std::vector<Tag>& tags) {
     } else if (type == "STYLE") {
         TextStyle s;
         bool inXdata = false;
+        static constexpr Group<TextStyle> kGroups[] = {
+            {2, &TextStyle::name},         {5, &TextStyle::handle},
+            {70, &TextStyle::flags},       {40, &TextStyle::height},
+            {41, &TextStyle::widthFactor}, {50, &TextStyle::oblique},
+            {71, &TextStyle::generation},  {3, &TextStyle::fontFile},
+            {4, &TextStyle::bigFontFile}};
         for (const auto& t : tags) {
             if (t.code == 1001) {
                 inXdata = Fold(TagSource::Trim(t.text)) == "ACAD";
@@ -581,37 +543,7 @@ void Reader::TableEntry(std::string_view type, const std::vector<Tag>& tags) {
                 }
                 continue;
             }
-            switch (t.code) {
-                case 2:
-                    s.name = Str(t);
-                    break;
-                case 5:
-                    s.handle = Hnd(t);
-                    break;
-                case 70:
-                    s.flags = I16(t);
-                    break;
-                case 40:
-                    s.height = Dbl(t);
-                    break;
-                case 41:
-                    s.widthFactor = Dbl(t);
-                    break;
-                case 50:
-                    s.oblique = Dbl(t);
-                    break;
-                case 71:
-                    s.generation = I16(t);
-                    break;
-                case 3:
-                    s.fontFile = Str(t);
-                    break;
-                case 4:
-                    s.bigFontFile = Str(t);
-                    break;
-                default:
-                    break;
-            }
+            TakeGroup(*this, t, s, kGroups);
         }
         if (s.name.empty() && !(s.flags & 1)) {
             return;  // unnamed entries are shape files of complex linetypes
@@ -990,6 +922,34 @@ void Reader::ReadObjects() {
                     }
                     dicts_[h] = std::move(entries);
                 } else if (typeName == "LAYOUT") {
+                    static constexpr Group<PlotSettings> kPlotSettings[] = {
+                        {1, &PlotSettings::pageSetupName},
+                        {2, &PlotSettings::configName},
+                        {4, &PlotSettings::canonicalMediaName},
+                        {6, &PlotSettings::plotViewName},
+                        {7, &PlotSettings::styleSheet},
+                        {40, &PlotSettings::marginLeft},
+                        {41, &PlotSettings::marginBottom},
+                        {42, &PlotSettings::marginRight},
+                        {43, &PlotSettings::marginTop},
+                        {44, &PlotSettings::paperWidth},
+                        {45, &PlotSettings::paperHeight},
+                        {142, &PlotSettings::customScaleNumerator},
+                        {143, &PlotSettings::customScaleDenominator},
+                        {70, &PlotSettings::flags},
+                        {72, &PlotSettings::paperUnits},
+                        {73, &PlotSettings::rotation},
+                        {74, &PlotSettings::plotType},
+                        {75, &PlotSettings::standardScaleType},
+                        {147, &PlotSettings::standardScale}};
+                    static constexpr Group<Layout> kLayout[] = {{1, &Layout::name},
+                                                                {70, &Layout::flags},
+                                                                {71, &Layout::tabOrder},
+                                                                {12, &Layout::insertionBase},
+                                                                {14, &Layout::extentsMin},
+                                                                {15, &Layout::extentsMax},
+                                                                {330, &Layout::blockRecordHandle},
+                                                                {331, &Layout::lastActiveViewport}};
                     LayoutObject lo;
                     Layout& l = lo.layout;
                     PlotSettings& p = l.plot;
@@ -1014,39 +974,6 @@ void Reader::ReadObjects() {
                                 lo.owner = Hnd(t);
                         } else if (sub == 1) {
                             switch (t.code) {
-                                case 1:
-                                    p.pageSetupName = Str(t);
-                                    break;
-                                case 2:
-                                    p.configName = Str(t);
-                                    break;
-                                case 4:
-                                    p.canonicalMediaName = Str(t);
-                                    break;
-                                case 6:
-                                    p.plotViewName = Str(t);
-                                    break;
-                                case 7:
-                                    p.styleSheet = Str(t);
-                                    break;
-                                case 40:
-                                    p.marginLeft = Dbl(t);
-                                    break;
-                                case 41:
-                                    p.marginBottom = Dbl(t);
-                                    break;
-                                case 42:
-                                    p.marginRight = Dbl(t);
-                                    break;
-                                case 43:
-                                    p.marginTop = Dbl(t);
-                                    break;
-                                case 44:
-                                    p.paperWidth = Dbl(t);
-                                    break;
-                                case 45:
-                                    p.paperHeight = Dbl(t);
-                                    break;
                                 case 46:
                                     p.plotOrigin.x = Dbl(t);
                                     break;
@@ -1065,30 +992,6 @@ void Reader::ReadObjects() {
                                 case 141:
                                     p.windowMax.y = Dbl(t);
                                     break;
-                                case 142:
-                                    p.customScaleNumerator = Dbl(t);
-                                    break;
-                                case 143:
-                                    p.customScaleDenominator = Dbl(t);
-                                    break;
-                                case 70:
-                                    p.flags = I16(t);
-                                    break;
-                                case 72:
-                                    p.paperUnits = I16(t);
-                                    break;
-                                case 73:
-                                    p.rotation = I16(t);
-                                    break;
-                                case 74:
-                                    p.plotType = I16(t);
-                                    break;
-                                case 75:
-                                    p.standardScaleType = I16(t);
-                                    break;
-                                case 147:
-                                    p.standardScale = Dbl(t);
-                                    break;
                                 case 148:
                                     p.paperImageOrigin.x = Dbl(t);
                                     break;
@@ -1096,19 +999,11 @@ void Reader::ReadObjects() {
                                     p.paperImageOrigin.y = Dbl(t);
                                     break;
                                 default:
+                                    TakeGroup(*this, t, p, kPlotSettings);
                                     break;
                             }
                         } else {
                             switch (t.code) {
-                                case 1:
-                                    l.name = Str(t);
-                                    break;
-                                case 70:
-                                    l.flags = I16(t);
-                                    break;
-                                case 71:
-                                    l.tabOrder = I16(t);
-                                    break;
                                 case 10:
                                     l.limitsMin.x = Dbl(t);
                                     break;
@@ -1121,40 +1016,8 @@ void Reader::ReadObjects() {
                                 case 21:
                                     l.limitsMax.y = Dbl(t);
                                     break;
-                                case 12:
-                                    l.insertionBase.x = Dbl(t);
-                                    break;
-                                case 22:
-                                    l.insertionBase.y = Dbl(t);
-                                    break;
-                                case 32:
-                                    l.insertionBase.z = Dbl(t);
-                                    break;
-                                case 14:
-                                    l.extentsMin.x = Dbl(t);
-                                    break;
-                                case 24:
-                                    l.extentsMin.y = Dbl(t);
-                                    break;
-                                case 34:
-                                    l.extentsMin.z = Dbl(t);
-                                    break;
-                                case 15:
-                                    l.extentsMax.x = Dbl(t);
-                                    break;
-                                case 25:
-                                    l.extentsMax.y = Dbl(t);
-                                    break;
-                                case 35:
-                                    l.extentsMax.z = Dbl(t);
-                                    break;
-                                case 330:
-                                    l.blockRecordHandle = Hnd(t);
-                                    break;
-                                case 331:
-                                    l.lastActiveViewport = Hnd(t);
-                                    break;
                                 default:
+                                    TakeGroup(*this, t, l, kLayout);
                                     break;
                             }
                         }
@@ -1289,12 +1152,7 @@ void Reader::BuildLayouts() {
             id = it->second;
         } else {
             // A broken link: the block record that names this layout.
-            for (std::size_t i = 0; i < d.blocks.size(); ++i) {
-                if (l.handle && d.blocks[i].layoutHandle == l.handle) {
-                    id = static_cast<BlockId>(i);
-                    break;
-                }
-            }
+            id = d.BlockOfLayout(l.handle);
             if (id != kNone) {
                 Warn("OBJECTS", "layout '" + l.name +
                                     "' points at a missing block record; linked through block '" +
@@ -1328,45 +1186,13 @@ void Reader::BuildLayouts() {
         }
         d.layouts.push_back(std::move(l));
     }
-    if (!haveModel) {
-        if (!objs.empty()) {
-            Warn("OBJECTS", "no layout for model space; a 'Model' layout was made");
-        }
-        Layout m;
-        m.name = "Model";
-        m.block = d.modelSpace;
-        m.plot.flags = PlotSettings::kModelType;
-        m.plot.plotType = 0;
-        m.limitsMin = d.header.limMin;
-        m.limitsMax = d.header.limMax;
-        d.layouts.insert(d.layouts.begin(), std::move(m));
-        used[d.modelSpace] = true;
+    if (!haveModel && !objs.empty()) {
+        Warn("OBJECTS", "no layout for model space; a 'Model' layout was made");
     }
-    bool anyPaper = std::any_of(d.layouts.begin(), d.layouts.end(),
-                                [](const Layout& l) { return !l.IsModel(); });
-    if (!anyPaper) {
-        // Files before R2000 (and some writers' newer files) have one paper space and no
-        // LAYOUT objects: it is "Layout1".
-        if (!objs.empty()) {
-            Warn("OBJECTS", "no paper-space layout; 'Layout1' was made for the paper space");
-        }
-        Layout p;
-        p.name = "Layout1";
-        p.tabOrder = 1;
-        p.block = d.activePaperSpace;
-        p.limitsMin = d.header.pLimMin;
-        p.limitsMax = d.header.pLimMax;
-        p.extentsMin = d.header.pExtMin;
-        p.extentsMax = d.header.pExtMax;
-        d.layouts.push_back(std::move(p));
+    // Some writers' newer files have no LAYOUT objects either: then 'Layout1' is made.
+    if (d.CompleteLayouts(!haveModel) && !objs.empty()) {
+        Warn("OBJECTS", "no paper-space layout; 'Layout1' was made for the paper space");
     }
-    // Model first, then tab order; equal tab orders keep file order.
-    std::stable_sort(d.layouts.begin(), d.layouts.end(), [](const Layout& a, const Layout& b) {
-        if (a.IsModel() != b.IsModel()) {
-            return a.IsModel();
-        }
-        return a.tabOrder < b.tabOrder;
-    });
 }
 
 DxfResult ReadDxf(std::string_view bytes, const DxfReadOptions& options) {

@@ -15,25 +15,14 @@
 // input size and never recurses on file content.
 #pragma once
 
-#include <cstddef>
-#include <memory>
-#include <string>
 #include <string_view>
 
 #include "engine/db/Database.h"
 
 namespace vx::engine::dxf {
 
-struct DxfReadOptions {
-    // Warnings beyond this many are counted in one last warning.
-    std::size_t maxWarnings = 200;
-};
-
-struct DxfResult {
-    std::unique_ptr<db::Database> database;  // null when the file could not be read
-    db::Diagnostic error;                    // set when database is null
-    bool Ok() const { return database != nullptr; }
-};
+using DxfReadOptions = db::ReadOptions;
+using DxfResult = db::ReadResult;
 
 // Reads a whole DXF file held in memory.
 DxfResult ReadDxf(std::string_view bytes, const DxfReadOptions& options = {});

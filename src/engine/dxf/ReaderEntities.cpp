@@ -10,22 +10,21 @@ using namespace vx::engine::db;
 
 namespace {
 
-// Sets one coordinate of `p` from a point group code (base = 10, 11, ...).
-inline bool Coord(int code, int base, double v, Vec3& p) {
-    if (code == base) {
-        p.x = v;
-    } else if (code == base + 10) {
-        p.y = v;
-    } else if (code == base + 20) {
-        p.z = v;
-    } else {
+// Points given coordinate by coordinate: the base code starts a point, the code +10 (y) and
+// +20 (z) set the last one. False when `t` is none of the three.
+bool PointList(Reader& r, const Tag& t, int base, std::vector<Vec3>& points, const char* noX) {
+    if (t.code == base) {
+        points.push_back({r.Dbl(t), 0, 0});
+        return true;
+    }
+    if (t.code != base + 10 && t.code != base + 20) {
         return false;
     }
+    if (points.empty()) {
+        throw ItemError(r.Where(t), noX);
+    }
+    (t.code == base + 10 ? points.back().y : points.back().z) = r.Dbl(t);
     return true;
-}
-
-bool IsPointCode(int code, int base) {
-    return code == base || code == base + 10 || code == base + 20;
 }
 
 }  // namespace
@@ -131,45 +130,24 @@ void Reader::ParseVertex(const std::vector<Tag>& tags, Polyline& pl) {
     v.startWidth = pl.defaultStartWidth;
     v.endWidth = pl.defaultEndWidth;
     EntityProps ignored;
+    static constexpr Group<PolyVertex> kGroups[] = {{10, &PolyVertex::position},
+                                                    {40, &PolyVertex::startWidth},
+                                                    {41, &PolyVertex::endWidth},
+                                                    {42, &PolyVertex::bulge},
+                                                    {70, &PolyVertex::flags},
+                                                    // a vertex's own properties are not used
+                                                    {8},
+                                                    {62},
+                                                    {6},
+                                                    {370},
+                                                    {5},
+                                                    {330}};
     Walk(*this, tags, ignored, [&](const Tag& t) {
-        switch (t.code) {
-            case 10:
-                v.position.x = Dbl(t);
-                return true;
-            case 20:
-                v.position.y = Dbl(t);
-                return true;
-            case 30:
-                v.position.z = Dbl(t);
-                return true;
-            case 40:
-                v.startWidth = Dbl(t);
-                return true;
-            case 41:
-                v.endWidth = Dbl(t);
-                return true;
-            case 42:
-                v.bulge = Dbl(t);
-                return true;
-            case 70:
-                v.flags = I16(t);
-                return true;
-            case 71:
-            case 72:
-            case 73:
-            case 74:
-                v.faceIndices[t.code - 71] = I16(t);
-                return true;
-            case 8:
-            case 62:
-            case 6:
-            case 370:
-            case 5:
-            case 330:
-                return true;  // a vertex's own properties are not used
-            default:
-                return false;
+        if (t.code >= 71 && t.code <= 74) {
+            v.faceIndices[t.code - 71] = I16(t);
+            return true;
         }
+        return TakeGroup(*this, t, v, kGroups);
     });
     pl.vertices.push_back(v);
 }
@@ -178,105 +156,38 @@ namespace {
 
 // TEXT, ATTRIB and ATTDEF share their text groups; `attribute` switches 73/74.
 bool TextGroup(Reader& r, const Tag& t, Text& x, bool attribute) {
+    static constexpr Group<Text> kGroups[] = {{10, &Text::position}, {11, &Text::alignPoint},
+                                              {40, &Text::height},   {1, &Text::text},
+                                              {50, &Text::rotation}, {41, &Text::widthFactor},
+                                              {51, &Text::oblique},  {71, &Text::generation},
+                                              {72, &Text::halign},   {39, &Text::thickness}};
     switch (t.code) {
-        case 10:
-            x.position.x = r.Dbl(t);
-            return true;
-        case 20:
-            x.position.y = r.Dbl(t);
-            return true;
-        case 30:
-            x.position.z = r.Dbl(t);
-            return true;
         case 11:
-            x.alignPoint.x = r.Dbl(t);
             x.hasAlignPoint = true;
-            return true;
-        case 21:
-            x.alignPoint.y = r.Dbl(t);
-            return true;
-        case 31:
-            x.alignPoint.z = r.Dbl(t);
-            return true;
-        case 40:
-            x.height = r.Dbl(t);
-            return true;
-        case 1:
-            x.text = r.Str(t);
-            return true;
-        case 50:
-            x.rotation = r.Dbl(t);
-            return true;
-        case 41:
-            x.widthFactor = r.Dbl(t);
-            return true;
-        case 51:
-            x.oblique = r.Dbl(t);
-            return true;
+            break;
         case 7:
             x.style = r.StyleByName(r.Str(t));
             return true;
-        case 71:
-            x.generation = r.I16(t);
-            return true;
-        case 72:
-            x.halign = r.I16(t);
-            return true;
         case 73:
-            if (!attribute)
-                x.valign = r.I16(t);
-            return true;
         case 74:
-            if (attribute)
+            if ((t.code == 74) == attribute)
                 x.valign = r.I16(t);
-            return true;
-        case 39:
-            x.thickness = r.Dbl(t);
             return true;
         default:
-            return false;
+            break;
     }
+    return TakeGroup(r, t, x, kGroups);
 }
 
 bool MTextGroup(Reader& r, const Tag& t, MText& m, std::string& chunks) {
+    static constexpr Group<MText> kGroups[] = {
+        {10, &MText::position},   {11, &MText::xAxis},           {40, &MText::height},
+        {41, &MText::rectWidth},  {44, &MText::lineSpacing},     {50, &MText::rotation},
+        {71, &MText::attachment}, {72, &MText::drawingDirection}};
     switch (t.code) {
-        case 10:
-            m.position.x = r.Dbl(t);
-            return true;
-        case 20:
-            m.position.y = r.Dbl(t);
-            return true;
-        case 30:
-            m.position.z = r.Dbl(t);
-            return true;
         case 11:
-            m.xAxis.x = r.Dbl(t);
             m.hasXAxis = true;
-            return true;
-        case 21:
-            m.xAxis.y = r.Dbl(t);
-            return true;
-        case 31:
-            m.xAxis.z = r.Dbl(t);
-            return true;
-        case 40:
-            m.height = r.Dbl(t);
-            return true;
-        case 41:
-            m.rectWidth = r.Dbl(t);
-            return true;
-        case 44:
-            m.lineSpacing = r.Dbl(t);
-            return true;
-        case 50:
-            m.rotation = r.Dbl(t);
-            return true;
-        case 71:
-            m.attachment = r.I16(t);
-            return true;
-        case 72:
-            m.drawingDirection = r.I16(t);
-            return true;
+            break;
         case 7:
             m.style = r.StyleByName(r.Str(t));
             return true;
@@ -288,8 +199,9 @@ bool MTextGroup(Reader& r, const Tag& t, MText& m, std::string& chunks) {
             chunks.clear();
             return true;
         default:
-            return false;
+            break;
     }
+    return TakeGroup(r, t, m, kGroups);
 }
 
 }  // namespace
@@ -335,52 +247,24 @@ void Reader::ParseEntity(std::string_view type, const std::vector<Tag>& tags, En
     auto set = [&](EntityType et, auto value) { e.Set(et, std::move(value)); };
     if (type == "LINE") {
         Line g;
-        Walk(*this, tags, p, [&](const Tag& t) {
-            if (t.code == 39) {
-                g.thickness = Dbl(t);
-                return true;
-            }
-            if (IsPointCode(t.code, 10))
-                return Coord(t.code, 10, Dbl(t), g.start);
-            if (IsPointCode(t.code, 11))
-                return Coord(t.code, 11, Dbl(t), g.end);
-            return false;
-        });
+        static constexpr Group<Line> kGroups[] = {
+            {39, &Line::thickness}, {10, &Line::start}, {11, &Line::end}};
+        Walk(*this, tags, p, [&](const Tag& t) { return TakeGroup(*this, t, g, kGroups); });
         set(EntityType::Line, std::move(g));
     } else if (type == "POINT") {
         Point g;
-        Walk(*this, tags, p, [&](const Tag& t) {
-            if (t.code == 39) {
-                g.thickness = Dbl(t);
-                return true;
-            }
-            if (t.code == 50) {
-                g.angle = Dbl(t);
-                return true;
-            }
-            return IsPointCode(t.code, 10) && Coord(t.code, 10, Dbl(t), g.position);
-        });
+        static constexpr Group<Point> kGroups[] = {
+            {39, &Point::thickness}, {50, &Point::angle}, {10, &Point::position}};
+        Walk(*this, tags, p, [&](const Tag& t) { return TakeGroup(*this, t, g, kGroups); });
         set(EntityType::Point, std::move(g));
     } else if (type == "CIRCLE" || type == "ARC") {
         Arc g;
-        Walk(*this, tags, p, [&](const Tag& t) {
-            switch (t.code) {
-                case 40:
-                    g.radius = Dbl(t);
-                    return true;
-                case 50:
-                    g.startAngle = Dbl(t);
-                    return true;
-                case 51:
-                    g.endAngle = Dbl(t);
-                    return true;
-                case 39:
-                    g.thickness = Dbl(t);
-                    return true;
-                default:
-                    return IsPointCode(t.code, 10) && Coord(t.code, 10, Dbl(t), g.center);
-            }
-        });
+        static constexpr Group<Arc> kGroups[] = {{40, &Arc::radius},
+                                                 {50, &Arc::startAngle},
+                                                 {51, &Arc::endAngle},
+                                                 {39, &Arc::thickness},
+                                                 {10, &Arc::center}};
+        Walk(*this, tags, p, [&](const Tag& t) { return TakeGroup(*this, t, g, kGroups); });
         if (type == "CIRCLE") {
             set(EntityType::Circle, Circle{g.center, g.radius, g.thickness});
         } else {
@@ -388,28 +272,25 @@ void Reader::ParseEntity(std::string_view type, const std::vector<Tag>& tags, En
         }
     } else if (type == "ELLIPSE") {
         Ellipse g;
-        Walk(*this, tags, p, [&](const Tag& t) {
-            switch (t.code) {
-                case 40:
-                    g.ratio = Dbl(t);
-                    return true;
-                case 41:
-                    g.startParam = Dbl(t);
-                    return true;
-                case 42:
-                    g.endParam = Dbl(t);
-                    return true;
-                default:
-                    if (IsPointCode(t.code, 10))
-                        return Coord(t.code, 10, Dbl(t), g.center);
-                    if (IsPointCode(t.code, 11))
-                        return Coord(t.code, 11, Dbl(t), g.majorAxis);
-                    return false;
-            }
-        });
+        static constexpr Group<Ellipse> kGroups[] = {{40, &Ellipse::ratio},
+                                                     {41, &Ellipse::startParam},
+                                                     {42, &Ellipse::endParam},
+                                                     {10, &Ellipse::center},
+                                                     {11, &Ellipse::majorAxis}};
+        Walk(*this, tags, p, [&](const Tag& t) { return TakeGroup(*this, t, g, kGroups); });
         set(EntityType::Ellipse, std::move(g));
     } else if (type == "LWPOLYLINE") {
         LwPolyline g;
+        static constexpr Group<LwPolyline> kGroups[] = {
+            {43, &LwPolyline::constantWidth},
+            {38, &LwPolyline::elevation},
+            {39, &LwPolyline::thickness},
+            {90},  // count: the vertices themselves tell
+            {91}};
+        static constexpr Group<LwVertex> kVertex[] = {{20, &LwVertex::y},
+                                                      {40, &LwVertex::startWidth},
+                                                      {41, &LwVertex::endWidth},
+                                                      {42, &LwVertex::bulge}};
         Walk(*this, tags, p, [&](const Tag& t) {
             switch (t.code) {
                 case 70: {
@@ -418,17 +299,6 @@ void Reader::ParseEntity(std::string_view type, const std::vector<Tag>& tags, En
                     g.plinegen = (f & 128) != 0;
                     return true;
                 }
-                case 43:
-                    g.constantWidth = Dbl(t);
-                    return true;
-                case 38:
-                    g.elevation = Dbl(t);
-                    return true;
-                case 39:
-                    g.thickness = Dbl(t);
-                    return true;
-                case 90:
-                    return true;  // count: the vertices themselves tell
                 case 10:
                     g.vertices.push_back({});
                     g.vertices.back().x = Dbl(t);
@@ -440,19 +310,9 @@ void Reader::ParseEntity(std::string_view type, const std::vector<Tag>& tags, En
                     if (g.vertices.empty()) {
                         throw ItemError(Where(t), "a vertex value before the first vertex");
                     }
-                    if (t.code == 20)
-                        g.vertices.back().y = Dbl(t);
-                    if (t.code == 40)
-                        g.vertices.back().startWidth = Dbl(t);
-                    if (t.code == 41)
-                        g.vertices.back().endWidth = Dbl(t);
-                    if (t.code == 42)
-                        g.vertices.back().bulge = Dbl(t);
-                    return true;
-                case 91:
-                    return true;
+                    return TakeGroup(*this, t, g.vertices.back(), kVertex);
                 default:
-                    return false;
+                    return TakeGroup(*this, t, g, kGroups);
             }
         });
         if (g.constantWidth != 0) {
@@ -465,87 +325,42 @@ void Reader::ParseEntity(std::string_view type, const std::vector<Tag>& tags, En
         set(EntityType::LwPolyline, std::move(g));
     } else if (type == "POLYLINE") {
         Polyline g;
-        Walk(*this, tags, p, [&](const Tag& t) {
-            switch (t.code) {
-                case 70:
-                    g.flags = I16(t);
-                    return true;
-                case 30:
-                    g.elevation = Dbl(t);
-                    return true;
-                case 10:
-                case 20:
-                    return true;  // always 0
-                case 40:
-                    g.defaultStartWidth = Dbl(t);
-                    return true;
-                case 41:
-                    g.defaultEndWidth = Dbl(t);
-                    return true;
-                case 71:
-                    g.meshM = I16(t);
-                    return true;
-                case 72:
-                    g.meshN = I16(t);
-                    return true;
-                case 39:
-                    g.thickness = Dbl(t);
-                    return true;
-                case 66:
-                    return true;
-                default:
-                    return false;
-            }
-        });
+        static constexpr Group<Polyline> kGroups[] = {{70, &Polyline::flags},
+                                                      {30, &Polyline::elevation},
+                                                      {10},  // always 0
+                                                      {20},
+                                                      {40, &Polyline::defaultStartWidth},
+                                                      {41, &Polyline::defaultEndWidth},
+                                                      {71, &Polyline::meshM},
+                                                      {72, &Polyline::meshN},
+                                                      {39, &Polyline::thickness},
+                                                      {66}};
+        Walk(*this, tags, p, [&](const Tag& t) { return TakeGroup(*this, t, g, kGroups); });
         set(EntityType::Polyline, std::move(g));
     } else if (type == "SPLINE") {
         Spline g;
+        static constexpr Group<Spline> kGroups[] = {{70, &Spline::flags},
+                                                    {71, &Spline::degree},
+                                                    {72},
+                                                    {73},
+                                                    {74},
+                                                    {42},
+                                                    {43},
+                                                    {44},
+                                                    {12, &Spline::startTangent},
+                                                    {13, &Spline::endTangent}};
         Walk(*this, tags, p, [&](const Tag& t) {
-            switch (t.code) {
-                case 70:
-                    g.flags = I16(t);
-                    return true;
-                case 71:
-                    g.degree = static_cast<std::int32_t>(Int(t));
-                    return true;
-                case 72:
-                case 73:
-                case 74:
-                case 42:
-                case 43:
-                case 44:
-                    return true;
-                case 40:
-                    g.knots.push_back(Dbl(t));
-                    return true;
-                case 41:
-                    g.weights.push_back(Dbl(t));
-                    return true;
-                case 10:
-                    g.controlPoints.push_back({Dbl(t), 0, 0});
-                    return true;
-                case 11:
-                    g.fitPoints.push_back({Dbl(t), 0, 0});
-                    return true;
-                case 20:
-                case 30:
-                    if (g.controlPoints.empty())
-                        throw ItemError(Where(t), "a control point without x");
-                    (t.code == 20 ? g.controlPoints.back().y : g.controlPoints.back().z) = Dbl(t);
-                    return true;
-                case 21:
-                case 31:
-                    if (g.fitPoints.empty())
-                        throw ItemError(Where(t), "a fit point without x");
-                    (t.code == 21 ? g.fitPoints.back().y : g.fitPoints.back().z) = Dbl(t);
-                    return true;
-                default:
-                    if (IsPointCode(t.code, 12))
-                        return Coord(t.code, 12, Dbl(t), g.startTangent);
-                    if (IsPointCode(t.code, 13))
-                        return Coord(t.code, 13, Dbl(t), g.endTangent);
-                    return false;
+            if (t.code == 40) {
+                g.knots.push_back(Dbl(t));
+                return true;
             }
+            if (t.code == 41) {
+                g.weights.push_back(Dbl(t));
+                return true;
+            }
+            return PointList(*this, t, 10, g.controlPoints, "a control point without x") ||
+                   PointList(*this, t, 11, g.fitPoints, "a fit point without x") ||
+                   TakeGroup(*this, t, g, kGroups);
         });
         set(EntityType::Spline, std::move(g));
     } else if (type == "SOLID" || type == "TRACE" || type == "3DFACE") {
@@ -603,11 +418,16 @@ void Reader::ParseEntity(std::string_view type, const std::vector<Tag>& tags, En
         set(EntityType::Attdef, std::move(a.attribute));
     } else if (type == "INSERT") {
         Insert g;
+        static constexpr Group<Insert> kGroups[] = {{2, &Insert::blockName},
+                                                    {50, &Insert::rotation},
+                                                    {70, &Insert::columns},
+                                                    {71, &Insert::rows},
+                                                    {44, &Insert::columnSpacing},
+                                                    {45, &Insert::rowSpacing},
+                                                    {66},
+                                                    {10, &Insert::position}};
         Walk(*this, tags, p, [&](const Tag& t) {
             switch (t.code) {
-                case 2:
-                    g.blockName = Str(t);
-                    return true;
                 case 41:
                     g.scale.x = Dbl(t);
                     return true;
@@ -617,103 +437,51 @@ void Reader::ParseEntity(std::string_view type, const std::vector<Tag>& tags, En
                 case 43:
                     g.scale.z = Dbl(t);
                     return true;
-                case 50:
-                    g.rotation = Dbl(t);
-                    return true;
-                case 70:
-                    g.columns = I16(t);
-                    return true;
-                case 71:
-                    g.rows = I16(t);
-                    return true;
-                case 44:
-                    g.columnSpacing = Dbl(t);
-                    return true;
-                case 45:
-                    g.rowSpacing = Dbl(t);
-                    return true;
-                case 66:
-                    return true;
                 default:
-                    return IsPointCode(t.code, 10) && Coord(t.code, 10, Dbl(t), g.position);
+                    return TakeGroup(*this, t, g, kGroups);
             }
         });
         set(EntityType::Insert, std::move(g));
     } else if (type == "DIMENSION") {
         Dimension g;
+        static constexpr Group<Dimension> kGroups[] = {{2, &Dimension::blockName},
+                                                       {3, &Dimension::styleName},
+                                                       {1, &Dimension::text},
+                                                       {70, &Dimension::dimType},
+                                                       {42, &Dimension::measurement},
+                                                       {50, &Dimension::rotation},
+                                                       {51, &Dimension::horizontalDirection},
+                                                       {52, &Dimension::obliqueAngle},
+                                                       {53, &Dimension::textRotation},
+                                                       {10, &Dimension::definitionPoint},
+                                                       {11, &Dimension::textMidpoint},
+                                                       {12, &Dimension::insertionPoint}};
         Walk(*this, tags, p, [&](const Tag& t) {
-            switch (t.code) {
-                case 2:
-                    g.blockName = Str(t);
-                    return true;
-                case 3:
-                    g.styleName = Str(t);
-                    return true;
-                case 1:
-                    g.text = Str(t);
-                    return true;
-                case 70:
-                    g.dimType = I16(t);
-                    return true;
-                case 42:
-                    g.measurement = Dbl(t);
-                    return true;
-                case 50:
-                    g.rotation = Dbl(t);
-                    return true;
-                case 51:
-                    g.horizontalDirection = Dbl(t);
-                    return true;
-                case 52:
-                    g.obliqueAngle = Dbl(t);
-                    return true;
-                case 53:
-                    g.textRotation = Dbl(t);
-                    return true;
-                default:
-                    if (IsPointCode(t.code, 10))
-                        return Coord(t.code, 10, Dbl(t), g.definitionPoint);
-                    if (IsPointCode(t.code, 11))
-                        return Coord(t.code, 11, Dbl(t), g.textMidpoint);
-                    if (IsPointCode(t.code, 12))
-                        return Coord(t.code, 12, Dbl(t), g.insertionPoint);
-                    for (int k = 0; k < 4; ++k) {
-                        if (IsPointCode(t.code, 13 + k))
-                            return Coord(t.code, 13 + k, Dbl(t), g.points[k]);
-                    }
-                    return false;
+            for (int k = 0; k < 4; ++k) {
+                if (IsPointCode(t.code, 13 + k))
+                    return Coord(t.code, 13 + k, Dbl(t), g.points[k]);
             }
+            return TakeGroup(*this, t, g, kGroups);
         });
         set(EntityType::Dimension, std::move(g));
     } else if (type == "LEADER") {
         Leader g;
+        static constexpr Group<Leader> kGroups[] = {{3, &Leader::styleName},
+                                                    {71, &Leader::arrowhead},
+                                                    {72, &Leader::pathType},
+                                                    {211, &Leader::horizontalDirection},
+                                                    {73},
+                                                    {74},
+                                                    {75},
+                                                    {76},
+                                                    {40},
+                                                    {41},
+                                                    {77},
+                                                    {340}};
         Walk(*this, tags, p, [&](const Tag& t) {
-            switch (t.code) {
-                case 3:
-                    g.styleName = Str(t);
-                    return true;
-                case 71:
-                    g.arrowhead = Int(t) != 0;
-                    return true;
-                case 72:
-                    g.pathType = I16(t);
-                    return true;
-                case 10:
-                    g.vertices.push_back({Dbl(t), 0, 0});
-                    return true;
-                case 20:
-                case 30:
-                    if (g.vertices.empty())
-                        throw ItemError(Where(t), "a vertex without x");
-                    (t.code == 20 ? g.vertices.back().y : g.vertices.back().z) = Dbl(t);
-                    return true;
-                default:
-                    if (IsPointCode(t.code, 211))
-                        return Coord(t.code, 211, Dbl(t), g.horizontalDirection);
-                    return t.code == 73 || t.code == 74 || t.code == 75 || t.code == 76 ||
-                           t.code == 40 || t.code == 41 || t.code == 77 || t.code == 340 ||
-                           IsPointCode(t.code, 212) || IsPointCode(t.code, 213);
-            }
+            return PointList(*this, t, 10, g.vertices, "a vertex without x") ||
+                   TakeGroup(*this, t, g, kGroups) || IsPointCode(t.code, 212) ||
+                   IsPointCode(t.code, 213);
         });
         set(EntityType::Leader, std::move(g));
     } else if (type == "HATCH") {
@@ -730,26 +498,13 @@ void Reader::ParseEntity(std::string_view type, const std::vector<Tag>& tags, En
                 break;
             head.push_back(tags[i]);
         }
-        Walk(*this, head, p, [&](const Tag& t) {
-            switch (t.code) {
-                case 2:
-                    g.patternName = Str(t);
-                    return true;
-                case 70:
-                    g.solid = Int(t) != 0;
-                    return true;
-                case 71:
-                    return true;
-                case 30:
-                    g.elevation = Dbl(t);
-                    return true;
-                case 10:
-                case 20:
-                    return true;
-                default:
-                    return false;
-            }
-        });
+        static constexpr Group<Hatch> kHead[] = {{2, &Hatch::patternName},
+                                                 {70, &Hatch::solid},
+                                                 {71},
+                                                 {30, &Hatch::elevation},
+                                                 {10},
+                                                 {20}};
+        Walk(*this, head, p, [&](const Tag& t) { return TakeGroup(*this, t, g, kHead); });
         auto at = [&](int code) { return i < n && tags[i].code == code; };
         auto take = [&](int code, double& v) {
             if (at(code))
@@ -864,25 +619,31 @@ void Reader::ParseEntity(std::string_view type, const std::vector<Tag>& tags, En
         }
         for (; i < n; ++i)
             tail.push_back(tags[i]);
+        static constexpr Group<Hatch> kTail[] = {
+            {75, &Hatch::style},
+            {76, &Hatch::patternType},
+            {52, &Hatch::patternAngle},
+            {41, &Hatch::patternScale},
+            {77, &Hatch::patternDouble},
+            {78},
+            {450, &Hatch::gradient},
+            {470, &Hatch::gradientName},
+            // seed points, gradient details and colours: not used
+            {47},
+            {98},
+            {10},
+            {20},
+            {451},
+            {452},
+            {453},
+            {460},
+            {461},
+            {462},
+            {463},
+            {421},
+            {63}};
         Walk(*this, tail, p, [&](const Tag& t) {
             switch (t.code) {
-                case 75:
-                    g.style = I16(t);
-                    return true;
-                case 76:
-                    g.patternType = I16(t);
-                    return true;
-                case 52:
-                    g.patternAngle = Dbl(t);
-                    return true;
-                case 41:
-                    g.patternScale = Dbl(t);
-                    return true;
-                case 77:
-                    g.patternDouble = Int(t) != 0;
-                    return true;
-                case 78:
-                    return true;
                 case 53:
                     g.patternLines.push_back({});
                     g.patternLines.back().angle = Dbl(t);
@@ -906,50 +667,19 @@ void Reader::ParseEntity(std::string_view type, const std::vector<Tag>& tags, En
                     if (t.code == 49)
                         g.patternLines.back().dashes.push_back(Dbl(t));
                     return true;
-                case 450:
-                    g.gradient = Int(t) != 0;
-                    return true;
-                case 470:
-                    g.gradientName = Str(t);
-                    return true;
-                case 47:
-                case 98:
-                case 10:
-                case 20:
-                case 451:
-                case 452:
-                case 453:
-                case 460:
-                case 461:
-                case 462:
-                case 463:
-                case 421:
-                case 63:
-                    return true;
                 default:
-                    return false;
+                    return TakeGroup(*this, t, g, kTail);
             }
         });
         set(EntityType::Hatch, std::move(g));
     } else if (type == "IMAGE") {
         Image g;
+        static constexpr Group<Image> kGroups[] = {
+            {13, &Image::pixelsU},      {23, &Image::pixelsV},   {340, &Image::imageDefHandle},
+            {70, &Image::displayFlags}, {280, &Image::clipping}, {33},
+            {10, &Image::position},     {11, &Image::uVector},   {12, &Image::vVector}};
         Walk(*this, tags, p, [&](const Tag& t) {
             switch (t.code) {
-                case 13:
-                    g.pixelsU = Dbl(t);
-                    return true;
-                case 23:
-                    g.pixelsV = Dbl(t);
-                    return true;
-                case 340:
-                    g.imageDefHandle = Hnd(t);
-                    return true;
-                case 70:
-                    g.displayFlags = I16(t);
-                    return true;
-                case 280:
-                    g.clipping = Int(t) != 0;
-                    return true;
                 case 14:
                     g.clipBoundary.push_back({Dbl(t), 0, 0});
                     return true;
@@ -957,16 +687,8 @@ void Reader::ParseEntity(std::string_view type, const std::vector<Tag>& tags, En
                     if (!g.clipBoundary.empty())
                         g.clipBoundary.back().y = Dbl(t);
                     return true;
-                case 33:
-                    return true;
                 default:
-                    if (IsPointCode(t.code, 10))
-                        return Coord(t.code, 10, Dbl(t), g.position);
-                    if (IsPointCode(t.code, 11))
-                        return Coord(t.code, 11, Dbl(t), g.uVector);
-                    if (IsPointCode(t.code, 12))
-                        return Coord(t.code, 12, Dbl(t), g.vVector);
-                    return false;
+                    return TakeGroup(*this, t, g, kGroups);
             }
         });
         set(EntityType::Image, std::move(g));
@@ -978,22 +700,19 @@ void Reader::ParseEntity(std::string_view type, const std::vector<Tag>& tags, En
         std::vector<Vec3> xPoints;
         std::vector<std::string> xFrozen;
         bool acad = false;
+        static constexpr Group<Viewport> kGroups[] = {
+            {40, &Viewport::width},         {41, &Viewport::height},
+            {68, &Viewport::status},        {69, &Viewport::id},
+            {42, &Viewport::lensLength},    {43, &Viewport::frontClip},
+            {44, &Viewport::backClip},      {45, &Viewport::viewHeight},
+            {51, &Viewport::twist},         {90, &Viewport::flags},
+            {340, &Viewport::clipBoundary}, {1, &Viewport::plotStyleSheet},
+            {281, &Viewport::renderMode},   {10, &Viewport::center},
+            {16, &Viewport::viewDirection}, {17, &Viewport::viewTarget}};
         Walk(
             *this, tags, p,
             [&](const Tag& t) {
                 switch (t.code) {
-                    case 40:
-                        g.width = Dbl(t);
-                        return true;
-                    case 41:
-                        g.height = Dbl(t);
-                        return true;
-                    case 68:
-                        g.status = I16(t);
-                        return true;
-                    case 69:
-                        g.id = I16(t);
-                        return true;
                     case 12:
                         g.viewCenter.x = Dbl(t);
                         hasViewData = true;
@@ -1001,49 +720,21 @@ void Reader::ParseEntity(std::string_view type, const std::vector<Tag>& tags, En
                     case 22:
                         g.viewCenter.y = Dbl(t);
                         return true;
-                    case 42:
-                        g.lensLength = Dbl(t);
-                        return true;
-                    case 43:
-                        g.frontClip = Dbl(t);
-                        return true;
-                    case 44:
-                        g.backClip = Dbl(t);
-                        return true;
-                    case 45:
-                        g.viewHeight = Dbl(t);
-                        hasViewData = true;
-                        return true;
-                    case 51:
-                        g.twist = Dbl(t);
-                        return true;
-                    case 90:
-                        g.flags = static_cast<std::int32_t>(Int(t));
-                        return true;
                     case 331:
                         g.frozenLayerHandles.push_back(Hnd(t));
                         return true;
-                    case 340:
-                        g.clipBoundary = Hnd(t);
-                        return true;
-                    case 1:
-                        g.plotStyleSheet = Str(t);
-                        return true;
-                    case 281:
-                        g.renderMode = I16(t);
-                        return true;
+                    case 45:
+                        hasViewData = true;
+                        break;
                     default:
-                        if (IsPointCode(t.code, 10))
-                            return Coord(t.code, 10, Dbl(t), g.center);
-                        if (IsPointCode(t.code, 16))
-                            return Coord(t.code, 16, Dbl(t), g.viewDirection);
-                        if (IsPointCode(t.code, 17))
-                            return Coord(t.code, 17, Dbl(t), g.viewTarget);
-                        // other view, snap, grid and UCS settings: not needed to plot
-                        return t.code != 8 && t.code != 6 && t.code != 62 && t.code != 420 &&
-                               t.code != 370 && t.code != 5 && t.code != 330 && t.code != 67 &&
-                               t.code != 48 && t.code != 60 && t.code != 440 && t.code != 390;
+                        break;
                 }
+                if (TakeGroup(*this, t, g, kGroups))
+                    return true;
+                // other view, snap, grid and UCS settings: not needed to plot
+                return t.code != 8 && t.code != 6 && t.code != 62 && t.code != 420 &&
+                       t.code != 370 && t.code != 5 && t.code != 330 && t.code != 67 &&
+                       t.code != 48 && t.code != 60 && t.code != 440 && t.code != 390;
             },
             [&](const Tag& t) {
                 if (t.code == 1001) {

@@ -4,7 +4,9 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <unordered_map>
+#include <variant>
 #include <vector>
 
 #include "engine/db/Database.h"
@@ -109,5 +111,79 @@ public:
     // One common-property group of an entity; `ownerSeen` keeps the first 330 as owner.
     void Props(const Tag& t, db::EntityProps& p, bool& ownerSeen) { ParseProps(t, p, ownerSeen); }
 };
+
+// --- group codes read into fields by tables ----------------------------------------
+
+// Sets one coordinate of `p` from a point group code (base = 10, 11, ...).
+inline bool Coord(int code, int base, double v, db::Vec3& p) {
+    if (code == base) {
+        p.x = v;
+    } else if (code == base + 10) {
+        p.y = v;
+    } else if (code == base + 20) {
+        p.z = v;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+inline bool IsPointCode(int code, int base) {
+    return code == base || code == base + 10 || code == base + 20;
+}
+
+// One group code of an item and the field it fills, read by the field's type. A point
+// (Vec3) takes its base code and the code +10 (y) and +20 (z); a code without a field is
+// read and passed over.
+template <class G>
+struct Group {
+    int code;
+    std::variant<std::monostate, double G::*, std::int16_t G::*, std::int32_t G::*, bool G::*,
+                 db::Handle G::*, std::string G::*, db::Vec3 G::*>
+        field{};
+};
+
+inline void Read(Reader& r, const Tag& t, double& v) {
+    v = r.Dbl(t);
+}
+inline void Read(Reader& r, const Tag& t, std::int16_t& v) {
+    v = r.I16(t);
+}
+inline void Read(Reader& r, const Tag& t, std::int32_t& v) {
+    v = static_cast<std::int32_t>(r.Int(t));
+}
+inline void Read(Reader& r, const Tag& t, bool& v) {
+    v = r.Int(t) != 0;
+}
+inline void Read(Reader&, const Tag& t, db::Handle& v) {
+    v = Reader::Hnd(t);
+}
+inline void Read(Reader& r, const Tag& t, std::string& v) {
+    v = r.Str(t);
+}
+
+// Fills the field of the first of `groups` that takes the code of `t`; false when none does.
+template <class G, std::size_t N>
+bool TakeGroup(Reader& r, const Tag& t, G& g, const Group<G> (&groups)[N]) {
+    for (const Group<G>& group : groups) {
+        if (const auto* point = std::get_if<db::Vec3 G::*>(&group.field)) {
+            if (IsPointCode(t.code, group.code)) {
+                return Coord(t.code, group.code, r.Dbl(t), g.**point);
+            }
+        } else if (t.code == group.code) {
+            std::visit(
+                [&](auto field) {
+                    using F = decltype(field);
+                    if constexpr (std::is_member_object_pointer_v<F> &&
+                                  !std::is_same_v<F, db::Vec3 G::*>) {
+                        Read(r, t, g.*field);
+                    }
+                },
+                group.field);
+            return true;
+        }
+    }
+    return false;
+}
 
 }  // namespace vx::engine::dxf

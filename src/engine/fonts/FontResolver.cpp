@@ -7,17 +7,11 @@
 #include <cctype>
 #include <cstdio>
 
+#include "engine/Strings.h"
+
 namespace vx::engine::fonts {
 
 namespace {
-
-std::string Lower(std::string_view s) {
-    std::string out(s);
-    for (char& c : out) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return out;
-}
 
 std::string CodePoint(char32_t c) {
     char buf[16];
@@ -111,25 +105,6 @@ bool MetricCompatible(const std::string& asked, const std::string& used) {
     };
     const auto it = pairs.find(Lower(asked));
     return it != pairs.end() && it->second == Lower(used);
-}
-
-// Appends the UTF-8 bytes of a code point.
-void PutUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out.push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    }
 }
 
 // %%nnn: a character of the Windows Latin-1 code page (1252), as drawings are written.
@@ -447,15 +422,15 @@ std::string ExpandSpecialCodes(std::string_view text) {
         const char code = static_cast<char>(std::tolower(static_cast<unsigned char>(text[i + 2])));
         switch (code) {
             case 'd':
-                PutUtf8(out, U'\u00B0');
+                AppendUtf8(out, U'\u00B0');
                 i += 3;
                 continue;
             case 'p':
-                PutUtf8(out, U'\u00B1');
+                AppendUtf8(out, U'\u00B1');
                 i += 3;
                 continue;
             case 'c':
-                PutUtf8(out, U'\u00D8');
+                AppendUtf8(out, U'\u00D8');
                 i += 3;
                 continue;
             case '%':
@@ -471,7 +446,7 @@ std::string ExpandSpecialCodes(std::string_view text) {
             const unsigned value = static_cast<unsigned>(
                 (text[i + 2] - '0') * 100 + (text[i + 3] - '0') * 10 + (text[i + 4] - '0'));
             if (const char32_t c = FromCodePage(value)) {
-                PutUtf8(out, c);
+                AppendUtf8(out, c);
                 i += 5;
                 continue;
             }

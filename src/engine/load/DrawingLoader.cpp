@@ -249,25 +249,18 @@ LoadResult ReadDrawingFile(const fs::path& path, const LoadOptions& options) {
     if (!ReadAll(path, options, bytes, error)) {
         return Fail(path.string(), error);
     }
+    db::ReadResult r;
     switch (DetectFormat(std::string_view(bytes).substr(0, 64))) {
-        case FileFormat::Dwg: {
-            dwg::DwgResult r = dwg::ReadDwg(bytes);
-            std::string().swap(bytes);
-            LoadResult out;
-            if (!r.Ok()) {
-                out.error = r.error;
-                return out;
-            }
-            out.database = std::shared_ptr<db::Database>(std::move(r.database));
-            return out;
-        }
+        case FileFormat::Dwg:
+            r = dwg::ReadDwg(bytes);
+            break;
         case FileFormat::Unknown:
             return Fail(path.string(), "not a drawing file (neither DXF nor DWG)");
         case FileFormat::AsciiDxf:
         case FileFormat::BinaryDxf:
+            r = dxf::ReadDxf(bytes);
             break;
     }
-    dxf::DxfResult r = dxf::ReadDxf(bytes);
     std::string().swap(bytes);
     LoadResult out;
     if (!r.Ok()) {

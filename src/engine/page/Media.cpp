@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "engine/Strings.h"
+
 namespace vx::engine::page {
 
 namespace {
@@ -22,14 +24,6 @@ std::string Trimmed(std::string_view s) {
         s.remove_suffix(1);
     }
     return std::string(s);
-}
-
-std::string Upper(std::string_view s) {
-    std::string out(s);
-    for (char& c : out) {
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    }
-    return out;
 }
 
 // Upper case without blanks, underscores and hyphens: "iso a4" and "ISO_A4" compare equal.

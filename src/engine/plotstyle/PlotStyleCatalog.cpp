@@ -4,19 +4,12 @@
 #include <cctype>
 #include <map>
 
+#include "engine/Strings.h"
 #include "engine/plotstyle/PlotStyleFile.h"
 
 namespace vx::engine::plotstyle {
 
 namespace {
-
-std::string Lower(std::string_view s) {
-    std::string out(s);
-    for (char& c : out) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return out;
-}
 
 // Lower-cased name -> (shown name, file), later folders replacing earlier ones.
 std::map<std::string, std::pair<std::string, std::filesystem::path>> Scan(

@@ -120,16 +120,6 @@ bool ParseNumber(std::string_view s, double& v) {
     return ec == std::errc() && end == t.data() + t.size() && std::isfinite(v);
 }
 
-std::string Upper(std::string_view s) {
-    std::string out(s);
-    for (char& c : out) {
-        if (c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 'a' + 'A');
-        }
-    }
-    return out;
-}
-
 struct Table {
     std::vector<std::string> names;
     std::map<std::string, std::vector<db::HatchPatternLine>, std::less<>> patterns;
@@ -140,7 +130,7 @@ const Table& StandardTable() {
         Table t;
         for (auto& [name, lines] : ParsePatFile(kStandardPatText)) {
             t.names.push_back(name);
-            t.patterns.emplace(Upper(name), std::move(lines));
+            t.patterns.emplace(db::FoldName(name), std::move(lines));
         }
         return t;
     }();
@@ -267,12 +257,12 @@ std::vector<std::pair<std::string, std::vector<db::HatchPatternLine>>> ParsePatF
 
 const std::vector<db::HatchPatternLine>* StandardPattern(std::string_view name) {
     const Table& t = StandardTable();
-    const auto it = t.patterns.find(Upper(name));
+    const auto it = t.patterns.find(db::FoldName(name));
     return it == t.patterns.end() ? nullptr : &it->second;
 }
 
 bool StandardPatternInMillimetres(std::string_view name) {
-    return Upper(name).rfind("ACAD_ISO", 0) == 0;
+    return db::FoldName(name).rfind("ACAD_ISO", 0) == 0;
 }
 
 std::vector<std::string> StandardPatternNames() {

@@ -3,21 +3,11 @@
 #include <algorithm>
 #include <cctype>
 
+#include "engine/Strings.h"
 #include "engine/fonts/FontResolver.h"
 #include "engine/render/Frontend.h"
 
 namespace vx::engine::render {
-
-namespace {
-
-std::string Lower(std::string s) {
-    for (char& c : s) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return s;
-}
-
-}  // namespace
 
 RenderReport RenderLayout(const db::Database& db, std::uint32_t layout,
                           const page::Affine& drawingToPaper, const RenderOptions& options,

@@ -6,6 +6,8 @@
 #include <cmath>
 #include <numbers>
 
+#include "engine/Strings.h"
+
 namespace vx::engine::render {
 
 namespace {
@@ -19,14 +21,6 @@ constexpr double kStackScale = 0.7;
 constexpr double kUnderline = 0.2;
 constexpr double kOverline = 0.2;
 
-std::string Lower(std::string_view s) {
-    std::string out(s);
-    for (char& c : out) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return out;
-}
-
 double Finite(double v, double fallback) {
     return std::isfinite(v) ? v : fallback;
 }
@@ -36,24 +30,6 @@ double ObliqueShear(double degrees) {
     degrees = Finite(degrees, 0);
     degrees = std::remainder(degrees, 360.0);
     return std::tan(std::clamp(degrees, -85.0, 85.0) * kDeg);
-}
-
-void AppendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out.push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    }
 }
 
 }  // namespace
