@@ -117,6 +117,7 @@ public:
 
 private:
     std::string Id() const;
+    void Record(bool toFile, const std::string& fileName, const std::string& config);
     StatePtr s_;
     DocObj* doc_;
 };
@@ -255,9 +256,6 @@ private:
     std::string name_;
 };
 
-class LayoutsObj;
-class BlocksObj;
-
 class DocObj : public AcadDocument, public std::enable_shared_from_this<DocObj> {
 public:
     DocObj(StatePtr s, DrawingSpec spec) : s_(std::move(s)), spec(std::move(spec)) {}
@@ -386,67 +384,54 @@ private:
     }
 };
 
-class LayoutsObj : public AcadLayouts {
+// Layouts and Blocks: a document's list, by position or by name.
+template <class Base, class Interface, class T>
+class CollectionObj : public Base {
 public:
-    LayoutsObj(StatePtr s, std::shared_ptr<DocObj> doc) : s_(std::move(s)), doc_(std::move(doc)) {}
+    using Items = std::vector<std::shared_ptr<T>> DocObj::*;
+    CollectionObj(StatePtr s, std::shared_ptr<DocObj> doc, std::string kind, Items items)
+        : s_(std::move(s)), doc_(std::move(doc)), kind_(std::move(kind)), items_(items) {}
     std::int32_t Count() override {
-        s_->Call("Layouts", doc_->spec.name, "Count");
-        return static_cast<std::int32_t>(doc_->layouts.size());
+        s_->Call(kind_, doc_->spec.name, "Count");
+        return static_cast<std::int32_t>(List().size());
     }
-    Ref<AcadLayout> Item(std::int32_t index) override {
-        s_->Call("Layouts", doc_->spec.name, "Item", "(" + std::to_string(index) + ")");
-        if (index < 0 || index >= static_cast<std::int32_t>(doc_->layouts.size())) {
+    Ref<Interface> Item(std::int32_t index) override {
+        s_->Call(kind_, doc_->spec.name, "Item", "(" + std::to_string(index) + ")");
+        if (index < 0 || index >= static_cast<std::int32_t>(List().size())) {
             throw CadError("Invalid index");
         }
-        return doc_->layouts[static_cast<std::size_t>(index)];
+        return List()[static_cast<std::size_t>(index)];
     }
-    Ref<AcadLayout> Item(const std::string& name) override {
-        s_->Call("Layouts", doc_->spec.name, "Item", "(" + Quote(name) + ")");
-        return doc_->FindLayout(name);
-    }
-
-private:
-    StatePtr s_;
-    std::shared_ptr<DocObj> doc_;
-};
-
-class BlocksObj : public AcadBlocks {
-public:
-    BlocksObj(StatePtr s, std::shared_ptr<DocObj> doc) : s_(std::move(s)), doc_(std::move(doc)) {}
-    std::int32_t Count() override {
-        s_->Call("Blocks", doc_->spec.name, "Count");
-        return static_cast<std::int32_t>(doc_->blocks.size());
-    }
-    Ref<AcadBlock> Item(std::int32_t index) override {
-        s_->Call("Blocks", doc_->spec.name, "Item", "(" + std::to_string(index) + ")");
-        if (index < 0 || index >= static_cast<std::int32_t>(doc_->blocks.size())) {
-            throw CadError("Invalid index");
-        }
-        return doc_->blocks[static_cast<std::size_t>(index)];
-    }
-    Ref<AcadBlock> Item(const std::string& name) override {
-        s_->Call("Blocks", doc_->spec.name, "Item", "(" + Quote(name) + ")");
-        for (auto& b : doc_->blocks) {
-            if (b->BlockName() == name) {
-                return b;
+    Ref<Interface> Item(const std::string& name) override {
+        s_->Call(kind_, doc_->spec.name, "Item", "(" + Quote(name) + ")");
+        for (auto& item : List()) {
+            if (NameOf(*item) == name) {
+                return item;
             }
         }
         throw CadError("Key not found");
     }
 
 private:
+    std::vector<std::shared_ptr<T>>& List() { return (*doc_).*items_; }
+    static const std::string& NameOf(const LayoutObj& l) { return l.spec.name; }
+    static const std::string& NameOf(const BlockObj& b) { return b.BlockName(); }
     StatePtr s_;
     std::shared_ptr<DocObj> doc_;
+    std::string kind_;
+    Items items_;
 };
 
 Ref<AcadLayouts> DocObj::Layouts() {
     Call("Layouts");
-    return std::make_shared<LayoutsObj>(s_, shared_from_this());
+    return std::make_shared<CollectionObj<AcadLayouts, AcadLayout, LayoutObj>>(
+        s_, shared_from_this(), "Layouts", &DocObj::layouts);
 }
 
 Ref<AcadBlocks> DocObj::Blocks() {
     Call("Blocks");
-    return std::make_shared<BlocksObj>(s_, shared_from_this());
+    return std::make_shared<CollectionObj<AcadBlocks, AcadBlock, BlockObj>>(
+        s_, shared_from_this(), "Blocks", &DocObj::blocks);
 }
 
 Ref<AcadDatabase> BlockObj::XRefDatabase() {
@@ -486,24 +471,22 @@ void PlotObj::SetNumberOfCopies(std::int32_t n) {
 
 bool PlotObj::PlotToFile(const std::string& fileName, const std::string& configName) {
     s_->Call("Plot", Id(), "PlotToFile", "(" + Quote(fileName) + ", " + Quote(configName) + ")");
-    auto layout = doc_->FindLayout(doc_->spec.activeLayout);
-    s_->plots.push_back(PlotJob{doc_->spec.name, layout->spec.name, true, fileName, configName,
-                                layout->spec.canonicalMedia, layout->spec.styleSheet, copies});
+    Record(true, fileName, configName);
     return s_->plotToFileResult;
 }
 
 bool PlotObj::PlotToDevice() {
     s_->Call("Plot", Id(), "PlotToDevice()");
-    auto layout = doc_->FindLayout(doc_->spec.activeLayout);
-    s_->plots.push_back(PlotJob{doc_->spec.name,
-                                layout->spec.name,
-                                false,
-                                {},
-                                layout->spec.configName,
-                                layout->spec.canonicalMedia,
-                                layout->spec.styleSheet,
-                                copies});
+    Record(false, {}, {});
     return true;
+}
+
+void PlotObj::Record(bool toFile, const std::string& fileName, const std::string& config) {
+    auto layout = doc_->FindLayout(doc_->spec.activeLayout);
+    const LayoutSpec& l = layout->spec;
+    s_->plots.push_back(PlotJob{doc_->spec.name, l.name, toFile, fileName,
+                                toFile ? config : l.configName, l.canonicalMedia, l.styleSheet,
+                                copies});
 }
 
 class DocsObj : public AcadDocuments {
@@ -623,76 +606,6 @@ void FakeCad::State::CloseDoc(const DocObj* doc) {
     if (active.get() == doc) {
         active = docs.empty() ? nullptr : docs.back();
     }
-}
-
-// --- DrawingSpec ---
-
-DrawingSpec& DrawingSpec::Layouts(const std::vector<std::string>& names) {
-    for (const auto& n : names) {
-        layouts.push_back(LayoutSpec{n});
-    }
-    return *this;
-}
-
-DrawingSpec& DrawingSpec::Layout(const LayoutSpec& layout) {
-    layouts.push_back(layout);
-    return *this;
-}
-
-DrawingSpec& DrawingSpec::XRef(const std::string& n, const std::string& p, bool loaded) {
-    XRefSpec x;
-    x.name = n;
-    x.path = p;
-    x.loaded = loaded;
-    xrefs.push_back(x);
-    return *this;
-}
-
-DrawingSpec& DrawingSpec::XRef(const XRefSpec& xref) {
-    xrefs.push_back(xref);
-    return *this;
-}
-
-DrawingSpec& DrawingSpec::Block(const std::string& n) {
-    blocks.push_back(n);
-    return *this;
-}
-
-DrawingSpec& DrawingSpec::Modified(std::int32_t value) {
-    dbmod = value;
-    return *this;
-}
-
-DrawingSpec& DrawingSpec::Sdi(std::int32_t value) {
-    sdi = value;
-    return *this;
-}
-
-DrawingSpec& DrawingSpec::BackgroundPlot(std::int32_t value) {
-    backgroundPlot = value;
-    return *this;
-}
-
-DrawingSpec& DrawingSpec::StyleSheet(const std::string& n) {
-    for (auto& l : layouts) {
-        l.styleSheet = n;
-    }
-    return *this;
-}
-
-DrawingSpec& DrawingSpec::ActiveLayout(const std::string& n) {
-    activeLayout = n;
-    return *this;
-}
-
-DrawingSpec& DrawingSpec::Unopenable(const std::string& description) {
-    openError = description;
-    return *this;
-}
-
-DrawingSpec& DrawingSpec::ReportedName(const std::string& n) {
-    name = n;
-    return *this;
 }
 
 // --- FakeCad ---
