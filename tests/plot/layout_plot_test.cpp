@@ -12,13 +12,10 @@ using ::testing::IsEmpty;
 
 namespace {
 
-constexpr char kA4[] = "ISO_A4_(210.00_x_297.00_MM)";
-
 struct LayoutPlotTest : vx::testing::PlotFixture {
     void SetUp() override {
         PlotFixture::SetUp();
-        cad.Media("Office Printer", {"Letter", kA4});
-        cad.Media("DWG To PDF.pc3", {kA4});
+        Papers({"Letter", kA4});
         Connect();
     }
 
