@@ -54,16 +54,24 @@ void ExpectEndedWithOneMessage(vx::testing::ShellHarness& h, Form1& f, const Sho
 }
 
 TEST(NoBackEnd, StartUpShowsOneMessageAndEndsWithTheSettingsWritten) {
-    vx::testing::ShellHarness h;
-    Form1& f = h.MakeForm(/*noBackEnd=*/true);
-    ShowSpy spy;
-    f.installEventFilter(&spy);
-    EXPECT_FALSE(Main(f));
-    ExpectEndedWithOneMessage(h, f, spy);
-    // Later events do nothing once the program has ended.
-    f.Dir1_Click();
-    f.cmbPrinter->setEditText("x");
-    EXPECT_EQ(h.messages.shown.size(), 1u);
+    // From another folder the load's folder change connects first; from the program's own
+    // folder there is no folder change and the connect step itself finds nothing to start.
+    for (bool ownFolder : {false, true}) {
+        SCOPED_TRACE(ownFolder ? "own folder" : "other folder");
+        vx::testing::ShellHarness h;
+        if (ownFolder) {
+            h.programFolder = QDir::currentPath();
+        }
+        Form1& f = h.MakeForm(/*noBackEnd=*/true);
+        ShowSpy spy;
+        f.installEventFilter(&spy);
+        EXPECT_FALSE(Main(f));
+        ExpectEndedWithOneMessage(h, f, spy);
+        // Later events do nothing once the program has ended.
+        f.Dir1_Click();
+        f.cmbPrinter->setEditText("x");
+        EXPECT_EQ(h.messages.shown.size(), 1u);
+    }
 }
 
 TEST(NoBackEnd, ABackEndThatCannotStartEndsTheSameWay) {
@@ -79,17 +87,6 @@ TEST(NoBackEnd, ABackEndThatCannotStartEndsTheSameWay) {
     EXPECT_THAT(h.cad.CallsWith("CreateObject"), ElementsAre("CreateObject(AutoCAD.Application)"));
     EXPECT_EQ(spy.shows, 0);
     EXPECT_EQ(h.settings.Stored("CadPrinter"), "Plotter of the last run");
-}
-
-TEST(NoBackEnd, StartUpFromTheProgramsOwnFolderEndsAtTheConnectStep) {
-    // No folder change at load: the connect step itself finds nothing to start.
-    vx::testing::ShellHarness h;
-    h.programFolder = QDir::currentPath();
-    Form1& f = h.MakeForm(/*noBackEnd=*/true);
-    ShowSpy spy;
-    f.installEventFilter(&spy);
-    EXPECT_FALSE(Main(f));
-    ExpectEndedWithOneMessage(h, f, spy);
 }
 
 }  // namespace
