@@ -142,35 +142,16 @@ TEST_F(FormTest, AProgramInARootFolderGetsNoSecondSeparator) {
 TEST_F(FormTest, StartingTheCadApplicationHidesTheWindowUntilItRuns) {
     h.cad.Running(false);
     Form1& f = h.MakeForm();
-    int hides = 0;
-    int showsWhileLoading = 0;
-    bool loading = true;
-    struct Spy : QObject {
-        std::function<void(QEvent*)> on;
-        bool eventFilter(QObject*, QEvent* e) override {
-            on(e);
-            return false;
-        }
-    } spy;
-    spy.on = [&](QEvent* e) {
-        if (e->type() == QEvent::Hide) {
-            ++hides;
-        }
-        if (e->type() == QEvent::Show && loading) {
-            ++showsWhileLoading;
-        }
-    };
-    f.installEventFilter(&spy);
+    vx::testing::EventCount events(f);
     f.Form_Load();
-    loading = false;
     EXPECT_TRUE(f.Connection().CadStartedHere);
     EXPECT_EQ(h.cad.StartCount(), 1);
-    // Shown again once the CAD application was started.
-    EXPECT_EQ(showsWhileLoading, 1);
+    // Shown again once the CAD application was started; it was not visible yet when the
+    // start hid it.
+    EXPECT_EQ(events.Of(QEvent::Show), 1);
+    EXPECT_EQ(events.Of(QEvent::Hide), 0);
     EXPECT_TRUE(f.isVisible());
     EXPECT_THAT(h.messages.shown, IsEmpty());
-    f.removeEventFilter(&spy);
-    EXPECT_EQ(hides, 0);  // it was not visible yet when the start hid it
 }
 
 // ---------------------------------------------------------------------------------------
