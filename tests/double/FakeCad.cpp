@@ -126,22 +126,14 @@ class LayoutObj : public AcadLayout {
 public:
     LayoutObj(StatePtr s, DocObj* doc, LayoutSpec spec)
         : s_(std::move(s)), doc_(doc), spec(std::move(spec)) {}
-    std::string Name() override {
-        Call("Name");
-        return spec.name;
-    }
+    std::string Name() override { return Answer("Name", spec.name); }
     void RefreshPlotDeviceInfo() override { Call("RefreshPlotDeviceInfo()"); }
-    Strings GetPlotDeviceNames() override {
-        Call("GetPlotDeviceNames()");
-        return s_->devices;
-    }
+    Strings GetPlotDeviceNames() override { return Answer("GetPlotDeviceNames()", s_->devices); }
     Strings GetCanonicalMediaNames() override {
-        Call("GetCanonicalMediaNames()");
-        return s_->MediaOf(spec.configName);
+        return Answer("GetCanonicalMediaNames()", s_->MediaOf(spec.configName));
     }
     Strings GetPlotStyleTableNames() override {
-        Call("GetPlotStyleTableNames()");
-        return s_->styles;
+        return Answer("GetPlotStyleTableNames()", s_->styles);
     }
     std::string GetLocaleMediaName(const std::string& name) override {
         Call("GetLocaleMediaName(" + Quote(name) + ")");
@@ -150,21 +142,15 @@ public:
         return local;
     }
     void SetConfigName(const std::string& v) override {
-        Call("ConfigName = " + Quote(v));
-        spec.configName = v;
+        Store("ConfigName = ", spec.configName, v);
     }
     void SetCanonicalMediaName(const std::string& v) override {
-        Call("CanonicalMediaName = " + Quote(v));
-        spec.canonicalMedia = v;
+        Store("CanonicalMediaName = ", spec.canonicalMedia, v);
     }
     void SetPlotWithPlotStyles(bool v) override { Call("PlotWithPlotStyles = " + Bool(v)); }
-    std::string StyleSheet() override {
-        Call("StyleSheet");
-        return spec.styleSheet;
-    }
+    std::string StyleSheet() override { return Answer("StyleSheet", spec.styleSheet); }
     void SetStyleSheet(const std::string& v) override {
-        Call("StyleSheet = " + Quote(v));
-        spec.styleSheet = v;
+        Store("StyleSheet = ", spec.styleSheet, v);
     }
     void SetPlotType(std::int32_t v) override { Call("PlotType = " + std::to_string(v)); }
     void SetStandardScale(std::int32_t v) override { Call("StandardScale = " + std::to_string(v)); }
@@ -184,6 +170,15 @@ private:
         std::string name = member.substr(0, pos);
         s_->Call("Layout", spec.name, name, pos == std::string::npos ? "" : member.substr(pos));
     }
+    template <class T>
+    T Answer(const std::string& member, T value) {
+        Call(member);
+        return value;
+    }
+    void Store(const std::string& member, std::string& field, const std::string& value) {
+        Call(member + Quote(value));
+        field = value;
+    }
 };
 
 class DbObj;
@@ -194,43 +189,39 @@ public:
     BlockObj(StatePtr s, DocObj* doc, Kind kind, std::string name)
         : s_(std::move(s)), doc_(doc), kind_(kind), name_(std::move(name)) {}
 
-    std::string Name() override {
-        s_->Call("Block", name_, "Name");
-        return name_;
-    }
-    bool IsXRef() override {
-        s_->Call("Block", name_, "IsXRef");
-        return kind_ == Kind::XRef;
-    }
+    std::string Name() override { return Answer("Name", name_); }
+    bool IsXRef() override { return Answer("IsXRef", kind_ == Kind::XRef); }
     Ref<AcadDatabase> XRefDatabase() override;
-    std::string Path() override {
-        s_->Call("Block", name_, "Path");
-        return xref ? xref->path : std::string();
-    }
+    std::string Path() override { return Answer("Path", xref ? xref->path : std::string()); }
     void SetPath(const std::string& path) override {
-        s_->Call("Block", name_, "Path", " = " + Quote(path));
+        Call("Path", " = " + Quote(path));
         if (!xref) {
             throw CadError("Not an external reference");
         }
         xref->path = path;
     }
     void Reload() override {
-        s_->Call("Block", name_, "Reload()");
+        Call("Reload()");
         if (xref) {
             xref->loaded = xref->loadsFrom ? xref->loadsFrom(xref->path)
                                            : std::filesystem::exists(NativePath(xref->path));
         }
     }
-    std::int32_t Count() override {
-        s_->Call("Block", name_, "Count");
-        return kind_ == Kind::XRef ? 1 : 0;
-    }
+    std::int32_t Count() override { return Answer("Count", kind_ == Kind::XRef ? 1 : 0); }
     Ref<AcadLayout> Layout() override;
 
     const std::string& BlockName() const { return name_; }
     XRefSpec* xref = nullptr;
 
 private:
+    void Call(const std::string& member, const std::string& rest = {}) {
+        s_->Call("Block", name_, member, rest);
+    }
+    template <class T>
+    T Answer(const std::string& member, T value) {
+        Call(member);
+        return value;
+    }
     StatePtr s_;
     DocObj* doc_;
     Kind kind_;
@@ -307,14 +298,8 @@ public:
         closed = true;
         s_->CloseDoc(this);
     }
-    std::string Name() override {
-        Call("Name");
-        return spec.name;
-    }
-    std::string Path() override {
-        Call("Path");
-        return spec.folder;
-    }
+    std::string Name() override { return Answer("Name", spec.name); }
+    std::string Path() override { return Answer("Path", spec.folder); }
     void Regen(std::int32_t which) override { Call("Regen(" + std::to_string(which) + ")"); }
     void Activate() override {
         Call("Activate()");
@@ -333,18 +318,9 @@ public:
         spec.activeLayout = l->spec.name;
     }
     Ref<AcadLayouts> Layouts() override;
-    Ref<AcadBlock> ModelSpace() override {
-        Call("ModelSpace");
-        return model;
-    }
-    Ref<AcadBlock> PaperSpace() override {
-        Call("PaperSpace");
-        return paper;
-    }
-    Ref<AcadPlot> Plot() override {
-        Call("Plot");
-        return plot;
-    }
+    Ref<AcadBlock> ModelSpace() override { return Answer("ModelSpace", model); }
+    Ref<AcadBlock> PaperSpace() override { return Answer("PaperSpace", paper); }
+    Ref<AcadPlot> Plot() override { return Answer("Plot", plot); }
     Ref<AcadBlocks> Blocks() override;
 
     std::shared_ptr<LayoutObj> FindLayout(const std::string& name) {
@@ -381,6 +357,11 @@ private:
         auto pos = member.find_first_of(" (");
         s_->Call("Document", spec.name, member.substr(0, pos),
                  pos == std::string::npos ? "" : member.substr(pos));
+    }
+    template <class T>
+    T Answer(const std::string& member, T value) {
+        Call(member);
+        return value;
     }
 };
 
@@ -435,7 +416,7 @@ Ref<AcadBlocks> DocObj::Blocks() {
 }
 
 Ref<AcadDatabase> BlockObj::XRefDatabase() {
-    s_->Call("Block", name_, "XRefDatabase");
+    Call("XRefDatabase");
     if (kind_ != Kind::XRef) {
         throw CadError("Not an external reference");
     }
@@ -443,7 +424,7 @@ Ref<AcadDatabase> BlockObj::XRefDatabase() {
 }
 
 Ref<AcadLayout> BlockObj::Layout() {
-    s_->Call("Block", name_, "Layout");
+    Call("Layout");
     if (!doc_ || (kind_ != Kind::Model && kind_ != Kind::Paper)) {
         throw CadError("Block is not a layout");
     }
