@@ -105,14 +105,6 @@ struct WindowHarness : ShellHarness {
         }
         return names;
     }
-
-    std::vector<std::string> Plotted() const {
-        std::vector<std::string> names;
-        for (const auto& job : cad.Plots()) {
-            names.push_back(job.document);
-        }
-        return names;
-    }
 };
 
 }  // namespace vx::testing

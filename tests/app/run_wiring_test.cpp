@@ -70,7 +70,7 @@ TEST_F(RunWiringTest, PrintAllPlotsFromTheLastRowShowingEachStepAndComesToRest) 
     QTest::mouseClick(f.Command2, Qt::LeftButton);
     QCoreApplication::processEvents();
 
-    EXPECT_THAT(h.Plotted(), ElementsAre("c.dwg", "b.dwg", "a.dwg"));
+    EXPECT_THAT(h.cad.Plotted(), ElementsAre("c.dwg", "b.dwg", "a.dwg"));
     QStringList expected;
     for (const char* name : {"c.dwg", "b.dwg", "a.dwg"}) {
         expected << DrawingTexts(name) << "3  Files Found  ";
@@ -104,7 +104,7 @@ TEST_F(RunWiringTest, ThePopupsSelectedRunPlotsOnlyTheSelectedRows) {
     ASSERT_TRUE(f.mnuPrint->isVisible());
     QTest::mouseClick(f.mnuPrint, Qt::LeftButton, {},
                       f.mnuPrint->actionGeometry(f.mnuPrintMultiple).center());
-    EXPECT_THAT(h.Plotted(), ElementsAre("c.dwg", "a.dwg"));
+    EXPECT_THAT(h.cad.Plotted(), ElementsAre("c.dwg", "a.dwg"));
     EXPECT_EQ(f.ProgressBar1->value(), 0);
     EXPECT_EQ(Panel(), "Status");
 }
@@ -116,7 +116,7 @@ TEST_F(RunWiringTest, ThePopupsAllDrawingsRunNamesTheFolderOfTheDirectoryList) {
     QTest::mouseClick(f.mnuPrint, Qt::LeftButton, {},
                       f.mnuPrint->actionGeometry(f.mnuAllPrint).center());
     QCoreApplication::processEvents();
-    EXPECT_THAT(h.Plotted(), ElementsAre("c.dwg", "b.dwg", "a.dwg"));
+    EXPECT_THAT(h.cad.Plotted(), ElementsAre("c.dwg", "b.dwg", "a.dwg"));
     const QString printing = "Printing All Drawings in " + h.tree.Path("jobs") + " ...";
     EXPECT_EQ(painted.texts.count(printing), 3);
     EXPECT_EQ(painted.texts.front(), printing);
@@ -129,7 +129,7 @@ TEST_F(RunWiringTest, TheActionButtonStopsTheRunBeforeItsNextDrawing) {
     // Clicked once the first drawing is done (the bar is back at 0 after each drawing).
     vx::testing::OnProgress(f.ProgressBar1, 0, [&] { PostClick(f.cmdAction); });
     QTest::mouseClick(f.Command2, Qt::LeftButton);
-    EXPECT_THAT(h.Plotted(), ElementsAre("c.dwg"));
+    EXPECT_THAT(h.cad.Plotted(), ElementsAre("c.dwg"));
     EXPECT_EQ(h.cad.CallsWith("Open(").size(), 1u);
     EXPECT_TRUE(f.StopRequested);
     EXPECT_EQ(h.pointer.pointers.back(), Pointer::Default);
@@ -138,7 +138,7 @@ TEST_F(RunWiringTest, TheActionButtonStopsTheRunBeforeItsNextDrawing) {
 
     // The next run starts afresh; idle, the button stops nothing.
     QTest::mouseClick(f.Command2, Qt::LeftButton);
-    EXPECT_THAT(h.Plotted(), ElementsAre("c.dwg", "c.dwg", "b.dwg", "a.dwg"));
+    EXPECT_THAT(h.cad.Plotted(), ElementsAre("c.dwg", "c.dwg", "b.dwg", "a.dwg"));
     QTest::mouseClick(f.cmdAction, Qt::LeftButton);
     EXPECT_FALSE(f.StopRequested);
 }
@@ -160,7 +160,7 @@ TEST_F(RunWiringTest, ARunKeepsEveryOtherInputOut) {
     QTest::mouseClick(f.Command2, Qt::LeftButton);
     QCoreApplication::processEvents();
 
-    EXPECT_THAT(h.Plotted(), ElementsAre("c.dwg", "b.dwg", "a.dwg"));
+    EXPECT_THAT(h.cad.Plotted(), ElementsAre("c.dwg", "b.dwg", "a.dwg"));
     EXPECT_FALSE(f.Check1->isChecked());
     EXPECT_EQ(f.Text2->text(), "1");
     EXPECT_TRUE(f.ListView1->selectionModel()->selectedRows().isEmpty());

@@ -700,6 +700,14 @@ const std::vector<PlotJob>& FakeCad::Plots() const {
     return state_->plots;
 }
 
+Strings FakeCad::Plotted(std::string PlotJob::*field) const {
+    Strings out;
+    for (const auto& job : state_->plots) {
+        out.push_back(job.*field);
+    }
+    return out;
+}
+
 bool FakeCad::IsRunning() const {
     return state_->running;
 }

@@ -162,6 +162,8 @@ public:
     std::string Log() const;
     void ClearCalls();
     const std::vector<PlotJob>& Plots() const;
+    // One field of every plot job, in order; by default the drawings' names.
+    Strings Plotted(std::string PlotJob::*field = &PlotJob::document) const;
     bool IsRunning() const;
     int StartCount() const;
     // Names of the drawings open now, in collection order.
