@@ -1,13 +1,10 @@
 // Recorders for what the connection and the list rules show or change.
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <functional>
 #include <string>
 #include <vector>
 
-#include "FakeCad.h"
 #include "cad/CadConnection.h"
 #include "cad/PlotLists.h"
 
@@ -49,17 +46,6 @@ public:
     std::string text;
     std::vector<std::string> items;
     std::function<void()> onChange;
-};
-
-// A connection to the CAD test double, which serves the registry.
-struct ConnectionFixture : ::testing::Test {
-    cad::ClassRegistry registry;
-    fake::FakeCad cad;
-    RecordingConnectionHost host;
-    RecordingMessages messages;
-    cad::CadConnection connection{host, messages, registry};
-
-    void SetUp() override { cad.RegisterIn(registry); }
 };
 
 }  // namespace vx::testing

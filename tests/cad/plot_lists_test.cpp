@@ -1,7 +1,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "Recorders.h"
+#include "ConnectionFixture.h"
 #include "cad/PlotLists.h"
 
 using namespace vx;
