@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QDir>
+#include <QEvent>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QUrl>
@@ -27,6 +28,25 @@ inline void PrintTo(const QUrl& u, std::ostream* os) {
 }
 
 namespace vx::testing {
+
+// Counts the events a widget receives, by type.
+class EventCount : public QObject {
+public:
+    explicit EventCount(QObject& watched) { watched.installEventFilter(this); }
+    int Of(QEvent::Type type) const {
+        auto it = counts_.find(type);
+        return it == counts_.end() ? 0 : it->second;
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* e) override {
+        ++counts_[e->type()];
+        return false;
+    }
+
+private:
+    std::map<QEvent::Type, int> counts_;
+};
 
 class RecordingPointer : public PointerService {
 public:

@@ -5,9 +5,7 @@
 
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QKeyEvent>
 #include <QLabel>
-#include <QMouseEvent>
 #include <QPointer>
 #include <QProgressBar>
 #include <QStringList>
@@ -17,6 +15,7 @@
 #include <vector>
 
 #include "../search/TempTree.h"
+#include "../search/UserInput.h"
 #include "ShellHarness.h"
 #include "app/Form1.h"
 #include "app/Main.h"
@@ -26,27 +25,6 @@
 #include "search/WindowSearch.h"
 
 namespace vx::testing {
-
-// A click as the window system delivers it: press and release, queued.
-inline void PostClick(QWidget* w, Qt::MouseButton button = Qt::LeftButton,
-                      QPoint at = QPoint(-1, -1)) {
-    if (at == QPoint(-1, -1)) {
-        at = w->rect().center();
-    }
-    const QPointF local(at);
-    const QPointF global(w->mapToGlobal(at));
-    QCoreApplication::postEvent(w, new QMouseEvent(QEvent::MouseButtonPress, local, global, button,
-                                                   button, Qt::NoModifier));
-    QCoreApplication::postEvent(w, new QMouseEvent(QEvent::MouseButtonRelease, local, global,
-                                                   button, Qt::NoButton, Qt::NoModifier));
-}
-
-// A typed key, queued.
-inline void PostKey(QWidget* w, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier,
-                    const QString& text = QString()) {
-    QCoreApplication::postEvent(w, new QKeyEvent(QEvent::KeyPress, key, modifiers, text));
-    QCoreApplication::postEvent(w, new QKeyEvent(QEvent::KeyRelease, key, modifiers, text));
-}
 
 // The texts a label showed on the screen, in order (each one once while it stood).
 class PaintedTexts : public QObject {
@@ -124,14 +102,6 @@ struct WindowHarness : ShellHarness {
         const auto& model = f.ListView1->Model();
         for (int i = 0; i < model.Count(); ++i) {
             names << model.Row(i).FileName;
-        }
-        return names;
-    }
-
-    std::vector<std::string> Plotted() const {
-        std::vector<std::string> names;
-        for (const auto& job : cad.Plots()) {
-            names.push_back(job.document);
         }
         return names;
     }

@@ -11,7 +11,6 @@
 
 using namespace vx;
 using namespace vx::app;
-using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
 namespace {
@@ -19,26 +18,69 @@ namespace {
 constexpr char kInfoKey[] = "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO : PATH";
 constexpr char kLocationKey[] = "SOFTWARE\\Microsoft\\Shared Tools Location : MSINFO";
 
-TEST(AboutTexts, TitleVersionAndDescription) {
+// Caption, title, version and description as shown: the About window's test.
+TEST(AboutTexts, ALegalNoticeAndAWarningAndTheVersionsDigits) {
     const AboutTexts t = MakeAboutTexts("Vormex", 1, 0, 2);
-    EXPECT_EQ(t.caption, "About Vormex");
-    EXPECT_EQ(t.title.substr(0, t.title.find('\n')), "Vormex - AutoCAD Sheafrun Utility");
     EXPECT_NE(t.title.find('\n'), std::string::npos);
     EXPECT_GT(t.title.size(), t.title.find('\n') + 1);  // a legal notice on the second line
-    EXPECT_EQ(t.version, "Version 1.0.02");
-    EXPECT_EQ(t.description, "This application Opens and Prints Autocad Drawings in Batch Mode.");
     EXPECT_FALSE(t.warning.empty());
     EXPECT_EQ(VersionText(3, 12, 0), "3.12.00");
     EXPECT_EQ(VersionText(1, 0, 123), "1.0.123");
 }
 
-struct SysInfoTest : ::testing::Test {
-    vx::testing::FakeRegistry registry;
-    vx::testing::RecordingLauncher launcher;
-    vx::testing::RecordingMessages messages;
-
-    void Run() { StartSysInfo(registry, launcher, messages, "Vormex"); }
-    void ExpectUnavailable() {
+// The system information program: the first registry value is started as it stands; the
+// second names a folder that must hold MSINFO32.EXE. Any other outcome is one message.
+TEST(SysInfo, TriesTheTwoRegistryValuesInTurn) {
+    const std::string gone = "C:\\gone\\msinfo32.exe";
+    const std::string tools = "C:\\Tools\\MSINFO32.EXE";
+    struct Case {
+        const char* info;      // the first value, or nullptr
+        const char* location;  // the second value, or nullptr
+        bool fileThere;
+        bool startSucceeds;
+        std::vector<std::string> calls;
+        bool message;
+    };
+    const std::vector<Case> cases = {
+        {nullptr, nullptr, false, true, {}, true},
+        {"C:\\gone\\msinfo32.exe", "C:\\Tools", true, true, {"Start(" + gone + ")"}, false},
+        {"C:\\gone\\msinfo32.exe", "C:\\Tools", true, false, {"Start(" + gone + ")"}, true},
+        {nullptr, "C:\\Tools", false, true, {"FileExists(" + tools + ")"}, true},
+        {nullptr,
+         "C:\\Tools",
+         true,
+         true,
+         {"FileExists(" + tools + ")", "Start(" + tools + ")"},
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.calls));
+        vx::testing::FakeRegistry registry;
+        vx::testing::RecordingLauncher launcher;
+        vx::testing::RecordingMessages messages;
+        if (c.info) {
+            registry.values[kInfoKey] = c.info;
+        }
+        if (c.location) {
+            registry.values[kLocationKey] = c.location;
+        }
+        if (c.fileThere) {
+            launcher.files[tools] = true;
+        }
+        launcher.startSucceeds = c.startSucceeds;
+        StartSysInfo(registry, launcher, messages, "Vormex");
+        EXPECT_EQ(launcher.calls, c.calls);
+        // The second value is read only when the first is missing.
+        EXPECT_EQ(registry.lookups.size(), c.info ? 1u : 2u);
+        if (!c.info) {
+            EXPECT_EQ(registry.lookups[1],
+                      "HKLM\\SOFTWARE\\Microsoft\\Shared Tools Location : MSINFO");
+        }
+        EXPECT_EQ(registry.lookups[0], "HKLM\\SOFTWARE\\Microsoft\\Shared Tools\\MSINFO : PATH");
+        if (!c.message) {
+            EXPECT_THAT(messages.shown, IsEmpty());
+            continue;
+        }
         ASSERT_EQ(messages.shown.size(), 1u);
         const Message& m = messages.shown[0];
         EXPECT_EQ(m.text, "System Information Is Unavailable At This Time");
@@ -46,50 +88,6 @@ struct SysInfoTest : ::testing::Test {
         EXPECT_EQ(m.icon, MsgIcon::None);
         EXPECT_EQ(m.buttons, MsgButtons::Ok);
     }
-};
-
-TEST_F(SysInfoTest, NeitherValuePresentShowsTheMessageAndStartsNothing) {
-    Run();
-    ExpectUnavailable();
-    EXPECT_THAT(registry.lookups,
-                ElementsAre("HKLM\\SOFTWARE\\Microsoft\\Shared Tools\\MSINFO : PATH",
-                            "HKLM\\SOFTWARE\\Microsoft\\Shared Tools Location : MSINFO"));
-    EXPECT_THAT(launcher.calls, IsEmpty());
-}
-
-TEST_F(SysInfoTest, TheFirstValueIsStartedWithoutAFileCheck) {
-    registry.values[kInfoKey] = "C:\\Program Files\\Common Files\\msinfo32.exe";
-    Run();
-    EXPECT_THAT(messages.shown, IsEmpty());
-    EXPECT_THAT(launcher.calls,
-                ElementsAre("Start(C:\\Program Files\\Common Files\\msinfo32.exe)"));
-    EXPECT_EQ(registry.lookups.size(), 1u);
-}
-
-TEST_F(SysInfoTest, TheFirstValuePresentButItsStartFailingShowsTheMessage) {
-    registry.values[kInfoKey] = "C:\\gone\\msinfo32.exe";
-    registry.values[kLocationKey] = "C:\\Tools";
-    launcher.files["C:\\Tools\\MSINFO32.EXE"] = true;
-    launcher.startSucceeds = false;
-    Run();
-    ExpectUnavailable();
-    EXPECT_THAT(launcher.calls, ElementsAre("Start(C:\\gone\\msinfo32.exe)"));
-}
-
-TEST_F(SysInfoTest, OnlyTheSecondValueWithoutTheFileShowsTheMessage) {
-    registry.values[kLocationKey] = "C:\\Tools";
-    Run();
-    ExpectUnavailable();
-    EXPECT_THAT(launcher.calls, ElementsAre("FileExists(C:\\Tools\\MSINFO32.EXE)"));
-}
-
-TEST_F(SysInfoTest, OnlyTheSecondValueWithTheFileStartsIt) {
-    registry.values[kLocationKey] = "C:\\Tools";
-    launcher.files["C:\\Tools\\MSINFO32.EXE"] = true;
-    Run();
-    EXPECT_THAT(messages.shown, IsEmpty());
-    EXPECT_THAT(launcher.calls, ElementsAre("FileExists(C:\\Tools\\MSINFO32.EXE)",
-                                            "Start(C:\\Tools\\MSINFO32.EXE)"));
 }
 
 TEST(AboutWindow, ShowsItsTextsAndItsButtonsWork) {

@@ -113,10 +113,7 @@ TEST_F(SearchWiringTest, TheListsRightButtonOpensThePrintPopupAndCtrlASelectsEve
     h.tree.File("jobs/a.dwg").File("jobs/b.dwg").File("jobs/c.dwg");
     Form1& f = h.Start();
     h.Select(f, h.tree.Path("jobs"));
-    QTest::mouseClick(f.ListView1->viewport(), Qt::LeftButton, {}, RowCenter(f, 0));
-    EXPECT_FALSE(f.mnuPrint->isVisible());
-    QTest::mouseClick(f.ListView1->viewport(), Qt::MiddleButton, {}, RowCenter(f, 0));
-    EXPECT_FALSE(f.mnuPrint->isVisible());
+    // (Which buttons ask for the popup: the list view's own test.)
     QTest::mousePress(f.ListView1->viewport(), Qt::RightButton, {}, RowCenter(f, 2));
     EXPECT_TRUE(f.mnuPrint->isVisible());
     f.mnuPrint->close();

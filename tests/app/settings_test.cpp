@@ -63,16 +63,6 @@ TEST(SettingsWrite, WritesPositionAndEveryChoiceThatIsNotEmpty) {
     EXPECT_EQ(s.Stored("CadCTB"), "kept.ctb");
 }
 
-TEST(SettingsWrite, MinimizedWritesNothingAtAll) {
-    vx::testing::TempSettings s;
-    s.Put("MainLeft", "1000");
-    PlotChoices choices{"Plotter", "A3", "acad.ctb", 1};
-    WriteSettings(s.Store(), true, {15.0f, 15.0f}, choices);
-    EXPECT_EQ(s.Stored("MainLeft"), "1000");
-    EXPECT_EQ(s.Stored("MainTop"), "<missing>");
-    EXPECT_EQ(s.Stored("CadPrinter"), "<missing>");
-}
-
 TEST(SettingsWrite, PositionsAreSingleNumbersInTwips) {
     EXPECT_EQ(TwipsText(1000.0f), "1000");
     EXPECT_EQ(TwipsText(1000.5f), "1000.5");

@@ -15,17 +15,8 @@ using ::testing::ElementsAre;
 
 namespace {
 
-struct ShowSpy : QObject {
-    int shows = 0;
-    bool eventFilter(QObject*, QEvent* e) override {
-        if (e->type() == QEvent::Show) {
-            ++shows;
-        }
-        return false;
-    }
-};
-
-void ExpectEndedWithOneMessage(vx::testing::ShellHarness& h, Form1& f, const ShowSpy& spy) {
+void ExpectEndedWithOneMessage(vx::testing::ShellHarness& h, Form1& f,
+                               const vx::testing::EventCount& events) {
     ASSERT_EQ(h.messages.shown.size(), 1u);
     const Message& m = h.messages.shown[0];
     EXPECT_EQ(m.title, "Coult not start AutoCAD");
@@ -36,7 +27,7 @@ void ExpectEndedWithOneMessage(vx::testing::ShellHarness& h, Form1& f, const Sho
               "Start Autocad application and then retry Sheafrun\r\nExiting Sheafrun now");
     EXPECT_TRUE(f.Ended());
     EXPECT_FALSE(f.isVisible());
-    EXPECT_EQ(spy.shows, 0);
+    EXPECT_EQ(events.Of(QEvent::Show), 0);
     // The unload ran: help windows closed, settings written as at any close.
     EXPECT_THAT(h.help.calls, ElementsAre("CloseAll()"));
     EXPECT_EQ(h.settings.Stored("MainLeft"), "1000");
@@ -54,16 +45,23 @@ void ExpectEndedWithOneMessage(vx::testing::ShellHarness& h, Form1& f, const Sho
 }
 
 TEST(NoBackEnd, StartUpShowsOneMessageAndEndsWithTheSettingsWritten) {
-    vx::testing::ShellHarness h;
-    Form1& f = h.MakeForm(/*noBackEnd=*/true);
-    ShowSpy spy;
-    f.installEventFilter(&spy);
-    EXPECT_FALSE(Main(f));
-    ExpectEndedWithOneMessage(h, f, spy);
-    // Later events do nothing once the program has ended.
-    f.Dir1_Click();
-    f.cmbPrinter->setEditText("x");
-    EXPECT_EQ(h.messages.shown.size(), 1u);
+    // From another folder the load's folder change connects first; from the program's own
+    // folder there is no folder change and the connect step itself finds nothing to start.
+    for (bool ownFolder : {false, true}) {
+        SCOPED_TRACE(ownFolder ? "own folder" : "other folder");
+        vx::testing::ShellHarness h;
+        if (ownFolder) {
+            h.programFolder = QDir::currentPath();
+        }
+        Form1& f = h.MakeForm(/*noBackEnd=*/true);
+        vx::testing::EventCount events(f);
+        EXPECT_FALSE(Main(f));
+        ExpectEndedWithOneMessage(h, f, events);
+        // Later events do nothing once the program has ended.
+        f.Dir1_Click();
+        f.cmbPrinter->setEditText("x");
+        EXPECT_EQ(h.messages.shown.size(), 1u);
+    }
 }
 
 TEST(NoBackEnd, ABackEndThatCannotStartEndsTheSameWay) {
@@ -71,25 +69,13 @@ TEST(NoBackEnd, ABackEndThatCannotStartEndsTheSameWay) {
     h.cad.Running(false).CreateFails();
     h.settings.Put("CadPrinter", "Plotter of the last run");
     Form1& f = h.MakeForm();
-    ShowSpy spy;
-    f.installEventFilter(&spy);
+    vx::testing::EventCount events(f);
     EXPECT_FALSE(Main(f));
     ASSERT_EQ(h.messages.shown.size(), 1u);
     EXPECT_EQ(h.cad.StartCount(), 0);
     EXPECT_THAT(h.cad.CallsWith("CreateObject"), ElementsAre("CreateObject(AutoCAD.Application)"));
-    EXPECT_EQ(spy.shows, 0);
+    EXPECT_EQ(events.Of(QEvent::Show), 0);
     EXPECT_EQ(h.settings.Stored("CadPrinter"), "Plotter of the last run");
-}
-
-TEST(NoBackEnd, StartUpFromTheProgramsOwnFolderEndsAtTheConnectStep) {
-    // No folder change at load: the connect step itself finds nothing to start.
-    vx::testing::ShellHarness h;
-    h.programFolder = QDir::currentPath();
-    Form1& f = h.MakeForm(/*noBackEnd=*/true);
-    ShowSpy spy;
-    f.installEventFilter(&spy);
-    EXPECT_FALSE(Main(f));
-    ExpectEndedWithOneMessage(h, f, spy);
 }
 
 }  // namespace

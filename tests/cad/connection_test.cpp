@@ -1,8 +1,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "FakeCad.h"
-#include "Recorders.h"
+#include "ConnectionFixture.h"
 #include "cad/CadConnection.h"
 
 using namespace vx;
@@ -12,15 +11,7 @@ using ::testing::IsEmpty;
 
 namespace {
 
-struct ConnectionTest : ::testing::Test {
-    ClassRegistry registry;
-    fake::FakeCad cad;
-    vx::testing::RecordingConnectionHost host;
-    vx::testing::RecordingMessages messages;
-    CadConnection connection{host, messages, registry};
-
-    void SetUp() override { cad.RegisterIn(registry); }
-};
+using ConnectionTest = vx::testing::ConnectionFixture;
 
 TEST_F(ConnectionTest, AttachesToRunningInstanceAndLeavesMultipleDrawingModeAlone) {
     cad.OpenNow("/jobs/a.dwg").Sdi(2);
@@ -137,10 +128,6 @@ TEST_F(ConnectionTest, DrawingWithUnreadableStateIsKept) {
     connection.CloseOpenDrawings();
     EXPECT_THAT(cad.OpenDrawings(), ElementsAre("odd.dwg"));
 }
-
-}  // namespace
-
-namespace {
 
 TEST_F(ConnectionTest, ADrawingClosedByTheProgramIsNoLongerItsOwn) {
     connection.ConnectCad();

@@ -1,8 +1,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "FakeCad.h"
-#include "Recorders.h"
+#include "ConnectionFixture.h"
 #include "cad/PlotLists.h"
 
 using namespace vx;
@@ -12,18 +11,13 @@ using ::testing::ElementsAreArray;
 
 namespace {
 
-struct PlotListsTest : ::testing::Test {
-    ClassRegistry registry;
-    fake::FakeCad cad;
-    vx::testing::RecordingConnectionHost host;
-    vx::testing::RecordingMessages messages;
-    CadConnection connection{host, messages, registry};
+struct PlotListsTest : vx::testing::ConnectionFixture {
     PlotChoices choices{"0", "0", "0"};
     PlotLists lists{connection, choices};
     vx::testing::FakeChoiceList printers, papers, styles;
 
     void SetUp() override {
-        cad.RegisterIn(registry);
+        ConnectionFixture::SetUp();
         // The window's change events.
         printers.onChange = [this] { lists.PrinterListEvent(printers, papers); };
         papers.onChange = [this] { lists.PaperListEvent(papers); };

@@ -364,6 +364,26 @@ TEST_F(CliPlot, BadChoicesAndUsageEndWithStatusTwoAndTouchNothing) {
     EXPECT_THAT(r.err.toStdString(), HasSubstr("Could not start autocad application."));
 }
 
+// A plot file as a standard viewer shows it (rsvg-convert, hp2xx, Qt for PNG); null when
+// the viewer cannot read it.
+QImage Viewed(const QString& file) {
+    QTemporaryDir scratch;
+    const QString png = scratch.filePath("out.png");
+    if (file.endsWith(".svg")) {
+        return Tool("rsvg-convert", {"-o", png, file}) ? QImage(png) : QImage();
+    }
+    if (file.endsWith(".plt", Qt::CaseInsensitive)) {  // ".Plt" for a layout
+        return Tool("hp2xx", {"-q", "-m", "png", "-d", "75", "-f", png, file}) ? QImage(png)
+                                                                               : QImage();
+    }
+    return QImage(file);
+}
+
+bool Opens(const QString& file) {
+    return file.endsWith(".pdf") ? ReadPdfInfo(file.toStdString()).has_value()
+                                 : !Viewed(file).isNull();
+}
+
 // Dark pixels of an image.
 long Ink(const QImage& img) {
     long n = 0;
@@ -384,45 +404,11 @@ TEST_F(CliPlot, SvgPngAndHpglPlotsOpenInStandardViewers) {
         ASSERT_EQ(r.status, 0) << device << ": " << r.err.toStdString();
         for (const auto& line : Lines(r.out)) {
             ASSERT_THAT(line.outputs, SizeIs(1)) << line.drawing;
-            const QString file = QString::fromStdString(line.outputs[0]);
-            QTemporaryDir scratch;
-            const QString png = scratch.filePath("out.png");
-            if (file.endsWith(".svg")) {
-                if (!Tool("rsvg-convert", {"-o", png, file})) {
-                    ADD_FAILURE() << "rsvg-convert cannot read " << file.toStdString();
-                    continue;
-                }
-            } else if (file.endsWith(".plt")) {
-                if (!Tool("hp2xx", {"-q", "-m", "png", "-d", "75", "-f", png, file})) {
-                    ADD_FAILURE() << "hp2xx cannot read " << file.toStdString();
-                    continue;
-                }
-            } else {
-                ASSERT_TRUE(file.endsWith(".png")) << file.toStdString();
-                QFile::copy(file, png);
-            }
-            const QImage image(png);
-            ASSERT_FALSE(image.isNull()) << file.toStdString();
-            EXPECT_GT(Ink(image), 100) << file.toStdString();
+            const QImage image = Viewed(QString::fromStdString(line.outputs[0]));
+            ASSERT_FALSE(image.isNull()) << line.outputs[0];
+            EXPECT_GT(Ink(image), 100) << line.outputs[0];
         }
     }
-}
-
-// Whether a standard viewer reads a plot file.
-bool Opens(const QString& file) {
-    QTemporaryDir scratch;
-    const QString png = scratch.filePath("out.png");
-    if (file.endsWith(".pdf")) {
-        return ReadPdfInfo(file.toStdString()).has_value();
-    }
-    if (file.endsWith(".svg")) {
-        return Tool("rsvg-convert", {"-o", png, file}).has_value() && !QImage(png).isNull();
-    }
-    if (file.endsWith(".plt", Qt::CaseInsensitive)) {  // ".Plt" for a layout
-        return Tool("hp2xx", {"-q", "-m", "png", "-d", "75", "-f", png, file}).has_value() &&
-               !QImage(png).isNull();
-    }
-    return !QImage(file).isNull();
 }
 
 // The real DXF drawings of the test data, through the vector devices: each is plotted, or says

@@ -117,6 +117,7 @@ public:
 
 private:
     std::string Id() const;
+    void Record(bool toFile, const std::string& fileName, const std::string& config);
     StatePtr s_;
     DocObj* doc_;
 };
@@ -125,22 +126,14 @@ class LayoutObj : public AcadLayout {
 public:
     LayoutObj(StatePtr s, DocObj* doc, LayoutSpec spec)
         : s_(std::move(s)), doc_(doc), spec(std::move(spec)) {}
-    std::string Name() override {
-        Call("Name");
-        return spec.name;
-    }
+    std::string Name() override { return Answer("Name", spec.name); }
     void RefreshPlotDeviceInfo() override { Call("RefreshPlotDeviceInfo()"); }
-    Strings GetPlotDeviceNames() override {
-        Call("GetPlotDeviceNames()");
-        return s_->devices;
-    }
+    Strings GetPlotDeviceNames() override { return Answer("GetPlotDeviceNames()", s_->devices); }
     Strings GetCanonicalMediaNames() override {
-        Call("GetCanonicalMediaNames()");
-        return s_->MediaOf(spec.configName);
+        return Answer("GetCanonicalMediaNames()", s_->MediaOf(spec.configName));
     }
     Strings GetPlotStyleTableNames() override {
-        Call("GetPlotStyleTableNames()");
-        return s_->styles;
+        return Answer("GetPlotStyleTableNames()", s_->styles);
     }
     std::string GetLocaleMediaName(const std::string& name) override {
         Call("GetLocaleMediaName(" + Quote(name) + ")");
@@ -149,21 +142,15 @@ public:
         return local;
     }
     void SetConfigName(const std::string& v) override {
-        Call("ConfigName = " + Quote(v));
-        spec.configName = v;
+        Store("ConfigName = ", spec.configName, v);
     }
     void SetCanonicalMediaName(const std::string& v) override {
-        Call("CanonicalMediaName = " + Quote(v));
-        spec.canonicalMedia = v;
+        Store("CanonicalMediaName = ", spec.canonicalMedia, v);
     }
     void SetPlotWithPlotStyles(bool v) override { Call("PlotWithPlotStyles = " + Bool(v)); }
-    std::string StyleSheet() override {
-        Call("StyleSheet");
-        return spec.styleSheet;
-    }
+    std::string StyleSheet() override { return Answer("StyleSheet", spec.styleSheet); }
     void SetStyleSheet(const std::string& v) override {
-        Call("StyleSheet = " + Quote(v));
-        spec.styleSheet = v;
+        Store("StyleSheet = ", spec.styleSheet, v);
     }
     void SetPlotType(std::int32_t v) override { Call("PlotType = " + std::to_string(v)); }
     void SetStandardScale(std::int32_t v) override { Call("StandardScale = " + std::to_string(v)); }
@@ -183,6 +170,15 @@ private:
         std::string name = member.substr(0, pos);
         s_->Call("Layout", spec.name, name, pos == std::string::npos ? "" : member.substr(pos));
     }
+    template <class T>
+    T Answer(const std::string& member, T value) {
+        Call(member);
+        return value;
+    }
+    void Store(const std::string& member, std::string& field, const std::string& value) {
+        Call(member + Quote(value));
+        field = value;
+    }
 };
 
 class DbObj;
@@ -193,43 +189,39 @@ public:
     BlockObj(StatePtr s, DocObj* doc, Kind kind, std::string name)
         : s_(std::move(s)), doc_(doc), kind_(kind), name_(std::move(name)) {}
 
-    std::string Name() override {
-        s_->Call("Block", name_, "Name");
-        return name_;
-    }
-    bool IsXRef() override {
-        s_->Call("Block", name_, "IsXRef");
-        return kind_ == Kind::XRef;
-    }
+    std::string Name() override { return Answer("Name", name_); }
+    bool IsXRef() override { return Answer("IsXRef", kind_ == Kind::XRef); }
     Ref<AcadDatabase> XRefDatabase() override;
-    std::string Path() override {
-        s_->Call("Block", name_, "Path");
-        return xref ? xref->path : std::string();
-    }
+    std::string Path() override { return Answer("Path", xref ? xref->path : std::string()); }
     void SetPath(const std::string& path) override {
-        s_->Call("Block", name_, "Path", " = " + Quote(path));
+        Call("Path", " = " + Quote(path));
         if (!xref) {
             throw CadError("Not an external reference");
         }
         xref->path = path;
     }
     void Reload() override {
-        s_->Call("Block", name_, "Reload()");
+        Call("Reload()");
         if (xref) {
             xref->loaded = xref->loadsFrom ? xref->loadsFrom(xref->path)
                                            : std::filesystem::exists(NativePath(xref->path));
         }
     }
-    std::int32_t Count() override {
-        s_->Call("Block", name_, "Count");
-        return kind_ == Kind::XRef ? 1 : 0;
-    }
+    std::int32_t Count() override { return Answer("Count", kind_ == Kind::XRef ? 1 : 0); }
     Ref<AcadLayout> Layout() override;
 
     const std::string& BlockName() const { return name_; }
     XRefSpec* xref = nullptr;
 
 private:
+    void Call(const std::string& member, const std::string& rest = {}) {
+        s_->Call("Block", name_, member, rest);
+    }
+    template <class T>
+    T Answer(const std::string& member, T value) {
+        Call(member);
+        return value;
+    }
     StatePtr s_;
     DocObj* doc_;
     Kind kind_;
@@ -254,9 +246,6 @@ private:
     BlockObj* block_;
     std::string name_;
 };
-
-class LayoutsObj;
-class BlocksObj;
 
 class DocObj : public AcadDocument, public std::enable_shared_from_this<DocObj> {
 public:
@@ -309,14 +298,8 @@ public:
         closed = true;
         s_->CloseDoc(this);
     }
-    std::string Name() override {
-        Call("Name");
-        return spec.name;
-    }
-    std::string Path() override {
-        Call("Path");
-        return spec.folder;
-    }
+    std::string Name() override { return Answer("Name", spec.name); }
+    std::string Path() override { return Answer("Path", spec.folder); }
     void Regen(std::int32_t which) override { Call("Regen(" + std::to_string(which) + ")"); }
     void Activate() override {
         Call("Activate()");
@@ -335,18 +318,9 @@ public:
         spec.activeLayout = l->spec.name;
     }
     Ref<AcadLayouts> Layouts() override;
-    Ref<AcadBlock> ModelSpace() override {
-        Call("ModelSpace");
-        return model;
-    }
-    Ref<AcadBlock> PaperSpace() override {
-        Call("PaperSpace");
-        return paper;
-    }
-    Ref<AcadPlot> Plot() override {
-        Call("Plot");
-        return plot;
-    }
+    Ref<AcadBlock> ModelSpace() override { return Answer("ModelSpace", model); }
+    Ref<AcadBlock> PaperSpace() override { return Answer("PaperSpace", paper); }
+    Ref<AcadPlot> Plot() override { return Answer("Plot", plot); }
     Ref<AcadBlocks> Blocks() override;
 
     std::shared_ptr<LayoutObj> FindLayout(const std::string& name) {
@@ -384,73 +358,65 @@ private:
         s_->Call("Document", spec.name, member.substr(0, pos),
                  pos == std::string::npos ? "" : member.substr(pos));
     }
+    template <class T>
+    T Answer(const std::string& member, T value) {
+        Call(member);
+        return value;
+    }
 };
 
-class LayoutsObj : public AcadLayouts {
+// Layouts and Blocks: a document's list, by position or by name.
+template <class Base, class Interface, class T>
+class CollectionObj : public Base {
 public:
-    LayoutsObj(StatePtr s, std::shared_ptr<DocObj> doc) : s_(std::move(s)), doc_(std::move(doc)) {}
+    using Items = std::vector<std::shared_ptr<T>> DocObj::*;
+    CollectionObj(StatePtr s, std::shared_ptr<DocObj> doc, std::string kind, Items items)
+        : s_(std::move(s)), doc_(std::move(doc)), kind_(std::move(kind)), items_(items) {}
     std::int32_t Count() override {
-        s_->Call("Layouts", doc_->spec.name, "Count");
-        return static_cast<std::int32_t>(doc_->layouts.size());
+        s_->Call(kind_, doc_->spec.name, "Count");
+        return static_cast<std::int32_t>(List().size());
     }
-    Ref<AcadLayout> Item(std::int32_t index) override {
-        s_->Call("Layouts", doc_->spec.name, "Item", "(" + std::to_string(index) + ")");
-        if (index < 0 || index >= static_cast<std::int32_t>(doc_->layouts.size())) {
+    Ref<Interface> Item(std::int32_t index) override {
+        s_->Call(kind_, doc_->spec.name, "Item", "(" + std::to_string(index) + ")");
+        if (index < 0 || index >= static_cast<std::int32_t>(List().size())) {
             throw CadError("Invalid index");
         }
-        return doc_->layouts[static_cast<std::size_t>(index)];
+        return List()[static_cast<std::size_t>(index)];
     }
-    Ref<AcadLayout> Item(const std::string& name) override {
-        s_->Call("Layouts", doc_->spec.name, "Item", "(" + Quote(name) + ")");
-        return doc_->FindLayout(name);
-    }
-
-private:
-    StatePtr s_;
-    std::shared_ptr<DocObj> doc_;
-};
-
-class BlocksObj : public AcadBlocks {
-public:
-    BlocksObj(StatePtr s, std::shared_ptr<DocObj> doc) : s_(std::move(s)), doc_(std::move(doc)) {}
-    std::int32_t Count() override {
-        s_->Call("Blocks", doc_->spec.name, "Count");
-        return static_cast<std::int32_t>(doc_->blocks.size());
-    }
-    Ref<AcadBlock> Item(std::int32_t index) override {
-        s_->Call("Blocks", doc_->spec.name, "Item", "(" + std::to_string(index) + ")");
-        if (index < 0 || index >= static_cast<std::int32_t>(doc_->blocks.size())) {
-            throw CadError("Invalid index");
-        }
-        return doc_->blocks[static_cast<std::size_t>(index)];
-    }
-    Ref<AcadBlock> Item(const std::string& name) override {
-        s_->Call("Blocks", doc_->spec.name, "Item", "(" + Quote(name) + ")");
-        for (auto& b : doc_->blocks) {
-            if (b->BlockName() == name) {
-                return b;
+    Ref<Interface> Item(const std::string& name) override {
+        s_->Call(kind_, doc_->spec.name, "Item", "(" + Quote(name) + ")");
+        for (auto& item : List()) {
+            if (NameOf(*item) == name) {
+                return item;
             }
         }
         throw CadError("Key not found");
     }
 
 private:
+    std::vector<std::shared_ptr<T>>& List() { return (*doc_).*items_; }
+    static const std::string& NameOf(const LayoutObj& l) { return l.spec.name; }
+    static const std::string& NameOf(const BlockObj& b) { return b.BlockName(); }
     StatePtr s_;
     std::shared_ptr<DocObj> doc_;
+    std::string kind_;
+    Items items_;
 };
 
 Ref<AcadLayouts> DocObj::Layouts() {
     Call("Layouts");
-    return std::make_shared<LayoutsObj>(s_, shared_from_this());
+    return std::make_shared<CollectionObj<AcadLayouts, AcadLayout, LayoutObj>>(
+        s_, shared_from_this(), "Layouts", &DocObj::layouts);
 }
 
 Ref<AcadBlocks> DocObj::Blocks() {
     Call("Blocks");
-    return std::make_shared<BlocksObj>(s_, shared_from_this());
+    return std::make_shared<CollectionObj<AcadBlocks, AcadBlock, BlockObj>>(
+        s_, shared_from_this(), "Blocks", &DocObj::blocks);
 }
 
 Ref<AcadDatabase> BlockObj::XRefDatabase() {
-    s_->Call("Block", name_, "XRefDatabase");
+    Call("XRefDatabase");
     if (kind_ != Kind::XRef) {
         throw CadError("Not an external reference");
     }
@@ -458,7 +424,7 @@ Ref<AcadDatabase> BlockObj::XRefDatabase() {
 }
 
 Ref<AcadLayout> BlockObj::Layout() {
-    s_->Call("Block", name_, "Layout");
+    Call("Layout");
     if (!doc_ || (kind_ != Kind::Model && kind_ != Kind::Paper)) {
         throw CadError("Block is not a layout");
     }
@@ -486,24 +452,22 @@ void PlotObj::SetNumberOfCopies(std::int32_t n) {
 
 bool PlotObj::PlotToFile(const std::string& fileName, const std::string& configName) {
     s_->Call("Plot", Id(), "PlotToFile", "(" + Quote(fileName) + ", " + Quote(configName) + ")");
-    auto layout = doc_->FindLayout(doc_->spec.activeLayout);
-    s_->plots.push_back(PlotJob{doc_->spec.name, layout->spec.name, true, fileName, configName,
-                                layout->spec.canonicalMedia, layout->spec.styleSheet, copies});
+    Record(true, fileName, configName);
     return s_->plotToFileResult;
 }
 
 bool PlotObj::PlotToDevice() {
     s_->Call("Plot", Id(), "PlotToDevice()");
-    auto layout = doc_->FindLayout(doc_->spec.activeLayout);
-    s_->plots.push_back(PlotJob{doc_->spec.name,
-                                layout->spec.name,
-                                false,
-                                {},
-                                layout->spec.configName,
-                                layout->spec.canonicalMedia,
-                                layout->spec.styleSheet,
-                                copies});
+    Record(false, {}, {});
     return true;
+}
+
+void PlotObj::Record(bool toFile, const std::string& fileName, const std::string& config) {
+    auto layout = doc_->FindLayout(doc_->spec.activeLayout);
+    const LayoutSpec& l = layout->spec;
+    s_->plots.push_back(PlotJob{doc_->spec.name, l.name, toFile, fileName,
+                                toFile ? config : l.configName, l.canonicalMedia, l.styleSheet,
+                                copies});
 }
 
 class DocsObj : public AcadDocuments {
@@ -625,76 +589,6 @@ void FakeCad::State::CloseDoc(const DocObj* doc) {
     }
 }
 
-// --- DrawingSpec ---
-
-DrawingSpec& DrawingSpec::Layouts(const std::vector<std::string>& names) {
-    for (const auto& n : names) {
-        layouts.push_back(LayoutSpec{n});
-    }
-    return *this;
-}
-
-DrawingSpec& DrawingSpec::Layout(const LayoutSpec& layout) {
-    layouts.push_back(layout);
-    return *this;
-}
-
-DrawingSpec& DrawingSpec::XRef(const std::string& n, const std::string& p, bool loaded) {
-    XRefSpec x;
-    x.name = n;
-    x.path = p;
-    x.loaded = loaded;
-    xrefs.push_back(x);
-    return *this;
-}
-
-DrawingSpec& DrawingSpec::XRef(const XRefSpec& xref) {
-    xrefs.push_back(xref);
-    return *this;
-}
-
-DrawingSpec& DrawingSpec::Block(const std::string& n) {
-    blocks.push_back(n);
-    return *this;
-}
-
-DrawingSpec& DrawingSpec::Modified(std::int32_t value) {
-    dbmod = value;
-    return *this;
-}
-
-DrawingSpec& DrawingSpec::Sdi(std::int32_t value) {
-    sdi = value;
-    return *this;
-}
-
-DrawingSpec& DrawingSpec::BackgroundPlot(std::int32_t value) {
-    backgroundPlot = value;
-    return *this;
-}
-
-DrawingSpec& DrawingSpec::StyleSheet(const std::string& n) {
-    for (auto& l : layouts) {
-        l.styleSheet = n;
-    }
-    return *this;
-}
-
-DrawingSpec& DrawingSpec::ActiveLayout(const std::string& n) {
-    activeLayout = n;
-    return *this;
-}
-
-DrawingSpec& DrawingSpec::Unopenable(const std::string& description) {
-    openError = description;
-    return *this;
-}
-
-DrawingSpec& DrawingSpec::ReportedName(const std::string& n) {
-    name = n;
-    return *this;
-}
-
 // --- FakeCad ---
 
 FakeCad::FakeCad() : state_(std::make_shared<State>()) {
@@ -804,6 +698,14 @@ void FakeCad::ClearCalls() {
 
 const std::vector<PlotJob>& FakeCad::Plots() const {
     return state_->plots;
+}
+
+Strings FakeCad::Plotted(std::string PlotJob::*field) const {
+    Strings out;
+    for (const auto& job : state_->plots) {
+        out.push_back(job.*field);
+    }
+    return out;
 }
 
 bool FakeCad::IsRunning() const {

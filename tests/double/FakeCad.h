@@ -71,20 +71,32 @@ class FakeCad;
 class DrawingSpec {
 public:
     // Paper-space layouts after "Model", in tab order.
-    DrawingSpec& Layouts(const std::vector<std::string>& names);
-    DrawingSpec& Layout(const LayoutSpec& layout);
-    DrawingSpec& XRef(const std::string& name, const std::string& path, bool loaded);
-    DrawingSpec& XRef(const XRefSpec& xref);
-    DrawingSpec& Block(const std::string& name);
-    DrawingSpec& Modified(std::int32_t dbmod = 1);
-    DrawingSpec& Sdi(std::int32_t value);
-    DrawingSpec& BackgroundPlot(std::int32_t value);
-    DrawingSpec& StyleSheet(const std::string& name);
-    DrawingSpec& ActiveLayout(const std::string& name);
+    DrawingSpec& Layouts(const std::vector<std::string>& names) {
+        layouts.insert(layouts.end(), names.begin(), names.end());
+        return *this;
+    }
+    DrawingSpec& Layout(const LayoutSpec& layout) { return Add(layouts, layout); }
+    DrawingSpec& XRef(const std::string& name, const std::string& path, bool loaded) {
+        return Add(xrefs, XRefSpec{name, path, loaded, cad::kNoDatabase, {}});
+    }
+    DrawingSpec& XRef(const XRefSpec& xref) { return Add(xrefs, xref); }
+    DrawingSpec& Block(const std::string& name) { return Add(blocks, name); }
+    DrawingSpec& Modified(std::int32_t value = 1) { return Set(dbmod, value); }
+    DrawingSpec& Sdi(std::int32_t value) { return Set(sdi, value); }
+    DrawingSpec& BackgroundPlot(std::int32_t value) { return Set(backgroundPlot, value); }
+    DrawingSpec& StyleSheet(const std::string& name) {
+        for (auto& l : layouts) {
+            l.styleSheet = name;
+        }
+        return *this;
+    }
+    DrawingSpec& ActiveLayout(const std::string& name) { return Set(activeLayout, name); }
     // Documents.Open fails for this drawing (the CAD application refuses the file).
-    DrawingSpec& Unopenable(const std::string& description = "Drawing file is not valid");
+    DrawingSpec& Unopenable(const std::string& description = "Drawing file is not valid") {
+        return Set(openError, std::optional<std::string>(description));
+    }
     // The name the CAD application reports, when it differs from the file name.
-    DrawingSpec& ReportedName(const std::string& name);
+    DrawingSpec& ReportedName(const std::string& reported) { return Set(name, reported); }
 
     std::string path;
     std::string name;
@@ -97,6 +109,18 @@ public:
     std::vector<std::string> blocks;
     std::string activeLayout = "Model";
     std::optional<std::string> openError;
+
+private:
+    template <class T>
+    DrawingSpec& Set(T& field, const T& value) {
+        field = value;
+        return *this;
+    }
+    template <class T>
+    DrawingSpec& Add(std::vector<T>& list, const T& value) {
+        list.push_back(value);
+        return *this;
+    }
 };
 
 class FakeCad {
@@ -138,6 +162,8 @@ public:
     std::string Log() const;
     void ClearCalls();
     const std::vector<PlotJob>& Plots() const;
+    // One field of every plot job, in order; by default the drawings' names.
+    Strings Plotted(std::string PlotJob::*field = &PlotJob::document) const;
     bool IsRunning() const;
     int StartCount() const;
     // Names of the drawings open now, in collection order.

@@ -114,6 +114,13 @@ struct PlotFixture : ::testing::Test {
 
     void SetUp() override { cad.RegisterIn(registry); }
 
+    // The papers of the two devices the plot tests choose from.
+    static constexpr char kA4[] = "ISO_A4_(210.00_x_297.00_MM)";
+    void Papers(const fake::Strings& office) {
+        cad.Media("Office Printer", office);
+        cad.Media("DWG To PDF.pc3", {kA4});
+    }
+
     // Connects (the application then has its own empty drawing) and forgets the calls.
     void Connect() {
         connection.ConnectCad();

@@ -12,25 +12,14 @@ using ::testing::IsEmpty;
 
 namespace {
 
-constexpr char kA4[] = "ISO_A4_(210.00_x_297.00_MM)";
-
 struct LayoutPlotTest : vx::testing::PlotFixture {
     void SetUp() override {
         PlotFixture::SetUp();
-        cad.Media("Office Printer", {"Letter", kA4});
-        cad.Media("DWG To PDF.pc3", {kA4});
+        Papers({"Letter", kA4});
         Connect();
     }
 
     void Open(const std::string& path) { OpenScripted(path); }
-
-    std::vector<std::string> PlottedLayouts() const {
-        std::vector<std::string> names;
-        for (const auto& job : cad.Plots()) {
-            names.push_back(job.layout);
-        }
-        return names;
-    }
 
     static std::vector<std::string> OneLayout(const std::string& l) {
         const std::string on = "Layout[" + l + "].";
@@ -101,7 +90,7 @@ TEST_F(LayoutPlotTest, PlotsEachPaperSpaceLayoutInItsSteps) {
     auto second = OneLayout("Layout2");
     expected.insert(expected.end(), second.begin(), second.end());
     EXPECT_THAT(cad.Calls(), ElementsAreArray(expected));
-    EXPECT_THAT(PlottedLayouts(), ElementsAre("Layout1", "Layout2"));
+    EXPECT_THAT(cad.Plotted(&fake::PlotJob::layout), ElementsAre("Layout1", "Layout2"));
     EXPECT_EQ(cad.Plots()[0].config, "Office Printer");
     EXPECT_EQ(cad.Plots()[1].media, kA4);
 }
@@ -110,7 +99,7 @@ TEST_F(LayoutPlotTest, SkipsOnlyLayoutsWhoseNameHoldsModelAsWritten) {
     cad.Drawing("/jobs/l.dwg").Layouts({"Sheet Model 2", "model view", "Layout1"});
     Open("/jobs/l.dwg");
     runs.SetLayoutsToPlot();
-    EXPECT_THAT(PlottedLayouts(), ElementsAre("model view", "Layout1"));
+    EXPECT_THAT(cad.Plotted(&fake::PlotJob::layout), ElementsAre("model view", "Layout1"));
 }
 
 TEST_F(LayoutPlotTest, SwitchesBackgroundPlottingOffOnlyWhenItIsOn) {
@@ -192,7 +181,7 @@ TEST_F(LayoutPlotTest, AStopDuringTheCallEndsItBeforeTheNextLayout) {
     Open("/jobs/l.dwg");
     window.onKeepAlive = [this] { window.stop = !cad.Plots().empty(); };
     runs.SetLayoutsToPlot();
-    EXPECT_THAT(PlottedLayouts(), ElementsAre("Layout1"));
+    EXPECT_THAT(cad.Plotted(&fake::PlotJob::layout), ElementsAre("Layout1"));
 }
 
 TEST_F(LayoutPlotTest, ATestThatCannotBeMadeCountsAsHeld) {

@@ -10,13 +10,12 @@ using ::testing::IsEmpty;
 
 namespace {
 
-constexpr char kA4[] = "ISO_A4_(210.00_x_297.00_MM)";
+constexpr const char* kA4 = vx::testing::PlotFixture::kA4;
 
 struct ModelSpaceTest : vx::testing::PlotFixture {
     void SetUp() override {
         PlotFixture::SetUp();
-        cad.Media("Office Printer", {"Letter", kA4, "A4"});
-        cad.Media("DWG To PDF.pc3", {kA4});
+        Papers({"Letter", kA4, "A4"});
         cad.Drawing("/jobs/a.dwg");
         Connect();
         OpenScripted("/jobs/a.dwg");

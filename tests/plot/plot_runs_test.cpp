@@ -37,14 +37,6 @@ struct RunsTest : vx::testing::PlotFixture {
         return cad.Drawing(folder + name);
     }
 
-    std::vector<std::string> Plotted() const {
-        std::vector<std::string> names;
-        for (const auto& job : cad.Plots()) {
-            names.push_back(job.document);
-        }
-        return names;
-    }
-
     // What the per-drawing sequence shows for a model-space plot.
     std::vector<std::string> ModelSpaceTexts(const std::string& name) const {
         const std::string path = folder + name;
@@ -72,7 +64,7 @@ TEST_F(RunsTest, AllListedRunPlotsFromTheLastRowAndRestoresAfterEachDrawing) {
     }
     Append(expected, {"Panel: Ready", "Progress: 0", "Pointer: 0"});
     EXPECT_THAT(window.events, ElementsAreArray(expected));
-    EXPECT_THAT(Plotted(), ElementsAre("b.dwg", "a.dwg"));
+    EXPECT_THAT(cad.Plotted(), ElementsAre("b.dwg", "a.dwg"));
     // Every drawing was closed again.
     EXPECT_THAT(cad.OpenDrawings(), ElementsAre("Drawing1.dwg"));
 }
@@ -93,7 +85,7 @@ TEST_F(RunsTest, SelectedRunScansEveryRowAndPlotsTheSelectedOnes) {
     Append(expected, {"Pointer: 0", "Panel: Ready", "Progress: 0", "Status: 3  Files Found  "});
     Append(expected, {"Panel: Ready", "Progress: 0", "Pointer: 0"});
     EXPECT_THAT(window.events, ElementsAreArray(expected));
-    EXPECT_THAT(Plotted(), ElementsAre("c.dwg", "a.dwg"));
+    EXPECT_THAT(cad.Plotted(), ElementsAre("c.dwg", "a.dwg"));
 }
 
 TEST_F(RunsTest, SelectedRunWithNothingSelectedOnlyMovesTheBar) {
@@ -124,7 +116,7 @@ TEST_F(RunsTest, AllDrawingsRunNamesTheFolderAndRestoresOnlyAtTheEnd) {
     }
     Append(expected, {"Status: 2  Files Found  ", "Panel: Ready", "Progress: 0", "Pointer: 0"});
     EXPECT_THAT(window.events, ElementsAreArray(expected));
-    EXPECT_THAT(Plotted(), ElementsAre("b.dwg", "a.dwg"));
+    EXPECT_THAT(cad.Plotted(), ElementsAre("b.dwg", "a.dwg"));
 }
 
 TEST_F(RunsTest, AnEmptyListOpensNothing) {
@@ -169,7 +161,7 @@ TEST_F(RunsTest, AStopEndsTheRunBeforeTheNextRow) {
         }
     };
     runs.Command2_Click();
-    EXPECT_THAT(Plotted(), ElementsAre("c.dwg"));
+    EXPECT_THAT(cad.Plotted(), ElementsAre("c.dwg"));
     std::vector<std::string> tail(window.events.end() - 6, window.events.end());
     EXPECT_THAT(tail, ElementsAre("Pointer: 0", "Panel: Ready", "Progress: 0",
                                   "Status: 3  Files Found  ", "Pointer: 11", "Pointer: 0"));
@@ -188,7 +180,7 @@ TEST_F(RunsTest, AStopEndsTheRunBeforeTheNextRow) {
     runs.mnuAllPrint_Click();
     tail.assign(window.events.end() - 2, window.events.end());
     EXPECT_THAT(tail, ElementsAre("Status: Closing Drawing " + folder + "c.dwg ...", "Pointer: 0"));
-    EXPECT_THAT(Plotted(), ElementsAre("c.dwg", "c.dwg", "c.dwg"));
+    EXPECT_THAT(cad.Plotted(), ElementsAre("c.dwg", "c.dwg", "c.dwg"));
 }
 
 TEST_F(RunsTest, AStopLeftOverFromASearchDoesNotCancelTheRun) {
@@ -196,7 +188,7 @@ TEST_F(RunsTest, AStopLeftOverFromASearchDoesNotCancelTheRun) {
     Row("b.dwg");
     window.stop = true;
     runs.Command2_Click();
-    EXPECT_THAT(Plotted(), ElementsAre("b.dwg", "a.dwg"));
+    EXPECT_THAT(cad.Plotted(), ElementsAre("b.dwg", "a.dwg"));
 }
 
 TEST_F(RunsTest, LayoutsArePlottedWhenTheBoxIsNotClearAndTheDrawingHasThem) {
@@ -250,7 +242,7 @@ TEST_F(RunsTest, AFailingDrawingIsClosedAndListedAtTheEndWhileTheRunGoesOn) {
     cad.FailOn("Layout.ConfigName", "Invalid plot device", 1);
     runs.Command2_Click();
 
-    EXPECT_THAT(Plotted(), ElementsAre("b.dwg", "a.dwg"));
+    EXPECT_THAT(cad.Plotted(), ElementsAre("b.dwg", "a.dwg"));
     EXPECT_THAT(cad.OpenDrawings(), ElementsAre("Drawing1.dwg"));
     ASSERT_EQ(window.shown.size(), 1u);
     const Message& m = window.shown[0];
@@ -270,7 +262,7 @@ TEST_F(RunsTest, TheUsersChangedCopyOfAListedDrawingIsReportedAndKept) {
     Row("b.dwg");
     cad.OpenNow(folder + "b.dwg").Modified(1);
     runs.mnuAllPrint_Click();
-    EXPECT_THAT(Plotted(), ElementsAre("a.dwg"));
+    EXPECT_THAT(cad.Plotted(), ElementsAre("a.dwg"));
     EXPECT_THAT(cad.OpenDrawings(), Contains("b.dwg"));
     ASSERT_EQ(window.shown.size(), 1u);
     EXPECT_THAT(window.shown[0].text, ::testing::HasSubstr(plot::PlotRuns::kUnsavedCopyOpen));
@@ -293,7 +285,7 @@ TEST_F(RunsTest, ACommandDuringARunIsIgnored) {
     };
     runs.Command2_Click();
     EXPECT_FALSE(runs.Running());
-    EXPECT_THAT(Plotted(), ElementsAre("b.dwg", "a.dwg"));
+    EXPECT_THAT(cad.Plotted(), ElementsAre("b.dwg", "a.dwg"));
     EXPECT_EQ(std::count(window.events.begin(), window.events.end(), "Stop: False"), 1);
 }
 

@@ -86,11 +86,7 @@ TEST_F(XrefTest, LoadedReferencesAreLeftAloneAndTheDrawingIsRegenerated) {
 }
 
 TEST_F(XrefTest, AReferenceFailingForAnotherReasonIsLeftAlone) {
-    fake::XRefSpec ref;
-    ref.name = "Base";
-    ref.path = "C:\\Job\\Base.dwg";
-    ref.probeError = "File not found";
-    Drawing(tree.Folder("Job")).XRef(ref);
+    Drawing(tree.Folder("Job")).XRef({"Base", "C:\\Job\\Base.dwg", false, "File not found", {}});
     tree.File("Job/Base.dwg");
     Open();
     xrefs.ReloadXrefs();

@@ -36,13 +36,12 @@ struct ListViewTest : ::testing::Test {
     }
 };
 
-TEST_F(ListViewTest, ShowsTheColumnsWithTheirWidthsAndToolTip) {
+TEST_F(ListViewTest, ShowsTheColumnsWithTheirWidths) {
     EXPECT_EQ(list.header()->count(), 5);
     const int widths[] = {125, 250, 100, 80, 130};
     for (int c = 0; c < 5; ++c) {
         EXPECT_EQ(list.header()->sectionSize(c), widths[c]) << c;
     }
-    EXPECT_EQ(list.toolTip(), "Right click on Single or Multiple drawings to Print");
     EXPECT_EQ(list.selectionMode(), QAbstractItemView::ExtendedSelection);
 }
 

@@ -4,7 +4,6 @@
 #include "QtPrinters.h"
 
 #include <QLineEdit>
-#include <QMouseEvent>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -12,6 +11,7 @@
 
 #include "SearchRecorder.h"
 #include "TempTree.h"
+#include "UserInput.h"
 #include "search/SearchPump.h"
 
 using namespace vx::search;
@@ -20,20 +20,6 @@ using vx::testing::RecordingSearchHost;
 using vx::testing::TempTree;
 
 namespace {
-
-void PostClick(QWidget* w) {
-    const QPoint at = w->rect().center();
-    const QPoint global = w->mapToGlobal(at);
-    QCoreApplication::postEvent(w, new QMouseEvent(QEvent::MouseButtonPress, at, global,
-                                                   Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
-    QCoreApplication::postEvent(w, new QMouseEvent(QEvent::MouseButtonRelease, at, global,
-                                                   Qt::LeftButton, Qt::NoButton, Qt::NoModifier));
-}
-
-void PostKey(QWidget* w, Qt::Key key, const QString& text) {
-    QCoreApplication::postEvent(w, new QKeyEvent(QEvent::KeyPress, key, Qt::NoModifier, text));
-    QCoreApplication::postEvent(w, new QKeyEvent(QEvent::KeyRelease, key, Qt::NoModifier, text));
-}
 
 // A window with the action button, another button and a text box, searched by a host
 // whose KeepAlive pumps.
@@ -70,7 +56,7 @@ struct PumpTest : ::testing::Test {
 
 TEST_F(PumpTest, OtherControlsIgnoreInputWhileTheSearchRuns) {
     PostClick(printAll);
-    PostKey(pattern, Qt::Key_X, "x");
+    PostKey(pattern, Qt::Key_X, Qt::NoModifier, "x");
     search.Check1_Click();
     EXPECT_EQ(host.rows.size(), 20u);
     EXPECT_EQ(printAllClicks, 0);

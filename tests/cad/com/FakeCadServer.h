@@ -24,6 +24,17 @@
 
 namespace vx::cad::com::testing {
 
+// The description of the CadError that `f` throws.
+template <class F>
+std::string ErrorOf(F&& f) {
+    try {
+        f();
+    } catch (const CadError& e) {
+        return e.Description();
+    }
+    return "(no error)";
+}
+
 class ServedObject;
 
 class FakeCadServer {

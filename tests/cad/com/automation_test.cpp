@@ -18,19 +18,10 @@ using namespace vx::cad::com;
 using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
+using vx::cad::com::testing::ErrorOf;
 using vx::cad::com::testing::FakeCadServer;
 
 namespace {
-
-template <class F>
-std::string ErrorOf(F&& f) {
-    try {
-        f();
-    } catch (const CadError& e) {
-        return e.Description();
-    }
-    return "(no error)";
-}
 
 struct AutomationTest : ::testing::Test {
     fake::FakeCad cad;

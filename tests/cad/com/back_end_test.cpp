@@ -11,6 +11,7 @@ using namespace vx;
 using namespace vx::cad;
 using namespace vx::cad::com;
 using ::testing::HasSubstr;
+using vx::cad::com::testing::ErrorOf;
 using vx::cad::com::testing::FakeCadFactory;
 using vx::cad::com::testing::FakeCadServer;
 using vx::cad::com::testing::kFakeCadClsid;
@@ -18,16 +19,6 @@ using vx::cad::com::testing::kFakeCadClsid;
 namespace {
 
 constexpr char kTestProgId[] = "Vormex.TestCad.1";
-
-template <class F>
-std::string ErrorOf(F&& f) {
-    try {
-        f();
-    } catch (const CadError& e) {
-        return e.Description();
-    }
-    return "(no error)";
-}
 
 // Registers the test class's ProgID while it lives: for the current user, or for the
 // machine where the system reads no per-user classes (Wine).

@@ -52,19 +52,13 @@ IMessageFilter* CurrentFilter() {
     return current;
 }
 
-TEST(RetryPolicy, RetriesCallsToRetryLaterUntilTheLimit) {
+TEST(RetryPolicy, RetriesCallsToRetryLaterUntilTheLimitAndNoCallRejectedOutright) {
     const RetryPolicy policy(5000, 300);
     EXPECT_EQ(policy.Decide(0, SERVERCALL_RETRYLATER), 300u);
     EXPECT_EQ(policy.Decide(4999, SERVERCALL_RETRYLATER), 300u);
     EXPECT_EQ(policy.Decide(5000, SERVERCALL_RETRYLATER), RetryPolicy::kGiveUp);
     EXPECT_EQ(policy.Decide(90000, SERVERCALL_RETRYLATER), RetryPolicy::kGiveUp);
-}
-
-TEST(RetryPolicy, GivesUpAtOnceOnACallRejectedOutright) {
     EXPECT_EQ(RetryPolicy().Decide(0, SERVERCALL_REJECTED), RetryPolicy::kGiveUp);
-}
-
-TEST(RetryPolicy, WaitsLongEnoughForComToWaitAndNotSpin) {
     // RetryRejectedCall answers below 100 make COM retry at once.
     const RetryPolicy standard;
     EXPECT_GE(standard.Decide(0, SERVERCALL_RETRYLATER), 100u);

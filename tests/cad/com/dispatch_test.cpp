@@ -18,17 +18,24 @@ using vx::cad::com::testing::FakeCadServer;
 
 namespace {
 
-std::vector<Variant> Args(Variant a) {
+// Arguments in their order (a Variant is moved, not copied).
+template <class... V>
+std::vector<Variant> Args(V... values) {
     std::vector<Variant> v;
-    v.push_back(std::move(a));
+    (v.push_back(std::move(values)), ...);
     return v;
 }
 
-std::vector<Variant> Args(Variant a, Variant b) {
-    std::vector<Variant> v;
-    v.push_back(std::move(a));
-    v.push_back(std::move(b));
-    return v;
+// The ComError that `f` throws; a test failure when it throws none.
+template <class F>
+ComError Caught(F&& f) {
+    try {
+        f();
+    } catch (const ComError& e) {
+        return e;
+    }
+    ADD_FAILURE() << "the call must fail";
+    return ComError("(no error)", S_OK);
 }
 
 struct DispatchTest : ::testing::Test {
@@ -127,15 +134,11 @@ TEST_F(DispatchTest, KeepsTheIdsOfEqualNamesOnDifferentKindsApart) {
 TEST_F(DispatchTest, AnUnknownMemberFailsEveryTimeAndIsNotRemembered) {
     auto doc = OpenDrawing("C:\\jobs\\a.dwg");
     auto layout = Child(doc, doc.Get("ActiveLayout"), "Layout");
-    for (int i = 0; i < 2; ++i) {
-        try {
-            layout.Call("ZoomExtents");
-            ADD_FAILURE() << "AutoCAD's layout has no ZoomExtents";
-        } catch (const ComError& e) {
-            EXPECT_EQ(e.Result(), DISP_E_UNKNOWNNAME);
-            EXPECT_THAT(e.Description(), ::testing::StartsWith("Layout.ZoomExtents: "));
-            EXPECT_THAT(e.Description(), ::testing::HasSubstr("0x80020006"));
-        }
+    for (int i = 0; i < 2; ++i) {  // AutoCAD's layout has no ZoomExtents
+        const ComError e = Caught([&] { layout.Call("ZoomExtents"); });
+        EXPECT_EQ(e.Result(), DISP_E_UNKNOWNNAME);
+        EXPECT_THAT(e.Description(), ::testing::StartsWith("Layout.ZoomExtents: "));
+        EXPECT_THAT(e.Description(), ::testing::HasSubstr("0x80020006"));
     }
     EXPECT_EQ(server->IdLookups("Layout.ZoomExtents"), 2);
 }
@@ -145,26 +148,20 @@ TEST_F(DispatchTest, PassesTheCalleesDescriptionOnUnchanged) {
         server->DeferredExceptions(deferred);
         auto app = App();
         auto docs = Child(app, app.Get("Documents"), "Documents");
-        try {
+        const ComError e = Caught([&] {
             docs.Call("Open", Args(Variant::Text("C:\\nowhere\\x.dwg"), Variant::Boolean(true)));
-            ADD_FAILURE() << "opening a missing drawing must fail";
-        } catch (const ComError& e) {
-            EXPECT_EQ(e.Description(), "File not found: C:\\nowhere\\x.dwg");
-            EXPECT_EQ(e.Result(), E_FAIL);
-        }
+        });
+        EXPECT_EQ(e.Description(), "File not found: C:\\nowhere\\x.dwg");
+        EXPECT_EQ(e.Result(), E_FAIL);
     }
 }
 
 TEST_F(DispatchTest, NamesTheArgumentThatHasTheWrongType) {
     auto doc = OpenDrawing("C:\\jobs\\a.dwg");
-    try {
-        doc.Call("Regen", Args(Variant::Text("all")));
-        ADD_FAILURE() << "Regen takes a number";
-    } catch (const ComError& e) {
-        EXPECT_EQ(e.Result(), DISP_E_TYPEMISMATCH);
-        EXPECT_THAT(e.Description(), ::testing::StartsWith("Document.Regen: "));
-        EXPECT_THAT(e.Description(), ::testing::EndsWith(", argument 1"));
-    }
+    const ComError e = Caught([&] { doc.Call("Regen", Args(Variant::Text("all"))); });
+    EXPECT_EQ(e.Result(), DISP_E_TYPEMISMATCH);  // Regen takes a number
+    EXPECT_THAT(e.Description(), ::testing::StartsWith("Document.Regen: "));
+    EXPECT_THAT(e.Description(), ::testing::EndsWith(", argument 1"));
     EXPECT_THAT(cad.CallsWith("Regen"), IsEmpty());
 }
 
@@ -182,15 +179,11 @@ TEST_F(DispatchTest, GivesUpOnACallThatStaysRejectedAndSaysWhy) {
     app.Put("Visible", Variant::Boolean(false));  // its id is known from here on
     cad.ClearCalls();
     server->RejectNext(1000);
-    try {
-        app.Put("Visible", Variant::Boolean(true));
-        ADD_FAILURE() << "a call rejected beyond the limit must fail";
-    } catch (const ComError& e) {
-        EXPECT_EQ(e.Result(), RPC_E_CALL_REJECTED);
-        EXPECT_EQ(e.Description(),
-                  "The CAD application is busy: Application.Visible was rejected for 1.0 "
-                  "seconds (RPC_E_CALL_REJECTED)");
-    }
+    const ComError e = Caught([&] { app.Put("Visible", Variant::Boolean(true)); });
+    EXPECT_EQ(e.Result(), RPC_E_CALL_REJECTED);
+    EXPECT_EQ(e.Description(),
+              "The CAD application is busy: Application.Visible was rejected for 1.0 "
+              "seconds (RPC_E_CALL_REJECTED)");
     server->RejectNext(0);
     EXPECT_THAT(waits, ElementsAre(250, 250, 250, 250));
     EXPECT_THAT(cad.CallsWith("Visible"), IsEmpty());
