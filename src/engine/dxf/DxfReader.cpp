@@ -1160,6 +1160,8 @@ void Reader::ReadObjects() {
                         }
                     }
                     layoutObjects_.push_back(std::move(lo));
+                } else if (typeName == "MLINESTYLE") {
+                    ParseMLineStyle(tags);
                 } else if (typeName == "IMAGEDEF") {
                     ImageDef d;
                     for (const auto& t : tags) {
@@ -1233,6 +1235,7 @@ void Reader::Finish() {
     for (const auto& name : missing) {
         Warn("", "block '" + name + "' is referenced but not defined; its references show nothing");
     }
+    ResolveAnnotations();
     BuildLayouts();
     db_->RebuildIndexes();  // layers added for entities
 }

@@ -345,7 +345,10 @@ TEST_P(DwgTwins, GeometryAndTextMatch) {
                                        << e.TypeName() << ") is not in the DXF file";
             const Entity& x = *it->second;
             std::string what = std::string(e.TypeName()) + " " + std::to_string(e.props.handle);
-            ASSERT_EQ(e.TypeName(), x.TypeName()) << what;
+            // an R13/R14 export keeps a table as a reference to its block
+            if (!(e.type == EntityType::Table && x.type == EntityType::Insert)) {
+                ASSERT_EQ(e.TypeName(), x.TypeName()) << what;
+            }
             EXPECT_EQ(dwg_->layers[e.props.layer].name, dxf_->layers[x.props.layer].name) << what;
             EXPECT_EQ(ColorText(e.props.color), ColorText(x.props.color)) << what;
             EXPECT_EQ(e.props.lineweight, x.props.lineweight) << what;
@@ -475,8 +478,36 @@ TEST_P(DwgTwins, GeometryAndTextMatch) {
                 const auto* b = x.As<db::Image>();
                 ExpectNear(im->position, b->position, what);
                 ExpectNear(im->uVector, b->uVector, what);
-                ASSERT_NE(im->imageDef, db::kNone) << what;
-                EXPECT_EQ(dwg_->images[im->imageDef].fileName, dxf_->images[b->imageDef].fileName);
+                // (a DXF export may repeat the first vertex at the end)
+                EXPECT_LE(b->clipBoundary.size() - im->clipBoundary.size(), 1u) << what;
+                if (e.type == EntityType::Image) {  // a wipeout has no picture
+                    ASSERT_NE(im->imageDef, db::kNone) << what;
+                    EXPECT_EQ(dwg_->images[im->imageDef].fileName,
+                              dxf_->images[b->imageDef].fileName);
+                }
+            } else if (const auto* xl = e.As<db::XLine>()) {
+                ExpectNear(xl->base, x.As<db::XLine>()->base, what);
+                ExpectNear(xl->direction, x.As<db::XLine>()->direction, what);
+            } else if (const auto* ml = e.As<db::MLine>()) {
+                const auto* b = x.As<db::MLine>();
+                EXPECT_NEAR(ml->scale, b->scale, 1e-9) << what;
+                EXPECT_EQ(ml->flags, b->flags) << what;
+                ASSERT_EQ(ml->vertices.size(), b->vertices.size()) << what;
+                for (std::size_t k = 0; k < ml->vertices.size(); ++k) {
+                    ExpectNear(ml->vertices[k].position, b->vertices[k].position, what);
+                    ExpectNear(ml->vertices[k].miter, b->vertices[k].miter, what);
+                    const auto& pa = ml->vertices[k].params;
+                    const auto& pb = b->vertices[k].params;
+                    ASSERT_EQ(pa.size(), pb.size()) << what;
+                    for (std::size_t j = 0; j < pa.size(); ++j) {
+                        ASSERT_EQ(pa[j].size(), pb[j].size()) << what;
+                        for (std::size_t q = 0; q < pa[j].size(); ++q) {
+                            EXPECT_NEAR(pa[j][q], pb[j][q], 1e-9 * (1 + std::abs(pb[j][q])));
+                        }
+                    }
+                }
+                ASSERT_NE(ml->style, db::kNone) << what;
+                EXPECT_EQ(dwg_->mlineStyles[ml->style].name, dxf_->mlineStyles[b->style].name);
             } else if (const auto* p = e.As<db::Point>()) {
                 ExpectNear(p->position, x.As<db::Point>()->position, what);
             } else if (const auto* ld = e.As<db::Leader>()) {

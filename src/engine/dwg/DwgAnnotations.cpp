@@ -1,0 +1,147 @@
+// The DWG objects that annotate and construct: XLINE, RAY, MLINE with its MLINESTYLE,
+// ACAD_TABLE (up to R2007, where the table is an insert of its picture block) and WIPEOUT.
+#include <cmath>
+#include <numbers>
+
+#include "engine/dwg/ReaderImpl.h"
+
+namespace vx::engine::dwg {
+
+using namespace vx::engine::db;
+
+namespace {
+
+constexpr double kDegrees = 180.0 / std::numbers::pi;
+
+// A count read from the file, checked against the bits that remain (each element takes
+// at least `minBits`): a larger count is damage.
+std::size_t Checked(std::int64_t n, const BitReader& r, std::size_t minBits, const char* what) {
+    if (n < 0 || static_cast<std::uint64_t>(n) * minBits > r.Remaining()) {
+        throw DwgError(std::string("a count of ") + std::to_string(n) + " " + what +
+                       " larger than the data");
+    }
+    return static_cast<std::size_t>(n);
+}
+
+Color ColorOf(const BitReader::CmColor& c) {
+    return c.hasRgb ? Color::FromRgb(c.rgb, c.index) : Color::FromIndex(c.index);
+}
+
+}  // namespace
+
+bool DwgReaderImpl::ReadAnnotation(std::uint32_t type, const std::string& cls, ObjectStreams& o,
+                                   PendingEntity& p) {
+    BitReader& d = o.d;
+    Entity& e = p.entity;
+    if (type == 40 || type == 41) {  // RAY, XLINE
+        XLine g;
+        g.base = d.B3D();
+        g.direction = d.B3D();
+        e.Set(type == 40 ? EntityType::Ray : EntityType::XLine, g);
+        return true;
+    }
+    if (type == 47) {  // MLINE
+        MLine g;
+        g.scale = d.BD();
+        g.justification = d.RC();
+        d.B3D();  // base point: the first vertex repeats it
+        e.props.extrusion = d.B3D();
+        g.flags = d.BS();
+        const std::size_t lines = d.RC();
+        const std::size_t verts = Checked(d.BS(), d, 9 * 2, "multiline vertices");
+        for (std::size_t i = 0; i < verts; ++i) {
+            MLineVertex& v = g.vertices.emplace_back();
+            v.position = d.B3D();
+            v.direction = d.B3D();
+            v.miter = d.B3D();
+            for (std::size_t j = 0; j < lines; ++j) {
+                std::vector<double>& params = v.params.emplace_back();
+                const std::size_t n = Checked(d.BS(), d, 2, "multiline parameters");
+                for (std::size_t k = 0; k < n; ++k) {
+                    params.push_back(d.BD());
+                }
+                const std::size_t fill = Checked(d.BS(), d, 2, "multiline fill parameters");
+                for (std::size_t k = 0; k < fill; ++k) {
+                    d.BD();
+                }
+            }
+        }
+        g.styleHandle = o.H();
+        e.Set(EntityType::MLine, std::move(g));
+        return true;
+    }
+    if (cls == "ACAD_TABLE" && version_ < 1024) {
+        // Up to R2007 a table starts as a block reference to its picture block.
+        Insert g;
+        g.position = d.B3D();
+        if (version_ <= 1014) {
+            g.scale = d.B3D();
+        } else {
+            switch (d.BB()) {
+                case 3:
+                    break;
+                case 1:
+                    g.scale = {1, d.DD(1.0), d.DD(1.0)};
+                    break;
+                case 2:
+                    g.scale.x = d.RD();
+                    g.scale.y = g.scale.z = g.scale.x;
+                    break;
+                default:
+                    g.scale.x = d.RD();
+                    g.scale.y = d.DD(g.scale.x);
+                    g.scale.z = d.DD(g.scale.x);
+                    break;
+            }
+        }
+        g.rotation = d.BD() * kDegrees;
+        e.props.extrusion = d.B3D();
+        d.B();  // attributes: a table has none to draw
+        p.ref = o.H();
+        e.Set(EntityType::Table, std::move(g));
+        return true;
+    }
+    return false;
+}
+
+void DwgReaderImpl::ReadMLineStyle(ObjectStreams& o) {
+    BitReader& d = o.d;
+    MLineStyle s;
+    s.handle = o.self;
+    s.name = Str(o.T());
+    o.T();  // description
+    s.flags = d.BS();
+    s.fillColor = ColorOf(d.CMC());
+    d.BD();  // start and end angles
+    d.BD();
+    const std::size_t n = d.RC();
+    for (std::size_t i = 0; i < n; ++i) {
+        MLineStyleElement& el = s.elements.emplace_back();
+        el.offset = d.BD();
+        el.color = ColorOf(d.CMC());
+        if (version_ < 1032) {
+            const std::int16_t index = d.BS();
+            el.linetype = index == 32766 ? kByBlock : kByLayer;
+        } else {
+            o.H();
+        }
+    }
+    db_->mlineStyles.push_back(std::move(s));
+}
+
+void DwgReaderImpl::ResolveAnnotations() {
+    for (auto& b : db_->blocks) {
+        for (auto& e : b.entities) {
+            if (auto* m = e.As<MLine>()) {
+                for (std::size_t i = 0; i < db_->mlineStyles.size(); ++i) {
+                    if (db_->mlineStyles[i].handle == m->styleHandle) {
+                        m->style = static_cast<std::uint32_t>(i);
+                        m->styleName = db_->mlineStyles[i].name;
+                    }
+                }
+            }
+        }
+    }
+}
+
+}  // namespace vx::engine::dwg
