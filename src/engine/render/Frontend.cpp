@@ -1374,8 +1374,8 @@ struct Frontend::Impl {
     // ----------------------------------------------------------------------------------
     // Construction lines, multilines, wipeouts, multileaders
 
-    // XLINE and RAY: the line through the base point along the direction, cut to the part
-    // of the page that can show (a viewport's box inside viewports).
+    // XLINE and RAY: the line through the base point along the direction, cut to the plot
+    // area and the part of the page that can show (a viewport's box inside viewports).
     void DrawXLine(const db::Entity& e, const Frame& f, bool ray) {
         const auto* g = e.As<db::XLine>();
         if (!g || !Finite(g->base) || !Finite(g->direction)) {
@@ -1388,7 +1388,11 @@ struct Frontend::Impl {
         if (!(len > 1e-12)) {
             return;  // seen end-on
         }
-        const page::Rect box = page.Visible();
+        page::Rect box = page.Visible();
+        if (const page::Rect& a = options.plotArea; !a.IsEmpty()) {
+            box = {std::max(box.xmin, a.xmin), std::max(box.ymin, a.ymin),
+                   std::min(box.xmax, a.xmax), std::min(box.ymax, a.ymax)};
+        }
         double t0 = ray ? 0.0 : -std::numeric_limits<double>::infinity();
         double t1 = std::numeric_limits<double>::infinity();
         if (!ClipParametric(p, d, box, t0, t1)) {

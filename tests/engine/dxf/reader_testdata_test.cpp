@@ -285,6 +285,7 @@ TEST(ReaderTestdata, AnnotationsFindTheirBlocksAndStyles) {
             ASSERT_FALSE(l->branches[0].lines.empty());
             EXPECT_FALSE(l->branches[0].lines[0].vertices.empty());
             EXPECT_TRUE(l->hasText || l->hasBlock || l->contentType == 0) << l->contentType;
+            EXPECT_GT(l->arrowSize, 0);
         }
     }
     EXPECT_EQ(seen[db::EntityType::XLine], 1);

@@ -370,6 +370,16 @@ TEST(ConstructionLines, CutToTheVisiblePageAndLeftOutOfTheExtents) {
     EXPECT_TRUE(Near(ray[0], {100, 50}));
     EXPECT_TRUE(Near(ray[1], {sheet.xmin, 50}, 1e-6));  // to the left only
 
+    // A plot of a window or of the extents: they end at the plot area.
+    render::RenderOptions window;
+    window.plotArea = {50, 40, 150, 120};
+    RecordingSink plotted;
+    Render(w.d, plotted, 0, window);
+    ASSERT_EQ(plotted.strokes.size(), 3u);
+    EXPECT_TRUE(Near(plotted.strokes[1].points[0], {50, 50}, 1e-6));
+    EXPECT_TRUE(Near(plotted.strokes[1].points[1], {120, 120}, 1e-6));
+    EXPECT_TRUE(Near(plotted.strokes[2].points[1], {50, 50}, 1e-6));
+
     // Seen through a viewport, they end at its clip box.
     db::Viewport vp;
     vp.center = {100, 100, 0};
