@@ -149,8 +149,7 @@ bool Reader::ParseAnnotation(std::string_view type, const std::vector<Tag>& tags
                     }
                     return;
                 default:
-                    SetCoord(*this, t, 10, g.position) ||
-                        SetCoord(*this, t, 11, g.uVector) ||
+                    SetCoord(*this, t, 10, g.position) || SetCoord(*this, t, 11, g.uVector) ||
                         SetCoord(*this, t, 12, g.vVector);
                     return;
             }
@@ -276,8 +275,7 @@ void Reader::ParseMLeader(const std::vector<Tag>& tags, Entity& e) {
                 } else if (t.code == 40) {
                     b.doglegLength = Dbl(t);
                 } else {
-                    SetCoord(*this, t, 10, b.landing) ||
-                        SetCoord(*this, t, 11, b.doglegDirection);
+                    SetCoord(*this, t, 10, b.landing) || SetCoord(*this, t, 11, b.doglegDirection);
                 }
                 return;
             }
