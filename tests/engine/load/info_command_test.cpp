@@ -129,7 +129,7 @@ void WriteDrawings(const std::filesystem::path& dir) {
         .G(8, "0")
         .Point(10, 0, 0)
         .G(40, "big")
-        .G(0, "MLINE")
+        .G(0, "TOLERANCE")
         .G(330, "1F")
         .G(8, "0")
         .G(0, "VIEWPORT")
@@ -211,7 +211,7 @@ TEST(InfoCommand, SummaryText) {
         "  CIRCLE             1\n"
         "  INSERT             1\n"
         "  LINE               1\n"
-        "  MLINE              1  (not drawn)\n"
+        "  TOLERANCE          1  (not drawn)\n"
         "  VIEWPORT           1\n"
         "Layouts:    2\n"
         "  Model: 4 entities\n"
@@ -245,7 +245,7 @@ TEST(InfoCommand, JsonHasTheAgreedKeys) {
     EXPECT_EQ(o["version"].toString(), "AC1018");
     EXPECT_EQ(o["units"].toString(), "millimeters");
     EXPECT_EQ(o["layers"].toInt(), 2);
-    EXPECT_EQ(o["entities"].toObject()["MLINE"].toInt(), 1);
+    EXPECT_EQ(o["entities"].toObject()["TOLERANCE"].toInt(), 1);
     EXPECT_EQ(o["extents"].toObject()["max"].toArray()[1].toDouble(), 140.0);
     auto layouts = o["layouts"].toArray();
     ASSERT_EQ(layouts.size(), 2);
