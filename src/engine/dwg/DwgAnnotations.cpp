@@ -1,5 +1,6 @@
 // The DWG objects that annotate and construct: XLINE, RAY, MLINE with its MLINESTYLE,
-// ACAD_TABLE (up to R2007, where the table is an insert of its picture block) and WIPEOUT.
+// ACAD_TABLE (up to R2007, where the table is an insert of its picture block) and
+// MULTILEADER. (WIPEOUT is read as IMAGE is.)
 #include <cmath>
 #include <numbers>
 
@@ -70,6 +71,10 @@ bool DwgReaderImpl::ReadAnnotation(std::uint32_t type, const std::string& cls, O
         e.Set(EntityType::MLine, std::move(g));
         return true;
     }
+    if (cls == "MULTILEADER") {
+        ReadMLeader(o, e);
+        return true;
+    }
     if (cls == "ACAD_TABLE" && version_ < 1024) {
         // Up to R2007 a table starts as a block reference to its picture block.
         Insert g;
@@ -102,6 +107,144 @@ bool DwgReaderImpl::ReadAnnotation(std::uint32_t type, const std::string& cls, O
         return true;
     }
     return false;
+}
+
+// A multileader: its leaders come first, then the rest of its context (the content), then
+// its own properties.
+void DwgReaderImpl::ReadMLeader(ObjectStreams& o, Entity& e) {
+    BitReader& d = o.d;
+    const bool r2010 = version_ >= 1024;
+    MLeader g;
+    if (r2010) {
+        d.BS();  // class version
+    }
+    const std::size_t leaders = Checked(d.BL(), d, 4, "leaders");
+    for (std::size_t i = 0; i < leaders; ++i) {
+        MLeaderBranch& b = g.branches.emplace_back();
+        b.hasLanding = d.B();
+        const bool hasDogleg = d.B();
+        if (b.hasLanding) {
+            b.landing = d.B3D();
+        }
+        if (hasDogleg) {
+            b.doglegDirection = d.B3D();
+        }
+        const std::size_t breaks = Checked(d.BL(), d, 12, "leader breaks");
+        for (std::size_t k = 0; k < breaks; ++k) {
+            d.B3D();
+            d.B3D();
+        }
+        d.BL();  // branch index
+        b.doglegLength = d.BD();
+        const std::size_t lines = Checked(d.BL(), d, 4, "leader lines");
+        for (std::size_t k = 0; k < lines; ++k) {
+            MLeaderLine& l = b.lines.emplace_back();
+            const std::size_t points = Checked(d.BL(), d, 6, "leader points");
+            for (std::size_t q = 0; q < points; ++q) {
+                l.vertices.push_back(d.B3D());
+            }
+            const std::size_t lineBreaks = Checked(d.BL(), d, 12, "leader line breaks");
+            for (std::size_t q = 0; q < lineBreaks; ++q) {
+                d.B3D();
+                d.B3D();
+            }
+            d.BL();  // line index
+            if (r2010) {
+                d.BS();
+                d.CMC();
+                o.H();
+                d.BL();
+                d.BD();
+                o.H();
+                d.BL();
+            }
+        }
+        if (r2010) {
+            d.BS();  // attachment direction
+        }
+    }
+    d.BD();   // scale
+    d.B3D();  // content base point
+    g.text.height = d.BD();
+    g.arrowSize = d.BD();
+    d.BD();  // landing gap
+    for (int k = 0; k < 4; ++k) {
+        d.BS();
+    }
+    g.hasText = d.B();
+    if (g.hasText) {
+        g.text.text = Str(o.T());
+        d.B3D();  // normal
+        g.textStyleHandle = o.H();
+        g.text.position = d.B3D();
+        g.text.xAxis = d.B3D();
+        g.text.hasXAxis = true;
+        d.BD();  // rotation
+        g.text.rectWidth = d.BD();
+        d.BD();
+        g.text.lineSpacing = d.BD();
+        d.BS();
+        g.textColor = ColorOf(d.CMC());
+        g.text.attachment = d.BS();
+        d.BS();   // flow direction
+        d.CMC();  // background
+        d.BD();
+        d.BL();
+        d.B();
+        d.B();
+        d.BS();  // columns
+        d.B();
+        d.BD();
+        d.BD();
+        d.B();
+        const std::size_t columns = Checked(d.BL(), d, 2, "text columns");
+        for (std::size_t k = 0; k < columns; ++k) {
+            d.BD();
+        }
+        d.B();
+        d.B();
+    } else {
+        g.hasBlock = d.B();
+        if (g.hasBlock) {
+            g.blockHandle = o.H();
+            d.B3D();  // normal
+            g.blockPosition = d.B3D();
+            g.blockScale = d.B3D();
+            g.blockRotation = d.BD() * kDegrees;
+            g.blockColor = ColorOf(d.CMC());
+            for (int k = 0; k < 16; ++k) {
+                d.BD();
+            }
+        }
+    }
+    d.B3D();  // the plane: origin, x and y directions, normal reversed
+    d.B3D();
+    d.B3D();
+    d.B();
+    if (r2010) {
+        d.BS();
+        d.BS();
+    }
+    o.H();   // style
+    d.BL();  // which properties override the style
+    g.lineType = d.BS();
+    g.lineColor = ColorOf(d.CMC());
+    o.H();   // linetype
+    d.BL();  // lineweight
+    d.B();   // landing
+    g.dogleg = d.B();
+    d.BD();  // landing distance
+    o.H();   // arrowhead
+    d.BD();  // arrowhead size (of the style; the context has the one drawn)
+    g.contentType = d.BS();
+    // What follows (text style, block style and their overrides) is not needed to draw.
+    if (g.contentType != 2) {
+        g.hasText = false;
+    }
+    if (g.contentType != 1) {
+        g.hasBlock = false;
+    }
+    e.Set(EntityType::MLeader, std::move(g));
 }
 
 void DwgReaderImpl::ReadMLineStyle(ObjectStreams& o) {
@@ -139,6 +282,11 @@ void DwgReaderImpl::ResolveAnnotations() {
                         m->styleName = db_->mlineStyles[i].name;
                     }
                 }
+            } else if (auto* l = e.As<MLeader>()) {
+                auto block = blockIds_.find(l->blockHandle);
+                l->block = block != blockIds_.end() ? block->second : kNone;
+                auto style = styleIds_.find(l->textStyleHandle);
+                l->text.style = style != styleIds_.end() ? style->second : kNone;
             }
         }
     }

@@ -345,7 +345,11 @@ TEST_P(DwgTwins, GeometryAndTextMatch) {
                                        << e.TypeName() << ") is not in the DXF file";
             const Entity& x = *it->second;
             std::string what = std::string(e.TypeName()) + " " + std::to_string(e.props.handle);
-            // an R13/R14 export keeps a table as a reference to its block
+            // an R13/R14 export keeps a table as a reference to its block, a multileader
+            // as a proxy
+            if (x.type == EntityType::Unknown && GetParam().kind == Twin::Downgraded) {
+                continue;
+            }
             if (!(e.type == EntityType::Table && x.type == EntityType::Insert)) {
                 ASSERT_EQ(e.TypeName(), x.TypeName()) << what;
             }
@@ -484,6 +488,27 @@ TEST_P(DwgTwins, GeometryAndTextMatch) {
                     ASSERT_NE(im->imageDef, db::kNone) << what;
                     EXPECT_EQ(dwg_->images[im->imageDef].fileName,
                               dxf_->images[b->imageDef].fileName);
+                }
+            } else if (const auto* mld = e.As<db::MLeader>()) {
+                const auto* b = x.As<db::MLeader>();
+                EXPECT_EQ(mld->contentType, b->contentType) << what;
+                EXPECT_EQ(mld->lineType, b->lineType) << what;
+                EXPECT_NEAR(mld->arrowSize, b->arrowSize, 1e-9) << what;
+                EXPECT_EQ(mld->hasText, b->hasText) << what;
+                EXPECT_EQ(mld->text.text, b->text.text) << what;
+                ExpectNear(mld->text.position, b->text.position, what);
+                EXPECT_NEAR(mld->text.height, b->text.height, 1e-9) << what;
+                ASSERT_EQ(mld->branches.size(), b->branches.size()) << what;
+                for (std::size_t k = 0; k < mld->branches.size(); ++k) {
+                    const auto& p = mld->branches[k];
+                    const auto& q = b->branches[k];
+                    ExpectNear(p.landing, q.landing, what);
+                    EXPECT_NEAR(p.doglegLength, q.doglegLength, 1e-9) << what;
+                    ASSERT_EQ(p.lines.size(), q.lines.size()) << what;
+                    for (std::size_t j = 0; j < p.lines.size(); ++j) {
+                        ASSERT_EQ(p.lines[j].vertices.size(), q.lines[j].vertices.size()) << what;
+                        ExpectNear(p.lines[j].vertices.front(), q.lines[j].vertices.front(), what);
+                    }
                 }
             } else if (const auto* xl = e.As<db::XLine>()) {
                 ExpectNear(xl->base, x.As<db::XLine>()->base, what);
