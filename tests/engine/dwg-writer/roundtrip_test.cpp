@@ -71,9 +71,9 @@ std::vector<Case> Cases() {
     return cases;
 }
 
-// What the writer keeps: entity types the engine knows, raster images aside.
+// What the writer keeps: entity types the engine knows up to VIEWPORT, raster images aside.
 bool Written(const Entity& e) {
-    return e.type != EntityType::Unknown && e.type != EntityType::Image;
+    return e.type < EntityType::XLine && e.type != EntityType::Image;
 }
 
 // A colour as the file keeps it: true colours as their palette index.
