@@ -814,6 +814,9 @@ struct Header {
     bool lwDisplay = false;
     std::int16_t pStyleMode = 1;  // 1 colour-dependent (ctb), 0 named (stb)
     double textSize = 2.5;
+    // Frames of WIPEOUT entities (the WIPEOUTVARIABLES object): 0 none, 1 shown and
+    // plotted, 2 shown but not plotted.
+    std::int16_t wipeoutFrame = 0;
     Handle handSeed = 0;
     // Every header variable with its values as text (group code, value) for what the
     // fields above do not carry.

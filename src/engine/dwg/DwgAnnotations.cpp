@@ -247,6 +247,19 @@ void DwgReaderImpl::ReadMLeader(ObjectStreams& o, Entity& e) {
     e.Set(EntityType::MLeader, std::move(g));
 }
 
+bool DwgReaderImpl::ReadAnnotationObject(std::uint32_t type, const std::string& name,
+                                         ObjectStreams& o) {
+    if (type == 73) {
+        ReadMLineStyle(o);
+        return true;
+    }
+    if (name == "WIPEOUTVARIABLES") {
+        db_->header.wipeoutFrame = o.d.BS();
+        return true;
+    }
+    return false;
+}
+
 void DwgReaderImpl::ReadMLineStyle(ObjectStreams& o) {
     BitReader& d = o.d;
     MLineStyle s;

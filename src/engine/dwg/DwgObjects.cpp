@@ -975,8 +975,8 @@ void DwgReaderImpl::ReadTableObject(std::uint32_t type, const std::string& name,
     const int v = version_;
     Handle owner = 0;
     CommonObject(o, owner);
-    if (type == 73) {
-        return ReadMLineStyle(o);
+    if (ReadAnnotationObject(type, name, o)) {
+        return;
     }
     // control objects: the order of their entries is the table's order
     if (type == 48 || type == 50 || type == 52 || type == 56) {

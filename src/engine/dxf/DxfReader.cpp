@@ -1160,8 +1160,8 @@ void Reader::ReadObjects() {
                         }
                     }
                     layoutObjects_.push_back(std::move(lo));
-                } else if (typeName == "MLINESTYLE") {
-                    ParseMLineStyle(tags);
+                } else if (typeName == "MLINESTYLE" || typeName == "WIPEOUTVARIABLES") {
+                    ParseAnnotationObject(typeName, tags);
                 } else if (typeName == "IMAGEDEF") {
                     ImageDef d;
                     for (const auto& t : tags) {

@@ -363,6 +363,18 @@ void Reader::ParseMLeader(const std::vector<Tag>& tags, Entity& e) {
     e.Set(EntityType::MLeader, std::move(g));
 }
 
+void Reader::ParseAnnotationObject(std::string_view type, const std::vector<Tag>& tags) {
+    if (type == "MLINESTYLE") {
+        ParseMLineStyle(tags);
+        return;
+    }
+    for (const auto& t : tags) {  // WIPEOUTVARIABLES
+        if (t.code == 70) {
+            db_->header.wipeoutFrame = I16(t);
+        }
+    }
+}
+
 void Reader::ParseMLineStyle(const std::vector<Tag>& tags) {
     MLineStyle s;
     bool elements = false;  // past the element count: 62 and 6 belong to the elements

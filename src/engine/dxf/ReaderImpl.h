@@ -57,6 +57,8 @@ public:
     // False when `type` is none of them.
     bool ParseAnnotation(std::string_view type, const std::vector<Tag>& tags, db::Entity& e);
     void ParseMLeader(const std::vector<Tag>& tags, db::Entity& e);
+    // MLINESTYLE and WIPEOUTVARIABLES objects.
+    void ParseAnnotationObject(std::string_view type, const std::vector<Tag>& tags);
     void ParseMLineStyle(const std::vector<Tag>& tags);
     // After reading: multiline styles and their linetypes, multileaders' blocks and styles.
     void ResolveAnnotations();

@@ -1531,7 +1531,7 @@ struct Frontend::Impl {
     }
 
     // WIPEOUT: its boundary filled with the paper's colour, so that what was drawn before
-    // it is hidden. It masks whatever the plot style says.
+    // it is hidden (whatever the plot style says), and framed when the drawing says so.
     void DrawWipeout(const db::Entity& e, const Frame& f) {
         const auto* g = e.As<db::Image>();
         if (!g || !Finite(g->position) || !Finite(g->uVector) || !Finite(g->vVector)) {
@@ -1556,6 +1556,10 @@ struct Frontend::Impl {
         plotstyle::Pen mask;
         mask.color = plotstyle::kWhite;
         page.Fill({area}, mask);
+        if (f.scope.db->header.wipeoutFrame == 1) {  // frames shown and plotted
+            const Resolved r = ctx.Resolve(e.props, f.scope);
+            page.Stroke(area, true, ctx.PenFor(r));
+        }
     }
 
     // MULTILEADER: its leader lines (to the landing, then the dogleg), a filled arrowhead

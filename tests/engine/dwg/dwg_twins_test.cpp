@@ -551,6 +551,7 @@ TEST_P(DwgTwins, GeometryAndTextMatch) {
         }
     }
     EXPECT_GT(compared, 0);
+    EXPECT_EQ(dwg_->header.wipeoutFrame, dxf_->header.wipeoutFrame);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -291,6 +291,7 @@ TEST(ReaderTestdata, AnnotationsFindTheirBlocksAndStyles) {
     EXPECT_EQ(seen[db::EntityType::XLine], 1);
     EXPECT_EQ(seen[db::EntityType::Ray], 1);
     EXPECT_EQ(seen[db::EntityType::Wipeout], 1);
+    EXPECT_EQ(d->header.wipeoutFrame, 1);  // its WIPEOUTVARIABLES object
     EXPECT_EQ(seen[db::EntityType::MLeader], 15);
 }
 

@@ -120,4 +120,12 @@ TEST_F(ImageTest, WipeoutsMaskWithThePaperColour) {
     EXPECT_EQ(report.visible, 1);                                   // the line
     EXPECT_EQ(report.drawn, 2);
     EXPECT_TRUE(report.notDrawn.empty());
+    // Framed in its own colour when the drawing's wipeout variables say so.
+    w.d.header.wipeoutFrame = 1;
+    RecordingSink framed;
+    Render(w.d, framed, 0, Options());
+    ASSERT_EQ(framed.strokes.size(), 2u);
+    EXPECT_TRUE(framed.strokes[1].closed);
+    EXPECT_EQ(framed.strokes[1].pen.color, (plotstyle::Rgb{255, 0, 0}));
+    EXPECT_EQ(output::BoundsOf(framed.strokes[1].points), (page::Rect{10, 10, 30, 20}));
 }
