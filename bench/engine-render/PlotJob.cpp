@@ -71,6 +71,7 @@ PlotResult Plot(const PlotJob& job, fonts::FontResolver& fonts) {
         options.plotStyles = job.table;
         options.fonts = &fonts;
         options.drawingFolder = job.drawing.parent_path();
+        options.plotArea = placed.plotted;
         result.report = render::RenderLayout(d, layout, placed.drawingToPaper, options, *sink);
         result.stats = sink->Finish({result.report.visible > 0});
         result.ok = true;

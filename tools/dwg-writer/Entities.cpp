@@ -444,6 +444,12 @@ bool Builder::WriteEntity(const db::Entity& e, Handle self, const EntityLinks& l
             WriteViewport(e, *e.As<db::Viewport>(), self, links);
             return true;
         case db::EntityType::Image:
+        case db::EntityType::XLine:
+        case db::EntityType::Ray:
+        case db::EntityType::MLine:
+        case db::EntityType::MLeader:
+        case db::EntityType::Table:
+        case db::EntityType::Wipeout:
         case db::EntityType::Unknown:
             return false;
     }

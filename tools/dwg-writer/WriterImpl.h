@@ -236,9 +236,10 @@ double VarNum(const db::Header& h, const char* name, double def);
 std::int16_t VarInt(const db::Header& h, const char* name, std::int16_t def);
 std::string VarText(const db::Header& h, const char* name, const std::string& def);
 
-// Entities the file holds: every type the engine knows but raster images.
+// Entities the file holds: the types the engine knows up to VIEWPORT, raster images aside
+// (construction lines, multilines, multileaders, tables and wipeouts are left out).
 inline bool Writable(const db::Entity& e) {
-    return e.type != db::EntityType::Unknown && e.type != db::EntityType::Image;
+    return e.type < db::EntityType::XLine && e.type != db::EntityType::Image;
 }
 
 // Lineweight index of the format for hundredths of a millimetre (or ByLayer, ...).

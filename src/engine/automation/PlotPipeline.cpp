@@ -189,6 +189,7 @@ PlotRecord RunPlot(EngineState& engine, DocState& doc, const PlotTarget& target)
         options.plotLineweights = s.plotLineweights;
         options.scaleLineweights = s.scaleLineweights;
         options.fonts = engine.fonts.get();
+        options.plotArea = placed.plotted;
         const render::RenderReport report =
             render::RenderLayout(*doc.db, index, placed.drawingToPaper, options, *sink);
         r.entities = report.entities;

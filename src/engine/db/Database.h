@@ -13,7 +13,8 @@
 //   │                              holds its entities in file order
 //   ├── layouts        Layout      (tab order, "Model" first; each names its block and
 //   │                              carries its plot settings)
-//   └── images         ImageDef    (the raster files IMAGE entities show)
+//   ├── images         ImageDef    (the raster files IMAGE entities show)
+//   └── mlineStyles    MLineStyle  (the elements MLINE entities draw)
 //
 // Text is UTF-8 throughout, whatever the file's code page was. Handles are the file's
 // hexadecimal handles as numbers (0 = none). Table names compare without regard to
@@ -350,6 +351,65 @@ struct Viewport {
     double Scale() const { return viewHeight != 0 ? height / viewHeight : 0; }
 };
 
+// XLINE (endless both ways) and RAY (endless from its base point): construction lines.
+// They have no extents; the frontend draws them across the plotted area.
+struct XLine {
+    Vec3 base{};              // world
+    Vec3 direction{1, 0, 0};  // world
+};
+
+// MLINE: parallel lines along a path. At each vertex, an element lies `params[0]` along
+// the miter direction (scale and justification applied); the further parameters break
+// the element along the segment (pairs of distances from the vertex: dash end, next start).
+struct MLineVertex {
+    Vec3 position{}, direction{}, miter{};      // world
+    std::vector<std::vector<double>> params{};  // per element
+};
+struct MLine {
+    enum Flags : std::int16_t { kClosed = 2, kNoStartCaps = 4, kNoEndCaps = 8 };
+    std::string styleName{};
+    Handle styleHandle = 0;
+    std::uint32_t style = kNone;  // index into Database::mlineStyles
+    double scale = 1;
+    std::int16_t justification = 0;  // 0 top, 1 zero, 2 bottom
+    std::int16_t flags = 0;
+    std::vector<MLineVertex> vertices{};
+
+    bool Closed() const { return (flags & kClosed) != 0; }
+};
+
+// MULTILEADER: leader lines from arrowheads to a landing, and a text or a block.
+struct MLeaderLine {
+    std::vector<Vec3> vertices{};  // world, the arrowhead's point first
+};
+struct MLeaderBranch {
+    Vec3 landing{};  // where the lines end ("last leader line point")
+    Vec3 doglegDirection{1, 0, 0};
+    double doglegLength = 0;
+    bool hasLanding = false;
+    std::vector<MLeaderLine> lines{};
+};
+struct MLeader {
+    std::int16_t contentType = 2;  // 0 none, 1 block, 2 multiline text, 3 tolerance
+    std::int16_t lineType = 1;     // 0 invisible, 1 straight, 2 spline
+    Color lineColor{};             // of the leader lines (ByBlock = the entity's)
+    bool dogleg = true;            // draw the dogleg from the landing
+    double arrowSize = 0;          // 0: no arrowheads
+    std::vector<MLeaderBranch> branches{};
+    // text content: position, direction, height, attachment and text as an MTEXT
+    bool hasText = false;
+    MText text{};
+    Handle textStyleHandle = 0;
+    Color textColor{};
+    // block content
+    bool hasBlock = false;
+    Handle blockHandle = 0;
+    BlockId block = kNone;  // resolved after reading
+    Vec3 blockPosition{}, blockScale{1, 1, 1};
+    double blockRotation = 0;  // degrees
+    Color blockColor{};
+};
+
 // An entity of a type the engine does not draw; kept so that reports can name it.
 struct Unknown {
     std::string typeName{};  // as in the file, e.g. "3DSOLID"
@@ -376,6 +436,12 @@ enum class EntityType : std::uint8_t {
     Hatch,
     Image,
     Viewport,
+    XLine,
+    Ray,
+    MLine,
+    MLeader,
+    Table,    // an Insert of the table's picture block
+    Wipeout,  // an Image whose boundary masks what lies beneath
     Unknown,
 };
 
@@ -403,17 +469,18 @@ template <class T>
 inline constexpr bool kBoxedGeometry =
     std::is_same_v<T, Spline> || std::is_same_v<T, Attribute> || std::is_same_v<T, Dimension> ||
     std::is_same_v<T, Leader> || std::is_same_v<T, Hatch> || std::is_same_v<T, Image> ||
-    std::is_same_v<T, Viewport>;
+    std::is_same_v<T, Viewport> || std::is_same_v<T, MLine> || std::is_same_v<T, MLeader>;
 
 // One entity: its common properties and its type's geometry. Read the geometry with
 // As<T>() (T one of the structs above, Attribute for ATTDEF, Face for SOLID, TRACE and
-// 3DFACE, Circle for CIRCLE, ...); set it with Set().
+// 3DFACE, Circle for CIRCLE, XLine for RAY, Insert for ACAD_TABLE, Image for WIPEOUT, ...);
+// set it with Set().
 struct Entity {
     EntityType type = EntityType::Unknown;
     EntityProps props{};
     std::variant<Line, Point, Circle, Arc, Ellipse, LwPolyline, Polyline, Boxed<Spline>, Face, Text,
                  MText, Boxed<Attribute>, Insert, Boxed<Dimension>, Boxed<Leader>, Boxed<Hatch>,
-                 Boxed<Image>, Boxed<Viewport>, Unknown>
+                 Boxed<Image>, Boxed<Viewport>, XLine, Boxed<MLine>, Boxed<MLeader>, Unknown>
         data{};
 
     // The geometry as the given type; null when the entity holds another.
@@ -692,6 +759,29 @@ struct Layout {
     bool IsModel() const;
 };
 
+// An MLINESTYLE: the elements of multilines that use it.
+struct MLineStyleElement {
+    double offset = 0;
+    Color color{};
+    std::string linetypeName{};
+    LinetypeId linetype = kByLayer;  // resolved after reading
+};
+struct MLineStyle {
+    enum Flags : std::int16_t {
+        kFill = 1,
+        kMiters = 2,
+        kStartSquare = 16,
+        kStartRound = 64,
+        kEndSquare = 256,
+        kEndRound = 1024,
+    };
+    std::string name{};
+    Handle handle = 0;
+    std::int16_t flags = 0;
+    Color fillColor = Color::FromIndex(256);
+    std::vector<MLineStyleElement> elements{};
+};
+
 struct ImageDef {
     Handle handle = 0;
     std::string fileName{};
@@ -724,6 +814,9 @@ struct Header {
     bool lwDisplay = false;
     std::int16_t pStyleMode = 1;  // 1 colour-dependent (ctb), 0 named (stb)
     double textSize = 2.5;
+    // Frames of WIPEOUT entities (the WIPEOUTVARIABLES object): 0 none, 1 shown and
+    // plotted, 2 shown but not plotted.
+    std::int16_t wipeoutFrame = 0;
     Handle handSeed = 0;
     // Every header variable with its values as text (group code, value) for what the
     // fields above do not carry.
@@ -754,6 +847,7 @@ struct Database {
     std::vector<Block> blocks{};
     std::vector<Layout> layouts{};  // tab order, model first
     std::vector<ImageDef> images{};
+    std::vector<MLineStyle> mlineStyles{};
     BlockId modelSpace = kNone;
     BlockId activePaperSpace = kNone;    // "*Paper_Space"
     std::vector<Diagnostic> warnings{};  // what the reader reported about damage

@@ -466,7 +466,50 @@ Box3 SimpleEntityBox(const Entity& e, const Transform& m) {
             }
             break;
         }
+        case EntityType::MLine: {
+            const auto& g = *e.As<MLine>();
+            for (const auto& v : g.vertices) {
+                box.Add(m.Apply(v.position));
+                for (const auto& params : v.params) {
+                    if (!params.empty()) {
+                        box.Add(m.Apply(v.position + v.miter * params[0]));
+                    }
+                }
+            }
+            break;
+        }
+        case EntityType::MLeader: {
+            const auto& g = *e.As<MLeader>();
+            for (const auto& b : g.branches) {
+                box.Add(m.Apply(b.landing));
+                for (const auto& l : b.lines) {
+                    for (Vec3 p : l.vertices) {
+                        box.Add(m.Apply(p));
+                    }
+                }
+            }
+            if (g.hasText) {
+                AddMTextBox(box, m, g.text, n);
+            }
+            if (g.hasBlock) {
+                box.Add(m.Apply(g.blockPosition));
+            }
+            break;
+        }
+        case EntityType::Wipeout: {
+            const auto& g = *e.As<Image>();
+            Vec3 u = g.uVector * g.pixelsU, v = g.vVector * g.pixelsV;
+            for (Vec3 p : {g.position, g.position + u, g.position + v, g.position + u + v}) {
+                box.Add(m.Apply(p));
+            }
+            break;
+        }
+        // Construction lines are endless: they have no extents (zooming to the extents
+        // leaves them out, as the CAD application does).
+        case EntityType::XLine:
+        case EntityType::Ray:
         case EntityType::Insert:
+        case EntityType::Table:
         case EntityType::Dimension:
         case EntityType::Unknown:
             break;
@@ -520,7 +563,7 @@ public:
             if (e.type == EntityType::Attdef && depth > 0) {
                 continue;  // definitions are not drawn where the block is inserted
             }
-            if (e.type == EntityType::Insert) {
+            if (e.type == EntityType::Insert || e.type == EntityType::Table) {
                 WalkInsert(db, e, m, depth, box);
             } else if (e.type == EntityType::Dimension) {
                 const auto& d = *e.As<Dimension>();

@@ -7,7 +7,7 @@
 // loaded drawing's model space. Text is bounded approximately from its height, width
 // factor and number of characters. Entities on frozen layers, invisible entities and
 // attribute definitions inside inserted blocks are left out; so is the paper-space view
-// itself (the viewport with id 1).
+// itself (the viewport with id 1), and construction lines (XLINE, RAY), which are endless.
 #pragma once
 
 #include <cstdint>

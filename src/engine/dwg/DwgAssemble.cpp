@@ -391,6 +391,7 @@ void DwgReaderImpl::Assemble() {
     for (const auto& name : missing) {
         Warn("", "block '" + name + "' is referenced but not defined; its references show nothing");
     }
+    ResolveAnnotations();
     BuildLayouts();
     d.RebuildIndexes();
 }

@@ -926,7 +926,10 @@ void DwgReaderImpl::ReadEntityData(std::uint32_t type, const std::string& name, 
         default:
             break;
     }
-    if (cls == "IMAGE") {
+    if (ReadAnnotation(type, cls, o, p)) {
+        return;
+    }
+    if (cls == "IMAGE" || cls == "WIPEOUT") {
         Image g;
         d.BL();
         g.position = d.B3D();
@@ -953,7 +956,7 @@ void DwgReaderImpl::ReadEntityData(std::uint32_t type, const std::string& name, 
             }
         }
         g.imageDefHandle = o.H();
-        SetData(e, EntityType::Image, std::move(g));
+        SetData(e, cls == "WIPEOUT" ? EntityType::Wipeout : EntityType::Image, std::move(g));
         return;
     }
     Unknown u;
@@ -969,6 +972,9 @@ void DwgReaderImpl::ReadTableObject(std::uint32_t type, const std::string& name,
     const int v = version_;
     Handle owner = 0;
     CommonObject(o, owner);
+    if (ReadAnnotationObject(type, name, o)) {
+        return;
+    }
     // control objects: the order of their entries is the table's order
     if (type == 48 || type == 50 || type == 52 || type == 56) {
         std::size_t n = Count(type == 56 ? d.BS() : d.BL(), o.h, 8, "table entries");

@@ -159,6 +159,14 @@ private:
     void ReadHatch(ObjectStreams& o, db::Hatch& h);
     void ReadViewport(ObjectStreams& o, db::Viewport& v);
     void ReadTableObject(std::uint32_t type, const std::string& name, ObjectStreams& o);
+    // XLINE, RAY, MLINE, ACAD_TABLE, MULTILEADER (DwgAnnotations.cpp); false for others.
+    bool ReadAnnotation(std::uint32_t type, const std::string& cls, ObjectStreams& o,
+                        PendingEntity& p);
+    // MLINESTYLE and WIPEOUTVARIABLES objects; false for others.
+    bool ReadAnnotationObject(std::uint32_t type, const std::string& name, ObjectStreams& o);
+    void ReadMLineStyle(ObjectStreams& o);
+    void ReadMLeader(ObjectStreams& o, db::Entity& e);
+    void ResolveAnnotations();  // multilines' styles, once every object is read
     void ReadLayout(ObjectStreams& o, db::Handle owner);
 
     // assembly

@@ -1023,6 +1023,8 @@ void Reader::ReadObjects() {
                         }
                     }
                     layoutObjects_.push_back(std::move(lo));
+                } else if (typeName == "MLINESTYLE" || typeName == "WIPEOUTVARIABLES") {
+                    ParseAnnotationObject(typeName, tags);
                 } else if (typeName == "IMAGEDEF") {
                     ImageDef d;
                     for (const auto& t : tags) {
@@ -1096,6 +1098,7 @@ void Reader::Finish() {
     for (const auto& name : missing) {
         Warn("", "block '" + name + "' is referenced but not defined; its references show nothing");
     }
+    ResolveAnnotations();
     BuildLayouts();
     db_->RebuildIndexes();  // layers added for entities
 }

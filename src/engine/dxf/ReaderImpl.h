@@ -55,6 +55,16 @@ public:
     void ParseVertex(const std::vector<Tag>& tags, db::Polyline& pl);
     void ParseAttrib(const std::vector<Tag>& tags, db::AttribEntity& a);
 
+    // --- XLINE, RAY, MLINE, ACAD_TABLE, WIPEOUT, MULTILEADER (ReaderAnnotations.cpp) ---
+    // False when `type` is none of them.
+    bool ParseAnnotation(std::string_view type, const std::vector<Tag>& tags, db::Entity& e);
+    void ParseMLeader(const std::vector<Tag>& tags, db::Entity& e);
+    // MLINESTYLE and WIPEOUTVARIABLES objects.
+    void ParseAnnotationObject(std::string_view type, const std::vector<Tag>& tags);
+    void ParseMLineStyle(const std::vector<Tag>& tags);
+    // After reading: multiline styles and their linetypes, multileaders' blocks and styles.
+    void ResolveAnnotations();
+
 private:
     // sections
     void ReadHeader();

@@ -3,6 +3,7 @@
 #include <QImageReader>
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numbers>
 #include <set>
 #include <string>
@@ -375,7 +376,7 @@ struct Frontend::Impl {
         if (vis == Visibility::Frozen && e.type != db::EntityType::Viewport) {
             return;
         }
-        const bool isBlockRef = e.type == db::EntityType::Insert;
+        const bool isBlockRef = e.type == db::EntityType::Insert || e.type == db::EntityType::Table;
         if (vis == Visibility::Hidden && !isBlockRef && e.type != db::EntityType::Viewport) {
             return;  // a reference on a hidden layer still shows what does not float with it
         }
@@ -437,6 +438,17 @@ struct Frontend::Impl {
                 return DrawImage(e, f);
             case T::Viewport:
                 return DrawViewport(e, f);
+            case T::XLine:
+            case T::Ray:
+                return DrawXLine(e, f, e.type == T::Ray);
+            case T::MLine:
+                return DrawMLine(e, f);
+            case T::MLeader:
+                return DrawMLeader(e, f);
+            case T::Table:
+                return DrawInsert(e, f, vis);
+            case T::Wipeout:
+                return DrawWipeout(e, f);
             case T::Unknown:
                 NotDrawn(e);
                 return;
@@ -1357,6 +1369,280 @@ struct Frontend::Impl {
         if (!clip.isEmpty()) {
             page.PopClip();
         }
+    }
+
+    // ----------------------------------------------------------------------------------
+    // Construction lines, multilines, wipeouts, multileaders
+
+    // XLINE and RAY: the line through the base point along the direction, cut to the plot
+    // area and the part of the page that can show (a viewport's box inside viewports).
+    void DrawXLine(const db::Entity& e, const Frame& f, bool ray) {
+        const auto* g = e.As<db::XLine>();
+        if (!g || !Finite(g->base) || !Finite(g->direction)) {
+            return;
+        }
+        const QPointF p = Map(f.toPaper, g->base);
+        const Vec3 dv = f.toPaper.ApplyVector(g->direction);
+        const QPointF d(dv.x, dv.y);
+        const double len = std::hypot(d.x(), d.y());
+        if (!(len > 1e-12)) {
+            return;  // seen end-on
+        }
+        page::Rect box = page.Visible();
+        if (const page::Rect& a = options.plotArea; !a.IsEmpty()) {
+            box = {std::max(box.xmin, a.xmin), std::max(box.ymin, a.ymin),
+                   std::min(box.xmax, a.xmax), std::min(box.ymax, a.ymax)};
+        }
+        double t0 = ray ? 0.0 : -std::numeric_limits<double>::infinity();
+        double t1 = std::numeric_limits<double>::infinity();
+        if (!ClipParametric(p, d, box, t0, t1)) {
+            return;
+        }
+        const Resolved r = ctx.Resolve(e.props, f.scope);
+        paper = {p + d * t0, p + d * t1};
+        StrokePaper(false, r, ctx.PenFor(r), LinetypeMm(e.props, f), nullptr);
+    }
+
+    // Cuts the line p + t·d to `box` (Liang–Barsky); false when nothing is left.
+    static bool ClipParametric(QPointF p, QPointF d, const page::Rect& box, double& t0,
+                               double& t1) {
+        const double q[4][2] = {{-d.x(), p.x() - box.xmin},
+                                {d.x(), box.xmax - p.x()},
+                                {-d.y(), p.y() - box.ymin},
+                                {d.y(), box.ymax - p.y()}};
+        for (const auto& [den, num] : q) {
+            if (den == 0) {
+                if (num < 0) {
+                    return false;
+                }
+                continue;
+            }
+            const double t = num / den;
+            if (den < 0) {
+                t0 = std::max(t0, t);
+            } else {
+                t1 = std::min(t1, t);
+            }
+        }
+        return t0 < t1 && std::isfinite(t0) && std::isfinite(t1);
+    }
+
+    // MLINE: each element of the style as a polyline through its points at the vertices,
+    // in the element's colour and linetype; the style's fill and square caps.
+    void DrawMLine(const db::Entity& e, const Frame& f) {
+        const auto* g = e.As<db::MLine>();
+        if (!g || g->vertices.size() < 2) {
+            return;
+        }
+        const db::Database& d = *f.scope.db;
+        const db::MLineStyle* style =
+            g->style < d.mlineStyles.size() ? &d.mlineStyles[g->style] : nullptr;
+        // Element offsets from the style, for vertices that carry none.
+        std::vector<double> fallback;
+        if (style && !style->elements.empty()) {
+            double lo = style->elements[0].offset, hi = lo;
+            for (const auto& el : style->elements) {
+                lo = std::min(lo, el.offset);
+                hi = std::max(hi, el.offset);
+            }
+            const double shift = g->justification == 0 ? -hi : g->justification == 2 ? -lo : 0;
+            for (const auto& el : style->elements) {
+                fallback.push_back((el.offset + shift) * g->scale);
+            }
+        }
+        std::size_t count = fallback.size();
+        for (const auto& v : g->vertices) {
+            count = std::max(count, v.params.size());
+        }
+        if (count == 0) {
+            return;
+        }
+        // points[i][j]: element i at vertex j
+        std::vector<std::vector<Vec3>> points(count);
+        for (const auto& v : g->vertices) {
+            for (std::size_t i = 0; i < count; ++i) {
+                double off = i < fallback.size() ? fallback[i] : 0;
+                if (i < v.params.size() && !v.params[i].empty()) {
+                    off = v.params[i][0];
+                }
+                points[i].push_back(v.position + v.miter * off);
+            }
+        }
+        for (const auto& run : points) {
+            for (const Vec3& p : run) {
+                if (!Finite(p)) {
+                    return;
+                }
+            }
+        }
+        // The outermost elements bound the fill and the caps.
+        std::size_t top = 0, bottom = 0;
+        if (style && style->elements.size() == count) {
+            for (std::size_t i = 0; i < count; ++i) {
+                if (style->elements[i].offset > style->elements[top].offset) {
+                    top = i;
+                }
+                if (style->elements[i].offset < style->elements[bottom].offset) {
+                    bottom = i;
+                }
+            }
+        } else {
+            bottom = count - 1;
+        }
+        const bool closed = g->Closed();
+        if (style && (style->flags & db::MLineStyle::kFill)) {
+            db::EntityProps fp = e.props;
+            fp.color = style->fillColor;
+            const Resolved r = ctx.Resolve(fp, f.scope);
+            QPolygonF area;
+            for (const Vec3& p : points[top]) {
+                area << Map(f.toPaper, p);
+            }
+            for (auto it = points[bottom].rbegin(); it != points[bottom].rend(); ++it) {
+                area << Map(f.toPaper, *it);
+            }
+            page.Fill({area}, ctx.PenFor(r));
+        }
+        for (std::size_t i = 0; i < count; ++i) {
+            db::EntityProps ep = e.props;
+            if (style && i < style->elements.size()) {
+                ep.color = style->elements[i].color;
+                ep.linetype = style->elements[i].linetype;
+            }
+            const Resolved r = ctx.Resolve(ep, f.scope);
+            local = points[i];
+            StrokeLocal(f.toPaper, closed, r, ctx.PenFor(r), LinetypeMm(e.props, f));
+        }
+        if (closed || !style) {
+            return;
+        }
+        const Resolved r = ctx.Resolve(e.props, f.scope);
+        auto cap = [&](std::size_t j) {
+            local = {points[top][j], points[bottom][j]};
+            StrokeLocal(f.toPaper, false, r, ctx.PenFor(r), LinetypeMm(e.props, f));
+        };
+        if ((style->flags & db::MLineStyle::kStartSquare) &&
+            !(g->flags & db::MLine::kNoStartCaps)) {
+            cap(0);
+        }
+        if ((style->flags & db::MLineStyle::kEndSquare) && !(g->flags & db::MLine::kNoEndCaps)) {
+            cap(g->vertices.size() - 1);
+        }
+    }
+
+    // WIPEOUT: its boundary filled with the paper's colour, so that what was drawn before
+    // it is hidden (whatever the plot style says), and framed when the drawing says so.
+    void DrawWipeout(const db::Entity& e, const Frame& f) {
+        const auto* g = e.As<db::Image>();
+        if (!g || !Finite(g->position) || !Finite(g->uVector) || !Finite(g->vVector)) {
+            return;
+        }
+        std::vector<Vec3> bp = g->clipBoundary;
+        if (bp.size() == 2) {
+            bp = {bp[0], {bp[1].x, bp[0].y, 0}, bp[1], {bp[0].x, bp[1].y, 0}};
+        }
+        QPolygonF area;
+        if (bp.size() >= 3) {
+            // Pixel coordinates from the top-left corner, as an image's clip boundary.
+            const Vec3 origin = g->position + g->uVector * 0.5 - g->vVector * 0.5;
+            for (const Vec3& p : bp) {
+                area << Map(f.toPaper, origin + g->uVector * p.x + g->vVector * (g->pixelsV - p.y));
+            }
+        } else {
+            const Vec3 w = g->uVector * g->pixelsU, h = g->vVector * g->pixelsV;
+            area << Map(f.toPaper, g->position) << Map(f.toPaper, g->position + w)
+                 << Map(f.toPaper, g->position + w + h) << Map(f.toPaper, g->position + h);
+        }
+        plotstyle::Pen mask;
+        mask.color = plotstyle::kWhite;
+        page.Fill({area}, mask);
+        if (f.scope.db->header.wipeoutFrame == 1) {  // frames shown and plotted
+            const Resolved r = ctx.Resolve(e.props, f.scope);
+            page.Stroke(area, true, ctx.PenFor(r));
+        }
+    }
+
+    // MULTILEADER: its leader lines (to the landing, then the dogleg), a filled arrowhead
+    // at each line's start, and its text or block.
+    void DrawMLeader(const db::Entity& e, const Frame& f) {
+        const auto* g = e.As<db::MLeader>();
+        if (!g) {
+            return;
+        }
+        const db::Database& d = *f.scope.db;
+        db::EntityProps lp = e.props;
+        if (g->lineColor.kind != db::Color::Kind::ByBlock) {
+            lp.color = g->lineColor;
+        }
+        const Resolved r = ctx.Resolve(lp, f.scope);
+        const plotstyle::Pen& pen = ctx.PenFor(r);
+        const double mm = PlaneScale(f.toPaper, {1, 0, 0}, {0, 1, 0});
+        for (const db::MLeaderBranch& b : g->branches) {
+            const bool dogleg = g->dogleg && g->lineType != 2 && b.doglegLength > 0 &&
+                                db::Length(b.doglegDirection) > 0;
+            for (const db::MLeaderLine& l : b.lines) {
+                if (g->lineType == 0 || l.vertices.empty()) {
+                    continue;
+                }
+                std::vector<Vec3> v = l.vertices;
+                v.push_back(b.landing);
+                if (dogleg) {
+                    v.push_back(b.landing + db::Normalized(b.doglegDirection) * b.doglegLength);
+                }
+                if (std::any_of(v.begin(), v.end(), [](Vec3 p) { return !Finite(p); })) {
+                    continue;
+                }
+                local.clear();
+                if (g->lineType == 2 && v.size() > 2) {
+                    AppendFitSpline(local, v, {}, {}, false, mm, tol);
+                } else {
+                    local = v;
+                }
+                StrokeLocal(f.toPaper, false, r, pen, LinetypeMm(e.props, f));
+                DrawArrowhead(v, g->arrowSize, f, pen);
+            }
+        }
+        if (g->hasText && !g->text.text.empty()) {
+            db::EntityProps tp = e.props;
+            if (g->textColor.kind != db::Color::Kind::ByBlock) {
+                tp.color = g->textColor;
+            }
+            DrawMText(g->text, tp, f);
+        }
+        if (g->hasBlock && g->block < d.blocks.size() && f.depth < kMaxDepth &&
+            Finite(g->blockPosition) && Finite(g->blockScale)) {
+            db::EntityProps bp = e.props;
+            if (g->blockColor.kind != db::Color::Kind::ByBlock) {
+                bp.color = g->blockColor;
+            }
+            const db::Block& block = d.blocks[g->block];
+            const Transform toParent = Translation(g->blockPosition) *
+                                       RotationZ(g->blockRotation * kDeg) * Scaling(g->blockScale) *
+                                       Translation(block.base * -1.0);
+            DrawBlockRef(d, block, toParent, std::sqrt(std::abs(g->blockScale.x * g->blockScale.y)),
+                         ctx.Enter(bp, f.scope), f);
+        }
+    }
+
+    // A closed filled arrowhead of length `size` at v[0], pointing away from v[1].
+    void DrawArrowhead(const std::vector<Vec3>& v, double size, const Frame& f,
+                       const plotstyle::Pen& pen) {
+        if (!(size > 0) || !std::isfinite(size) || v.size() < 2) {
+            return;
+        }
+        const Vec3 tip = v[0];
+        Vec3 dir;
+        for (std::size_t i = 1; i < v.size() && db::Length(dir) == 0; ++i) {
+            dir = db::Normalized(v[i] - tip);
+        }
+        if (db::Length(dir) == 0) {
+            return;
+        }
+        const Vec3 side = db::Normalized(db::Cross({0, 0, 1}, dir)) * (size / 6);
+        const Vec3 back = tip + dir * size;
+        QPolygonF arrow;
+        arrow << Map(f.toPaper, tip) << Map(f.toPaper, back + side) << Map(f.toPaper, back - side);
+        page.Fill({arrow}, pen);
     }
 
     // ----------------------------------------------------------------------------------

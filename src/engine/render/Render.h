@@ -53,6 +53,9 @@ struct RenderOptions {
     double curveTolerance = 0.01;
     // Draw the frames of paper-space viewports that lie on plotted layers.
     bool viewportBorders = true;
+    // The plot area on the paper (page::Placement::plotted): construction lines (XLINE,
+    // RAY) end at its edges. Empty: they run to the edges of the page.
+    page::Rect plotArea = page::Rect::Empty();
 };
 
 struct RenderReport {

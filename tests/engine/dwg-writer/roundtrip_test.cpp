@@ -21,9 +21,9 @@ namespace fs = std::filesystem;
 using db::Database;
 using db::Entity;
 
-// What the writer keeps: entity types the engine knows, raster images aside.
+// What the writer keeps: entity types the engine knows up to VIEWPORT, raster images aside.
 bool Written(const Entity& e) {
-    return e.type != db::EntityType::Unknown && e.type != db::EntityType::Image;
+    return e.type < db::EntityType::XLine && e.type != db::EntityType::Image;
 }
 
 std::vector<fs::path> Cases() {

@@ -145,6 +145,31 @@ inline Reading ReadingOf(const Database& d, const Entity& e) {
         if (!ld->vertices.empty()) {
             p(ld->vertices.front());
         }
+    } else if (const auto* ml = e.As<db::MLeader>()) {
+        r.words.push_back(ml->text.text);
+        n({double(ml->contentType), double(ml->lineType), ml->arrowSize, double(ml->hasText),
+           ml->text.height});
+        p(ml->text.position);
+        for (const auto& b : ml->branches) {
+            p(b.landing), n({b.doglegLength, double(b.lines.size())});
+            for (const auto& line : b.lines) {
+                n({double(line.vertices.size())});
+                if (!line.vertices.empty()) {
+                    p(line.vertices.front());
+                }
+            }
+        }
+    } else if (const auto* xl = e.As<db::XLine>()) {
+        p(xl->base), p(xl->direction);
+    } else if (const auto* mline = e.As<db::MLine>()) {
+        r.words.push_back(mline->style == db::kNone ? "(none)" : d.mlineStyles[mline->style].name);
+        n({mline->scale, double(mline->flags), double(mline->vertices.size())});
+        for (const auto& v : mline->vertices) {
+            p(v.position), p(v.miter);
+            for (const auto& element : v.params) {
+                r.numbers.insert(r.numbers.end(), element.begin(), element.end());
+            }
+        }
     } else if (const auto* at = e.As<db::Attribute>()) {
         r.words.insert(r.words.end(), {at->tag, at->prompt});
         text(at->text);

@@ -303,7 +303,14 @@ TEST_P(DwgTwins, GeometryAndTextMatch) {
                                        << e.TypeName() << ") is not in the DXF file";
             const Entity& x = *it->second;
             std::string what = std::string(e.TypeName()) + " " + std::to_string(e.props.handle);
-            ASSERT_EQ(e.TypeName(), x.TypeName()) << what;
+            // an R13/R14 export keeps a table as a reference to its block, a multileader
+            // as a proxy
+            if (x.type == EntityType::Unknown && GetParam().kind == Twin::Downgraded) {
+                continue;
+            }
+            if (!(e.type == EntityType::Table && x.type == EntityType::Insert)) {
+                ASSERT_EQ(e.TypeName(), x.TypeName()) << what;
+            }
             EXPECT_EQ(dwg_->layers[e.props.layer].name, dxf_->layers[x.props.layer].name) << what;
             EXPECT_EQ(ColorText(e.props.color), ColorText(x.props.color)) << what;
             EXPECT_EQ(e.props.lineweight, x.props.lineweight) << what;
@@ -331,10 +338,16 @@ TEST_P(DwgTwins, GeometryAndTextMatch) {
                 EXPECT_EQ(vp->id, x.As<db::Viewport>()->id) << what;  // (some writers leave it out)
                 EXPECT_EQ(vp->On(), x.As<db::Viewport>()->On()) << what;
             }
+            if (const auto* im = e.As<db::Image>()) {
+                // (a DXF export may repeat the first vertex at the end)
+                EXPECT_LE(x.As<db::Image>()->clipBoundary.size() - im->clipBoundary.size(), 1u)
+                    << what;
+            }
             test::ExpectSameReading(test::ReadingOf(*dwg_, e), test::ReadingOf(*dxf_, x), what);
         }
     }
     EXPECT_GT(compared, 0);
+    EXPECT_EQ(dwg_->header.wipeoutFrame, dxf_->header.wipeoutFrame);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -272,7 +272,7 @@ TEST(ReaderEntities, FacesImagesLeadersAndUnknownTypes) {
         t.G(0, "SOLID").Point(10, 0, 0).Point(11, 1, 0).Point(12, 0, 1);
         t.Groups("0 3DFACE|10 0,0,1|11 1,0,1|12 1,1,1|13 0,1,1|70 5");
         t.Groups("0 LEADER|3 Standard|71 1|72 0|76 3|10 0,0|10 1,1|10 3,1");
-        t.G(0, "MLINE").G(8, "Walls").G(2, "STANDARD");
+        t.G(0, "TOLERANCE").G(8, "Walls").G(3, "STANDARD");
         t.Groups("0 IMAGE|10 0,0|11 0.01,0|12 0,0.01|13 640.0|23 480.0|340 AB");
     }));
     ASSERT_TRUE(d);
@@ -285,7 +285,7 @@ TEST(ReaderEntities, FacesImagesLeadersAndUnknownTypes) {
     ASSERT_EQ(e[2].As<db::Leader>()->vertices.size(), 3u);
     EXPECT_EQ(e[2].As<db::Leader>()->vertices[2], (db::Vec3{3, 1, 0}));
     EXPECT_EQ(e[3].type, db::EntityType::Unknown);
-    EXPECT_EQ(e[3].TypeName(), "MLINE");
+    EXPECT_EQ(e[3].TypeName(), "TOLERANCE");
     EXPECT_EQ(d->layers[e[3].props.layer].name, "Walls");
     EXPECT_DOUBLE_EQ(e[4].As<db::Image>()->pixelsV, 480.0);
     EXPECT_EQ(e[4].As<db::Image>()->imageDef, db::kNone);  // no IMAGEDEF in this file
@@ -435,6 +435,154 @@ TEST(ReaderText, InvalidUtf8IsReplacedNotPassedOn) {
         [](TestDxf& t) { t.G(0, "TEXT").Point(10, 0, 0).G(40, 1.0).G(1, "a\xFF\xC3"); }, "AC1032"));
     ASSERT_TRUE(d);
     EXPECT_EQ(Only(*d).As<db::Text>()->text, "a\xEF\xBF\xBD\xEF\xBF\xBD");
+}
+
+// Construction lines, a table (its picture block, placed by its direction) and a wipeout.
+// These types reuse the common group codes in their own subclasses: only the AcDbEntity
+// part sets the layer and the colour.
+TEST(ReaderAnnotations, ConstructionLinesTablesAndWipeouts) {
+    auto d = ReadOk(Drawing([](TestDxf& t) {
+        t.G(0, "XLINE").G(100, "AcDbEntity").G(8, "Walls").G(100, "AcDbXline");
+        t.Point(10, 1, 2).Point(11, 0, 1);
+        t.G(0, "RAY").G(100, "AcDbEntity").G(100, "AcDbRay").Point(10, 3, 4).Point(11, 1, 0);
+        t.G(0, "ACAD_TABLE").G(100, "AcDbEntity").G(8, "Walls").G(62, 3);
+        t.G(100, "AcDbBlockReference").G(2, "DOOR").Point(10, 5, 6);
+        t.G(100, "AcDbTable").Point(11, 0, 1).G(1, "cell").G(62, 1).G(140, 4.0).G(8, "0");
+        t.G(0, "WIPEOUT").G(100, "AcDbEntity").G(100, "AcDbWipeout").G(90, 0);
+        t.Point(10, 10, 20).Point(11, 2, 0).Point(12, 0, 2).G(13, 1.0).G(23, 1.0);
+        t.G(70, 7).G(280, 1).G(71, 2).G(91, 2).G(14, -0.5).G(24, 0.5).G(14, 0.5).G(24, -0.5);
+    }));
+    ASSERT_TRUE(d);
+    const auto& ents = d->blocks[d->modelSpace].entities;
+    ASSERT_EQ(ents.size(), 4u);
+    EXPECT_EQ(ents[0].type, db::EntityType::XLine);
+    EXPECT_EQ(ents[0].TypeName(), "XLINE");
+    EXPECT_EQ(d->layers[ents[0].props.layer].name, "Walls");
+    EXPECT_EQ(ents[0].As<db::XLine>()->base, (db::Vec3{1, 2, 0}));
+    EXPECT_EQ(ents[0].As<db::XLine>()->direction, (db::Vec3{0, 1, 0}));
+    EXPECT_EQ(ents[1].type, db::EntityType::Ray);
+    EXPECT_EQ(ents[1].As<db::XLine>()->base, (db::Vec3{3, 4, 0}));
+
+    ASSERT_EQ(ents[2].type, db::EntityType::Table);
+    EXPECT_EQ(ents[2].TypeName(), "ACAD_TABLE");
+    const auto* table = ents[2].As<db::Insert>();
+    ASSERT_TRUE(table);
+    EXPECT_EQ(table->block, d->FindBlock("DOOR"));
+    EXPECT_EQ(table->position, (db::Vec3{5, 6, 0}));
+    EXPECT_NEAR(table->rotation, 90.0, 1e-12);
+    EXPECT_EQ(table->scale, (db::Vec3{1, 1, 1}));
+    EXPECT_EQ(d->layers[ents[2].props.layer].name, "Walls");  // not the cell's "0"
+    EXPECT_EQ(ents[2].props.color, db::Color::FromIndex(3));  // not the cell's 1
+
+    ASSERT_EQ(ents[3].type, db::EntityType::Wipeout);
+    const auto* w = ents[3].As<db::Image>();
+    ASSERT_TRUE(w);
+    EXPECT_EQ(w->position, (db::Vec3{10, 20, 0}));
+    EXPECT_EQ(w->uVector, (db::Vec3{2, 0, 0}));
+    EXPECT_DOUBLE_EQ(w->pixelsV, 1.0);
+    ASSERT_EQ(w->clipBoundary.size(), 2u);
+    EXPECT_EQ(w->clipBoundary[1], (db::Vec3{0.5, -0.5, 0}));
+}
+
+// A multiline takes its style from the OBJECTS section (by handle), with the elements'
+// offsets, colours and linetypes; each vertex keeps its miter and parameters.
+TEST(ReaderAnnotations, MultilinesWithTheirStyle) {
+    std::string text = Drawing([](TestDxf& t) {
+        t.G(0, "MLINE").G(100, "AcDbEntity").G(8, "Walls").G(100, "AcDbMline");
+        t.G(2, "TWIN").G(340, "A0").G(40, 2.0).G(70, 1).G(71, 1).G(72, 2).G(73, 2);
+        t.Point(10, 0, 0).Point(210, 0, 0, 1);
+        for (double x : {0.0, 10.0}) {
+            t.Point(11, x, 0).Point(12, 1, 0).Point(13, 0, 1);
+            t.G(74, 2).G(41, 1.0).G(41, 0.0).G(75, 0);
+            t.G(74, 2).G(41, -1.0).G(41, 0.0).G(75, 0);
+        }
+    });
+    TestDxf objects;
+    objects.Section("OBJECTS")
+        .G(0, "MLINESTYLE")
+        .G(5, "A0")
+        .G(100, "AcDbMlineStyle")
+        .G(2, "TWIN")
+        .G(70, 1 | 16)
+        .G(3, "")
+        .G(62, 4)
+        .G(51, 90.0)
+        .G(52, 90.0)
+        .G(71, 2)
+        .G(49, 0.5)
+        .G(62, 1)
+        .G(6, "DASHED")
+        .G(49, -0.5)
+        .G(62, 256)
+        .G(6, "BYLAYER")
+        .EndSection()
+        .Eof();
+    text.resize(text.rfind("0\nEOF"));
+    auto d = ReadOk(text + objects.Ascii());
+    ASSERT_TRUE(d);
+    const auto& e = Only(*d);
+    ASSERT_EQ(e.type, db::EntityType::MLine);
+    const auto* m = e.As<db::MLine>();
+    ASSERT_TRUE(m);
+    EXPECT_DOUBLE_EQ(m->scale, 2.0);
+    EXPECT_EQ(m->justification, 1);
+    EXPECT_FALSE(m->Closed());
+    ASSERT_EQ(m->vertices.size(), 2u);
+    EXPECT_EQ(m->vertices[1].position, (db::Vec3{10, 0, 0}));
+    EXPECT_EQ(m->vertices[1].miter, (db::Vec3{0, 1, 0}));
+    ASSERT_EQ(m->vertices[1].params.size(), 2u);
+    EXPECT_EQ(m->vertices[1].params[1], (std::vector<double>{-1.0, 0.0}));
+    ASSERT_LT(m->style, d->mlineStyles.size());
+    const auto& style = d->mlineStyles[m->style];
+    EXPECT_EQ(style.name, "TWIN");
+    EXPECT_EQ(style.flags, 17);
+    EXPECT_EQ(style.fillColor, db::Color::FromIndex(4));
+    ASSERT_EQ(style.elements.size(), 2u);
+    EXPECT_DOUBLE_EQ(style.elements[1].offset, -0.5);
+    EXPECT_EQ(style.elements[0].color, db::Color::FromIndex(1));
+    EXPECT_EQ(style.elements[0].linetype, d->FindLinetype("DASHED"));
+    EXPECT_EQ(style.elements[1].linetype, db::kByLayer);
+}
+
+// A multileader's context data: the text with its place and height, each leader's landing
+// and dogleg, and the vertices of its lines; its own part has the line type and colour.
+TEST(ReaderAnnotations, MultileaderLinesAndText) {
+    auto d = ReadOk(Drawing([](TestDxf& t) {
+        t.G(0, "MULTILEADER").G(100, "AcDbEntity").G(8, "Walls").G(100, "AcDbMLeader");
+        t.G(270, 2).G(300, "CONTEXT_DATA{").G(40, 1.0).Point(10, 50, 20).G(41, 2.5);
+        t.G(140, 1.25).G(145, 0.5).G(290, 1).G(304, "Valve\\PDN 50").Point(11, 0, 0, 1);
+        t.G(340, "11").Point(12, 51, 21).Point(13, 1, 0).G(42, 0.0).G(43, 0.0);
+        t.G(90, static_cast<int>(0xC3000005u)).G(171, 1).G(296, 0);
+        t.G(302, "LEADER{").G(290, 1).G(291, 1).Point(10, 49, 20).Point(11, 1, 0).G(90, 0);
+        t.G(40, 1.0).G(304, "LEADER_LINE{").Point(10, 30, 5).Point(10, 40, 5).G(91, 0);
+        t.G(305, "}").G(271, 0).G(303, "}").G(301, "}");
+        t.G(340, "D8").G(90, 0).G(170, 1).G(91, static_cast<int>(0xC1000000u));
+        t.G(341, "14").G(171, -2).G(290, 1).G(291, 1).G(41, 1.0).G(42, 1.25).G(172, 2);
+    }));
+    ASSERT_TRUE(d);
+    const auto& e = Only(*d);
+    ASSERT_EQ(e.type, db::EntityType::MLeader);
+    EXPECT_EQ(e.TypeName(), "MULTILEADER");
+    EXPECT_EQ(d->layers[e.props.layer].name, "Walls");
+    const auto* g = e.As<db::MLeader>();
+    ASSERT_TRUE(g);
+    EXPECT_EQ(g->contentType, 2);
+    EXPECT_EQ(g->lineType, 1);
+    EXPECT_EQ(g->lineColor.kind, db::Color::Kind::ByBlock);
+    EXPECT_TRUE(g->dogleg);
+    EXPECT_DOUBLE_EQ(g->arrowSize, 1.25);
+    ASSERT_TRUE(g->hasText);
+    EXPECT_EQ(g->text.text, "Valve\\PDN 50");
+    EXPECT_EQ(g->text.position, (db::Vec3{51, 21, 0}));
+    EXPECT_DOUBLE_EQ(g->text.height, 2.5);
+    EXPECT_EQ(g->text.attachment, 1);
+    EXPECT_EQ(g->textColor, db::Color::FromIndex(5));
+    ASSERT_EQ(g->branches.size(), 1u);
+    const auto& b = g->branches[0];
+    EXPECT_EQ(b.landing, (db::Vec3{49, 20, 0}));
+    EXPECT_DOUBLE_EQ(b.doglegLength, 1.0);
+    ASSERT_EQ(b.lines.size(), 1u);
+    EXPECT_EQ(b.lines[0].vertices, (std::vector<db::Vec3>{db::Vec3{30, 5, 0}, db::Vec3{40, 5, 0}}));
 }
 
 TEST(ReaderText, CodePageNames) {

@@ -59,7 +59,9 @@ TEST_P(SampleVersions, SameDrawingInAsciiAndBinary) {
     EXPECT_EQ(counts["LWPOLYLINE"], 21);
     EXPECT_EQ(counts["HATCH"], 8);
     EXPECT_EQ(counts["VIEWPORT"], 6);
-    EXPECT_EQ(counts["MULTILEADER"], 15);  // kept as unknown, counted under its name
+    EXPECT_EQ(counts["MULTILEADER"], 15);
+    EXPECT_EQ(counts["ACAD_TABLE"], 2);
+    EXPECT_EQ(counts["MLINE"], 3);
     EXPECT_EQ(counts["TEXT"], 29);
     EXPECT_TRUE(a->warnings.empty()) << a->warnings.front().Text();
     EXPECT_TRUE(b->warnings.empty()) << b->warnings.front().Text();
@@ -199,6 +201,40 @@ TEST(ReaderTestdata, ImagesKnowTheirFiles) {
         }
     }
     EXPECT_EQ(images, 59);
+}
+
+// The sample's construction lines, multilines, tables, wipeout and multileaders are read
+// with what they draw: tables find their picture blocks, multilines their style.
+TEST(ReaderTestdata, AnnotationsFindTheirBlocksAndStyles) {
+    VX_TESTDATA_OR_SKIP("dxf/acadsharp/sample_AC1018_ascii.dxf", bytes);
+    auto d = Read(bytes);
+    ASSERT_TRUE(d);
+    std::map<db::EntityType, int> seen;
+    for (const auto& e : d->blocks[d->modelSpace].entities) {
+        ++seen[e.type];
+        if (const auto* m = e.As<db::MLine>()) {
+            ASSERT_LT(m->style, d->mlineStyles.size());
+            EXPECT_EQ(d->mlineStyles[m->style].elements.size(), 2u);
+            ASSERT_FALSE(m->vertices.empty());
+            EXPECT_EQ(m->vertices[0].params.size(), 2u);
+        } else if (e.type == db::EntityType::Table) {
+            const auto* t = e.As<db::Insert>();
+            ASSERT_LT(t->block, d->blocks.size());
+            EXPECT_EQ(t->blockName.substr(0, 2), "*T");
+            EXPECT_FALSE(d->blocks[t->block].entities.empty());
+        } else if (const auto* l = e.As<db::MLeader>()) {
+            ASSERT_FALSE(l->branches.empty());
+            ASSERT_FALSE(l->branches[0].lines.empty());
+            EXPECT_FALSE(l->branches[0].lines[0].vertices.empty());
+            EXPECT_TRUE(l->hasText || l->hasBlock || l->contentType == 0) << l->contentType;
+            EXPECT_GT(l->arrowSize, 0);
+        }
+    }
+    EXPECT_EQ(seen[db::EntityType::XLine], 1);
+    EXPECT_EQ(seen[db::EntityType::Ray], 1);
+    EXPECT_EQ(seen[db::EntityType::Wipeout], 1);
+    EXPECT_EQ(d->header.wipeoutFrame, 1);  // its WIPEOUTVARIABLES object
+    EXPECT_EQ(seen[db::EntityType::MLeader], 15);
 }
 
 TEST(ReaderTestdata, EveryTestdataDxfReadsWithoutError) {

@@ -69,7 +69,7 @@ void WriteDrawings(const std::filesystem::path& dir) {
         .Groups(
             "0 LINE|330 1F|8 Walls|10 -10,0|11 10,0|0 CIRCLE|330 1F|8 0|10 0,0|40 5.0|"
             "0 INSERT|330 1F|8 0|2 BASE|10 100,100|0 CIRCLE|330 1F|8 0|10 0,0|40 big|"
-            "0 MLINE|330 1F|8 0|0 VIEWPORT|330 1B|8 0|67 1|10 100,80|40 200.0|41 150.0|68 1|"
+            "0 TOLERANCE|330 1F|8 0|0 VIEWPORT|330 1B|8 0|67 1|10 100,80|40 200.0|41 150.0|68 1|"
             "69 1")
         .EndSection()
         .Section("OBJECTS")
@@ -102,7 +102,7 @@ TEST(InfoCommand, SummaryText) {
         "  CIRCLE             1\n"
         "  INSERT             1\n"
         "  LINE               1\n"
-        "  MLINE              1  (not drawn)\n"
+        "  TOLERANCE          1  (not drawn)\n"
         "  VIEWPORT           1\n"
         "Layouts:    2\n"
         "  Model: 4 entities\n"
@@ -136,7 +136,7 @@ TEST(InfoCommand, JsonHasTheAgreedKeys) {
     EXPECT_EQ(o["version"].toString(), "AC1018");
     EXPECT_EQ(o["units"].toString(), "millimeters");
     EXPECT_EQ(o["layers"].toInt(), 2);
-    EXPECT_EQ(o["entities"].toObject()["MLINE"].toInt(), 1);
+    EXPECT_EQ(o["entities"].toObject()["TOLERANCE"].toInt(), 1);
     EXPECT_EQ(o["extents"].toObject()["max"].toArray()[1].toDouble(), 140.0);
     auto layouts = o["layouts"].toArray();
     ASSERT_EQ(layouts.size(), 2);

@@ -269,6 +269,42 @@ TEST(RealDrawings, HatchPatternsTextAndMissingImages) {
     }
 }
 
+// The sample's table, multilines, wipeout and multileaders are drawn: each multileader
+// with a filled arrowhead at the start of its line, the wipeout as the paper's white.
+TEST(RealDrawings, AnnotationsOfTheSampleAreDrawn) {
+    const fs::path file = kTestData / "dxf/acadsharp/sample_AC1018_ascii.dxf";
+    REQUIRE_FILE(file);
+    const auto d = Load(file);
+    fonts::FontResolver fonts;
+    const auto out = RenderLayout(*d, 0, fonts);
+    for (const char* type : {"ACAD_TABLE", "MLINE", "MULTILEADER", "WIPEOUT", "XLINE", "RAY"}) {
+        EXPECT_EQ(out.report.notDrawn.count(type), 0u) << type;
+    }
+    const auto white =
+        std::count_if(out.sink->fills.begin(), out.sink->fills.end(),
+                      [](const auto& f) { return f.pen.color == plotstyle::kWhite; });
+    EXPECT_EQ(white, 1);
+    const auto placed = FitA3(*d, 0);
+    ASSERT_TRUE(placed);
+    int leaders = 0, arrows = 0;
+    for (const auto& e : d->blocks[d->modelSpace].entities) {
+        const auto* g = e.As<db::MLeader>();
+        if (!g || g->branches.empty() || g->branches[0].lines.empty()) {
+            continue;
+        }
+        ++leaders;
+        const db::Vec3 tip = g->branches[0].lines[0].vertices.at(0);
+        const page::Point p = placed->drawingToPaper.Map({tip.x, tip.y});
+        arrows += std::any_of(out.sink->fills.begin(), out.sink->fills.end(), [&](const auto& f) {
+            return std::any_of(f.rings[0].begin(), f.rings[0].end(), [&](QPointF q) {
+                return std::hypot(q.x() - p.x, q.y() - p.y) < 1e-6;
+            });
+        });
+    }
+    EXPECT_EQ(leaders, 15);
+    EXPECT_EQ(arrows, leaders);
+}
+
 TEST(RealDrawings, ExampleLayoutsShowTheirViewports) {
     const fs::path file = kExamples / "site-layouts.dxf";
     REQUIRE_FILE(file);

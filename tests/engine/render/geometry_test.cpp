@@ -1,11 +1,13 @@
 // The frontend's geometry: curves tessellated to the tolerance on paper, OCS entities,
 // polylines with bulges and widths, filled shapes, block references with their arrays,
-// splines by control and fit points, point display modes.
+// splines by control and fit points, point display modes, construction lines, tables,
+// multilines and multileaders.
 #include <gtest/gtest.h>
 
 #include <numbers>
 
 #include "RenderTools.h"
+#include "engine/db/Extents.h"
 #include "engine/render/Curves.h"
 
 using namespace vx::engine;
@@ -342,4 +344,152 @@ TEST(Leaders, PathAndFilledArrowhead) {
     EXPECT_NEAR(box.xmin, 50, 1e-9);  // the tip at the first vertex
     EXPECT_NEAR(box.xmax, 53, 1e-9);  // 3 long
     EXPECT_NEAR(box.Height(), 1, 1e-9);
+}
+
+// Construction lines reach across the visible page and no further: a ray from its base
+// point, an XLINE both ways. Zooming to the extents leaves them out.
+TEST(ConstructionLines, CutToTheVisiblePageAndLeftOutOfTheExtents) {
+    Drawing w;
+    w.AddLine(w.model, {10, 10, 0}, {20, 30, 0});
+    w.Add(w.model, db::EntityType::XLine, db::XLine{{100, 100, 0}, {1, 1, 0}});
+    w.Add(w.model, db::EntityType::Ray, db::XLine{{100, 50, 0}, {-2, 0, 0}});
+    const db::Box3 box = db::ModelExtents(w.d);
+    EXPECT_EQ(box.min, (db::Vec3{10, 10, 0}));
+    EXPECT_EQ(box.max, (db::Vec3{20, 30, 0}));
+
+    RecordingSink sink;  // 420 x 297
+    const auto report = Render(w.d, sink);
+    EXPECT_TRUE(report.notDrawn.empty());
+    const page::Rect sheet = sink.Sheet();
+    ASSERT_EQ(sink.strokes.size(), 3u);
+    const auto& xline = sink.strokes[1].points;
+    ASSERT_EQ(xline.size(), 2);
+    EXPECT_TRUE(Near(xline[0], {0, 0}, 1e-6));
+    EXPECT_TRUE(Near(xline[1], {sheet.ymax, sheet.ymax}, 1e-6));  // out through the top
+    const auto& ray = sink.strokes[2].points;
+    EXPECT_TRUE(Near(ray[0], {100, 50}));
+    EXPECT_TRUE(Near(ray[1], {sheet.xmin, 50}, 1e-6));  // to the left only
+
+    // A plot of a window or of the extents: they end at the plot area.
+    render::RenderOptions window;
+    window.plotArea = {50, 40, 150, 120};
+    RecordingSink plotted;
+    Render(w.d, plotted, 0, window);
+    ASSERT_EQ(plotted.strokes.size(), 3u);
+    EXPECT_TRUE(Near(plotted.strokes[1].points[0], {50, 50}, 1e-6));
+    EXPECT_TRUE(Near(plotted.strokes[1].points[1], {120, 120}, 1e-6));
+    EXPECT_TRUE(Near(plotted.strokes[2].points[1], {50, 50}, 1e-6));
+
+    // Seen through a viewport, they end at its clip box.
+    db::Viewport vp;
+    vp.center = {100, 100, 0};
+    vp.width = 40;
+    vp.height = 40;
+    vp.status = 1;
+    vp.id = 2;
+    vp.viewCenter = {100, 100, 0};
+    vp.viewHeight = 40;
+    w.Add(w.paper, db::EntityType::Viewport, vp);
+    RecordingSink paper;
+    Render(w.d, paper, 1);
+    double xmin = 1e9, xmax = -1e9;
+    for (const auto& s : paper.strokes) {
+        if (s.clipDepth > 0) {
+            const auto b = output::BoundsOf(s.points);
+            xmin = std::min(xmin, b.xmin);
+            xmax = std::max(xmax, b.xmax);
+        }
+    }
+    EXPECT_NEAR(xmin, 80, 1e-6);
+    EXPECT_NEAR(xmax, 120, 1e-6);
+}
+
+// A table is drawn as its picture block, placed as a block reference is.
+TEST(Tables, DrawnAsTheirBlock) {
+    Drawing w;
+    const auto t = w.Block("*T1");
+    w.AddLine(t, {0, 0, 0}, {10, 0, 0});
+    w.AddLine(t, {0, -5, 0}, {10, -5, 0});
+    db::Insert table;
+    table.block = t;
+    table.blockName = "*T1";
+    table.position = {50, 60, 0};
+    table.rotation = 90;
+    w.Add(w.model, db::EntityType::Table, table);
+    RecordingSink sink;
+    const auto report = Render(w.d, sink);
+    ASSERT_EQ(sink.strokes.size(), 2u);
+    EXPECT_TRUE(Near(sink.strokes[0].points[1], {50, 70}));
+    EXPECT_TRUE(Near(sink.strokes[1].points[0], {55, 60}));
+    EXPECT_EQ(report.entities, 3);
+    const db::Box3 box = db::ModelExtents(w.d);
+    EXPECT_NEAR(box.min.x, 50, 1e-9);
+    EXPECT_NEAR(box.max.y, 70, 1e-9);
+}
+
+// A multiline: each element where its parameter puts it along the miter, in the element's
+// colour; the style's fill between the outer elements and its square start cap.
+TEST(Multilines, ElementsAlongTheMiterWithFillAndCaps) {
+    Drawing w;
+    db::MLineStyle style;
+    style.name = "TWIN";
+    style.flags = db::MLineStyle::kFill | db::MLineStyle::kStartSquare;
+    style.fillColor = db::Color::FromIndex(4);
+    style.elements = {{0.5, db::Color::FromIndex(1), "", db::kByLayer},
+                      {-0.5, db::Color::FromIndex(256), "", db::kByLayer}};
+    w.d.mlineStyles.push_back(style);
+    db::MLine m;
+    m.style = 0;
+    m.scale = 4;
+    const double r2 = std::sqrt(2.0);
+    m.vertices = {{{10, 10, 0}, {1, 0, 0}, {0, 1, 0}, {{2, 0}, {-2, 0}}},
+                  {{50, 10, 0}, {0, 1, 0}, {-r2 / 2, r2 / 2, 0}, {{2 * r2, 0}, {-2 * r2, 0}}},
+                  {{50, 90, 0}, {0, 1, 0}, {-1, 0, 0}, {{2, 0}, {-2, 0}}}};
+    w.Add(w.model, db::EntityType::MLine, m);
+    RecordingSink sink;
+    Render(w.d, sink);
+    ASSERT_EQ(sink.fills.size(), 1u);
+    EXPECT_EQ(sink.fills[0].pen.color, (plotstyle::Rgb{0, 255, 255}));
+    ASSERT_EQ(sink.strokes.size(), 3u);  // two elements and the start cap
+    const auto& top = sink.strokes[0];
+    EXPECT_EQ(top.pen.color, (plotstyle::Rgb{255, 0, 0}));
+    ASSERT_EQ(top.points.size(), 3);
+    EXPECT_TRUE(Near(top.points[0], {10, 12}));
+    EXPECT_TRUE(Near(top.points[1], {48, 12}, 1e-9));  // the corner, mitred
+    EXPECT_TRUE(Near(top.points[2], {48, 90}, 1e-9));
+    EXPECT_TRUE(Near(sink.strokes[1].points[1], {52, 8}, 1e-9));
+    EXPECT_TRUE(Near(sink.strokes[2].points[0], {10, 12}));  // the cap across the start
+    EXPECT_TRUE(Near(sink.strokes[2].points[1], {10, 8}));
+}
+
+// A multileader: each line from its arrowhead through its vertices to the landing and
+// along the dogleg, a filled arrowhead at its start, and its text.
+TEST(Multileaders, LinesArrowheadsAndDogleg) {
+    Drawing w;
+    db::MLeader g;
+    g.arrowSize = 3;
+    db::MLeaderBranch b;
+    b.landing = {50, 40, 0};
+    b.doglegDirection = {1, 0, 0};
+    b.doglegLength = 5;
+    b.lines.push_back({{{20, 10, 0}, {30, 20, 0}}});
+    b.lines.push_back({{{60, 10, 0}}});
+    g.branches.push_back(b);
+    g.contentType = 1;  // a block, which is missing: nothing more is drawn
+    w.Add(w.model, db::EntityType::MLeader, g);
+    RecordingSink sink;
+    const auto report = Render(w.d, sink);
+    EXPECT_TRUE(report.notDrawn.empty());
+    ASSERT_EQ(sink.strokes.size(), 2u);
+    const auto& first = sink.strokes[0].points;
+    ASSERT_EQ(first.size(), 4);
+    EXPECT_TRUE(Near(first[0], {20, 10}));
+    EXPECT_TRUE(Near(first[2], {50, 40}));
+    EXPECT_TRUE(Near(first[3], {55, 40}));  // the dogleg
+    ASSERT_EQ(sink.fills.size(), 2u);
+    const auto tip = output::BoundsOf(sink.fills[1].rings[0]);
+    EXPECT_NEAR(tip.ymin, 10, 1e-9);  // at (60, 10), pointing down the line to (50, 40)
+    EXPECT_NEAR(tip.ymax, 10 + 3 * 3 / std::sqrt(10.0), 0.2);
+    const db::Box3 box = db::ModelExtents(w.d);
+    EXPECT_EQ(box.max, (db::Vec3{60, 40, 0}));
 }

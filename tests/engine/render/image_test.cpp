@@ -96,3 +96,36 @@ TEST_F(ImageTest, MissingFilesDrawTheFrameAndAreReportedOnce) {
     ASSERT_EQ(report.warnings.size(), 1u);
     EXPECT_NE(report.warnings[0].find("gone.png"), std::string::npos);
 }
+
+// A wipeout fills its boundary (an image's clip boundary on a frame of one pixel) with the
+// paper's white, whatever its own colour: it hides what was drawn before it and is no ink.
+TEST_F(ImageTest, WipeoutsMaskWithThePaperColour) {
+    w.AddLine(w.model, {0, 15, 0}, {40, 15, 0});
+    db::Image wipe;
+    wipe.position = {10, 10, 0};
+    wipe.uVector = {20, 0, 0};
+    wipe.vVector = {0, 10, 0};
+    wipe.pixelsU = wipe.pixelsV = 1;
+    wipe.clipping = true;
+    wipe.clipBoundary = {{-0.5, 0.5, 0}, {0.5, 0.5, 0}, {0.5, -0.5, 0}, {-0.5, -0.5, 0}};
+    db::EntityProps red;
+    red.color = db::Color::FromIndex(1);
+    w.Add(w.model, db::EntityType::Wipeout, wipe, red);
+    RecordingSink sink;
+    const auto report = Render(w.d, sink, 0, Options());
+    ASSERT_EQ(sink.fills.size(), 1u);
+    EXPECT_EQ(sink.fills[0].pen.color, plotstyle::kWhite);
+    EXPECT_EQ(output::BoundsOf(sink.fills[0].rings[0]), (page::Rect{10, 10, 30, 20}));
+    EXPECT_TRUE(sink.strokes.size() == 1u && sink.images.empty());  // no frame
+    EXPECT_EQ(report.visible, 1);                                   // the line
+    EXPECT_EQ(report.drawn, 2);
+    EXPECT_TRUE(report.notDrawn.empty());
+    // Framed in its own colour when the drawing's wipeout variables say so.
+    w.d.header.wipeoutFrame = 1;
+    RecordingSink framed;
+    Render(w.d, framed, 0, Options());
+    ASSERT_EQ(framed.strokes.size(), 2u);
+    EXPECT_TRUE(framed.strokes[1].closed);
+    EXPECT_EQ(framed.strokes[1].pen.color, (plotstyle::Rgb{255, 0, 0}));
+    EXPECT_EQ(output::BoundsOf(framed.strokes[1].points), (page::Rect{10, 10, 30, 20}));
+}

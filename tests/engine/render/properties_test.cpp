@@ -338,7 +338,7 @@ TEST(Report, UnknownTypesAreNamedAndInvisibleEntitiesSkipped) {
     Drawing w;
     w.Add(w.model, db::EntityType::Unknown, db::Unknown{"3DSOLID"});
     w.Add(w.model, db::EntityType::Unknown, db::Unknown{"3DSOLID"});
-    w.Add(w.model, db::EntityType::Unknown, db::Unknown{"MLINE"});
+    w.Add(w.model, db::EntityType::Unknown, db::Unknown{"TOLERANCE"});
     auto& hidden = w.AddLine(w.model, {0, 0, 0}, {1, 1, 0});
     hidden.props.invisible = true;
     RecordingSink sink;
@@ -346,7 +346,7 @@ TEST(Report, UnknownTypesAreNamedAndInvisibleEntitiesSkipped) {
     EXPECT_EQ(report.entities, 4);
     EXPECT_EQ(report.drawn, 0);
     EXPECT_EQ(report.notDrawn.at("3DSOLID"), 2);
-    EXPECT_EQ(report.notDrawn.at("MLINE"), 1);
+    EXPECT_EQ(report.notDrawn.at("TOLERANCE"), 1);
     EXPECT_TRUE(sink.strokes.empty());
 }
 
