@@ -12,18 +12,6 @@ using namespace vx::engine::db;
 
 namespace {
 
-constexpr double kDegrees = 180.0 / std::numbers::pi;
-
-// A count read from the file, checked against the bits that remain (each element takes
-// at least `minBits`): a larger count is damage.
-std::size_t Checked(std::int64_t n, const BitReader& r, std::size_t minBits, const char* what) {
-    if (n < 0 || static_cast<std::uint64_t>(n) * minBits > r.Remaining()) {
-        throw DwgError(std::string("a count of ") + std::to_string(n) + " " + what +
-                       " larger than the data");
-    }
-    return static_cast<std::size_t>(n);
-}
-
 Color ColorOf(const BitReader::CmColor& c) {
     return c.hasRgb ? Color::FromRgb(c.rgb, c.index) : Color::FromIndex(c.index);
 }
@@ -49,7 +37,7 @@ bool DwgReaderImpl::ReadAnnotation(std::uint32_t type, const std::string& cls, O
         e.props.extrusion = d.B3D();
         g.flags = d.BS();
         const std::size_t lines = d.RC();
-        const std::size_t verts = Checked(d.BS(), d, 9 * 2, "multiline vertices");
+        const std::size_t verts = Count(d.BS(), d, 9 * 2, "multiline vertices");
         for (std::size_t i = 0; i < verts; ++i) {
             MLineVertex& v = g.vertices.emplace_back();
             v.position = d.B3D();
@@ -57,11 +45,11 @@ bool DwgReaderImpl::ReadAnnotation(std::uint32_t type, const std::string& cls, O
             v.miter = d.B3D();
             for (std::size_t j = 0; j < lines; ++j) {
                 std::vector<double>& params = v.params.emplace_back();
-                const std::size_t n = Checked(d.BS(), d, 2, "multiline parameters");
+                const std::size_t n = Count(d.BS(), d, 2, "multiline parameters");
                 for (std::size_t k = 0; k < n; ++k) {
                     params.push_back(d.BD());
                 }
-                const std::size_t fill = Checked(d.BS(), d, 2, "multiline fill parameters");
+                const std::size_t fill = Count(d.BS(), d, 2, "multiline fill parameters");
                 for (std::size_t k = 0; k < fill; ++k) {
                     d.BD();
                 }
@@ -118,7 +106,7 @@ void DwgReaderImpl::ReadMLeader(ObjectStreams& o, Entity& e) {
     if (r2010) {
         d.BS();  // class version
     }
-    const std::size_t leaders = Checked(d.BL(), d, 4, "leaders");
+    const std::size_t leaders = Count(d.BL(), d, 4, "leaders");
     for (std::size_t i = 0; i < leaders; ++i) {
         MLeaderBranch& b = g.branches.emplace_back();
         b.hasLanding = d.B();
@@ -129,21 +117,21 @@ void DwgReaderImpl::ReadMLeader(ObjectStreams& o, Entity& e) {
         if (hasDogleg) {
             b.doglegDirection = d.B3D();
         }
-        const std::size_t breaks = Checked(d.BL(), d, 12, "leader breaks");
+        const std::size_t breaks = Count(d.BL(), d, 12, "leader breaks");
         for (std::size_t k = 0; k < breaks; ++k) {
             d.B3D();
             d.B3D();
         }
         d.BL();  // branch index
         b.doglegLength = d.BD();
-        const std::size_t lines = Checked(d.BL(), d, 4, "leader lines");
+        const std::size_t lines = Count(d.BL(), d, 4, "leader lines");
         for (std::size_t k = 0; k < lines; ++k) {
             MLeaderLine& l = b.lines.emplace_back();
-            const std::size_t points = Checked(d.BL(), d, 6, "leader points");
+            const std::size_t points = Count(d.BL(), d, 6, "leader points");
             for (std::size_t q = 0; q < points; ++q) {
                 l.vertices.push_back(d.B3D());
             }
-            const std::size_t lineBreaks = Checked(d.BL(), d, 12, "leader line breaks");
+            const std::size_t lineBreaks = Count(d.BL(), d, 12, "leader line breaks");
             for (std::size_t q = 0; q < lineBreaks; ++q) {
                 d.B3D();
                 d.B3D();
@@ -197,7 +185,7 @@ void DwgReaderImpl::ReadMLeader(ObjectStreams& o, Entity& e) {
         d.BD();
         d.BD();
         d.B();
-        const std::size_t columns = Checked(d.BL(), d, 2, "text columns");
+        const std::size_t columns = Count(d.BL(), d, 2, "text columns");
         for (std::size_t k = 0; k < columns; ++k) {
             d.BD();
         }

@@ -10,18 +10,6 @@ using namespace vx::engine::db;
 
 namespace {
 
-constexpr double kDegrees = 180.0 / std::numbers::pi;
-
-// A count read from the file, checked against the bits that remain: every element
-// takes at least `minBits`, so a larger count is damage.
-std::size_t Count(std::int64_t n, const BitReader& r, std::size_t minBits, const char* what) {
-    if (n < 0 || static_cast<std::uint64_t>(n) * minBits > r.Remaining()) {
-        throw DwgError(std::string("a count of ") + std::to_string(n) + " " + what +
-                       " larger than the data");
-    }
-    return static_cast<std::size_t>(n);
-}
-
 void SetData(Entity& e, EntityType type, auto value) {
     e.type = type;
     e.data = std::move(value);

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <numbers>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -39,7 +40,19 @@ struct ObjectStreams {
     }
 };
 
-// A class of the file's class table.
+constexpr double kDegrees = 180.0 / std::numbers::pi;
+
+// A count read from the file, checked against the bits that remain: every element
+// takes at least `minBits`, so a larger count is damage.
+inline std::size_t Count(std::int64_t n, const BitReader& r, std::size_t minBits,
+                         const char* what) {
+    if (n < 0 || static_cast<std::uint64_t>(n) * minBits > r.Remaining()) {
+        throw DwgError(std::string("a count of ") + std::to_string(n) + " " + what +
+                       " larger than the data");
+    }
+    return static_cast<std::size_t>(n);
+}
+
 // Lineweights are stored as an index: 0..23 into the standard weights, 29 by layer, 30 by
 // block, 31 the default.
 inline std::int16_t LineweightOf(int index) {
