@@ -67,26 +67,7 @@ bool DwgReaderImpl::ReadAnnotation(std::uint32_t type, const std::string& cls, O
         // Up to R2007 a table starts as a block reference to its picture block.
         Insert g;
         g.position = d.B3D();
-        if (version_ <= 1014) {
-            g.scale = d.B3D();
-        } else {
-            switch (d.BB()) {
-                case 3:
-                    break;
-                case 1:
-                    g.scale = {1, d.DD(1.0), d.DD(1.0)};
-                    break;
-                case 2:
-                    g.scale.x = d.RD();
-                    g.scale.y = g.scale.z = g.scale.x;
-                    break;
-                default:
-                    g.scale.x = d.RD();
-                    g.scale.y = d.DD(g.scale.x);
-                    g.scale.z = d.DD(g.scale.x);
-                    break;
-            }
-        }
+        g.scale = InsertScale(d, version_);
         g.rotation = d.BD() * kDegrees;
         e.props.extrusion = d.B3D();
         d.B();  // attributes: a table has none to draw

@@ -522,29 +522,7 @@ void DwgReaderImpl::ReadEntityData(std::uint32_t type, const std::string& name, 
         case 8: {
             Insert g;
             g.position = d.B3D();
-            if (v <= 1014) {
-                g.scale = d.B3D();
-            } else {
-                switch (d.BB()) {
-                    case 3:
-                        g.scale = {1, 1, 1};
-                        break;
-                    case 1:
-                        g.scale.x = 1;
-                        g.scale.y = d.DD(1.0);
-                        g.scale.z = d.DD(1.0);
-                        break;
-                    case 2:
-                        g.scale.x = d.RD();
-                        g.scale.y = g.scale.z = g.scale.x;
-                        break;
-                    default:
-                        g.scale.x = d.RD();
-                        g.scale.y = d.DD(g.scale.x);
-                        g.scale.z = d.DD(g.scale.x);
-                        break;
-                }
-            }
+            g.scale = InsertScale(d, v);
             g.rotation = d.BD() * kDegrees;
             e.props.extrusion = d.B3D();
             bool attribs = d.B();

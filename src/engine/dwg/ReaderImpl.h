@@ -53,6 +53,33 @@ inline std::size_t Count(std::int64_t n, const BitReader& r, std::size_t minBits
     return static_cast<std::size_t>(n);
 }
 
+// The scale of a block reference: three doubles before R2000, then two bits that say
+// which factors are stored (3: none, 1: x is 1, 2: one for all three).
+inline db::Vec3 InsertScale(BitReader& d, int version) {
+    if (version <= 1014) {
+        return d.B3D();
+    }
+    db::Vec3 scale{1, 1, 1};
+    switch (d.BB()) {
+        case 3:
+            break;
+        case 1:
+            scale.y = d.DD(1.0);
+            scale.z = d.DD(1.0);
+            break;
+        case 2:
+            scale.x = d.RD();
+            scale.y = scale.z = scale.x;
+            break;
+        default:
+            scale.x = d.RD();
+            scale.y = d.DD(scale.x);
+            scale.z = d.DD(scale.x);
+            break;
+    }
+    return scale;
+}
+
 // Lineweights are stored as an index: 0..23 into the standard weights, 29 by layer, 30 by
 // block, 31 the default.
 inline std::int16_t LineweightOf(int index) {
