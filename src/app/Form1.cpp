@@ -22,6 +22,7 @@
 #include "QtServices.h"
 #include "ShellRules.h"
 #include "WindowRunHost.h"
+#include "common/ProgramData.h"
 #include "plot/PlotRuns.h"
 #include "search/DirListBox.h"
 #include "search/DrawingListView.h"
@@ -303,7 +304,10 @@ void Form1::LoadSteps() {
     // 8. - 10.
     SetStatus(StartupStatusText());
     Command2->setEnabled(false);
-    HelpFile = QDir::toNativeSeparators(QDir(services_.programFolder).filePath("help.chm"));
+    // The help file lies with the program's data: beside the program, or in the installed
+    // share folder.
+    const QDir data(ProgramDataFolder(QDir(services_.programFolder).filesystemPath()));
+    HelpFile = QDir::toNativeSeparators(data.filePath("help.chm"));
 }
 
 void Form1::closeEvent(QCloseEvent* event) {

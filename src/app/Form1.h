@@ -57,7 +57,7 @@ struct ShellServices {
     ProgramLauncher& launcher;
     SettingsStore& settings;
     const cad::ClassRegistry& classes;
-    // The folder the program lies in; the help file lies beside the program.
+    // The folder the program lies in; the help file lies with its data (ProgramDataFolder).
     QString programFolder;
 };
 

@@ -22,6 +22,10 @@ struct Command {
     bool needsGui;        // needs fonts and painting (a QGuiApplication)
     // `args` are the arguments after the command's name. Returns the exit status.
     int (*run)(const QStringList& args, CommandIo& io);
+    // The rest of `vormex-cli <name> --help`: what it does in full, its options (indented
+    // two spaces, the description after two or more spaces), its output. The manual page
+    // is made from the same text.
+    const char* help;
 };
 
 }  // namespace vx::cli

@@ -311,11 +311,22 @@ int RunInfo(const QStringList& args, CommandIo& io) {
 
 }  // namespace
 
+constexpr char kInfoHelp[] =
+    R"(Reads DRAWING, a DWG or DXF file, with the built-in CAD engine and prints what it found:
+the format version, units, extents, layers, entity counts, layouts with their plot
+settings, external references and the reader's warnings.
+
+  --json             print the same as one JSON object
+)";
+
 Command InfoCommand() {
-    return {"info", "DRAWING [--json]",
+    return {"info",
+            "DRAWING [--json]",
             "what the engine reads from a drawing: version, units, extents, layers, entity "
             "counts, layouts with their plot settings, external references, warnings",
-            false, &RunInfo};
+            false,
+            &RunInfo,
+            kInfoHelp};
 }
 
 }  // namespace vx::cli

@@ -13,6 +13,16 @@ namespace {
 
 constexpr char kUsage[] = "DIR [--pattern P] [--recursive]";
 
+constexpr char kHelp[] =
+    R"(Lists the drawings of DIR as the window's search lists them: one line per drawing with
+its name, folder, file type, size and date, separated by tabs, in the order the search
+finds them.
+
+  --pattern P        the file pattern, * and ? as wildcards, letter case ignored
+                     (default *.DWG)
+  --recursive        search the subfolders too
+)";
+
 int UsageError(CommandIo& io, const QString& message) {
     io.err << "vormex-cli list: " << message << "\nusage: vormex-cli list " << kUsage << '\n';
     return 2;
@@ -68,9 +78,12 @@ int RunList(const QStringList& args, CommandIo& io) {
 }  // namespace
 
 extern const Command kListCommand;
-const Command kListCommand{"list", kUsage,
+const Command kListCommand{"list",
+                           kUsage,
                            "print the drawings the search lists in DIR, one per line: name, "
                            "folder, type, size, date (tab-separated)",
-                           false, &RunList};
+                           false,
+                           &RunList,
+                           kHelp};
 
 }  // namespace vx::cli

@@ -23,10 +23,6 @@ void PrintNames(CommandIo& io, const std::vector<std::string>& names) {
     io.out.flush();
 }
 
-bool WantsHelp(const QStringList& args) {
-    return args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h"));
-}
-
 // Runs `body` on a connected session; the exit status of the command.
 template <class F>
 int WithSession(CommandIo& io, const cad::ClassRegistry& registry, const QString& command,
@@ -57,8 +53,7 @@ int NoArguments(const QStringList& args, CommandIo& io, const char* command) {
 
 int RunDevices(const QStringList& args, CommandIo& io, const cad::ClassRegistry& registry) {
     if (!args.isEmpty()) {
-        return WantsHelp(args) ? (io.out << "usage: vormex-cli devices\n", 0)
-                               : NoArguments(args, io, "devices");
+        return NoArguments(args, io, "devices");
     }
     return WithSession(io, registry, QStringLiteral("devices"), [&](CadSession& session) {
         PrintNames(io, session.FillLists().devices);
@@ -68,8 +63,7 @@ int RunDevices(const QStringList& args, CommandIo& io, const cad::ClassRegistry&
 
 int RunStyles(const QStringList& args, CommandIo& io, const cad::ClassRegistry& registry) {
     if (!args.isEmpty()) {
-        return WantsHelp(args) ? (io.out << "usage: vormex-cli styles\n", 0)
-                               : NoArguments(args, io, "styles");
+        return NoArguments(args, io, "styles");
     }
     return WithSession(io, registry, QStringLiteral("styles"), [&](CadSession& session) {
         PrintNames(io, session.FillLists().styles);
@@ -78,20 +72,13 @@ int RunStyles(const QStringList& args, CommandIo& io, const cad::ClassRegistry& 
 }
 
 int RunPapers(const QStringList& args, CommandIo& io, const cad::ClassRegistry& registry) {
-    constexpr char kUsage[] =
-        "usage: vormex-cli papers DEVICE [--as-listed]\n"
-        "Prints every canonical paper name of DEVICE. With --as-listed: the window's paper\n"
-        "list for a drawing set up for DEVICE, the fixed A0, A1, A4, A3 first, then the\n"
-        "names its filter lets through (among the first 30, those with an upper-case A).\n";
+    constexpr char kUsage[] = "usage: vormex-cli papers DEVICE [--as-listed]\n";
     QString device;
     bool asListed = false;
     bool haveDevice = false;
     for (const QString& a : args) {
         if (a == QLatin1String("--as-listed")) {
             asListed = true;
-        } else if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
-            io.out << kUsage;
-            return 0;
         } else if (a.startsWith(QLatin1String("--"))) {
             io.err << "vormex-cli papers: unknown option " << a << '\n' << kUsage;
             return kExitUsage;
@@ -141,19 +128,47 @@ int Styles(const QStringList& args, CommandIo& io) {
 
 }  // namespace
 
+constexpr char kDevicesHelp[] =
+    R"(Prints the plot devices of the window's device list, one per line: the plotter
+configurations (.pc3) of the program's and the user's plotters folders and the system's
+printers.
+)";
+
+constexpr char kPapersHelp[] = R"(Prints every canonical paper name of DEVICE, one per line.
+
+  --as-listed        print the window's paper list for a drawing set up for DEVICE
+                     instead: the fixed A0, A1, A4, A3 first, then the names its filter
+                     lets through (among the first 30, those with an upper-case A)
+)";
+
+constexpr char kStylesHelp[] =
+    R"(Prints the plot style tables of the window's style list, one per line: the .ctb and
+.stb files of the program's and the user's plotstyles folders.
+)";
+
 extern const Command kDevicesCommand;
 const Command kDevicesCommand{
-    "devices", "", "print the plot devices the window's device list is filled from, one per line",
-    true, &Devices};
+    "devices",
+    "",
+    "print the plot devices the window's device list is filled from, one per line",
+    true,
+    &Devices,
+    kDevicesHelp};
 extern const Command kPapersCommand;
-const Command kPapersCommand{"papers", "DEVICE [--as-listed]",
+const Command kPapersCommand{"papers",
+                             "DEVICE [--as-listed]",
                              "print the canonical paper names of DEVICE, one per line (with "
                              "--as-listed: the paper list as the window fills it)",
-                             true, &Papers};
+                             true,
+                             &Papers,
+                             kPapersHelp};
 extern const Command kStylesCommand;
 const Command kStylesCommand{
-    "styles", "",
-    "print the plot style tables the window's style list is filled from, one per line", true,
-    &Styles};
+    "styles",
+    "",
+    "print the plot style tables the window's style list is filled from, one per line",
+    true,
+    &Styles,
+    kStylesHelp};
 
 }  // namespace vx::cli

@@ -34,16 +34,24 @@ constexpr char kUsage[] =
     "DIR|FILE... --device NAME --paper NAME --style TABLE [--layouts] [--copies N] "
     "[--pattern P] [--recursive] [--report FILE.json]";
 
-constexpr char kHelp[] = R"(
-Plots the drawings as the window's "Print All Drawing" does. A folder is searched as the
-window's "Find Files" searches it (--pattern, default *.DWG; --recursive for subfolders);
-a file is plotted as it is named. The device and the style table must be entries of the
-window's lists (vormex-cli devices, vormex-cli styles); the paper may be a canonical name
-or a short one ("A4"), matched against the device's papers as the window does.
+constexpr char kHelp[] =
+    R"(Plots the drawings as the window's "Print All Drawing" does. A folder is searched as the
+window's "Find Files" searches it; a file is plotted as it is named. The device and the
+style table must be entries of the window's lists (vormex-cli devices, vormex-cli
+styles); the paper may be a canonical name or a short one ("A4"), matched against the
+device's papers as the window does. A plotter configuration (.pc3) writes its plot files
+beside the drawing.
 
+  --device NAME      the plot device: a plotter configuration or a system printer
+  --paper NAME       the paper (vormex-cli papers NAME lists them)
+  --style TABLE      the plot style table (.ctb or .stb)
   --layouts          plot each paper-space layout instead of the current layout
   --copies N         number of copies, 1 to 32767 (printers)
+  --pattern P        the file pattern for folders (default *.DWG)
+  --recursive        search the folders' subfolders too
   --report FILE      write a JSON report of the run (written whole or not at all)
+  --                 the arguments after it are drawings or folders, even if they
+                     begin with -
 
 One line per drawing on standard output as it is done (the run goes from the last listed
 drawing to the first): the drawing, its result ("plotted", "failed: ...", "not opened:
@@ -161,10 +169,6 @@ bool Listed(const std::vector<std::string>& list, const std::string& name) {
 }  // namespace
 
 int RunPlot(const QStringList& args, CommandIo& io, const cad::ClassRegistry& registry) {
-    if (args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h"))) {
-        io.out << "usage: vormex-cli plot " << kUsage << '\n' << kHelp;
-        return 0;
-    }
     PlotArguments a;
     if (auto problem = Parse(args, a)) {
         return UsageError(io, *problem);
@@ -279,10 +283,13 @@ int Plot(const QStringList& args, CommandIo& io) {
 }  // namespace
 
 extern const Command kPlotCommand;
-const Command kPlotCommand{"plot", kUsage,
+const Command kPlotCommand{"plot",
+                           kUsage,
                            "plot the drawings of folders and files as the window's \"Print All "
                            "Drawing\" does; one line per drawing: path, result, output files "
                            "(tab-separated)",
-                           true, &Plot};
+                           true,
+                           &Plot,
+                           kHelp};
 
 }  // namespace vx::cli

@@ -12,6 +12,11 @@ namespace {
 
 constexpr char kUsage[] = "DRAWING OUT.png";
 
+constexpr char kHelp[] =
+    R"(Writes the preview image stored in DRAWING, a DWG or DXF file, to OUT.png, whole or not
+at all; the drawing itself is never written. Fails when the drawing holds no preview.
+)";
+
 int RunThumbnail(const QStringList& args, CommandIo& io) {
     if (args.size() != 2 || args[0].isEmpty() || args[1].isEmpty()) {
         io.err << "usage: vormex-cli thumbnail " << kUsage << '\n';
@@ -71,9 +76,12 @@ int RunThumbnail(const QStringList& args, CommandIo& io) {
 }  // namespace
 
 extern const Command kThumbnailCommand;
-const Command kThumbnailCommand{"thumbnail", kUsage,
+const Command kThumbnailCommand{"thumbnail",
+                                kUsage,
                                 "write the preview image stored in a DWG or DXF drawing as a "
                                 "PNG file",
-                                false, &RunThumbnail};
+                                false,
+                                &RunThumbnail,
+                                kHelp};
 
 }  // namespace vx::cli

@@ -40,11 +40,87 @@ QStringList CommandArguments(int argc, char** argv) {
     return args;
 }
 
-void Usage(QTextStream& s) {
-    s << "usage: vormex-cli <command> [arguments]\n\ncommands:\n";
+#ifndef VORMEX_VERSION_TEXT
+#error "the build gives the program's version"
+#endif
+
+constexpr char kUsage[] =
+    "usage: vormex-cli COMMAND [ARGUMENTS]\n"
+    "       vormex-cli COMMAND --help\n"
+    "       vormex-cli --help | --version\n";
+
+// `vormex-cli --help` is kUsage, kDescription, the commands and kHelp; the manual page is
+// made from the same text.
+constexpr char kDescription[] = R"(
+Plots many CAD drawings (DWG, DXF) in one run from a terminal or a script, with the same
+drawing search, plot runs and plot choices as the window program vormex, on the same CAD
+application: AutoCAD through its automation interface on Windows, the built-in CAD engine
+elsewhere. Drawings are opened read-only and never written.
+)";
+
+void Commands(QTextStream& s) {
+    s << "\nCommands:\n";
     for (const auto& c : vx::cli::AllCommands()) {
-        s << "  " << c.name << ' ' << c.usage << "\n      " << c.summary << '\n';
+        s << "  " << c.name << (*c.usage ? " " : "") << c.usage << "\n      " << c.summary << '\n';
     }
+}
+
+constexpr char kHelp[] = R"(
+Options:
+  -h, --help         print this help; after a command, the command's own help
+  --version          print the program's name and version
+
+Exit status:
+  0                  the command did all it was asked
+  1                  it did not: a drawing not plotted or not read, no drawing found,
+                     a file not written
+  2                  bad usage: an unknown command or option, a missing argument, a
+                     device or plot style table not in the window's lists
+  3                  no CAD application could be reached or started
+
+Files:
+  ../share/vormex/
+                     the data shipped with the program, found from the program's own
+                     folder (/usr/bin/vormex-cli reads /usr/share/vormex); in a build
+                     folder and on Windows the same files lie beside the program
+  ../share/vormex/plotters/*.pc3
+                     the plot devices shipped: PDF, PNG, SVG and HP-GL/2 plot files
+  ../share/vormex/plotstyles/*.ctb, *.stb
+                     the plot style tables shipped
+  ../share/vormex/fonts/
+                     stroke fonts for SHX text shipped with the program, if any
+  ~/.local/share/vormex/plotters/, plotstyles/, fonts/
+                     the user's own plot devices, plot style tables and stroke fonts;
+                     a file there replaces the shipped one of the same name
+  /usr/share/librecad/fonts/, /usr/share/hershey-fonts/
+                     the stroke fonts drawn for SHX fonts (*.lff, *.jhf)
+
+Examples:
+  vormex-cli devices
+                     the plot devices to choose from
+  vormex-cli papers PDF.pc3
+                     the papers of the PDF plot device
+  vormex-cli list drawings --recursive --pattern '*.dxf'
+                     the DXF drawings in drawings/ and its subfolders
+  vormex-cli plot drawings --device PDF.pc3 --paper A3 --style monochrome.ctb --layouts
+                     every DWG drawing in drawings/ plotted to PDF files beside it, one
+                     page per paper-space layout
+  vormex-cli info drawing.dwg --json
+                     what the engine reads from a drawing, as JSON
+)";
+
+// `vormex-cli COMMAND --help`: "--help" or "-h" among the arguments before a "--".
+bool WantsHelp(int argc, char** argv) {
+    for (int i = 2; i < argc; ++i) {
+        const QByteArray a(argv[i]);
+        if (a == "--") {
+            return false;
+        }
+        if (a == "--help" || a == "-h") {
+            return true;
+        }
+    }
+    return false;
 }
 
 }  // namespace
@@ -52,9 +128,20 @@ void Usage(QTextStream& s) {
 int main(int argc, char** argv) {
     QTextStream out(stdout);
     QTextStream err(stderr);
-    if (argc < 2 || QByteArray(argv[1]) == "--help" || QByteArray(argv[1]) == "-h") {
-        Usage(argc < 2 ? err : out);
-        return argc < 2 ? 2 : 0;
+    if (argc < 2) {
+        err << kUsage;
+        Commands(err);
+        return 2;
+    }
+    if (QByteArray(argv[1]) == "--help" || QByteArray(argv[1]) == "-h") {
+        out << kUsage << kDescription;
+        Commands(out);
+        out << kHelp;
+        return 0;
+    }
+    if (QByteArray(argv[1]) == "--version") {
+        out << "vormex-cli " << VORMEX_VERSION_TEXT << '\n';
+        return 0;
     }
     const vx::cli::Command* command = nullptr;
     for (const auto& c : vx::cli::AllCommands()) {
@@ -63,9 +150,15 @@ int main(int argc, char** argv) {
         }
     }
     if (!command) {
-        err << "vormex-cli: unknown command '" << argv[1] << "'\n";
-        Usage(err);
+        err << "vormex-cli: unknown command '" << argv[1] << "'\n" << kUsage;
+        Commands(err);
         return 2;
+    }
+    if (WantsHelp(argc, argv)) {
+        out << "usage: vormex-cli " << command->name << (*command->usage ? " " : "")
+            << command->usage << "\n\n"
+            << command->help;
+        return 0;
     }
     // The command line never shows a window.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {

@@ -1,11 +1,11 @@
 #include "engine/device/DeviceRegistry.h"
 
-#include <QCoreApplication>
 #include <QStandardPaths>
 #include <algorithm>
 #include <cctype>
 #include <cmath>
 
+#include "common/ProgramData.h"
 #include "engine/Strings.h"
 #include "engine/output/PlotOutput.h"
 
@@ -37,7 +37,7 @@ std::vector<std::filesystem::path> EngineFolders::PlotStyles() const {
 
 EngineFolders DefaultEngineFolders() {
     EngineFolders f;
-    f.program = QCoreApplication::applicationDirPath().toStdString();
+    f.program = ProgramDataFolder();
     f.user = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString();
     return f;
 }

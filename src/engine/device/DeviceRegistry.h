@@ -33,14 +33,15 @@ struct Device {
 
 // Where the engine's own files live.
 struct EngineFolders {
-    std::filesystem::path program;  // the program's folder (plotters/, plotstyles/ beside it)
+    std::filesystem::path program;  // the program's data folder (plotters/, plotstyles/ in it)
     std::filesystem::path user;     // the user's data folder (plotters/, plotstyles/ in it)
 
     std::vector<std::filesystem::path> Plotters() const;    // program's, then user's
     std::vector<std::filesystem::path> PlotStyles() const;  // program's, then user's
 };
 
-// The running program's folder and QStandardPaths::AppDataLocation.
+// The running program's data folder (ProgramDataFolder) and
+// QStandardPaths::AppDataLocation.
 EngineFolders DefaultEngineFolders();
 
 class DeviceRegistry {

@@ -1,12 +1,12 @@
 #include "engine/fonts/FontResolver.h"
 
-#include <QCoreApplication>
 #include <QFontInfo>
 #include <QStandardPaths>
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
 
+#include "common/ProgramData.h"
 #include "engine/Strings.h"
 
 namespace vx::engine::fonts {
@@ -137,9 +137,8 @@ void SubstitutionLog::Add(Substitution s) {
 
 FontFolders DefaultFontFolders() {
     FontFolders f;
-    if (QCoreApplication::instance()) {
-        f.stroke.push_back(
-            std::filesystem::path(QCoreApplication::applicationDirPath().toStdString()) / "fonts");
+    if (const std::filesystem::path data = ProgramDataFolder(); !data.empty()) {
+        f.stroke.push_back(data / "fonts");
     }
     const QString user = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     if (!user.isEmpty()) {

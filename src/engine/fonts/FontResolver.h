@@ -103,8 +103,8 @@ struct FontFolders {
     std::vector<std::filesystem::path> stroke;
 };
 
-// The program's and the user's "fonts" folders, LibreCAD's fonts and the Hershey fonts of
-// the Debian packages.
+// The "fonts" folders of the program's data and of the user, LibreCAD's fonts and the
+// Hershey fonts of the Debian packages.
 FontFolders DefaultFontFolders();
 
 class FontResolver {
