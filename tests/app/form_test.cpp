@@ -204,7 +204,7 @@ TEST_F(FormTest, ExitWithTheCadApplicationRunningClosesItsDrawingsAndLeavesItRun
     h.cad.OpenNow("/jobs/changed.dwg").Modified();
     Form1& f = Start();
     h.cad.ClearCalls();
-    QTest::mouseClick(f.Command3, Qt::LeftButton);
+    f.mnuFileExit->trigger();
     EXPECT_FALSE(f.isVisible());
     EXPECT_THAT(h.cad.CallsWith("Close("), ElementsAre("Document[user.dwg].Close(False)"));
     // The drawing with the user's unsaved changes stays open.
@@ -215,29 +215,20 @@ TEST_F(FormTest, ExitWithTheCadApplicationRunningClosesItsDrawingsAndLeavesItRun
     EXPECT_THAT(h.help.calls, ElementsAre("CloseAll()"));
 }
 
-TEST_F(FormTest, ExitWithTheCadApplicationStartedHereQuitsIt) {
-    h.cad.Running(false);
-    Form1& f = Start();
-    ASSERT_TRUE(f.Connection().CadStartedHere);
-    h.cad.ClearCalls();
-    f.mnuFileExit->trigger();
-    EXPECT_FALSE(f.isVisible());
-    EXPECT_THAT(h.cad.CallsWith("Close("), ElementsAre("Document[Drawing1.dwg].Close(False)"));
-    EXPECT_THAT(h.cad.CallsWith("Quit"), ElementsAre("Application.Quit()"));
-    EXPECT_FALSE(h.cad.IsRunning());
-    EXPECT_FALSE(f.Connection().CadApp);
-}
-
-TEST_F(FormTest, TheCloseBoxEndsLikeTheExitButton) {
+TEST_F(FormTest, ClosingWithTheCadApplicationStartedHereQuitsIt) {
     h.cad.Running(false);
     h.cad.Drawing("/jobs/a.dwg");
     Form1& f = Start();
+    ASSERT_TRUE(f.Connection().CadStartedHere);
     f.Connection().CadApp->Documents()->Open("/jobs/a.dwg", true);
     h.cad.ClearCalls();
-    f.close();
+    f.close();  // the close box
+    EXPECT_FALSE(f.isVisible());
     EXPECT_THAT(h.cad.CallsWith("Close("),
                 ElementsAre("Document[Drawing1.dwg].Close(False)", "Document[a.dwg].Close(False)"));
     EXPECT_THAT(h.cad.CallsWith("Quit"), ElementsAre("Application.Quit()"));
+    EXPECT_FALSE(h.cad.IsRunning());
+    EXPECT_FALSE(f.Connection().CadApp);
     EXPECT_EQ(h.settings.Stored("MainTop"), "1000");
 }
 
