@@ -127,19 +127,4 @@ TEST(HelpFromTheWindow, TheHelpMenuOpensTheFileBesideTheProgramAndCloseClosesIt)
     EXPECT_THAT(h.messages.shown, IsEmpty());
 }
 
-TEST(HelpFromTheWindow, NoHelpFileBesideTheProgramGivesOnlyTheViewersMessage) {
-    vx::testing::ShellHarness h;
-    ChmHelpService viewer(h.messages);
-    h.cad.RegisterIn(h.classes);
-    ShellServices services{h.messages, h.pointer,          h.beep,    viewer,         h.registry,
-                           h.launcher, h.settings.Store(), h.classes, h.programFolder};
-    Form1 f(services);
-    ASSERT_TRUE(Main(f));
-    f.HelpMain->trigger();
-    EXPECT_TRUE(viewer.Windows().empty());
-    ASSERT_EQ(h.messages.shown.size(), 1u);
-    EXPECT_EQ(h.messages.shown[0].title, "Vormex Help");
-    f.close();
-}
-
 }  // namespace

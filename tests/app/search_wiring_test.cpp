@@ -150,6 +150,23 @@ TEST_F(SearchWiringTest, AStarterWhoseListFillingFailsIsReportedAndLeavesTheDefa
     EXPECT_EQ(h.messages.shown.size(), 1u);
 }
 
+TEST_F(SearchWiringTest, TheActionButtonStopsTheSearchItInterruptsAndIdleStopsNothing) {
+    for (int i = 0; i < 30; ++i) {
+        h.tree.File(QString("jobs/f%1.dwg").arg(i, 2, 10, QChar('0')));
+    }
+    Form1& f = h.Start();
+    h.Select(f, h.tree.Path("jobs"));
+    ASSERT_EQ(f.ListView1->Model().Count(), 30);
+    f.Search().Pump().SetInterval(0);
+    PostClick(f.cmdAction);
+    f.Check1->setChecked(true);  // searches again, letting the click through
+    EXPECT_TRUE(f.StopRequested);
+    EXPECT_LT(f.ListView1->Model().Count(), 30);
+    f.StopRequested = false;
+    QTest::mouseClick(f.cmdAction, Qt::LeftButton);
+    EXPECT_FALSE(f.StopRequested);
+}
+
 TEST_F(SearchWiringTest, RealDrawingsAreListedWithTheirPreviewAndTheWindowShowsThem) {
     SKIP_WITHOUT_TESTDATA();
     Form1& f = h.Start();

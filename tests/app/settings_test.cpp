@@ -11,31 +11,22 @@ using vx::cad::PlotChoices;
 
 namespace {
 
-TEST(SettingsRead, FirstStartGivesTheDefaults) {
+TEST(SettingsRead, FirstStartGivesTheDefaultsAndStoredValuesAreReadAsText) {
     vx::testing::TempSettings s;
-    const LoadedSettings loaded = ReadSettings(s.Store());
-    EXPECT_EQ(loaded.leftTwips, 1000.0f);
-    EXPECT_EQ(loaded.topTwips, 1000.0f);
-    EXPECT_EQ(loaded.paper, "0");
-    EXPECT_EQ(loaded.printer, "0");
-    EXPECT_EQ(loaded.ctb, "0");
+    LoadedSettings loaded = ReadSettings(s.Store());
+    EXPECT_EQ(std::tie(loaded.leftTwips, loaded.topTwips), std::tuple(1000.0f, 1000.0f));
+    EXPECT_EQ(std::tie(loaded.paper, loaded.printer, loaded.ctb), std::tuple("0", "0", "0"));
     EXPECT_EQ(TwipsToPixels(loaded.leftTwips), 67);
-}
 
-TEST(SettingsRead, StoredValuesAreReadAsText) {
-    vx::testing::TempSettings s;
     s.Put("MainLeft", "2250");
     s.Put("MainTop", "1500.5");
     s.Put("CadPaper", "ISO A3");
     s.Put("CadPrinter", "DWG To PDF.pc3");
-    s.Put("CadCTB", "");
-    const LoadedSettings loaded = ReadSettings(s.Store());
-    EXPECT_EQ(loaded.leftTwips, 2250.0f);
-    EXPECT_EQ(loaded.topTwips, 1500.5f);
-    EXPECT_EQ(loaded.paper, "ISO A3");
-    EXPECT_EQ(loaded.printer, "DWG To PDF.pc3");
-    // An empty stored text is a stored value, not a missing one.
-    EXPECT_EQ(loaded.ctb, "");
+    s.Put("CadCTB", "");  // an empty stored text is a stored value, not a missing one
+    loaded = ReadSettings(s.Store());
+    EXPECT_EQ(std::tie(loaded.leftTwips, loaded.topTwips), std::tuple(2250.0f, 1500.5f));
+    EXPECT_EQ(std::tie(loaded.paper, loaded.printer, loaded.ctb),
+              std::tuple("ISO A3", "DWG To PDF.pc3", ""));
 }
 
 TEST(SettingsRead, APositionThatIsNoNumberCountsAsMissing) {
@@ -55,12 +46,14 @@ TEST(SettingsWrite, WritesPositionAndEveryChoiceThatIsNotEmpty) {
     s.Put("CadCTB", "kept.ctb");
     PlotChoices choices{"Plotter", "A3", "", 1};
     WriteSettings(s.Store(), false, {1005.0f, 750.0f}, choices);
-    EXPECT_EQ(s.Stored("MainLeft"), "1005");
-    EXPECT_EQ(s.Stored("MainTop"), "750");
-    EXPECT_EQ(s.Stored("CadPrinter"), "Plotter");
-    EXPECT_EQ(s.Stored("CadPaper"), "A3");
     // The emptied choice leaves the stored value as it was.
-    EXPECT_EQ(s.Stored("CadCTB"), "kept.ctb");
+    for (const auto& [key, value] : {std::pair{"MainLeft", "1005"},
+                                     {"MainTop", "750"},
+                                     {"CadPrinter", "Plotter"},
+                                     {"CadPaper", "A3"},
+                                     {"CadCTB", "kept.ctb"}}) {
+        EXPECT_EQ(s.Stored(key), value) << key;
+    }
 }
 
 TEST(SettingsWrite, PositionsAreSingleNumbersInTwips) {

@@ -12,6 +12,7 @@
 #include <QProcess>
 #include <csignal>
 
+#include "../app/ShellHarness.h"
 #include "../engine/automation/EngineFixture.h"
 #include "CliRunner.h"
 #include "PlotCommand.h"
@@ -468,21 +469,11 @@ TEST_F(CliPlot, AnInterruptStopsTheRunBeforeItsNextDrawing) {
     private:
         bool raised_ = false;
     };
-    class Quiet : public MessageService, public PointerService, public BeepService {
-    public:
-        MsgResult Show(const Message&) override { return MsgResult::Ok; }
-        void SetPointer(Pointer) override {}
-        void Beep() override {}
-    } quiet;
-    class NoWindow : public cad::ConnectionHost {
-    public:
-        void SetStatus(const std::string&) override {}
-        void HideMainWindow() override {}
-        void ShowMainWindow() override {}
-        void EndProgram() override {}
-    } noWindow;
-
-    cad::CadConnection connection(noWindow, quiet, registry);
+    RecordingMessages messages;
+    RecordingPointer pointer;
+    RecordingBeep beep;
+    RecordingConnectionHost noWindow;
+    cad::CadConnection connection(noWindow, messages, registry);
     std::vector<cli::TerminalRunHost::Row> rows;
     for (const char* name : {"bracket-r12.dxf", "flange.dxf", "floor-plan.dxf"}) {
         rows.push_back({name, Example(name).parent_path().string() + "/"});
@@ -491,7 +482,7 @@ TEST_F(CliPlot, AnInterruptStopsTheRunBeforeItsNextDrawing) {
     std::vector<cli::DrawingReport> reports;
     const CliResult r = Capture([&](cli::CommandIo& io) {
         InterruptedHost host(io, connection, rows, "1", false, "");
-        plot::PlotRuns runs(connection, choices, host, quiet, quiet, quiet);
+        plot::PlotRuns runs(connection, choices, host, pointer, messages, beep);
         host.Follow(runs);
         {
             cli::TerminalRunHost::InterruptAsStop interrupts;

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <sstream>
 
 namespace vx::fake {
 
@@ -203,8 +202,7 @@ public:
     void Reload() override {
         Call("Reload()");
         if (xref) {
-            xref->loaded = xref->loadsFrom ? xref->loadsFrom(xref->path)
-                                           : std::filesystem::exists(NativePath(xref->path));
+            xref->loaded = std::filesystem::exists(NativePath(xref->path));
         }
     }
     std::int32_t Count() override { return Answer("Count", kind_ == Kind::XRef ? 1 : 0); }
@@ -682,14 +680,6 @@ std::vector<std::string> FakeCad::CallsWith(const std::string& part) const {
         }
     }
     return out;
-}
-
-std::string FakeCad::Log() const {
-    std::ostringstream os;
-    for (const auto& c : state_->calls) {
-        os << c << '\n';
-    }
-    return os.str();
 }
 
 void FakeCad::ClearCalls() {

@@ -18,7 +18,6 @@
 // name, a block's name. A failure rule matches "Kind.Member" or "Kind[id].Member".
 #pragma once
 
-#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -46,11 +45,9 @@ struct XRefSpec {
     std::string name;
     std::string path;
     bool loaded = false;
-    // The description the probe fails with while the reference is not loaded.
+    // The description the probe fails with while the reference is not loaded; Reload
+    // loads it when a file exists at the path (separators made native).
     std::string probeError = cad::kNoDatabase;
-    // When set, Reload makes the reference loaded exactly when this returns true for
-    // the path; by default when a file exists at the path (separators made native).
-    std::function<bool(const std::string&)> loadsFrom;
 };
 
 // One plot job that the double received.
@@ -75,9 +72,8 @@ public:
         layouts.insert(layouts.end(), names.begin(), names.end());
         return *this;
     }
-    DrawingSpec& Layout(const LayoutSpec& layout) { return Add(layouts, layout); }
     DrawingSpec& XRef(const std::string& name, const std::string& path, bool loaded) {
-        return Add(xrefs, XRefSpec{name, path, loaded, cad::kNoDatabase, {}});
+        return Add(xrefs, XRefSpec{name, path, loaded});
     }
     DrawingSpec& XRef(const XRefSpec& xref) { return Add(xrefs, xref); }
     DrawingSpec& Block(const std::string& name) { return Add(blocks, name); }
@@ -95,8 +91,6 @@ public:
     DrawingSpec& Unopenable(const std::string& description = "Drawing file is not valid") {
         return Set(openError, std::optional<std::string>(description));
     }
-    // The name the CAD application reports, when it differs from the file name.
-    DrawingSpec& ReportedName(const std::string& reported) { return Set(name, reported); }
 
     std::string path;
     std::string name;
@@ -159,7 +153,6 @@ public:
     const std::vector<std::string>& Calls() const;
     // The calls that contain `part`, in order.
     std::vector<std::string> CallsWith(const std::string& part) const;
-    std::string Log() const;
     void ClearCalls();
     const std::vector<PlotJob>& Plots() const;
     // One field of every plot job, in order; by default the drawings' names.

@@ -89,16 +89,12 @@ TEST_F(DrawingStepsTest, AnEarlierCopyOfTheDrawingIsReplaced) {
 TEST_F(DrawingStepsTest, TheUsersChangedCopyOfTheSameFileIsLeftAlone) {
     cad.OpenNow(a).Modified(1);
     cad.OpenNow("/home/user/other.dwg");  // the copy need not be the active drawing
-    EXPECT_THROW(
-        {
-            try {
-                runs.OpenDrawing(a);
-            } catch (const cad::CadError& e) {
-                EXPECT_EQ(e.Description(), plot::PlotRuns::kUnsavedCopyOpen);
-                throw;
-            }
-        },
-        cad::CadError);
+    try {
+        runs.OpenDrawing(a);
+        ADD_FAILURE() << "the open must fail";
+    } catch (const cad::CadError& e) {
+        EXPECT_EQ(e.Description(), plot::PlotRuns::kUnsavedCopyOpen);
+    }
     EXPECT_THAT(cad.CallsWith("Documents.Open"), IsEmpty());
     EXPECT_THAT(cad.OpenDrawings(), ElementsAre("Drawing1.dwg", "a.dwg", "other.dwg"));
 }
@@ -214,8 +210,7 @@ TEST_F(DrawingStepsTest, CloseDrawingWithNothingOpenDoesNothing) {
     runs.CloseDrawing();  // the application's own empty drawing
     cad.ClearCalls();
     EXPECT_FALSE(runs.CloseDrawing());
-    EXPECT_THAT(cad.Calls(),
-                ElementsAre("Application.Application", "Application.Documents", "Documents.Count"));
+    EXPECT_THAT(cad.CallsWith("Close"), IsEmpty());
     cad.FailOn("Documents.Count", "Busy");
     EXPECT_THROW(runs.CloseDrawing(), cad::CadError);
 }

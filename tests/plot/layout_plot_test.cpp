@@ -46,6 +46,8 @@ struct LayoutPlotTest : vx::testing::PlotFixture {
                 "Plot[l.dwg].QuietErrorMode = True",
                 "Document[l.dwg].Name",
                 "Document[l.dwg].Plot",
+                "Plot[l.dwg].NumberOfCopies = 2",
+                "Document[l.dwg].Plot",
                 "Plot[l.dwg].PlotToDevice()"};
     }
 };
@@ -54,8 +56,6 @@ TEST_F(LayoutPlotTest, GetLayoutsCountsTheLayoutsBesideModelSpace) {
     cad.Drawing("/jobs/l.dwg").Layouts({"Layout1", "Layout2"});
     Open("/jobs/l.dwg");
     EXPECT_EQ(runs.GetLayouts(), 2);
-    EXPECT_THAT(cad.Calls(), ElementsAre("Application.Application", "Application.ActiveDocument",
-                                         "Document[l.dwg].Layouts", "Layouts[l.dwg].Count"));
     cad.Drawing("/jobs/m.dwg");
     Open("/jobs/m.dwg");
     EXPECT_EQ(runs.GetLayouts(), 0);
@@ -66,6 +66,7 @@ TEST_F(LayoutPlotTest, GetLayoutsCountsTheLayoutsBesideModelSpace) {
 TEST_F(LayoutPlotTest, PlotsEachPaperSpaceLayoutInItsSteps) {
     cad.Drawing("/jobs/l.dwg").Layouts({"Layout1", "Layout2"});
     Open("/jobs/l.dwg");
+    choices.NumOfCopies = 2;
     runs.SetLayoutsToPlot();
 
     std::vector<std::string> expected = {
@@ -119,18 +120,10 @@ TEST_F(LayoutPlotTest, PlotterConfigurationsPlotEveryLayoutToTheDrawingsName) {
     cad.Drawing("/jobs/l.dwg").Layouts({"Layout1", "Layout2"});
     Open("/jobs/l.dwg");
     choices.StrPrinter = "DWG To PDF.pc3";
-    choices.NumOfCopies = 2;
     runs.SetLayoutsToPlot();
     EXPECT_THAT(cad.CallsWith("PlotTo"),
                 ElementsAre("Plot[l.dwg].PlotToFile(\"l.Plt\", \"DWG To PDF.pc3\")",
                             "Plot[l.dwg].PlotToFile(\"l.Plt\", \"DWG To PDF.pc3\")"));
-    // The copies are set after the layout's settings, before each plot.
-    auto calls = CallsFrom("Document[l.dwg].Name");
-    ASSERT_GE(calls.size(), 4u);
-    EXPECT_THAT(std::vector<std::string>(calls.begin(), calls.begin() + 4),
-                ElementsAre("Document[l.dwg].Name", "Document[l.dwg].Plot",
-                            "Plot[l.dwg].NumberOfCopies = 2", "Document[l.dwg].Plot"));
-    EXPECT_EQ(cad.CallsWith("NumberOfCopies").size(), 2u);
 }
 
 TEST_F(LayoutPlotTest, OneFilePlotResultServesTheWholeCall) {
@@ -217,10 +210,10 @@ TEST_P(LayoutStepFailureTest, TheNextStepStillRunsAndEveryLayoutIsPlotted) {
 
     const auto& calls = cad.Calls();
     auto failed = std::find(calls.begin(), calls.end(), f.failed);
-    ASSERT_NE(failed, calls.end()) << cad.Log();
-    EXPECT_EQ(*(failed + 1), f.next) << cad.Log();
+    ASSERT_NE(failed, calls.end());
+    EXPECT_EQ(*(failed + 1), f.next);
     // Both layouts are sent, to the device that the failing step may have left.
-    EXPECT_EQ(cad.CallsWith("PlotToDevice()").size(), 2u) << cad.Log();
+    EXPECT_EQ(cad.CallsWith("PlotToDevice()").size(), 2u);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -46,92 +46,86 @@ struct RunsTest : vx::testing::PlotFixture {
     }
 };
 
-void Append(std::vector<std::string>& to, const std::vector<std::string>& more) {
-    to.insert(to.end(), more.begin(), more.end());
-}
-
-TEST_F(RunsTest, AllListedRunPlotsFromTheLastRowAndRestoresAfterEachDrawing) {
-    Row("a.dwg");
-    Row("b.dwg");
-    runs.Command2_Click();
-
-    std::vector<std::string> expected{"Stop: False"};
-    for (auto [name, percent] : {std::pair{"b.dwg", "50"}, std::pair{"a.dwg", "100"}}) {
-        Append(expected,
-               {"Pointer: 11", "Panel: Processing ...", std::string("Progress: ") + percent});
-        Append(expected, ModelSpaceTexts(name));
-        Append(expected, {"Pointer: 0", "Panel: Ready", "Progress: 0", "Status: 2  Files Found  "});
+std::vector<std::string> Cat(std::initializer_list<std::vector<std::string>> parts) {
+    std::vector<std::string> all;
+    for (const auto& p : parts) {
+        all.insert(all.end(), p.begin(), p.end());
     }
-    Append(expected, {"Panel: Ready", "Progress: 0", "Pointer: 0"});
-    EXPECT_THAT(window.events, ElementsAreArray(expected));
-    EXPECT_THAT(cad.Plotted(), ElementsAre("b.dwg", "a.dwg"));
-    // Every drawing was closed again.
-    EXPECT_THAT(cad.OpenDrawings(), ElementsAre("Drawing1.dwg"));
+    return all;
 }
 
-TEST_F(RunsTest, SelectedRunScansEveryRowAndPlotsTheSelectedOnes) {
+// What each of the three runs shows over a selected a.dwg and an unselected b.dwg: every
+// run starts at the last row and comes to rest the same way.
+TEST_F(RunsTest, EachRunShowsItsStepsInItsOwnOrderFromTheLastRow) {
     Row("a.dwg", true);
     Row("b.dwg", false);
-    Row("c.dwg", true);
-    runs.mnuPrintMultiple_Click();
-
-    std::vector<std::string> expected{"Stop: False"};
-    Append(expected, {"Panel: Processing ...", "Progress: 33", "Pointer: 11"});
-    Append(expected, ModelSpaceTexts("c.dwg"));
-    Append(expected, {"Pointer: 0", "Panel: Ready", "Progress: 0", "Status: 3  Files Found  "});
-    Append(expected, {"Panel: Processing ...", "Progress: 66", "Pointer: 11"});  // b: not selected
-    Append(expected, {"Panel: Processing ...", "Progress: 100", "Pointer: 11"});
-    Append(expected, ModelSpaceTexts("a.dwg"));
-    Append(expected, {"Pointer: 0", "Panel: Ready", "Progress: 0", "Status: 3  Files Found  "});
-    Append(expected, {"Panel: Ready", "Progress: 0", "Pointer: 0"});
-    EXPECT_THAT(window.events, ElementsAreArray(expected));
-    EXPECT_THAT(cad.Plotted(), ElementsAre("c.dwg", "a.dwg"));
-}
-
-TEST_F(RunsTest, SelectedRunWithNothingSelectedOnlyMovesTheBar) {
-    Row("a.dwg");
-    Row("b.dwg");
-    Row("c.dwg");
-    runs.mnuPrintMultiple_Click();
-    EXPECT_THAT(
-        window.events,
-        ElementsAre("Stop: False", "Panel: Processing ...", "Progress: 33", "Pointer: 11",
-                    "Panel: Processing ...", "Progress: 66", "Pointer: 11", "Panel: Processing ...",
-                    "Progress: 100", "Pointer: 11", "Panel: Ready", "Progress: 0", "Pointer: 0"));
-    EXPECT_THAT(cad.CallsWith("Open("), IsEmpty());
-}
-
-TEST_F(RunsTest, AllDrawingsRunNamesTheFolderAndRestoresOnlyAtTheEnd) {
-    Row("a.dwg");
-    Row("b.dwg");
-    runs.mnuAllPrint_Click();
-
-    const std::string printing = "Status: Printing All Drawings in " + tree.Path("jobs") + " ...";
-    std::vector<std::string> expected{"Stop: False"};
-    for (auto [name, percent] : {std::pair{"b.dwg", "50"}, std::pair{"a.dwg", "100"}}) {
-        Append(expected, {"Pointer: 11", "Panel: Processing ...",
-                          std::string("Progress: ") + percent, printing, "Repaint"});
-        Append(expected, ModelSpaceTexts(name));
-        Append(expected, {"Pointer: 0"});
+    const std::vector<std::string> rest{"Pointer: 0", "Panel: Ready", "Progress: 0",
+                                        "Status: 2  Files Found  "};
+    const std::vector<std::string> end{"Panel: Ready", "Progress: 0", "Pointer: 0"};
+    auto busy = [](const char* percent) {
+        return std::vector<std::string>{"Pointer: 11", "Panel: Processing ...",
+                                        std::string("Progress: ") + percent};
+    };
+    auto scanned = [](const char* percent) {
+        return std::vector<std::string>{"Panel: Processing ...",
+                                        std::string("Progress: ") + percent, "Pointer: 11"};
+    };
+    const std::vector<std::string> all{
+        "Status: Printing All Drawings in " + tree.Path("jobs") + " ...", "Repaint"};
+    const std::vector<std::string> stop{"Stop: False"};
+    const std::vector<std::string> zero{"Pointer: 0"};
+    const struct {
+        void (plot::PlotRuns::*run)();
+        std::vector<std::string> events;
+        std::vector<std::string> plotted;
+    } cases[] = {
+        {&plot::PlotRuns::Command2_Click,
+         Cat({stop, busy("50"), ModelSpaceTexts("b.dwg"), rest, busy("100"),
+              ModelSpaceTexts("a.dwg"), rest, end}),
+         {"b.dwg", "a.dwg"}},
+        // The selected run moves the bar over every row and plots only the selected ones.
+        {&plot::PlotRuns::mnuPrintMultiple_Click,
+         Cat({stop, scanned("50"), scanned("100"), ModelSpaceTexts("a.dwg"), rest, end}),
+         {"a.dwg"}},
+        // The all-drawings run names the folder and restores only at the end.
+        {&plot::PlotRuns::mnuAllPrint_Click,
+         Cat({stop,
+              busy("50"),
+              all,
+              ModelSpaceTexts("b.dwg"),
+              zero,
+              busy("100"),
+              all,
+              ModelSpaceTexts("a.dwg"),
+              zero,
+              {"Status: 2  Files Found  "},
+              end}),
+         {"b.dwg", "a.dwg"}},
+    };
+    for (const auto& c : cases) {
+        window.events.clear();
+        cad.ClearCalls();
+        const auto before = static_cast<std::ptrdiff_t>(cad.Plots().size());
+        (runs.*c.run)();
+        EXPECT_THAT(window.events, ElementsAreArray(c.events));
+        const auto plotted = cad.Plotted();
+        EXPECT_THAT(std::vector<std::string>(plotted.begin() + before, plotted.end()),
+                    ElementsAreArray(c.plotted));
+        EXPECT_THAT(cad.OpenDrawings(), ElementsAre("Drawing1.dwg"));
     }
-    Append(expected, {"Status: 2  Files Found  ", "Panel: Ready", "Progress: 0", "Pointer: 0"});
-    EXPECT_THAT(window.events, ElementsAreArray(expected));
-    EXPECT_THAT(cad.Plotted(), ElementsAre("b.dwg", "a.dwg"));
 }
 
 TEST_F(RunsTest, AnEmptyListOpensNothing) {
     runs.Command2_Click();
     runs.mnuPrintMultiple_Click();
-    const std::vector<std::string> restore{"Stop: False", "Panel: Ready", "Progress: 0",
-                                           "Pointer: 0"};
-    std::vector<std::string> expected = restore;
-    Append(expected, restore);
-    EXPECT_THAT(window.events, ElementsAreArray(expected));
-
-    window.events.clear();
     runs.mnuAllPrint_Click();
-    EXPECT_THAT(window.events, ElementsAre("Stop: False", "Status: 0  Files Found  ",
-                                           "Panel: Ready", "Progress: 0", "Pointer: 0"));
+    const std::vector<std::string> rest{"Panel: Ready", "Progress: 0", "Pointer: 0"};
+    EXPECT_THAT(window.events, ElementsAreArray(Cat({{"Stop: False"},
+                                                     rest,
+                                                     {"Stop: False"},
+                                                     rest,
+                                                     {"Stop: False", "Status: 0  Files Found  "},
+                                                     rest})));
     EXPECT_THAT(cad.CallsWith("Open("), IsEmpty());
 }
 
@@ -141,9 +135,7 @@ TEST_F(RunsTest, AFailedCheckEndsEveryRunBeforeItTouchesAnything) {
     runs.Command2_Click();
     runs.mnuPrintMultiple_Click();
     runs.mnuAllPrint_Click();
-    EXPECT_THAT(window.events,
-                ElementsAre("Message: Printer Not Selected", "Message: Printer Not Selected",
-                            "Message: Printer Not Selected"));
+    // The double's log holds the window's events too: nothing but the three messages.
     EXPECT_THAT(cad.Calls(),
                 ElementsAre("# Message: Printer Not Selected", "# Message: Printer Not Selected",
                             "# Message: Printer Not Selected"));
@@ -195,35 +187,25 @@ TEST_F(RunsTest, LayoutsArePlottedWhenTheBoxIsNotClearAndTheDrawingHasThem) {
     Row("a.dwg").Layouts({"Layout1"});
     Row("b.dwg");  // model space only
     Row("c.dwg").Layouts({"Layout1"});
+    const std::string layouts = "Status: Printing All Layouts of " + folder;
+    const std::string model = "Status: Printing Model Space from Drawing " + folder;
     for (int value : {1, 2}) {
         window.layouts = value;
-        window.events.clear();
         runs.Command2_Click();
-        EXPECT_THAT(window.events,
-                    Contains("Status: Printing All Layouts of " + folder + "c.dwg ..."));
-        EXPECT_THAT(window.events,
-                    Contains("Status: Printing Model Space from Drawing " + folder + "b.dwg ..."));
-        EXPECT_THAT(window.events,
-                    Contains("Status: Printing All Layouts of " + folder + "a.dwg ..."));
+        for (const std::string& shown :
+             {layouts + "c.dwg ...", model + "b.dwg ...", layouts + "a.dwg ..."}) {
+            EXPECT_THAT(window.events, Contains(shown)) << value;
+        }
     }
-    window.layouts = 0;
+    // The box is read for each drawing; the layouts are counted whatever it says.
     window.events.clear();
     cad.ClearCalls();
+    window.layouts = 0;
+    window.onKeepAlive = [this] { window.layouts = cad.Plots().size() > 6 ? 1 : 0; };
     runs.Command2_Click();
-    EXPECT_THAT(window.events,
-                Contains("Status: Printing Model Space from Drawing " + folder + "c.dwg ..."));
-    // The layouts are counted for every drawing found, whatever the box says.
+    EXPECT_THAT(window.events, Contains(model + "c.dwg ..."));
+    EXPECT_THAT(window.events, Contains(layouts + "a.dwg ..."));
     EXPECT_EQ(cad.CallsWith("Layouts[c.dwg].Count").size(), 1u);
-}
-
-TEST_F(RunsTest, TheLayoutsBoxIsReadForEachDrawing) {
-    Row("a.dwg").Layouts({"Layout1"});
-    Row("b.dwg").Layouts({"Layout1"});
-    window.onKeepAlive = [this] { window.layouts = cad.Plots().empty() ? 0 : 1; };
-    runs.Command2_Click();
-    EXPECT_THAT(window.events,
-                Contains("Status: Printing Model Space from Drawing " + folder + "b.dwg ..."));
-    EXPECT_THAT(window.events, Contains("Status: Printing All Layouts of " + folder + "a.dwg ..."));
 }
 
 TEST_F(RunsTest, AListedFileThatIsGoneIsPassedOverSilently) {
@@ -341,22 +323,15 @@ TEST_F(RunsTest, CopiesBoxLetsOnlyDigitsAndBackspaceThrough) {
 
 TEST_F(RunsTest, CopiesBoxKeepsTheLastPositiveCount) {
     EXPECT_EQ(choices.NumOfCopies, 0);
-    auto type = [this](const std::string& text) {
+    const std::pair<const char*, int> typed[] = {
+        {"3", 3},         {"", 3},      {"0", 3},     {"000", 3},
+        {"abc", 3},       {"12x", 3},   {"32768", 3}, {"99999999999999999999", 3},
+        {"32767", 32767}, {" 12 ", 12}, {"007", 7}};
+    for (const auto& [text, count] : typed) {
         window.copies = text;
         runs.Text2_Change();
-        return choices.NumOfCopies;
-    };
-    EXPECT_EQ(type("3"), 3);
-    EXPECT_EQ(type(""), 3);
-    EXPECT_EQ(type("0"), 3);
-    EXPECT_EQ(type("000"), 3);
-    EXPECT_EQ(type("abc"), 3);
-    EXPECT_EQ(type("12x"), 3);
-    EXPECT_EQ(type("32768"), 3);
-    EXPECT_EQ(type("99999999999999999999"), 3);
-    EXPECT_EQ(type("32767"), 32767);
-    EXPECT_EQ(type(" 12 "), 12);
-    EXPECT_EQ(type("007"), 7);
+        EXPECT_EQ(choices.NumOfCopies, count) << '"' << text << '"';
+    }
 }
 
 }  // namespace

@@ -86,7 +86,7 @@ TEST_F(XrefTest, LoadedReferencesAreLeftAloneAndTheDrawingIsRegenerated) {
 }
 
 TEST_F(XrefTest, AReferenceFailingForAnotherReasonIsLeftAlone) {
-    Drawing(tree.Folder("Job")).XRef({"Base", "C:\\Job\\Base.dwg", false, "File not found", {}});
+    Drawing(tree.Folder("Job")).XRef({"Base", "C:\\Job\\Base.dwg", false, "File not found"});
     tree.File("Job/Base.dwg");
     Open();
     xrefs.ReloadXrefs();
@@ -104,14 +104,11 @@ TEST_F(XrefTest, ReRootsTheStoredPathUnderTheDrawingsFolder) {
         .XRef("Net", "\\\\OldServer\\Projects\\Job1\\Xref\\Net.dwg", false);
     Open();
     xrefs.ReloadXrefs();
-    const auto calls = CallsFrom("Block[Base].Path");
-    ASSERT_GE(calls.size(), 7u);
-    EXPECT_THAT(std::vector<std::string>(calls.begin(), calls.begin() + 7),
-                ElementsAre("Block[Base].Path", "Block[Base].Path = \"" + base + "\"",
-                            "Block[Base].Reload()", "Document[d.dwg].Blocks", "Block[Base].Name",
-                            "Blocks[d.dwg].Item(\"Base\")", "Block[Base].Reload()"));
+    // Found without a climb, reloaded, and reloaded once more by name.
     EXPECT_THAT(xrefs.top, IsEmpty());
+    EXPECT_EQ(Ref(0).path, base);
     EXPECT_TRUE(Ref(0).loaded);
+    EXPECT_EQ(cad.CallsWith("Block[Base].Reload()").size(), 2u);
     EXPECT_EQ(Ref(1).path, net);
     EXPECT_TRUE(Ref(1).loaded);
 }
@@ -133,16 +130,9 @@ TEST_F(XrefTest, ClimbsOneFolderHigherEachStepAndTakesTheFileInItsExactCase) {
     Open();
     xrefs.ReloadXrefs();
     EXPECT_THAT(xrefs.top, ElementsAre(t + "/Projects/Job1/", t + "/Projects/", t + "/"));
-    EXPECT_EQ(xrefs.FoundFile, base);
-    EXPECT_THAT(
-        CallsFrom("Block[Base].Path ="),
-        ElementsAre("Block[Base].Path = \"" + base + "\"", "Document[d.dwg].Blocks",
-                    "Block[Base].Name", "Blocks[d.dwg].Item(\"Base\")", "Block[Base].Reload()",
-                    // once more, whatever was found
-                    "Document[d.dwg].Blocks", "Block[Base].Name", "Blocks[d.dwg].Item(\"Base\")",
-                    "Block[Base].Reload()", "Application.ZoomExtents()", "Document[d.dwg].Regen(1)",
-                    "Document[d.dwg].Regen(0)"));
+    EXPECT_EQ(Ref(0).path, base);
     EXPECT_TRUE(Ref(0).loaded);
+    EXPECT_EQ(cad.CallsWith("Block[Base].Reload()").size(), 2u);
 
     // A folder name with a dot is passed over.
     tree.File("Projects/Rev.2/Dwg/x.dwg");
@@ -245,8 +235,7 @@ TEST_F(XrefTest, WithoutAnActiveDrawingTheRegenerationFails) {
     }
     cad.ClearCalls();
     EXPECT_THROW(xrefs.ReloadXrefs(), cad::CadError);
-    EXPECT_THAT(cad.Calls(), ElementsAre("Application.Application", "Application.ActiveDocument",
-                                         "Application.ZoomExtents()"));
+    EXPECT_THAT(cad.CallsWith("ZoomExtents"), ElementsAre("Application.ZoomExtents()"));
 }
 
 // --- the folder search ---

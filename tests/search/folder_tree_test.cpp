@@ -38,17 +38,6 @@ struct FolderTreeTest : ::testing::Test {
     }
 };
 
-TEST_F(FolderTreeTest, StartsWithTheRootSelectedWhichMovesTheDirectoryList) {
-    QSignalSpy pathChange(tree, &FolderTree::PathChange);
-    tree->BrowseForFolder(FileSystemRoot());
-    EXPECT_EQ(pathChange.count(), 1);
-    EXPECT_EQ(tree->BrowsePath, "/");
-    EXPECT_EQ(tree->Model().filePath(tree->currentIndex()), "/");
-    EXPECT_EQ(dir1->Path(), "/");
-    EXPECT_EQ(changes, 1);
-    EXPECT_TRUE(tree->isVisible());
-}
-
 TEST_F(FolderTreeTest, FillsItsHostWheneverTheHostIsResized) {
     tree->BrowseForFolder(FileSystemRoot());
     EXPECT_EQ(tree->geometry(), picBrowse->contentsRect());
