@@ -150,14 +150,6 @@ TEST(ReaderTestdata, R12PaperSpaceIsLayout1) {
     EXPECT_GT(vp->Scale(), 0);
 }
 
-TEST(ReaderTestdata, OneByteGroupCodesOfBinaryR12) {
-    VX_TESTDATA_OR_SKIP("dxf/ezdxf/bin_dxf_r12.dxf", bytes);
-    auto d = Read(bytes);
-    ASSERT_TRUE(d);
-    EXPECT_EQ(d->header.acadVersion, "AC1009");
-    EXPECT_EQ(Counts(*d), (std::map<std::string, int>{{"LINE", 3}}));
-}
-
 TEST(ReaderTestdata, BrokenLayoutLinksOpenWithWarnings) {
     VX_TESTDATA_OR_SKIP("dxf/ezdxf/layout_broken_links.dxf", bytes);
     auto d = Read(bytes);
