@@ -253,15 +253,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values("dwg/libredwg/2000_entities-2d.dwg", "dwg/libredwg/2004_Text.dwg",
                       "dwg/libredwg/2007_Text.dwg", "dwg/libredwg/2010_Text.dwg",
                       "dwg/libredwg/2013_Text.dwg", "dwg/libredwg/2018_Text.dwg"),
-    [](const ::testing::TestParamInfo<const char*>& p) {
-        std::string n = std::filesystem::path(p.param).stem().string();
-        for (char& c : n) {
-            if (!std::isalnum(static_cast<unsigned char>(c))) {
-                c = '_';
-            }
-        }
-        return n;
-    });
+    [](const ::testing::TestParamInfo<const char*>& p) { return test::StemName(p.param); });
 
 }  // namespace
 }  // namespace vx::engine::dwg
