@@ -155,13 +155,6 @@ TEST_F(EngineModel, LayoutsInTabOrderWithModelFirstAndTheSpacesTheirLayouts) {
                 HasSubstr("does not belong"));
 }
 
-TEST_F(EngineModel, AnR12DrawingHasItsModelLayout) {
-    auto doc = Open(Example("bracket-r12.dxf"));
-    ASSERT_GE(doc->Layouts()->Count(), 1);
-    EXPECT_EQ(doc->Layouts()->Item(0)->Name(), "Model");
-    EXPECT_GT(doc->ModelSpace()->Count(), 0);
-}
-
 TEST_F(EngineModel, PlotSettingsChangeOnlyToValidValuesAndMarkTheDrawingModified) {
     auto doc = Open(Example("flange.dxf"));
     auto layout = doc->ActiveLayout();
