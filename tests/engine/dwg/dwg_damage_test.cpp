@@ -52,16 +52,6 @@ TEST(DwgRefusals, EmptyForeignOldAndUnknownVersions) {
     EXPECT_NE(ReadDwg("AC1015").error.what.find("too short"), std::string::npos);
 }
 
-TEST(DwgRefusals, TheOlderTestdataFilesNameTheirVersion) {
-    for (const char* f : {"dwg/pre_r13/r10_entities.dwg", "dwg/pre_r13/r11_ACEB10.dwg"}) {
-        VX_TESTDATA_OR_SKIP(f, bytes);
-        auto r = ReadDwg(bytes);
-        EXPECT_FALSE(r.Ok());
-        EXPECT_NE(r.error.what.find("is older than R13 and cannot be read"), std::string::npos)
-            << r.error.Text();
-    }
-}
-
 // --- the file layouts --------------------------------------------------------------
 
 TEST(DwgLayoutDamage, ASectionLocatorOutsideTheFile) {
