@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <filesystem>
@@ -81,15 +82,12 @@ inline std::vector<fs::path> NewFiles(const fs::path& root,
 }
 
 // Output of a tool; nullopt when it is missing or fails.
-inline std::optional<std::string> Tool(const QString& program, const QStringList& args,
-                                       int timeoutMs = 60000) {
+inline std::optional<std::string> Tool(const QString& program, const QStringList& args) {
     QProcess p;
     p.start(program, args);
-    if (!p.waitForStarted() || !p.waitForFinished(timeoutMs) ||
-        p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
-        return std::nullopt;
-    }
-    return p.readAllStandardOutput().toStdString();
+    const bool ok = p.waitForStarted() && p.waitForFinished(60000) &&
+                    p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    return ok ? std::optional(p.readAllStandardOutput().toStdString()) : std::nullopt;
 }
 
 struct PdfInfo {
@@ -99,23 +97,15 @@ struct PdfInfo {
 
 // What pdfinfo says of a PDF; nullopt when it is no valid PDF.
 inline std::optional<PdfInfo> ReadPdfInfo(const fs::path& file) {
-    auto out = Tool("pdfinfo", {QString::fromStdString(file.string())});
+    const auto out = Tool("pdfinfo", {QString::fromStdString(file.string())});
     if (!out) {
         return std::nullopt;
     }
-    PdfInfo info;
-    for (const QString& line : QString::fromStdString(*out).split('\n')) {
-        if (line.startsWith("Pages:")) {
-            info.pages = line.mid(6).trimmed().toInt();
-        } else if (line.startsWith("Page size:")) {
-            const QStringList parts = line.mid(10).trimmed().split(' ');
-            if (parts.size() >= 3) {
-                info.widthPt = parts[0].toDouble();
-                info.heightPt = parts[2].toDouble();
-            }
-        }
-    }
-    return info;
+    const QString text = QString::fromStdString(*out);
+    const auto pages = QRegularExpression("Pages: +(\\d+)").match(text);
+    const auto size = QRegularExpression("Page size: +([\\d.]+) x ([\\d.]+)").match(text);
+    return PdfInfo{pages.captured(1).toInt(), size.captured(1).toDouble(),
+                   size.captured(2).toDouble()};
 }
 
 inline double MmToPt(double mm) {

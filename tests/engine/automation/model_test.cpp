@@ -155,13 +155,6 @@ TEST_F(EngineModel, LayoutsInTabOrderWithModelFirstAndTheSpacesTheirLayouts) {
                 HasSubstr("does not belong"));
 }
 
-TEST_F(EngineModel, AnR12DrawingHasItsModelLayout) {
-    auto doc = Open(Example("bracket-r12.dxf"));
-    ASSERT_GE(doc->Layouts()->Count(), 1);
-    EXPECT_EQ(doc->Layouts()->Item(0)->Name(), "Model");
-    EXPECT_GT(doc->ModelSpace()->Count(), 0);
-}
-
 TEST_F(EngineModel, PlotSettingsChangeOnlyToValidValuesAndMarkTheDrawingModified) {
     auto doc = Open(Example("flange.dxf"));
     auto layout = doc->ActiveLayout();
@@ -271,19 +264,6 @@ TEST_F(EngineModel, AReferenceNotFoundHasNoDatabaseUntilPointedAtItsFileAndReloa
     ref->SetPath("..\\Elsewhere\\structure-grid.dxf");
     ref->Reload();
     EXPECT_EQ(ErrorOf([&] { ref->XRefDatabase()->ModelSpace(); }), cad::kNoDatabase);
-}
-
-TEST_F(EngineModel, AReferenceFoundOnOpenIsLoaded) {
-    // The same project where the stored path leads: the reference loads at once.
-    const fs::path root = work / "Projects";
-    CopyTree(Example("moved-project/Projects"), root);
-    auto doc = Open(root / "Job1" / "Dwg" / "office-level1.dxf");
-    auto ref = FirstXref(*doc);
-    ASSERT_NE(ref, nullptr);
-    ref->SetPath((root / "Job1" / "Xref" / "structure-grid.dxf").string());
-    ref->Reload();
-    const auto count = ref->XRefDatabase()->ModelSpace()->Count();
-    EXPECT_GT(count, 0);
 
     // Blocks that are no references have no reference members.
     auto model = doc->ModelSpace();

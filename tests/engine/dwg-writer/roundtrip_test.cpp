@@ -100,16 +100,7 @@ TEST_P(DwgWriterRoundTrip, ReadsBackTheSameDrawing) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Drawings, DwgWriterRoundTrip, ::testing::ValuesIn(Cases()),
-                         [](const ::testing::TestParamInfo<fs::path>& p) {
-                             std::string n = p.param.stem().string();
-                             std::replace_if(
-                                 n.begin(), n.end(),
-                                 [](char c) {
-                                     return !std::isalnum(static_cast<unsigned char>(c));
-                                 },
-                                 '_');
-                             return n;
-                         });
+                         [](const auto& p) { return test::StemName(p.param); });
 
 }  // namespace
 }  // namespace vx::engine

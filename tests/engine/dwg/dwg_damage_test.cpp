@@ -52,16 +52,6 @@ TEST(DwgRefusals, EmptyForeignOldAndUnknownVersions) {
     EXPECT_NE(ReadDwg("AC1015").error.what.find("too short"), std::string::npos);
 }
 
-TEST(DwgRefusals, TheOlderTestdataFilesNameTheirVersion) {
-    for (const char* f : {"dwg/pre_r13/r10_entities.dwg", "dwg/pre_r13/r11_ACEB10.dwg"}) {
-        VX_TESTDATA_OR_SKIP(f, bytes);
-        auto r = ReadDwg(bytes);
-        EXPECT_FALSE(r.Ok());
-        EXPECT_NE(r.error.what.find("is older than R13 and cannot be read"), std::string::npos)
-            << r.error.Text();
-    }
-}
-
 // --- the file layouts --------------------------------------------------------------
 
 TEST(DwgLayoutDamage, ASectionLocatorOutsideTheFile) {
@@ -253,15 +243,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values("dwg/libredwg/2000_entities-2d.dwg", "dwg/libredwg/2004_Text.dwg",
                       "dwg/libredwg/2007_Text.dwg", "dwg/libredwg/2010_Text.dwg",
                       "dwg/libredwg/2013_Text.dwg", "dwg/libredwg/2018_Text.dwg"),
-    [](const ::testing::TestParamInfo<const char*>& p) {
-        std::string n = std::filesystem::path(p.param).stem().string();
-        for (char& c : n) {
-            if (!std::isalnum(static_cast<unsigned char>(c))) {
-                c = '_';
-            }
-        }
-        return n;
-    });
+    [](const ::testing::TestParamInfo<const char*>& p) { return test::StemName(p.param); });
 
 }  // namespace
 }  // namespace vx::engine::dwg

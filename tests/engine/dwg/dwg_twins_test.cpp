@@ -44,7 +44,7 @@ std::ostream& operator<<(std::ostream& os, const Twin& t) {
 
 std::unique_ptr<Database> ReadDwgFile(const std::string& bytes) {
     auto r = dwg::ReadDwg(bytes);
-    EXPECT_TRUE(r.Ok()) << r.error.Text();
+    EXPECT_TRUE(r.Ok()) << r.error.Text();  // (its warnings: DwgTestdata.EveryFileReadsCleanly)
     return std::move(r.database);
 }
 
@@ -79,6 +79,11 @@ std::set<std::string> NamedBlocks(const Database& d) {
     return s;
 }
 
+// A number to nine decimals, so that the two readings compare as equal.
+double R(double x) {
+    return std::round(x * 1e9) / 1e9;
+}
+
 void ExpectNear(Vec3 a, Vec3 b, const std::string& what) {
     double tol = 1e-9 * (1 + std::abs(a.x) + std::abs(a.y) + std::abs(a.z));
     EXPECT_NEAR(a.x, b.x, tol) << what;
@@ -101,37 +106,26 @@ protected:
     std::unique_ptr<Database> dwg_, dxf_;
 };
 
-TEST_P(DwgTwins, ReadsWithoutWarnings) {
-    for (const auto& w : dwg_->warnings) {
-        ADD_FAILURE() << w.Text();
-    }
-}
-
 TEST_P(DwgTwins, HeaderMatches) {
     const auto& a = dwg_->header;
     const auto& b = dxf_->header;
     if (GetParam().kind != Twin::Resaved) {
         EXPECT_EQ(a.acadVersion, b.acadVersion);
-        if (!b.codePage.empty()) {
-            EXPECT_EQ(a.codePage, db::FoldName(b.codePage));
-        }
+        EXPECT_TRUE(b.codePage.empty() || a.codePage == db::FoldName(b.codePage)) << a.codePage;
         EXPECT_EQ(a.insUnits, b.insUnits);
         if (b.variables.count("$MEASUREMENT")) {  // (not in R13 DXF files)
             EXPECT_EQ(a.measurement, b.measurement);
         }
     }
-    EXPECT_EQ(a.lunits, b.lunits);
-    EXPECT_EQ(a.luprec, b.luprec);
-    EXPECT_EQ(a.pdMode, b.pdMode);
-    EXPECT_DOUBLE_EQ(a.ltScale, b.ltScale);
-    EXPECT_DOUBLE_EQ(a.textSize, b.textSize);
-    EXPECT_EQ(a.tileMode, b.tileMode);
+    const auto key = [](const db::Header& h) {
+        return std::tuple(h.lunits, h.luprec, h.pdMode, R(h.ltScale), R(h.textSize), h.tileMode);
+    };
+    EXPECT_EQ(key(a), key(b));
     // (the extents are recomputed by some exports: near is enough)
     double span = std::abs(b.extMax.x - b.extMin.x) + std::abs(b.extMax.y - b.extMin.y) + 1;
-    EXPECT_NEAR(a.extMin.x, b.extMin.x, 1e-4 * span);
-    EXPECT_NEAR(a.extMin.y, b.extMin.y, 1e-4 * span);
-    EXPECT_NEAR(a.extMax.x, b.extMax.x, 1e-4 * span);
-    EXPECT_NEAR(a.extMax.y, b.extMax.y, 1e-4 * span);
+    for (auto [p, q] : {std::pair{a.extMin, b.extMin}, {a.extMax, b.extMax}}) {
+        EXPECT_NEAR(std::hypot(p.x - q.x, p.y - q.y), 0, 1e-4 * span);
+    }
     ExpectNear(a.limMin, b.limMin, "$LIMMIN");
     ExpectNear(a.limMax, b.limMax, "$LIMMAX");
     ExpectNear(a.insBase, b.insBase, "$INSBASE");
@@ -140,57 +134,41 @@ TEST_P(DwgTwins, HeaderMatches) {
     EXPECT_LE(a.handSeed, b.handSeed);
 }
 
-TEST_P(DwgTwins, LayersMatch) {
-    if (GetParam().kind == Twin::Resaved) {
-        GTEST_SKIP() << "another save of the drawing: its layers changed";
-    }
-    ASSERT_EQ(dwg_->layers.size(), dxf_->layers.size());
-    for (std::size_t i = 0; i < dxf_->layers.size(); ++i) {
-        const auto& a = dwg_->layers[i];
-        const auto& b = dxf_->layers[i];
-        SCOPED_TRACE(b.name);
-        EXPECT_EQ(a.name, b.name);
-        EXPECT_EQ(ColorText(a.color), ColorText(b.color));
-        EXPECT_EQ(a.on, b.on);
-        EXPECT_EQ(a.frozen, b.frozen);
-        EXPECT_EQ(a.locked, b.locked);
-        EXPECT_EQ(a.plot, b.plot);
-        EXPECT_EQ(a.lineweight, b.lineweight);
-        auto ltName = [](const Database& d, const db::Layer& l) {
-            return l.linetype == db::kNone ? std::string("Continuous")
-                                           : d.linetypes[l.linetype].name;
-        };
-        EXPECT_EQ(db::FoldName(ltName(*dwg_, a)), db::FoldName(ltName(*dxf_, b)));
-    }
-}
-
-TEST_P(DwgTwins, LinetypesAndTextStylesMatch) {
-    std::map<std::string, const db::Linetype*> la, lb;
-    for (const auto& l : dwg_->linetypes) {
-        la[db::FoldName(l.name)] = &l;
-    }
-    for (const auto& l : dxf_->linetypes) {
-        lb[db::FoldName(l.name)] = &l;
-    }
-    ASSERT_EQ(la.size(), lb.size());
-    for (const auto& [name, b] : lb) {
-        ASSERT_TRUE(la.count(name)) << name;
-        const db::Linetype* a = la[name];
-        EXPECT_NEAR(a->patternLength, b->patternLength, 1e-9) << name;
-        ASSERT_EQ(a->elements.size(), b->elements.size()) << name;
-        for (std::size_t k = 0; k < a->elements.size(); ++k) {
-            EXPECT_NEAR(a->elements[k].length, b->elements[k].length, 1e-9) << name;
-            EXPECT_EQ(a->elements[k].text, b->elements[k].text) << name;
+TEST_P(DwgTwins, LayersLinetypesAndTextStylesMatch) {
+    const auto layers = [](const Database& d) {
+        std::vector<std::string> out;
+        for (const auto& l : d.layers) {
+            const auto lt = l.linetype == db::kNone ? "Continuous" : d.linetypes[l.linetype].name;
+            out.push_back(l.name + " " + ColorText(l.color) + " on " + std::to_string(l.on) +
+                          " frozen " + std::to_string(l.frozen) + " locked " +
+                          std::to_string(l.locked) + " plot " + std::to_string(l.plot) + " lw " +
+                          std::to_string(l.lineweight) + " " + db::FoldName(lt));
         }
+        return out;
+    };
+    if (GetParam().kind != Twin::Resaved) {  // another save of the drawing changed its layers
+        EXPECT_EQ(layers(*dwg_), layers(*dxf_));
     }
-    std::map<std::string, std::string> sa, sb;
-    for (const auto& st : dwg_->textStyles) {
-        sa[db::FoldName(st.name)] = db::FoldName(st.fontFile) + "|" + st.fontFamily;
-    }
-    for (const auto& st : dxf_->textStyles) {
-        sb[db::FoldName(st.name)] = db::FoldName(st.fontFile) + "|" + st.fontFamily;
-    }
-    EXPECT_EQ(sa, sb);
+    const auto linetypes = [](const Database& d) {
+        std::map<std::string, std::vector<std::pair<double, std::string>>> out;
+        for (const auto& l : d.linetypes) {
+            auto& e = out[db::FoldName(l.name)];
+            e.emplace_back(R(l.patternLength), "");
+            for (const auto& x : l.elements) {
+                e.emplace_back(R(x.length), x.text);
+            }
+        }
+        return out;
+    };
+    EXPECT_EQ(linetypes(*dwg_), linetypes(*dxf_));
+    const auto styles = [](const Database& d) {
+        std::map<std::string, std::string> out;
+        for (const auto& st : d.textStyles) {
+            out[db::FoldName(st.name)] = db::FoldName(st.fontFile) + "|" + st.fontFamily;
+        }
+        return out;
+    };
+    EXPECT_EQ(styles(*dwg_), styles(*dxf_));
 }
 
 TEST_P(DwgTwins, BlocksAndReferencesMatch) {
@@ -235,32 +213,18 @@ TEST_P(DwgTwins, LayoutsAndPlotSettingsMatch) {
     }
     ASSERT_EQ(dwg_->layouts.size(), dxf_->layouts.size());
     for (std::size_t i = 0; i < dxf_->layouts.size(); ++i) {
-        const auto& a = dwg_->layouts[i];
-        const auto& b = dxf_->layouts[i];
-        SCOPED_TRACE(b.name);
-        EXPECT_EQ(a.name, b.name);
-        EXPECT_EQ(a.tabOrder, b.tabOrder);
-        EXPECT_EQ(a.IsModel(), b.IsModel());
-        EXPECT_EQ(a.plot.pageSetupName, b.plot.pageSetupName);
-        EXPECT_EQ(a.plot.configName, b.plot.configName);
-        EXPECT_EQ(a.plot.canonicalMediaName, b.plot.canonicalMediaName);
-        EXPECT_EQ(a.plot.styleSheet, b.plot.styleSheet);
-        EXPECT_EQ(a.plot.plotViewName, b.plot.plotViewName);
-        EXPECT_DOUBLE_EQ(a.plot.paperWidth, b.plot.paperWidth);
-        EXPECT_DOUBLE_EQ(a.plot.paperHeight, b.plot.paperHeight);
-        EXPECT_DOUBLE_EQ(a.plot.marginLeft, b.plot.marginLeft);
-        EXPECT_DOUBLE_EQ(a.plot.marginTop, b.plot.marginTop);
-        EXPECT_EQ(a.plot.flags & ~db::PlotSettings::kModelType,
-                  b.plot.flags & ~db::PlotSettings::kModelType);
-        EXPECT_EQ(a.plot.plotType, b.plot.plotType);
-        EXPECT_EQ(a.plot.rotation, b.plot.rotation);
-        EXPECT_EQ(a.plot.paperUnits, b.plot.paperUnits);
-        EXPECT_EQ(a.plot.standardScaleType, b.plot.standardScaleType);
-        EXPECT_DOUBLE_EQ(a.plot.customScaleNumerator, b.plot.customScaleNumerator);
-        EXPECT_DOUBLE_EQ(a.plot.customScaleDenominator, b.plot.customScaleDenominator);
-        ExpectNear(a.limitsMax, b.limitsMax, "limits");
-        ExpectNear(a.extentsMax, b.extentsMax, "extents");
-        EXPECT_EQ(dwg_->blocks[a.block].IsModelSpace(), dxf_->blocks[b.block].IsModelSpace());
+        const auto key = [](const Database& d, const db::Layout& l) {
+            const auto& p = l.plot;
+            return std::tuple(l.name, l.tabOrder, l.IsModel(), p.pageSetupName, p.configName,
+                              p.canonicalMediaName, p.styleSheet, p.plotViewName, R(p.paperWidth),
+                              R(p.paperHeight), R(p.marginLeft), R(p.marginTop),
+                              p.flags & ~db::PlotSettings::kModelType, p.plotType, p.rotation,
+                              p.paperUnits, p.standardScaleType, R(p.customScaleNumerator),
+                              R(p.customScaleDenominator), d.blocks[l.block].IsModelSpace());
+        };
+        EXPECT_EQ(key(*dwg_, dwg_->layouts[i]), key(*dxf_, dxf_->layouts[i]));
+        ExpectNear(dwg_->layouts[i].limitsMax, dxf_->layouts[i].limitsMax, "limits");
+        ExpectNear(dwg_->layouts[i].extentsMax, dxf_->layouts[i].extentsMax, "extents");
     }
 }
 
@@ -311,12 +275,13 @@ TEST_P(DwgTwins, GeometryAndTextMatch) {
             if (!(e.type == EntityType::Table && x.type == EntityType::Insert)) {
                 ASSERT_EQ(e.TypeName(), x.TypeName()) << what;
             }
-            EXPECT_EQ(dwg_->layers[e.props.layer].name, dxf_->layers[x.props.layer].name) << what;
-            EXPECT_EQ(ColorText(e.props.color), ColorText(x.props.color)) << what;
-            EXPECT_EQ(e.props.lineweight, x.props.lineweight) << what;
-            EXPECT_EQ(e.props.invisible, x.props.invisible) << what;
-            ExpectNear(e.props.extrusion, x.props.extrusion, what + " extrusion");
-            EXPECT_DOUBLE_EQ(e.props.linetypeScale, x.props.linetypeScale) << what;
+            const auto props = [](const Database& d, const Entity& y) {
+                const auto& p = y.props;
+                return std::tuple(d.layers[p.layer].name, ColorText(p.color), p.lineweight,
+                                  p.invisible, R(p.linetypeScale), R(p.extrusion.x),
+                                  R(p.extrusion.y), R(p.extrusion.z));
+            };
+            EXPECT_EQ(props(*dwg_, e), props(*dxf_, x)) << what;
             ++compared;
             if (const auto* ld = e.As<db::Leader>()) {
                 // a DXF export adds the end of the hook line as a vertex
@@ -370,15 +335,7 @@ INSTANTIATE_TEST_SUITE_P(
         Twin{"dwg/libredwg/example_2010.dwg", "dxf/libredwg/example_2000.dxf", Twin::Resaved},
         Twin{"dwg/libredwg/example_2013.dwg", "dxf/libredwg/example_2000.dxf", Twin::Resaved},
         Twin{"dwg/libredwg/example_2018.dwg", "dxf/libredwg/example_2000.dxf", Twin::Resaved}),
-    [](const ::testing::TestParamInfo<Twin>& p) {
-        std::string n = std::filesystem::path(p.param.dwg).stem().string();
-        for (char& c : n) {
-            if (!std::isalnum(static_cast<unsigned char>(c))) {
-                c = '_';
-            }
-        }
-        return n;
-    });
+    [](const ::testing::TestParamInfo<Twin>& p) { return test::StemName(p.param.dwg); });
 
 }  // namespace
 }  // namespace vx::engine
@@ -387,7 +344,7 @@ namespace vx::engine {
 namespace {
 
 // Every DWG file of the test data from R13 on reads without a warning, with the objects
-// a plot needs: a model space, layouts, layers.
+// a plot needs: a model space, layouts, layers; older ones are refused, saying so.
 TEST(DwgTestdata, EveryFileReadsCleanly) {
     auto dir = test::TestData() / "dwg";
     if (!std::filesystem::exists(dir)) {
@@ -395,11 +352,15 @@ TEST(DwgTestdata, EveryFileReadsCleanly) {
     }
     int files = 0;
     for (const auto& f : std::filesystem::recursive_directory_iterator(dir)) {
-        if (f.path().extension() != ".dwg" || f.path().parent_path().filename() == "pre_r13") {
+        if (f.path().extension() != ".dwg") {
             continue;
         }
         SCOPED_TRACE(f.path().string());
         auto r = dwg::ReadDwg(test::ReadBytes(f.path()));
+        if (f.path().parent_path().filename() == "pre_r13") {
+            EXPECT_NE(r.error.what.find("is older than R13 and cannot be read"), std::string::npos);
+            continue;
+        }
         ASSERT_TRUE(r.Ok()) << r.error.Text();
         const Database& d = *r.database;
         for (const auto& w : d.warnings) {

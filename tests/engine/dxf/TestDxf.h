@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
@@ -165,6 +166,15 @@ inline void WriteBytes(const std::filesystem::path& p, const std::string& bytes)
     std::filesystem::create_directories(p.parent_path());
     std::ofstream out(p, std::ios::binary);
     out << bytes;
+}
+
+// A test name from a file's stem: letters and digits, the rest '_'.
+inline std::string StemName(const std::filesystem::path& file) {
+    std::string n = file.stem().string();
+    for (char& c : n) {
+        c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+    }
+    return n;
 }
 
 // The testdata file's bytes; skips the test when the shared testdata are absent.

@@ -1,10 +1,9 @@
-// The DXF reader on real drawings of the shared testdata: counts, layouts, plot settings,
-// text, and the same drawing across versions and encodings.
+// The DXF reader on real drawings of the shared testdata: counts, layouts, images and
+// annotations, and the same drawing across versions and encodings.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <map>
-#include <set>
 
 #include "dxf/TestDxf.h"
 #include "engine/db/Database.h"
@@ -96,39 +95,6 @@ INSTANTIATE_TEST_SUITE_P(Versions, SampleVersions,
                          ::testing::Values("AC1015", "AC1018", "AC1021", "AC1024", "AC1027",
                                            "AC1032"));
 
-TEST(ReaderTestdata, LayoutPlotSettingsAsStored) {
-    VX_TESTDATA_OR_SKIP("dxf/acadsharp/sample_AC1018_ascii.dxf", bytes);
-    auto d = Read(bytes);
-    ASSERT_TRUE(d);
-    const auto& model = d->layouts[0];
-    EXPECT_TRUE(model.IsModel());
-    EXPECT_EQ(d->blocks[model.block].name, "*Model_Space");
-    EXPECT_EQ(model.plot.canonicalMediaName, "ANSI_A_(8.50_x_11.00_Inches)");
-    EXPECT_EQ(model.plot.plotType, 0);
-    EXPECT_NEAR(model.plot.customScaleDenominator, 2.584895464708373, 1e-12);
-
-    auto my = d->FindLayout("MyLayout");
-    ASSERT_NE(my, db::kNone);
-    const auto& l = d->layouts[my];
-    EXPECT_EQ(l.tabOrder, 3);
-    EXPECT_EQ(l.plot.configName, "MON-MUR-09-PRINT (HP LaserJet Pro M148fdw)");
-    EXPECT_EQ(l.plot.canonicalMediaName, "A4");
-    EXPECT_DOUBLE_EQ(l.plot.paperWidth, 210.0);
-    EXPECT_DOUBLE_EQ(l.plot.paperHeight, 297.0);
-    EXPECT_EQ(l.plot.flags, 688);
-    EXPECT_TRUE(l.plot.UseStandardScale());
-    EXPECT_FALSE(l.plot.Centered());
-    EXPECT_EQ(l.plot.plotType, 5);
-    EXPECT_EQ(l.plot.rotation, 1);
-    EXPECT_TRUE(d->blocks[l.block].IsPaperSpace());
-    // Every layout has a block of its own.
-    std::set<db::BlockId> blocks;
-    for (const auto& x : d->layouts) {
-        blocks.insert(x.block);
-    }
-    EXPECT_EQ(blocks.size(), d->layouts.size());
-}
-
 TEST(ReaderTestdata, R12PaperSpaceIsLayout1) {
     VX_TESTDATA_OR_SKIP("dxf/acadsharp/sample_AC1009_ascii.dxf", ascii);
     VX_TESTDATA_OR_SKIP("dxf/acadsharp/sample_AC1009_binary.dxf", binary);
@@ -150,14 +116,6 @@ TEST(ReaderTestdata, R12PaperSpaceIsLayout1) {
     EXPECT_GT(vp->Scale(), 0);
 }
 
-TEST(ReaderTestdata, OneByteGroupCodesOfBinaryR12) {
-    VX_TESTDATA_OR_SKIP("dxf/ezdxf/bin_dxf_r12.dxf", bytes);
-    auto d = Read(bytes);
-    ASSERT_TRUE(d);
-    EXPECT_EQ(d->header.acadVersion, "AC1009");
-    EXPECT_EQ(Counts(*d), (std::map<std::string, int>{{"LINE", 3}}));
-}
-
 TEST(ReaderTestdata, BrokenLayoutLinksOpenWithWarnings) {
     VX_TESTDATA_OR_SKIP("dxf/ezdxf/layout_broken_links.dxf", bytes);
     auto d = Read(bytes);
@@ -177,14 +135,6 @@ TEST(ReaderTestdata, FileWithoutLayoutObjectsGetsModelAndLayout1) {
     EXPECT_EQ(LayoutNames(*d), (std::vector<std::string>{"Model", "Layout1"}));
     EXPECT_EQ(Counts(*d)["SPLINE"], 2);
     EXPECT_EQ(d->header.codePage, "ANSI_1256");
-}
-
-TEST(ReaderTestdata, TextIsUtf8WithEscapesDecoded) {
-    VX_TESTDATA_OR_SKIP("dxf/ezdxf/dxf_unicode.dxf", bytes);
-    auto d = Read(bytes);
-    ASSERT_TRUE(d);
-    // The file stores "Tschüss mit \U+00FC": UTF-8 and an escape, both read as "ü".
-    EXPECT_NE(d->FindLayer("Tsch\xC3\xBCss mit \xC3\xBC"), db::kNone);
 }
 
 TEST(ReaderTestdata, ImagesKnowTheirFiles) {

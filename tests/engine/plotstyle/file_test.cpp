@@ -5,11 +5,11 @@
 
 #include <filesystem>
 
-#include "TempFolder.h"
+#include "dxf/TestDxf.h"
 #include "engine/plotstyle/PlotStyleFile.h"
 
 using namespace vx::engine::plotstyle;
-using vx::testing::TempFolder;
+using vx::test::TempDir;
 
 namespace {
 
@@ -130,9 +130,9 @@ TEST(WrittenTables, HeaderSizesAndChecksumAreThoseOfTheFormat) {
 }
 
 TEST(WrittenTables, WriteReplacesAFileAndLeavesNoTemporary) {
-    TempFolder dir;
-    const auto file = dir / "styles.ctb";
-    TempFolder::Write(file, "old");
+    TempDir dir;
+    const auto file = dir.Path() / "styles.ctb";
+    vx::test::WriteBytes(file, "old");
     WritePlotStyleFile(file, NewColorDependentTable("new"));
     EXPECT_EQ(ReadPlotStyleFile(file).description, "new");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()),
@@ -233,10 +233,10 @@ TEST(DamagedText, UnknownFieldsAndBlankLinesAreHarmless) {
 }
 
 TEST(ReadingFiles, MissingOrOversizedFiles) {
-    TempFolder dir;
-    EXPECT_NE(ErrorOf([&] { ReadPlotStyleFile(dir / "absent.ctb"); }).find("cannot be read"),
+    TempDir dir;
+    EXPECT_NE(ErrorOf([&] { ReadPlotStyleFile(dir.Path() / "absent.ctb"); }).find("cannot be read"),
               std::string::npos);
-    const auto huge = dir / "huge.ctb";
+    const auto huge = dir.Path() / "huge.ctb";
     {
         std::ofstream out(huge, std::ios::binary);
         out.seekp((17 << 20) - 1);

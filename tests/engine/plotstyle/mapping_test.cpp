@@ -23,23 +23,16 @@ ObjectProperties Object(int aci, double lineweight = 0.35) {
 }
 
 TEST(IndexColours, PaletteAndPaperColour) {
-    EXPECT_EQ(AciToRgb(1), (Rgb{255, 0, 0}));
-    EXPECT_EQ(AciToRgb(5), (Rgb{0, 0, 255}));
-    EXPECT_EQ(AciToRgb(7), kWhite);
+    const std::pair<int, Rgb> palette[] = {
+        {1, {255, 0, 0}},    {5, {0, 0, 255}},      {7, kWhite},        {8, {128, 128, 128}},
+        {10, {255, 0, 0}},   {11, {255, 127, 127}}, {14, {127, 0, 0}},  {30, {255, 127, 0}},
+        {50, {255, 255, 0}}, {90, {0, 255, 0}},     {170, {0, 0, 255}}, {250, {51, 51, 51}},
+        {255, kWhite},       {0, kWhite},           {256, kWhite}};
+    for (const auto& [aci, rgb] : palette) {
+        EXPECT_EQ(AciToRgb(aci), rgb) << aci;
+    }
     EXPECT_EQ(AciPaperColor(7), kBlack);
     EXPECT_EQ(AciPaperColor(1), AciToRgb(1));
-    EXPECT_EQ(AciToRgb(8), (Rgb{128, 128, 128}));
-    EXPECT_EQ(AciToRgb(10), (Rgb{255, 0, 0}));
-    EXPECT_EQ(AciToRgb(11), (Rgb{255, 127, 127}));
-    EXPECT_EQ(AciToRgb(14), (Rgb{127, 0, 0}));
-    EXPECT_EQ(AciToRgb(30), (Rgb{255, 127, 0}));
-    EXPECT_EQ(AciToRgb(50), (Rgb{255, 255, 0}));
-    EXPECT_EQ(AciToRgb(90), (Rgb{0, 255, 0}));
-    EXPECT_EQ(AciToRgb(170), (Rgb{0, 0, 255}));
-    EXPECT_EQ(AciToRgb(250), (Rgb{51, 51, 51}));
-    EXPECT_EQ(AciToRgb(255), kWhite);
-    EXPECT_EQ(AciToRgb(0), kWhite);
-    EXPECT_EQ(AciToRgb(256), kWhite);
 }
 
 TEST(IndexColours, NearestIndexOfATrueColour) {

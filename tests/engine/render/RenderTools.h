@@ -3,9 +3,13 @@
 // so that each test states the drawing it renders.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <QPainterPath>
 #include <QPolygonF>
 #include <algorithm>
+#include <cmath>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -61,20 +65,28 @@ public:
         }
         return r;
     }
-    // Total length of all strokes (mm).
-    double StrokeLength() const {
-        double sum = 0;
+    // Lengths of the strokes in order (mm), closing sides not counted.
+    std::vector<double> Lengths() const {
+        std::vector<double> out;
         for (const auto& s : strokes) {
+            double len = 0;
             for (qsizetype i = 1; i < s.points.size(); ++i) {
                 const QPointF d = s.points[i] - s.points[i - 1];
-                sum += std::hypot(d.x(), d.y());
+                len += std::hypot(d.x(), d.y());
             }
-            if (s.closed && s.points.size() > 2) {
-                const QPointF d = s.points.front() - s.points.back();
-                sum += std::hypot(d.x(), d.y());
+            out.push_back(std::round(len * 1e6) / 1e6);  // to the micrometre
+        }
+        return out;
+    }
+    // The strokes drawn inside a clip (model space seen through a viewport).
+    std::vector<const Stroke*> Clipped() const {
+        std::vector<const Stroke*> out;
+        for (const auto& s : strokes) {
+            if (s.clipDepth > 0) {
+                out.push_back(&s);
             }
         }
-        return sum;
+        return out;
     }
 
 protected:
@@ -100,70 +112,40 @@ struct Drawing {
     db::BlockId model = 0, paper = 1;
 
     Drawing() {
-        d.layers.push_back(MakeLayer("0", 7));
-        db::Linetype cont;
-        cont.name = "CONTINUOUS";
-        d.linetypes.push_back(cont);
-        db::Block m;
-        m.name = "*Model_Space";
-        db::Block p;
-        p.name = "*Paper_Space";
-        d.blocks.push_back(m);
-        d.blocks.push_back(p);
+        d.layers.push_back(db::Layer{.name = "0", .color = db::Color::FromIndex(7)});
+        d.linetypes.push_back(db::Linetype{.name = "CONTINUOUS"});
+        d.blocks = {db::Block{.name = "*Model_Space"}, db::Block{.name = "*Paper_Space"}};
         d.modelSpace = 0;
         d.activePaperSpace = 1;
-        db::Layout lm;
-        lm.name = "Model";
-        lm.block = 0;
-        db::Layout lp;
-        lp.name = "Layout1";
-        lp.block = 1;
-        d.layouts = {lm, lp};
+        d.layouts = {db::Layout{.name = "Model", .block = 0},
+                     db::Layout{.name = "Layout1", .block = 1}};
         d.RebuildIndexes();
     }
-
-    static db::Layer MakeLayer(const std::string& name, int aci) {
-        db::Layer l;
-        l.name = name;
-        l.color = db::Color::FromIndex(aci);
-        return l;
+    template <class T>
+    std::uint32_t Push(std::vector<T>& table, T entry) {
+        table.push_back(std::move(entry));
+        d.RebuildIndexes();
+        return static_cast<std::uint32_t>(table.size() - 1);
     }
     db::LayerId Layer(const std::string& name, int aci = 7, std::int16_t lineweight = -3) {
-        db::Layer l = MakeLayer(name, aci);
-        l.lineweight = lineweight;
-        d.layers.push_back(l);
-        d.RebuildIndexes();
-        return static_cast<db::LayerId>(d.layers.size() - 1);
+        return Push(
+            d.layers,
+            db::Layer{.name = name, .color = db::Color::FromIndex(aci), .lineweight = lineweight});
     }
     db::Layer& LayerAt(db::LayerId id) { return d.layers[id]; }
     db::LinetypeId Linetype(const std::string& name, std::vector<double> lengths) {
-        db::Linetype lt;
-        lt.name = name;
+        db::Linetype lt{.name = name};
         for (double v : lengths) {
-            db::LinetypeElement e;
-            e.length = v;
-            lt.elements.push_back(e);
+            lt.elements.push_back(db::LinetypeElement{.length = v});
             lt.patternLength += std::abs(v);
         }
-        d.linetypes.push_back(lt);
-        d.RebuildIndexes();
-        return static_cast<db::LinetypeId>(d.linetypes.size() - 1);
+        return Push(d.linetypes, lt);
     }
     db::BlockId Block(const std::string& name, db::Vec3 base = {}) {
-        db::Block b;
-        b.name = name;
-        b.base = base;
-        d.blocks.push_back(b);
-        d.RebuildIndexes();
-        return static_cast<db::BlockId>(d.blocks.size() - 1);
+        return Push(d.blocks, db::Block{.name = name, .base = base});
     }
     db::StyleId Style(const std::string& name, const std::string& font) {
-        db::TextStyle s;
-        s.name = name;
-        s.fontFile = font;
-        d.textStyles.push_back(s);
-        d.RebuildIndexes();
-        return static_cast<db::StyleId>(d.textStyles.size() - 1);
+        return Push(d.textStyles, db::TextStyle{.name = name, .fontFile = font});
     }
 
     template <class T>
@@ -181,36 +163,59 @@ struct Drawing {
     db::Entity& AddInsert(db::BlockId block, db::BlockId target, db::Vec3 at,
                           db::EntityProps props = {}, db::Vec3 scale = {1, 1, 1},
                           double rotation = 0) {
-        db::Insert i;
-        i.block = target;
-        i.blockName = d.blocks[target].name;
-        i.position = at;
-        i.scale = scale;
-        i.rotation = rotation;
-        return Add(block, db::EntityType::Insert, i, props);
+        return Add(block, db::EntityType::Insert,
+                   db::Insert{.blockName = d.blocks[target].name,
+                              .block = target,
+                              .position = at,
+                              .scale = scale,
+                              .rotation = rotation},
+                   props);
     }
 };
 
 inline db::EntityProps Props(db::LayerId layer = 0, db::Color color = {},
                              std::int16_t lineweight = db::kLineweightByLayer,
                              db::LinetypeId linetype = db::kByLayer) {
-    db::EntityProps p;
-    p.layer = layer;
-    p.color = color;
-    p.lineweight = lineweight;
-    p.linetype = linetype;
-    return p;
+    return {.layer = layer, .linetype = linetype, .color = color, .lineweight = lineweight};
 }
 
-// Renders a layout with 1 drawing unit = 1 mm, origin at the sheet's corner.
-inline render::RenderReport Render(const db::Database& d, RecordingSink& sink,
-                                   std::uint32_t layout = 0, render::RenderOptions options = {},
-                                   page::Affine map = {}) {
-    return render::RenderLayout(d, layout, map, options, sink);
+inline db::Color Aci(int i) {
+    return db::Color::FromIndex(i);
+}
+
+// A layout rendered into a recording sink (1 drawing unit = 1 mm, origin at the corner by
+// default), with its report.
+struct Plot {
+    std::unique_ptr<RecordingSink> sink;
+    render::RenderReport report;
+    RecordingSink* operator->() const { return sink.get(); }
+};
+
+inline Plot Draw(const db::Database& d, std::uint32_t layout = 0,
+                 render::RenderOptions options = {}, page::Affine map = {}) {
+    Plot p{std::make_unique<RecordingSink>(), {}};
+    p.report = render::RenderLayout(d, layout, map, options, *p.sink);
+    return p;
 }
 
 inline bool Near(QPointF a, QPointF b, double tol = 1e-6) {
     return std::abs(a.x() - b.x()) <= tol && std::abs(a.y() - b.y()) <= tol;
+}
+
+inline ::testing::AssertionResult Near(const page::Rect& a, const page::Rect& b,
+                                       double tol = 1e-6) {
+    if (std::abs(a.xmin - b.xmin) <= tol && std::abs(a.ymin - b.ymin) <= tol &&
+        std::abs(a.xmax - b.xmax) <= tol && std::abs(a.ymax - b.ymax) <= tol) {
+        return ::testing::AssertionSuccess();
+    }
+    return ::testing::AssertionFailure()
+           << "(" << a.xmin << ", " << a.ymin << ") to (" << a.xmax << ", " << a.ymax << ")";
+}
+
+// Whether a warning (or any text of `texts`) holds `part`.
+inline bool Mentions(const std::vector<std::string>& texts, const std::string& part) {
+    return std::any_of(texts.begin(), texts.end(),
+                       [&](const std::string& t) { return t.find(part) != std::string::npos; });
 }
 
 }  // namespace vx::testing

@@ -8,10 +8,7 @@
 #include "RenderTools.h"
 
 using namespace vx::engine;
-using vx::testing::Drawing;
-using vx::testing::Near;
-using vx::testing::RecordingSink;
-using vx::testing::Render;
+using namespace vx::testing;
 
 namespace {
 
@@ -21,18 +18,13 @@ struct ImageTest : ::testing::Test {
 
     // A 40 x 20 pixel image of 0.5 units per pixel at (10, 10), its file stored as `stored`.
     db::Image& AddImage(const std::string& stored) {
-        db::ImageDef def;
-        def.fileName = stored;
-        def.pixelsU = 40;
-        def.pixelsV = 20;
-        w.d.images.push_back(def);
-        db::Image img;
-        img.position = {10, 10, 0};
-        img.uVector = {0.5, 0, 0};
-        img.vVector = {0, 0.5, 0};
-        img.pixelsU = 40;
-        img.pixelsV = 20;
-        img.imageDef = static_cast<db::ImageDefId>(w.d.images.size() - 1);
+        w.d.images.push_back({.fileName = stored, .pixelsU = 40, .pixelsV = 20});
+        const db::Image img{.position = {10, 10, 0},
+                            .uVector = {0.5, 0, 0},
+                            .vVector = {0, 0.5, 0},
+                            .pixelsU = 40,
+                            .pixelsV = 20,
+                            .imageDef = static_cast<db::ImageDefId>(w.d.images.size() - 1)};
         return *w.Add(w.model, db::EntityType::Image, img).As<db::Image>();
     }
     void WritePicture(const QString& name) {
@@ -40,10 +32,10 @@ struct ImageTest : ::testing::Test {
         pic.fill(Qt::darkGreen);
         ASSERT_TRUE(pic.save(dir.filePath(name)));
     }
-    render::RenderOptions Options() const {
+    Plot DrawAll() const {
         render::RenderOptions o;
         o.drawingFolder = dir.path().toStdString();
-        return o;
+        return Draw(w.d, 0, o);
     }
 };
 
@@ -52,16 +44,15 @@ struct ImageTest : ::testing::Test {
 TEST_F(ImageTest, FoundBesideTheDrawingAndPlacedOnItsFrame) {
     WritePicture("site photo.png");
     AddImage("C:\\\\Photos\\\\site photo.png");  // where it was on another machine
-    RecordingSink sink;
-    const auto report = Render(w.d, sink, 0, Options());
-    ASSERT_EQ(sink.images.size(), 1u);
-    const auto& img = sink.images[0];
+    const auto p = DrawAll();
+    ASSERT_EQ(p->images.size(), 1u);
+    const auto& img = p->images[0];
     EXPECT_EQ(img.image.size(), QSize(40, 20));
     EXPECT_TRUE(Near(img.origin, {10, 10}));
     EXPECT_TRUE(Near(img.width, {20, 0}));
     EXPECT_TRUE(Near(img.height, {0, 10}));
-    EXPECT_TRUE(report.warnings.empty());
-    EXPECT_EQ(report.visible, 1);
+    EXPECT_TRUE(p.report.warnings.empty());
+    EXPECT_EQ(p.report.visible, 1);
 }
 
 TEST_F(ImageTest, RelativePathsAndClipBoundaries) {
@@ -70,62 +61,54 @@ TEST_F(ImageTest, RelativePathsAndClipBoundaries) {
     auto& img = AddImage("img\\\\a.png");
     img.clipping = true;
     img.clipBoundary = {{0, 0, 0}, {20, 10, 0}};  // the left half of the top half
-    RecordingSink sink;
-    Render(w.d, sink, 0, Options());
-    ASSERT_EQ(sink.images.size(), 1u);
-    ASSERT_EQ(sink.clips.size(), 1u);
-    const auto clip = output::BoundsOf(sink.clips[0]);
+    const auto p = DrawAll();
+    ASSERT_EQ(p->images.size(), 1u);
+    ASSERT_EQ(p->clips.size(), 1u);
+    const auto clip = output::BoundsOf(p->clips[0]);
     // Pixel coordinates counted from the top-left pixel, whose centre lies half a pixel
     // (0.25 units) right of and below the frame's top-left corner (10, 20).
-    EXPECT_NEAR(clip.xmin, 10.25, 1e-9);
-    EXPECT_NEAR(clip.xmax, 20.25, 1e-9);
-    EXPECT_NEAR(clip.ymax, 19.75, 1e-9);
-    EXPECT_NEAR(clip.ymin, 14.75, 1e-9);
-    EXPECT_EQ(sink.pops, 1);
+    EXPECT_TRUE(Near(clip, {10.25, 14.75, 20.25, 19.75}, 1e-9));
+    EXPECT_EQ(p->pops, 1);
 }
 
 TEST_F(ImageTest, MissingFilesDrawTheFrameAndAreReportedOnce) {
     AddImage("C:\\\\Photos\\\\gone.png");
     AddImage("C:\\\\Photos\\\\gone.png");
-    RecordingSink sink;
-    const auto report = Render(w.d, sink, 0, Options());
-    EXPECT_TRUE(sink.images.empty());
-    ASSERT_EQ(sink.strokes.size(), 2u);
-    EXPECT_TRUE(sink.strokes[0].closed);
-    EXPECT_EQ(output::BoundsOf(sink.strokes[0].points), (page::Rect{10, 10, 30, 20}));
-    ASSERT_EQ(report.warnings.size(), 1u);
-    EXPECT_NE(report.warnings[0].find("gone.png"), std::string::npos);
+    const auto p = DrawAll();
+    EXPECT_TRUE(p->images.empty());
+    ASSERT_EQ(p->strokes.size(), 2u);
+    EXPECT_TRUE(p->strokes[0].closed);
+    EXPECT_EQ(output::BoundsOf(p->strokes[0].points), (page::Rect{10, 10, 30, 20}));
+    ASSERT_EQ(p.report.warnings.size(), 1u);
+    EXPECT_NE(p.report.warnings[0].find("gone.png"), std::string::npos);
 }
 
 // A wipeout fills its boundary (an image's clip boundary on a frame of one pixel) with the
 // paper's white, whatever its own colour: it hides what was drawn before it and is no ink.
 TEST_F(ImageTest, WipeoutsMaskWithThePaperColour) {
     w.AddLine(w.model, {0, 15, 0}, {40, 15, 0});
-    db::Image wipe;
-    wipe.position = {10, 10, 0};
-    wipe.uVector = {20, 0, 0};
-    wipe.vVector = {0, 10, 0};
-    wipe.pixelsU = wipe.pixelsV = 1;
-    wipe.clipping = true;
-    wipe.clipBoundary = {{-0.5, 0.5, 0}, {0.5, 0.5, 0}, {0.5, -0.5, 0}, {-0.5, -0.5, 0}};
-    db::EntityProps red;
-    red.color = db::Color::FromIndex(1);
-    w.Add(w.model, db::EntityType::Wipeout, wipe, red);
-    RecordingSink sink;
-    const auto report = Render(w.d, sink, 0, Options());
-    ASSERT_EQ(sink.fills.size(), 1u);
-    EXPECT_EQ(sink.fills[0].pen.color, plotstyle::kWhite);
-    EXPECT_EQ(output::BoundsOf(sink.fills[0].rings[0]), (page::Rect{10, 10, 30, 20}));
-    EXPECT_TRUE(sink.strokes.size() == 1u && sink.images.empty());  // no frame
-    EXPECT_EQ(report.visible, 1);                                   // the line
-    EXPECT_EQ(report.drawn, 2);
-    EXPECT_TRUE(report.notDrawn.empty());
+    const db::Image wipe{
+        .position = {10, 10, 0},
+        .uVector = {20, 0, 0},
+        .vVector = {0, 10, 0},
+        .pixelsU = 1,
+        .pixelsV = 1,
+        .clipping = true,
+        .clipBoundary = {{-0.5, 0.5, 0}, {0.5, 0.5, 0}, {0.5, -0.5, 0}, {-0.5, -0.5, 0}}};
+    w.Add(w.model, db::EntityType::Wipeout, wipe, Props(0, Aci(1)));
+    const auto p = DrawAll();
+    ASSERT_EQ(p->fills.size(), 1u);
+    EXPECT_EQ(p->fills[0].pen.color, plotstyle::kWhite);
+    EXPECT_EQ(output::BoundsOf(p->fills[0].rings[0]), (page::Rect{10, 10, 30, 20}));
+    EXPECT_TRUE(p->strokes.size() == 1u && p->images.empty());  // no frame
+    EXPECT_EQ(p.report.visible, 1);                             // the line
+    EXPECT_EQ(p.report.drawn, 2);
+    EXPECT_TRUE(p.report.notDrawn.empty());
     // Framed in its own colour when the drawing's wipeout variables say so.
     w.d.header.wipeoutFrame = 1;
-    RecordingSink framed;
-    Render(w.d, framed, 0, Options());
-    ASSERT_EQ(framed.strokes.size(), 2u);
-    EXPECT_TRUE(framed.strokes[1].closed);
-    EXPECT_EQ(framed.strokes[1].pen.color, (plotstyle::Rgb{255, 0, 0}));
-    EXPECT_EQ(output::BoundsOf(framed.strokes[1].points), (page::Rect{10, 10, 30, 20}));
+    const auto framed = DrawAll();
+    ASSERT_EQ(framed->strokes.size(), 2u);
+    EXPECT_TRUE(framed->strokes[1].closed);
+    EXPECT_EQ(framed->strokes[1].pen.color, (plotstyle::Rgb{255, 0, 0}));
+    EXPECT_EQ(output::BoundsOf(framed->strokes[1].points), (page::Rect{10, 10, 30, 20}));
 }

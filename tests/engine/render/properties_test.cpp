@@ -4,94 +4,57 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <numeric>
 
 #include "RenderTools.h"
 #include "engine/plotstyle/Aci.h"
-#include "engine/plotstyle/PlotStyleFile.h"
 #include "engine/plotstyle/PlotStyleTable.h"
 
 using namespace vx::engine;
 using plotstyle::Rgb;
-using vx::testing::Drawing;
-using vx::testing::Props;
-using vx::testing::RecordingSink;
-using vx::testing::Render;
+using namespace vx::testing;
 
 namespace {
 
 constexpr Rgb kRed{255, 0, 0};
-constexpr Rgb kGreen{0, 255, 0};
 constexpr Rgb kBlue{0, 0, 255};
 constexpr Rgb kYellow{255, 255, 0};
 
-db::Color Aci(int i) {
-    return db::Color::FromIndex(i);
-}
-
-void SetHeader(db::Database& d, const std::string& name, const std::string& value) {
-    d.header.variables[name] = {{70, value}};
-}
-
-// Lengths of the strokes, in order.
-std::vector<double> Lengths(const RecordingSink& sink) {
-    std::vector<double> out;
-    for (const auto& s : sink.strokes) {
-        double len = 0;
-        for (qsizetype i = 1; i < s.points.size(); ++i) {
-            const QPointF d = s.points[i] - s.points[i - 1];
-            len += std::hypot(d.x(), d.y());
-        }
-        out.push_back(len);
+// The colour and lineweight of each stroke, in order.
+std::vector<std::pair<Rgb, double>> Pens(const Plot& p) {
+    std::vector<std::pair<Rgb, double>> out;
+    for (const auto& s : p->strokes) {
+        out.emplace_back(s.pen.color, std::round(s.pen.lineweight * 1e6) / 1e6);
     }
     return out;
 }
+using Pen = std::pair<Rgb, double>;
 
 }  // namespace
 
 TEST(ResolvedProperties, ByLayerTakesTheLayersColourLineweightAndLinetype) {
     Drawing w;
     const auto walls = w.Layer("WALLS", 1, 50);
-    const auto dashed = w.Linetype("DASHED", {5, -5});
-    w.LayerAt(walls).linetype = dashed;
+    w.LayerAt(walls).linetype = w.Linetype("DASHED", {5, -5});
     w.AddLine(w.model, {0, 0, 0}, {100, 0, 0}, Props(walls));
-    RecordingSink sink;
-    Render(w.d, sink);
-    ASSERT_EQ(sink.strokes.size(), 10u);  // ten dashes of the layer's linetype
-    for (const auto& s : sink.strokes) {
-        EXPECT_EQ(s.pen.color, kRed);
-        EXPECT_DOUBLE_EQ(s.pen.lineweight, 0.5);
-    }
+    EXPECT_EQ(Pens(Draw(w.d)), std::vector<Pen>(10, Pen{kRed, 0.5}));  // ten dashes
 }
 
 TEST(ResolvedProperties, ByBlockFollowsTheReferenceThroughTwoLevels) {
     Drawing w;
+    const auto byBlock = Props(0, Aci(0), db::kLineweightByBlock, db::kByBlock);
     const auto inner = w.Block("INNER");
-    w.AddLine(inner, {0, 0, 0}, {10, 0, 0}, Props(0, Aci(0), db::kLineweightByBlock, db::kByBlock));
+    w.AddLine(inner, {0, 0, 0}, {10, 0, 0}, byBlock);
     const auto outer = w.Block("OUTER");
-    w.AddInsert(outer, inner, {0, 0, 0}, Props(0, Aci(0), db::kLineweightByBlock, db::kByBlock));
-    const auto dashed = w.Linetype("DASHED", {2, -1});
-    w.AddInsert(w.model, outer, {0, 0, 0}, Props(0, Aci(3), 70, dashed));
+    w.AddInsert(outer, inner, {0, 0, 0}, byBlock);
+    w.AddInsert(w.model, outer, {0, 0, 0}, Props(0, Aci(3), 70, w.Linetype("DASHED", {2, -1})));
     w.AddInsert(w.model, outer, {0, 50, 0}, Props(0, Aci(5), 18));
     // ByBlock at the top level: white on screen, black on paper, default lineweight.
     w.AddLine(w.model, {0, 100, 0}, {1, 100, 0}, Props(0, Aci(0), db::kLineweightByBlock));
-    RecordingSink sink;
-    Render(w.d, sink);
-    ASSERT_GE(sink.strokes.size(), 3u);
     // The first reference: green, 0.70 mm and its dashes (10 mm in 2+1 patterns).
-    std::size_t green = 0;
-    for (const auto& s : sink.strokes) {
-        if (s.pen.color == kGreen) {
-            ++green;
-            EXPECT_DOUBLE_EQ(s.pen.lineweight, 0.70);
-        }
-    }
-    EXPECT_EQ(green, 4u);
-    const auto& blue = sink.strokes[green];
-    EXPECT_EQ(blue.pen.color, kBlue);
-    EXPECT_DOUBLE_EQ(blue.pen.lineweight, 0.18);
-    const auto& top = sink.strokes.back();
-    EXPECT_EQ(top.pen.color, plotstyle::kBlack);
-    EXPECT_DOUBLE_EQ(top.pen.lineweight, 0.25);
+    auto want = std::vector<Pen>(4, Pen{{0, 255, 0}, 0.70});
+    want.insert(want.end(), {Pen{kBlue, 0.18}, Pen{plotstyle::kBlack, 0.25}});
+    EXPECT_EQ(Pens(Draw(w.d)), want);
 }
 
 TEST(ResolvedProperties, LayerZeroInABlockFloatsWithTheReferencesLayer) {
@@ -102,80 +65,58 @@ TEST(ResolvedProperties, LayerZeroInABlockFloatsWithTheReferencesLayer) {
     w.AddLine(b, {0, 0, 0}, {10, 0, 0}, Props(0));
     w.AddLine(b, {0, 5, 0}, {10, 5, 0}, Props(fixed));
     w.AddInsert(w.model, b, {0, 0, 0}, Props(red));
-    {
-        RecordingSink sink;
-        Render(w.d, sink);
-        ASSERT_EQ(sink.strokes.size(), 2u);
-        EXPECT_EQ(sink.strokes[0].pen.color, kRed);
-        EXPECT_DOUBLE_EQ(sink.strokes[0].pen.lineweight, 0.35);
-        EXPECT_EQ(sink.strokes[1].pen.color, kYellow);
-    }
+    EXPECT_EQ(Pens(Draw(w.d)), (std::vector<Pen>{{kRed, 0.35}, {kYellow, 0.25}}));
     // The reference's layer off: what floats with it goes, the rest stays.
     w.LayerAt(red).on = false;
-    {
-        RecordingSink sink;
-        Render(w.d, sink);
-        ASSERT_EQ(sink.strokes.size(), 1u);
-        EXPECT_EQ(sink.strokes[0].pen.color, kYellow);
-    }
+    EXPECT_EQ(Pens(Draw(w.d)), (std::vector<Pen>{{kYellow, 0.25}}));
     // Frozen: the whole reference goes.
     w.LayerAt(red).on = true;
     w.LayerAt(red).frozen = true;
-    {
-        RecordingSink sink;
-        Render(w.d, sink);
-        EXPECT_TRUE(sink.strokes.empty());
-    }
+    EXPECT_TRUE(Draw(w.d)->strokes.empty());
 }
 
 TEST(ResolvedProperties, OffFrozenAndNoPlotLayersLeaveNoInk) {
     Drawing w;
-    const auto off = w.Layer("OFF");
-    const auto frozen = w.Layer("FROZEN");
-    const auto noplot = w.Layer("NOPLOT");
+    const auto off = w.Layer("OFF"), frozen = w.Layer("FROZEN"), noplot = w.Layer("NOPLOT");
     w.LayerAt(off).on = false;
     w.LayerAt(frozen).frozen = true;
     w.LayerAt(noplot).plot = false;
     for (auto l : {off, frozen, noplot}) {
         w.AddLine(w.model, {0, 0, 0}, {10, 10, 0}, Props(l));
     }
-    RecordingSink sink;
-    auto report = Render(w.d, sink);
-    EXPECT_TRUE(sink.strokes.empty());
-    EXPECT_EQ(report.entities, 3);
-    EXPECT_EQ(report.visible, 0);
+    auto p = Draw(w.d);
+    EXPECT_TRUE(p->strokes.empty());
+    EXPECT_EQ(p.report.entities, 3);
+    EXPECT_EQ(p.report.visible, 0);
     w.AddLine(w.model, {0, 0, 0}, {10, 10, 0}, Props(0));
-    RecordingSink again;
-    report = Render(w.d, again);
-    EXPECT_EQ(again.strokes.size(), 1u);
-    EXPECT_EQ(report.drawn, 1);
-    EXPECT_EQ(report.visible, 1);
+    p = Draw(w.d);
+    EXPECT_EQ(p->strokes.size(), 1u);
+    EXPECT_EQ(p.report.drawn, 1);
+    EXPECT_EQ(p.report.visible, 1);
 }
 
-TEST(ResolvedProperties, DefaultLineweightFromTheHeaderAndSwitchedOff) {
+TEST(ResolvedProperties, LineweightsFromTheHeaderSwitchedOffAndScaledWithThePlot) {
     Drawing w;
     const auto layer = w.Layer("L", 7, db::kLineweightDefault);
     w.AddLine(w.model, {0, 0, 0}, {10, 0, 0}, Props(layer));
     w.AddLine(w.model, {0, 1, 0}, {10, 1, 0}, Props(0, {}, db::kLineweightDefault));
-    {
-        RecordingSink sink;
-        Render(w.d, sink);
-        ASSERT_EQ(sink.strokes.size(), 2u);
-        EXPECT_DOUBLE_EQ(sink.strokes[0].pen.lineweight, 0.25);
-        EXPECT_DOUBLE_EQ(sink.strokes[1].pen.lineweight, 0.25);
-    }
-    SetHeader(w.d, "$LWDEFAULT", "35");
-    {
-        RecordingSink sink;
-        Render(w.d, sink);
-        EXPECT_DOUBLE_EQ(sink.strokes[0].pen.lineweight, 0.35);
-        EXPECT_DOUBLE_EQ(sink.strokes[1].pen.lineweight, 0.35);
-    }
-    render::RenderOptions thin;
-    thin.plotLineweights = false;
-    RecordingSink sink;
-    Render(w.d, sink, 0, thin);
-    EXPECT_DOUBLE_EQ(sink.strokes[0].pen.lineweight, 0.0);
+    w.AddLine(w.model, {0, 2, 0}, {10, 2, 0}, Props(0, Aci(7), 50));
+    const auto weights = [&](render::RenderOptions o = {}, double scale = 1) {
+        std::vector<double> out;
+        for (const auto& [c, lw] : Pens(Draw(w.d, 0, o, page::Affine::Scaling(scale, scale)))) {
+            out.push_back(lw);
+        }
+        return out;
+    };
+    EXPECT_EQ(weights(), (std::vector<double>{0.25, 0.25, 0.5}));
+    w.d.header.variables["$LWDEFAULT"] = {{70, "35"}};
+    EXPECT_EQ(weights(), (std::vector<double>{0.35, 0.35, 0.5}));
+    EXPECT_EQ(weights({}, 0.5), (std::vector<double>{0.35, 0.35, 0.5}));  // not scaled by default
+    render::RenderOptions o;
+    o.scaleLineweights = true;
+    EXPECT_EQ(weights(o, 0.5), (std::vector<double>{0.175, 0.175, 0.25}));
+    o.plotLineweights = false;
+    EXPECT_EQ(weights(o), (std::vector<double>{0, 0, 0}));
 }
 
 TEST(ResolvedProperties, TrueColoursIndexColoursAndWhiteOnPaper) {
@@ -186,13 +127,14 @@ TEST(ResolvedProperties, TrueColoursIndexColoursAndWhiteOnPaper) {
     const auto tc = w.Layer("TC");
     w.LayerAt(tc).color = db::Color::FromRgb(0x102030, 250);
     w.AddLine(w.model, {0, 3, 0}, {1, 3, 0}, Props(tc));
-    RecordingSink sink;
-    Render(w.d, sink);
-    ASSERT_EQ(sink.strokes.size(), 4u);
-    EXPECT_EQ(sink.strokes[0].pen.color, (Rgb{0x33, 0x66, 0x99}));
-    EXPECT_EQ(sink.strokes[1].pen.color, plotstyle::kBlack);
-    EXPECT_EQ(sink.strokes[2].pen.color, plotstyle::AciToRgb(30));
-    EXPECT_EQ(sink.strokes[3].pen.color, (Rgb{0x10, 0x20, 0x30}));
+    std::vector<Rgb> colors;
+    for (const auto& [c, lw] : Pens(Draw(w.d))) {
+        colors.push_back(c);
+    }
+    EXPECT_EQ(
+        colors,
+        (std::vector<Rgb>{
+            {0x33, 0x66, 0x99}, plotstyle::kBlack, plotstyle::AciToRgb(30), {0x10, 0x20, 0x30}}));
 }
 
 TEST(PlotStyles, ColourDependentTableForcesColourLineweightAndScreening) {
@@ -209,200 +151,10 @@ TEST(PlotStyles, ColourDependentTableForcesColourLineweightAndScreening) {
     red.lineweight = 17;  // 0.70 mm in the standard table
     render::RenderOptions options;
     options.plotStyles = &table;
-    RecordingSink sink;
-    Render(w.d, sink, 0, options);
-    ASSERT_EQ(sink.strokes.size(), 3u);
-    EXPECT_EQ(sink.strokes[0].pen.color, (Rgb{128, 128, 255}));
-    EXPECT_DOUBLE_EQ(sink.strokes[0].pen.lineweight, 0.70);
-    EXPECT_EQ(sink.strokes[1].pen.color, kYellow);  // its own colour: the style is neutral
-    EXPECT_DOUBLE_EQ(sink.strokes[1].pen.lineweight, 0.25);
-    EXPECT_EQ(sink.strokes[2].pen.color, (Rgb{128, 128, 255}));
-}
-
-TEST(PlotStyles, RealColourDependentTableGivesEachColourItsPen) {
-    const std::string file = std::string(VORMEX_TESTDATA_DIR) + "/ctb/ezdxf/ctbtest.ctb";
-    if (!std::filesystem::exists(file)) {
-        GTEST_SKIP() << file << " is not available";
-    }
-    const auto table = plotstyle::ReadPlotStyleFile(file);
-    Drawing w;
-    for (int aci = 1; aci <= 255; ++aci) {
-        w.AddLine(w.model, {0, double(aci), 0}, {1, double(aci), 0}, Props(0, Aci(aci), 50));
-    }
-    render::RenderOptions options;
-    options.plotStyles = &table;
-    RecordingSink sink;
-    Render(w.d, sink, 0, options);
-    // Styles with a linetype come back from the sink in dashes, so compare what a dash keeps.
-    ASSERT_GE(sink.strokes.size(), 255u);
-    std::map<double, const vx::testing::RecordingSink::Stroke*> byRow;
-    for (const auto& s : sink.strokes) {
-        byRow.emplace(s.points.front().y(), &s);
-    }
-    ASSERT_EQ(byRow.size(), 255u);
-    int differing = 0;
-    for (int aci = 1; aci <= 255; ++aci) {
-        plotstyle::ObjectProperties o;
-        o.aci = aci;
-        o.lineweight = 0.5;
-        plotstyle::Pen want = table.PenFor(o);
-        want.dashes.clear();
-        const auto& got = byRow.at(double(aci))->pen;
-        EXPECT_EQ(got.color, want.color) << "colour " << aci;
-        EXPECT_EQ(got.lineweight, want.lineweight) << "colour " << aci;
-        EXPECT_EQ(got.number, want.number) << "colour " << aci;
-        EXPECT_EQ(got.cap, want.cap) << "colour " << aci;
-        differing += got.color != plotstyle::ObjectPen(o).color ||
-                     got.lineweight != plotstyle::ObjectPen(o).lineweight;
-    }
-    EXPECT_GT(differing, 0) << "the table should change some pens";
-}
-
-TEST(Linetypes, DashLengthsScaleWithLtscaleEntityScaleAndPaper) {
-    Drawing w;
-    const auto dashed = w.Linetype("DASHED", {10, -5});
-    auto& line = w.AddLine(w.model, {0, 0, 0}, {100, 0, 0}, Props(0, Aci(7), 25, dashed));
-    line.props.linetypeScale = 0.5;
-    w.d.header.ltScale = 2.0;  // 2 x 0.5: the pattern as defined, 10 + 5
-    {
-        RecordingSink sink;
-        Render(w.d, sink);
-        const auto lengths = Lengths(sink);
-        ASSERT_EQ(lengths.size(), 7u);  // 6 whole patterns and the start of the seventh
-        for (std::size_t i = 0; i + 1 < lengths.size(); ++i) {
-            EXPECT_NEAR(lengths[i], 10.0, 1e-9);
-        }
-        EXPECT_NEAR(sink.strokes[1].points.front().x(), 15.0, 1e-9);  // after a 5 mm gap
-    }
-    {
-        // Half size on paper: dashes of 5 mm.
-        RecordingSink sink;
-        Render(w.d, sink, 0, {}, page::Affine::Scaling(0.5, 0.5));
-        const auto lengths = Lengths(sink);
-        ASSERT_FALSE(lengths.empty());
-        EXPECT_NEAR(lengths[0], 5.0, 1e-9);
-        EXPECT_EQ(lengths.size(), 7u);
-    }
-    // A line shorter than one pattern is drawn solid.
-    w.d.header.ltScale = 20;
-    RecordingSink sink;
-    Render(w.d, sink);
-    ASSERT_EQ(sink.strokes.size(), 1u);
-    EXPECT_NEAR(Lengths(sink)[0], 100.0, 1e-9);
-}
-
-TEST(Linetypes, PolylinePatternRestartsAtVerticesUnlessGeneratedThrough) {
-    Drawing w;
-    const auto dashed = w.Linetype("DASHED", {6, -4});
-    db::LwPolyline p;
-    p.vertices = {{0, 0}, {15, 0}, {15, 15}};
-    auto& e = w.Add(w.model, db::EntityType::LwPolyline, p, Props(0, Aci(7), 25, dashed));
-    {
-        RecordingSink sink;
-        Render(w.d, sink);
-        // Each 15 mm side: dash 0-6, gap, dash 10-15 (cut by the vertex).
-        const auto lengths = Lengths(sink);
-        ASSERT_EQ(lengths.size(), 4u);
-        EXPECT_NEAR(lengths[1], 5.0, 1e-9);
-        EXPECT_TRUE(vx::testing::Near(sink.strokes[2].points.front(), {15, 0}));
-        EXPECT_NEAR(lengths[2], 6.0, 1e-9);
-    }
-    e.As<db::LwPolyline>()->plinegen = true;
-    RecordingSink sink;
-    Render(w.d, sink);
-    // One pattern over the 30 mm run: dashes at 0, 10, 20 (the second turns the corner).
-    const auto lengths = Lengths(sink);
-    ASSERT_EQ(lengths.size(), 3u);
-    EXPECT_NEAR(lengths[1], 6.0, 1e-9);
-    EXPECT_EQ(sink.strokes[1].points.size(), 3);  // around the corner
-}
-
-TEST(Linetypes, PlotStyleLinetypeReplacesTheEntitysOwn) {
-    Drawing w;
-    const auto dashed = w.Linetype("DASHED", {10, -5});
-    w.AddLine(w.model, {0, 0, 0}, {100, 0, 0}, Props(0, Aci(1), 25, dashed));
-    auto table = plotstyle::NewColorDependentTable("test");
-    table.styles[0].linetype = 1;  // a plot style linetype: the sink dashes it
-    render::RenderOptions options;
-    options.plotStyles = &table;
-    RecordingSink sink;
-    Render(w.d, sink, 0, options);
-    // The sink applies the pen's dashes itself; the frontend sent the whole line.
-    double total = sink.StrokeLength();
-    EXPECT_LT(total, 100.0);
-    EXPECT_GT(sink.strokes.size(), 7u);
-    EXPECT_NEAR(sink.strokes[0].points.front().x(), 0.0, 1e-9);
-}
-
-TEST(Report, UnknownTypesAreNamedAndInvisibleEntitiesSkipped) {
-    Drawing w;
-    w.Add(w.model, db::EntityType::Unknown, db::Unknown{"3DSOLID"});
-    w.Add(w.model, db::EntityType::Unknown, db::Unknown{"3DSOLID"});
-    w.Add(w.model, db::EntityType::Unknown, db::Unknown{"TOLERANCE"});
-    auto& hidden = w.AddLine(w.model, {0, 0, 0}, {1, 1, 0});
-    hidden.props.invisible = true;
-    RecordingSink sink;
-    const auto report = Render(w.d, sink);
-    EXPECT_EQ(report.entities, 4);
-    EXPECT_EQ(report.drawn, 0);
-    EXPECT_EQ(report.notDrawn.at("3DSOLID"), 2);
-    EXPECT_EQ(report.notDrawn.at("TOLERANCE"), 1);
-    EXPECT_TRUE(sink.strokes.empty());
-}
-
-TEST(Report, MissingBlocksAndUnloadedReferencesAreWarnedOnce) {
-    Drawing w;
-    db::Insert missing;
-    missing.blockName = "GONE";
-    w.Add(w.model, db::EntityType::Insert, missing);
-    w.Add(w.model, db::EntityType::Insert, missing);
-    const auto x = w.Block("XREF1");
-    w.d.blocks[x].flags = db::Block::kXref;
-    w.d.blocks[x].xref =
-        db::Xref{"C:\\jobs\\grid.dwg", db::XrefStatus::NotFound, "not found", {}, nullptr};
-    w.AddInsert(w.model, x, {0, 0, 0});
-    w.AddLine(w.model, {0, 0, 0}, {1, 0, 0});
-    RecordingSink sink;
-    const auto report = Render(w.d, sink);
-    ASSERT_EQ(report.warnings.size(), 2u);
-    EXPECT_NE(report.warnings[0].find("GONE"), std::string::npos);
-    EXPECT_NE(report.warnings[1].find("XREF1"), std::string::npos);
-    EXPECT_EQ(report.visible, 1);
-}
-
-TEST(Report, LoadedExternalReferencesDrawWithTheirOwnLayers) {
-    Drawing host;
-    auto ref = std::make_shared<Drawing>();
-    const auto grid = ref->Layer("GRID", 4);
-    ref->AddLine(ref->model, {0, 0, 0}, {10, 0, 0}, Props(grid));
-    const auto x = host.Block("GRIDREF");
-    host.d.blocks[x].flags = db::Block::kXref;
-    host.d.blocks[x].xref = db::Xref{"grid.dxf",
-                                     db::XrefStatus::Loaded,
-                                     {},
-                                     "grid.dxf",
-                                     std::shared_ptr<const db::Database>(ref, &ref->d)};
-    host.AddInsert(host.model, x, {100, 0, 0}, Props(0), {2, 2, 1});
-    {
-        RecordingSink sink;
-        Render(host.d, sink);
-        ASSERT_EQ(sink.strokes.size(), 1u);
-        EXPECT_EQ(sink.strokes[0].pen.color, plotstyle::AciPaperColor(4));
-        EXPECT_TRUE(vx::testing::Near(sink.strokes[0].points.back(), {120, 0}));
-    }
-    // The host keeps its own settings for the reference's layers: "GRIDREF|GRID".
-    const auto kept = host.Layer("GRIDREF|GRID", 1, 70);
-    {
-        RecordingSink sink;
-        Render(host.d, sink);
-        ASSERT_EQ(sink.strokes.size(), 1u);
-        EXPECT_EQ(sink.strokes[0].pen.color, kRed);
-        EXPECT_DOUBLE_EQ(sink.strokes[0].pen.lineweight, 0.70);
-    }
-    host.LayerAt(kept).frozen = true;
-    RecordingSink sink;
-    Render(host.d, sink);
-    EXPECT_TRUE(sink.strokes.empty());
+    // The second keeps its own colour: the style is neutral.
+    EXPECT_EQ(
+        Pens(Draw(w.d, 0, options)),
+        (std::vector<Pen>{{{128, 128, 255}, 0.70}, {kYellow, 0.25}, {{128, 128, 255}, 0.70}}));
 }
 
 TEST(PlotStyles, NamedTableGivesEveryObjectItsNormalStyle) {
@@ -416,38 +168,123 @@ TEST(PlotStyles, NamedTableGivesEveryObjectItsNormalStyle) {
     table.styles[0].modeColor = table.styles[0].color;
     render::RenderOptions options;
     options.plotStyles = &table;
-    RecordingSink sink;
-    Render(w.d, sink, 0, options);
-    ASSERT_EQ(sink.strokes.size(), 2u);
-    EXPECT_EQ(sink.strokes[0].pen.color, kBlue);
-    EXPECT_EQ(sink.strokes[1].pen.color, kBlue);
-    EXPECT_DOUBLE_EQ(sink.strokes[1].pen.lineweight, 0.5);
+    EXPECT_EQ(Pens(Draw(w.d, 0, options)), (std::vector<Pen>{{kBlue, 0.25}, {kBlue, 0.5}}));
 }
 
-TEST(ResolvedProperties, LineweightsScaleWithThePlotWhenAsked) {
+TEST(Linetypes, DashLengthsScaleWithLtscaleEntityScaleAndPaper) {
     Drawing w;
-    w.AddLine(w.model, {0, 0, 0}, {100, 0, 0}, Props(0, Aci(1), 50));
+    const auto dashed = w.Linetype("DASHED", {10, -5});
+    auto& line = w.AddLine(w.model, {0, 0, 0}, {100, 0, 0}, Props(0, Aci(7), 25, dashed));
+    line.props.linetypeScale = 0.5;
+    w.d.header.ltScale = 2.0;  // 2 x 0.5: the pattern as defined, 10 + 5
+    auto p = Draw(w.d);
+    auto lengths = p->Lengths();
+    ASSERT_EQ(lengths.size(), 7u);  // 6 whole patterns and the start of the seventh
+    for (std::size_t i = 0; i + 1 < lengths.size(); ++i) {
+        EXPECT_NEAR(lengths[i], 10.0, 1e-9);
+    }
+    EXPECT_NEAR(p->strokes[1].points.front().x(), 15.0, 1e-9);  // after a 5 mm gap
+    // Half size on paper: dashes of 5 mm.
+    lengths = Draw(w.d, 0, {}, page::Affine::Scaling(0.5, 0.5))->Lengths();
+    ASSERT_EQ(lengths.size(), 7u);
+    EXPECT_NEAR(lengths[0], 5.0, 1e-9);
+    // A line shorter than one pattern is drawn solid.
+    w.d.header.ltScale = 20;
+    lengths = Draw(w.d)->Lengths();
+    ASSERT_EQ(lengths.size(), 1u);
+    EXPECT_NEAR(lengths[0], 100.0, 1e-9);
+}
+
+TEST(Linetypes, PolylinePatternRestartsAtVerticesUnlessGeneratedThrough) {
+    Drawing w;
+    db::LwPolyline p{.vertices = {{0, 0}, {15, 0}, {15, 15}}};
+    auto& e = w.Add(w.model, db::EntityType::LwPolyline, p,
+                    Props(0, Aci(7), 25, w.Linetype("DASHED", {6, -4})));
+    // Each 15 mm side: dash 0-6, gap, dash 10-15 (cut by the vertex).
+    auto plot = Draw(w.d);
+    EXPECT_EQ(plot->Lengths(), (std::vector<double>{6, 5, 6, 5}));
+    EXPECT_TRUE(Near(plot->strokes[2].points.front(), {15, 0}));
+    // One pattern over the 30 mm run: dashes at 0, 10, 20 (the second turns the corner).
+    e.As<db::LwPolyline>()->plinegen = true;
+    plot = Draw(w.d);
+    EXPECT_EQ(plot->Lengths(), (std::vector<double>{6, 6, 6}));
+    EXPECT_EQ(plot->strokes[1].points.size(), 3);  // around the corner
+}
+
+TEST(Linetypes, PlotStyleLinetypeReplacesTheEntitysOwn) {
+    Drawing w;
+    w.AddLine(w.model, {0, 0, 0}, {100, 0, 0}, Props(0, Aci(1), 25, w.Linetype("D", {10, -5})));
+    auto table = plotstyle::NewColorDependentTable("test");
+    table.styles[0].linetype = 1;  // a plot style linetype: the sink dashes it
     render::RenderOptions options;
-    RecordingSink plain;
-    Render(w.d, plain, 0, options, page::Affine::Scaling(0.5, 0.5));
-    EXPECT_DOUBLE_EQ(plain.strokes[0].pen.lineweight, 0.5);
-    options.scaleLineweights = true;
-    RecordingSink scaled;
-    Render(w.d, scaled, 0, options, page::Affine::Scaling(0.5, 0.5));
-    EXPECT_DOUBLE_EQ(scaled.strokes[0].pen.lineweight, 0.25);
+    options.plotStyles = &table;
+    // The frontend sent the whole line, the sink applied the pen's dashes itself.
+    const auto p = Draw(w.d, 0, options);
+    const auto lengths = p->Lengths();
+    EXPECT_LT(std::accumulate(lengths.begin(), lengths.end(), 0.0), 100.0);
+    EXPECT_GT(lengths.size(), 7u);
+    EXPECT_NEAR(p->strokes[0].points.front().x(), 0.0, 1e-9);
+}
+
+TEST(Report, UnknownTypesAreNamedAndInvisibleEntitiesSkipped) {
+    Drawing w;
+    for (const char* type : {"3DSOLID", "3DSOLID", "TOLERANCE"}) {
+        w.Add(w.model, db::EntityType::Unknown, db::Unknown{type});
+    }
+    w.AddLine(w.model, {0, 0, 0}, {1, 1, 0}).props.invisible = true;
+    const auto p = Draw(w.d);
+    EXPECT_EQ(p.report.entities, 4);
+    EXPECT_EQ(p.report.drawn, 0);
+    EXPECT_EQ(p.report.notDrawn,
+              (std::map<std::string, std::int64_t>{{"3DSOLID", 2}, {"TOLERANCE", 1}}));
+    EXPECT_TRUE(p->strokes.empty());
+}
+
+TEST(Report, MissingBlocksAndUnloadedReferencesAreWarnedOnce) {
+    Drawing w;
+    w.Add(w.model, db::EntityType::Insert, db::Insert{.blockName = "GONE"});
+    w.Add(w.model, db::EntityType::Insert, db::Insert{.blockName = "GONE"});
+    const auto x = w.Block("XREF1");
+    w.d.blocks[x].flags = db::Block::kXref;
+    w.d.blocks[x].xref = db::Xref{"C:\\jobs\\grid.dwg", db::XrefStatus::NotFound, "not found"};
+    w.AddInsert(w.model, x, {0, 0, 0});
+    w.AddLine(w.model, {0, 0, 0}, {1, 0, 0});
+    const auto p = Draw(w.d);
+    ASSERT_EQ(p.report.warnings.size(), 2u);
+    EXPECT_NE(p.report.warnings[0].find("GONE"), std::string::npos);
+    EXPECT_NE(p.report.warnings[1].find("XREF1"), std::string::npos);
+    EXPECT_EQ(p.report.visible, 1);
+}
+
+TEST(Report, LoadedExternalReferencesDrawWithTheirOwnLayers) {
+    Drawing host;
+    auto ref = std::make_shared<Drawing>();
+    ref->AddLine(ref->model, {0, 0, 0}, {10, 0, 0}, Props(ref->Layer("GRID", 4)));
+    const auto x = host.Block("GRIDREF");
+    host.d.blocks[x].flags = db::Block::kXref;
+    host.d.blocks[x].xref = db::Xref{.path = "grid.dxf",
+                                     .status = db::XrefStatus::Loaded,
+                                     .database = std::shared_ptr<const db::Database>(ref, &ref->d)};
+    host.AddInsert(host.model, x, {100, 0, 0}, Props(0), {2, 2, 1});
+    auto p = Draw(host.d);
+    EXPECT_EQ(Pens(p), (std::vector<Pen>{{plotstyle::AciPaperColor(4), 0.25}}));
+    EXPECT_TRUE(Near(p->strokes[0].points.back(), {120, 0}));
+    // The host keeps its own settings for the reference's layers: "GRIDREF|GRID".
+    const auto kept = host.Layer("GRIDREF|GRID", 1, 70);
+    EXPECT_EQ(Pens(Draw(host.d)), (std::vector<Pen>{{kRed, 0.70}}));
+    host.LayerAt(kept).frozen = true;
+    EXPECT_TRUE(Draw(host.d)->strokes.empty());
 }
 
 TEST(Report, LayoutsThatDoNotExistAreWarnedAndModelSpaceNeedsNoLayout) {
     Drawing w;
     w.AddLine(w.model, {0, 0, 0}, {10, 0, 0});
-    RecordingSink none;
-    const auto missing = Render(w.d, none, 7);
-    EXPECT_TRUE(none.strokes.empty());
-    ASSERT_EQ(missing.warnings.size(), 1u);
+    const auto missing = Draw(w.d, 7);
+    EXPECT_TRUE(missing->strokes.empty());
+    EXPECT_EQ(missing.report.warnings.size(), 1u);
     // A database a reader filled without layout objects: model space is layout 0 all the same.
     w.d.layouts.clear();
-    RecordingSink sink;
-    const auto report = Render(w.d, sink, 0);
-    EXPECT_EQ(sink.strokes.size(), 1u);
-    EXPECT_TRUE(report.warnings.empty());
+    const auto p = Draw(w.d, 0);
+    EXPECT_EQ(p->strokes.size(), 1u);
+    EXPECT_TRUE(p.report.warnings.empty());
 }
