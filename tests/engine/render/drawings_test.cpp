@@ -140,7 +140,7 @@ TEST(RealDrawings, PdfPageOpensAtItsSizeWithTheInkWhereItWasDrawn) {
     QTemporaryDir dir;
     output::OutputTarget t;
     t.kind = output::OutputKind::Pdf;
-    t.file = dir.filePath("flange.pdf");
+    t.file = dir.filePath("flange.pdf").toStdString();
     auto sink = output::OpenPage(t, {297, 420});
     const auto placed = FitA3(*d, 0);
     ASSERT_TRUE(placed);
@@ -350,7 +350,7 @@ TEST(RealDrawings, SvgAndHpglPlotsOpenInTheirViewers) {
         }
         output::OutputTarget t;
         t.kind = c.kind;
-        t.file = dir.filePath(c.name);
+        t.file = dir.filePath(c.name).toStdString();
         auto sink = output::OpenPage(t, {297, 420});
         render::RenderOptions o;
         o.fonts = &fonts;
