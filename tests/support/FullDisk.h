@@ -1,32 +1,35 @@
 // A folder on a small file system of its own that a test fills up: a tmpfs mounted for the
-// test. Needs root (mount); Usable() is false otherwise and the test skips.
+// test. Needs Linux and root (mount); Usable() is false otherwise and the test skips.
 #pragma once
 
+#include <cstdio>
+#include <filesystem>
+#include <vector>
+
+#ifdef __linux__
 #include <sys/mount.h>
 #include <unistd.h>
-
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <string>
-#include <vector>
+#endif
 
 namespace vx::testing {
 
 class FullDisk {
 public:
     FullDisk() {
+#ifdef __linux__
         char folder[] = "/tmp/vx-full-disk-XXXXXX";
-        if (geteuid() != 0 || !mkdtemp(folder)) {
-            return;
+        if (geteuid() == 0 && mkdtemp(folder)) {
+            path_ = folder;
+            mounted_ = mount("tmpfs", folder, "tmpfs", 0, "size=512k") == 0;
         }
-        path_ = folder;
-        mounted_ = mount("tmpfs", folder, "tmpfs", 0, "size=512k") == 0;
+#endif
     }
     ~FullDisk() {
+#ifdef __linux__
         if (mounted_) {
             umount(path_.c_str());
         }
+#endif
         if (!path_.empty()) {
             std::filesystem::remove_all(path_);
         }
@@ -34,9 +37,14 @@ public:
     FullDisk(const FullDisk&) = delete;
     FullDisk& operator=(const FullDisk&) = delete;
 
-    bool Usable() const { return mounted_; }
-    const std::filesystem::path& Path() const { return path_; }
-    // Takes every byte left, after the test has put its earlier files in.
+    bool Usable() const {
+        return mounted_;
+    }
+    const std::filesystem::path& Path() const {
+        return path_;
+    }
+    // Takes every byte left, after the test has put its earlier files in: whole blocks,
+    // then single bytes for what a block no longer fits into.
     void Fill() const {
         std::FILE* f = std::fopen((path_ / ".filler").c_str(), "wb");
         const std::vector<char> block(4096, 'x');

@@ -149,14 +149,15 @@ TEST(RealDrawings, PdfPageOpensAtItsSizeWithTheInkWhereItWasDrawn) {
     const auto report = render::RenderLayout(*d, 0, placed->drawingToPaper, o, *sink);
     const auto stats = sink->Finish({report.visible > 0});
     EXPECT_GT(report.visible, 20);
-    const auto info = vx::testing::RunTool("pdfinfo", {t.file});
+    const auto info = vx::testing::RunTool("pdfinfo", {dir.filePath("flange.pdf")});
     ASSERT_EQ(info.exitCode, 0) << info.output.toStdString();
     EXPECT_TRUE(
         info.output.contains(QRegularExpression("Page size:\\s+841\\.8\\d x 1190\\.5\\d pts")))
         << info.output.toStdString();
     // The ink on the rasterised page matches what the back end counted (10 px per mm).
     const auto png = dir.filePath("page");
-    ASSERT_EQ(vx::testing::RunTool("pdftoppm", {"-png", "-r", "254", "-singlefile", t.file, png})
+    ASSERT_EQ(vx::testing::RunTool(
+                  "pdftoppm", {"-png", "-r", "254", "-singlefile", dir.filePath("flange.pdf"), png})
                   .exitCode,
               0);
     const QImage img(png + ".png");
