@@ -28,7 +28,7 @@ void DensePage(benchmark::State& state, output::OutputKind kind) {
     for (auto _ : state) {
         output::OutputTarget t;
         t.kind = kind;
-        t.file = dir.filePath("page");
+        t.file = dir.filePath("page").toStdString();
         t.dotsPerInch = 100;
         auto sink = output::OpenPage(t, {1189, 841});
         for (int i = 0; i < kLines; ++i) {

@@ -63,7 +63,7 @@ PlotResult Plot(const PlotJob& job, fonts::FontResolver& fonts) {
 
         output::OutputTarget target;
         target.kind = job.kind;
-        target.file = job.output;
+        target.file = job.output.toStdString();
         target.dotsPerInch = job.dotsPerInch;
         target.title = QString::fromStdString(job.drawing.filename().string());
         auto sink = output::OpenPage(target, {media->widthMm, media->heightMm});

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <stdexcept>
 
 #include "cad/PlotLists.h"
 
@@ -28,6 +29,13 @@ void QSettingsStore::Save(const QString& key, const QString& value) {
 
 void QSettingsStore::Flush() {
     settings_->sync();
+    if (settings_->status() != QSettings::NoError) {
+        throw std::runtime_error("The settings could not be saved to " +
+                                 settings_->fileName().toStdString() +
+                                 (settings_->status() == QSettings::AccessError
+                                      ? ": it cannot be written."
+                                      : ": it is not in a form Vormex reads."));
+    }
 }
 
 QString QSettingsStore::FileName() const {

@@ -38,7 +38,8 @@ public:
     // The stored text, or nothing when the key is missing.
     virtual std::optional<QString> Get(const QString& key) const = 0;
     virtual void Save(const QString& key, const QString& value) = 0;
-    // Writes what was saved to permanent storage.
+    // Writes what was saved to permanent storage; throws std::runtime_error with a
+    // description when that failed.
     virtual void Flush() = 0;
 };
 

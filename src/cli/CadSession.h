@@ -16,6 +16,8 @@ namespace vx::cli {
 
 inline constexpr int kExitUsage = 2;
 inline constexpr int kExitNoCad = 3;
+// Every drawing was plotted, but some page came out blank or a drawing was damaged.
+inline constexpr int kExitPlottedWithWarnings = 4;
 
 // The registry with the back ends the window program uses (registered on first use).
 const cad::ClassRegistry& ProgramBackEnds();

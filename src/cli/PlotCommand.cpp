@@ -9,8 +9,9 @@
 // of "Print All &Drawing" plots every row, from the last to the first, on the CAD
 // application the window would use.
 //
-// Exit status: 0 when every drawing was plotted, 1 when any was not, 2 for bad usage or
-// choices, 3 when no CAD application could be reached or started.
+// Exit status: 0 when every drawing was plotted, 1 when any was not (or the report could
+// not be written), 2 for bad usage or choices, 3 when no CAD application could be reached
+// or started, 4 when every drawing was plotted but some with warnings.
 #include "PlotCommand.h"
 
 #include <QElapsedTimer>
@@ -49,17 +50,25 @@ beside the drawing.
   --copies N         number of copies, 1 to 32767 (printers)
   --pattern P        the file pattern for folders (default *.DWG)
   --recursive        search the folders' subfolders too
-  --report FILE      write a JSON report of the run (written whole or not at all)
+  --report FILE      write a JSON report of the run, again as each drawing is done (each
+                     time whole or not at all); "complete" is false until the run ends
   --                 the arguments after it are drawings or folders, even if they
                      begin with -
 
 One line per drawing on standard output as it is done (the run goes from the last listed
-drawing to the first): the drawing, its result ("plotted", "failed: ...", "not opened:
-...", "not plotted: ...") and the files written, separated by tabs. On a terminal a
-progress line on standard error; Ctrl-C stops the run before its next drawing.
+drawing to the first): the drawing, its result ("plotted", "plotted with warnings: ...",
+"failed: ...", "not opened: ...", "not plotted: ...") and the files written, separated by
+tabs. "Plotted with warnings" means a page came out blank or the drawing was read with
+damage warnings. A reference loaded from another place than the drawing names is added
+to the result ("; reference NAME found at PATH"). On a terminal a progress line on
+standard error; Ctrl-C stops the run before its next drawing.
 
-Exit status: 0 every drawing plotted, 1 any not, 2 bad usage or plot choices, 3 no CAD
-application could be reached or started.
+Exit status:
+  0  every drawing plotted
+  1  a drawing not plotted, or the report not written
+  2  bad usage or plot choices
+  3  no CAD application could be reached or started
+  4  every drawing plotted, some with warnings
 )";
 
 struct PlotArguments {
@@ -234,9 +243,24 @@ int RunPlot(const QStringList& args, CommandIo& io, const cad::ClassRegistry& re
             return kExitUsage;
         }
 
+        // The report stands from the start and follows the run, so that a run that is
+        // killed leaves one that tells what was done.
+        QString reportError;
+        if (!a.report.isEmpty() && !WriteReport(report, a.report, reportError)) {
+            io.err << "vormex-cli plot: the report " << a.report
+                   << " cannot be written: " << reportError << '\n';
+            return 1;
+        }
         TerminalRunHost host(io, session.Connection(), rows,
                              a.copies.isNull() ? std::string("1") : a.copies.toStdString(),
                              a.layouts, search::ToFileSystemPath(firstFolder));
+        if (!a.report.isEmpty()) {
+            host.onDrawingDone = [&] {
+                report.drawings = host.DoneInListOrder();
+                report.seconds = static_cast<double>(clock.elapsed()) / 1000.0;
+                WriteReport(report, a.report, reportError);  // the final write decides
+            };
+        }
         plot::PlotRuns runs(session.Connection(), choices, host, session, session, session);
         host.Follow(runs);
         if (!a.copies.isNull()) {
@@ -257,11 +281,17 @@ int RunPlot(const QStringList& args, CommandIo& io, const cad::ClassRegistry& re
     session.Finish();
     report.seconds = static_cast<double>(clock.elapsed()) / 1000.0;
 
+    report.complete = true;
+
     const int plotted = report.Plotted();
+    const int doubtful = report.PlottedWithWarnings();
     const int total = static_cast<int>(report.drawings.size());
-    io.err << total << (total == 1 ? " drawing: " : " drawings: ") << plotted << " plotted, "
-           << total - plotted << " not plotted\n";
-    int status = plotted == total ? 0 : 1;
+    io.err << total << (total == 1 ? " drawing: " : " drawings: ") << plotted << " plotted";
+    if (doubtful > 0) {
+        io.err << " (" << doubtful << " with warnings)";
+    }
+    io.err << ", " << total - plotted << " not plotted\n";
+    int status = plotted < total ? 1 : doubtful > 0 ? kExitPlottedWithWarnings : 0;
     if (!a.report.isEmpty()) {
         QString error;
         if (!WriteReport(report, a.report, error)) {

@@ -2,10 +2,11 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QSaveFile>
 #include <algorithm>
 #include <cmath>
 
+#include "files/AtomicFile.h"
+#include "plot/PlotPaths.h"
 #include "search/FileSystemPath.h"
 
 namespace vx::cli {
@@ -33,6 +34,8 @@ const char* ResultWord(DrawingResult r) {
     switch (r) {
         case DrawingResult::Plotted:
             return "plotted";
+        case DrawingResult::PlottedWithWarnings:
+            return "plotted with warnings";
         case DrawingResult::Failed:
             return "failed";
         case DrawingResult::NotOpened:
@@ -70,6 +73,12 @@ QJsonObject DrawingJson(const DrawingReport& d) {
         xrefs.append(QJsonObject{{"name", Text(x.name)}, {"path", Text(x.path)}});
     }
     o["missing_xrefs"] = xrefs;
+    QJsonArray found;
+    for (const auto& x : d.foundXrefs) {
+        found.append(
+            QJsonObject{{"name", Text(x.name)}, {"path", Text(x.path)}, {"found", Text(x.found)}});
+    }
+    o["found_xrefs"] = found;
     QJsonArray fonts;
     for (const auto& f : d.fonts) {
         fonts.append(QJsonObject{
@@ -90,16 +99,23 @@ std::string DrawingReport::ResultText() const {
 }
 
 int RunReport::Plotted() const {
+    return static_cast<int>(std::count_if(drawings.begin(), drawings.end(),
+                                          [](const auto& d) { return d.WasPlotted(); }));
+}
+
+int RunReport::PlottedWithWarnings() const {
     return static_cast<int>(std::count_if(drawings.begin(), drawings.end(), [](const auto& d) {
-        return d.result == DrawingResult::Plotted;
+        return d.result == DrawingResult::PlottedWithWarnings;
     }));
 }
 
 QJsonObject RunReport::ToJson() const {
     QJsonObject o;
     const int plotted = Plotted();
+    o["complete"] = complete;
     o["summary"] = QJsonObject{{"drawings", static_cast<int>(drawings.size())},
                                {"plotted", plotted},
+                               {"with_warnings", PlottedWithWarnings()},
                                {"failed", static_cast<int>(drawings.size()) - plotted},
                                {"seconds", Seconds(seconds)}};
     o["choices"] = QJsonObject{{"device", Text(device)},
@@ -119,14 +135,12 @@ QJsonObject RunReport::ToJson() const {
 }
 
 bool WriteReport(const RunReport& report, const QString& file, QString& error) {
-    QSaveFile out(file);
-    if (!out.open(QIODevice::WriteOnly)) {
-        error = out.errorString();
-        return false;
-    }
     const QByteArray bytes = QJsonDocument(report.ToJson()).toJson(QJsonDocument::Indented);
-    if (out.write(bytes) != bytes.size() || !out.commit()) {
-        error = out.errorString();
+    std::string problem;
+    if (!files::WriteFileAtomically(
+            plot::FsPath(search::ToFileSystemPath(file)),
+            std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), problem)) {
+        error = QString::fromStdString(problem);
         return false;
     }
     return true;

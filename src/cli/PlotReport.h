@@ -1,7 +1,9 @@
 // What `vormex-cli plot` reports of a run: per drawing its result, the plots made with their
 // output files, the external references still missing, the fonts drawn with others, the
 // warnings and errors and the time taken; for the run its choices and a summary. The
-// report is one JSON object, written atomically.
+// report is one JSON object, written atomically; a run writes it again as each drawing
+// ends, with "complete": false until the run is over, so that a run killed at any point
+// leaves a valid report of what it did.
 #pragma once
 
 #include <QJsonObject>
@@ -31,28 +33,42 @@ struct MissingXref {
     std::string path;  // the stored path, as the reload left it
 };
 
+// A reference loaded from somewhere else than the path the drawing stores.
+struct FoundXref {
+    std::string name;
+    std::string path;   // the stored path
+    std::string found;  // the file used
+};
+
 struct FontSubstitution {
     std::string font;
     std::string usedFont;
     std::string reason;
 };
 
-enum class DrawingResult { Plotted, Failed, NotOpened, NotReached };
+// PlottedWithWarnings: plotted, but a page came out blank or the drawing was read with
+// damage warnings, so the plot may not show what the drawing holds.
+enum class DrawingResult { Plotted, PlottedWithWarnings, Failed, NotOpened, NotReached };
 
 struct DrawingReport {
     std::string drawing;  // the full path, as the drawing list holds it
     DrawingResult result = DrawingResult::NotReached;
-    std::string reason;  // why a drawing was not plotted
+    std::string reason;  // why a drawing was not plotted, or what its warnings are about
     std::vector<LayoutPlot> plots;
     std::vector<std::string> outputs;
     std::vector<MissingXref> missingXrefs;
+    std::vector<FoundXref> foundXrefs;
     std::vector<FontSubstitution> fonts;
     std::vector<std::string> warnings;
     std::vector<std::string> errors;
     double seconds = 0;
 
-    // "plotted", "failed: <reason>", "not opened: <reason>", "not plotted: <reason>".
+    // "plotted", "plotted with warnings: <reason>", "failed: <reason>", "not opened:
+    // <reason>", "not plotted: <reason>".
     std::string ResultText() const;
+    bool WasPlotted() const {
+        return result == DrawingResult::Plotted || result == DrawingResult::PlottedWithWarnings;
+    }
 };
 
 struct RunReport {
@@ -66,8 +82,12 @@ struct RunReport {
     // In the order of the drawing list.
     std::vector<DrawingReport> drawings;
     double seconds = 0;
+    // False until the run is over: the drawings are then those done so far.
+    bool complete = false;
 
+    // Drawings plotted, with warnings or without.
     int Plotted() const;
+    int PlottedWithWarnings() const;
     QJsonObject ToJson() const;
 };
 

@@ -136,6 +136,7 @@ void TerminalRunHost::Begin(const std::string& path) {
         c.openMark = journal->OpenCount();
     }
     c.failureMark = runs_ ? runs_->Failures().size() : 0;
+    c.relocationMark = runs_ ? runs_->Xrefs().Relocations().size() : 0;
     c.timer.start();
     current_ = std::move(c);
 }
@@ -183,6 +184,10 @@ void TerminalRunHost::Done() {
     }
     done_.push_back(Report(*current_));
     current_.reset();
+    // The report first: once the line is out, the report holds the drawing too.
+    if (onDrawingDone) {
+        onDrawingDone();
+    }
     PrintLine(done_.back());
 }
 
@@ -191,6 +196,12 @@ DrawingReport TerminalRunHost::Report(const Current& c) const {
     d.drawing = c.path;
     d.seconds = static_cast<double>(c.timer.elapsed()) / 1000.0;
     d.missingXrefs = c.missing;
+    if (runs_) {
+        const auto& moved = runs_->Xrefs().Relocations();
+        for (std::size_t i = c.relocationMark; i < moved.size(); ++i) {
+            d.foundXrefs.push_back({moved[i].name, moved[i].stored, moved[i].found});
+        }
+    }
 
     std::optional<std::string> failure;
     if (runs_) {
@@ -205,11 +216,13 @@ DrawingReport TerminalRunHost::Report(const Current& c) const {
     const auto* journal = engine::automation::JournalOf(connection_.CadApp);
     std::vector<engine::automation::PlotRecord> plots;
     std::string openError;
+    std::size_t damage = 0;
     if (journal) {
         plots = journal->RecordsFrom(c.plotMark);
         const auto opens = journal->OpensFrom(c.openMark);
         for (const auto& open : opens) {
             if (open.ok) {
+                damage += open.warnings.size();
                 for (const auto& w : open.warnings) {
                     AddOnce(d.warnings, w);
                 }
@@ -302,14 +315,35 @@ DrawingReport TerminalRunHost::Report(const Current& c) const {
         d.reason = firstError;
     } else {
         d.result = DrawingResult::Plotted;
+        // A plot that may not show what the drawing holds says so.
+        std::vector<std::string> doubts;
+        for (const auto& r : plots) {
+            if (r.ok && r.blank) {
+                AddOnce(doubts, "the page of " + r.layout + " is blank");
+            }
+        }
+        if (damage > 0) {
+            doubts.push_back("the drawing was read with " + std::to_string(damage) +
+                             (damage == 1 ? " damage warning" : " damage warnings"));
+        }
+        if (!doubts.empty()) {
+            d.result = DrawingResult::PlottedWithWarnings;
+            for (const auto& doubt : doubts) {
+                d.reason += (d.reason.empty() ? "" : "; ") + doubt;
+            }
+        }
     }
     return d;
 }
 
 void TerminalRunHost::PrintLine(const DrawingReport& d) {
     ClearProgress();
+    std::string result = d.ResultText();
+    for (const auto& x : d.foundXrefs) {
+        result += "; reference " + x.name + " found at " + x.found;
+    }
     QString line = Field(search::FromFileSystemPath(d.drawing)) + QLatin1Char('\t') +
-                   Field(search::FromFileSystemPath(d.ResultText()));
+                   Field(search::FromFileSystemPath(result));
     for (const auto& out : d.outputs) {
         line += QLatin1Char('\t') + Field(search::FromFileSystemPath(out));
     }
@@ -349,6 +383,22 @@ void TerminalRunHost::ClearProgress() {
         io_.err.flush();
         progressShown_ = false;
     }
+}
+
+std::vector<DrawingReport> TerminalRunHost::DoneInListOrder() const {
+    std::vector<bool> used(done_.size(), false);
+    std::vector<DrawingReport> inListOrder;
+    for (const Row& row : rows_) {
+        const std::string path = row.path + row.name;
+        for (std::size_t i = 0; i < done_.size(); ++i) {
+            if (!used[i] && done_[i].drawing == path) {
+                used[i] = true;
+                inListOrder.push_back(done_[i]);
+                break;
+            }
+        }
+    }
+    return inListOrder;
 }
 
 std::vector<DrawingReport> TerminalRunHost::Finish() {

@@ -8,12 +8,14 @@
 // when it is done; before the run closes a drawing it asks the CAD application which
 // external references of it are still not loaded. What the drawing's plots did comes from
 // the engine's journal (another back end reports no output files), what failed from the
-// run's own failures. Each drawing's line is printed as it is done, so in the order of the
-// run: from the last listed drawing to the first.
+// run's own failures, which references were loaded from elsewhere from the run's reference
+// reload. Each drawing's line is printed as it is done, so in the order of the run: from
+// the last listed drawing to the first.
 #pragma once
 
 #include <QElapsedTimer>
 #include <QString>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -41,6 +43,10 @@ public:
     // Ends the report after the run: the last drawing done, drawings never reached
     // marked as such; returns the reports in the order of the drawing list.
     std::vector<DrawingReport> Finish();
+    // The drawings done so far, in the order of the drawing list.
+    std::vector<DrawingReport> DoneInListOrder() const;
+    // Called as each drawing is done, just before its line is printed.
+    std::function<void()> onDrawingDone;
 
     // Makes an interrupt the stop request while the object lives.
     class InterruptAsStop {
@@ -78,6 +84,7 @@ private:
         std::size_t plotMark = 0;
         std::size_t openMark = 0;
         std::size_t failureMark = 0;
+        std::size_t relocationMark = 0;
         std::vector<MissingXref> missing;
         QElapsedTimer timer;
     };

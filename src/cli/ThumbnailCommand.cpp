@@ -1,9 +1,11 @@
 // vormex-cli thumbnail DRAWING OUT.png: the preview image stored in a drawing, as PNG.
 #include <QBuffer>
-#include <QSaveFile>
 
 #include "Command.h"
+#include "files/AtomicFile.h"
+#include "plot/PlotPaths.h"
 #include "search/DrawingPreview.h"
+#include "search/FileSystemPath.h"
 #include "search/FolderListing.h"
 
 namespace vx::cli {
@@ -64,10 +66,12 @@ int RunThumbnail(const QStringList& args, CommandIo& io) {
             return 1;
         }
     }
-    QSaveFile out(target);
-    if (!out.open(QIODevice::WriteOnly) || out.write(png) != png.size() || !out.commit()) {
-        io.err << "vormex-cli thumbnail: cannot write " << target << ": " << out.errorString()
-               << '\n';
+    std::string error;
+    if (!files::WriteFileAtomically(
+            plot::FsPath(search::ToFileSystemPath(target)),
+            std::string_view(png.constData(), static_cast<std::size_t>(png.size())), error)) {
+        io.err << "vormex-cli thumbnail: cannot write " << target << ": "
+               << QString::fromStdString(error) << '\n';
         return 1;
     }
     return 0;

@@ -64,6 +64,7 @@ public:
     void SetLayoutsToPlot();
     void ReloadXrefs() { xrefs_.ReloadXrefs(); }
     XrefReload& Xrefs() { return xrefs_; }
+    const XrefReload& Xrefs() const { return xrefs_; }
 
     // The full path of the drawing being processed.
     std::string StrFileName;

@@ -250,18 +250,25 @@ bool XrefReload::ReloadReference(AcadDocument& doc, AcadBlock& ref, const std::s
     std::string stored;
     TryStep([&] { stored = ref.Path(); });
     const std::string fileName = StoredFileName(stored);
-    const bool found = Reroot(ref, stored, folder) || Climb(doc, ref, folder, fileName, level);
+    std::string used;
+    const bool found =
+        Reroot(ref, stored, folder, used) || Climb(doc, ref, folder, fileName, level, used);
+    std::string name;
     TryStep([&] {
         auto blocks = doc.Blocks();
-        const std::string name = ref.Name();
+        name = ref.Name();
         blocks->Item(name)->Reload();
     });
+    if (found && !used.empty() && used != stored) {
+        relocations_.push_back({name, stored, used});
+    }
     return found;
 }
 
 // The stored path's tail from one of its folder names on, put under the drawing
 // folder's part before the same name.
-bool XrefReload::Reroot(AcadBlock& ref, const std::string& stored, const std::string& folder) {
+bool XrefReload::Reroot(AcadBlock& ref, const std::string& stored, const std::string& folder,
+                        std::string& used) {
     const auto components = Split(stored, IsStoredSeparator);
     for (std::size_t k = 1; k < components.size(); ++k) {
         const std::string& c = components[k];
@@ -275,7 +282,9 @@ bool XrefReload::Reroot(AcadBlock& ref, const std::string& stored, const std::st
         const std::string candidate =
             NativePath(folder.substr(0, at) + stored.substr(stored.find(c)));
         if (FileExists(candidate)) {
-            TryStep([&] { ref.SetPath(candidate); });
+            if (TryStep([&] { ref.SetPath(candidate); })) {
+                used = candidate;
+            }
             TryStep([&] { ref.Reload(); });
             return true;
         }
@@ -285,7 +294,7 @@ bool XrefReload::Reroot(AcadBlock& ref, const std::string& stored, const std::st
 
 // Searches the trees above the drawing folder, one folder name higher each step.
 bool XrefReload::Climb(AcadDocument& doc, AcadBlock& ref, const std::string& folder,
-                       const std::string& fileName, int& level) {
+                       const std::string& fileName, int& level, std::string& used) {
     const auto names = ClimbNames(folder);
     for (auto it = names.rbegin(); it != names.rend(); ++it) {
         if (++level > kClimbBudget) {
@@ -303,7 +312,9 @@ bool XrefReload::Climb(AcadDocument& doc, AcadBlock& ref, const std::string& fol
         }
         FindXrefFile(folder.substr(0, at), fileName);
         if (FoundFile.size() > 2 && XrefGet && FileExists(FoundFile)) {
-            TryStep([&] { ref.SetPath(FoundFile); });
+            if (TryStep([&] { ref.SetPath(FoundFile); })) {
+                used = FoundFile;
+            }
             TryStep([&] {
                 auto blocks = doc.Blocks();
                 const std::string name = ref.Name();

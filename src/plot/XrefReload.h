@@ -40,18 +40,31 @@ public:
     // Folder names that one ReloadXrefs call may climb, for all its references together.
     static constexpr int kClimbBudget = 8;
 
+    // A reference re-pointed to a file found elsewhere than its stored path, so that a
+    // report can name the file that was used.
+    struct Relocation {
+        std::string name;
+        std::string stored;
+        std::string found;
+    };
+    // Every relocation made through this object, in the order made.
+    const std::vector<Relocation>& Relocations() const { return relocations_; }
+
 private:
     bool ReloadReference(cad::AcadDocument& doc, cad::AcadBlock& ref, const std::string& folder,
                          int& level);
-    bool Reroot(cad::AcadBlock& ref, const std::string& stored, const std::string& folder);
+    // Reroot and Climb set `used` to the path they gave the reference.
+    bool Reroot(cad::AcadBlock& ref, const std::string& stored, const std::string& folder,
+                std::string& used);
     bool Climb(cad::AcadDocument& doc, cad::AcadBlock& ref, const std::string& folder,
-               const std::string& fileName, int& level);
+               const std::string& fileName, int& level, std::string& used);
 
     cad::CadConnection& connection_;
     std::optional<std::uint64_t> drawingDevice_;
     std::optional<std::uint64_t> stayOn_;
     int depth_ = 0;
     bool stopped_ = false;
+    std::vector<Relocation> relocations_;
 };
 
 // The folder names the climb goes through, from the top down: for a POSIX path the

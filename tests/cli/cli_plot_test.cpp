@@ -125,7 +125,8 @@ TEST(CliPlotProgram, PlotsEveryExampleToOneValidPdfAndLeavesTheDrawingsAsTheyWer
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const fs::path drawing = examples / kExampleDrawings[kExampleDrawings.size() - 1 - i];
         EXPECT_EQ(lines[i].drawing, drawing.string());
-        EXPECT_EQ(lines[i].result, "plotted");
+        // (the moved reference's drawing names where the reference was found)
+        EXPECT_EQ(lines[i].result.substr(0, lines[i].result.find(';')), "plotted");
         ASSERT_THAT(lines[i].outputs, SizeIs(1)) << drawing;
         fs::path pdf = drawing;
         pdf.replace_extension(".pdf");
@@ -204,11 +205,13 @@ TEST_F(CliPlot, PrintLayoutsGivesOnePdfPerLayoutAndTheProgressLineOnATerminal) {
     const CliResult r =
         Plot(Pdf({Q(site), Q(bracket), "--layouts", "--copies", "2", "--report", Q(report)}),
              /*errTerminal=*/true);
-    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    // The bracket's only layout is empty: its page is blank.
+    ASSERT_EQ(r.status, 4) << r.err.toStdString();
 
     const auto lines = Lines(r.out);
     ASSERT_THAT(lines, SizeIs(2));
     EXPECT_EQ(lines[0].drawing, bracket.string());  // the last row first
+    EXPECT_EQ(lines[0].result, "plotted with warnings: the page of Layout1 is blank");
     EXPECT_EQ(lines[1].drawing, site.string());
     const std::string folder = site.parent_path().string();
     EXPECT_THAT(lines[1].outputs,
@@ -429,14 +432,14 @@ TEST_F(CliPlot, RealDrawingsPlotToFilesThatStandardViewersOpen) {
         const CliResult r =
             Plot({Q(folder), "--recursive", "--pattern", "*.dxf", "--layouts", "--device", device,
                   "--paper", "A3", "--style", "monochrome.ctb", "--report", Q(report)});
-        EXPECT_LE(r.status, 1) << device << ": " << r.err.toStdString();
+        EXPECT_TRUE(r.status <= 1 || r.status == 4) << device << ": " << r.err.toStdString();
         const QJsonObject json = ReadJson(report);
         EXPECT_GE(json["summary"].toObject()["drawings"].toInt(), 40) << device;
         int outputs = 0;
         for (const auto& value : json["drawings"].toArray()) {
             const QJsonObject d = value.toObject();
             const std::string name = d["drawing"].toString().toStdString();
-            if (d["result"].toString() != "plotted") {
+            if (!d["result"].toString().startsWith("plotted")) {
                 EXPECT_FALSE(d["reason"].toString().isEmpty()) << device << " " << name;
                 continue;
             }

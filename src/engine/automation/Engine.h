@@ -24,6 +24,10 @@
 //   "None" fails. Every failure is a CadError with the reason.
 // - A plot whose plotted area holds visible entities but comes out without ink, or whose
 //   output is beyond a sane size for its page, fails; an earlier file of that name stays.
+//   A plotted area without visible entities gives a blank page, marked as such.
+// - PlotToDevice() right after a PlotToFile() that failed, on the same layout with the same
+//   device and settings, fails at once with the same reason: nothing is plotted twice and
+//   the journal holds the one failed plot.
 // - DBMOD becomes non-zero with any change the program makes (plot settings, the active
 //   layout, a reference's path or reload); SDI and BACKGROUNDPLOT belong to the
 //   application.
@@ -64,6 +68,7 @@ struct PlotRecord {
     std::int64_t drawn = 0;
     std::int64_t visible = 0;
     std::int64_t bytes = 0;  // size of the output
+    bool blank = false;      // the page was made, but nothing on it left ink
     // The fonts drawn with another font, also named among the notes.
     std::vector<fonts::Substitution> substitutedFonts;
 };

@@ -1,6 +1,7 @@
 // The automation objects of the engine application.
 #include <algorithm>
 #include <system_error>
+#include <utility>
 
 #include "engine/Strings.h"
 #include "engine/automation/EngineObjects.h"
@@ -78,6 +79,11 @@ public:
             t.requestedFile = fileName;
             PlotRecord r = RunPlot(*e_, *d_, t);
             const bool ok = r.ok;
+            d_->failedFilePlot.reset();
+            if (!ok) {
+                d_->failedFilePlot = DocState::FailedFilePlot{
+                    d_->activeLayout, t.device, d_->layouts[d_->activeLayout], d_->copies, r.error};
+            }
             e_->journal.Add(std::move(r));
             return ok;
         });
@@ -87,6 +93,14 @@ public:
             CheckOpen(*e_, *d_);
             PlotTarget t;
             t.device = d_->layouts[d_->activeLayout].configName;
+            // A program that falls back to the device after a failed file plot (as the
+            // plot procedures do) gets the same failure without a second plot: it would
+            // fail the same way, at the same cost.
+            auto failed = std::exchange(d_->failedFilePlot, std::nullopt);
+            if (failed && failed->layout == d_->activeLayout && failed->device == t.device &&
+                failed->settings == d_->layouts[d_->activeLayout] && failed->copies == d_->copies) {
+                throw CadError(failed->error);
+            }
             PlotRecord r = RunPlot(*e_, *d_, t);
             const bool ok = r.ok;
             const std::string error = r.error;

@@ -39,6 +39,16 @@ struct DocState {
     std::int32_t copies = 1;
     // Plot files this drawing has written, so that no plot overwrites another of it.
     std::set<std::filesystem::path> written;
+    // The last file plot, when it failed: a device plot right after it with the same
+    // layout, device and settings fails the same way at once instead of plotting again.
+    struct FailedFilePlot {
+        std::uint32_t layout = 0;
+        std::string device;
+        LayoutSettings settings;
+        std::int32_t copies = 1;
+        std::string error;
+    };
+    std::optional<FailedFilePlot> failedFilePlot;
 
     std::string FullPath() const { return file.empty() ? name : file.string(); }
     void Modified() { dbmod |= 1; }

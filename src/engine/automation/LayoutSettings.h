@@ -34,6 +34,8 @@ struct LayoutSettings {
     bool scaleLineweights = false;
     // A stored device the engine does not have, replaced by "None".
     std::string missingDevice;
+
+    friend bool operator==(const LayoutSettings&, const LayoutSettings&) = default;
 };
 
 // The settings of a stored layout, checked against the devices: a device the engine does

@@ -210,6 +210,10 @@ PlotRecord RunPlot(EngineState& engine, DocState& doc, const PlotTarget& target)
             r.notes.push_back(note.toStdString());
         }
         r.bytes = stats.bytesWritten;
+        if (stats.inkedPrimitives == 0) {
+            r.blank = true;
+            r.notes.emplace_back("The page is blank: nothing in the plotted area left ink.");
+        }
         if (!file.empty()) {
             r.outputFile = file.string();
             doc.written.insert(file);

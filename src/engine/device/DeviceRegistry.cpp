@@ -203,7 +203,7 @@ std::unique_ptr<output::PageSink> OpenDevicePage(const Device& device, const pag
                                                  const std::string& title) {
     output::OutputTarget t;
     t.title = QString::fromStdString(title);
-    t.file = QString::fromStdString(file.string());
+    t.file = file;
     switch (device.kind) {
         case DeviceKind::None:
             throw DeviceError("No plot device is chosen (\"None\"): there is nothing to plot to.");

@@ -61,10 +61,10 @@ QPolygonF SheetPolygon(const PageFormat& f) {
 
 }  // namespace
 
-HpglSink::HpglSink(const QString& path, PageFormat format, std::int64_t maxBytes,
+HpglSink::HpglSink(const std::filesystem::path& path, PageFormat format, std::int64_t maxBytes,
                    const std::vector<PlotterPen>& pens)
-    : PageSink(format, maxBytes) {
-    OpenForAtomicWrite(file_, path);
+    : PageSink(format, maxBytes), file_(path) {
+    CheckPlotFile(file_);
     // The plotter's x axis runs along the long edge of the sheet; a portrait sheet turns the
     // coordinate system a quarter counter-clockwise so that our coordinates stay as they are.
     const long w = std::lround(format.widthMm * kUnitsPerMm);
@@ -105,10 +105,7 @@ void HpglSink::Write(const std::string& text) {
 
 void HpglSink::Flush() {
     if (!buffer_.empty() && !failed_) {
-        if (file_.write(buffer_.data(), static_cast<qint64>(buffer_.size())) !=
-            static_cast<qint64>(buffer_.size())) {
-            failed_ = true;
-        }
+        failed_ = !file_.Write(buffer_);
     }
     buffer_.clear();
 }
@@ -264,17 +261,12 @@ void HpglSink::EndPage() {
 }
 
 void HpglSink::Commit() {
-    if (failed_) {
-        throw OutputError("The plot file \"" + file_.fileName().toStdString() +
-                          "\" could not be written: " + file_.errorString().toStdString() + ".");
-    }
-    CommitAtomicWrite(file_);
+    CommitPlotFile(file_);
 }
 
 void HpglSink::Discard() {
     buffer_.clear();
-    file_.cancelWriting();
-    file_.commit();
+    file_.Discard();
 }
 
 }  // namespace vx::engine::output

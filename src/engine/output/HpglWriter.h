@@ -27,20 +27,21 @@
 // are left out with a note.
 #pragma once
 
-#include <QSaveFile>
 #include <array>
+#include <filesystem>
 #include <string>
 
 #include "engine/output/PageSink.h"
 #include "engine/output/PlotOutput.h"
+#include "files/AtomicFile.h"
 
 namespace vx::engine::output {
 
 class HpglSink final : public PageSink {
 public:
     // `pens`: the plotter's pens, declared right after the header.
-    HpglSink(const QString& path, PageFormat format, std::int64_t maxBytes = kMaxVectorPageBytes,
-             const std::vector<PlotterPen>& pens = {});
+    HpglSink(const std::filesystem::path& path, PageFormat format,
+             std::int64_t maxBytes = kMaxVectorPageBytes, const std::vector<PlotterPen>& pens = {});
     ~HpglSink() override;
 
     static constexpr double kUnitsPerMm = 40.0;
@@ -70,7 +71,7 @@ private:
     void Fill(const std::vector<QPolygonF>& rings, const Pen& pen);
     std::string Point(QPointF p) const;
 
-    QSaveFile file_;
+    files::AtomicFile file_;
     std::string buffer_;
     std::int64_t bytes_ = 0;
     bool failed_ = false;

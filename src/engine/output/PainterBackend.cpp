@@ -39,19 +39,32 @@ page::Rect Grown(page::Rect r, double by) {
 
 }  // namespace
 
-void OpenForAtomicWrite(QSaveFile& file, const QString& path) {
-    file.setFileName(path);
-    file.setDirectWriteFallback(false);
-    if (!file.open(QIODevice::WriteOnly)) {
-        throw OutputError("The plot file \"" + Text(path) +
-                          "\" cannot be written: " + Text(file.errorString()) + ".");
+AtomicFileDevice::AtomicFileDevice(const std::filesystem::path& target) : file_(target) {
+    if (file_.Ok()) {
+        open(QIODevice::WriteOnly | QIODevice::Unbuffered);
     }
 }
 
-void CommitAtomicWrite(QSaveFile& file) {
-    if (!file.commit()) {
-        throw OutputError("The plot file \"" + Text(file.fileName()) +
-                          "\" could not be saved: " + Text(file.errorString()) + ".");
+qint64 AtomicFileDevice::writeData(const char* data, qint64 size) {
+    if (!file_.Write(std::string_view(data, static_cast<std::size_t>(size)))) {
+        setErrorString(QString::fromStdString(file_.Error()));
+        return -1;
+    }
+    return size;
+}
+
+void CheckPlotFile(const files::AtomicFile& file) {
+    if (!file.Ok()) {
+        throw OutputError("The plot file \"" + file.Target().string() +
+                          "\" cannot be written: " + file.Error() + ".");
+    }
+}
+
+void CommitPlotFile(files::AtomicFile& file) {
+    CheckPlotFile(file);
+    if (!file.Commit()) {
+        throw OutputError("The plot file \"" + file.Target().string() +
+                          "\" could not be saved: " + file.Error() + ".");
     }
 }
 
@@ -217,10 +230,10 @@ bool SetExactMediaBox(QByteArray& pdf, double widthPt, double heightPt) {
     return true;
 }
 
-PdfSink::PdfSink(const QString& path, PageFormat format, const QString& title,
+PdfSink::PdfSink(const std::filesystem::path& path, PageFormat format, const QString& title,
                  std::int64_t maxBytes)
-    : PainterSink(format, maxBytes) {
-    OpenForAtomicWrite(file_, path);
+    : PainterSink(format, maxBytes), file_(path) {
+    CheckPlotFile(file_);
     buffer_.open(QIODevice::WriteOnly);
     writer_ = std::make_unique<QPdfWriter>(&buffer_);
     writer_->setResolution(kResolution);
@@ -248,33 +261,30 @@ void PdfSink::EndPage() {
         buffer_.close();
         buffer_.setData(QByteArray());
         SetExactMediaBox(pdf, Format().widthMm * 72 / 25.4, Format().heightMm * 72 / 25.4);
-        if (file_.write(pdf) != pdf.size() || !file_.flush()) {
-            throw OutputError("The plot file \"" + Text(file_.fileName()) +
-                              "\" could not be written: " + Text(file_.errorString()) + ".");
-        }
+        file_.Write(std::string_view(pdf.constData(), static_cast<std::size_t>(pdf.size())));
+        CheckPlotFile(file_);
     }
 }
 
 void PdfSink::Commit() {
-    CommitAtomicWrite(file_);
+    CommitPlotFile(file_);
 }
 
 void PdfSink::Discard() {
     EndPainting();
-    file_.cancelWriting();
-    file_.commit();
+    file_.Discard();
 }
 
 std::int64_t PdfSink::BytesWritten() const {
-    return ended_ ? file_.size() : buffer_.size();
+    return ended_ ? file_.Size() : buffer_.size();
 }
 
 // ---- SVG ---------------------------------------------------------------------------
 
-SvgSink::SvgSink(const QString& path, PageFormat format, const QString& title,
+SvgSink::SvgSink(const std::filesystem::path& path, PageFormat format, const QString& title,
                  std::int64_t maxBytes)
-    : PainterSink(format, maxBytes) {
-    OpenForAtomicWrite(file_, path);
+    : PainterSink(format, maxBytes), file_(path) {
+    CheckPlotFile(file_.File());
     // Ten units per millimetre for the width and height attributes; drawing units are
     // the view box's millimetres.
     generator_.setResolution(254);
@@ -296,20 +306,19 @@ SvgSink::~SvgSink() {
 
 void SvgSink::EndPage() {
     if (!ended_) {
-        EndPainting();
-        file_.flush();
         ended_ = true;
+        EndPainting();  // the generator writes out what it holds
+        CheckPlotFile(file_.File());
     }
 }
 
 void SvgSink::Commit() {
-    CommitAtomicWrite(file_);
+    CommitPlotFile(file_.File());
 }
 
 void SvgSink::Discard() {
     EndPainting();
-    file_.cancelWriting();
-    file_.commit();
+    file_.File().Discard();
 }
 
 std::int64_t SvgSink::BytesWritten() const {
@@ -318,7 +327,8 @@ std::int64_t SvgSink::BytesWritten() const {
 
 // ---- PNG ---------------------------------------------------------------------------
 
-PngSink::PngSink(const QString& path, PageFormat format, int dotsPerInch, std::int64_t maxBytes)
+PngSink::PngSink(const std::filesystem::path& path, PageFormat format, int dotsPerInch,
+                 std::int64_t maxBytes)
     : PainterSink(format, maxBytes) {
     if (dotsPerInch < 10 || dotsPerInch > 9600) {
         throw OutputError("The image resolution of " + std::to_string(dotsPerInch) +
@@ -340,7 +350,8 @@ PngSink::PngSink(const QString& path, PageFormat format, int dotsPerInch, std::i
     const int dotsPerMetre = static_cast<int>(std::lround(dotsPerInch / 0.0254));
     image_.setDotsPerMeterX(dotsPerMetre);
     image_.setDotsPerMeterY(dotsPerMetre);
-    OpenForAtomicWrite(file_, path);
+    file_ = std::make_unique<AtomicFileDevice>(path);
+    CheckPlotFile(file_->File());
     Begin(&image_, dotsPerInch / 25.4, 0.0);
 }
 
@@ -355,27 +366,29 @@ void PngSink::EndPage() {
     if (!ended_) {
         EndPainting();
         ended_ = true;
-        const bool saved = image_.save(&file_, "PNG");
+        const bool saved = image_.save(file_.get(), "PNG");
         image_ = QImage();
-        if (!saved || !file_.flush()) {
-            throw OutputError("The image \"" + Text(file_.fileName()) +
-                              "\" could not be written: " + Text(file_.errorString()) + ".");
+        CheckPlotFile(file_->File());
+        if (!saved) {
+            throw OutputError("The image \"" + file_->File().Target().string() +
+                              "\" could not be encoded.");
         }
     }
 }
 
 void PngSink::Commit() {
-    CommitAtomicWrite(file_);
+    CommitPlotFile(file_->File());
 }
 
 void PngSink::Discard() {
     EndPainting();
-    file_.cancelWriting();
-    file_.commit();
+    if (file_) {
+        file_->File().Discard();
+    }
 }
 
 std::int64_t PngSink::BytesWritten() const {
-    return ended_ ? file_.size() : 0;
+    return ended_ ? file_->size() : 0;
 }
 
 // ---- printers ----------------------------------------------------------------------

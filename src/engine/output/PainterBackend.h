@@ -6,12 +6,13 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPrinter>
-#include <QSaveFile>
 #include <QSvgGenerator>
 #include <QTransform>
+#include <filesystem>
 #include <memory>
 
 #include "engine/output/PageSink.h"
+#include "files/AtomicFile.h"
 
 namespace vx::engine::output {
 
@@ -41,14 +42,33 @@ private:
     double thinnestMm_ = 0.0;
 };
 
-// Opens `path` for an atomic write, or throws OutputError.
-void OpenForAtomicWrite(QSaveFile& file, const QString& path);
-// Commits an atomic write, or throws OutputError.
-void CommitAtomicWrite(QSaveFile& file);
+// A device for Qt's writers (QSvgGenerator, QImage) that writes a plot file whole or not
+// at all. Those writers do not look at what a device's write returns; the file keeps the
+// first failure, and CommitPlotFile() then refuses the page.
+class AtomicFileDevice final : public QIODevice {
+public:
+    explicit AtomicFileDevice(const std::filesystem::path& target);
+    files::AtomicFile& File() { return file_; }
+    bool isSequential() const override { return true; }
+    qint64 size() const override { return file_.Size(); }
+
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char* data, qint64 size) override;
+
+private:
+    files::AtomicFile file_;
+};
+
+// Throws OutputError when the plot file could not be created or a write to it failed.
+void CheckPlotFile(const files::AtomicFile& file);
+// Puts the plot file in place, or throws OutputError; the earlier file then stays.
+void CommitPlotFile(files::AtomicFile& file);
 
 class PdfSink final : public PainterSink {
 public:
-    PdfSink(const QString& path, PageFormat format, const QString& title, std::int64_t maxBytes);
+    PdfSink(const std::filesystem::path& path, PageFormat format, const QString& title,
+            std::int64_t maxBytes);
     ~PdfSink() override;
 
     // Device units per inch: fine enough for the thinnest lineweights.
@@ -61,7 +81,7 @@ protected:
     std::int64_t BytesWritten() const override;
 
 private:
-    QSaveFile file_;
+    files::AtomicFile file_;
     QBuffer buffer_;
     std::unique_ptr<QPdfWriter> writer_;
     bool ended_ = false;
@@ -75,7 +95,8 @@ bool SetExactMediaBox(QByteArray& pdf, double widthPt, double heightPt);
 
 class SvgSink final : public PainterSink {
 public:
-    SvgSink(const QString& path, PageFormat format, const QString& title, std::int64_t maxBytes);
+    SvgSink(const std::filesystem::path& path, PageFormat format, const QString& title,
+            std::int64_t maxBytes);
     ~SvgSink() override;
 
     // Lineweight 0 as drawn in an SVG (viewers have no "thinnest line").
@@ -88,14 +109,15 @@ protected:
     std::int64_t BytesWritten() const override;
 
 private:
-    QSaveFile file_;
+    AtomicFileDevice file_;
     QSvgGenerator generator_;
     bool ended_ = false;
 };
 
 class PngSink final : public PainterSink {
 public:
-    PngSink(const QString& path, PageFormat format, int dotsPerInch, std::int64_t maxBytes);
+    PngSink(const std::filesystem::path& path, PageFormat format, int dotsPerInch,
+            std::int64_t maxBytes);
     ~PngSink() override;
 
     // Larger pages at their resolution are refused (about 1 GB of memory).
@@ -108,8 +130,8 @@ protected:
     std::int64_t BytesWritten() const override;
 
 private:
-    QSaveFile file_;
     QImage image_;
+    std::unique_ptr<AtomicFileDevice> file_;
     bool ended_ = false;
 };
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QString>
+#include <filesystem>
 #include <memory>
 #include <vector>
 
@@ -20,9 +21,9 @@ struct PlotterPen {
 
 struct OutputTarget {
     OutputKind kind = OutputKind::Pdf;
-    // The file to write (every kind but Printer); replaced atomically when the page is
-    // finished.
-    QString file;
+    // The file to write (every kind but Printer), by its file-system name; replaced
+    // atomically when the page is finished.
+    std::filesystem::path file;
     // The system printer (Printer), its name for the sheet, and the number of copies.
     QString printer;
     QString paperName;

@@ -15,6 +15,8 @@
 #include <utility>
 #include <vector>
 
+#include "files/AtomicFile.h"
+
 namespace vx::engine::plotstyle {
 
 namespace {
@@ -519,24 +521,10 @@ std::string EncodePlotStyleFile(const PlotStyleTable& table) {
 }
 
 void WritePlotStyleFile(const std::filesystem::path& file, const PlotStyleTable& table) {
-    const std::string bytes = EncodePlotStyleFile(table);
-    std::filesystem::path temp = file;
-    temp += ".part";
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (!out || !out.write(bytes.data(), static_cast<std::streamsize>(bytes.size())) ||
-            !out.flush()) {
-            std::error_code ignored;
-            std::filesystem::remove(temp, ignored);
-            throw PlotStyleError("The plot style table \"" + file.string() +
-                                 "\" cannot be written.");
-        }
-    }
-    std::error_code ec;
-    std::filesystem::rename(temp, file, ec);
-    if (ec) {
-        std::filesystem::remove(temp, ec);
-        throw PlotStyleError("The plot style table \"" + file.string() + "\" cannot be written.");
+    std::string error;
+    if (!files::WriteFileAtomically(file, EncodePlotStyleFile(table), error)) {
+        throw PlotStyleError("The plot style table \"" + file.string() +
+                             "\" cannot be written: " + error + ".");
     }
 }
 

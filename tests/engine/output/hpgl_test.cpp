@@ -25,7 +25,7 @@ struct HpglTest : ::testing::Test {
     std::unique_ptr<PageSink> Open(PageFormat format = {210, 297}, std::int64_t maxBytes = 0) {
         OutputTarget t;
         t.kind = OutputKind::Hpgl;
-        t.file = file;
+        t.file = file.toStdString();
         t.maxBytes = maxBytes;
         return OpenPage(t, format);
     }

@@ -42,7 +42,7 @@ struct PainterTest : ::testing::Test {
                                    int dpi = 200) {
         OutputTarget t;
         t.kind = kind;
-        t.file = dir.filePath(name);
+        t.file = dir.filePath(name).toStdString();
         t.dotsPerInch = dpi;
         t.title = "Test plot";
         return OpenPage(t, format);
@@ -235,7 +235,7 @@ TEST_F(PainterTest, WhiteOrOffTheSheetIsNoInk) {
 TEST_F(PainterTest, OversizedVectorPageIsRefused) {
     OutputTarget t;
     t.kind = OutputKind::Pdf;
-    t.file = dir.filePath("big.pdf");
+    t.file = dir.filePath("big.pdf").toStdString();
     t.maxBytes = 4000;
     auto sink = OpenPage(t, {210, 297});
     for (int i = 0; i < 2000; ++i) {
@@ -267,7 +267,7 @@ struct AtomicWrite : ::testing::TestWithParam<OutputKind> {
     std::unique_ptr<PageSink> Open() {
         OutputTarget t;
         t.kind = GetParam();
-        t.file = file;
+        t.file = file.toStdString();
         t.dotsPerInch = 50;
         return OpenPage(t, {210, 297});
     }
@@ -306,7 +306,7 @@ TEST_P(AtomicWrite, FinishedPlotReplacesTheFileAndLeavesNoTemporary) {
 TEST_P(AtomicWrite, UnwritableFolderIsAnErrorWithThePath) {
     OutputTarget t;
     t.kind = GetParam();
-    t.file = dir.filePath("missing-folder/drawing.plt");
+    t.file = dir.filePath("missing-folder/drawing.plt").toStdString();
     try {
         OpenPage(t, {210, 297});
         FAIL();

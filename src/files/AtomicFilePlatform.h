@@ -1,0 +1,30 @@
+// The file-system calls behind AtomicFile, one implementation per platform
+// (AtomicFilePosix.cpp, AtomicFileWindows.cpp). Each returns an empty text on success and
+// the system's reason otherwise.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+namespace vx::files::platform {
+
+inline constexpr std::intptr_t kNoHandle = -1;
+
+// Empty when `target` may be replaced: it does not exist, or is a file or a link.
+std::string CheckTarget(const std::filesystem::path& target);
+// Creates a new, empty file with a name of its own in the target's folder, open for
+// writing, with the permissions an existing target file has.
+std::string CreateTemp(const std::filesystem::path& target, std::intptr_t& handle,
+                       std::filesystem::path& temp);
+std::string WriteAll(std::intptr_t handle, const char* data, std::size_t size);
+// Flushes the file to the disk and closes it; the handle is closed in any case.
+std::string SyncAndClose(std::intptr_t& handle);
+void Close(std::intptr_t& handle);
+// Renames `temp` over `target`, replacing the entry (a link itself, not what it points
+// at), and makes the rename durable.
+std::string Replace(const std::filesystem::path& temp, const std::filesystem::path& target);
+void Remove(const std::filesystem::path& temp);
+
+}  // namespace vx::files::platform
