@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -40,7 +42,21 @@ public:
     // Folder names that one ReloadXrefs call may climb, for all its references together.
     static constexpr int kClimbBudget = 8;
 
+    // While a run lasts, the searches list each folder once and take its entries from
+    // that listing afterwards, so that the climbs of a run's drawings do not read the
+    // same trees again and again. Starting and ending a run forget every listing, so
+    // that each run sees the folders as they are when it starts.
+    void StartRun();
+    void EndRun();
+
+    // At most this many entries are remembered; folders listed beyond them are read
+    // again on every visit.
+    static constexpr std::size_t kRememberedEntries = 2'000'000;
+
 private:
+    struct Listing;
+    std::shared_ptr<const Listing> List(const std::string& dir);
+
     bool ReloadReference(cad::AcadDocument& doc, cad::AcadBlock& ref, const std::string& folder,
                          int& level);
     bool Reroot(cad::AcadBlock& ref, const std::string& stored, const std::string& folder);
@@ -52,6 +68,9 @@ private:
     std::optional<std::uint64_t> stayOn_;
     int depth_ = 0;
     bool stopped_ = false;
+    bool remembering_ = false;
+    std::map<std::string, std::shared_ptr<const Listing>> listings_;
+    std::size_t remembered_ = 0;
 };
 
 // The folder names the climb goes through, from the top down: for a POSIX path the
