@@ -251,7 +251,11 @@ std::shared_ptr<const XrefReload::Listing> XrefReload::List(const std::string& d
     }
     auto listing = std::make_shared<Listing>();
     search::FolderListing folder(search::FromFileSystemPath(dir));
-    listing->readable = folder.IsOpen();
+    // A folder that can be read but not searched names entries none of which can be
+    // reached: it holds nothing either.
+    search::DirEntry self;
+    self.rawName = ".";
+    listing->readable = folder.IsOpen() && folder.Status(self);
     if (listing->readable) {
         listing->device = folder.Identity().device;
     }
