@@ -22,8 +22,12 @@ public:
         // A stop left over from a search would end this run before its first drawing.
         runs_.host_.SetStopRequested(false);
         runs_.rowCount_ = runs_.host_.RowCount();
+        runs_.xrefs_.StartRun();
     }
-    ~RunScope() { runs_.running_ = false; }
+    ~RunScope() {
+        runs_.xrefs_.EndRun();
+        runs_.running_ = false;
+    }
     RunScope(const RunScope&) = delete;
     RunScope& operator=(const RunScope&) = delete;
 

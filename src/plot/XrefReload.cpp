@@ -6,14 +6,8 @@
 #include <vector>
 
 #include "PlotPaths.h"
-
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#endif
+#include "search/FileSystemPath.h"
+#include "search/FolderListing.h"
 
 namespace vx::plot {
 
@@ -42,11 +36,6 @@ std::vector<std::string> Split(const std::string& text, bool (*isSeparator)(char
     return parts;
 }
 
-struct Entry {
-    std::string name;
-    bool folder;
-};
-
 std::string Folded(std::string name) {
     for (char& c : name) {
         if (c >= 'A' && c <= 'Z') {
@@ -57,91 +46,20 @@ std::string Folded(std::string name) {
 }
 
 // By name ignoring letter case; names that differ only in case by their bytes.
-bool NameOrder(const Entry& a, const Entry& b) {
-    const std::string fa = Folded(a.name);
-    const std::string fb = Folded(b.name);
-    return fa != fb ? fa < fb : a.name < b.name;
+bool NameOrder(const std::string& a, const std::string& b) {
+    const std::string fa = Folded(a);
+    const std::string fb = Folded(b);
+    return fa != fb ? fa < fb : a < b;
 }
 
-#ifdef _WIN32
-
-std::optional<std::uint64_t> DeviceOf(const std::string&) {
-    return std::nullopt;
-}
-
-bool ListFolder(const std::string& dir, std::optional<std::uint64_t>, std::vector<Entry>& out) {
-    std::error_code ec;
-    std::filesystem::directory_iterator it(FsPath(dir), ec), end;
-    if (ec) {
-        return false;
-    }
-    for (; it != end; it.increment(ec)) {
-        if (ec) {
-            return false;
-        }
-        const DWORD attributes = GetFileAttributesW(it->path().c_str());
-        if (attributes == INVALID_FILE_ATTRIBUTES ||
-            (attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0) {
-            continue;
-        }
-        const auto u8 = it->path().filename().u8string();
-        std::string name(u8.begin(), u8.end());
-        if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-            if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
-                out.push_back({name, true});
-            }
-        } else {
-            out.push_back({name, false});
-        }
-    }
-    return true;
-}
-
-#else
-
+// The file system (volume) a path lies on.
 std::optional<std::uint64_t> DeviceOf(const std::string& path) {
-    struct stat st {};
-    if (path.empty() || stat(path.c_str(), &st) != 0) {
+    const auto status = search::StatusOf(search::FromFileSystemPath(path));
+    if (!status) {
         return std::nullopt;
     }
-    return static_cast<std::uint64_t>(st.st_dev);
+    return status->identity.device;
 }
-
-// The folder's entries without hidden ones, folder links, folders of another file
-// system and anything that is neither an ordinary file nor a folder.
-bool ListFolder(const std::string& dir, std::optional<std::uint64_t> device,
-                std::vector<Entry>& out) {
-    std::unique_ptr<DIR, int (*)(DIR*)> d(opendir(dir.c_str()), closedir);
-    if (!d) {
-        return false;
-    }
-    const int fd = dirfd(d.get());
-    while (const dirent* e = readdir(d.get())) {
-        const std::string name = e->d_name;
-        if (name.empty() || name.front() == '.') {
-            continue;  // ".", ".." and hidden entries
-        }
-        struct stat st {};
-        if (fstatat(fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
-            continue;
-        }
-        if (S_ISLNK(st.st_mode)) {
-            // A link to a file is that file; a link to a folder is not followed.
-            if (fstatat(fd, name.c_str(), &st, 0) == 0 && S_ISREG(st.st_mode)) {
-                out.push_back({name, false});
-            }
-        } else if (S_ISDIR(st.st_mode)) {
-            if (!device || static_cast<std::uint64_t>(st.st_dev) == *device) {
-                out.push_back({name, true});
-            }
-        } else if (S_ISREG(st.st_mode)) {
-            out.push_back({name, false});
-        }
-    }
-    return true;
-}
-
-#endif
 
 }  // namespace
 
@@ -326,6 +244,72 @@ bool XrefReload::Climb(AcadDocument& doc, AcadBlock& ref, const std::string& fol
     return false;
 }
 
+// One folder as the search sees it: its subfolders in search order and its files, without
+// hidden entries, folder links and anything that is neither a file nor a folder.
+struct XrefReload::Listing {
+    bool readable = false;
+    std::optional<std::uint64_t> device;  // the folder's own file system
+    std::vector<std::string> folders;
+    std::vector<std::string> files;  // sorted by their bytes
+    std::size_t Size() const { return folders.size() + files.size(); }
+};
+
+std::shared_ptr<const XrefReload::Listing> XrefReload::List(const std::string& dir) {
+    if (remembering_) {
+        if (auto known = listings_.find(dir); known != listings_.end()) {
+            return known->second;
+        }
+    }
+    auto listing = std::make_shared<Listing>();
+    search::FolderListing folder(search::FromFileSystemPath(dir));
+    // A folder that can be read but not searched names entries none of which can be
+    // reached: it holds nothing either.
+    search::DirEntry self;
+    self.rawName = ".";
+    listing->readable = folder.IsOpen() && folder.Status(self);
+    if (listing->readable) {
+        listing->device = folder.Identity().device;
+    }
+    for (const search::DirEntry& e : folder.Entries()) {
+        if (e.hidden) {
+            continue;
+        }
+        search::EntryKind kind = e.kind;
+        if (kind == search::EntryKind::Unknown) {
+            // A link to a file is that file; a link to a folder is not followed.
+            const bool link = folder.IsLink(e);
+            const auto status = folder.Status(e);
+            kind = !status || (link && status->kind != search::EntryKind::File)
+                       ? search::EntryKind::Other
+                       : status->kind;
+        }
+        if (kind == search::EntryKind::Folder) {
+            listing->folders.push_back(e.rawName);
+        } else if (kind == search::EntryKind::File) {
+            listing->files.push_back(e.rawName);
+        }
+    }
+    std::sort(listing->folders.begin(), listing->folders.end(), NameOrder);
+    std::sort(listing->files.begin(), listing->files.end());
+    if (remembering_ && remembered_ + listing->Size() <= kRememberedEntries) {
+        remembered_ += listing->Size();
+        listings_.emplace(dir, listing);
+    }
+    return listing;
+}
+
+void XrefReload::StartRun() {
+    listings_.clear();
+    remembered_ = 0;
+    remembering_ = true;
+}
+
+void XrefReload::EndRun() {
+    listings_.clear();
+    remembered_ = 0;
+    remembering_ = false;
+}
+
 void XrefReload::FindXrefFile(const std::string& folder, const std::string& fileName) {
     if (XrefGet) {
         return;
@@ -351,20 +335,16 @@ void XrefReload::FindXrefFile(const std::string& folder, const std::string& file
         return;
     }
 
-    std::vector<Entry> entries;
-    if (!ListFolder(dir, stayOn_, entries)) {
-        return;  // an unreadable folder holds nothing that can be found
+    const auto listing = List(dir);
+    // An unreadable folder holds nothing that can be found, and the search stays on one
+    // file system below the folder it starts in.
+    if (!listing->readable || (!top && stayOn_ && listing->device != stayOn_)) {
+        return;
     }
-    std::sort(entries.begin(), entries.end(), NameOrder);
-    std::vector<std::string> folders;
-    for (const auto& e : entries) {
-        if (e.folder) {
-            folders.push_back(e.name);
-        } else if (e.name == fileName) {
-            FoundFile = dir + e.name;
-            XrefGet = true;
-            return;
-        }
+    if (std::binary_search(listing->files.begin(), listing->files.end(), fileName)) {
+        FoundFile = dir + fileName;
+        XrefGet = true;
+        return;
     }
     struct Deeper {
         int& depth;
@@ -373,7 +353,7 @@ void XrefReload::FindXrefFile(const std::string& folder, const std::string& file
         Deeper(const Deeper&) = delete;
         Deeper& operator=(const Deeper&) = delete;
     } deeper(depth_);
-    for (const auto& sub : folders) {
+    for (const auto& sub : listing->folders) {
         if (XrefGet || stopped_) {
             break;
         }

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -49,8 +51,21 @@ public:
     };
     // Every relocation made through this object, in the order made.
     const std::vector<Relocation>& Relocations() const { return relocations_; }
+    // While a run lasts, the searches list each folder once and take its entries from
+    // that listing afterwards, so that the climbs of a run's drawings do not read the
+    // same trees again and again. Starting and ending a run forget every listing, so
+    // that each run sees the folders as they are when it starts.
+    void StartRun();
+    void EndRun();
+
+    // At most this many entries are remembered; folders listed beyond them are read
+    // again on every visit.
+    static constexpr std::size_t kRememberedEntries = 2'000'000;
 
 private:
+    struct Listing;
+    std::shared_ptr<const Listing> List(const std::string& dir);
+
     bool ReloadReference(cad::AcadDocument& doc, cad::AcadBlock& ref, const std::string& folder,
                          int& level);
     // Reroot and Climb set `used` to the path they gave the reference.
@@ -65,6 +80,9 @@ private:
     int depth_ = 0;
     bool stopped_ = false;
     std::vector<Relocation> relocations_;
+    bool remembering_ = false;
+    std::map<std::string, std::shared_ptr<const Listing>> listings_;
+    std::size_t remembered_ = 0;
 };
 
 // The folder names the climb goes through, from the top down: for a POSIX path the

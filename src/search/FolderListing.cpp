@@ -173,6 +173,22 @@ std::optional<FileStatus> FolderListing::Status(const DirEntry& entry) const {
     return FromStat(st);
 }
 
+bool FolderListing::IsLink(const DirEntry& entry) const {
+    struct stat st {};
+    int rc = -1;
+    if (fd_ >= 0) {
+        rc = ::fstatat(fd_, entry.rawName.c_str(), &st, AT_SYMLINK_NOFOLLOW);
+    } else {
+        std::string path = fsFolder_;
+        if (path.empty() || path.back() != '/') {
+            path += '/';
+        }
+        path += entry.rawName;
+        rc = ::lstat(path.c_str(), &st);
+    }
+    return rc == 0 && S_ISLNK(st.st_mode);
+}
+
 std::optional<FileStatus> StatusOf(const QString& path) {
     if (path.isEmpty()) {
         return std::nullopt;
@@ -288,6 +304,11 @@ std::optional<FileStatus> FolderListing::Status(const DirEntry& entry) const {
         return entry.status;
     }
     return StatusByHandle(path);
+}
+
+bool FolderListing::IsLink(const DirEntry& entry) const {
+    // The listing marks every reparse point (link, junction, mount point) Unknown.
+    return entry.kind == EntryKind::Unknown;
 }
 
 std::optional<FileStatus> StatusOf(const QString& path) {

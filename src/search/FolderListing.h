@@ -64,6 +64,9 @@ public:
     // cannot be examined.
     std::optional<FileStatus> Status(const DirEntry& entry) const;
 
+    // Whether the entry is a symbolic link (a reparse point on Windows) itself.
+    bool IsLink(const DirEntry& entry) const;
+
     // Gives up the folder's handle; Status() still works (through the path).
     void Close();
 

@@ -269,7 +269,7 @@ public:
     void ZoomExtents() override {
         return Guarded([&] {
             CheckOpen(*e_, *d_);
-            d_->extents[index_] = ComputeExtents(*d_, index_);
+            ExtentsOf(*d_, index_);
         });
     }
     Ref<cad::AcadPlot> Plot() override {
@@ -411,9 +411,17 @@ public:
     }
     void Reload() override {
         return Guarded([&] {
-            Reference();
-            load::ReloadXref(*d_->db, d_->file, block_, e_->options.load);
-            d_->extents.clear();
+            const bool hadDrawing = Reference().database != nullptr;
+            try {
+                load::ReloadXref(*d_->db, d_->file, block_, e_->options.load);
+            } catch (...) {
+                d_->extents.clear();
+                throw;
+            }
+            // A reference that neither had nor has a drawing added nothing to the extents.
+            if (hadDrawing || Reference().database) {
+                d_->extents.clear();
+            }
             d_->Modified();
         });
     }
@@ -566,10 +574,8 @@ public:
             if (which != cad::kRegenAllViewports && which != cad::kRegenActiveViewport) {
                 throw CadError("Invalid argument to Regen: " + std::to_string(which) + ".");
             }
-            if (which == cad::kRegenAllViewports) {
-                d_->extents.clear();
-            }
-            d_->extents[d_->activeLayout] = ComputeExtents(*d_, d_->activeLayout);
+            // The drawing's own data change only with the changes that forget its extents.
+            ExtentsOf(*d_, d_->activeLayout);
         });
     }
     void Activate() override {
@@ -719,7 +725,7 @@ void EngineApplication::ZoomExtents() {
             throw CadError("No drawing is open.");
         }
         DocState& doc = *state_->active;
-        doc.extents[doc.activeLayout] = ComputeExtents(doc, doc.activeLayout);
+        ExtentsOf(doc, doc.activeLayout);
     });
 }
 

@@ -178,6 +178,14 @@ db::Box3 ComputeExtents(const DocState& doc, std::uint32_t layout) {
     return db.layouts.at(layout).IsModel() ? db::ModelExtents(db) : db::LayoutExtents(db, layout);
 }
 
+const db::Box3& ExtentsOf(DocState& doc, std::uint32_t layout) {
+    auto it = doc.extents.find(layout);
+    if (it == doc.extents.end()) {
+        it = doc.extents.emplace(layout, ComputeExtents(doc, layout)).first;
+    }
+    return it->second;
+}
+
 std::optional<std::uint32_t> PaperLayoutOf(const DocState& doc) {
     const auto& layouts = doc.db->layouts;
     if (doc.activeLayout < layouts.size() && !layouts[doc.activeLayout].IsModel()) {

@@ -32,7 +32,8 @@ struct DocState {
     std::int32_t dbmod = 0;
     std::uint32_t activeLayout = 0;       // index into db->layouts
     std::vector<LayoutSettings> layouts;  // one per db->layouts entry
-    // Extents computed by ZoomExtents and Regen, by layout; dropped when references reload.
+    // Extents by layout, computed once by ZoomExtents, Regen or a plot and kept until a
+    // change that can move them (a reference re-pointed or reloaded with another result).
     std::map<std::uint32_t, db::Box3> extents;
     // The plot object.
     bool quietErrorMode = false;
@@ -85,6 +86,9 @@ struct EngineState {
 // The extents a plot or a zoom covers for one layout of a drawing: model space or the
 // paper-space layout's own entities.
 db::Box3 ComputeExtents(const DocState& doc, std::uint32_t layout);
+
+// The same, taken from the drawing's kept extents, computed and kept when there are none.
+const db::Box3& ExtentsOf(DocState& doc, std::uint32_t layout);
 
 // The layout a paper space block stands for: the active paper layout, else the first.
 std::optional<std::uint32_t> PaperLayoutOf(const DocState& doc);

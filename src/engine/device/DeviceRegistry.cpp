@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <mutex>
+#include <tuple>
 
 #include "common/ProgramData.h"
 #include "engine/Strings.h"
@@ -27,6 +29,55 @@ bool SameSize(const page::Media& a, const page::Media& b) {
 
 }  // namespace
 
+// The system's printers with what they said of themselves kept until Forget(): asking a
+// printing system may mean a round trip to its server.
+class RememberedPrinters final : public PrinterCatalog {
+public:
+    explicit RememberedPrinters(std::shared_ptr<PrinterCatalog> system)
+        : system_(std::move(system)) {}
+
+    void Forget() {
+        const std::lock_guard lock(mutex_);
+        papers_.clear();
+        defaults_.clear();
+        margins_.clear();
+    }
+    std::vector<std::string> Names() override { return system_->Names(); }
+    std::vector<page::Media> Papers(const std::string& printer) override {
+        const std::lock_guard lock(mutex_);
+        auto it = papers_.find(printer);
+        if (it == papers_.end()) {
+            it = papers_.emplace(printer, system_->Papers(printer)).first;
+        }
+        return it->second;
+    }
+    std::optional<std::string> DefaultPaper(const std::string& printer) override {
+        const std::lock_guard lock(mutex_);
+        auto it = defaults_.find(printer);
+        if (it == defaults_.end()) {
+            it = defaults_.emplace(printer, system_->DefaultPaper(printer)).first;
+        }
+        return it->second;
+    }
+    page::Margins Margins(const std::string& printer, const page::Media& paper) override {
+        const std::lock_guard lock(mutex_);
+        const auto key =
+            std::make_tuple(printer, paper.canonicalName, paper.widthMm, paper.heightMm);
+        auto it = margins_.find(key);
+        if (it == margins_.end()) {
+            it = margins_.emplace(key, system_->Margins(printer, paper)).first;
+        }
+        return it->second;
+    }
+
+private:
+    std::shared_ptr<PrinterCatalog> system_;
+    std::mutex mutex_;
+    std::map<std::string, std::vector<page::Media>> papers_;
+    std::map<std::string, std::optional<std::string>> defaults_;
+    std::map<std::tuple<std::string, std::string, double, double>, page::Margins> margins_;
+};
+
 std::vector<std::filesystem::path> EngineFolders::Plotters() const {
     return {program / "plotters", user / "plotters"};
 }
@@ -47,42 +98,43 @@ std::string LocaleMediaName(std::string_view canonicalName) {
 }
 
 DeviceRegistry::DeviceRegistry(std::vector<std::filesystem::path> plotterFolders,
-                               std::shared_ptr<PrinterCatalog> printers)
-    : folders_(std::move(plotterFolders)), printers_(std::move(printers)) {
+                               std::shared_ptr<PrinterCatalog> printers,
+                               std::chrono::milliseconds printerRecheck)
+    : folders_(std::move(plotterFolders)),
+      printers_(printers ? std::make_shared<RememberedPrinters>(std::move(printers)) : nullptr),
+      printerRecheck_(printerRecheck) {
     Refresh();
 }
 
 void DeviceRegistry::Refresh() {
-    printerNames_.clear();
-    plotters_.clear();
-    problems_.clear();
-    if (printers_) {
+    const auto now = std::chrono::steady_clock::now();
+    if (printers_ && (!printersAsked_ || now - *printersAsked_ >= printerRecheck_)) {
+        printers_->Forget();
         printerNames_ = printers_->Names();
         std::sort(printerNames_.begin(), printerNames_.end(),
                   [](const std::string& a, const std::string& b) { return Lower(a) < Lower(b); });
+        printersAsked_ = now;
     }
-    for (const auto& folder : folders_) {
-        std::error_code ec;
-        std::filesystem::directory_iterator it(folder, ec);
-        for (; !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
-            std::error_code typeError;
-            const std::string name = it->path().filename().string();
-            if (!IsPlotterFileName(name) || !it->is_regular_file(typeError)) {
-                continue;
-            }
-            try {
-                Device d;
-                d.name = name;
-                d.kind = DeviceKind::PlotterFile;
-                d.file = it->path();
-                d.config = ReadPlotterConfig(it->path());
-                plotters_[Lower(name)] = std::move(d);
-            } catch (const DeviceError& e) {
-                // A damaged file of the user's must not hide the program's file of that name.
-                problems_.push_back(e.what());
-            }
+    auto stamp = StampFolders(folders_, IsPlotterFileName);
+    if (stamp_ && *stamp_ == stamp) {
+        return;
+    }
+    plotters_.clear();
+    problems_.clear();
+    for (const StampedFile& f : stamp) {
+        try {
+            Device d;
+            d.name = f.name;
+            d.kind = DeviceKind::PlotterFile;
+            d.file = f.path;
+            d.config = ReadPlotterConfig(f.path);
+            plotters_[Lower(f.name)] = std::move(d);
+        } catch (const DeviceError& e) {
+            // A damaged file of the user's must not hide the program's file of that name.
+            problems_.push_back(e.what());
         }
     }
+    stamp_ = std::move(stamp);
 }
 
 std::vector<std::string> DeviceRegistry::DeviceNames() const {

@@ -3,8 +3,14 @@
 //
 // This is what the automation model's GetPlotDeviceNames, GetCanonicalMediaNames,
 // GetLocaleMediaName, ConfigName/CanonicalMediaName and PlotToFile/PlotToDevice stand on.
+//
+// A program refreshes the devices often (twice for every plot), so a refresh reads the
+// plotter files again only when the folders' listing has changed (FolderStamp.h), and asks
+// the printing system again only when its last answer is older than the printer recheck;
+// a printer's papers are remembered until then as well.
 #pragma once
 
+#include <chrono>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -13,6 +19,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/FolderStamp.h"
 #include "engine/device/PlotterConfig.h"
 #include "engine/device/Printers.h"
 #include "engine/output/PageSink.h"
@@ -44,14 +51,21 @@ struct EngineFolders {
 // QStandardPaths::AppDataLocation.
 EngineFolders DefaultEngineFolders();
 
+class RememberedPrinters;
+
 class DeviceRegistry {
 public:
+    static constexpr std::chrono::milliseconds kPrinterRecheck{2000};
+
     // `plotterFolders` in rising precedence (the user's replace the program's files of the
     // same name); `printers` may be null for no printers.
     DeviceRegistry(std::vector<std::filesystem::path> plotterFolders,
-                   std::shared_ptr<PrinterCatalog> printers);
+                   std::shared_ptr<PrinterCatalog> printers,
+                   std::chrono::milliseconds printerRecheck = kPrinterRecheck);
 
-    // Reads the folders and asks for the printers again (done once by the constructor).
+    // Reads the plotter files again when the folders changed, and asks for the printers
+    // again when the last answer is older than the printer recheck (the constructor does
+    // both).
     void Refresh();
 
     // "None", the printers (sorted), the plotter files (sorted; letter case ignored).
@@ -79,7 +93,10 @@ public:
 
 private:
     std::vector<std::filesystem::path> folders_;
-    std::shared_ptr<PrinterCatalog> printers_;
+    std::shared_ptr<RememberedPrinters> printers_;
+    std::chrono::milliseconds printerRecheck_;
+    std::optional<std::chrono::steady_clock::time_point> printersAsked_;
+    std::optional<std::vector<StampedFile>> stamp_;
     std::vector<std::string> printerNames_;
     std::map<std::string, Device> plotters_;  // by lower-cased name
     std::vector<std::string> problems_;

@@ -9,37 +9,6 @@
 
 namespace vx::engine::plotstyle {
 
-namespace {
-
-// Lower-cased name -> (shown name, file), later folders replacing earlier ones.
-std::map<std::string, std::pair<std::string, std::filesystem::path>> Scan(
-    const std::vector<std::filesystem::path>& folders) {
-    std::map<std::string, std::pair<std::string, std::filesystem::path>> found;
-    for (const auto& folder : folders) {
-        std::error_code ec;
-        std::filesystem::directory_iterator it(folder, ec);
-        if (ec) {
-            continue;
-        }
-        for (; it != std::filesystem::directory_iterator(); it.increment(ec)) {
-            if (ec) {
-                break;
-            }
-            std::error_code typeError;
-            if (!it->is_regular_file(typeError)) {
-                continue;
-            }
-            const std::string name = it->path().filename().string();
-            if (IsPlotStyleTableName(name)) {
-                found[Lower(name)] = {name, it->path()};
-            }
-        }
-    }
-    return found;
-}
-
-}  // namespace
-
 bool IsPlotStyleTableName(std::string_view fileName) {
     if (fileName.size() <= 4) {
         return false;
@@ -51,32 +20,68 @@ bool IsPlotStyleTableName(std::string_view fileName) {
 PlotStyleCatalog::PlotStyleCatalog(std::vector<std::filesystem::path> folders)
     : folders_(std::move(folders)) {}
 
+void PlotStyleCatalog::Update() const {
+    auto stamp =
+        StampFolders(folders_, [](const std::string& n) { return IsPlotStyleTableName(n); });
+    if (stamp_ && *stamp_ == stamp) {
+        return;
+    }
+    listed_.clear();
+    read_.clear();
+    // Later folders replace earlier ones.
+    for (const StampedFile& f : stamp) {
+        listed_[Lower(f.name)] = {f.name, f.path};
+    }
+    stamp_ = std::move(stamp);
+}
+
+std::optional<std::filesystem::path> PlotStyleCatalog::FindListed(std::string_view name) const {
+    const auto it = listed_.find(Lower(name));
+    if (it == listed_.end()) {
+        return std::nullopt;
+    }
+    return it->second.file;
+}
+
 std::vector<std::string> PlotStyleCatalog::Names() const {
+    const std::lock_guard lock(mutex_);
+    Update();
     std::vector<std::string> names;
-    for (const auto& [key, entry] : Scan(folders_)) {
-        names.push_back(entry.first);
+    for (const auto& [key, entry] : listed_) {
+        names.push_back(entry.name);
     }
     return names;
 }
 
 std::optional<std::filesystem::path> PlotStyleCatalog::Find(std::string_view name) const {
-    const auto found = Scan(folders_);
-    const auto it = found.find(Lower(name));
-    if (it == found.end()) {
-        return std::nullopt;
-    }
-    return it->second.second;
+    const std::lock_guard lock(mutex_);
+    Update();
+    return FindListed(name);
 }
 
 PlotStyleTable PlotStyleCatalog::Load(std::string_view name) const {
-    const auto file = Find(name);
-    if (!file) {
-        throw PlotStyleError("The plot style table \"" + std::string(name) +
-                             "\" is not in the plot styles folder.");
+    const std::lock_guard lock(mutex_);
+    Update();
+    const std::string key = Lower(name);
+    auto known = read_.find(key);
+    if (known == read_.end()) {
+        const auto file = FindListed(name);
+        if (!file) {
+            throw PlotStyleError("The plot style table \"" + std::string(name) +
+                                 "\" is not in the plot styles folder.");
+        }
+        try {
+            known = read_.emplace(key, ReadPlotStyleFile(*file)).first;
+        } catch (const PlotStyleError& e) {
+            // A damaged file stays damaged until it changes.
+            known = read_.emplace(key, std::string(e.what())).first;
+        }
     }
-    return ReadPlotStyleFile(*file);
+    if (const auto* problem = std::get_if<std::string>(&known->second)) {
+        throw PlotStyleError(*problem);
+    }
+    return std::get<PlotStyleTable>(known->second);
 }
-
 std::optional<PlotStyleTable> PlotStyleCatalog::LoadForPlot(std::string_view name,
                                                             std::string& problem) const {
     problem.clear();
