@@ -27,8 +27,13 @@ page::Rect Grown(page::Rect r, double by) {
 
 }  // namespace
 
-PageWriter::PageWriter(output::PageSink& sink)
-    : sink_(sink), sheet_(sink.Sheet()), visible_(sink.Sheet()) {}
+// Bytes a primitive of n points is counted for: its points and the pen and bookkeeping
+// that go with it.
+constexpr std::int64_t kPrimitiveBytes = 64;
+constexpr std::int64_t kPointBytes = sizeof(QPointF);
+
+PageWriter::PageWriter(output::PageSink& sink, db::ExpansionBudget& budget)
+    : sink_(sink), budget_(budget), sheet_(sink.Sheet()), visible_(sink.Sheet()) {}
 
 bool PageWriter::MayShow(const page::Rect& box) const {
     return !box.IsEmpty() && box.IsFinite() && box.Intersects(visible_);
@@ -47,9 +52,11 @@ bool PageWriter::Accept(const page::Rect& box, const plotstyle::Pen& pen) {
 
 void PageWriter::Stroke(const QPointF* points, std::size_t n, bool closed,
                         const plotstyle::Pen& pen) {
+    budget_.Spend();
     if (n == 0 || !Accept(Box(points, n), pen)) {
         return;
     }
+    budget_.SpendBytes(kPrimitiveBytes + static_cast<std::int64_t>(n) * kPointBytes);
     output::Polyline line;
     line.points = QPolygonF(static_cast<qsizetype>(n));
     std::copy(points, points + n, line.points.begin());
@@ -59,15 +66,19 @@ void PageWriter::Stroke(const QPointF* points, std::size_t n, bool closed,
 }
 
 void PageWriter::Fill(std::vector<QPolygonF> rings, const plotstyle::Pen& pen) {
+    budget_.Spend(static_cast<std::int64_t>(rings.size()) + 1);
     page::Rect box = page::Rect::Empty();
+    std::int64_t points = 0;
     for (const QPolygonF& r : rings) {
         box.Include(Box(r.constData(), static_cast<std::size_t>(r.size())));
+        points += r.size();
     }
     plotstyle::Pen thin = pen;
     thin.lineweight = 0;
     if (rings.empty() || !Accept(box, thin)) {
         return;
     }
+    budget_.SpendBytes(kPrimitiveBytes + points * kPointBytes);
     output::FilledArea area;
     area.rings = std::move(rings);
     area.pen = pen;
@@ -75,10 +86,13 @@ void PageWriter::Fill(std::vector<QPolygonF> rings, const plotstyle::Pen& pen) {
 }
 
 void PageWriter::Glyphs(QPainterPath outline, const plotstyle::Pen& pen) {
+    budget_.Spend();
     const QRectF r = outline.controlPointRect();
     if (outline.isEmpty() || !Accept({r.left(), r.top(), r.right(), r.bottom()}, pen)) {
         return;
     }
+    // An element: a point and its type.
+    budget_.SpendBytes(kPrimitiveBytes + outline.elementCount() * (kPointBytes + 8));
     output::GlyphRun run;
     run.outline = std::move(outline);
     run.pen = pen;
@@ -89,9 +103,11 @@ void PageWriter::Picture(const output::Image& image) {
     const QPointF c[4] = {image.origin, image.origin + image.width,
                           image.origin + image.width + image.height, image.origin + image.height};
     plotstyle::Pen pen;  // images count as ink
+    budget_.Spend();
     if (image.image.isNull() || !Accept(Box(c, 4), pen)) {
         return;
     }
+    budget_.SpendBytes(kPrimitiveBytes + image.image.sizeInBytes());
     sink_.Draw(image);
 }
 

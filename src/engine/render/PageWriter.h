@@ -1,7 +1,8 @@
 // The frontend's end of the output: primitives in paper millimetres go to the sink, those
 // wholly outside the visible part of the page (the sheet, or the viewport being drawn) are
 // dropped, and what was sent is counted so that the report can say which entities drew
-// and which left ink.
+// and which left ink. Every primitive offered counts against the page's budget, and the
+// points of those sent against its bytes.
 #pragma once
 
 #include <QPainterPath>
@@ -10,6 +11,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "engine/db/Budget.h"
 #include "engine/output/PageSink.h"
 #include "engine/page/Geometry.h"
 
@@ -17,7 +19,7 @@ namespace vx::engine::render {
 
 class PageWriter {
 public:
-    explicit PageWriter(output::PageSink& sink);
+    PageWriter(output::PageSink& sink, db::ExpansionBudget& budget);
 
     // The part of the sheet primitives can show on (the sheet, or a viewport's box on it).
     void SetVisible(const page::Rect& visible) { visible_ = visible; }
@@ -46,6 +48,7 @@ private:
     bool Accept(const page::Rect& box, const plotstyle::Pen& pen);
 
     output::PageSink& sink_;
+    db::ExpansionBudget& budget_;
     page::Rect sheet_;
     page::Rect visible_;
     std::int64_t sent_ = 0;
