@@ -1,6 +1,7 @@
 // How far one page of a drawing may expand while it is built: entity visits through block
-// references and arrays, hatch and dash pieces, glyph runs and every other primitive, and
-// the bytes of what reaches the page. Real drawings stay far below both; hostile ones
+// references and arrays, hatch and dash pieces, glyph runs and every other primitive (what
+// reaches the page weighs by its size there, as drawing it costs), and the bytes of what
+// reaches the page. Real drawings stay far below both; hostile ones
 // (blocks that insert themselves, arrays of arrays, patterns finer than the page) stop
 // here at once, with a clear error, instead of growing until memory runs out.
 #pragma once

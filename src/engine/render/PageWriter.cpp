@@ -31,6 +31,21 @@ page::Rect Grown(page::Rect r, double by) {
 // that go with it.
 constexpr std::int64_t kPrimitiveBytes = 64;
 constexpr std::int64_t kPointBytes = sizeof(QPointF);
+// Output back ends spend their time by the size of what they draw, a raster most of all:
+// what reaches the page counts once more per half millimetre of the visible part of its
+// box (width plus height) for lines, per square millimetre for filled shapes.
+constexpr double kLineUnitMm = 0.5;
+constexpr double kAreaUnitMm2 = 1.0;
+
+std::int64_t PageWriter::InkCost(const page::Rect& box, bool area) const {
+    const double w =
+        std::clamp(std::min(box.xmax, visible_.xmax) - std::max(box.xmin, visible_.xmin), 0.0,
+                   visible_.Width());
+    const double h =
+        std::clamp(std::min(box.ymax, visible_.ymax) - std::max(box.ymin, visible_.ymin), 0.0,
+                   visible_.Height());
+    return static_cast<std::int64_t>(area ? w * h / kAreaUnitMm2 : (w + h) / kLineUnitMm);
+}
 
 PageWriter::PageWriter(output::PageSink& sink, db::ExpansionBudget& budget)
     : sink_(sink), budget_(budget), sheet_(sink.Sheet()), visible_(sink.Sheet()) {}
@@ -53,9 +68,11 @@ bool PageWriter::Accept(const page::Rect& box, const plotstyle::Pen& pen) {
 void PageWriter::Stroke(const QPointF* points, std::size_t n, bool closed,
                         const plotstyle::Pen& pen) {
     budget_.Spend();
-    if (n == 0 || !Accept(Box(points, n), pen)) {
+    const page::Rect box = n ? Box(points, n) : page::Rect::Empty();
+    if (n == 0 || !Accept(box, pen)) {
         return;
     }
+    budget_.Spend(InkCost(box, false));
     budget_.SpendBytes(kPrimitiveBytes + static_cast<std::int64_t>(n) * kPointBytes);
     output::Polyline line;
     line.points = QPolygonF(static_cast<qsizetype>(n));
@@ -78,6 +95,7 @@ void PageWriter::Fill(std::vector<QPolygonF> rings, const plotstyle::Pen& pen) {
     if (rings.empty() || !Accept(box, thin)) {
         return;
     }
+    budget_.Spend(InkCost(box, true));
     budget_.SpendBytes(kPrimitiveBytes + points * kPointBytes);
     output::FilledArea area;
     area.rings = std::move(rings);
@@ -88,9 +106,11 @@ void PageWriter::Fill(std::vector<QPolygonF> rings, const plotstyle::Pen& pen) {
 void PageWriter::Glyphs(QPainterPath outline, const plotstyle::Pen& pen) {
     budget_.Spend();
     const QRectF r = outline.controlPointRect();
-    if (outline.isEmpty() || !Accept({r.left(), r.top(), r.right(), r.bottom()}, pen)) {
+    const page::Rect box{r.left(), r.top(), r.right(), r.bottom()};
+    if (outline.isEmpty() || !Accept(box, pen)) {
         return;
     }
+    budget_.Spend(InkCost(box, true));
     // An element: a point and its type.
     budget_.SpendBytes(kPrimitiveBytes + outline.elementCount() * (kPointBytes + 8));
     output::GlyphRun run;
@@ -104,9 +124,11 @@ void PageWriter::Picture(const output::Image& image) {
                           image.origin + image.width + image.height, image.origin + image.height};
     plotstyle::Pen pen;  // images count as ink
     budget_.Spend();
-    if (image.image.isNull() || !Accept(Box(c, 4), pen)) {
+    const page::Rect box = Box(c, 4);
+    if (image.image.isNull() || !Accept(box, pen)) {
         return;
     }
+    budget_.Spend(InkCost(box, true));
     budget_.SpendBytes(kPrimitiveBytes + image.image.sizeInBytes());
     sink_.Draw(image);
 }

@@ -1,8 +1,8 @@
 // The frontend's end of the output: primitives in paper millimetres go to the sink, those
 // wholly outside the visible part of the page (the sheet, or the viewport being drawn) are
 // dropped, and what was sent is counted so that the report can say which entities drew
-// and which left ink. Every primitive offered counts against the page's budget, and the
-// points of those sent against its bytes.
+// and which left ink. Every primitive offered counts against the page's budget, those sent
+// once more by their size on the visible page, and their points against its bytes.
 #pragma once
 
 #include <QPainterPath>
@@ -46,6 +46,7 @@ public:
 
 private:
     bool Accept(const page::Rect& box, const plotstyle::Pen& pen);
+    std::int64_t InkCost(const page::Rect& box, bool area) const;
 
     output::PageSink& sink_;
     db::ExpansionBudget& budget_;
