@@ -176,7 +176,13 @@ int RunInfo(const QStringList& args, CommandIo& io) {
     }
     const db::Database& d = *r.database;
     const Counts counts = CountEntities(d);
-    const db::Box3 ext = db::ModelExtents(d);
+    db::Box3 ext;
+    try {
+        ext = db::ModelExtents(d);
+    } catch (const db::ExpansionError& e) {
+        io.err << "vormex-cli info: " << file << ": " << e.what() << '\n';
+        return 1;
+    }
     int layerCount = 0;
     for (const auto& l : d.layers) {
         layerCount += l.implicit ? 0 : 1;

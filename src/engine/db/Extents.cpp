@@ -552,9 +552,10 @@ Transform InsertTransform(const Insert& ins, Vec3 extrusion, Vec3 base, int col,
 
 class ExtentsWalker {
 public:
-    ExtentsWalker(const ExtentsOptions& o) : options_(o) {}
+    ExtentsWalker(const ExtentsOptions& o) : options_(o), budget_(o.budget ? *o.budget : own_) {}
 
     void Walk(const Database& db, const Block& block, const Transform& m, int depth, Box3& box) {
+        budget_.Spend(static_cast<std::int64_t>(block.entities.size()) + 1);
         for (const auto& e : block.entities) {
             if (e.props.invisible || db.layers[e.props.layer].frozen) {
                 continue;
@@ -622,7 +623,11 @@ private:
                 base.t = x.header.insBase * -1.0;
                 // The block's base already moved the origin; the xref's own base point
                 // is where the referenced drawing attaches.
-                Walk(x, *x.ModelSpace(), t * base, depth + 1, box);
+                if (visits_ > options_.exactBudget) {
+                    box.Add(TransformBox(Cached(x, *x.ModelSpace(), depth), t * base));
+                } else {
+                    Walk(x, *x.ModelSpace(), t * base, depth + 1, box);
+                }
             }
             return;
         }
@@ -646,6 +651,8 @@ private:
     }
 
     const ExtentsOptions& options_;
+    ExpansionBudget own_;
+    ExpansionBudget& budget_;
     std::uint64_t visits_ = 0;
     std::unordered_map<const Block*, Box3> cache_;
 };

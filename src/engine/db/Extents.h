@@ -12,6 +12,7 @@
 
 #include <cstdint>
 
+#include "engine/db/Budget.h"
 #include "engine/db/Database.h"
 
 namespace vx::engine::db {
@@ -22,6 +23,9 @@ struct ExtentsOptions {
     // Entity visits before nested block references fall back to their blocks' cached
     // boxes (transformed by their corners): keeps drawings with huge nestings fast.
     std::uint64_t exactBudget = 4'000'000;
+    // Every entity walked counts against this budget (a page's, when the renderer asks);
+    // without one the walk has a budget of its own. Passing it throws ExpansionError.
+    ExpansionBudget* budget = nullptr;
 };
 
 // The world box of one block's entities (model space, a paper space or any block).
@@ -31,7 +35,7 @@ Box3 BlockExtents(const Database& db, BlockId block, const ExtentsOptions& optio
 Box3 ModelExtents(const Database& db, const ExtentsOptions& options = {});
 
 // A layout's extents: its block's entities (paper space coordinates for paper-space
-// layouts).
+// layouts). These throw ExpansionError when a drawing expands past the budget.
 Box3 LayoutExtents(const Database& db, std::uint32_t layout, const ExtentsOptions& options = {});
 
 // The box of one entity under a transform, without following block references (an

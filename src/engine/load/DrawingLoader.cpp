@@ -1,13 +1,13 @@
 #include "engine/load/DrawingLoader.h"
 
 #include <cctype>
-#include <fstream>
 #include <map>
 #include <system_error>
 #include <vector>
 
 #include "engine/dwg/DwgReader.h"
 #include "engine/dxf/DxfReader.h"
+#include "engine/load/InputFile.h"
 
 namespace vx::engine::load {
 
@@ -58,48 +58,6 @@ LoadResult Fail(std::string where, std::string what) {
     LoadResult r;
     r.error = {std::move(where), std::move(what)};
     return r;
-}
-
-// The file's bytes, read through a read-only stream.
-bool ReadAll(const fs::path& path, const LoadOptions& options, std::string& bytes,
-             std::string& error) {
-    std::error_code ec;
-    auto status = fs::status(path, ec);
-    if (ec || !fs::exists(status)) {
-        error = "no such file";
-        return false;
-    }
-    if (fs::is_directory(status)) {
-        error = "is a folder, not a drawing file";
-        return false;
-    }
-    auto size = fs::file_size(path, ec);
-    if (!ec && size > options.maxFileSize) {
-        error = "the file is too large (" + std::to_string(size) + " bytes)";
-        return false;
-    }
-    std::ifstream in(path, std::ios::in | std::ios::binary);
-    if (!in) {
-        error = "cannot be opened for reading";
-        return false;
-    }
-    bytes.clear();
-    if (!ec) {
-        bytes.reserve(static_cast<std::size_t>(size));
-    }
-    char buf[1 << 16];
-    while (in.read(buf, sizeof buf) || in.gcount() > 0) {
-        bytes.append(buf, static_cast<std::size_t>(in.gcount()));
-        if (bytes.size() > options.maxFileSize) {
-            error = "the file is too large";
-            return false;
-        }
-    }
-    if (in.bad()) {
-        error = "a read error occurred";
-        return false;
-    }
-    return true;
 }
 
 fs::path Canonical(const fs::path& p) {
@@ -246,7 +204,7 @@ fs::path ResolveXrefPath(std::string_view stored, const fs::path& hostFolder) {
 LoadResult ReadDrawingFile(const fs::path& path, const LoadOptions& options) {
     std::string bytes;
     std::string error;
-    if (!ReadAll(path, options, bytes, error)) {
+    if (!ReadRegularFile(path, options.maxFileSize, bytes, error)) {
         return Fail(path.string(), error);
     }
     db::ReadResult r;

@@ -36,8 +36,10 @@ FileFormat DetectFormat(std::string_view head);
 struct LoadOptions {
     // How deep references nest: the drawing itself is level 0, its references level 1.
     int maxXrefDepth = 8;
-    // Files larger than this are refused (the whole file is held in memory while read).
-    std::uintmax_t maxFileSize = std::uintmax_t{2} << 30;
+    // Files larger than this are refused before they are read (the whole file is held in
+    // memory while read). Only regular files are read: pipes, devices, sockets and folders
+    // are refused, the drawing's own name and its references' alike.
+    std::uintmax_t maxFileSize = std::uintmax_t{1} << 30;
 };
 
 struct LoadResult {

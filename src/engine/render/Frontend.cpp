@@ -141,7 +141,8 @@ struct Frontend::Impl {
           options(o),
           report(r),
           ctx(d, o.plotStyles, o.plotLineweights, 1.0),
-          page(sink),
+          budget(o.maxPrimitives, o.maxPageBytes),
+          page(sink, budget),
           glyphs(o.fonts),
           tol(o.curveTolerance > 0 ? o.curveTolerance : 0.01) {}
 
@@ -149,6 +150,7 @@ struct Frontend::Impl {
     const RenderOptions& options;
     RenderReport& report;
     RenderContext ctx;
+    db::ExpansionBudget budget;  // of the whole page, spent as it is built
     PageWriter page;
     GlyphCache glyphs;
     double tol;
@@ -356,6 +358,7 @@ struct Frontend::Impl {
     void DrawBlock(const db::Block& block, const Frame& f) {
         const bool cull = cullModel && &block == db.ModelSpace() && f.depth == 0;
         const std::size_t n = block.entities.size();
+        budget.Spend(static_cast<std::int64_t>(n) + 1);
         for (std::size_t i = 0; i < n; ++i) {
             const db::Entity& e = block.entities[i];
             if (cull && i < modelBoxStore.size() && !modelBoxStore[i].Empty() &&
@@ -1015,7 +1018,9 @@ struct Frontend::Impl {
         auto it = blockBoxes.find(&b);
         if (it == blockBoxes.end()) {
             const auto id = static_cast<db::BlockId>(&b - d.blocks.data());
-            db::Box3 box = db::BlockExtents(d, id);
+            db::ExtentsOptions o;
+            o.budget = &budget;
+            db::Box3 box = db::BlockExtents(d, id, o);
             if (!box.Empty()) {
                 const Vec3 size = box.max - box.min;
                 const double g = std::max({size.x, size.y, size.z}) * kCullMargin + 1e-9;
@@ -1035,6 +1040,7 @@ struct Frontend::Impl {
         inner.ltMmPerUnit = f.ltMmPerUnit * ltFactor;
         inner.scope = scope;
         inner.depth = f.depth + 1;
+        budget.Spend();  // culled copies of a huge array cost their test
         const db::Box3& box = BlockBox(d, block);
         if (!box.Empty() && !page.MayShow(PaperBox(inner.toPaper, box))) {
             return;
@@ -1108,6 +1114,7 @@ struct Frontend::Impl {
             }
         }
         // Attributes belong to the reference: drawn where they stand, ByBlock by it.
+        budget.Spend(static_cast<std::int64_t>(g->attribs.size()));
         for (const db::AttribEntity& a : g->attribs) {
             if ((a.attribute.flags & 1) || a.props.invisible) {
                 continue;

@@ -17,6 +17,7 @@ namespace {
 
 constexpr double kPi = std::numbers::pi;
 constexpr double kDeg = kPi / 180.0;
+constexpr double kMaxLineNumber = 1125899906842624.0;  // 2^50
 
 double SweepDegrees(double start, double end) {
     double s = std::fmod(end - start, 360.0);
@@ -337,6 +338,12 @@ bool PatternSegments(const std::vector<db::HatchPatternLine>& pattern,
         if (kmin > kmax) {
             continue;
         }
+        // Line numbers past 2^50 no longer count up one by one in doubles: the lines are
+        // far too dense for their distance from the pattern's base.
+        if (!(std::max(std::abs(kmin), std::abs(kmax)) < kMaxLineNumber)) {
+            out.clear();
+            return false;
+        }
         const double first = std::ceil(kmin);
         const double count = std::floor(kmax) - first + 1;
         if (count <= 0) {
@@ -347,6 +354,8 @@ bool PatternSegments(const std::vector<db::HatchPatternLine>& pattern,
             return false;
         }
         hits.assign(static_cast<std::size_t>(count), {});
+        // Two crossings make a piece: more crossings than that are more pieces than allowed.
+        std::size_t crossings = 0;
         for (const auto& loop : loops) {
             const std::size_t n = loop.size();
             for (std::size_t i = 0; i < n; ++i) {
@@ -367,12 +376,21 @@ bool PatternSegments(const std::vector<db::HatchPatternLine>& pattern,
                     if (idx >= 0 && idx < static_cast<std::ptrdiff_t>(hits.size())) {
                         hits[static_cast<std::size_t>(idx)].push_back(x * dx + y * dy);
                     }
+                    if (++crossings > 2 * maxSegments + 2) {
+                        out.clear();
+                        return false;
+                    }
                 }
             }
         }
         double period = 0;
+        bool ink = pl.dashes.empty();
         for (double d : pl.dashes) {
             period += std::abs(d);
+            ink = ink || d >= 0;
+        }
+        if (!ink) {
+            continue;  // gaps only: nothing to draw
         }
         const bool dashed = period > 1e-12 && !pl.dashes.empty();
         for (std::size_t li = 0; li < hits.size(); ++li) {
@@ -391,18 +409,26 @@ bool PatternSegments(const std::vector<db::HatchPatternLine>& pattern,
                 if (!dashed) {
                     emit(t0, t1);
                 } else {
-                    double pos = std::floor(t0 / period) * period;
-                    std::size_t e = 0;
-                    while (pos <= t1) {
-                        const double len = pl.dashes[e];
-                        const double end = pos + std::abs(len);
-                        if (len > 0 && end > t0) {
-                            emit(std::max(pos, t0), std::min(end, t1));
-                        } else if (len == 0 && pos >= t0) {
-                            emit(pos, pos);
+                    // Whole periods counted by number, so that a period too short to move
+                    // a position this far out still ends the walk.
+                    const double from = std::floor(t0 / period);
+                    const double periods = std::floor(t1 / period) - from + 1;
+                    if (!(periods <= static_cast<double>(maxSegments))) {
+                        out.clear();
+                        return false;
+                    }
+                    for (double c = 0; c < periods; ++c) {
+                        double pos = (from + c) * period;
+                        for (std::size_t e = 0; e < pl.dashes.size() && pos <= t1; ++e) {
+                            const double len = pl.dashes[e];
+                            const double end = pos + std::abs(len);
+                            if (len > 0 && end > t0) {
+                                emit(std::max(pos, t0), std::min(end, t1));
+                            } else if (len == 0 && pos >= t0) {
+                                emit(pos, pos);
+                            }
+                            pos = end;
                         }
-                        pos = end;
-                        e = (e + 1) % pl.dashes.size();
                         if (out.size() > maxSegments) {
                             out.clear();
                             return false;

@@ -1,7 +1,8 @@
 // The frontend's end of the output: primitives in paper millimetres go to the sink, those
 // wholly outside the visible part of the page (the sheet, or the viewport being drawn) are
 // dropped, and what was sent is counted so that the report can say which entities drew
-// and which left ink.
+// and which left ink. Every primitive offered counts against the page's budget, those sent
+// once more by their size on the visible page, and their points against its bytes.
 #pragma once
 
 #include <QPainterPath>
@@ -10,6 +11,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "engine/db/Budget.h"
 #include "engine/output/PageSink.h"
 #include "engine/page/Geometry.h"
 
@@ -17,7 +19,7 @@ namespace vx::engine::render {
 
 class PageWriter {
 public:
-    explicit PageWriter(output::PageSink& sink);
+    PageWriter(output::PageSink& sink, db::ExpansionBudget& budget);
 
     // The part of the sheet primitives can show on (the sheet, or a viewport's box on it).
     void SetVisible(const page::Rect& visible) { visible_ = visible; }
@@ -44,8 +46,10 @@ public:
 
 private:
     bool Accept(const page::Rect& box, const plotstyle::Pen& pen);
+    std::int64_t InkCost(const page::Rect& box, bool area) const;
 
     output::PageSink& sink_;
+    db::ExpansionBudget& budget_;
     page::Rect sheet_;
     page::Rect visible_;
     std::int64_t sent_ = 0;

@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/db/Budget.h"
 #include "engine/db/Database.h"
 #include "engine/output/PageSink.h"
 #include "engine/page/Geometry.h"
@@ -56,6 +57,11 @@ struct RenderOptions {
     // The plot area on the paper (page::Placement::plotted): construction lines (XLINE,
     // RAY) end at its edges. Empty: they run to the edges of the page.
     page::Rect plotArea = page::Rect::Empty();
+    // The page's budgets: primitives (entity visits through blocks and arrays count too)
+    // and bytes of what is sent to the sink. Passing either ends the rendering with
+    // db::ExpansionError.
+    std::int64_t maxPrimitives = db::kMaxPagePrimitives;
+    std::int64_t maxPageBytes = db::kMaxPageBytes;
 };
 
 struct RenderReport {
@@ -77,7 +83,7 @@ struct RenderReport {
 //
 // The renderer keeps no global mutable state: two drawings may be rendered on two threads
 // at once, each with its own sink and its own font resolver (a database may be shared, it
-// is only read).
+// is only read). Throws db::ExpansionError when the page passes its budgets.
 RenderReport RenderLayout(const db::Database& db, std::uint32_t layout,
                           const page::Affine& drawingToPaper, const RenderOptions& options,
                           output::PageSink& sink);
