@@ -24,6 +24,7 @@ const QPolygonF kSquareCw = Poly({{0, 10}, {10, 10}, {10, 0}, {0, 0}});
 // Parts as text to the 1e-6: "x,y x,y | x,y ...".
 std::string Str(const std::vector<QPolygonF>& parts) {
     std::ostringstream s;
+    s.precision(10);
     for (std::size_t i = 0; i < parts.size(); ++i) {
         s << (i ? " |" : "");
         for (QPointF p : parts[i]) {
