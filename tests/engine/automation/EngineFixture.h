@@ -112,6 +112,17 @@ inline double MmToPt(double mm) {
     return mm / 25.4 * 72.0;
 }
 
+// "N page(s) of W x H mm" (whole millimetres), or "no valid PDF".
+inline std::string PdfPages(const fs::path& file) {
+    const auto info = ReadPdfInfo(file);
+    if (!info) {
+        return "no valid PDF";
+    }
+    return std::to_string(info->pages) + (info->pages == 1 ? " page of " : " pages of ") +
+           std::to_string(std::lround(info->widthPt / 72 * 25.4)) + " x " +
+           std::to_string(std::lround(info->heightPt / 72 * 25.4)) + " mm";
+}
+
 // The engine in a registry of the test's own.
 struct EngineModel : ::testing::Test {
     QTemporaryDir temp;

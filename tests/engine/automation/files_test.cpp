@@ -15,41 +15,45 @@ using engine::device::DeviceError;
 using engine::device::Driver;
 using engine::device::PlotterConfig;
 
-PlotterConfig Config(Driver driver, std::string extension = "") {
+PlotterConfig Config(Driver driver) {
     PlotterConfig c;
     c.driver = driver;
-    c.extension = std::move(extension);
     return c;
 }
 
-TEST(EnginePlotFiles, APltNameTakesTheFormatsExtensionUnlessTheFormatIsHpgl) {
-    const fs::path d = "/jobs/dwg";
-    EXPECT_EQ(PlotFilePath("a.plt", d, Config(Driver::Pdf)), "/jobs/dwg/a.pdf");
-    EXPECT_EQ(PlotFilePath("a.Plt", d, Config(Driver::Svg)), "/jobs/dwg/a.svg");
-    EXPECT_EQ(PlotFilePath("a.PLT", d, Config(Driver::Png, "png")), "/jobs/dwg/a.png");
-    EXPECT_EQ(PlotFilePath("a.Plt", d, Config(Driver::Hpgl)), "/jobs/dwg/a.Plt");
-    // Other names are kept as given.
-    EXPECT_EQ(PlotFilePath("a.out", d, Config(Driver::Pdf)), "/jobs/dwg/a.out");
-    EXPECT_EQ(PlotFilePath("a", d, Config(Driver::Pdf)), "/jobs/dwg/a");
-}
-
-TEST(EnginePlotFiles, FoldersGivenAreKeptAndWindowsPathsMapped) {
-    const fs::path d = "/jobs/dwg";
-    EXPECT_EQ(PlotFilePath("/plots/a.plt", d, Config(Driver::Pdf)), "/plots/a.pdf");
-    EXPECT_EQ(PlotFilePath("C:\\plots\\a.plt", d, Config(Driver::Pdf)), "/plots/a.pdf");
-    EXPECT_EQ(PlotFilePath("..\\out\\a.plt", d, Config(Driver::Pdf)), "/jobs/out/a.pdf");
-}
-
-TEST(EnginePlotFiles, NamesThatLeadNowhereAreRefused) {
-    EXPECT_THROW(PlotFilePath("", "/jobs", Config(Driver::Pdf)), DeviceError);
-    EXPECT_THROW(PlotFilePath("a.plt", "", Config(Driver::Pdf)), DeviceError);
-    EXPECT_THROW(PlotFilePath("C:\\plots\\", "/jobs", Config(Driver::Pdf)), DeviceError);
-    EXPECT_THROW(DevicePlotFilePath("Drawing1.dwg", "", Config(Driver::Pdf)), DeviceError);
-}
-
-TEST(EnginePlotFiles, ADevicePlotIsNamedAfterTheDrawingBesideIt) {
+// A .plt name takes the format's extension unless the format is HP-GL/2; other names are
+// kept; folders given are kept and Windows paths mapped; names that lead nowhere are refused.
+TEST(EnginePlotFiles, PlotFileNames) {
+    const struct {
+        const char *name, *folder;
+        Driver driver;
+        const char* expected;  // "" when refused
+    } cases[] = {
+        {"a.plt", "/jobs/dwg", Driver::Pdf, "/jobs/dwg/a.pdf"},
+        {"a.Plt", "/jobs/dwg", Driver::Svg, "/jobs/dwg/a.svg"},
+        {"a.PLT", "/jobs/dwg", Driver::Png, "/jobs/dwg/a.png"},
+        {"a.Plt", "/jobs/dwg", Driver::Hpgl, "/jobs/dwg/a.Plt"},
+        {"a.out", "/jobs/dwg", Driver::Pdf, "/jobs/dwg/a.out"},
+        {"a", "/jobs/dwg", Driver::Pdf, "/jobs/dwg/a"},
+        {"/plots/a.plt", "/jobs/dwg", Driver::Pdf, "/plots/a.pdf"},
+        {"C:\\plots\\a.plt", "/jobs/dwg", Driver::Pdf, "/plots/a.pdf"},
+        {"..\\out\\a.plt", "/jobs/dwg", Driver::Pdf, "/jobs/out/a.pdf"},
+        {"", "/jobs", Driver::Pdf, ""},
+        {"a.plt", "", Driver::Pdf, ""},
+        {"C:\\plots\\", "/jobs", Driver::Pdf, ""},
+    };
+    for (const auto& c : cases) {
+        std::string got;
+        try {
+            got = PlotFilePath(c.name, c.folder, Config(c.driver)).string();
+        } catch (const DeviceError&) {
+        }
+        EXPECT_EQ(got, c.expected) << c.name << " in " << c.folder;
+    }
+    // A device plot is named after the drawing, beside it.
     EXPECT_EQ(DevicePlotFilePath("a.dwg", "/jobs", Config(Driver::Png)), "/jobs/a.png");
     EXPECT_EQ(DevicePlotFilePath("a.b.dxf", "/jobs", Config(Driver::Hpgl)), "/jobs/a.b.plt");
+    EXPECT_THROW(DevicePlotFilePath("Drawing1.dwg", "", Config(Driver::Pdf)), DeviceError);
 }
 
 TEST(EnginePlotFiles, ASecondPlotToTheSameFileGetsTheLayoutsNameThenANumber) {
@@ -83,13 +87,10 @@ TEST(EngineLayoutSettings, StartFromTheStoredSettingsWithAnUnknownDeviceAsNone) 
     const engine::device::DeviceRegistry devices({fs::path(VORMEX_PROGRAM_DIR) / "plotters"},
                                                  nullptr);
     const auto s = engine::automation::SettingsFromStored(StoredLayout(), devices);
-    EXPECT_EQ(s.configName, "None");
-    EXPECT_EQ(s.missingDevice, "DWG To Somewhere.pc3");
-    EXPECT_EQ(s.canonicalMediaName, "ISO_A3_(297.00_x_420.00_MM)");
-    EXPECT_EQ(s.styleSheet, "monochrome.ctb");
-    EXPECT_TRUE(s.center);
-    EXPECT_EQ(s.rotation, 1);
-    EXPECT_EQ(s.plotType, 1);
+    EXPECT_EQ(s.configName + "|" + s.missingDevice + "|" + s.canonicalMediaName + "|" +
+                  s.styleSheet + "|" + std::to_string(s.center) + std::to_string(s.rotation) +
+                  std::to_string(s.plotType),
+              "None|DWG To Somewhere.pc3|ISO_A3_(297.00_x_420.00_MM)|monochrome.ctb|111");
     EXPECT_EQ(s.paperUnits, engine::page::PaperUnits::Millimeters);
     // The stored code is read in the file's own numbering.
     const auto stored = engine::page::StoredStandardScaleFromCode(16);

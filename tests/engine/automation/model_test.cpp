@@ -13,8 +13,6 @@ using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::Not;
 
-// --- the application ---------------------------------------------------------------
-
 TEST_F(EngineModel, NotRunningUntilCreatedThenFoundUntilQuit) {
     EXPECT_THAT(ErrorOf([&] { registry.GetObject(cad::kCadClassName); }), HasSubstr("not running"));
     auto created = registry.CreateObject(cad::kCadClassName);
@@ -60,14 +58,11 @@ TEST_F(EngineModel, SystemVariables) {
     EXPECT_THAT(ErrorOf([&] { second->SetVariable("SDI", 1); }), HasSubstr("more than one"));
 }
 
-// --- documents ---------------------------------------------------------------------
-
 TEST_F(EngineModel, AddGivesEmptyActiveDrawingsNamedInTurn) {
     auto first = App().Documents()->Add();
     auto second = App().Documents()->Add();
-    EXPECT_EQ(first->Name(), "Drawing1.dwg");
-    EXPECT_EQ(second->Name(), "Drawing2.dwg");
-    EXPECT_EQ(App().ActiveDocument()->Name(), "Drawing2.dwg");
+    EXPECT_EQ(first->Name() + " " + second->Name() + " " + App().ActiveDocument()->Name(),
+              "Drawing1.dwg Drawing2.dwg Drawing2.dwg");
     EXPECT_EQ(first->ModelSpace()->Count(), 0);
     EXPECT_THAT(ErrorOf([&] { first->Close(true); }), HasSubstr("saves no drawing"));
     EXPECT_EQ(first->ModelSpace()->Layout()->Name(), "Model");
@@ -83,11 +78,10 @@ TEST_F(EngineModel, AddGivesEmptyActiveDrawingsNamedInTurn) {
 TEST_F(EngineModel, OpenGivesNamePathAndAnUnmodifiedActiveDrawing) {
     const fs::path file = Example("site-layouts.dxf");
     auto doc = Open(file);
-    EXPECT_EQ(doc->Name(), "site-layouts.dxf");
-    EXPECT_EQ(doc->Path(), file.parent_path().string());
-    EXPECT_EQ(doc->GetVariable("DBMOD"), 0);
-    EXPECT_EQ(App().ActiveDocument()->Name(), "site-layouts.dxf");
-    EXPECT_EQ(App().Documents()->Count(), 1);
+    EXPECT_EQ(
+        std::tuple(doc->Name(), doc->Path(), doc->GetVariable("DBMOD"),
+                   App().ActiveDocument()->Name(), App().Documents()->Count()),
+        std::tuple("site-layouts.dxf", file.parent_path().string(), 0, "site-layouts.dxf", 1));
 }
 
 TEST_F(EngineModel, OpeningWhatIsNoDrawingFailsWithADescription) {
@@ -125,28 +119,25 @@ TEST_F(EngineModel, CloseWithSavingIsRefusedAndWritesNothing) {
     EXPECT_EQ(StateOf(file), before);
 }
 
-// --- layouts -----------------------------------------------------------------------
-
 TEST_F(EngineModel, LayoutsInTabOrderWithModelFirstAndTheSpacesTheirLayouts) {
     auto doc = Open(Example("site-layouts.dxf"));
     auto layouts = doc->Layouts();
     ASSERT_EQ(layouts->Count(), 3);
-    EXPECT_EQ(layouts->Item(0)->Name(), "Model");
-    EXPECT_EQ(layouts->Item(1)->Name(), "Site Plan A3");
-    EXPECT_EQ(layouts->Item(2)->Name(), "Details A4");
-    EXPECT_EQ(layouts->Item("details a4")->Name(), "Details A4");
+    EXPECT_EQ(layouts->Item(0)->Name() + "|" + layouts->Item(1)->Name() + "|" +
+                  layouts->Item(2)->Name() + "|" + layouts->Item("details a4")->Name(),
+              "Model|Site Plan A3|Details A4|Details A4");
     EXPECT_THAT(ErrorOf([&] { layouts->Item("Nope"); }), HasSubstr("Key not found"));
     EXPECT_THAT(ErrorOf([&] { layouts->Item(3); }), HasSubstr("Invalid index"));
 
-    EXPECT_EQ(doc->ActiveLayout()->Name(), "Model");
-    EXPECT_EQ(doc->ModelSpace()->Layout()->Name(), "Model");
-    // While model space is active, paper space stands for the first paper layout.
-    EXPECT_EQ(doc->PaperSpace()->Layout()->Name(), "Site Plan A3");
-
+    // Active, model space's and paper space's layouts; while model space is active, paper
+    // space stands for the first paper layout.
+    const auto spaces = [&] {
+        return doc->ActiveLayout()->Name() + "|" + doc->ModelSpace()->Layout()->Name() + "|" +
+               doc->PaperSpace()->Layout()->Name();
+    };
+    EXPECT_EQ(spaces(), "Model|Model|Site Plan A3");
     doc->SetActiveLayout(layouts->Item("Details A4"));
-    EXPECT_EQ(doc->ActiveLayout()->Name(), "Details A4");
-    EXPECT_EQ(doc->PaperSpace()->Layout()->Name(), "Details A4");
-    EXPECT_EQ(doc->ModelSpace()->Layout()->Name(), "Model");
+    EXPECT_EQ(spaces(), "Details A4|Model|Details A4");
     EXPECT_GT(doc->GetVariable("DBMOD"), 0);
 
     // A layout of another drawing is not this drawing's.
@@ -227,8 +218,6 @@ TEST_F(EngineModel, RefreshFindsPlotterFilesAddedSinceTheStart) {
     EXPECT_THAT(ErrorOf([&] { App().ActiveDocument()->Plot()->PlotToDevice(); }),
                 HasSubstr("Late.pc3"));
 }
-
-// --- blocks and external references ------------------------------------------------
 
 cad::Ref<cad::AcadBlock> FirstXref(cad::AcadDocument& doc) {
     auto blocks = doc.Blocks();

@@ -4,6 +4,7 @@
 
 #include <QTemporaryDir>
 #include <fstream>
+#include <sstream>
 
 #include "engine/device/DeviceRegistry.h"
 
@@ -33,24 +34,39 @@ class FakePrinters : public PrinterCatalog {
 public:
     std::vector<std::string> Names() override { return {"Plotter Room", "Office"}; }
     std::vector<page::Media> Papers(const std::string& printer) override {
-        if (printer == "Office") {
-            return {*page::ParseMediaName("A4"), *page::ParseMediaName("Letter")};
+        std::vector<page::Media> out;
+        for (const char* name : printer == "Office"         ? std::vector{"A4", "Letter"}
+                                : printer == "Plotter Room" ? std::vector{"A0"}
+                                                            : std::vector<const char*>{}) {
+            out.push_back(*page::ParseMediaName(name));
         }
-        if (printer == "Plotter Room") {
-            return {*page::ParseMediaName("A0")};
-        }
-        return {};
+        return out;
     }
     std::optional<std::string> DefaultPaper(const std::string& printer) override {
-        if (printer == "Office") {
-            return page::ParseMediaName("Letter")->canonicalName;
-        }
-        return std::nullopt;
+        return printer == "Office" ? std::optional(page::ParseMediaName("Letter")->canonicalName)
+                                   : std::nullopt;
     }
     page::Margins Margins(const std::string&, const page::Media&) override {
         return {4, 4.5, 4, 6};
     }
 };
+
+// A configuration as one line of text: driver, description, resolution, extension, papers
+// with their margins and widths, default paper, pens.
+std::string Describe(const PlotterConfig& c) {
+    std::ostringstream s;
+    s << DriverName(c.driver) << "|" << c.description << "|" << c.resolution << "|" << c.extension;
+    for (const auto& p : c.papers) {
+        s << "|" << p.canonicalName << " " << p.widthMm << " " << p.margins.left << ","
+          << p.margins.bottom << "," << p.margins.right << "," << p.margins.top;
+    }
+    s << "|default " << c.defaultPaper;
+    for (const auto& p : c.pens) {
+        s << "|pen " << p.number << " " << int(p.color.r) << "," << int(p.color.g) << ","
+          << int(p.color.b) << " " << p.widthMm;
+    }
+    return s.str();
+}
 
 const char* kMinimal = "format = vormex-plotter 1\ndriver = pdf\npaper = A4\n";
 
@@ -69,26 +85,13 @@ TEST(PlotterConfigFormat, ReadsEveryKey) {
         "default = ANSI_B_(11.00_x_17.00_Inches)\n"
         "pen = 3 #00ff80 0.35\n",
         "image.pc3");
-    EXPECT_EQ(c.driver, Driver::Png);
-    EXPECT_EQ(c.description, "An image device");
-    EXPECT_EQ(c.resolution, 300);
-    EXPECT_EQ(c.extension, "img");
-    ASSERT_EQ(c.papers.size(), 2u);
-    EXPECT_EQ(c.papers[0].canonicalName, "ISO_A4_(210.00_x_297.00_MM)");
-    EXPECT_EQ(c.papers[0].margins, (page::Margins{1, 2, 3, 4}));
-    EXPECT_EQ(c.papers[1].margins, page::Margins{});
-    EXPECT_DOUBLE_EQ(c.papers[1].widthMm, 279.4);
-    EXPECT_EQ(c.defaultPaper, "ANSI_B_(11.00_x_17.00_Inches)");
-    ASSERT_EQ(c.pens.size(), 1u);
-    EXPECT_EQ(c.pens[0], (PenDefinition{3, {0, 255, 128}, 0.35}));
-
+    EXPECT_EQ(Describe(c),
+              "png|An image device|300|img|ISO_A4_(210.00_x_297.00_MM) 210 1,2,3,4"
+              "|ANSI_B_(11.00_x_17.00_Inches) 279.4 0,0,0,0"
+              "|default ANSI_B_(11.00_x_17.00_Inches)|pen 3 0,255,128 0.35");
     const PlotterConfig minimal = ParsePlotterConfig(kMinimal, "m.pc3");
-    EXPECT_EQ(minimal.extension, "pdf");
-    EXPECT_EQ(minimal.defaultPaper, "ISO_A4_(210.00_x_297.00_MM)");
-    EXPECT_EQ(ParsePlotterConfig(PlotterConfigText(c), "again.pc3").papers[0].margins,
-              c.papers[0].margins);
-    EXPECT_EQ(PlotterConfigText(ParsePlotterConfig(PlotterConfigText(c), "again.pc3")),
-              PlotterConfigText(c));
+    EXPECT_EQ(minimal.extension + " " + minimal.defaultPaper, "pdf ISO_A4_(210.00_x_297.00_MM)");
+    EXPECT_EQ(Describe(ParsePlotterConfig(PlotterConfigText(c), "again.pc3")), Describe(c));
 }
 
 TEST(PlotterConfigFormat, DamageIsDescribedWithItsLine) {
@@ -130,14 +133,15 @@ TEST(ShippedDevices, FileDevicesForEveryDriver) {
     EXPECT_EQ(registry.DeviceNames(),
               (std::vector<std::string>{"None", "HP-GL2.pc3", "PDF.pc3", "PNG.pc3", "SVG.pc3"}));
     EXPECT_TRUE(registry.Problems().empty());
-    EXPECT_EQ(registry.Find("PDF.pc3")->config.driver, Driver::Pdf);
-    EXPECT_EQ(registry.Find("SVG.pc3")->config.driver, Driver::Svg);
-    EXPECT_EQ(registry.Find("PNG.pc3")->config.driver, Driver::Png);
-    EXPECT_EQ(registry.Find("PNG.pc3")->config.resolution, 200);
-    const Device hpgl = *registry.Find("HP-GL2.pc3");
-    EXPECT_EQ(hpgl.config.driver, Driver::Hpgl);
-    EXPECT_EQ(hpgl.config.extension, "plt");
-    EXPECT_EQ(hpgl.config.pens.size(), 8u);
+    std::string configs;
+    for (const char* name : {"PDF.pc3", "SVG.pc3", "PNG.pc3", "HP-GL2.pc3"}) {
+        const PlotterConfig c = registry.Find(name)->config;
+        configs += std::string(name) + " " + DriverName(c.driver) + " " + c.extension + " " +
+                   std::to_string(c.resolution) + " " + std::to_string(c.pens.size()) + "; ";
+    }
+    EXPECT_EQ(configs,
+              "PDF.pc3 pdf pdf 200 0; SVG.pc3 svg svg 200 0; PNG.pc3 png png 200 0; "
+              "HP-GL2.pc3 hpgl plt 200 8; ");
     EXPECT_EQ(registry.Paper("HP-GL2.pc3", "ISO_A3_(297.00_x_420.00_MM)").margins,
               (page::Margins{5, 5, 5, 5}));
     EXPECT_EQ(registry.Paper("PDF.pc3", "ISO_A3_(297.00_x_420.00_MM)").margins, page::Margins{});
@@ -239,24 +243,27 @@ TEST_F(RegistryTest, PapersOfEveryKindOfDevice) {
 }
 
 TEST(PrinterPaperNames, StandardPapersGetTheirCanonicalNames) {
-    EXPECT_EQ(PrinterMedia("A4", "A4", 210, 297, false).canonicalName,
-              "ISO_A4_(210.00_x_297.00_MM)");
-    // Printers report whole points: 595 x 842 pt is still A4.
-    EXPECT_EQ(PrinterMedia("A4", "A4", 209.903, 297.039, false).canonicalName,
-              "ISO_A4_(210.00_x_297.00_MM)");
-    EXPECT_EQ(PrinterMedia("Letter", "US Letter", 215.9, 279.4, true).canonicalName,
-              "Letter_(8.50_x_11.00_Inches)");
-    EXPECT_EQ(PrinterMedia("Tabloid", "Tabloid", 279.4, 431.8, true).canonicalName,
-              "ANSI_B_(11.00_x_17.00_Inches)");
-    EXPECT_EQ(PrinterMedia("w612h1008", "8.5 x 14", 215.9, 355.6, true).canonicalName,
-              "Legal_(8.50_x_14.00_Inches)");
-    const page::Media custom =
-        PrinterMedia("Custom.200x300mm", "Custom (200 x 300 mm)", 200, 300, false);
-    EXPECT_EQ(custom.canonicalName, "Custom_(200.00_x_300.00_MM)");
-    EXPECT_EQ(page::ParseMediaName(custom.canonicalName)->widthMm, 200);
-    EXPECT_EQ(PrinterMedia("Env10", "Envelope #10", 104.775, 241.3, true)
-                  .canonicalName.rfind("Envelope_10_(", 0),
-              0u);
+    const struct {
+        const char *id, *display;
+        double w, h;
+        bool inches;
+        const char* expected;
+    } cases[] = {
+        {"A4", "A4", 210, 297, false, "ISO_A4_(210.00_x_297.00_MM)"},
+        {"A4", "A4", 209.903, 297.039, false, "ISO_A4_(210.00_x_297.00_MM)"},  // whole points
+        {"Letter", "US Letter", 215.9, 279.4, true, "Letter_(8.50_x_11.00_Inches)"},
+        {"Tabloid", "Tabloid", 279.4, 431.8, true, "ANSI_B_(11.00_x_17.00_Inches)"},
+        {"w612h1008", "8.5 x 14", 215.9, 355.6, true, "Legal_(8.50_x_14.00_Inches)"},
+        {"Custom.200x300mm", "Custom (200 x 300 mm)", 200, 300, false,
+         "Custom_(200.00_x_300.00_MM)"},
+        {"Env10", "Envelope #10", 104.775, 241.3, true, "Envelope_10_("},
+    };
+    for (const auto& c : cases) {
+        const std::string name = PrinterMedia(c.id, c.display, c.w, c.h, c.inches).canonicalName;
+        EXPECT_EQ(name.rfind(c.expected, 0), 0u) << c.display << ": " << name;
+        EXPECT_NEAR(page::ParseMediaName(name)->widthMm, c.w, 0.15)
+            << name;  // two decimals of the unit
+    }
 }
 
 TEST(SystemPrinterList, EveryPrinterHasCanonicalPapers) {

@@ -56,21 +56,18 @@ TEST(FileFormat, ChosenBySignature) {
 
 TEST(ReadDrawingFile, FailuresSayWhy) {
     test::TempDir dir;
-    auto missing = ReadDrawingFile(dir.Path() / "none.dxf");
-    EXPECT_FALSE(missing.Ok());
-    EXPECT_EQ(missing.error.what, "no such file");
-    auto folder = ReadDrawingFile(dir.Path());
-    EXPECT_EQ(folder.error.what, "is a folder, not a drawing file");
     test::WriteBytes(dir.Path() / "a.dwg", std::string("AC1027") + std::string(400, '\0'));
-    auto dwg = ReadDrawingFile(dir.Path() / "a.dwg");
-    EXPECT_FALSE(dwg.Ok());
-    EXPECT_EQ(dwg.error.what, "the file header is damaged: its identification text is missing");
     test::WriteBytes(dir.Path() / "old.dwg", std::string("AC1009") + std::string(200, '\0'));
-    EXPECT_EQ(ReadDrawingFile(dir.Path() / "old.dwg").error.what,
-              "DWG version AC1009 (R11/R12) is older than R13 and cannot be read");
     test::WriteBytes(dir.Path() / "p.png", "\x89PNG\r\n\x1a\n");
-    EXPECT_EQ(ReadDrawingFile(dir.Path() / "p.png").error.what,
-              "not a drawing file (neither DXF nor DWG)");
+    for (const auto& [file, what] :
+         {std::pair("none.dxf", "no such file"),
+          {"", "is a folder, not a drawing file"},
+          {"a.dwg", "the file header is damaged: its identification text is missing"},
+          {"old.dwg", "DWG version AC1009 (R11/R12) is older than R13 and cannot be read"},
+          {"p.png", "not a drawing file (neither DXF nor DWG)"}}) {
+        const auto r = ReadDrawingFile(dir.Path() / file);
+        EXPECT_EQ(std::pair(r.Ok(), r.error.what), std::pair(false, std::string(what))) << file;
+    }
     LoadOptions small;
     small.maxFileSize = 10;
     test::WriteBytes(dir.Path() / "big.dxf", Drawing({0, 0}, {1, 1}));
@@ -155,16 +152,15 @@ TEST(Xrefs, UnreadableAndDwgReferencesKeepTheirReason) {
                                                        {"OLD", "old.dwg", false}}));
     auto r = LoadDrawing(dir.Path() / "host.dxf");
     ASSERT_TRUE(r.Ok());
-    const auto& bad = *Ref(*r.database, "BAD").xref;
-    EXPECT_EQ(bad.status, XrefStatus::Unreadable);
-    EXPECT_NE(bad.reason.find("expected a group code"), std::string::npos) << bad.reason;
-    EXPECT_EQ(bad.database, nullptr);
-    const auto& dwg = *Ref(*r.database, "DWG").xref;
-    EXPECT_EQ(dwg.status, XrefStatus::Unreadable);
-    EXPECT_NE(dwg.reason.find("identification text is missing"), std::string::npos) << dwg.reason;
-    const auto& old = *Ref(*r.database, "OLD").xref;
-    EXPECT_EQ(old.status, XrefStatus::Unsupported);
-    EXPECT_NE(old.reason.find("older than R13"), std::string::npos) << old.reason;
+    for (const auto& [name, status, reason] :
+         {std::tuple("BAD", XrefStatus::Unreadable, "expected a group code"),
+          {"DWG", XrefStatus::Unreadable, "identification text is missing"},
+          {"OLD", XrefStatus::Unsupported, "older than R13"}}) {
+        const auto& x = *Ref(*r.database, name).xref;
+        EXPECT_EQ(x.status, status) << name;
+        EXPECT_NE(x.reason.find(reason), std::string::npos) << x.reason;
+        EXPECT_EQ(x.database, nullptr);
+    }
 }
 
 TEST(Xrefs, DwgReferencesLoad) {

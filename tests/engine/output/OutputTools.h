@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 
 #include "engine/output/PageSink.h"
+#include "engine/output/PlotOutput.h"
 
 namespace vx::testing {
 
@@ -88,6 +89,17 @@ inline void WriteAll(const QString& path, const QByteArray& bytes) {
     if (f.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         f.write(bytes);
     }
+}
+
+// The description of the OutputError a call throws; "<no error>" when it succeeds.
+template <class F>
+std::string OutputErrorOf(F&& call) {
+    try {
+        call();
+    } catch (const engine::output::OutputError& e) {
+        return e.what();
+    }
+    return "<no error>";
 }
 
 // Entries of a folder, hidden ones included (temporary files must not remain).

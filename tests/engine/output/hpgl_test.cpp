@@ -29,7 +29,28 @@ struct HpglTest : ::testing::Test {
         t.maxBytes = maxBytes;
         return OpenPage(t, format);
     }
+    // hp2xx's picture of the file on a w x h mm sheet at `dpi`; `messages` gets what it said.
+    QImage Hp2xx(const char* w, const char* h, const char* dpi, std::string& messages) {
+        const QString png = dir.filePath("render.png");
+        const auto run = vx::testing::RunTool(
+            "hp2xx", {"-m", "png", "-w", w, "-h", h, "-d", dpi, "-f", png, file});
+        EXPECT_EQ(run.exitCode, 0) << run.output.toStdString();
+        messages = run.output.toStdString();
+        return QImage(png);
+    }
 };
+
+// The ink of `image` against the box of columns x0..x1 and rows y0..y1, within `tol` pixels.
+::testing::AssertionResult InkWithin(const QImage& image, double x0, double y0, double x1,
+                                     double y1, double tol) {
+    const QRect ink = vx::testing::InkBox(image);
+    if (std::abs(ink.left() - x0) <= tol && std::abs(ink.right() - x1) <= tol &&
+        std::abs(ink.top() - y0) <= tol && std::abs(ink.bottom() - y1) <= tol) {
+        return ::testing::AssertionSuccess();
+    }
+    return ::testing::AssertionFailure() << "ink at columns " << ink.left() << ".." << ink.right()
+                                         << ", rows " << ink.top() << ".." << ink.bottom();
+}
 
 TEST_F(HpglTest, ExactBytesForKnownPrimitives) {
     auto sink = Open();
@@ -130,17 +151,16 @@ TEST_F(HpglTest, DashedPenAndFillPatternBecomeStrokesAndAreas) {
     EXPECT_NE(bytes.find("PU0,400;PD240,400;PU360,400;PD600,400;PU720,400;PD800,400;"),
               std::string::npos)
         << bytes;
-    // Bars every 3 mm: four of them cross the square (y = 51, 54, 57, 60 - 0.25 .. + 0.25).
-    std::size_t fills = 0;
-    for (auto at = bytes.find("PM0;"); at != std::string::npos; at = bytes.find("PM0;", at + 1)) {
-        ++fills;
-    }
-    EXPECT_EQ(fills, 1u);
-    std::size_t rings = 1;
-    for (auto at = bytes.find("PM1;"); at != std::string::npos; at = bytes.find("PM1;", at + 1)) {
-        ++rings;
-    }
-    EXPECT_EQ(rings, 4u);
+    // Bars every 3 mm: four of them cross the square (y = 51, 54, 57, 60 - 0.25 .. + 0.25),
+    // one area of four rings.
+    const auto count = [&](const std::string& what) {
+        std::size_t n = 0;
+        for (auto at = bytes.find(what); at != std::string::npos; at = bytes.find(what, at + 1)) {
+            ++n;
+        }
+        return n;
+    };
+    EXPECT_EQ(std::pair(count("PM0;"), count("PM1;") + 1), std::pair(1ul, 4ul));
 }
 
 TEST_F(HpglTest, RasterImagesAreLeftOutWithANote) {
@@ -162,12 +182,8 @@ TEST_F(HpglTest, RunawayOutputIsRefusedAndWritesNothing) {
     for (int i = 0; i < 200; ++i) {
         sink->Draw(Line({{1.0 * i, 0}, {1.0 * i, 100}}, pen));
     }
-    try {
-        sink->Finish();
-        FAIL() << "no error";
-    } catch (const OutputError& e) {
-        EXPECT_NE(std::string(e.what()).find("too large"), std::string::npos) << e.what();
-    }
+    EXPECT_NE(vx::testing::OutputErrorOf([&] { sink->Finish(); }).find("too large"),
+              std::string::npos);
     EXPECT_EQ(ReadAll(file), "earlier plot");
     EXPECT_EQ(vx::testing::FolderEntries(dir.path()), QStringList{"plot.plt"});
 }
@@ -188,25 +204,16 @@ TEST_F(HpglTest, Hp2xxRendersAPortraitSheetTurned) {
     sink->Draw(area);
     sink->Finish();
 
-    const QString png = dir.filePath("render.png");
-    const auto run = vx::testing::RunTool(
-        "hp2xx", {"-m", "png", "-w", "297", "-h", "210", "-d", "127", "-f", png, file});
-    ASSERT_TRUE(run.started);
-    EXPECT_EQ(run.exitCode, 0) << run.output.toStdString();
-    EXPECT_TRUE(run.output.contains("HPGL command(s) ignored: 0")) << run.output.toStdString();
-    EXPECT_TRUE(run.output.contains("Coordinate range: (-11880, 0) ... (1e-10, 8400)"))
-        << run.output.toStdString();
-    const QImage image(png);
+    std::string said;
+    const QImage image = Hp2xx("297", "210", "127", said);
+    EXPECT_NE(said.find("HPGL command(s) ignored: 0"), std::string::npos) << said;
+    EXPECT_NE(said.find("Coordinate range: (-11880, 0) ... (1e-10, 8400)"), std::string::npos);
     ASSERT_FALSE(image.isNull());
     const double k = image.width() / 297.0;
     EXPECT_NEAR(k, 5.0, 0.05);
     EXPECT_NEAR(image.height() / k, 210.0, 0.5);
-    const QRect ink = vx::testing::InkBox(image);
-    ASSERT_FALSE(ink.isNull());
-    EXPECT_NEAR(ink.left(), (297 - 250) * k, 5);
-    EXPECT_NEAR(ink.right(), (297 - 30) * k, 5);
-    EXPECT_NEAR(ink.top(), (210 - 150) * k, 5);
-    EXPECT_NEAR(ink.bottom(), (210 - 20) * k, 5);
+    EXPECT_TRUE(
+        InkWithin(image, (297 - 250) * k, (210 - 150) * k, (297 - 30) * k, (210 - 20) * k, 5));
     // The filled square is filled: its middle is blue.
     const QColor middle =
         image.pixelColor(static_cast<int>((297 - 225) * k), static_cast<int>((210 - 125) * k));
@@ -222,19 +229,12 @@ TEST_F(HpglTest, Hp2xxRendersALandscapeSheetAsItIs) {
     sink->Draw(Line({{40, 30}, {400, 30}, {400, 280}}, MakePen({0, 0, 0}, 0.5, 7)));
     sink->Finish();
     EXPECT_EQ(ReadAll(file).left(30), "BP;IN;PS16800,11880;WU0;NP256;");
-    const QString png = dir.filePath("render.png");
-    const auto run = vx::testing::RunTool(
-        "hp2xx", {"-m", "png", "-w", "420", "-h", "297", "-d", "50", "-f", png, file});
-    EXPECT_TRUE(run.output.contains("Coordinate range: (0, 0) ... (16800, 11880)"))
-        << run.output.toStdString();
-    const QImage image(png);
+    std::string said;
+    const QImage image = Hp2xx("420", "297", "50", said);
+    EXPECT_NE(said.find("Coordinate range: (0, 0) ... (16800, 11880)"), std::string::npos) << said;
     ASSERT_FALSE(image.isNull());
     const double k = image.width() / 420.0;
-    const QRect ink = vx::testing::InkBox(image);
-    EXPECT_NEAR(ink.left(), 40 * k, 4);
-    EXPECT_NEAR(ink.right(), 400 * k, 4);
-    EXPECT_NEAR(ink.top(), (297 - 280) * k, 4);
-    EXPECT_NEAR(ink.bottom(), (297 - 30) * k, 4);
+    EXPECT_TRUE(InkWithin(image, 40 * k, (297 - 280) * k, 400 * k, (297 - 30) * k, 4));
 }
 
 }  // namespace
