@@ -1,5 +1,5 @@
 // vormex-cli plot DIR|FILE... --device NAME --paper NAME --style TABLE [--layouts]
-//   [--copies N] [--pattern P] [--recursive] [--report FILE.json]
+//   [--copies N] [--pattern P] [--recursive] [--report FILE.json] [--timeout SECONDS]
 //
 // The drawing list is built as the window builds it: a folder is searched as the
 // "&Find Files" button searches it (pattern, subfolders), a file becomes a row of its own;
@@ -21,6 +21,7 @@
 #include "PlotReport.h"
 #include "TerminalRunHost.h"
 #include "TerminalSearchHost.h"
+#include "engine/remote/RemoteEngine.h"
 #include "plot/PlotChoiceCheck.h"
 #include "plot/PlotRuns.h"
 #include "search/FileSystemPath.h"
@@ -32,7 +33,7 @@ namespace {
 
 constexpr char kUsage[] =
     "DIR|FILE... --device NAME --paper NAME --style TABLE [--layouts] [--copies N] "
-    "[--pattern P] [--recursive] [--report FILE.json]";
+    "[--pattern P] [--recursive] [--report FILE.json] [--timeout SECONDS]";
 
 constexpr char kHelp[] = R"(
 Plots the drawings as the window's "Print All Drawing" does. A folder is searched as the
@@ -44,11 +45,13 @@ or a short one ("A4"), matched against the device's papers as the window does.
   --layouts          plot each paper-space layout instead of the current layout
   --copies N         number of copies, 1 to 32767 (printers)
   --report FILE      write a JSON report of the run (written whole or not at all)
+  --timeout SECONDS  the CAD engine's time limit for opening or plotting one drawing;
+                     a drawing that takes longer is not plotted and the run goes on
 
 One line per drawing on standard output as it is done (the run goes from the last listed
 drawing to the first): the drawing, its result ("plotted", "failed: ...", "not opened:
 ...", "not plotted: ...") and the files written, separated by tabs. On a terminal a
-progress line on standard error; Ctrl-C stops the run before its next drawing.
+progress line on standard error; Ctrl-C stops the run, giving up the drawing under way.
 
 Exit status: 0 every drawing plotted, 1 any not, 2 bad usage or plot choices, 3 no CAD
 application could be reached or started.
@@ -62,6 +65,7 @@ struct PlotArguments {
     QString pattern = QStringLiteral("*.DWG");
     bool recursive = false;
     QString report;
+    QString timeout;
 };
 
 int UsageError(CommandIo& io, const QString& message) {
@@ -72,8 +76,9 @@ int UsageError(CommandIo& io, const QString& message) {
 // Reads the arguments; a message when they are not usable.
 std::optional<QString> Parse(const QStringList& args, PlotArguments& a) {
     const std::pair<const char*, QString*> valued[] = {
-        {"--device", &a.device}, {"--paper", &a.paper},     {"--style", &a.style},
-        {"--copies", &a.copies}, {"--pattern", &a.pattern}, {"--report", &a.report}};
+        {"--device", &a.device},  {"--paper", &a.paper},     {"--style", &a.style},
+        {"--copies", &a.copies},  {"--pattern", &a.pattern}, {"--report", &a.report},
+        {"--timeout", &a.timeout}};
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& arg = args[i];
         if (arg == QLatin1String("--layouts")) {
@@ -122,6 +127,14 @@ std::optional<QString> Parse(const QStringList& args, PlotArguments& a) {
         if (!digits || !ok || n < 1 || n > 32767) {
             return QStringLiteral("--copies takes a whole number from 1 to 32767, not \"") +
                    a.copies + QLatin1Char('"');
+        }
+    }
+    if (!a.timeout.isNull()) {
+        bool ok = false;
+        const int seconds = a.timeout.toInt(&ok);
+        if (!ok || seconds < 1 || seconds > 86400) {
+            return QStringLiteral("--timeout takes a number of seconds from 1 to 86400, not \"") +
+                   a.timeout + QLatin1Char('"');
         }
     }
     return std::nullopt;
@@ -199,6 +212,10 @@ int RunPlot(const QStringList& args, CommandIo& io, const cad::ClassRegistry& re
         if (!QFileInfo(QFileInfo(a.report).absolutePath()).isDir()) {
             return UsageError(io, QStringLiteral("no folder for the report ") + a.report);
         }
+    }
+
+    if (!a.timeout.isNull()) {
+        engine::remote::SetLongCallLimit(a.timeout.toInt());
     }
 
     QElapsedTimer clock;
