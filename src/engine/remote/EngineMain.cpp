@@ -95,8 +95,7 @@ int main(int argc, char** argv) {
         }
     }
     if (!programDir.isEmpty() && !userDir.isEmpty()) {
-        options.folders =
-            device::EngineFolders{programDir.toStdString(), userDir.toStdString()};
+        options.folders = device::EngineFolders{programDir.toStdString(), userDir.toStdString()};
     }
 
     int qtArgc = 1;

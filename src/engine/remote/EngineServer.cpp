@@ -211,8 +211,10 @@ void EngineServer::Serve(Client& client, const std::string& message) {
     } else {
         out.Str(error);
     }
-    const auto newPlots = journal ? journal->RecordsFrom(plots) : std::vector<automation::PlotRecord>{};
-    const auto newOpens = journal ? journal->OpensFrom(opens) : std::vector<automation::OpenRecord>{};
+    const auto newPlots =
+        journal ? journal->RecordsFrom(plots) : std::vector<automation::PlotRecord>{};
+    const auto newOpens =
+        journal ? journal->OpensFrom(opens) : std::vector<automation::OpenRecord>{};
     out.U32(static_cast<std::uint32_t>(newPlots.size()));
     for (const auto& r : newPlots) {
         out.Plot(r);
@@ -259,6 +261,12 @@ Value EngineServer::Dispatch(Client& client, std::uint32_t handle, Method m,
                 h.name = object->Name();
                 h.path = object->Path();
             });
+        } else if constexpr (std::is_same_v<T, AcadBlock>) {
+            TryStep([&] {
+                const bool xref = object->IsXRef();
+                h.name = object->Name();
+                h.flags = static_cast<std::uint8_t>(kBlockFacts | (xref ? kBlockIsXRef : 0));
+            });
         }
         client.objects[h.id] = std::move(object);
         return h;
@@ -274,161 +282,161 @@ Value EngineServer::Dispatch(Client& client, std::uint32_t handle, Method m,
     AcadDatabase* const database = nullptr;
 
     switch (m) {
-    case Method::AppSetVisible:
-        as(app).SetVisible(Bool(a, 0));
-        return {};
-    case Method::AppActiveDocument:
-        return put(Kind::Document, as(app).ActiveDocument());
-    case Method::AppDocuments:
-        return put(Kind::Documents, as(app).Documents());
-    case Method::AppZoomExtents:
-        as(app).ZoomExtents();
-        return {};
-    case Method::AppQuit:
-        as(app);
-        quitRequested_ = true;
-        if (clients_.size() <= 1) {
-            app_->Quit();
+        case Method::AppSetVisible:
+            as(app).SetVisible(Bool(a, 0));
+            return {};
+        case Method::AppActiveDocument:
+            return put(Kind::Document, as(app).ActiveDocument());
+        case Method::AppDocuments:
+            return put(Kind::Documents, as(app).Documents());
+        case Method::AppZoomExtents:
+            as(app).ZoomExtents();
+            return {};
+        case Method::AppQuit:
+            as(app);
+            quitRequested_ = true;
+            if (clients_.size() <= 1) {
+                app_->Quit();
+            }
+            return {};
+        case Method::DocsCount:
+            return as(docs).Count();
+        case Method::DocsItem:
+            return put(Kind::Document, as(docs).Item(Int(a, 0)));
+        case Method::DocsAdd:
+            return put(Kind::Document, as(docs).Add());
+        case Method::DocsOpen:
+            return put(Kind::Document, as(docs).Open(Text(a, 0), Bool(a, 1)));
+        case Method::DocGetVariable:
+            return as(doc).GetVariable(Text(a, 0));
+        case Method::DocSetVariable:
+            as(doc).SetVariable(Text(a, 0), Int(a, 1));
+            return {};
+        case Method::DocClose:
+            as(doc).Close(Bool(a, 0));
+            return {};
+        case Method::DocName:
+            return as(doc).Name();
+        case Method::DocPath:
+            return as(doc).Path();
+        case Method::DocRegen:
+            as(doc).Regen(Int(a, 0));
+            return {};
+        case Method::DocActivate:
+            as(doc).Activate();
+            return {};
+        case Method::DocActiveLayout:
+            return put(Kind::Layout, as(doc).ActiveLayout());
+        case Method::DocSetActiveLayout: {
+            auto other = client.objects.find(Arg<Handle>(a, 0).id);
+            const auto* ref = other == client.objects.end()
+                                  ? nullptr
+                                  : std::get_if<Ref<AcadLayout>>(&other->second);
+            if (!ref) {
+                throw CadError("The layout is no longer available in the CAD engine.");
+            }
+            as(doc).SetActiveLayout(*ref);
+            return {};
         }
-        return {};
-    case Method::DocsCount:
-        return as(docs).Count();
-    case Method::DocsItem:
-        return put(Kind::Document, as(docs).Item(Int(a, 0)));
-    case Method::DocsAdd:
-        return put(Kind::Document, as(docs).Add());
-    case Method::DocsOpen:
-        return put(Kind::Document, as(docs).Open(Text(a, 0), Bool(a, 1)));
-    case Method::DocGetVariable:
-        return as(doc).GetVariable(Text(a, 0));
-    case Method::DocSetVariable:
-        as(doc).SetVariable(Text(a, 0), Int(a, 1));
-        return {};
-    case Method::DocClose:
-        as(doc).Close(Bool(a, 0));
-        return {};
-    case Method::DocName:
-        return as(doc).Name();
-    case Method::DocPath:
-        return as(doc).Path();
-    case Method::DocRegen:
-        as(doc).Regen(Int(a, 0));
-        return {};
-    case Method::DocActivate:
-        as(doc).Activate();
-        return {};
-    case Method::DocActiveLayout:
-        return put(Kind::Layout, as(doc).ActiveLayout());
-    case Method::DocSetActiveLayout: {
-        auto other = client.objects.find(Arg<Handle>(a, 0).id);
-        const auto* ref = other == client.objects.end()
-                              ? nullptr
-                              : std::get_if<Ref<AcadLayout>>(&other->second);
-        if (!ref) {
-            throw CadError("The layout is no longer available in the CAD engine.");
-        }
-        as(doc).SetActiveLayout(*ref);
-        return {};
-    }
-    case Method::DocLayouts:
-        return put(Kind::Layouts, as(doc).Layouts());
-    case Method::DocModelSpace:
-        return put(Kind::Block, as(doc).ModelSpace());
-    case Method::DocPaperSpace:
-        return put(Kind::Block, as(doc).PaperSpace());
-    case Method::DocPlot:
-        return put(Kind::Plot, as(doc).Plot());
-    case Method::DocBlocks:
-        return put(Kind::Blocks, as(doc).Blocks());
-    case Method::LayoutsCount:
-        return as(layouts).Count();
-    case Method::LayoutsItem:
-        return put(Kind::Layout, as(layouts).Item(Int(a, 0)));
-    case Method::LayoutsItemByName:
-        return put(Kind::Layout, as(layouts).Item(Text(a, 0)));
-    case Method::LayoutName:
-        return as(layout).Name();
-    case Method::LayoutRefreshPlotDeviceInfo:
-        as(layout).RefreshPlotDeviceInfo();
-        return {};
-    case Method::LayoutGetPlotDeviceNames:
-        return as(layout).GetPlotDeviceNames();
-    case Method::LayoutGetCanonicalMediaNames:
-        return as(layout).GetCanonicalMediaNames();
-    case Method::LayoutGetPlotStyleTableNames:
-        return as(layout).GetPlotStyleTableNames();
-    case Method::LayoutGetLocaleMediaName:
-        return as(layout).GetLocaleMediaName(Text(a, 0));
-    case Method::LayoutSetConfigName:
-        as(layout).SetConfigName(Text(a, 0));
-        return {};
-    case Method::LayoutSetCanonicalMediaName:
-        as(layout).SetCanonicalMediaName(Text(a, 0));
-        return {};
-    case Method::LayoutSetPlotWithPlotStyles:
-        as(layout).SetPlotWithPlotStyles(Bool(a, 0));
-        return {};
-    case Method::LayoutStyleSheet:
-        return as(layout).StyleSheet();
-    case Method::LayoutSetStyleSheet:
-        as(layout).SetStyleSheet(Text(a, 0));
-        return {};
-    case Method::LayoutSetPlotType:
-        as(layout).SetPlotType(Int(a, 0));
-        return {};
-    case Method::LayoutSetStandardScale:
-        as(layout).SetStandardScale(Int(a, 0));
-        return {};
-    case Method::LayoutSetUseStandardScale:
-        as(layout).SetUseStandardScale(Bool(a, 0));
-        return {};
-    case Method::LayoutSetPlotRotation:
-        as(layout).SetPlotRotation(Int(a, 0));
-        return {};
-    case Method::LayoutSetCenterPlot:
-        as(layout).SetCenterPlot(Bool(a, 0));
-        return {};
-    case Method::LayoutZoomExtents:
-        as(layout).ZoomExtents();
-        return {};
-    case Method::LayoutPlot:
-        return put(Kind::Plot, as(layout).Plot());
-    case Method::PlotSetQuietErrorMode:
-        as(plot).SetQuietErrorMode(Bool(a, 0));
-        return {};
-    case Method::PlotSetNumberOfCopies:
-        as(plot).SetNumberOfCopies(Int(a, 0));
-        return {};
-    case Method::PlotToFile:
-        return as(plot).PlotToFile(Text(a, 0), Text(a, 1));
-    case Method::PlotToDevice:
-        return as(plot).PlotToDevice();
-    case Method::BlocksCount:
-        return as(blocks).Count();
-    case Method::BlocksItem:
-        return put(Kind::Block, as(blocks).Item(Int(a, 0)));
-    case Method::BlocksItemByName:
-        return put(Kind::Block, as(blocks).Item(Text(a, 0)));
-    case Method::BlockName:
-        return as(block).Name();
-    case Method::BlockIsXRef:
-        return as(block).IsXRef();
-    case Method::BlockXRefDatabase:
-        return put(Kind::Database, as(block).XRefDatabase());
-    case Method::BlockPath:
-        return as(block).Path();
-    case Method::BlockSetPath:
-        as(block).SetPath(Text(a, 0));
-        return {};
-    case Method::BlockReload:
-        as(block).Reload();
-        return {};
-    case Method::BlockCount:
-        return as(block).Count();
-    case Method::BlockLayout:
-        return put(Kind::Layout, as(block).Layout());
-    case Method::DatabaseModelSpace:
-        return put(Kind::Block, as(database).ModelSpace());
+        case Method::DocLayouts:
+            return put(Kind::Layouts, as(doc).Layouts());
+        case Method::DocModelSpace:
+            return put(Kind::Block, as(doc).ModelSpace());
+        case Method::DocPaperSpace:
+            return put(Kind::Block, as(doc).PaperSpace());
+        case Method::DocPlot:
+            return put(Kind::Plot, as(doc).Plot());
+        case Method::DocBlocks:
+            return put(Kind::Blocks, as(doc).Blocks());
+        case Method::LayoutsCount:
+            return as(layouts).Count();
+        case Method::LayoutsItem:
+            return put(Kind::Layout, as(layouts).Item(Int(a, 0)));
+        case Method::LayoutsItemByName:
+            return put(Kind::Layout, as(layouts).Item(Text(a, 0)));
+        case Method::LayoutName:
+            return as(layout).Name();
+        case Method::LayoutRefreshPlotDeviceInfo:
+            as(layout).RefreshPlotDeviceInfo();
+            return {};
+        case Method::LayoutGetPlotDeviceNames:
+            return as(layout).GetPlotDeviceNames();
+        case Method::LayoutGetCanonicalMediaNames:
+            return as(layout).GetCanonicalMediaNames();
+        case Method::LayoutGetPlotStyleTableNames:
+            return as(layout).GetPlotStyleTableNames();
+        case Method::LayoutGetLocaleMediaName:
+            return as(layout).GetLocaleMediaName(Text(a, 0));
+        case Method::LayoutSetConfigName:
+            as(layout).SetConfigName(Text(a, 0));
+            return {};
+        case Method::LayoutSetCanonicalMediaName:
+            as(layout).SetCanonicalMediaName(Text(a, 0));
+            return {};
+        case Method::LayoutSetPlotWithPlotStyles:
+            as(layout).SetPlotWithPlotStyles(Bool(a, 0));
+            return {};
+        case Method::LayoutStyleSheet:
+            return as(layout).StyleSheet();
+        case Method::LayoutSetStyleSheet:
+            as(layout).SetStyleSheet(Text(a, 0));
+            return {};
+        case Method::LayoutSetPlotType:
+            as(layout).SetPlotType(Int(a, 0));
+            return {};
+        case Method::LayoutSetStandardScale:
+            as(layout).SetStandardScale(Int(a, 0));
+            return {};
+        case Method::LayoutSetUseStandardScale:
+            as(layout).SetUseStandardScale(Bool(a, 0));
+            return {};
+        case Method::LayoutSetPlotRotation:
+            as(layout).SetPlotRotation(Int(a, 0));
+            return {};
+        case Method::LayoutSetCenterPlot:
+            as(layout).SetCenterPlot(Bool(a, 0));
+            return {};
+        case Method::LayoutZoomExtents:
+            as(layout).ZoomExtents();
+            return {};
+        case Method::LayoutPlot:
+            return put(Kind::Plot, as(layout).Plot());
+        case Method::PlotSetQuietErrorMode:
+            as(plot).SetQuietErrorMode(Bool(a, 0));
+            return {};
+        case Method::PlotSetNumberOfCopies:
+            as(plot).SetNumberOfCopies(Int(a, 0));
+            return {};
+        case Method::PlotToFile:
+            return as(plot).PlotToFile(Text(a, 0), Text(a, 1));
+        case Method::PlotToDevice:
+            return as(plot).PlotToDevice();
+        case Method::BlocksCount:
+            return as(blocks).Count();
+        case Method::BlocksItem:
+            return put(Kind::Block, as(blocks).Item(Int(a, 0)));
+        case Method::BlocksItemByName:
+            return put(Kind::Block, as(blocks).Item(Text(a, 0)));
+        case Method::BlockName:
+            return as(block).Name();
+        case Method::BlockIsXRef:
+            return as(block).IsXRef();
+        case Method::BlockXRefDatabase:
+            return put(Kind::Database, as(block).XRefDatabase());
+        case Method::BlockPath:
+            return as(block).Path();
+        case Method::BlockSetPath:
+            as(block).SetPath(Text(a, 0));
+            return {};
+        case Method::BlockReload:
+            as(block).Reload();
+            return {};
+        case Method::BlockCount:
+            return as(block).Count();
+        case Method::BlockLayout:
+            return put(Kind::Layout, as(block).Layout());
+        case Method::DatabaseModelSpace:
+            return put(Kind::Block, as(database).ModelSpace());
     }
     throw ProtocolError("an unknown method");
 }

@@ -12,40 +12,40 @@ enum class Tag : std::uint8_t { None = 0, Int = 1, Bool = 2, Text = 3, List = 4,
 
 bool IsLongCall(Method m) {
     switch (m) {
-    case Method::DocsOpen:
-    case Method::DocsAdd:
-    case Method::DocClose:
-    case Method::DocRegen:
-    case Method::AppZoomExtents:
-    case Method::LayoutZoomExtents:
-    case Method::PlotToFile:
-    case Method::PlotToDevice:
-    case Method::BlockReload:
-    case Method::AppQuit:
-        return true;
-    default:
-        return false;
+        case Method::DocsOpen:
+        case Method::DocsAdd:
+        case Method::DocClose:
+        case Method::DocRegen:
+        case Method::AppZoomExtents:
+        case Method::LayoutZoomExtents:
+        case Method::PlotToFile:
+        case Method::PlotToDevice:
+        case Method::BlockReload:
+        case Method::AppQuit:
+            return true;
+        default:
+            return false;
     }
 }
 
 const char* Activity(Method m) {
     switch (m) {
-    case Method::DocsOpen:
-    case Method::DocsAdd:
-        return "opening";
-    case Method::PlotToFile:
-    case Method::PlotToDevice:
-        return "plotting";
-    case Method::DocClose:
-        return "closing";
-    case Method::BlockReload:
-        return "reloading a reference of";
-    case Method::DocRegen:
-    case Method::AppZoomExtents:
-    case Method::LayoutZoomExtents:
-        return "regenerating";
-    default:
-        return "working on";
+        case Method::DocsOpen:
+        case Method::DocsAdd:
+            return "opening";
+        case Method::PlotToFile:
+        case Method::PlotToDevice:
+            return "plotting";
+        case Method::DocClose:
+            return "closing";
+        case Method::BlockReload:
+            return "reloading a reference of";
+        case Method::DocRegen:
+        case Method::AppZoomExtents:
+        case Method::LayoutZoomExtents:
+            return "regenerating";
+        default:
+            return "working on";
     }
 }
 
@@ -99,6 +99,7 @@ void Writer::Val(const Value& v) {
         U32(h->id);
         Str(h->name);
         Str(h->path);
+        U8(h->flags);
     } else {
         U8(static_cast<std::uint8_t>(Tag::None));
     }
@@ -193,29 +194,30 @@ cad::Strings Reader::List() {
 
 Value Reader::Val() {
     switch (static_cast<Tag>(U8())) {
-    case Tag::None:
-        return std::monostate{};
-    case Tag::Int:
-        return static_cast<std::int32_t>(U32());
-    case Tag::Bool:
-        return U8() != 0;
-    case Tag::Text:
-        return Str();
-    case Tag::List:
-        return List();
-    case Tag::Object: {
-        Handle h;
-        const std::uint8_t kind = U8();
-        if (kind < static_cast<std::uint8_t>(Kind::Application) ||
-            kind > static_cast<std::uint8_t>(Kind::Database)) {
-            throw ProtocolError("an unknown object kind");
+        case Tag::None:
+            return std::monostate{};
+        case Tag::Int:
+            return static_cast<std::int32_t>(U32());
+        case Tag::Bool:
+            return U8() != 0;
+        case Tag::Text:
+            return Str();
+        case Tag::List:
+            return List();
+        case Tag::Object: {
+            Handle h;
+            const std::uint8_t kind = U8();
+            if (kind < static_cast<std::uint8_t>(Kind::Application) ||
+                kind > static_cast<std::uint8_t>(Kind::Database)) {
+                throw ProtocolError("an unknown object kind");
+            }
+            h.kind = static_cast<Kind>(kind);
+            h.id = U32();
+            h.name = Str();
+            h.path = Str();
+            h.flags = U8();
+            return h;
         }
-        h.kind = static_cast<Kind>(kind);
-        h.id = U32();
-        h.name = Str();
-        h.path = Str();
-        return h;
-    }
     }
     throw ProtocolError("an unknown value type");
 }

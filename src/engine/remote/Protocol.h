@@ -50,13 +50,17 @@ enum class Kind : std::uint8_t {
     Database
 };
 
-// A handle with what the engine tells of the object at once: a drawing's name and folder,
-// which never change while it is open.
+// A handle with what the engine tells of the object at once, which never changes while the
+// object lives: a drawing's name and folder; a block's name and whether it is an external
+// reference (kBlockFacts set).
 struct Handle {
     Kind kind = Kind::Application;
     std::uint32_t id = 0;
     std::string name, path;
+    std::uint8_t flags = 0;
 };
+inline constexpr std::uint8_t kBlockFacts = 1;
+inline constexpr std::uint8_t kBlockIsXRef = 2;
 
 using Value = std::variant<std::monostate, std::int32_t, bool, std::string, cad::Strings, Handle>;
 

@@ -84,6 +84,17 @@ public:
         }
     }
     std::uint64_t Generation() const { return generation_; }
+    // Changes with every call that may change which drawing or layout is the active one.
+    std::uint64_t Epoch() const { return epoch_; }
+    // A fresh engine when the last one ended; false after Quit.
+    void Connect() {
+        if (quit_) {
+            throw CadError(kQuit);
+        }
+        if (!socket_) {
+            Start();
+        }
+    }
     const automation::PlotJournal& Journal() const { return journal_; }
 
 private:
@@ -101,6 +112,7 @@ private:
     qint64 pid_ = 0;
     std::uint64_t generation_ = 0;
     std::uint32_t sequence_ = 0;
+    std::uint64_t epoch_ = 0;
     std::vector<std::uint32_t> released_;
     bool quit_ = false;
     automation::PlotJournal journal_;
@@ -182,9 +194,8 @@ bool Session::Attach() {
     clock.start();
     std::string message;
     try {
-        if (!Send(hello.Frame()) ||
-            Receive(message, clock, options_.limits.shortSeconds * 1000LL, false) !=
-                Wait::Message) {
+        if (!Send(hello.Frame()) || Receive(message, clock, options_.limits.shortSeconds * 1000LL,
+                                            false) != Wait::Message) {
             Drop();
             return false;
         }
@@ -201,6 +212,7 @@ bool Session::Attach() {
         return false;
     }
     ++generation_;
+    ++epoch_;
     quit_ = false;
     return true;
 }
@@ -248,12 +260,7 @@ void Session::Start() {
 }
 
 Value Session::CallApplication(Method m, std::vector<Value> args) {
-    if (quit_) {
-        throw CadError(kQuit);
-    }
-    if (!socket_) {
-        Start();
-    }
+    Connect();
     Value v = Call(generation_, kApplicationHandle, m, std::move(args), {});
     if (m == Method::AppQuit) {
         quit_ = true;
@@ -268,6 +275,18 @@ Value Session::Call(std::uint64_t generation, std::uint32_t handle, Method m,
         throw CadFailure(kEnded);
     }
     const std::uint32_t sequence = ++sequence_;
+    switch (m) {
+        case Method::DocsOpen:
+        case Method::DocsAdd:
+        case Method::DocClose:
+        case Method::DocActivate:
+        case Method::DocSetActiveLayout:
+        case Method::AppQuit:
+            ++epoch_;
+            break;
+        default:
+            break;
+    }
     Writer call(MessageType::Call);
     call.U32(sequence);
     call.U32(handle);
@@ -288,10 +307,11 @@ Value Session::Call(std::uint64_t generation, std::uint32_t handle, Method m,
     }
     released_.clear();
 
-    const int configured =
-        IsLongCall(m) ? (longCallOverride > 0 ? longCallOverride.load() : options_.limits.longSeconds)
-                      : options_.limits.shortSeconds;
-    const int seconds = IsLongCall(m) ? configured : std::min(configured, options_.limits.longSeconds);
+    const int configured = IsLongCall(m) ? (longCallOverride > 0 ? longCallOverride.load()
+                                                                 : options_.limits.longSeconds)
+                                         : options_.limits.shortSeconds;
+    const int seconds =
+        IsLongCall(m) ? configured : std::min(configured, options_.limits.longSeconds);
     QElapsedTimer clock;
     clock.start();
     const std::string doing = Doing(m, label);
@@ -300,26 +320,26 @@ Value Session::Call(std::uint64_t generation, std::uint32_t handle, Method m,
     }
     std::string message;
     switch (Receive(message, clock, seconds * 1000LL, true)) {
-    case Wait::Message:
-        break;
-    case Wait::Timeout:
-        Fail("the CAD engine stopped responding" + doing + " (no answer within " +
-                 std::to_string(seconds) + " s); it was ended",
-             true);
-    case Wait::Closed:
-        Fail("the CAD engine crashed" + doing, true);
-    case Wait::Cancelled: {
-        Writer cancel(MessageType::Cancel);
-        cancel.U32(sequence);
-        Send(cancel.Frame());
-        const qint64 deadline = clock.elapsed() + kCancelGraceMs;
-        if (Receive(message, clock, deadline, false) != Wait::Message) {
-            // The engine works on: it is ended. It holds drawings read-only, so nothing
-            // is lost.
-            Fail("the run was stopped" + doing, true);
+        case Wait::Message:
+            break;
+        case Wait::Timeout:
+            Fail("the CAD engine stopped responding" + doing + " (no answer within " +
+                     std::to_string(seconds) + " s); it was ended",
+                 true);
+        case Wait::Closed:
+            Fail("the CAD engine crashed" + doing, true);
+        case Wait::Cancelled: {
+            Writer cancel(MessageType::Cancel);
+            cancel.U32(sequence);
+            Send(cancel.Frame());
+            const qint64 deadline = clock.elapsed() + kCancelGraceMs;
+            if (Receive(message, clock, deadline, false) != Wait::Message) {
+                // The engine works on: it is ended. It holds drawings read-only, so nothing
+                // is lost.
+                Fail("the run was stopped" + doing, true);
+            }
+            break;
         }
-        break;
-    }
     }
 
     Status status{};
@@ -348,16 +368,16 @@ Value Session::Call(std::uint64_t generation, std::uint32_t handle, Method m,
              true);
     }
     switch (status) {
-    case Status::Ok:
-        return result;
-    case Status::CadError:
-        throw CadError(error);
-    case Status::OutOfMemory:
-        Fail("the CAD engine ran out of memory" + doing + " (limit " +
-                 std::to_string(options_.memoryLimitMB) + " MB)",
-             true);
-    case Status::BadRequest:
-        break;
+        case Status::Ok:
+            return result;
+        case Status::CadError:
+            throw CadError(error);
+        case Status::OutOfMemory:
+            Fail("the CAD engine ran out of memory" + doing + " (limit " +
+                     std::to_string(options_.memoryLimitMB) + " MB)",
+                 true);
+        case Status::BadRequest:
+            break;
     }
     throw CadError("The CAD engine did not understand the call: " + error);
 }
@@ -378,6 +398,11 @@ public:
     std::uint32_t Id() const { return id_; }
 
 protected:
+    void Alive() const {
+        if (generation_ != session_->Generation()) {
+            throw CadFailure(kEnded);
+        }
+    }
     Value Call(Method m, std::vector<Value> args = {}) const {
         return session_->Call(generation_, id_, m, std::move(args), label_);
     }
@@ -455,7 +480,14 @@ public:
     }
     void Regen(std::int32_t which) override { Call(Method::DocRegen, {which}); }
     void Activate() override { Call(Method::DocActivate); }
-    Ref<AcadLayout> ActiveLayout() override { return Object<AcadLayout>(Method::DocActiveLayout); }
+    Ref<AcadLayout> ActiveLayout() override {
+        if (!activeLayout_ || activeLayoutEpoch_ != session_->Epoch() || closed_) {
+            activeLayout_ = Object<AcadLayout>(Method::DocActiveLayout);
+            activeLayoutEpoch_ = session_->Epoch();
+        }
+        Alive();
+        return activeLayout_;
+    }
     void SetActiveLayout(const Ref<AcadLayout>& layout) override;
     Ref<AcadLayouts> Layouts() override { return Object<AcadLayouts>(Method::DocLayouts); }
     Ref<AcadBlock> ModelSpace() override { return Object<AcadBlock>(Method::DocModelSpace); }
@@ -464,13 +496,11 @@ public:
     Ref<AcadBlocks> Blocks() override { return Object<AcadBlocks>(Method::DocBlocks); }
 
 private:
-    void Alive() const {
-        if (generation_ != session_->Generation()) {
-            throw CadFailure(kEnded);
-        }
-    }
     std::string name_, path_;
     bool closed_ = false;
+    // The active layout as last asked, while nothing may have changed it.
+    Ref<AcadLayout> activeLayout_;
+    std::uint64_t activeLayoutEpoch_ = 0;
 };
 
 class RemoteLayouts : public AcadLayouts, public Proxy {
@@ -569,9 +599,16 @@ public:
 
 class RemoteBlock : public AcadBlock, public Proxy {
 public:
-    using Proxy::Proxy;
-    std::string Name() override { return Get<std::string>(Method::BlockName); }
-    bool IsXRef() override { return Get<bool>(Method::BlockIsXRef); }
+    RemoteBlock(std::shared_ptr<Session> s, const Handle& h, std::string label)
+        : Proxy(std::move(s), h, std::move(label)),
+          facts_((h.flags & kBlockFacts) != 0),
+          name_(h.name),
+          xref_((h.flags & kBlockIsXRef) != 0) {}
+    // A block's name and kind came with its handle.
+    std::string Name() override {
+        return facts_ ? (Alive(), name_) : Get<std::string>(Method::BlockName);
+    }
+    bool IsXRef() override { return facts_ ? (Alive(), xref_) : Get<bool>(Method::BlockIsXRef); }
     Ref<AcadDatabase> XRefDatabase() override {
         return Object<AcadDatabase>(Method::BlockXRefDatabase);
     }
@@ -580,6 +617,11 @@ public:
     void Reload() override { Call(Method::BlockReload); }
     std::int32_t Count() override { return Get<std::int32_t>(Method::BlockCount); }
     Ref<AcadLayout> Layout() override { return Object<AcadLayout>(Method::BlockLayout); }
+
+private:
+    bool facts_;
+    std::string name_;
+    bool xref_;
 };
 
 class RemoteDatabase : public AcadDatabase, public Proxy {
@@ -629,10 +671,24 @@ public:
         session_->CallApplication(Method::AppSetVisible, {visible});
     }
     Ref<AcadApplication> Application() override { return shared_from_this(); }
+    // The active drawing as last asked, while nothing may have changed it; the collection
+    // of drawings of this engine.
     Ref<AcadDocument> ActiveDocument() override {
-        return Object<AcadDocument>(Method::AppActiveDocument);
+        session_->Connect();
+        if (!active_ || activeKey_ != Key()) {
+            active_ = Object<AcadDocument>(Method::AppActiveDocument);
+            activeKey_ = Key();
+        }
+        return active_;
     }
-    Ref<AcadDocuments> Documents() override { return Object<AcadDocuments>(Method::AppDocuments); }
+    Ref<AcadDocuments> Documents() override {
+        session_->Connect();
+        if (!documents_ || documentsGeneration_ != session_->Generation()) {
+            documents_ = Object<AcadDocuments>(Method::AppDocuments);
+            documentsGeneration_ = session_->Generation();
+        }
+        return documents_;
+    }
     void ZoomExtents() override { session_->CallApplication(Method::AppZoomExtents, {}); }
     void Quit() override { session_->CallApplication(Method::AppQuit, {}); }
     const automation::PlotJournal& Journal() const override { return session_->Journal(); }
@@ -647,7 +703,15 @@ private:
         }
         return MakeProxy<I>(session_, *h, {});
     }
+    std::pair<std::uint64_t, std::uint64_t> Key() const {
+        return {session_->Generation(), session_->Epoch()};
+    }
+
     std::shared_ptr<Session> session_;
+    Ref<AcadDocument> active_;
+    std::pair<std::uint64_t, std::uint64_t> activeKey_;
+    Ref<AcadDocuments> documents_;
+    std::uint64_t documentsGeneration_ = 0;
 };
 
 }  // namespace
@@ -661,15 +725,14 @@ QString DefaultEngineProgram() {
 }
 
 QString DefaultSocketName(const QString& program) {
-    const QString installation =
-        QFileInfo(program).absoluteFilePath() + QLatin1Char('\n') +
-        QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    const QString installation = QFileInfo(program).absoluteFilePath() + QLatin1Char('\n') +
+                                 QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     const QString tag =
         QString::fromLatin1(
             QCryptographicHash::hash(installation.toUtf8(), QCryptographicHash::Sha256).toHex())
             .left(12);
-    const QString name = QStringLiteral("vormex-engine-%1-%2")
-                             .arg(QString::fromStdString(UserTag()), tag);
+    const QString name =
+        QStringLiteral("vormex-engine-%1-%2").arg(QString::fromStdString(UserTag()), tag);
 #ifdef _WIN32
     return name;
 #else

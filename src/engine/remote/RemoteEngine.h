@@ -31,9 +31,9 @@
 namespace vx::engine::remote {
 
 struct TimeLimits {
-    int longSeconds = 600;   // opening, plotting, regenerating, closing a drawing
-    int shortSeconds = 60;   // everything else
-    int startSeconds = 60;   // starting the engine
+    int longSeconds = 600;  // opening, plotting, regenerating, closing a drawing
+    int shortSeconds = 60;  // everything else
+    int startSeconds = 60;  // starting the engine
 };
 
 struct RemoteOptions {

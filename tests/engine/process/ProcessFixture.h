@@ -45,10 +45,11 @@ struct ProcessFixture : ::testing::Test {
         engine::remote::RemoteOptions o;
         o.program = faulty ? VORMEX_FAULTY_ENGINE_EXE : VORMEX_ENGINE_EXE;
         o.socketName = temp.filePath(faulty ? "faulty" : "engine");
-        o.arguments = {"--program-dir", VORMEX_PROGRAM_DIR, "--user-dir",
-                       QString::fromStdString((root / "user").string()), "--no-printers",
-                       "--idle-ms", "3000"};
-        o.memoryLimitMB = 768;
+        o.arguments = {"--program-dir", VORMEX_PROGRAM_DIR,
+                       "--user-dir",    QString::fromStdString((root / "user").string()),
+                       "--no-printers", "--idle-ms",
+                       "3000"};
+        o.memoryLimitMB = 384;
         o.limits.longSeconds = 60;
         return o;
     }

@@ -46,7 +46,7 @@ struct FaultsTest : ProcessFixture {
     }
     engine::remote::RemoteOptions Faulty() const {
         auto o = Options(true);
-        o.limits.longSeconds = 3;
+        o.limits.longSeconds = 5;
         return o;
     }
 };
@@ -54,7 +54,7 @@ struct FaultsTest : ProcessFixture {
 TEST_F(FaultsTest, CliRunGoesOnPastEveryFaultAndReportsEach) {
     cad::ClassRegistry registry;
     engine::remote::RegisterRemoteEngine(registry, Options(true));
-    const CliResult r = Plot(registry, {"--timeout", "3"});
+    const CliResult r = Plot(registry, {"--timeout", "5"});
     EXPECT_EQ(r.status, 1);
     for (const auto& d : kBatch) {
         EXPECT_THAT(LineOf(r, d.name).toStdString(), StartsWith(d.result)) << d.name;
