@@ -10,6 +10,7 @@
 #include <QStandardPaths>
 #include <QThread>
 #include <atomic>
+#include <map>
 
 #include "ProcessControl.h"
 #include "Protocol.h"
@@ -84,7 +85,8 @@ public:
         }
     }
     std::uint64_t Generation() const { return generation_; }
-    // Changes with every call that may change which drawing or layout is the active one.
+    // Changes with every call that may change which drawing or layout is the active one,
+    // which drawings are open or which blocks a drawing has.
     std::uint64_t Epoch() const { return epoch_; }
     // A fresh engine when the last one ended; false after Quit.
     void Connect() {
@@ -398,6 +400,30 @@ public:
     std::uint32_t Id() const { return id_; }
 
 protected:
+    // What `fetch` gave while the session's epoch stays the same.
+    template <class T, class F>
+    T Kept(std::pair<std::uint64_t, T>& slot, F&& fetch) const {
+        if (slot.first != session_->Epoch()) {
+            slot.second = fetch();
+            slot.first = session_->Epoch();
+        }
+        Alive();
+        return slot.second;
+    }
+    template <class T, class F>
+    T KeptItem(std::uint64_t& epoch, std::map<std::int32_t, T>& items, std::int32_t index,
+               F&& fetch) const {
+        if (epoch != session_->Epoch()) {
+            items.clear();
+            epoch = session_->Epoch();
+        }
+        auto it = items.find(index);
+        if (it == items.end()) {
+            it = items.emplace(index, fetch()).first;
+        }
+        Alive();
+        return it->second;
+    }
     void Alive() const {
         if (generation_ != session_->Generation()) {
             throw CadFailure(kEnded);
@@ -439,12 +465,16 @@ Ref<I> Proxy::Object(Method m, std::vector<Value> args) const {
     return MakeProxy<I>(session_, *h, label_);
 }
 
+// The count and the items are kept while no drawing is opened, added or closed.
 class RemoteDocuments : public AcadDocuments, public Proxy {
 public:
     using Proxy::Proxy;
-    std::int32_t Count() override { return Get<std::int32_t>(Method::DocsCount); }
+    std::int32_t Count() override {
+        return Kept(count_, [&] { return Get<std::int32_t>(Method::DocsCount); });
+    }
     Ref<AcadDocument> Item(std::int32_t index) override {
-        return Object<AcadDocument>(Method::DocsItem, {index});
+        return KeptItem(itemsEpoch_, items_, index,
+                        [&] { return Object<AcadDocument>(Method::DocsItem, {index}); });
     }
     Ref<AcadDocument> Add() override { return Object<AcadDocument>(Method::DocsAdd); }
     Ref<AcadDocument> Open(const std::string& path, bool readOnly) override {
@@ -455,6 +485,11 @@ public:
         }
         return MakeProxy<AcadDocument>(session_, *h, path);
     }
+
+private:
+    std::pair<std::uint64_t, std::int32_t> count_{0, 0};
+    std::uint64_t itemsEpoch_ = 0;
+    std::map<std::int32_t, Ref<AcadDocument>> items_;
 };
 
 class RemoteDocument : public AcadDocument, public Proxy {
@@ -493,9 +528,16 @@ public:
     Ref<AcadBlock> ModelSpace() override { return Object<AcadBlock>(Method::DocModelSpace); }
     Ref<AcadBlock> PaperSpace() override { return Object<AcadBlock>(Method::DocPaperSpace); }
     Ref<AcadPlot> Plot() override { return Object<AcadPlot>(Method::DocPlot); }
-    Ref<AcadBlocks> Blocks() override { return Object<AcadBlocks>(Method::DocBlocks); }
+    Ref<AcadBlocks> Blocks() override {
+        if (!blocks_) {
+            blocks_ = Object<AcadBlocks>(Method::DocBlocks);
+        }
+        Alive();
+        return blocks_;
+    }
 
 private:
+    Ref<AcadBlocks> blocks_;
     std::string name_, path_;
     bool closed_ = false;
     // The active layout as last asked, while nothing may have changed it.
@@ -585,16 +627,25 @@ public:
     bool PlotToDevice() override { return Get<bool>(Method::PlotToDevice); }
 };
 
+// The count and the items are kept while no reference is reloaded or moved.
 class RemoteBlocks : public AcadBlocks, public Proxy {
 public:
     using Proxy::Proxy;
-    std::int32_t Count() override { return Get<std::int32_t>(Method::BlocksCount); }
+    std::int32_t Count() override {
+        return Kept(count_, [&] { return Get<std::int32_t>(Method::BlocksCount); });
+    }
     Ref<AcadBlock> Item(std::int32_t index) override {
-        return Object<AcadBlock>(Method::BlocksItem, {index});
+        return KeptItem(itemsEpoch_, items_, index,
+                        [&] { return Object<AcadBlock>(Method::BlocksItem, {index}); });
     }
     Ref<AcadBlock> Item(const std::string& name) override {
         return Object<AcadBlock>(Method::BlocksItemByName, {name});
     }
+
+private:
+    std::pair<std::uint64_t, std::int32_t> count_{0, 0};
+    std::uint64_t itemsEpoch_ = 0;
+    std::map<std::int32_t, Ref<AcadBlock>> items_;
 };
 
 class RemoteBlock : public AcadBlock, public Proxy {
