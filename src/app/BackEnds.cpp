@@ -1,7 +1,11 @@
 #include "BackEnds.h"
 
+#include <QSettings>
+
+#include "Settings.h"
 #include "cad/ClassRegistry.h"
 #include "engine/automation/Engine.h"
+#include "engine/remote/RemoteEngine.h"
 
 #ifdef _WIN32
 #include "cad/com/ComBackEnd.h"
@@ -9,15 +13,46 @@
 
 namespace vx::app {
 
+namespace {
+
+// A whole number of the user's settings within [low, high]; `fallback` otherwise.
+int SettingOr(const QSettings& settings, const char* key, int fallback, int low, int high) {
+    bool ok = false;
+    const int value =
+        settings.value(QString(engine::remote::kSettingsGroup) + '/' + key).toString().toInt(&ok);
+    return ok && value >= low && value <= high ? value : fallback;
+}
+
+}  // namespace
+
+engine::remote::RemoteOptions EngineProcessOptions() {
+    engine::remote::RemoteOptions o;
+    const auto settings = OpenUserSettings();
+    o.limits.longSeconds =
+        SettingOr(*settings, engine::remote::kKeyLongCallSeconds, o.limits.longSeconds, 1, 86400);
+    o.limits.shortSeconds =
+        SettingOr(*settings, engine::remote::kKeyShortCallSeconds, o.limits.shortSeconds, 1, 86400);
+    o.memoryLimitMB =
+        static_cast<std::uint64_t>(SettingOr(*settings, engine::remote::kKeyMemoryLimitMB,
+                                             static_cast<int>(o.memoryLimitMB), 256, 1 << 20));
+    return o;
+}
+
 void RegisterBackEnds(cad::ClassRegistry& registry) {
     // On Windows an installed AutoCAD serves the class through COM; where COM cannot (no
-    // AutoCAD on this machine, or no Windows at all) the built-in CAD engine serves it.
+    // AutoCAD on this machine, or no Windows at all) the built-in CAD engine serves it, in
+    // a process of its own that a drawing cannot take down with the program (or in this
+    // one with VORMEX_ENGINE=inprocess).
 #ifdef _WIN32
     if (cad::com::RegisterComBackEnd(registry)) {
         return;
     }
 #endif
-    engine::automation::RegisterEngine(registry);
+    if (qEnvironmentVariable("VORMEX_ENGINE") == QLatin1String("inprocess")) {
+        engine::automation::RegisterEngine(registry);
+    } else {
+        engine::remote::RegisterRemoteEngine(registry, EngineProcessOptions());
+    }
 }
 
 }  // namespace vx::app

@@ -42,17 +42,6 @@ QString QSettingsStore::FileName() const {
     return settings_->fileName();
 }
 
-std::unique_ptr<QSettings> OpenUserSettings() {
-#ifdef Q_OS_WIN
-    return std::make_unique<QSettings>(
-        QStringLiteral("HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\Vormex"),
-        QSettings::NativeFormat);
-#else
-    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
-                                       QString(kProgramTitle), QString(kProgramTitle));
-#endif
-}
-
 std::optional<float> ParseTwips(const QString& text) {
     bool ok = false;
     const double value = text.trimmed().toDouble(&ok);

@@ -23,12 +23,22 @@ public:
     std::string Description() const { return what(); }
 };
 
+// The CAD application itself failed during a call (it ended, stopped responding or ran
+// out of memory): whatever the program was doing with its drawing cannot go on, so no step
+// that may fail swallows it.
+class CadFailure : public CadError {
+public:
+    using CadError::CadError;
+};
+
 // Runs one step that may fail without stopping what it is part of; false when it failed.
 template <class F>
 bool TryStep(F&& step) {
     try {
         step();
         return true;
+    } catch (const CadFailure&) {
+        throw;
     } catch (const CadError&) {
         return false;
     }

@@ -1,5 +1,5 @@
 // vormex-cli plot DIR|FILE... --device NAME --paper NAME --style TABLE [--layouts]
-//   [--copies N] [--pattern P] [--recursive] [--report FILE.json]
+//   [--copies N] [--pattern P] [--recursive] [--report FILE.json] [--timeout SECONDS]
 //
 // The drawing list is built as the window builds it: a folder is searched as the
 // "&Find Files" button searches it (pattern, subfolders), a file becomes a row of its own;
@@ -22,6 +22,7 @@
 #include "PlotReport.h"
 #include "TerminalRunHost.h"
 #include "TerminalSearchHost.h"
+#include "engine/remote/RemoteEngine.h"
 #include "plot/PlotChoiceCheck.h"
 #include "plot/PlotRuns.h"
 #include "search/FileSystemPath.h"
@@ -33,7 +34,7 @@ namespace {
 
 constexpr char kUsage[] =
     "DIR|FILE... --device NAME --paper NAME --style TABLE [--layouts] [--copies N] "
-    "[--pattern P] [--recursive] [--report FILE.json]";
+    "[--pattern P] [--recursive] [--report FILE.json] [--timeout SECONDS]";
 
 constexpr char kHelp[] =
     R"(Plots the drawings as the window's "Print All Drawing" does. A folder is searched as the
@@ -52,6 +53,8 @@ beside the drawing.
   --recursive        search the folders' subfolders too
   --report FILE      write a JSON report of the run, again as each drawing is done (each
                      time whole or not at all); "complete" is false until the run ends
+  --timeout SECONDS  the CAD engine's time limit for opening or plotting one drawing;
+                     a drawing that takes longer is not plotted and the run goes on
   --                 the arguments after it are drawings or folders, even if they
                      begin with -
 
@@ -61,7 +64,7 @@ drawing to the first): the drawing, its result ("plotted", "plotted with warning
 tabs. "Plotted with warnings" means a page came out blank or the drawing was read with
 damage warnings. A reference loaded from another place than the drawing names is added
 to the result ("; reference NAME found at PATH"). On a terminal a progress line on
-standard error; Ctrl-C stops the run before its next drawing.
+standard error; Ctrl-C stops the run, giving up the drawing under way.
 
 Exit status:
   0  every drawing plotted
@@ -79,6 +82,7 @@ struct PlotArguments {
     QString pattern = QStringLiteral("*.DWG");
     bool recursive = false;
     QString report;
+    QString timeout;
 };
 
 int UsageError(CommandIo& io, const QString& message) {
@@ -89,8 +93,9 @@ int UsageError(CommandIo& io, const QString& message) {
 // Reads the arguments; a message when they are not usable.
 std::optional<QString> Parse(const QStringList& args, PlotArguments& a) {
     const std::pair<const char*, QString*> valued[] = {
-        {"--device", &a.device}, {"--paper", &a.paper},     {"--style", &a.style},
-        {"--copies", &a.copies}, {"--pattern", &a.pattern}, {"--report", &a.report}};
+        {"--device", &a.device},  {"--paper", &a.paper},     {"--style", &a.style},
+        {"--copies", &a.copies},  {"--pattern", &a.pattern}, {"--report", &a.report},
+        {"--timeout", &a.timeout}};
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& arg = args[i];
         if (arg == QLatin1String("--layouts")) {
@@ -139,6 +144,14 @@ std::optional<QString> Parse(const QStringList& args, PlotArguments& a) {
         if (!digits || !ok || n < 1 || n > 32767) {
             return QStringLiteral("--copies takes a whole number from 1 to 32767, not \"") +
                    a.copies + QLatin1Char('"');
+        }
+    }
+    if (!a.timeout.isNull()) {
+        bool ok = false;
+        const int seconds = a.timeout.toInt(&ok);
+        if (!ok || seconds < 1 || seconds > 86400) {
+            return QStringLiteral("--timeout takes a number of seconds from 1 to 86400, not \"") +
+                   a.timeout + QLatin1Char('"');
         }
     }
     return std::nullopt;
@@ -212,6 +225,10 @@ int RunPlot(const QStringList& args, CommandIo& io, const cad::ClassRegistry& re
         if (!QFileInfo(QFileInfo(a.report).absolutePath()).isDir()) {
             return UsageError(io, QStringLiteral("no folder for the report ") + a.report);
         }
+    }
+
+    if (!a.timeout.isNull()) {
+        engine::remote::SetLongCallLimit(a.timeout.toInt());
     }
 
     QElapsedTimer clock;

@@ -13,6 +13,7 @@
 #include "CadSession.h"
 #include "TerminalText.h"
 #include "engine/automation/Engine.h"
+#include "engine/remote/RemoteEngine.h"
 #include "plot/PlotPaths.h"
 #include "search/FileSystemPath.h"
 
@@ -29,6 +30,8 @@ volatile std::sig_atomic_t interrupted = 0;
 
 extern "C" void OnInterrupt(int) {
     interrupted = 1;
+    // A call that the CAD engine works on is given up at once.
+    engine::remote::CancelCalls();
     // A second interrupt ends the program at once.
     std::signal(SIGINT, SIG_DFL);
 }
@@ -64,10 +67,12 @@ int TerminalWidth() {
 
 TerminalRunHost::InterruptAsStop::InterruptAsStop() {
     interrupted = 0;
+    engine::remote::ClearCancel();
     previous_ = std::signal(SIGINT, OnInterrupt);
 }
 
 TerminalRunHost::InterruptAsStop::~InterruptAsStop() {
+    engine::remote::ClearCancel();
     std::signal(SIGINT, previous_ == SIG_ERR ? SIG_DFL : previous_);
 }
 

@@ -51,6 +51,8 @@ bool PlotRuns::OpenDrawing(const std::string& path) {
         if (opened) {
             connection_.NoteOpenedHere(*opened);
         }
+    } catch (const cad::CadFailure&) {
+        throw;
     } catch (const CadError&) {
     }
     return true;
@@ -94,11 +96,15 @@ bool PlotRuns::ActivateDrawing(const std::string& path, bool doActivate) {
         if (doActivate) {
             try {
                 taken->Activate();
+            } catch (const cad::CadFailure&) {
+                throw;
             } catch (const CadError&) {
                 ready = false;
             }
         }
         return ready;
+    } catch (const cad::CadFailure&) {
+        throw;
     } catch (const CadError&) {
         return false;
     }

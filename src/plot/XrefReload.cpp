@@ -92,6 +92,8 @@ void XrefReload::ReloadXrefs() {
     std::string noDrawing = "No active drawing";
     try {
         doc = app->ActiveDocument();
+    } catch (const cad::CadFailure&) {
+        throw;
     } catch (const CadError& e) {
         noDrawing = e.Description();
     }
@@ -158,6 +160,8 @@ bool XrefReload::ReloadReference(AcadDocument& doc, AcadBlock& ref, const std::s
     bool unloaded = false;
     try {
         ref.XRefDatabase()->ModelSpace()->Count();
+    } catch (const cad::CadFailure&) {
+        throw;
     } catch (const CadError& e) {
         unloaded = e.Description() == cad::kNoDatabase;
     }

@@ -100,8 +100,11 @@ std::shared_ptr<EngineClass> RegisterEngine(cad::ClassRegistry& registry, Engine
 }
 
 const PlotJournal* JournalOf(const cad::Ref<cad::AcadApplication>& app) {
-    auto engine = std::dynamic_pointer_cast<EngineApplication>(app);
-    return engine ? &engine->Journal() : nullptr;
+    if (auto engine = std::dynamic_pointer_cast<EngineApplication>(app)) {
+        return &engine->Journal();
+    }
+    const auto* holder = dynamic_cast<const JournalHolder*>(app.get());
+    return holder ? &holder->Journal() : nullptr;
 }
 
 }  // namespace vx::engine::automation

@@ -139,6 +139,14 @@ private:
 std::shared_ptr<EngineClass> RegisterEngine(cad::ClassRegistry& registry,
                                             EngineOptions options = {});
 
+// An application object of another back end that keeps the journal of an engine for it
+// (the engine in its own process).
+class JournalHolder {
+public:
+    virtual ~JournalHolder() = default;
+    virtual const PlotJournal& Journal() const = 0;
+};
+
 // The journal of an engine application; null for an application of another back end.
 const PlotJournal* JournalOf(const cad::Ref<cad::AcadApplication>& app);
 

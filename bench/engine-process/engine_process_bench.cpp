@@ -1,0 +1,91 @@
+// vormex-cli plot over a folder of N copies of a small drawing, to PDF, on the engine in
+// the program's process and on the engine in its own process (vormex-engine, started and
+// quit by each run as the program does).
+//   BM_PlotRun/<engine>/<N>   time per run; s/drawing as a counter
+// The engine's process should cost at most a fifth more than the engine in the process:
+// compare the two times of one N.
+//
+//   engine_process_bench [--benchmark_filter=...]     (QT_QPA_PLATFORM=offscreen is set)
+#include <benchmark/benchmark.h>
+
+#include <QBuffer>
+#include <QGuiApplication>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <filesystem>
+
+#include "../GuiBenchMain.h"
+#include "PlotCommand.h"
+#include "cad/ClassRegistry.h"
+#include "engine/automation/Engine.h"
+#include "engine/remote/RemoteEngine.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace vx;
+
+enum Engine { kInProcess = 0, kOwnProcess = 1 };
+
+void BM_PlotRun(benchmark::State& state) {
+    const auto drawings = static_cast<int>(state.range(1));
+    QTemporaryDir temp;
+    const fs::path root(temp.path().toStdString());
+    const fs::path folder = root / "drawings";
+    fs::create_directories(folder);
+    for (int i = 0; i < drawings; ++i) {
+        fs::copy_file(fs::path(VORMEX_SOURCE_DIR) / "examples/bracket-r12.dxf",
+                      folder / ("d" + std::to_string(10000 + i) + ".dxf"));
+    }
+    cad::ClassRegistry registry;
+    if (state.range(0) == kInProcess) {
+        engine::automation::EngineOptions o;
+        o.folders = engine::device::EngineFolders{VORMEX_PROGRAM_DIR, root / "user"};
+        o.noPrinters = true;
+        engine::automation::RegisterEngine(registry, o);
+    } else {
+        engine::remote::RemoteOptions o;
+        o.program = QStringLiteral(VORMEX_PROGRAM_DIR "/vormex-engine");
+        o.socketName = temp.filePath("engine");
+        o.arguments = {"--program-dir", VORMEX_PROGRAM_DIR, "--user-dir",
+                       QString::fromStdString((root / "user").string()), "--no-printers"};
+        engine::remote::RegisterRemoteEngine(registry, o);
+    }
+    const QStringList args{QString::fromStdString(folder.string()),
+                           "--pattern",
+                           "*.dxf",
+                           "--device",
+                           "PDF.pc3",
+                           "--paper",
+                           "A4",
+                           "--style",
+                           "monochrome.ctb"};
+    for (auto _ : state) {
+        QByteArray outBytes;
+        QString errText;
+        QBuffer outBuffer(&outBytes);
+        outBuffer.open(QIODevice::WriteOnly);
+        QTextStream out(&outBuffer);
+        QTextStream err(&errText);
+        cli::CommandIo io{out, err, false, false};
+        if (cli::RunPlot(args, io, registry) != 0) {
+            state.SkipWithError(errText.toStdString().c_str());
+            break;
+        }
+    }
+    state.SetLabel(state.range(0) == kInProcess ? "in process" : "vormex-engine");
+    // Seconds per drawing (shown with an SI prefix: 3.1m is 3.1 ms).
+    state.counters["s/drawing"] =
+        benchmark::Counter(static_cast<double>(drawings) * static_cast<double>(state.iterations()),
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_PlotRun)
+    ->ArgsProduct({{kInProcess, kOwnProcess}, {200}})
+    ->ArgNames({"engine", "drawings"})
+    ->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    return vx::bench::RunWithGui(argc, argv);
+}

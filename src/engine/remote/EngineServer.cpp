@@ -1,0 +1,444 @@
+#include "EngineServer.h"
+
+#include <QCoreApplication>
+#include <QLocalSocket>
+#include <new>
+
+namespace vx::engine::remote {
+
+namespace {
+
+using namespace cad;
+
+constexpr int kDefaultIdleMs = 10000;
+
+template <class T>
+const T& Arg(const std::vector<Value>& args, std::size_t i) {
+    if (i >= args.size() || !std::holds_alternative<T>(args[i])) {
+        throw ProtocolError("a call with the wrong arguments");
+    }
+    return std::get<T>(args[i]);
+}
+
+std::int32_t Int(const std::vector<Value>& a, std::size_t i) {
+    return Arg<std::int32_t>(a, i);
+}
+bool Bool(const std::vector<Value>& a, std::size_t i) {
+    return Arg<bool>(a, i);
+}
+const std::string& Text(const std::vector<Value>& a, std::size_t i) {
+    return Arg<std::string>(a, i);
+}
+
+}  // namespace
+
+EngineServer::EngineServer(std::shared_ptr<cad::AutomationClass> engine, QObject* parent)
+    : QObject(parent), engine_(std::move(engine)), app_(engine_->CreateObject()) {
+    server_.setSocketOptions(QLocalServer::UserAccessOption);
+    connect(&server_, &QLocalServer::newConnection, this, &EngineServer::Accept);
+    idle_.setSingleShot(true);
+    idle_.setInterval(kDefaultIdleMs);
+    connect(&idle_, &QTimer::timeout, this, [this] {
+        if (clients_.empty()) {
+            ending_ = true;
+            emit finished();
+        }
+    });
+    idle_.start();
+}
+
+EngineServer::~EngineServer() = default;
+
+bool EngineServer::Listen(const QString& name, QString& error) {
+    if (!server_.listen(name)) {
+        // A socket file left behind by an engine that died: nobody answers on it.
+        QLocalSocket probe;
+        probe.connectToServer(name);
+        if (probe.waitForConnected(500)) {
+            error = QStringLiteral("another engine serves ") + name;
+            return false;
+        }
+        QLocalServer::removeServer(name);
+        if (!server_.listen(name)) {
+            error = server_.errorString();
+            return false;
+        }
+    }
+    return true;
+}
+
+void EngineServer::SetIdleLimit(int milliseconds) {
+    idle_.setInterval(milliseconds);
+    if (clients_.empty()) {
+        idle_.start();
+    }
+}
+
+void EngineServer::Accept() {
+    while (QLocalSocket* socket = server_.nextPendingConnection()) {
+        if (ending_) {
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
+        idle_.stop();
+        auto client = std::make_unique<Client>();
+        client->socket = socket;
+        Client* c = client.get();
+        clients_[socket] = std::move(client);
+        connect(socket, &QLocalSocket::readyRead, this, [this, c] { Read(*c); });
+        connect(socket, &QLocalSocket::disconnected, this, [this, socket] { Gone(socket); });
+        if (socket->bytesAvailable() > 0) {
+            Read(*c);
+        }
+    }
+}
+
+void EngineServer::Gone(QLocalSocket* socket) {
+    auto it = clients_.find(socket);
+    if (it == clients_.end()) {
+        return;
+    }
+    clients_.erase(it);
+    socket->deleteLater();
+    CheckEnd();
+}
+
+void EngineServer::CheckEnd() {
+    if (!clients_.empty() || ending_) {
+        return;
+    }
+    if (quitRequested_) {
+        ending_ = true;
+        try {
+            app_->Quit();
+        } catch (const CadError&) {
+        }
+        emit finished();
+    } else {
+        idle_.start();
+    }
+}
+
+void EngineServer::Read(Client& client) {
+    QLocalSocket* socket = client.socket;
+    const QByteArray bytes = socket->readAll();
+    client.frames.Append(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    std::string message;
+    try {
+        while (clients_.count(socket) && client.frames.Next(message)) {
+            Serve(client, message);
+        }
+    } catch (const ProtocolError&) {
+        // A client that speaks nonsense is dropped; the others go on.
+        socket->abort();
+    }
+}
+
+void EngineServer::Serve(Client& client, const std::string& message) {
+    Reader in(message);
+    const auto type = static_cast<MessageType>(in.U8());
+    if (!client.greeted) {
+        if (type != MessageType::Hello || in.U16() != kProtocolVersion) {
+            throw ProtocolError("no greeting of this version");
+        }
+        client.greeted = true;
+        client.objects[kApplicationHandle] = app_;
+        Writer out(MessageType::Welcome);
+        out.U16(kProtocolVersion);
+        out.I64(QCoreApplication::applicationPid());
+        out.U32(kApplicationHandle);
+        client.socket->write(QByteArray::fromStdString(out.Frame()));
+        client.socket->flush();
+        return;
+    }
+    if (type == MessageType::Cancel) {
+        // Calls run one at a time: a cancel that is read here came after its call's reply.
+        return;
+    }
+    if (type != MessageType::Call) {
+        throw ProtocolError("an unknown message");
+    }
+    const std::uint32_t sequence = in.U32();
+    const std::uint32_t handle = in.U32();
+    const std::uint16_t method = in.U16();
+    for (std::uint32_t i = 0, n = in.Count(4); i < n; ++i) {
+        const std::uint32_t released = in.U32();
+        if (released != kApplicationHandle) {
+            client.objects.erase(released);
+        }
+    }
+    std::vector<Value> args(in.U8());
+    for (auto& a : args) {
+        a = in.Val();
+    }
+    if (method < 1 || method > static_cast<std::uint16_t>(Method::Last)) {
+        throw ProtocolError("an unknown method");
+    }
+
+    const auto* journal = automation::JournalOf(app_);
+    const std::size_t plots = journal ? journal->Size() : 0;
+    const std::size_t opens = journal ? journal->OpenCount() : 0;
+    Status status = Status::Ok;
+    Value result;
+    std::string error;
+    try {
+        if (beforeCall) {
+            beforeCall(static_cast<Method>(method), args);
+        }
+        result = Dispatch(client, handle, static_cast<Method>(method), args);
+    } catch (const CadError& e) {
+        status = Status::CadError;
+        error = e.Description();
+        // The engine turns what the standard library throws into its own error: an
+        // allocation beyond the memory limit is still that.
+        if (error == std::bad_alloc().what()) {
+            status = Status::OutOfMemory;
+        }
+    } catch (const ProtocolError& e) {
+        status = Status::BadRequest;
+        error = e.what();
+    } catch (const std::bad_alloc&) {
+        status = Status::OutOfMemory;
+        error = "out of memory";
+    }
+
+    Writer out(MessageType::Reply);
+    out.U32(sequence);
+    out.U8(static_cast<std::uint8_t>(status));
+    if (status == Status::Ok) {
+        out.Val(result);
+    } else {
+        out.Str(error);
+    }
+    const auto newPlots =
+        journal ? journal->RecordsFrom(plots) : std::vector<automation::PlotRecord>{};
+    const auto newOpens =
+        journal ? journal->OpensFrom(opens) : std::vector<automation::OpenRecord>{};
+    out.U32(static_cast<std::uint32_t>(newPlots.size()));
+    for (const auto& r : newPlots) {
+        out.Plot(r);
+    }
+    out.U32(static_cast<std::uint32_t>(newOpens.size()));
+    for (const auto& r : newOpens) {
+        out.Open(r);
+    }
+    client.socket->write(QByteArray::fromStdString(out.Frame()));
+    client.socket->flush();
+    if (status == Status::OutOfMemory) {
+        // Whatever the call left half made is not worth trusting: the next call starts a
+        // fresh engine.
+        client.socket->waitForBytesWritten(1000);
+        ending_ = true;
+        emit finished();
+    }
+}
+
+Value EngineServer::Dispatch(Client& client, std::uint32_t handle, Method m,
+                             const std::vector<Value>& a) {
+    auto it = client.objects.find(handle);
+    if (it == client.objects.end()) {
+        throw CadError("The object is no longer available in the CAD engine.");
+    }
+    const Object& target = it->second;
+    auto as = [&]<class T>(T*) -> T& {
+        const auto* ref = std::get_if<Ref<T>>(&target);
+        if (!ref || !*ref) {
+            throw ProtocolError("a call on an object of another kind");
+        }
+        return **ref;
+    };
+    auto put = [&]<class T>(Kind kind, Ref<T> object) -> Value {
+        if (!object) {
+            return std::monostate{};
+        }
+        Handle h;
+        h.kind = kind;
+        h.id = client.next++;
+        if constexpr (std::is_same_v<T, AcadDocument>) {
+            // Asked once here rather than by a call each: the client asks them often.
+            TryStep([&] {
+                h.name = object->Name();
+                h.path = object->Path();
+            });
+        } else if constexpr (std::is_same_v<T, AcadBlock>) {
+            TryStep([&] {
+                const bool xref = object->IsXRef();
+                h.name = object->Name();
+                h.flags = static_cast<std::uint8_t>(kBlockFacts | (xref ? kBlockIsXRef : 0));
+            });
+        }
+        client.objects[h.id] = std::move(object);
+        return h;
+    };
+    AcadApplication* const app = nullptr;
+    AcadDocuments* const docs = nullptr;
+    AcadDocument* const doc = nullptr;
+    AcadLayouts* const layouts = nullptr;
+    AcadLayout* const layout = nullptr;
+    AcadPlot* const plot = nullptr;
+    AcadBlocks* const blocks = nullptr;
+    AcadBlock* const block = nullptr;
+    AcadDatabase* const database = nullptr;
+
+    switch (m) {
+        case Method::AppSetVisible:
+            as(app).SetVisible(Bool(a, 0));
+            return {};
+        case Method::AppActiveDocument:
+            return put(Kind::Document, as(app).ActiveDocument());
+        case Method::AppDocuments:
+            return put(Kind::Documents, as(app).Documents());
+        case Method::AppZoomExtents:
+            as(app).ZoomExtents();
+            return {};
+        case Method::AppQuit:
+            as(app);
+            quitRequested_ = true;
+            if (clients_.size() <= 1) {
+                app_->Quit();
+            }
+            return {};
+        case Method::DocsCount:
+            return as(docs).Count();
+        case Method::DocsItem:
+            return put(Kind::Document, as(docs).Item(Int(a, 0)));
+        case Method::DocsAdd:
+            return put(Kind::Document, as(docs).Add());
+        case Method::DocsOpen:
+            return put(Kind::Document, as(docs).Open(Text(a, 0), Bool(a, 1)));
+        case Method::DocGetVariable:
+            return as(doc).GetVariable(Text(a, 0));
+        case Method::DocSetVariable:
+            as(doc).SetVariable(Text(a, 0), Int(a, 1));
+            return {};
+        case Method::DocClose:
+            as(doc).Close(Bool(a, 0));
+            return {};
+        case Method::DocName:
+            return as(doc).Name();
+        case Method::DocPath:
+            return as(doc).Path();
+        case Method::DocRegen:
+            as(doc).Regen(Int(a, 0));
+            return {};
+        case Method::DocActivate:
+            as(doc).Activate();
+            return {};
+        case Method::DocActiveLayout:
+            return put(Kind::Layout, as(doc).ActiveLayout());
+        case Method::DocSetActiveLayout: {
+            auto other = client.objects.find(Arg<Handle>(a, 0).id);
+            const auto* ref = other == client.objects.end()
+                                  ? nullptr
+                                  : std::get_if<Ref<AcadLayout>>(&other->second);
+            if (!ref) {
+                throw CadError("The layout is no longer available in the CAD engine.");
+            }
+            as(doc).SetActiveLayout(*ref);
+            return {};
+        }
+        case Method::DocLayouts:
+            return put(Kind::Layouts, as(doc).Layouts());
+        case Method::DocModelSpace:
+            return put(Kind::Block, as(doc).ModelSpace());
+        case Method::DocPaperSpace:
+            return put(Kind::Block, as(doc).PaperSpace());
+        case Method::DocPlot:
+            return put(Kind::Plot, as(doc).Plot());
+        case Method::DocBlocks:
+            return put(Kind::Blocks, as(doc).Blocks());
+        case Method::LayoutsCount:
+            return as(layouts).Count();
+        case Method::LayoutsItem:
+            return put(Kind::Layout, as(layouts).Item(Int(a, 0)));
+        case Method::LayoutsItemByName:
+            return put(Kind::Layout, as(layouts).Item(Text(a, 0)));
+        case Method::LayoutName:
+            return as(layout).Name();
+        case Method::LayoutRefreshPlotDeviceInfo:
+            as(layout).RefreshPlotDeviceInfo();
+            return {};
+        case Method::LayoutGetPlotDeviceNames:
+            return as(layout).GetPlotDeviceNames();
+        case Method::LayoutGetCanonicalMediaNames:
+            return as(layout).GetCanonicalMediaNames();
+        case Method::LayoutGetPlotStyleTableNames:
+            return as(layout).GetPlotStyleTableNames();
+        case Method::LayoutGetLocaleMediaName:
+            return as(layout).GetLocaleMediaName(Text(a, 0));
+        case Method::LayoutSetConfigName:
+            as(layout).SetConfigName(Text(a, 0));
+            return {};
+        case Method::LayoutSetCanonicalMediaName:
+            as(layout).SetCanonicalMediaName(Text(a, 0));
+            return {};
+        case Method::LayoutSetPlotWithPlotStyles:
+            as(layout).SetPlotWithPlotStyles(Bool(a, 0));
+            return {};
+        case Method::LayoutStyleSheet:
+            return as(layout).StyleSheet();
+        case Method::LayoutSetStyleSheet:
+            as(layout).SetStyleSheet(Text(a, 0));
+            return {};
+        case Method::LayoutSetPlotType:
+            as(layout).SetPlotType(Int(a, 0));
+            return {};
+        case Method::LayoutSetStandardScale:
+            as(layout).SetStandardScale(Int(a, 0));
+            return {};
+        case Method::LayoutSetUseStandardScale:
+            as(layout).SetUseStandardScale(Bool(a, 0));
+            return {};
+        case Method::LayoutSetPlotRotation:
+            as(layout).SetPlotRotation(Int(a, 0));
+            return {};
+        case Method::LayoutSetCenterPlot:
+            as(layout).SetCenterPlot(Bool(a, 0));
+            return {};
+        case Method::LayoutZoomExtents:
+            as(layout).ZoomExtents();
+            return {};
+        case Method::LayoutPlot:
+            return put(Kind::Plot, as(layout).Plot());
+        case Method::PlotSetQuietErrorMode:
+            as(plot).SetQuietErrorMode(Bool(a, 0));
+            return {};
+        case Method::PlotSetNumberOfCopies:
+            as(plot).SetNumberOfCopies(Int(a, 0));
+            return {};
+        case Method::PlotToFile:
+            return as(plot).PlotToFile(Text(a, 0), Text(a, 1));
+        case Method::PlotToDevice:
+            return as(plot).PlotToDevice();
+        case Method::BlocksCount:
+            return as(blocks).Count();
+        case Method::BlocksItem:
+            return put(Kind::Block, as(blocks).Item(Int(a, 0)));
+        case Method::BlocksItemByName:
+            return put(Kind::Block, as(blocks).Item(Text(a, 0)));
+        case Method::BlockName:
+            return as(block).Name();
+        case Method::BlockIsXRef:
+            return as(block).IsXRef();
+        case Method::BlockXRefDatabase:
+            return put(Kind::Database, as(block).XRefDatabase());
+        case Method::BlockPath:
+            return as(block).Path();
+        case Method::BlockSetPath:
+            as(block).SetPath(Text(a, 0));
+            return {};
+        case Method::BlockReload:
+            as(block).Reload();
+            return {};
+        case Method::BlockCount:
+            return as(block).Count();
+        case Method::BlockLayout:
+            return put(Kind::Layout, as(block).Layout());
+        case Method::DatabaseModelSpace:
+            return put(Kind::Block, as(database).ModelSpace());
+    }
+    throw ProtocolError("an unknown method");
+}
+
+}  // namespace vx::engine::remote

@@ -1,0 +1,71 @@
+// The CAD engine's side of the connection: serves one engine application to the clients
+// of a local socket, one call at a time, each client with its own handles.
+//
+// The process ends (the server emits finished) when its last client has gone after one
+// of them called Quit, when no client has been connected for a while, or when a call ran
+// out of memory (after its reply).
+#pragma once
+
+#include <QLocalServer>
+#include <QTimer>
+#include <functional>
+#include <map>
+#include <memory>
+#include <variant>
+
+#include "Protocol.h"
+#include "cad/ClassRegistry.h"
+
+class QLocalSocket;
+
+namespace vx::engine::remote {
+
+class EngineServer : public QObject {
+    Q_OBJECT
+public:
+    // `engine` serves the application; the server starts it at once.
+    explicit EngineServer(std::shared_ptr<cad::AutomationClass> engine, QObject* parent = nullptr);
+    ~EngineServer() override;
+
+    // Listens on `name` (a path on POSIX, a pipe name on Windows), for this user only.
+    bool Listen(const QString& name, QString& error);
+    // How long the engine waits without any client before it ends.
+    void SetIdleLimit(int milliseconds);
+    // Runs before every call (the test build uses it to misbehave on given drawings).
+    std::function<void(Method, const std::vector<Value>&)> beforeCall;
+
+signals:
+    void finished();
+
+private:
+    using Object =
+        std::variant<cad::Ref<cad::AcadApplication>, cad::Ref<cad::AcadDocuments>,
+                     cad::Ref<cad::AcadDocument>, cad::Ref<cad::AcadLayouts>,
+                     cad::Ref<cad::AcadLayout>, cad::Ref<cad::AcadPlot>, cad::Ref<cad::AcadBlocks>,
+                     cad::Ref<cad::AcadBlock>, cad::Ref<cad::AcadDatabase>>;
+    struct Client {
+        QLocalSocket* socket = nullptr;
+        FrameBuffer frames;
+        bool greeted = false;
+        std::map<std::uint32_t, Object> objects;
+        std::uint32_t next = kApplicationHandle + 1;
+    };
+
+    void Accept();
+    void Read(Client& client);
+    void Gone(QLocalSocket* socket);
+    void Serve(Client& client, const std::string& message);
+    Value Dispatch(Client& client, std::uint32_t handle, Method method,
+                   const std::vector<Value>& args);
+    void CheckEnd();
+
+    std::shared_ptr<cad::AutomationClass> engine_;
+    cad::Ref<cad::AcadApplication> app_;
+    QLocalServer server_;
+    QTimer idle_;
+    std::map<QLocalSocket*, std::unique_ptr<Client>> clients_;
+    bool quitRequested_ = false;
+    bool ending_ = false;
+};
+
+}  // namespace vx::engine::remote

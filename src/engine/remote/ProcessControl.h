@@ -1,0 +1,22 @@
+// What the engine's process needs of the operating system: ending a process by its id,
+// a memory limit on the own process, and the user that a socket belongs to.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace vx::engine::remote {
+
+// Ends the process at once; false when there is no such process (any more).
+bool KillProcess(std::int64_t pid);
+// Whether a process of that id still runs.
+bool ProcessAlive(std::int64_t pid);
+// Limits the memory of the calling process to `bytes`; an allocation beyond it fails.
+bool LimitOwnMemory(std::uint64_t bytes, std::string& error);
+// A short text naming the user who runs this process (for socket names).
+std::string UserTag();
+// Whether the file (a socket) belongs to the user who runs this process. Always true
+// where sockets are no files.
+bool OwnedByThisUser(const std::string& path);
+
+}  // namespace vx::engine::remote

@@ -1,0 +1,279 @@
+#include "Protocol.h"
+
+#include <cstring>
+
+namespace vx::engine::remote {
+
+namespace {
+
+enum class Tag : std::uint8_t { None = 0, Int = 1, Bool = 2, Text = 3, List = 4, Object = 5 };
+
+}  // namespace
+
+bool IsLongCall(Method m) {
+    switch (m) {
+        case Method::DocsOpen:
+        case Method::DocsAdd:
+        case Method::DocClose:
+        case Method::DocRegen:
+        case Method::AppZoomExtents:
+        case Method::LayoutZoomExtents:
+        case Method::PlotToFile:
+        case Method::PlotToDevice:
+        case Method::BlockReload:
+        case Method::AppQuit:
+            return true;
+        default:
+            return false;
+    }
+}
+
+const char* Activity(Method m) {
+    switch (m) {
+        case Method::DocsOpen:
+        case Method::DocsAdd:
+            return "opening";
+        case Method::PlotToFile:
+        case Method::PlotToDevice:
+            return "plotting";
+        case Method::DocClose:
+            return "closing";
+        case Method::BlockReload:
+            return "reloading a reference of";
+        case Method::DocRegen:
+        case Method::AppZoomExtents:
+        case Method::LayoutZoomExtents:
+            return "regenerating";
+        default:
+            return "working on";
+    }
+}
+
+void Writer::U16(std::uint16_t v) {
+    U8(static_cast<std::uint8_t>(v));
+    U8(static_cast<std::uint8_t>(v >> 8));
+}
+
+void Writer::U32(std::uint32_t v) {
+    U16(static_cast<std::uint16_t>(v));
+    U16(static_cast<std::uint16_t>(v >> 16));
+}
+
+void Writer::I64(std::int64_t v) {
+    const auto u = static_cast<std::uint64_t>(v);
+    U32(static_cast<std::uint32_t>(u));
+    U32(static_cast<std::uint32_t>(u >> 32));
+}
+
+void Writer::Str(const std::string& s) {
+    if (s.size() > kMaxFrame) {
+        throw ProtocolError("a text beyond the message size");
+    }
+    U32(static_cast<std::uint32_t>(s.size()));
+    bytes_ += s;
+}
+
+void Writer::List(const cad::Strings& list) {
+    U32(static_cast<std::uint32_t>(list.size()));
+    for (const auto& s : list) {
+        Str(s);
+    }
+}
+
+void Writer::Val(const Value& v) {
+    if (const auto* i = std::get_if<std::int32_t>(&v)) {
+        U8(static_cast<std::uint8_t>(Tag::Int));
+        U32(static_cast<std::uint32_t>(*i));
+    } else if (const auto* b = std::get_if<bool>(&v)) {
+        U8(static_cast<std::uint8_t>(Tag::Bool));
+        U8(*b ? 1 : 0);
+    } else if (const auto* s = std::get_if<std::string>(&v)) {
+        U8(static_cast<std::uint8_t>(Tag::Text));
+        Str(*s);
+    } else if (const auto* l = std::get_if<cad::Strings>(&v)) {
+        U8(static_cast<std::uint8_t>(Tag::List));
+        List(*l);
+    } else if (const auto* h = std::get_if<Handle>(&v)) {
+        U8(static_cast<std::uint8_t>(Tag::Object));
+        U8(static_cast<std::uint8_t>(h->kind));
+        U32(h->id);
+        Str(h->name);
+        Str(h->path);
+        U8(h->flags);
+    } else {
+        U8(static_cast<std::uint8_t>(Tag::None));
+    }
+}
+
+void Writer::Plot(const automation::PlotRecord& r) {
+    for (const std::string* s : {&r.drawing, &r.layout, &r.device, &r.media, &r.styleSheet,
+                                 &r.requestedFile, &r.outputFile, &r.printer, &r.error}) {
+        Str(*s);
+    }
+    U8(static_cast<std::uint8_t>((r.toFile ? 1 : 0) | (r.ok ? 2 : 0) | (r.blank ? 4 : 0)));
+    U32(static_cast<std::uint32_t>(r.copies));
+    List(r.notes);
+    for (std::int64_t n : {r.entities, r.drawn, r.visible, r.bytes}) {
+        I64(n);
+    }
+    U32(static_cast<std::uint32_t>(r.substitutedFonts.size()));
+    for (const auto& f : r.substitutedFonts) {
+        Str(f.asked);
+        Str(f.used);
+        Str(f.reason);
+    }
+}
+
+void Writer::Open(const automation::OpenRecord& r) {
+    Str(r.drawing);
+    U8(r.ok ? 1 : 0);
+    Str(r.error);
+    List(r.warnings);
+}
+
+std::string Writer::Frame() const {
+    if (bytes_.size() > kMaxFrame) {
+        throw ProtocolError("a message beyond the size limit");
+    }
+    const auto n = static_cast<std::uint32_t>(bytes_.size());
+    std::string frame{static_cast<char>(n & 0xff), static_cast<char>((n >> 8) & 0xff),
+                      static_cast<char>((n >> 16) & 0xff), static_cast<char>((n >> 24) & 0xff)};
+    return frame + bytes_;
+}
+
+const char* Reader::Take(std::size_t n) {
+    if (static_cast<std::size_t>(end_ - p_) < n) {
+        throw ProtocolError("a message cut short");
+    }
+    const char* at = p_;
+    p_ += n;
+    return at;
+}
+
+std::uint8_t Reader::U8() {
+    return static_cast<std::uint8_t>(*Take(1));
+}
+
+std::uint16_t Reader::U16() {
+    const std::uint16_t lo = U8();
+    return static_cast<std::uint16_t>(lo | (U8() << 8));
+}
+
+std::uint32_t Reader::U32() {
+    const std::uint32_t lo = U16();
+    return lo | (static_cast<std::uint32_t>(U16()) << 16);
+}
+
+std::int64_t Reader::I64() {
+    const std::uint64_t lo = U32();
+    return static_cast<std::int64_t>(lo | (static_cast<std::uint64_t>(U32()) << 32));
+}
+
+std::uint32_t Reader::Count(std::size_t each) {
+    const std::uint32_t n = U32();
+    if (n > static_cast<std::size_t>(end_ - p_) / each) {
+        throw ProtocolError("a count beyond the message");
+    }
+    return n;
+}
+
+std::string Reader::Str() {
+    const std::uint32_t n = Count(1);
+    return std::string(Take(n), n);
+}
+
+cad::Strings Reader::List() {
+    const std::uint32_t n = Count(4);
+    cad::Strings list;
+    list.reserve(n);
+    for (std::uint32_t i = 0; i < n; ++i) {
+        list.push_back(Str());
+    }
+    return list;
+}
+
+Value Reader::Val() {
+    switch (static_cast<Tag>(U8())) {
+        case Tag::None:
+            return std::monostate{};
+        case Tag::Int:
+            return static_cast<std::int32_t>(U32());
+        case Tag::Bool:
+            return U8() != 0;
+        case Tag::Text:
+            return Str();
+        case Tag::List:
+            return List();
+        case Tag::Object: {
+            Handle h;
+            const std::uint8_t kind = U8();
+            if (kind < static_cast<std::uint8_t>(Kind::Application) ||
+                kind > static_cast<std::uint8_t>(Kind::Database)) {
+                throw ProtocolError("an unknown object kind");
+            }
+            h.kind = static_cast<Kind>(kind);
+            h.id = U32();
+            h.name = Str();
+            h.path = Str();
+            h.flags = U8();
+            return h;
+        }
+    }
+    throw ProtocolError("an unknown value type");
+}
+
+automation::PlotRecord Reader::Plot() {
+    automation::PlotRecord r;
+    for (std::string* s : {&r.drawing, &r.layout, &r.device, &r.media, &r.styleSheet,
+                           &r.requestedFile, &r.outputFile, &r.printer, &r.error}) {
+        *s = Str();
+    }
+    const std::uint8_t flags = U8();
+    r.toFile = (flags & 1) != 0;
+    r.ok = (flags & 2) != 0;
+    r.blank = (flags & 4) != 0;
+    r.copies = static_cast<std::int32_t>(U32());
+    r.notes = List();
+    for (std::int64_t* n : {&r.entities, &r.drawn, &r.visible, &r.bytes}) {
+        *n = I64();
+    }
+    const std::uint32_t fonts = Count(12);
+    for (std::uint32_t i = 0; i < fonts; ++i) {
+        fonts::Substitution f;
+        f.asked = Str();
+        f.used = Str();
+        f.reason = Str();
+        r.substitutedFonts.push_back(std::move(f));
+    }
+    return r;
+}
+
+automation::OpenRecord Reader::Open() {
+    automation::OpenRecord r;
+    r.drawing = Str();
+    r.ok = U8() != 0;
+    r.error = Str();
+    r.warnings = List();
+    return r;
+}
+
+bool FrameBuffer::Next(std::string& message) {
+    if (buffer_.size() < 4) {
+        return false;
+    }
+    std::uint32_t n = 0;
+    for (int i = 3; i >= 0; --i) {
+        n = (n << 8) | static_cast<unsigned char>(buffer_[static_cast<std::size_t>(i)]);
+    }
+    if (n > kMaxFrame) {
+        throw ProtocolError("a message beyond the size limit");
+    }
+    if (buffer_.size() < 4 + static_cast<std::size_t>(n)) {
+        return false;
+    }
+    message.assign(buffer_, 4, n);
+    buffer_.erase(0, 4 + static_cast<std::size_t>(n));
+    return true;
+}
+
+}  // namespace vx::engine::remote

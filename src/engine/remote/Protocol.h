@@ -1,0 +1,196 @@
+// The wire format between the program and the CAD engine's own process.
+//
+// A connection carries frames: a 32-bit little-endian length, then that many bytes of
+// message, never more than kMaxFrame. The client opens with Hello (its protocol version);
+// the engine answers Welcome (its version, its process id and the handle of its
+// application object) or closes the connection. Then the client sends Call messages one
+// at a time and reads one Reply for each; a Cancel may follow a Call that takes too long.
+//
+//   Hello   : u8 type, u16 version
+//   Welcome : u8 type, u16 version, i64 pid, u32 application handle
+//   Call    : u8 type, u32 sequence, u32 handle, u16 method, u32 n, n x u32 released
+//             handles, u8 n, n x value
+//   Cancel  : u8 type, u32 sequence
+//   Reply   : u8 type, u32 sequence, u8 status, value (Ok) or string (an error), then
+//             the plot and open records that the call added to the engine's journal
+//
+// Objects are addressed by handles that the engine hands out per connection; a value is
+// a tagged int32, bool, string, string list or handle. Plain C++: both ends share it.
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "cad/Automation.h"
+#include "engine/automation/Engine.h"
+
+namespace vx::engine::remote {
+
+inline constexpr std::uint16_t kProtocolVersion = 1;
+inline constexpr std::uint32_t kMaxFrame = 16u << 20;
+inline constexpr std::uint32_t kApplicationHandle = 1;
+
+enum class MessageType : std::uint8_t { Hello = 1, Call = 2, Cancel = 3, Welcome = 4, Reply = 5 };
+
+enum class Status : std::uint8_t { Ok = 0, CadError = 1, OutOfMemory = 2, BadRequest = 3 };
+
+// The object kinds of the automation model.
+enum class Kind : std::uint8_t {
+    Application = 1,
+    Documents,
+    Document,
+    Layouts,
+    Layout,
+    Plot,
+    Blocks,
+    Block,
+    Database
+};
+
+// A handle with what the engine tells of the object at once, which never changes while the
+// object lives: a drawing's name and folder; a block's name and whether it is an external
+// reference (kBlockFacts set).
+struct Handle {
+    Kind kind = Kind::Application;
+    std::uint32_t id = 0;
+    std::string name, path;
+    std::uint8_t flags = 0;
+};
+inline constexpr std::uint8_t kBlockFacts = 1;
+inline constexpr std::uint8_t kBlockIsXRef = 2;
+
+using Value = std::variant<std::monostate, std::int32_t, bool, std::string, cad::Strings, Handle>;
+
+// Every member of the automation interface, one number each.
+enum class Method : std::uint16_t {
+    AppSetVisible = 1,
+    AppActiveDocument,
+    AppDocuments,
+    AppZoomExtents,
+    AppQuit,
+    DocsCount,
+    DocsItem,
+    DocsAdd,
+    DocsOpen,
+    DocGetVariable,
+    DocSetVariable,
+    DocClose,
+    DocName,
+    DocPath,
+    DocRegen,
+    DocActivate,
+    DocActiveLayout,
+    DocSetActiveLayout,
+    DocLayouts,
+    DocModelSpace,
+    DocPaperSpace,
+    DocPlot,
+    DocBlocks,
+    LayoutsCount,
+    LayoutsItem,
+    LayoutsItemByName,
+    LayoutName,
+    LayoutRefreshPlotDeviceInfo,
+    LayoutGetPlotDeviceNames,
+    LayoutGetCanonicalMediaNames,
+    LayoutGetPlotStyleTableNames,
+    LayoutGetLocaleMediaName,
+    LayoutSetConfigName,
+    LayoutSetCanonicalMediaName,
+    LayoutSetPlotWithPlotStyles,
+    LayoutStyleSheet,
+    LayoutSetStyleSheet,
+    LayoutSetPlotType,
+    LayoutSetStandardScale,
+    LayoutSetUseStandardScale,
+    LayoutSetPlotRotation,
+    LayoutSetCenterPlot,
+    LayoutZoomExtents,
+    LayoutPlot,
+    PlotSetQuietErrorMode,
+    PlotSetNumberOfCopies,
+    PlotToFile,
+    PlotToDevice,
+    BlocksCount,
+    BlocksItem,
+    BlocksItemByName,
+    BlockName,
+    BlockIsXRef,
+    BlockXRefDatabase,
+    BlockPath,
+    BlockSetPath,
+    BlockReload,
+    BlockCount,
+    BlockLayout,
+    DatabaseModelSpace,
+    Last = DatabaseModelSpace
+};
+
+// Calls that read or plot a drawing and get the long time limit.
+bool IsLongCall(Method m);
+// What the engine was doing, for a failure's description: "opening", "plotting", ...
+const char* Activity(Method m);
+
+class ProtocolError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Builds a message.
+class Writer {
+public:
+    explicit Writer(MessageType type) { U8(static_cast<std::uint8_t>(type)); }
+    void U8(std::uint8_t v) { bytes_.push_back(static_cast<char>(v)); }
+    void U16(std::uint16_t v);
+    void U32(std::uint32_t v);
+    void I64(std::int64_t v);
+    void Str(const std::string& s);
+    void List(const cad::Strings& list);
+    void Val(const Value& v);
+    void Plot(const automation::PlotRecord& r);
+    void Open(const automation::OpenRecord& r);
+    // The frame: length and message. Throws ProtocolError beyond kMaxFrame.
+    std::string Frame() const;
+
+private:
+    std::string bytes_;
+};
+
+// Reads a message; every read past its end throws ProtocolError.
+class Reader {
+public:
+    explicit Reader(const std::string& message) : p_(message.data()), end_(p_ + message.size()) {}
+    std::uint8_t U8();
+    std::uint16_t U16();
+    std::uint32_t U32();
+    std::int64_t I64();
+    std::string Str();
+    cad::Strings List();
+    Value Val();
+    automation::PlotRecord Plot();
+    automation::OpenRecord Open();
+    // A count of items that take at least `each` bytes: never more than the rest holds.
+    std::uint32_t Count(std::size_t each);
+    bool AtEnd() const { return p_ == end_; }
+
+private:
+    const char* Take(std::size_t n);
+    const char* p_;
+    const char* end_;
+};
+
+// Collects frames from a byte stream.
+class FrameBuffer {
+public:
+    void Append(const char* data, std::size_t size) { buffer_.append(data, size); }
+    // The next whole message, or false. Throws ProtocolError for an oversized frame.
+    bool Next(std::string& message);
+
+private:
+    std::string buffer_;
+};
+
+}  // namespace vx::engine::remote

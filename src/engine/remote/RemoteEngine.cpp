@@ -1,0 +1,833 @@
+#include "RemoteEngine.h"
+
+#include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QLocalSocket>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QThread>
+#include <atomic>
+#include <map>
+
+#include "ProcessControl.h"
+#include "Protocol.h"
+#include "engine/automation/Engine.h"
+
+namespace vx::engine::remote {
+
+namespace {
+
+using namespace cad;
+
+std::atomic<bool> cancelRequested{false};
+std::atomic<int> longCallOverride{0};
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+// A call is given up on an interrupt only after it has run this long.
+constexpr int kCancelAfterMs = 150;
+// How long the engine has to answer a cancel before it is ended.
+constexpr int kCancelGraceMs = 300;
+constexpr int kSliceMs = 50;
+
+constexpr char kEnded[] =
+    "the CAD engine that held this object has ended; it was started again for the next "
+    "drawing";
+constexpr char kQuit[] = "The CAD engine has quit.";
+
+std::string Doing(Method m, const std::string& label) {
+    std::string text = std::string(" while ") + Activity(m);
+    if (!label.empty()) {
+        text += " " + label;
+    }
+    return text;
+}
+
+std::string FullName(const Handle& h) {
+#ifdef _WIN32
+    constexpr char kSeparator = '\\';
+#else
+    constexpr char kSeparator = '/';
+#endif
+    return h.path.empty() ? h.name : h.path + kSeparator + h.name;
+}
+
+// The client's end of the connection to whichever engine serves it now. A new engine
+// gives a new generation; objects of an earlier one fail.
+class Session {
+public:
+    explicit Session(RemoteOptions options) : options_(std::move(options)) {
+        if (options_.program.isEmpty()) {
+            options_.program = DefaultEngineProgram();
+        }
+        if (options_.socketName.isEmpty()) {
+            options_.socketName = DefaultSocketName(options_.program);
+        }
+    }
+    ~Session() { Drop(); }
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    // Connects to the engine that runs; false when none answers.
+    bool Attach();
+    // Starts an engine and connects to it.
+    void Start();
+
+    Value Call(std::uint64_t generation, std::uint32_t handle, Method m, std::vector<Value> args,
+               const std::string& label);
+    // A call on the application object: a fresh engine when the last one ended.
+    Value CallApplication(Method m, std::vector<Value> args);
+    void Release(std::uint64_t generation, std::uint32_t handle) {
+        if (generation == generation_ && socket_) {
+            released_.push_back(handle);
+        }
+    }
+    std::uint64_t Generation() const { return generation_; }
+    // Changes with every call that may change which drawing or layout is the active one,
+    // which drawings are open or which blocks a drawing has.
+    std::uint64_t Epoch() const { return epoch_; }
+    // A fresh engine when the last one ended; false after Quit.
+    void Connect() {
+        if (quit_) {
+            throw CadError(kQuit);
+        }
+        if (!socket_) {
+            Start();
+        }
+    }
+    const automation::PlotJournal& Journal() const { return journal_; }
+
+private:
+    [[noreturn]] void Fail(const std::string& what, bool kill);
+    void Drop();
+    bool Send(const std::string& frame);
+    // Waits for the next message until `deadline` (ms of `clock`); false on timeout.
+    enum class Wait { Message, Timeout, Closed, Cancelled };
+    Wait Receive(std::string& message, const QElapsedTimer& clock, qint64 deadline,
+                 bool cancellable);
+
+    RemoteOptions options_;
+    std::unique_ptr<QLocalSocket> socket_;
+    FrameBuffer frames_;
+    qint64 pid_ = 0;
+    std::uint64_t generation_ = 0;
+    std::uint32_t sequence_ = 0;
+    std::uint64_t epoch_ = 0;
+    std::vector<std::uint32_t> released_;
+    bool quit_ = false;
+    automation::PlotJournal journal_;
+};
+
+void Session::Drop() {
+    if (socket_) {
+        socket_->abort();
+        socket_.reset();
+    }
+    frames_ = FrameBuffer();
+    released_.clear();
+}
+
+void Session::Fail(const std::string& what, bool kill) {
+    if (kill) {
+        KillProcess(pid_);
+    }
+    Drop();
+    throw CadFailure(what);
+}
+
+bool Session::Send(const std::string& frame) {
+    socket_->write(frame.data(), static_cast<qint64>(frame.size()));
+    while (socket_->bytesToWrite() > 0) {
+        if (!socket_->waitForBytesWritten(1000)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+Session::Wait Session::Receive(std::string& message, const QElapsedTimer& clock, qint64 deadline,
+                               bool cancellable) {
+    for (;;) {
+        if (frames_.Next(message)) {
+            return Wait::Message;
+        }
+        const qint64 now = clock.elapsed();
+        if (now >= deadline) {
+            return Wait::Timeout;
+        }
+        if (cancellable && now >= kCancelAfterMs && cancelRequested.exchange(false)) {
+            return Wait::Cancelled;
+        }
+        if (socket_->state() != QLocalSocket::ConnectedState && socket_->bytesAvailable() == 0) {
+            return Wait::Closed;
+        }
+        const int slice = static_cast<int>(std::min<qint64>(kSliceMs, deadline - now));
+        if (socket_->bytesAvailable() > 0 || socket_->waitForReadyRead(slice)) {
+            const QByteArray bytes = socket_->readAll();
+            frames_.Append(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+        } else if (socket_->state() != QLocalSocket::ConnectedState) {
+            return Wait::Closed;
+        }
+    }
+}
+
+bool Session::Attach() {
+    Drop();
+    const std::string name = options_.socketName.toStdString();
+#ifndef _WIN32
+    if (!QFileInfo::exists(options_.socketName)) {
+        return false;
+    }
+    if (!OwnedByThisUser(name)) {
+        throw CadError("The CAD engine's socket " + name + " is not this user's.");
+    }
+#endif
+    socket_ = std::make_unique<QLocalSocket>();
+    socket_->connectToServer(options_.socketName);
+    if (!socket_->waitForConnected(2000)) {
+        Drop();
+        return false;
+    }
+    Writer hello(MessageType::Hello);
+    hello.U16(kProtocolVersion);
+    QElapsedTimer clock;
+    clock.start();
+    std::string message;
+    try {
+        if (!Send(hello.Frame()) || Receive(message, clock, options_.limits.shortSeconds * 1000LL,
+                                            false) != Wait::Message) {
+            Drop();
+            return false;
+        }
+        Reader in(message);
+        if (static_cast<MessageType>(in.U8()) != MessageType::Welcome ||
+            in.U16() != kProtocolVersion) {
+            Drop();
+            throw CadError("The CAD engine that runs is of another version.");
+        }
+        pid_ = in.I64();
+        in.U32();
+    } catch (const ProtocolError&) {
+        Drop();
+        return false;
+    }
+    ++generation_;
+    ++epoch_;
+    quit_ = false;
+    return true;
+}
+
+void Session::Start() {
+    if (Attach()) {
+        return;
+    }
+    if (!QFileInfo(options_.program).isExecutable()) {
+        throw CadError("The CAD engine's program " + options_.program.toStdString() +
+                       " was not found.");
+    }
+    QProcess process;
+    process.setProgram(options_.program);
+    process.setArguments(QStringList{QStringLiteral("--socket"), options_.socketName,
+                                     QStringLiteral("--memory-mb"),
+                                     QString::number(options_.memoryLimitMB)} +
+                         options_.arguments);
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.setStandardErrorFile(QProcess::nullDevice());
+    qint64 pid = 0;
+    if (!process.startDetached(&pid)) {
+        throw CadError("The CAD engine could not be started: " +
+                       process.errorString().toStdString());
+    }
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < options_.limits.startSeconds * 1000LL) {
+        if (Attach()) {
+            return;
+        }
+        if (!ProcessAlive(pid)) {
+            // It may have found another engine on the socket and left it that one.
+            if (Attach()) {
+                return;
+            }
+            throw CadError("The CAD engine ended as it started.");
+        }
+        QThread::msleep(10);
+    }
+    KillProcess(pid);
+    throw CadError("The CAD engine did not start within " +
+                   std::to_string(options_.limits.startSeconds) + " s.");
+}
+
+Value Session::CallApplication(Method m, std::vector<Value> args) {
+    Connect();
+    Value v = Call(generation_, kApplicationHandle, m, std::move(args), {});
+    if (m == Method::AppQuit) {
+        quit_ = true;
+        Drop();
+    }
+    return v;
+}
+
+Value Session::Call(std::uint64_t generation, std::uint32_t handle, Method m,
+                    std::vector<Value> args, const std::string& label) {
+    if (generation != generation_ || !socket_) {
+        throw CadFailure(kEnded);
+    }
+    const std::uint32_t sequence = ++sequence_;
+    switch (m) {
+        case Method::DocsOpen:
+        case Method::DocsAdd:
+        case Method::DocClose:
+        case Method::DocActivate:
+        case Method::DocSetActiveLayout:
+        case Method::AppQuit:
+            ++epoch_;
+            break;
+        default:
+            break;
+    }
+    Writer call(MessageType::Call);
+    call.U32(sequence);
+    call.U32(handle);
+    call.U16(static_cast<std::uint16_t>(m));
+    call.U32(static_cast<std::uint32_t>(released_.size()));
+    for (std::uint32_t id : released_) {
+        call.U32(id);
+    }
+    call.U8(static_cast<std::uint8_t>(args.size()));
+    for (const auto& a : args) {
+        call.Val(a);
+    }
+    std::string frame;
+    try {
+        frame = call.Frame();
+    } catch (const ProtocolError& e) {
+        throw CadError(std::string("The call is too large for the CAD engine: ") + e.what());
+    }
+    released_.clear();
+
+    const int configured = IsLongCall(m) ? (longCallOverride > 0 ? longCallOverride.load()
+                                                                 : options_.limits.longSeconds)
+                                         : options_.limits.shortSeconds;
+    const int seconds =
+        IsLongCall(m) ? configured : std::min(configured, options_.limits.longSeconds);
+    QElapsedTimer clock;
+    clock.start();
+    const std::string doing = Doing(m, label);
+    if (!Send(frame)) {
+        Fail("the CAD engine crashed" + doing, true);
+    }
+    std::string message;
+    switch (Receive(message, clock, seconds * 1000LL, true)) {
+        case Wait::Message:
+            break;
+        case Wait::Timeout:
+            Fail("the CAD engine stopped responding" + doing + " (no answer within " +
+                     std::to_string(seconds) + " s); it was ended",
+                 true);
+        case Wait::Closed:
+            Fail("the CAD engine crashed" + doing, true);
+        case Wait::Cancelled: {
+            Writer cancel(MessageType::Cancel);
+            cancel.U32(sequence);
+            Send(cancel.Frame());
+            const qint64 deadline = clock.elapsed() + kCancelGraceMs;
+            if (Receive(message, clock, deadline, false) != Wait::Message) {
+                // The engine works on: it is ended. It holds drawings read-only, so nothing
+                // is lost.
+                Fail("the run was stopped" + doing, true);
+            }
+            break;
+        }
+    }
+
+    Status status{};
+    Value result;
+    std::string error;
+    try {
+        Reader in(message);
+        if (static_cast<MessageType>(in.U8()) != MessageType::Reply || in.U32() != sequence) {
+            throw ProtocolError("an answer to another call");
+        }
+        status = static_cast<Status>(in.U8());
+        if (status == Status::Ok) {
+            result = in.Val();
+        } else {
+            error = in.Str();
+        }
+        for (std::uint32_t i = 0, n = in.Count(38); i < n; ++i) {
+            journal_.Add(in.Plot());
+        }
+        for (std::uint32_t i = 0, n = in.Count(13); i < n; ++i) {
+            journal_.AddOpen(in.Open());
+        }
+    } catch (const ProtocolError& e) {
+        Fail(std::string("the CAD engine gave an answer that makes no sense") + doing + " (" +
+                 e.what() + ")",
+             true);
+    }
+    switch (status) {
+        case Status::Ok:
+            return result;
+        case Status::CadError:
+            throw CadError(error);
+        case Status::OutOfMemory:
+            Fail("the CAD engine ran out of memory" + doing + " (limit " +
+                     std::to_string(options_.memoryLimitMB) + " MB)",
+                 true);
+        case Status::BadRequest:
+            break;
+    }
+    throw CadError("The CAD engine did not understand the call: " + error);
+}
+
+// --- the objects ---------------------------------------------------------------------
+
+class Proxy {
+public:
+    Proxy(std::shared_ptr<Session> session, const Handle& h, std::string label)
+        : session_(std::move(session)),
+          generation_(session_->Generation()),
+          id_(h.id),
+          label_(std::move(label)) {}
+    ~Proxy() { session_->Release(generation_, id_); }
+    Proxy(const Proxy&) = delete;
+    Proxy& operator=(const Proxy&) = delete;
+    std::uint64_t Generation() const { return generation_; }
+    std::uint32_t Id() const { return id_; }
+
+protected:
+    // What `fetch` gave while the session's epoch stays the same.
+    template <class T, class F>
+    T Kept(std::pair<std::uint64_t, T>& slot, F&& fetch) const {
+        if (slot.first != session_->Epoch()) {
+            slot.second = fetch();
+            slot.first = session_->Epoch();
+        }
+        Alive();
+        return slot.second;
+    }
+    template <class T, class F>
+    T KeptItem(std::uint64_t& epoch, std::map<std::int32_t, T>& items, std::int32_t index,
+               F&& fetch) const {
+        if (epoch != session_->Epoch()) {
+            items.clear();
+            epoch = session_->Epoch();
+        }
+        auto it = items.find(index);
+        if (it == items.end()) {
+            it = items.emplace(index, fetch()).first;
+        }
+        Alive();
+        return it->second;
+    }
+    void Alive() const {
+        if (generation_ != session_->Generation()) {
+            throw CadFailure(kEnded);
+        }
+    }
+    Value Call(Method m, std::vector<Value> args = {}) const {
+        return session_->Call(generation_, id_, m, std::move(args), label_);
+    }
+    template <class T>
+    T Get(Method m, std::vector<Value> args = {}) const {
+        Value v = Call(m, std::move(args));
+        if (auto* t = std::get_if<T>(&v)) {
+            return std::move(*t);
+        }
+        throw CadError("The CAD engine answered with a value of another type.");
+    }
+    template <class I>
+    Ref<I> Object(Method m, std::vector<Value> args = {}) const;
+
+    std::shared_ptr<Session> session_;
+    std::uint64_t generation_;
+    std::uint32_t id_;
+    std::string label_;
+};
+
+template <class I>
+Ref<I> MakeProxy(const std::shared_ptr<Session>& s, const Handle& h, const std::string& label);
+
+template <class I>
+Ref<I> Proxy::Object(Method m, std::vector<Value> args) const {
+    Value v = Call(m, std::move(args));
+    if (std::holds_alternative<std::monostate>(v)) {
+        return nullptr;
+    }
+    const auto* h = std::get_if<Handle>(&v);
+    if (!h) {
+        throw CadError("The CAD engine answered with a value of another type.");
+    }
+    return MakeProxy<I>(session_, *h, label_);
+}
+
+// The count and the items are kept while no drawing is opened, added or closed.
+class RemoteDocuments : public AcadDocuments, public Proxy {
+public:
+    using Proxy::Proxy;
+    std::int32_t Count() override {
+        return Kept(count_, [&] { return Get<std::int32_t>(Method::DocsCount); });
+    }
+    Ref<AcadDocument> Item(std::int32_t index) override {
+        return KeptItem(itemsEpoch_, items_, index,
+                        [&] { return Object<AcadDocument>(Method::DocsItem, {index}); });
+    }
+    Ref<AcadDocument> Add() override { return Object<AcadDocument>(Method::DocsAdd); }
+    Ref<AcadDocument> Open(const std::string& path, bool readOnly) override {
+        Value v = session_->Call(generation_, id_, Method::DocsOpen, {path, readOnly}, path);
+        const auto* h = std::get_if<Handle>(&v);
+        if (!h) {
+            throw CadError("The CAD engine answered with a value of another type.");
+        }
+        return MakeProxy<AcadDocument>(session_, *h, path);
+    }
+
+private:
+    std::pair<std::uint64_t, std::int32_t> count_{0, 0};
+    std::uint64_t itemsEpoch_ = 0;
+    std::map<std::int32_t, Ref<AcadDocument>> items_;
+};
+
+class RemoteDocument : public AcadDocument, public Proxy {
+public:
+    RemoteDocument(std::shared_ptr<Session> s, const Handle& h, std::string label)
+        : Proxy(std::move(s), h, std::move(label)), name_(h.name), path_(h.path) {}
+    std::int32_t GetVariable(const std::string& name) override {
+        return Get<std::int32_t>(Method::DocGetVariable, {name});
+    }
+    void SetVariable(const std::string& name, std::int32_t value) override {
+        Call(Method::DocSetVariable, {name, value});
+    }
+    void Close(bool saveChanges) override {
+        closed_ = true;
+        Call(Method::DocClose, {saveChanges});
+    }
+    // A drawing's name and folder came with its handle; a closed one asks the engine.
+    std::string Name() override {
+        return closed_ ? Get<std::string>(Method::DocName) : (Alive(), name_);
+    }
+    std::string Path() override {
+        return closed_ ? Get<std::string>(Method::DocPath) : (Alive(), path_);
+    }
+    void Regen(std::int32_t which) override { Call(Method::DocRegen, {which}); }
+    void Activate() override { Call(Method::DocActivate); }
+    Ref<AcadLayout> ActiveLayout() override {
+        if (!activeLayout_ || activeLayoutEpoch_ != session_->Epoch() || closed_) {
+            activeLayout_ = Object<AcadLayout>(Method::DocActiveLayout);
+            activeLayoutEpoch_ = session_->Epoch();
+        }
+        Alive();
+        return activeLayout_;
+    }
+    void SetActiveLayout(const Ref<AcadLayout>& layout) override;
+    Ref<AcadLayouts> Layouts() override { return Object<AcadLayouts>(Method::DocLayouts); }
+    Ref<AcadBlock> ModelSpace() override { return Object<AcadBlock>(Method::DocModelSpace); }
+    Ref<AcadBlock> PaperSpace() override { return Object<AcadBlock>(Method::DocPaperSpace); }
+    Ref<AcadPlot> Plot() override { return Object<AcadPlot>(Method::DocPlot); }
+    Ref<AcadBlocks> Blocks() override {
+        if (!blocks_) {
+            blocks_ = Object<AcadBlocks>(Method::DocBlocks);
+        }
+        Alive();
+        return blocks_;
+    }
+
+private:
+    Ref<AcadBlocks> blocks_;
+    std::string name_, path_;
+    bool closed_ = false;
+    // The active layout as last asked, while nothing may have changed it.
+    Ref<AcadLayout> activeLayout_;
+    std::uint64_t activeLayoutEpoch_ = 0;
+};
+
+class RemoteLayouts : public AcadLayouts, public Proxy {
+public:
+    using Proxy::Proxy;
+    std::int32_t Count() override { return Get<std::int32_t>(Method::LayoutsCount); }
+    Ref<AcadLayout> Item(std::int32_t index) override {
+        return Object<AcadLayout>(Method::LayoutsItem, {index});
+    }
+    Ref<AcadLayout> Item(const std::string& name) override {
+        return Object<AcadLayout>(Method::LayoutsItemByName, {name});
+    }
+};
+
+class RemoteLayout : public AcadLayout, public Proxy {
+public:
+    using Proxy::Proxy;
+    std::string Name() override { return Get<std::string>(Method::LayoutName); }
+    void RefreshPlotDeviceInfo() override { Call(Method::LayoutRefreshPlotDeviceInfo); }
+    Strings GetPlotDeviceNames() override { return Get<Strings>(Method::LayoutGetPlotDeviceNames); }
+    Strings GetCanonicalMediaNames() override {
+        return Get<Strings>(Method::LayoutGetCanonicalMediaNames);
+    }
+    Strings GetPlotStyleTableNames() override {
+        return Get<Strings>(Method::LayoutGetPlotStyleTableNames);
+    }
+    std::string GetLocaleMediaName(const std::string& canonicalName) override {
+        return Get<std::string>(Method::LayoutGetLocaleMediaName, {canonicalName});
+    }
+    void SetConfigName(const std::string& device) override {
+        Call(Method::LayoutSetConfigName, {device});
+    }
+    void SetCanonicalMediaName(const std::string& name) override {
+        Call(Method::LayoutSetCanonicalMediaName, {name});
+    }
+    void SetPlotWithPlotStyles(bool value) override {
+        Call(Method::LayoutSetPlotWithPlotStyles, {value});
+    }
+    std::string StyleSheet() override { return Get<std::string>(Method::LayoutStyleSheet); }
+    void SetStyleSheet(const std::string& name) override {
+        Call(Method::LayoutSetStyleSheet, {name});
+    }
+    void SetPlotType(std::int32_t type) override { Call(Method::LayoutSetPlotType, {type}); }
+    void SetStandardScale(std::int32_t scale) override {
+        Call(Method::LayoutSetStandardScale, {scale});
+    }
+    void SetUseStandardScale(bool value) override {
+        Call(Method::LayoutSetUseStandardScale, {value});
+    }
+    void SetPlotRotation(std::int32_t rotation) override {
+        Call(Method::LayoutSetPlotRotation, {rotation});
+    }
+    void SetCenterPlot(bool value) override { Call(Method::LayoutSetCenterPlot, {value}); }
+    void ZoomExtents() override { Call(Method::LayoutZoomExtents); }
+    Ref<AcadPlot> Plot() override { return Object<AcadPlot>(Method::LayoutPlot); }
+};
+
+void RemoteDocument::SetActiveLayout(const Ref<AcadLayout>& layout) {
+    const auto* remote = dynamic_cast<const RemoteLayout*>(layout.get());
+    if (!remote) {
+        throw CadError("The layout belongs to another CAD application.");
+    }
+    if (remote->Generation() != generation_) {
+        throw CadFailure(kEnded);
+    }
+    Handle h;
+    h.kind = Kind::Layout;
+    h.id = remote->Id();
+    Call(Method::DocSetActiveLayout, {h});
+}
+
+class RemotePlot : public AcadPlot, public Proxy {
+public:
+    using Proxy::Proxy;
+    void SetQuietErrorMode(bool quiet) override { Call(Method::PlotSetQuietErrorMode, {quiet}); }
+    void SetNumberOfCopies(std::int32_t copies) override {
+        Call(Method::PlotSetNumberOfCopies, {copies});
+    }
+    bool PlotToFile(const std::string& fileName, const std::string& configName) override {
+        return Get<bool>(Method::PlotToFile, {fileName, configName});
+    }
+    bool PlotToDevice() override { return Get<bool>(Method::PlotToDevice); }
+};
+
+// The count and the items are kept while no reference is reloaded or moved.
+class RemoteBlocks : public AcadBlocks, public Proxy {
+public:
+    using Proxy::Proxy;
+    std::int32_t Count() override {
+        return Kept(count_, [&] { return Get<std::int32_t>(Method::BlocksCount); });
+    }
+    Ref<AcadBlock> Item(std::int32_t index) override {
+        return KeptItem(itemsEpoch_, items_, index,
+                        [&] { return Object<AcadBlock>(Method::BlocksItem, {index}); });
+    }
+    Ref<AcadBlock> Item(const std::string& name) override {
+        return Object<AcadBlock>(Method::BlocksItemByName, {name});
+    }
+
+private:
+    std::pair<std::uint64_t, std::int32_t> count_{0, 0};
+    std::uint64_t itemsEpoch_ = 0;
+    std::map<std::int32_t, Ref<AcadBlock>> items_;
+};
+
+class RemoteBlock : public AcadBlock, public Proxy {
+public:
+    RemoteBlock(std::shared_ptr<Session> s, const Handle& h, std::string label)
+        : Proxy(std::move(s), h, std::move(label)),
+          facts_((h.flags & kBlockFacts) != 0),
+          name_(h.name),
+          xref_((h.flags & kBlockIsXRef) != 0) {}
+    // A block's name and kind came with its handle.
+    std::string Name() override {
+        return facts_ ? (Alive(), name_) : Get<std::string>(Method::BlockName);
+    }
+    bool IsXRef() override { return facts_ ? (Alive(), xref_) : Get<bool>(Method::BlockIsXRef); }
+    Ref<AcadDatabase> XRefDatabase() override {
+        return Object<AcadDatabase>(Method::BlockXRefDatabase);
+    }
+    std::string Path() override { return Get<std::string>(Method::BlockPath); }
+    void SetPath(const std::string& path) override { Call(Method::BlockSetPath, {path}); }
+    void Reload() override { Call(Method::BlockReload); }
+    std::int32_t Count() override { return Get<std::int32_t>(Method::BlockCount); }
+    Ref<AcadLayout> Layout() override { return Object<AcadLayout>(Method::BlockLayout); }
+
+private:
+    bool facts_;
+    std::string name_;
+    bool xref_;
+};
+
+class RemoteDatabase : public AcadDatabase, public Proxy {
+public:
+    using Proxy::Proxy;
+    Ref<AcadBlock> ModelSpace() override { return Object<AcadBlock>(Method::DatabaseModelSpace); }
+};
+
+template <class I, class P>
+Ref<I> Make(const std::shared_ptr<Session>& s, const Handle& h, Kind kind,
+            const std::string& label) {
+    if (h.kind != kind) {
+        throw CadError("The CAD engine answered with an object of another kind.");
+    }
+    return std::make_shared<P>(s, h, label);
+}
+
+template <class I>
+Ref<I> MakeProxy(const std::shared_ptr<Session>& s, const Handle& h, const std::string& label) {
+    if constexpr (std::is_same_v<I, AcadDocuments>) {
+        return Make<I, RemoteDocuments>(s, h, Kind::Documents, label);
+    } else if constexpr (std::is_same_v<I, AcadDocument>) {
+        // Everything reached from a drawing names that drawing in its failures.
+        return Make<I, RemoteDocument>(s, h, Kind::Document, FullName(h));
+    } else if constexpr (std::is_same_v<I, AcadLayouts>) {
+        return Make<I, RemoteLayouts>(s, h, Kind::Layouts, label);
+    } else if constexpr (std::is_same_v<I, AcadLayout>) {
+        return Make<I, RemoteLayout>(s, h, Kind::Layout, label);
+    } else if constexpr (std::is_same_v<I, AcadPlot>) {
+        return Make<I, RemotePlot>(s, h, Kind::Plot, label);
+    } else if constexpr (std::is_same_v<I, AcadBlocks>) {
+        return Make<I, RemoteBlocks>(s, h, Kind::Blocks, label);
+    } else if constexpr (std::is_same_v<I, AcadBlock>) {
+        return Make<I, RemoteBlock>(s, h, Kind::Block, label);
+    } else {
+        static_assert(std::is_same_v<I, AcadDatabase>);
+        return Make<I, RemoteDatabase>(s, h, Kind::Database, label);
+    }
+}
+
+class RemoteApplication : public AcadApplication,
+                          public automation::JournalHolder,
+                          public std::enable_shared_from_this<RemoteApplication> {
+public:
+    explicit RemoteApplication(std::shared_ptr<Session> session) : session_(std::move(session)) {}
+    void SetVisible(bool visible) override {
+        session_->CallApplication(Method::AppSetVisible, {visible});
+    }
+    Ref<AcadApplication> Application() override { return shared_from_this(); }
+    // The active drawing as last asked, while nothing may have changed it; the collection
+    // of drawings of this engine.
+    Ref<AcadDocument> ActiveDocument() override {
+        session_->Connect();
+        if (!active_ || activeKey_ != Key()) {
+            active_ = Object<AcadDocument>(Method::AppActiveDocument);
+            activeKey_ = Key();
+        }
+        return active_;
+    }
+    Ref<AcadDocuments> Documents() override {
+        session_->Connect();
+        if (!documents_ || documentsGeneration_ != session_->Generation()) {
+            documents_ = Object<AcadDocuments>(Method::AppDocuments);
+            documentsGeneration_ = session_->Generation();
+        }
+        return documents_;
+    }
+    void ZoomExtents() override { session_->CallApplication(Method::AppZoomExtents, {}); }
+    void Quit() override { session_->CallApplication(Method::AppQuit, {}); }
+    const automation::PlotJournal& Journal() const override { return session_->Journal(); }
+
+private:
+    template <class I>
+    Ref<I> Object(Method m) {
+        Value v = session_->CallApplication(m, {});
+        const auto* h = std::get_if<Handle>(&v);
+        if (!h) {
+            throw CadError("The CAD engine answered with a value of another type.");
+        }
+        return MakeProxy<I>(session_, *h, {});
+    }
+    std::pair<std::uint64_t, std::uint64_t> Key() const {
+        return {session_->Generation(), session_->Epoch()};
+    }
+
+    std::shared_ptr<Session> session_;
+    Ref<AcadDocument> active_;
+    std::pair<std::uint64_t, std::uint64_t> activeKey_;
+    Ref<AcadDocuments> documents_;
+    std::uint64_t documentsGeneration_ = 0;
+};
+
+}  // namespace
+
+QString DefaultEngineProgram() {
+#ifdef _WIN32
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/vormex-engine.exe");
+#else
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/vormex-engine");
+#endif
+}
+
+QString DefaultSocketName(const QString& program) {
+    const QString installation = QFileInfo(program).absoluteFilePath() + QLatin1Char('\n') +
+                                 QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    const QString tag =
+        QString::fromLatin1(
+            QCryptographicHash::hash(installation.toUtf8(), QCryptographicHash::Sha256).toHex())
+            .left(12);
+    const QString name =
+        QStringLiteral("vormex-engine-%1-%2").arg(QString::fromStdString(UserTag()), tag);
+#ifdef _WIN32
+    return name;
+#else
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (folder.isEmpty()) {
+        folder = QDir::tempPath();
+    }
+    return folder + QLatin1Char('/') + name;
+#endif
+}
+
+RemoteEngineClass::RemoteEngineClass(RemoteOptions options) : options_(std::move(options)) {}
+
+cad::Ref<cad::AcadApplication> RemoteEngineClass::GetActiveObject() {
+    auto session = std::make_shared<Session>(options_);
+    if (!session->Attach()) {
+        throw CadError("The CAD engine is not running.");
+    }
+    return std::make_shared<RemoteApplication>(session);
+}
+
+cad::Ref<cad::AcadApplication> RemoteEngineClass::CreateObject() {
+    auto session = std::make_shared<Session>(options_);
+    session->Start();
+    return std::make_shared<RemoteApplication>(session);
+}
+
+std::shared_ptr<RemoteEngineClass> RegisterRemoteEngine(cad::ClassRegistry& registry,
+                                                        RemoteOptions options) {
+    auto cls = std::make_shared<RemoteEngineClass>(std::move(options));
+    registry.Register(cad::kCadClassName, cls);
+    return cls;
+}
+
+void CancelCalls() {
+    cancelRequested.store(true);
+}
+
+void ClearCancel() {
+    cancelRequested.store(false);
+}
+
+void SetLongCallLimit(int seconds) {
+    longCallOverride.store(seconds > 0 ? seconds : 0);
+}
+
+}  // namespace vx::engine::remote

@@ -1,0 +1,87 @@
+// The CAD engine in a process of its own, as the back end of "AutoCAD.Application": the
+// interfaces of cad/Automation.h forwarded over a local socket to `vormex-engine`.
+//
+//   RegisterRemoteEngine(registry, options);
+//   auto app = registry.GetObject("AutoCAD.Application");    // the user's running engine
+//   auto app = registry.CreateObject("AutoCAD.Application"); // starts one
+//
+// One engine per user (and installation) serves every program of that user that attaches
+// to it; it ends when the program that started it quits it and no other is attached, or
+// a while after the last one went.
+//
+// Every call has a time limit: the long one for opening, plotting, regenerating and
+// closing a drawing, the short one for the rest. A call that runs out of time ends the
+// engine ("the CAD engine stopped responding while plotting ..."), as does an interrupt
+// (CancelCalls) while a call is under way; an engine that dies or passes its memory
+// limit fails the call too ("... crashed ...", "... ran out of memory ..."). The
+// application object then starts a fresh engine at its next call; every other object of
+// the ended engine fails with a clear description.
+//
+// The engine's journal of plots and opens is carried across: JournalOf(app) answers for
+// these application objects as for the engine in this process.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <memory>
+
+#include "cad/ClassRegistry.h"
+
+namespace vx::engine::remote {
+
+struct TimeLimits {
+    int longSeconds = 600;  // opening, plotting, regenerating, closing a drawing
+    int shortSeconds = 60;  // everything else
+    int startSeconds = 60;  // starting the engine
+};
+
+struct RemoteOptions {
+    // The engine's program; empty: vormex-engine beside the running program.
+    QString program;
+    // The socket; empty: the one of this user and installation (DefaultSocketName).
+    QString socketName;
+    // More arguments for the engine (its folders, printers).
+    QStringList arguments;
+    std::uint64_t memoryLimitMB = 1536;
+    TimeLimits limits;
+};
+
+// The socket of this user's engine: in the user's runtime folder on POSIX, a pipe of the
+// user's on Windows; `program` and the user's data folder are part of the name, so that
+// two installations never share an engine.
+QString DefaultSocketName(const QString& program);
+// The engine's program beside the running program.
+QString DefaultEngineProgram();
+
+class RemoteEngineClass : public cad::AutomationClass {
+public:
+    explicit RemoteEngineClass(RemoteOptions options);
+    // Attaches to the running engine; CadError when none runs.
+    cad::Ref<cad::AcadApplication> GetActiveObject() override;
+    // Starts an engine (or attaches to one that started meanwhile).
+    cad::Ref<cad::AcadApplication> CreateObject() override;
+
+private:
+    RemoteOptions options_;
+};
+
+std::shared_ptr<RemoteEngineClass> RegisterRemoteEngine(cad::ClassRegistry& registry,
+                                                        RemoteOptions options = {});
+
+// Gives up on the call under way (safe in a signal handler): the engine is told, and ended
+// when it does not answer at once. Only a call that has run for a moment is given up.
+void CancelCalls();
+// Forgets an earlier CancelCalls that no call took up.
+void ClearCancel();
+// Overrides the long time limit of every engine of this process (0: the options' own).
+void SetLongCallLimit(int seconds);
+
+// The engine's settings of the user's settings store: time limits in seconds and the
+// memory limit in megabytes, with their defaults.
+inline constexpr char kSettingsGroup[] = "Engine";
+inline constexpr char kKeyLongCallSeconds[] = "LongCallSeconds";
+inline constexpr char kKeyShortCallSeconds[] = "ShortCallSeconds";
+inline constexpr char kKeyMemoryLimitMB[] = "MemoryLimitMB";
+
+}  // namespace vx::engine::remote

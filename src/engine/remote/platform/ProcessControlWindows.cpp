@@ -1,0 +1,68 @@
+#include <windows.h>
+
+#include <cwctype>
+#include <vector>
+
+#include "../ProcessControl.h"
+
+namespace vx::engine::remote {
+
+bool KillProcess(std::int64_t pid) {
+    HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, static_cast<DWORD>(pid));
+    if (!process) {
+        return false;
+    }
+    const bool ok = TerminateProcess(process, 1) != 0;
+    CloseHandle(process);
+    return ok;
+}
+
+bool ProcessAlive(std::int64_t pid) {
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(pid));
+    if (!process) {
+        return false;
+    }
+    const bool alive = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+    CloseHandle(process);
+    return alive;
+}
+
+bool LimitOwnMemory(std::uint64_t bytes, std::string& error) {
+    // A job object of its own with a memory limit; the handle stays open for the
+    // process's life, which keeps the job.
+    HANDLE job = CreateJobObjectW(nullptr, nullptr);
+    if (!job) {
+        error = "no job object";
+        return false;
+    }
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION info{};
+    info.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_PROCESS_MEMORY;
+    info.ProcessMemoryLimit = static_cast<SIZE_T>(bytes);
+    if (!SetInformationJobObject(job, JobObjectExtendedLimitInformation, &info, sizeof info) ||
+        !AssignProcessToJobObject(job, GetCurrentProcess())) {
+        error = "the memory limit could not be set (error " + std::to_string(GetLastError()) + ")";
+        CloseHandle(job);
+        return false;
+    }
+    return true;
+}
+
+std::string UserTag() {
+    std::vector<wchar_t> name(257);
+    DWORD size = static_cast<DWORD>(name.size());
+    if (!GetUserNameW(name.data(), &size)) {
+        return "user";
+    }
+    // Pipe names are case-insensitive; the name is hashed into something plain.
+    std::uint32_t hash = 2166136261u;
+    for (DWORD i = 0; i + 1 < size; ++i) {
+        hash = (hash ^ static_cast<std::uint32_t>(towlower(name[i]))) * 16777619u;
+    }
+    return std::to_string(hash);
+}
+
+bool OwnedByThisUser(const std::string&) {
+    return true;
+}
+
+}  // namespace vx::engine::remote
