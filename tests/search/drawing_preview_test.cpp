@@ -18,27 +18,15 @@ using namespace vx::testing;
 namespace {
 
 const char* Name(PreviewOutcome o) {
-    switch (o) {
-        case PreviewOutcome::Image:
-            return "Image";
-        case PreviewOutcome::NoPreview:
-            return "NoPreview";
-        case PreviewOutcome::NotDrawing:
-            return "NotDrawing";
-        case PreviewOutcome::Damaged:
-            return "Damaged";
-        case PreviewOutcome::Unreadable:
-            return "Unreadable";
-    }
-    return "?";
+    static const char* const names[] = {"Image", "NoPreview", "NotDrawing", "Damaged",
+                                        "Unreadable"};
+    return names[int(o)];
 }
 
 bool SamePixels(const QImage& a, const QImage& b) {
     return a.size() == b.size() &&
            a.convertToFormat(QImage::Format_RGB32) == b.convertToFormat(QImage::Format_RGB32);
 }
-
-// ---- The real drawings ------------------------------------------------------------------
 
 TEST(DrawingPreview, DwgPreviewsAreThoseTheManifestNames) {
     SKIP_WITHOUT_TESTDATA();
@@ -93,8 +81,6 @@ TEST(DrawingPreview, DxfFilesOfTheTestDataCarryNoneAndAreReadOnlyAtTheirEnd) {
         }
     }
 }
-
-// ---- DXF files with a preview of ours -------------------------------------------------------
 
 struct DxfPreview : ::testing::Test {
     QTemporaryDir dir;
@@ -173,8 +159,6 @@ TEST_F(DxfPreview, CutOrSpoiltSectionsAreDamageNotPictures) {
     EXPECT_LE(p.bytesRead, 200 * 1024);
 }
 
-// ---- Cut and damaged copies of real drawings --------------------------------------------------
-
 struct DamagedDwg : ::testing::Test {
     QTemporaryDir dir;
     DrawingPreview ReadCopy(const QByteArray& bytes) {
@@ -210,27 +194,27 @@ TEST_F(DamagedDwg, SpoiltHeadersAreDamage) {
     SKIP_WITHOUT_TESTDATA();
     const QByteArray dwg = ReadAll(TestData() + "/dwg/libredwg/example_2000.dwg");
     const std::uint32_t seeker = Seeker(dwg);
-    auto spoilt = [&](qsizetype at, QByteArray bytes) {
-        QByteArray copy = dwg;
-        copy.replace(at, bytes.size(), bytes);
-        return ReadCopy(copy);
-    };
-    EXPECT_EQ(spoilt(0x0D, QByteArray("\xF0\xFF\xFF\x7F", 4)).outcome, PreviewOutcome::Damaged);
-    EXPECT_EQ(spoilt(0x0D, QByteArray("\x00\x00\x00\x00", 4)).outcome, PreviewOutcome::NoPreview);
-    EXPECT_EQ(spoilt(seeker + 3, "X").outcome, PreviewOutcome::Damaged);  // the sentinel
-    // The BMP entry (second) pointing past the end, or too large.
-    const qsizetype bmpEntry = seeker + 21 + 9;
-    EXPECT_EQ(spoilt(bmpEntry + 1, QByteArray("\xF0\xFF\xFF\x00", 4)).outcome,
-              PreviewOutcome::Damaged);
-    EXPECT_EQ(spoilt(bmpEntry + 5, QByteArray("\xFF\xFF\xFF\x7F", 4)).outcome,
-              PreviewOutcome::Damaged);
-    // The bitmap's header.
+    const qsizetype bmpEntry = seeker + 21 + 9;  // the second entry of the image table
     const std::uint32_t imageStart =
         qFromLittleEndian<std::uint32_t>(dwg.constData() + bmpEntry + 1);
-    EXPECT_EQ(spoilt(imageStart, QByteArray("\x07\x00\x00\x00", 4)).outcome,
-              PreviewOutcome::Damaged);
-    EXPECT_EQ(spoilt(imageStart + 4, QByteArray("\xFF\xFF\xFF\x7F", 4)).outcome,
-              PreviewOutcome::Damaged);
+    const std::vector<std::tuple<const char*, qsizetype, QByteArray, PreviewOutcome>> rows = {
+        {"seeker past the end", 0x0D, QByteArray("\xF0\xFF\xFF\x7F", 4), PreviewOutcome::Damaged},
+        {"no seeker", 0x0D, QByteArray(4, '\0'), PreviewOutcome::NoPreview},
+        {"sentinel", seeker + 3, "X", PreviewOutcome::Damaged},
+        {"BMP entry past the end", bmpEntry + 1, QByteArray("\xF0\xFF\xFF\x00", 4),
+         PreviewOutcome::Damaged},
+        {"BMP entry too large", bmpEntry + 5, QByteArray("\xFF\xFF\xFF\x7F", 4),
+         PreviewOutcome::Damaged},
+        {"bitmap header size", imageStart, QByteArray("\x07\x00\x00\x00", 4),
+         PreviewOutcome::Damaged},
+        {"bitmap width", imageStart + 4, QByteArray("\xFF\xFF\xFF\x7F", 4),
+         PreviewOutcome::Damaged},
+    };
+    for (const auto& [name, at, bytes, outcome] : rows) {
+        QByteArray copy = dwg;
+        copy.replace(at, bytes.size(), bytes);
+        EXPECT_EQ(Name(ReadCopy(copy).outcome), Name(outcome)) << name;
+    }
     // A WMF entry alone shows nothing but is no damage.
     QByteArray wmfOnly = dwg;
     wmfOnly[bmpEntry] = 3;
@@ -275,25 +259,26 @@ TEST_F(DamagedDwg, EveryByteOfTheHeadersSpoiltInTurnNeverCrashes) {
     }
 }
 
-// ---- Not drawings at all -----------------------------------------------------------------------
-
 TEST(DrawingPreview, FoldersMissingFilesPipesAndOtherFilesShowNothing) {
     QTemporaryDir dir;
-    EXPECT_EQ(ReadDrawingPreview(dir.path()).outcome, PreviewOutcome::Unreadable);
-    EXPECT_EQ(ReadDrawingPreview(dir.filePath("missing.dwg")).outcome, PreviewOutcome::Unreadable);
-    EXPECT_EQ(ReadDrawingPreview(QString()).outcome, PreviewOutcome::Unreadable);
     // A pipe would block a reader that opens it plainly.
-    const QString fifo = dir.filePath("pipe.dwg");
-    ASSERT_EQ(::mkfifo(fifo.toStdString().c_str(), 0600), 0);
-    EXPECT_EQ(ReadDrawingPreview(fifo).outcome, PreviewOutcome::Unreadable);
+    ASSERT_EQ(::mkfifo(dir.filePath("pipe.dwg").toStdString().c_str(), 0600), 0);
     WriteAll(dir.filePath("empty.dwg"), {});
-    EXPECT_EQ(ReadDrawingPreview(dir.filePath("empty.dwg")).outcome, PreviewOutcome::NotDrawing);
     WriteAll(dir.filePath("text.dwg"), "Hello, this is no drawing.\n");
-    EXPECT_EQ(ReadDrawingPreview(dir.filePath("text.dwg")).outcome, PreviewOutcome::NotDrawing);
     WriteAll(dir.filePath("r12.dxf"),
-             "  0\nSECTION\n  2\nHEADER\n  9\n$ACADVER\n  1\nAC1009\n"
-             "  0\nENDSEC\n  0\nEOF\n");
-    EXPECT_EQ(ReadDrawingPreview(dir.filePath("r12.dxf")).outcome, PreviewOutcome::NoPreview);
+             "  0\nSECTION\n  2\nHEADER\n  9\n$ACADVER\n  1\nAC1009\n  0\nENDSEC\n  0\nEOF\n");
+    const std::vector<std::pair<QString, PreviewOutcome>> rows = {
+        {dir.path(), PreviewOutcome::Unreadable},
+        {dir.filePath("missing.dwg"), PreviewOutcome::Unreadable},
+        {QString(), PreviewOutcome::Unreadable},
+        {dir.filePath("pipe.dwg"), PreviewOutcome::Unreadable},
+        {dir.filePath("empty.dwg"), PreviewOutcome::NotDrawing},
+        {dir.filePath("text.dwg"), PreviewOutcome::NotDrawing},
+        {dir.filePath("r12.dxf"), PreviewOutcome::NoPreview},
+    };
+    for (const auto& [path, outcome] : rows) {
+        EXPECT_EQ(Name(ReadDrawingPreview(path).outcome), Name(outcome)) << path.toStdString();
+    }
 }
 
 }  // namespace
