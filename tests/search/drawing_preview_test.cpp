@@ -42,7 +42,6 @@ TEST(DrawingPreview, DwgPreviewsAreThoseTheManifestNames) {
         if (e.thumbnail == "yes") {
             ++withImage;
             ASSERT_EQ(p.outcome, PreviewOutcome::Image) << p.detail.toStdString();
-            EXPECT_FALSE(p.image.isNull());
             EXPECT_GT(p.image.width(), 16);
             if (e.Format() == "PNG") {
                 EXPECT_EQ(p.format, PreviewFormat::Png);
@@ -213,7 +212,7 @@ TEST_F(DamagedDwg, SpoiltHeadersAreDamage) {
     for (const auto& [name, at, bytes, outcome] : rows) {
         QByteArray copy = dwg;
         copy.replace(at, bytes.size(), bytes);
-        EXPECT_EQ(Name(ReadCopy(copy).outcome), Name(outcome)) << name;
+        EXPECT_STREQ(Name(ReadCopy(copy).outcome), Name(outcome)) << name;
     }
     // A WMF entry alone shows nothing but is no damage.
     QByteArray wmfOnly = dwg;
@@ -277,7 +276,7 @@ TEST(DrawingPreview, FoldersMissingFilesPipesAndOtherFilesShowNothing) {
         {dir.filePath("r12.dxf"), PreviewOutcome::NoPreview},
     };
     for (const auto& [path, outcome] : rows) {
-        EXPECT_EQ(Name(ReadDrawingPreview(path).outcome), Name(outcome)) << path.toStdString();
+        EXPECT_STREQ(Name(ReadDrawingPreview(path).outcome), Name(outcome)) << path.toStdString();
     }
 }
 
