@@ -359,6 +359,14 @@ TEST_F(FormTest, TheMenuBarHoldsFileViewAndHelpAndThePrintMenuIsOnlyAPopup) {
     EXPECT_EQ(Texts(f.mnuPrint->actions()),
               QStringList({"&Print All Drawings", "Print &Selected Drawings"}));
     EXPECT_FALSE(f.menuBar()->actions().contains(f.mnuPrint->menuAction()));
+
+    // Select All Drawings Listed selects every row.
+    f.ListView1->Model().Clear();
+    for (const char* name : {"a.dwg", "b.dwg", "c.dwg"}) {
+        f.ListView1->Model().AddRow({name, "/jobs/", "", "0 KB", ""});
+    }
+    f.MnuSelectAll->trigger();
+    EXPECT_EQ(f.ListView1->selectionModel()->selectedRows().size(), 3);
 }
 
 TEST_F(FormTest, ARightClickOnTheBackgroundOpensThePrintPopupAndOnAControlItDoesNot) {
@@ -380,16 +388,6 @@ TEST_F(FormTest, ARightClickOnTheBackgroundOpensThePrintPopupAndOnAControlItDoes
     f.mnuPrint->close();
 }
 
-TEST_F(FormTest, SelectAllDrawingsListedSelectsEveryRow) {
-    Form1& f = Start();
-    f.ListView1->Model().Clear();
-    for (const char* name : {"a.dwg", "b.dwg", "c.dwg"}) {
-        f.ListView1->Model().AddRow({name, "/jobs/", "", "0 KB", ""});
-    }
-    f.MnuSelectAll->trigger();
-    EXPECT_EQ(f.ListView1->selectionModel()->selectedRows().size(), 3);
-}
-
 TEST_F(FormTest, TheAboutBoxIsModelessAndClosedWithTheWindow) {
     Form1& f = Start();
     f.mnuHelpAbout->trigger();
@@ -404,17 +402,14 @@ TEST_F(FormTest, TheAboutBoxIsModelessAndClosedWithTheWindow) {
     EXPECT_TRUE(second.isNull() || !second->isVisible());
 }
 
-TEST_F(FormTest, ChoosingADeviceRefillsThePaperListOnce) {
+TEST_F(FormTest, AChosenDeviceRefillsThePaperListOnceAndEachKeyTwiceButNotThePlaceholder) {
     Form1& f = Start();
     h.cad.ClearCalls();
     f.cmbPrinter->setCurrentIndex(2);
     EXPECT_EQ(f.Choices().StrPrinter, "Office Printer");
     EXPECT_EQ(f.CmbPaper->itemText(2), "A4");  // the refill's own order of the fixed names
     EXPECT_EQ(MediaCalls(), 1);
-}
 
-TEST_F(FormTest, EachKeyInTheDeviceListReadsTheTextBeforeTheKeyAndAfterIt) {
-    Form1& f = Start();
     f.cmbPrinter->setEditText("");
     h.cad.ClearCalls();
     QTest::keyClicks(f.cmbPrinter->lineEdit(), "P");
@@ -428,10 +423,8 @@ TEST_F(FormTest, EachKeyInTheDeviceListReadsTheTextBeforeTheKeyAndAfterIt) {
     EXPECT_EQ(f.Choices().StrPrinter, "Select a Printer");
     EXPECT_EQ(MediaCalls(), 0);
     EXPECT_EQ(f.CmbPaper->itemText(f.CmbPaper->count() - 1), "marker");
-}
 
-TEST_F(FormTest, ArrowKeysInAListActAsClicks) {
-    Form1& f = Start();
+    // Arrow keys in a list act as clicks.
     f.CmbCTB->setCurrentIndex(0);
     QTest::keyClick(f.CmbCTB->lineEdit(), Qt::Key_Down);
     EXPECT_EQ(f.Choices().StrCTB, "monochrome.ctb");
