@@ -81,14 +81,19 @@ TEST(DrawingPreview, DxfFilesOfTheTestDataCarryNoneAndAreReadOnlyAtTheirEnd) {
     }
 }
 
-struct DxfPreview : ::testing::Test {
+// Made files: DXF files with a preview of ours, cut and damaged copies of real drawings.
+struct MadeFile : ::testing::Test {
     QTemporaryDir dir;
-    QString Write(const QString& name, const QByteArray& data) {
-        const QString path = dir.filePath(name);
-        WriteAll(path, data);
-        return path;
+    DrawingPreview Read(const QByteArray& bytes, const QString& name = "copy.dwg") {
+        WriteAll(dir.filePath(name), bytes);
+        return ReadDrawingPreview(dir.filePath(name));
+    }
+    static std::uint32_t Seeker(const QByteArray& dwg) {
+        return qFromLittleEndian<std::uint32_t>(dwg.constData() + 0x0D);
     }
 };
+using DxfPreview = MadeFile;
+using DamagedDwg = MadeFile;
 
 TEST_F(DxfPreview, TextAndBinaryDxfWithBitmapOrPng) {
     SKIP_WITHOUT_TESTDATA();
@@ -119,8 +124,7 @@ TEST_F(DxfPreview, TextAndBinaryDxfWithBitmapOrPng) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
         const QByteArray dxf = ReadAll(TestData() + "/dxf/" + c.file);
-        const DrawingPreview p =
-            ReadDrawingPreview(Write("p.dxf", InsertBefore(dxf, c.before, c.section)));
+        const DrawingPreview p = Read(InsertBefore(dxf, c.before, c.section), "p.dxf");
         ASSERT_EQ(p.outcome, PreviewOutcome::Image) << p.detail.toStdString();
         EXPECT_TRUE(SamePixels(p.image, image));
         // The section and a little before it, not the drawing.
@@ -137,38 +141,24 @@ TEST_F(DxfPreview, CutOrSpoiltSectionsAreDamageNotPictures) {
     const QByteArray whole = InsertBefore(dxf, "  0\nEOF", section);
     const qsizetype sectionAt = whole.lastIndexOf("THUMBNAILIMAGE");
     // Cut inside the hex data: no section end.
-    DrawingPreview p =
-        ReadDrawingPreview(Write("cut.dxf", whole.left(sectionAt + section.size() / 2)));
+    DrawingPreview p = Read(whole.left(sectionAt + section.size() / 2), "cut.dxf");
     EXPECT_EQ(p.outcome, PreviewOutcome::Damaged) << p.detail.toStdString();
     // A wrong byte count.
     QByteArray wrongCount = whole;
     wrongCount.replace(QByteArray("\n 90\n") + QByteArray::number(DibOf(SampleImage()).size()),
                        "\n 90\n12");
-    p = ReadDrawingPreview(Write("count.dxf", wrongCount));
+    p = Read(wrongCount, "count.dxf");
     EXPECT_EQ(p.outcome, PreviewOutcome::Damaged);
     // Something that is no hex.
     QByteArray notHex = whole;
     notHex[whole.indexOf("310\n", sectionAt) + 6] = 'Z';
-    p = ReadDrawingPreview(Write("hex.dxf", notHex));
+    p = Read(notHex, "hex.dxf");
     EXPECT_EQ(p.outcome, PreviewOutcome::Damaged);
     // A preview section before the objects is not taken for one (it would not be there).
-    p = ReadDrawingPreview(
-        Write("early.dxf", InsertBefore(dxf, "  0\nSECTION\n  2\nOBJECTS", section)));
+    p = Read(InsertBefore(dxf, "  0\nSECTION\n  2\nOBJECTS", section), "early.dxf");
     EXPECT_EQ(p.outcome, PreviewOutcome::NoPreview);
     EXPECT_LE(p.bytesRead, 200 * 1024);
 }
-
-struct DamagedDwg : ::testing::Test {
-    QTemporaryDir dir;
-    DrawingPreview ReadCopy(const QByteArray& bytes) {
-        const QString path = dir.filePath("copy.dwg");
-        WriteAll(path, bytes);
-        return ReadDrawingPreview(path);
-    }
-    static std::uint32_t Seeker(const QByteArray& dwg) {
-        return qFromLittleEndian<std::uint32_t>(dwg.constData() + 0x0D);
-    }
-};
 
 TEST_F(DamagedDwg, CutCopiesShowNothing) {
     SKIP_WITHOUT_TESTDATA();
@@ -182,7 +172,7 @@ TEST_F(DamagedDwg, CutCopiesShowNothing) {
         for (qsizetype length :
              {qsizetype(0), qsizetype(6), qsizetype(0x10), qsizetype(seeker + 8),
               qsizetype(seeker + 21), qsizetype(seeker + 30), qsizetype(imageStart + 100)}) {
-            const DrawingPreview p = ReadCopy(dwg.left(length));
+            const DrawingPreview p = Read(dwg.left(length));
             EXPECT_NE(p.outcome, PreviewOutcome::Image) << length;
             EXPECT_TRUE(p.image.isNull());
         }
@@ -212,12 +202,12 @@ TEST_F(DamagedDwg, SpoiltHeadersAreDamage) {
     for (const auto& [name, at, bytes, outcome] : rows) {
         QByteArray copy = dwg;
         copy.replace(at, bytes.size(), bytes);
-        EXPECT_STREQ(Name(ReadCopy(copy).outcome), Name(outcome)) << name;
+        EXPECT_STREQ(Name(Read(copy).outcome), Name(outcome)) << name;
     }
     // A WMF entry alone shows nothing but is no damage.
     QByteArray wmfOnly = dwg;
     wmfOnly[bmpEntry] = 3;
-    const DrawingPreview wmf = ReadCopy(wmfOnly);
+    const DrawingPreview wmf = Read(wmfOnly);
     EXPECT_EQ(wmf.outcome, PreviewOutcome::NoPreview);
     EXPECT_EQ(wmf.format, PreviewFormat::Wmf);
 }
@@ -230,14 +220,11 @@ TEST_F(DamagedDwg, EveryByteOfTheHeadersSpoiltInTurnNeverCrashes) {
         const std::uint32_t image =
             qFromLittleEndian<std::uint32_t>(dwg.constData() + seeker + 21 + 10);
         std::vector<qsizetype> offsets;
-        for (qsizetype i = 0; i < 0x20; ++i) {
-            offsets.push_back(i);
-        }
-        for (qsizetype i = seeker; i < seeker + 21 + 18; ++i) {
-            offsets.push_back(i);
-        }
-        for (qsizetype i = image; i < image + 64; ++i) {
-            offsets.push_back(i);
+        for (auto [from, count] :
+             {std::pair<qsizetype, qsizetype>{0, 0x20}, {seeker, 21 + 18}, {image, 64}}) {
+            for (qsizetype i = from; i < from + count; ++i) {
+                offsets.push_back(i);
+            }
         }
         // One copy, patched in place byte by byte.
         const QString path = dir.filePath("patched.dwg");
