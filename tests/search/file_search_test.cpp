@@ -41,6 +41,10 @@ struct SearchTest : ::testing::Test {
         host.printerCount = 5;
         host.dirPath = t.Root();
     }
+    void InJWithSubfolders() {
+        host.dirPath = t.Path("J");
+        host.includeSubfolders = true;
+    }
     // A folder as the search names it, with its trailing separator.
     QString F(const QString& relative = QString()) const { return AddBackslash(t.Path(relative)); }
     // The log without the texts and rows.
@@ -164,8 +168,7 @@ TEST_F(SearchTest, DirClickSearchesAFolderWithoutDrawingsEveryTimeAndKeepsAStand
 TEST_F(SearchTest, RowsFollowListingOrderFolderByFolderDepthFirst) {
     t.File("J/a.dwg").File("J/S1/b.dwg").File("J/S1/T/c.dwg").File("J/S2/d.dwg");
     t.File("J/Rev.2/e.dwg").File("J/.hid/f.dwg").File("J/README").File("J/s10/g.dwg");
-    host.dirPath = t.Path("J");
-    host.includeSubfolders = true;
+    InJWithSubfolders();
     search.Check1_Click();
     EXPECT_THAT(host.Names(), ElementsAre("a.dwg", "b.dwg", "c.dwg", "g.dwg", "d.dwg"));
     // Rev.2 (a dot), the hidden folder and the file without extension are not entered.
@@ -200,8 +203,7 @@ TEST_F(SearchTest, ThePatternIsTakenAsTyped) {
 TEST_F(SearchTest, SubfolderBoxIsReadAfreshInEveryFolder) {
     t.File("J/a.dwg").File("J/S1/b.dwg").File("J/S1/T/c.dwg").File("J/S1/T/U/e.dwg");
     t.File("J/S2/d.dwg");
-    host.dirPath = t.Path("J");
-    host.includeSubfolders = true;
+    InJWithSubfolders();
     // Unticked while the search is in S1: T is still entered (S1 collected it), but T no
     // longer collects U; S2 was collected at the top.
     host.onKeepAlive = [this] {
@@ -251,8 +253,7 @@ TEST_F(SearchTest, NothingFoundSaysSoInBothPlacesAndLeavesCommand2Alone) {
 
 TEST_F(SearchTest, AMatchDeepDownIsReportedAtTheEnd) {
     t.File("J/S1/T/c.dwg").Dir("J/S2");
-    host.dirPath = t.Path("J");
-    host.includeSubfolders = true;
+    InJWithSubfolders();
     search.Check1_Click();
     EXPECT_EQ(host.status, "1  Files Found  ");
     EXPECT_EQ(host.label.toStdString(), Found(t.Path("J")).substr(8));
@@ -262,8 +263,7 @@ TEST_F(SearchTest, AMatchDeepDownIsReportedAtTheEnd) {
 
 TEST_F(SearchTest, DirExtentIsSetAtTheEndOfEveryLevelFromItsFolder) {
     t.File("J/S/a.dwg");
-    host.dirPath = t.Path("J");
-    host.includeSubfolders = true;
+    InJWithSubfolders();
     host.logExtent = true;
     host.charWidth = 85;  // W = text width / 85 * 7 = 7 per character
     search.vFileSearch(host.dirPath, host.pattern);
@@ -279,32 +279,22 @@ TEST_F(SearchTest, DirExtentIsSetAtTheEndOfEveryLevelFromItsFolder) {
     EXPECT_THAT(host.log, Not(Contains(::testing::StartsWith("Extent"))));
 }
 
-TEST_F(SearchTest, LinksBackIntoTheTreeNeitherLoopNorListTwice) {
-    t.File("J/a.dwg").File("J/S/b.dwg");
+TEST_F(SearchTest, LinksBackIntoTheTreeNeitherLoopNorListTwiceAndALinkOutsideIsSearchedOnce) {
+    t.File("J/a.dwg").File("J/S/b.dwg").File("Outside/o.dwg").Link("J/Ext", t.Path("Outside"));
     t.Link("J/S/loop", t.Path("J")).Link("J/S/self", t.Path("J/S")).Link("J/T", t.Path("J/S"));
-    host.dirPath = t.Path("J");
-    host.includeSubfolders = true;
+    InJWithSubfolders();
     search.Check1_Click();
-    EXPECT_THAT(host.Names(), ElementsAre("a.dwg", "b.dwg"));
-    EXPECT_EQ(host.status, "2  Files Found  ");
+    EXPECT_THAT(host.Names(), ElementsAre("a.dwg", "o.dwg", "b.dwg"));
+    EXPECT_EQ(host.rows[1].Path, F("J/Ext"));
+    EXPECT_EQ(host.status, "3  Files Found  ");
     // A second search finds the same again: what was searched belongs to one search.
     search.Check1_Click();
-    EXPECT_THAT(host.Names(), ElementsAre("a.dwg", "b.dwg"));
-}
-
-TEST_F(SearchTest, ALinkToAFolderOutsideIsSearchedOnce) {
-    t.File("Outside/o.dwg").File("J/a.dwg").Link("J/Ext", t.Path("Outside"));
-    host.dirPath = t.Path("J");
-    host.includeSubfolders = true;
-    search.Check1_Click();
-    EXPECT_THAT(host.Names(), ElementsAre("a.dwg", "o.dwg"));
-    EXPECT_EQ(host.rows[1].Path, F("J/Ext"));
+    EXPECT_THAT(host.Names(), ElementsAre("a.dwg", "o.dwg", "b.dwg"));
 }
 
 TEST_F(SearchTest, AFolderThatCannotBeReadContributesNothingAndTheSearchGoesOn) {
     t.File("J/A/a.dwg").File("J/B/b.dwg").File("J/C/c.dwg");
-    host.dirPath = t.Path("J");
-    host.includeSubfolders = true;
+    InJWithSubfolders();
     // B disappears while A is searched: its listing fails.
     host.onKeepAlive = [this] {
         if (host.status.contains("/A/")) {
@@ -328,8 +318,7 @@ TEST_F(SearchTest, AFolderWithoutPermissionContributesNothing) {
             GTEST_SKIP() << "cannot search as another user";
         }
     }
-    host.dirPath = t.Path("J");
-    host.includeSubfolders = true;
+    InJWithSubfolders();
     search.Check1_Click();
     if (root) {
         EXPECT_EQ(::seteuid(0), 0);
