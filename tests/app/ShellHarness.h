@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QEvent>
 #include <QSettings>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <QUrl>
 #include <map>
@@ -123,6 +124,14 @@ public:
         QSettings s(path_, QSettings::IniFormat);
         return s.value(QString("Settings/") + key, QString("<missing>")).toString();
     }
+    // "key=value|..." for the keys given, as stored now.
+    QString Stored(std::initializer_list<const char*> keys) const {
+        QStringList out;
+        for (const char* k : keys) {
+            out << QString(k) + "=" + Stored(k);
+        }
+        return out.join('|');
+    }
     QString Path() const { return path_; }
 
 private:
@@ -134,6 +143,19 @@ private:
     QString path_;
     std::unique_ptr<app::QSettingsStore> store_;
 };
+
+// The boxes shown, one "title|icon|text" each, with the buttons unless just OK.
+inline QStringList Shown(const RecordingMessages& m) {
+    static const char* const icons[] = {"", "Information", "Exclamation", "Critical", "Question"};
+    QStringList out;
+    for (const auto& x : m.shown) {
+        out << QString::fromStdString(x.title) + "|" + icons[int(x.icon)] + "|" +
+                   QString::fromStdString(x.text) +
+                   (x.buttons == MsgButtons::Ok ? ""
+                                                : "|buttons " + QString::number(int(x.buttons)));
+    }
+    return out;
+}
 
 struct ShellHarness {
     ShellHarness() {

@@ -9,7 +9,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
-#include <QSignalSpy>
 #include <QTest>
 #include <filesystem>
 
@@ -58,14 +57,21 @@ struct RunWiringTest : ::testing::Test {
         return form->ListView1->visualRect(form->ListView1->Model().index(row, 0)).center();
     }
     QString Panel() const { return form->sbStatusBar->PanelText(1); }
+    // The window at rest after a run: default pointer, empty bar, plain status panel.
+    void ExpectAtRest() const {
+        EXPECT_EQ(h.pointer.pointers.back(), Pointer::Default);
+        EXPECT_EQ(form->ProgressBar1->value(), 0);
+        EXPECT_EQ(Panel(), "Status");
+        EXPECT_FALSE(form->Runs().Running());
+    }
 };
 
 TEST_F(RunWiringTest, PrintAllPlotsFromTheLastRowShowingEachStepAndComesToRest) {
     Form1& f = *form;
     vx::testing::PaintedTexts painted(f.Status);
-    QSignalSpy progress(f.ProgressBar1, &QProgressBar::valueChanged);
-    QStringList panels;
-    QObject::connect(f.ProgressBar1, &QProgressBar::valueChanged, [&] { panels << Panel(); });
+    QStringList progress;  // the bar's value with panel 1's text
+    QObject::connect(f.ProgressBar1, &QProgressBar::valueChanged,
+                     [&](int v) { progress << QString::number(v) + " " + Panel(); });
 
     QTest::mouseClick(f.Command2, Qt::LeftButton);
     QCoreApplication::processEvents();
@@ -77,15 +83,9 @@ TEST_F(RunWiringTest, PrintAllPlotsFromTheLastRowShowingEachStepAndComesToRest) 
     }
     // Painted while the run held the window: it kept the window alive.
     EXPECT_EQ(painted.texts, expected);
-    QList<int> values;
-    for (const auto& args : progress) {
-        values << args.at(0).toInt();
-    }
-    EXPECT_EQ(values, QList<int>({33, 0, 66, 0, 100, 0}));
-    EXPECT_EQ(panels, QStringList({"Processing ...", "Status", "Processing ...", "Status",
-                                   "Processing ...", "Status"}));
-    EXPECT_EQ(h.pointer.pointers.back(), Pointer::Default);
-    EXPECT_FALSE(f.Runs().Running());
+    EXPECT_EQ(progress, QStringList({"33 Processing ...", "0 Status", "66 Processing ...",
+                                     "0 Status", "100 Processing ...", "0 Status"}));
+    ExpectAtRest();
     // Opened read-only by the full path the row names, closed without saving.
     EXPECT_EQ(
         h.cad.CallsWith("Open(").front(),
@@ -127,9 +127,7 @@ TEST_F(RunWiringTest, TheActionButtonStopsTheRunBeforeItsNextDrawing) {
     EXPECT_THAT(h.cad.Plotted(), ElementsAre("c.dwg"));
     EXPECT_EQ(h.cad.CallsWith("Open(").size(), 1u);
     EXPECT_TRUE(f.StopRequested);
-    EXPECT_EQ(h.pointer.pointers.back(), Pointer::Default);
-    EXPECT_EQ(f.ProgressBar1->value(), 0);
-    EXPECT_EQ(Panel(), "Status");
+    ExpectAtRest();
 
     // The next run starts afresh; idle, the button stops nothing.
     QTest::mouseClick(f.Command2, Qt::LeftButton);
@@ -221,10 +219,7 @@ TEST_F(RunWiringTest, ARunThatEndsTheProgramLeavesTheWindowAtRest) {
     EXPECT_TRUE(f.Ended());
     ASSERT_EQ(h.messages.shown.size(), 1u);
     EXPECT_EQ(h.messages.shown[0].title, "Coult not start AutoCAD");
-    EXPECT_EQ(h.pointer.pointers.back(), Pointer::Default);
-    EXPECT_EQ(f.ProgressBar1->value(), 0);
-    EXPECT_EQ(Panel(), "Status");
-    EXPECT_FALSE(f.Runs().Running());
+    ExpectAtRest();
     EXPECT_TRUE(h.cad.Plots().empty());
 }
 

@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTest>
+#include <functional>
 
 #include "../search/PreviewTestData.h"
 #include "WindowHarness.h"
@@ -65,28 +66,26 @@ TEST_F(SearchWiringTest, LoadListsTheProgramsFolderAndTheTreesRootSelectionMoves
 TEST_F(SearchWiringTest, AFolderChosenInTheTreeIsSearchedOnceAndEnablesPrinting) {
     h.tree.File("jobs/a.dwg").File("jobs/b.DWG").File("jobs/sub/c.dwg").File("jobs/x.txt");
     Form1& f = h.Start();
-    h.pointer.pointers.clear();
-    h.Select(f, h.tree.Path("jobs"));
+    // Each starter searches once: the hourglass once, then the default pointer.
+    auto searchedOnce = [&](const std::function<void()>& starter) {
+        h.pointer.pointers.clear();
+        starter();
+        EXPECT_THAT(h.pointer.pointers, ElementsAre(Pointer::Hourglass, Pointer::Default));
+    };
+    searchedOnce([&] { h.Select(f, h.tree.Path("jobs")); });
     EXPECT_EQ(f.Dir1->Path(), h.tree.Path("jobs"));
     EXPECT_EQ(vx::testing::WindowHarness::Names(f), QStringList({"a.dwg", "b.DWG"}));
     EXPECT_EQ(f.Status->text(), "2  Files Found  ");
     EXPECT_TRUE(f.Command2->isEnabled());
-    // One search: the hourglass once, then the default pointer.
-    EXPECT_THAT(h.pointer.pointers, ElementsAre(Pointer::Hourglass, Pointer::Default));
-
-    // "Include Sub Directories" searches the subfolders, once.
-    h.pointer.pointers.clear();
-    QTest::mouseClick(f.Check1, Qt::LeftButton, {}, QPoint(6, f.Check1->height() / 2));
+    searchedOnce([&] {
+        QTest::mouseClick(f.Check1, Qt::LeftButton, {}, QPoint(6, f.Check1->height() / 2));
+    });
     ASSERT_TRUE(f.Check1->isChecked());
     EXPECT_EQ(vx::testing::WindowHarness::Names(f), QStringList({"a.dwg", "b.DWG", "c.dwg"}));
-    EXPECT_THAT(h.pointer.pointers, ElementsAre(Pointer::Hourglass, Pointer::Default));
-
     // Enter on the box searches again and leaves the list sorted.
-    h.pointer.pointers.clear();
     f.Check1->setFocus();
-    QTest::keyClick(f.Check1, Qt::Key_Return);
+    searchedOnce([&] { QTest::keyClick(f.Check1, Qt::Key_Return); });
     EXPECT_TRUE(f.ListView1->Model().Sorted());
-    EXPECT_THAT(h.pointer.pointers, ElementsAre(Pointer::Hourglass, Pointer::Default));
 }
 
 TEST_F(SearchWiringTest, AClickOnARowPreviewsItsDrawingAndTheArrowKeysPreviewTheRowLeft) {
@@ -135,9 +134,7 @@ TEST_F(SearchWiringTest, AStarterWhoseListFillingFailsIsReportedAndLeavesTheDefa
     h.cad.FailOn("Layout.GetPlotDeviceNames", "Automation error", 1);
     h.pointer.pointers.clear();
     ASSERT_TRUE(Main(f));
-    ASSERT_EQ(h.messages.shown.size(), 1u);
-    EXPECT_EQ(h.messages.shown[0].text, "Automation error");
-    EXPECT_EQ(h.messages.shown[0].icon, MsgIcon::Critical);
+    EXPECT_EQ(vx::testing::Shown(h.messages), QStringList({"Vormex|Critical|Automation error"}));
     EXPECT_EQ(h.pointer.pointers.front(), Pointer::Hourglass);
     EXPECT_EQ(h.pointer.pointers.back(), Pointer::Default);
 

@@ -47,13 +47,8 @@ TEST(SettingsWrite, WritesPositionAndEveryChoiceThatIsNotEmpty) {
     PlotChoices choices{"Plotter", "A3", "", 1};
     WriteSettings(s.Store(), false, {1005.0f, 750.0f}, choices);
     // The emptied choice leaves the stored value as it was.
-    for (const auto& [key, value] : {std::pair{"MainLeft", "1005"},
-                                     {"MainTop", "750"},
-                                     {"CadPrinter", "Plotter"},
-                                     {"CadPaper", "A3"},
-                                     {"CadCTB", "kept.ctb"}}) {
-        EXPECT_EQ(s.Stored(key), value) << key;
-    }
+    EXPECT_EQ(s.Stored({"MainLeft", "MainTop", "CadPrinter", "CadPaper", "CadCTB"}),
+              "MainLeft=1005|MainTop=750|CadPrinter=Plotter|CadPaper=A3|CadCTB=kept.ctb");
 }
 
 TEST(SettingsWrite, PositionsAreSingleNumbersInTwips) {
@@ -79,24 +74,22 @@ TEST(SettingsWrite, AWindowLeftWhereTheSettingsPutItKeepsTheStoredValue) {
     EXPECT_EQ(p.topTwips, 1003.0f);
 }
 
-TEST(ScreenPlacement, AWindowOnAScreenStaysWhereItIs) {
-    const QList<QRect> screens{QRect(0, 0, 1920, 1080), QRect(1920, 0, 1280, 1024)};
-    EXPECT_EQ(PullOntoScreen(QRect(67, 67, 624, 440), screens), QPoint(67, 67));
-    EXPECT_EQ(PullOntoScreen(QRect(2500, 300, 624, 440), screens), QPoint(2500, 300));
-    // Partly off the screen but with enough of it to grab.
-    EXPECT_EQ(PullOntoScreen(QRect(1850, -20, 624, 440), screens), QPoint(1850, -20));
-}
-
-TEST(ScreenPlacement, AWindowOffEveryScreenIsPulledOntoTheNearestOne) {
-    const QList<QRect> screens{QRect(0, 0, 1920, 1080), QRect(1920, 0, 1280, 1024)};
-    // Beyond the right screen's edge: moved inside it.
-    EXPECT_EQ(PullOntoScreen(QRect(5000, 100, 624, 440), screens), QPoint(3200 - 624, 100));
-    // Above and left of everything: to the first screen's corner.
-    EXPECT_EQ(PullOntoScreen(QRect(-4000, -4000, 624, 440), screens), QPoint(0, 0));
-    // Only a sliver is on the screen: not reachable, pulled in.
-    EXPECT_EQ(PullOntoScreen(QRect(1900 - 624 + 10, 1075, 624, 440), screens).y(), 1080 - 440);
-    // A window larger than the screen stands at its top left corner.
-    EXPECT_EQ(PullOntoScreen(QRect(9000, 9000, 4000, 3000), {QRect(0, 0, 800, 600)}), QPoint(0, 0));
+TEST(ScreenPlacement, AWindowOnAScreenStaysAndOneOffEveryScreenIsPulledOntoTheNearest) {
+    const QList<QRect> two{QRect(0, 0, 1920, 1080), QRect(1920, 0, 1280, 1024)};
+    const QList<QRect> small{QRect(0, 0, 800, 600)};
+    const std::tuple<const char*, QRect, const QList<QRect>&, QPoint> cases[] = {
+        {"on the first", QRect(67, 67, 624, 440), two, QPoint(67, 67)},
+        {"on the second", QRect(2500, 300, 624, 440), two, QPoint(2500, 300)},
+        {"partly off but enough to grab", QRect(1850, -20, 624, 440), two, QPoint(1850, -20)},
+        {"beyond the right edge", QRect(5000, 100, 624, 440), two, QPoint(3200 - 624, 100)},
+        {"above and left of all", QRect(-4000, -4000, 624, 440), two, QPoint(0, 0)},
+        {"only a sliver on it", QRect(1900 - 624 + 10, 1075, 624, 440), two,
+         QPoint(1900 - 624 + 10, 1080 - 440)},
+        {"larger than the screen", QRect(9000, 9000, 4000, 3000), small, QPoint(0, 0)},
+    };
+    for (const auto& [name, window, screens, expected] : cases) {
+        EXPECT_EQ(PullOntoScreen(window, screens), expected) << name;
+    }
 }
 
 }  // namespace

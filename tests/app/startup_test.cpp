@@ -17,7 +17,7 @@ namespace {
 
 void ExpectEndedWithOneMessage(vx::testing::ShellHarness& h, Form1& f,
                                const vx::testing::EventCount& events) {
-    // The message itself: the connection's tests.
+    // The message's text: the connection's tests.
     ASSERT_EQ(h.messages.shown.size(), 1u);
     EXPECT_EQ(h.messages.shown[0].title, "Coult not start AutoCAD");
     EXPECT_TRUE(f.Ended());
@@ -25,9 +25,8 @@ void ExpectEndedWithOneMessage(vx::testing::ShellHarness& h, Form1& f,
     EXPECT_EQ(events.Of(QEvent::Show), 0);
     // The unload ran: help windows closed, settings written as at any close.
     EXPECT_THAT(h.help.calls, ElementsAre("CloseAll()"));
-    for (const char* key : {"MainLeft", "MainTop", "CadPaper", "CadPrinter", "CadCTB"}) {
-        EXPECT_EQ(h.settings.Stored(key), key[0] == 'M' ? "1000" : "0") << key;
-    }
+    EXPECT_EQ(h.settings.Stored({"MainLeft", "MainTop", "CadPaper", "CadPrinter", "CadCTB"}),
+              "MainLeft=1000|MainTop=1000|CadPaper=0|CadPrinter=0|CadCTB=0");
     // Nothing after the end: no status text of the load's later steps.
     EXPECT_EQ(f.Status->text(), "\nOpening Autocad in Background. Please Wait... ");
     EXPECT_FALSE(f.ProgressPlacement().Placed());

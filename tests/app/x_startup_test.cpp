@@ -45,25 +45,21 @@ TEST(WindowProgramOnX, WithoutABackEndShowsOneMessageAndEndsWithTheSettingsWritt
     const QByteArray out = run.readAllStandardOutput();
     const QByteArray err = run.readAllStandardError();
     const auto found = Findings(out);
-    auto at = [&found](const char* key) {
-        auto it = found.find(key);
-        return it == found.end() ? QString("<none>") : it->second;
-    };
-    const std::string report = (out + "\n--- stderr ---\n" + err).toStdString();
-    EXPECT_EQ(at("boxes"), "1") << report;
-    EXPECT_EQ(at("mainwindows"), "0") << report;
-    EXPECT_EQ(at("laterboxes"), "0") << report;
-    EXPECT_EQ(at("ended"), "1") << report;
-    EXPECT_EQ(at("exit"), "0") << report;
+    QStringList seen;
+    for (const char* key : {"boxes", "mainwindows", "laterboxes", "ended", "exit"}) {
+        seen << key + ("=" + (found.count(key) ? found.at(key) : "<none>"));
+    }
+    EXPECT_EQ(seen.join(' '), "boxes=1 mainwindows=0 laterboxes=0 ended=1 exit=0")
+        << (out + "\n--- stderr ---\n" + err).toStdString();
 
     const QString file = home.filePath(".config/Vormex/Vormex.conf");
-    ASSERT_TRUE(QFile::exists(file)) << report;
+    ASSERT_TRUE(QFile::exists(file));
     QSettings s(file, QSettings::IniFormat);
-    EXPECT_EQ(s.value("Settings/MainLeft").toString(), "1000");
-    EXPECT_EQ(s.value("Settings/MainTop").toString(), "1000");
-    EXPECT_EQ(s.value("Settings/CadPaper").toString(), "0");
-    EXPECT_EQ(s.value("Settings/CadPrinter").toString(), "0");
-    EXPECT_EQ(s.value("Settings/CadCTB").toString(), "0");
+    QStringList stored;
+    for (const char* key : {"MainLeft", "MainTop", "CadPaper", "CadPrinter", "CadCTB"}) {
+        stored << key + ("=" + s.value(QString("Settings/") + key).toString());
+    }
+    EXPECT_EQ(stored.join(' '), "MainLeft=1000 MainTop=1000 CadPaper=0 CadPrinter=0 CadCTB=0");
 }
 
 }  // namespace

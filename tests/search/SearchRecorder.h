@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QStringList>
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -109,11 +110,8 @@ public:
     std::vector<std::string> LogWithout(std::initializer_list<std::string> prefixes) const {
         std::vector<std::string> out;
         for (const auto& line : log) {
-            bool drop = false;
-            for (const auto& p : prefixes) {
-                drop = drop || line.rfind(p, 0) == 0;
-            }
-            if (!drop) {
+            if (std::none_of(prefixes.begin(), prefixes.end(),
+                             [&](const std::string& p) { return line.rfind(p, 0) == 0; })) {
                 out.push_back(line);
             }
         }

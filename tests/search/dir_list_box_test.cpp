@@ -26,13 +26,10 @@ QStringList Texts(const DirListBox& box) {
     return out;
 }
 
-QPoint CenterOf(DirListBox& box, int row) {
-    return box.visualItemRect(box.item(row)).center();
-}
-
 struct DirListBoxTest : ::testing::Test {
     TempTree t;
     DirListBox box;
+    QPoint Center(int row) { return box.visualItemRect(box.item(row)).center(); }
     void SetUp() override {
         box.resize(200, 300);
         box.show();
@@ -46,13 +43,8 @@ TEST_F(DirListBoxTest, ShowsAncestorsTheFolderAndItsVisibleSubfolders) {
     t.Link("Jobs/Dangling", t.Path("none"));
     ASSERT_TRUE(box.SetPath(t.Path("Jobs")));
     const QStringList ancestors = t.Path("Jobs").split('/', Qt::SkipEmptyParts);
-    QStringList expected{"/"};
-    expected << ancestors;
-    expected << "Archive"
-             << "Linked"
-             << "site a"
-             << "Site B";
-    EXPECT_EQ(Texts(box), expected);
+    EXPECT_EQ(Texts(box), QStringList("/") + ancestors +
+                              QStringList({"Archive", "Linked", "site a", "Site B"}));
     // The folder itself is the current entry; each entry knows its folder.
     EXPECT_EQ(box.currentRow(), ancestors.size());
     EXPECT_EQ(box.EntryPath(0), "/");
@@ -70,9 +62,9 @@ TEST_F(DirListBoxTest, ChangingThePathRaisesChangeOnlyForAnotherFolder) {
     EXPECT_TRUE(box.SetPath(t.Path("A")));
     EXPECT_EQ(change.count(), 1);
     // No folder: nothing changes.
-    EXPECT_FALSE(box.SetPath(t.Path("f.dwg")));
-    EXPECT_FALSE(box.SetPath(t.Path("missing")));
-    EXPECT_FALSE(box.SetPath(QString()));
+    for (const QString& path : {t.Path("f.dwg"), t.Path("missing"), QString()}) {
+        EXPECT_FALSE(box.SetPath(path)) << path.toStdString();
+    }
     EXPECT_EQ(box.Path(), t.Path("A"));
     EXPECT_EQ(change.count(), 1);
 }
@@ -83,20 +75,20 @@ TEST_F(DirListBoxTest, DoubleClickOpensSingleClickOnlySelects) {
     QSignalSpy change(&box, &DirListBox::Change);
     QSignalSpy click(&box, &DirListBox::Click);
     const int site = box.count() - 1;
-    QTest::mouseClick(box.viewport(), Qt::LeftButton, {}, CenterOf(box, site));
+    QTest::mouseClick(box.viewport(), Qt::LeftButton, {}, Center(site));
     EXPECT_EQ(click.count(), 1);
     EXPECT_EQ(change.count(), 0);
     EXPECT_EQ(box.Path(), t.Path("Jobs"));
     EXPECT_EQ(box.currentRow(), site);
 
-    DoubleClick(box.viewport(), CenterOf(box, site));
+    DoubleClick(box.viewport(), Center(site));
     EXPECT_EQ(box.Path(), t.Path("Jobs/Site"));
     EXPECT_EQ(change.count(), 1);
 
     // Up again through an ancestor; Enter opens the current entry as well.
     const int jobs = box.count() - 2;
     ASSERT_EQ(box.item(jobs)->text(), "Jobs");
-    DoubleClick(box.viewport(), CenterOf(box, jobs));
+    DoubleClick(box.viewport(), Center(jobs));
     EXPECT_EQ(box.Path(), t.Path("Jobs"));
     box.setCurrentRow(box.count() - 1);
     QTest::keyClick(&box, Qt::Key_Return);

@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 #include <QSignalSpy>
 #include <QTest>
+#include <functional>
 
 #include "search/DrawingListView.h"
 
@@ -37,11 +38,11 @@ struct ListViewTest : ::testing::Test {
 };
 
 TEST_F(ListViewTest, ShowsTheColumnsWithTheirWidths) {
-    EXPECT_EQ(list.header()->count(), 5);
-    const int widths[] = {125, 250, 100, 80, 130};
-    for (int c = 0; c < 5; ++c) {
-        EXPECT_EQ(list.header()->sectionSize(c), widths[c]) << c;
+    std::vector<int> widths;
+    for (int c = 0; c < list.header()->count(); ++c) {
+        widths.push_back(list.header()->sectionSize(c));
     }
+    EXPECT_EQ(widths, (std::vector<int>{125, 250, 100, 80, 130}));
     EXPECT_EQ(list.selectionMode(), QAbstractItemView::ExtendedSelection);
 }
 
@@ -60,35 +61,28 @@ TEST_F(ListViewTest, ClickingAHeaderSortsByThatColumn) {
     EXPECT_EQ(h->sortIndicatorOrder(), Qt::DescendingOrder);
 }
 
-TEST_F(ListViewTest, CtrlASelectsEveryRowFromEitherHandler) {
-    Fill({"a", "b", "c"});
-    list.setCurrentIndex(list.Model().index(1, 0));
-    QTest::keyClick(&list, Qt::Key_A, Qt::ControlModifier);
-    EXPECT_EQ(SelectedCount(), 3);
-    EXPECT_EQ(list.SelectedItem(), 1);
-
-    list.clearSelection();
-    list.ListView1_KeyDown(65, Qt::ControlModifier | Qt::ShiftModifier);
-    EXPECT_EQ(SelectedCount(), 3);
-    list.clearSelection();
-    list.ListView1_KeyPress(1);
-    EXPECT_EQ(SelectedCount(), 3);
-    // The character handler alone, as a key event carrying only the character.
-    list.clearSelection();
-    QKeyEvent ctrlA(QEvent::KeyPress, 0, Qt::NoModifier, QString(QChar(1)));
-    QCoreApplication::sendEvent(&list, &ctrlA);
-    EXPECT_EQ(SelectedCount(), 3);
-    // A without Ctrl selects nothing.
-    list.clearSelection();
-    list.ListView1_KeyDown(65, Qt::NoModifier);
-    EXPECT_EQ(SelectedCount(), 0);
-}
-
-TEST_F(ListViewTest, CtrlAOnAnEmptyListDoesNothing) {
+TEST_F(ListViewTest, CtrlASelectsEveryRowFromEitherHandlerAndNothingInAnEmptyList) {
     QTest::keyClick(&list, Qt::Key_A, Qt::ControlModifier);
     list.ListView1_KeyPress(1);
     EXPECT_EQ(SelectedCount(), 0);
     EXPECT_EQ(list.SelectedItem(), -1);
+
+    Fill({"a", "b", "c"});
+    list.setCurrentIndex(list.Model().index(1, 0));
+    QKeyEvent charOnly(QEvent::KeyPress, 0, Qt::NoModifier, QString(QChar(1)));
+    const std::vector<std::pair<const char*, std::function<void()>>> inputs = {
+        {"Ctrl+A", [&] { QTest::keyClick(&list, Qt::Key_A, Qt::ControlModifier); }},
+        {"key down", [&] { list.ListView1_KeyDown(65, Qt::ControlModifier | Qt::ShiftModifier); }},
+        {"key press", [&] { list.ListView1_KeyPress(1); }},
+        {"the character alone", [&] { QCoreApplication::sendEvent(&list, &charOnly); }},
+        {"A without Ctrl", [&] { list.ListView1_KeyDown(65, Qt::NoModifier); }},
+    };
+    for (const auto& [name, input] : inputs) {
+        list.clearSelection();
+        input();
+        EXPECT_EQ(SelectedCount(), std::string(name) == "A without Ctrl" ? 0 : 3) << name;
+    }
+    EXPECT_EQ(list.SelectedItem(), 1);
 }
 
 TEST_F(ListViewTest, UpAndDownRefreshThePreviewBeforeTheSelectionMoves) {

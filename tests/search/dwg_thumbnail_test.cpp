@@ -35,24 +35,22 @@ TEST(DwgThumbnail, ShowsTheStoredPreviewAndNothingOtherwise) {
     thumb.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&thumb));
     EXPECT_FALSE(ShowsSomething(thumb));
-
-    thumb.SetDwgFileName(TestData() + "/dwg/libredwg/example_2000.dwg");
-    EXPECT_EQ(thumb.Outcome(), PreviewOutcome::Image);
-    EXPECT_TRUE(ShowsSomething(thumb));
-
-    thumb.SetDwgFileName(TestData() + "/dwg/libredwg/2018_Text.dwg");  // none stored
-    EXPECT_TRUE(thumb.Image().isNull());
-    EXPECT_FALSE(ShowsSomething(thumb));
-
-    thumb.SetDwgFileName(TestData() + "/dwg/acadsharp/sample_AC1032.dwg");  // PNG
-    EXPECT_TRUE(ShowsSomething(thumb));
-    thumb.SetDwgFileName(QString());
-    EXPECT_EQ(thumb.DwgFileName(), QString());
-    EXPECT_FALSE(ShowsSomething(thumb));
-
-    thumb.SetDwgFileName(TestData());  // a folder
-    EXPECT_EQ(thumb.Outcome(), PreviewOutcome::Unreadable);
-    EXPECT_FALSE(ShowsSomething(thumb));
+    // none stored; a PNG; nothing; a folder
+    const std::tuple<QString, PreviewOutcome, bool> rows[] = {
+        {"/dwg/libredwg/example_2000.dwg", PreviewOutcome::Image, true},
+        {"/dwg/libredwg/2018_Text.dwg", PreviewOutcome::NoPreview, false},
+        {"/dwg/acadsharp/sample_AC1032.dwg", PreviewOutcome::Image, true},
+        {"", PreviewOutcome::NoPreview, false},
+        {"/", PreviewOutcome::Unreadable, false},
+    };
+    for (const auto& [file, outcome, shows] : rows) {
+        const QString path = file.isEmpty() ? QString() : TestData() + file;
+        thumb.SetDwgFileName(path);
+        EXPECT_EQ(thumb.DwgFileName(), path);
+        EXPECT_EQ(thumb.Outcome(), outcome) << file.toStdString();
+        EXPECT_EQ(thumb.Image().isNull(), !shows) << file.toStdString();
+        EXPECT_EQ(ShowsSomething(thumb), shows) << file.toStdString();
+    }
 }
 
 TEST(DwgThumbnail, FitsTheImageKeepingItsProportions) {

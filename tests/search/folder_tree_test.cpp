@@ -18,6 +18,7 @@ using vx::testing::TempTree;
 namespace {
 
 struct FolderTreeTest : ::testing::Test {
+    TempTree t;
     QWidget window;
     QFrame* picBrowse = new QFrame(&window);
     DirListBox* dir1 = new DirListBox(&window);
@@ -47,7 +48,6 @@ TEST_F(FolderTreeTest, FillsItsHostWheneverTheHostIsResized) {
 }
 
 TEST_F(FolderTreeTest, EverySelectionSetsBrowsePathAndTheFolder) {
-    TempTree t;
     t.Dir("Jobs/Site").Dir("Jobs/.hidden");
     tree->BrowseForFolder(FileSystemRoot());
     ASSERT_TRUE(tree->SelectFolder(t.Path("Jobs/Site")));
@@ -61,7 +61,6 @@ TEST_F(FolderTreeTest, EverySelectionSetsBrowsePathAndTheFolder) {
 }
 
 TEST_F(FolderTreeTest, AnItemWithoutAFileSystemPathLeavesTheListAlone) {
-    TempTree t;
     tree->BrowseForFolder(t.Root());
     const QString before = dir1->Path();
     PathChange(*dir1, QString());
@@ -71,7 +70,6 @@ TEST_F(FolderTreeTest, AnItemWithoutAFileSystemPathLeavesTheListAlone) {
 }
 
 TEST_F(FolderTreeTest, TheTreeDoesNotFollowTheDirectoryList) {
-    TempTree t;
     t.Dir("A").Dir("B");
     tree->BrowseForFolder(t.Path("A"));
     dir1->SetPath(t.Path("B"));
@@ -80,7 +78,6 @@ TEST_F(FolderTreeTest, TheTreeDoesNotFollowTheDirectoryList) {
 }
 
 TEST_F(FolderTreeTest, AfterReleaseNoSelectionReachesTheList) {
-    TempTree t;
     t.Dir("A").Dir("B");
     tree->BrowseForFolder(t.Path("A"));
     QSignalSpy pathChange(tree, &FolderTree::PathChange);
