@@ -257,7 +257,7 @@ struct Frontend::Impl {
                 return;
             }
             const double k = pattern.mmPerUnit;
-            const db::TextStyle* ts = style < d.textStyles.size() ? &d.textStyles[style] : nullptr;
+            const db::TextStyle* ts = TextStyleOf(d, style);
             const double base = ts && ts->height > 0 ? ts->height : 1.0;
             const double along = m.angle;
             const QPointF dir(std::cos(along), std::sin(along)), across(-dir.y(), dir.x());
@@ -943,8 +943,7 @@ struct Frontend::Impl {
         if (!font || t.text.empty()) {
             return;
         }
-        const db::TextStyle* style =
-            t.style < d.textStyles.size() ? &d.textStyles[t.style] : nullptr;
+        const db::TextStyle* style = TextStyleOf(d, t.style);
         LayoutText(t, style, font, d.header.textSize > 0 ? d.header.textSize : 2.5, glyphs, text);
         if (text.glyphs.empty() && text.lines.empty()) {
             return;
@@ -960,8 +959,7 @@ struct Frontend::Impl {
         if (!font || t.text.empty() || !Finite(t.position)) {
             return;
         }
-        const db::TextStyle* style =
-            t.style < d.textStyles.size() ? &d.textStyles[t.style] : nullptr;
+        const db::TextStyle* style = TextStyleOf(d, t.style);
         LayoutMText(t, style, font, glyphs, text);
         if (text.glyphs.empty() && text.lines.empty()) {
             return;
