@@ -1173,8 +1173,10 @@ struct Frontend::Impl {
         if (!g->arrowhead) {
             return;
         }
-        const double size = HeaderReal("$DIMASZ", db.header.measurement == 1 ? 2.5 : 0.18) *
-                            std::max(HeaderReal("$DIMSCALE", 1.0), 1e-9);
+        const db::Header& h = db.header;
+        const double asz =
+            h.dimAsz && std::isfinite(*h.dimAsz) ? *h.dimAsz : (h.measurement == 1 ? 2.5 : 0.18);
+        const double size = asz * (std::isfinite(h.dimScale) ? std::max(h.dimScale, 1e-9) : 1.0);
         const Vec3 tip = g->vertices[0];
         Vec3 dir = db::Normalized(g->vertices[1] - tip);
         if (db::Length(dir) == 0 || !(size > 0)) {
@@ -1186,19 +1188,6 @@ struct Frontend::Impl {
         arrow << Map(f.toPaper, tip) << Map(f.toPaper, back + side)
               << Map(f.toPaper, back - side * 1.0);
         page.Fill({arrow}, pen);
-    }
-
-    double HeaderReal(const char* name, double fallback) const {
-        const auto it = db.header.variables.find(name);
-        if (it == db.header.variables.end() || it->second.empty()) {
-            return fallback;
-        }
-        try {
-            const double v = std::stod(it->second.front().second);
-            return std::isfinite(v) ? v : fallback;
-        } catch (...) {
-            return fallback;
-        }
     }
 
     // ----------------------------------------------------------------------------------

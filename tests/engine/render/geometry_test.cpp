@@ -333,7 +333,7 @@ TEST(Leaders, PathAndFilledArrowhead) {
     db::Leader l;
     l.vertices = {{0, 0, 0}, {20, 0, 0}, {30, 10, 0}};
     w.d.header.measurement = 1;
-    w.d.header.variables["$DIMASZ"] = {{40, "3"}};
+    w.d.header.dimAsz = 3;
     w.Add(w.model, db::EntityType::Leader, l);
     RecordingSink sink;
     Render(w.d, sink, 0, {}, page::Affine::Translation(50, 50));

@@ -28,10 +28,6 @@ db::Color Aci(int i) {
     return db::Color::FromIndex(i);
 }
 
-void SetHeader(db::Database& d, const std::string& name, const std::string& value) {
-    d.header.variables[name] = {{70, value}};
-}
-
 // Lengths of the strokes, in order.
 std::vector<double> Lengths(const RecordingSink& sink) {
     std::vector<double> out;
@@ -164,7 +160,7 @@ TEST(ResolvedProperties, DefaultLineweightFromTheHeaderAndSwitchedOff) {
         EXPECT_DOUBLE_EQ(sink.strokes[0].pen.lineweight, 0.25);
         EXPECT_DOUBLE_EQ(sink.strokes[1].pen.lineweight, 0.25);
     }
-    SetHeader(w.d, "$LWDEFAULT", "35");
+    w.d.header.lwDefault = 35;
     {
         RecordingSink sink;
         Render(w.d, sink);
