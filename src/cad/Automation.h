@@ -56,6 +56,7 @@ class AcadLayout;
 class AcadPlot;
 class AcadBlocks;
 class AcadBlock;
+class AcadEntity;
 class AcadDatabase;
 
 // Values of PlotType, StandardScale, PlotRotation and Regen that the program writes.
@@ -144,6 +145,8 @@ public:
     // object has no such member fails the call.
     virtual void ZoomExtents() = 0;
     virtual Ref<AcadPlot> Plot() = 0;
+    // The block that holds the layout's entities: model space, or its paper space.
+    virtual Ref<AcadBlock> Block() = 0;
 };
 
 class AcadPlot {
@@ -180,9 +183,21 @@ public:
     virtual void Reload() = 0;
     // Number of entities in the block.
     virtual std::int32_t Count() = 0;
+    // An entity of the block, index 0 to Count() - 1, in the block's order.
+    virtual Ref<AcadEntity> Item(std::int32_t index) = 0;
     // The layout of model space or of a paper space.
     virtual Ref<AcadLayout> Layout() = 0;
 };
+
+// An entity of a block.
+class AcadEntity {
+public:
+    virtual ~AcadEntity() = default;
+    // The class name of the entity, e.g. "AcDbLine", "AcDbViewport".
+    virtual std::string ObjectName() = 0;
+};
+
+inline constexpr char kViewportObject[] = "AcDbViewport";
 
 // The drawing database of an external reference.
 class AcadDatabase {

@@ -34,6 +34,34 @@ bool IsPlotterConfiguration(const std::string& device) {
 
 }  // namespace
 
+// More viewports than this on one sheet: it is a sheet in use, whatever they show.
+constexpr std::int32_t kMaxViewportsLooked = 64;
+
+// A paper-space layout with nothing to plot: its block holds no entity but viewports, and
+// either only one (its own paper-space view) or the model space they look at is empty.
+// Writers often leave such a "Layout1" behind. Whatever cannot be asked counts as
+// something to plot, and so does model space itself.
+bool IsBlankSheet(cad::AcadDocument& doc, AcadLayout& layout) {
+    try {
+        auto block = layout.Block();
+        const std::int32_t count = block->Count();
+        if (count > kMaxViewportsLooked) {
+            return false;
+        }
+        for (std::int32_t i = 0; i < count; ++i) {
+            if (block->Item(i)->ObjectName() != cad::kViewportObject) {
+                return false;
+            }
+        }
+        if (EqualsIgnoringCase(block->Name(), "*Model_Space")) {
+            return false;
+        }
+        return count <= 1 || doc.ModelSpace()->Count() == 0;
+    } catch (const CadError&) {
+        return false;
+    }
+}
+
 void PlotRuns::PlotModelSpace() {
     connection_.EnsureConnected();
     if (host_.StopRequested()) {
@@ -78,7 +106,18 @@ void PlotRuns::PlotModelSpace() {
 
 std::int32_t PlotRuns::GetLayouts() {
     connection_.EnsureConnected();
-    return App()->ActiveDocument()->Layouts()->Count() - 1;
+    auto doc = App()->ActiveDocument();
+    auto layouts = doc->Layouts();
+    const std::int32_t count = layouts->Count();
+    // The layouts besides model space, less those with nothing on them.
+    std::int32_t sheets = count - 1;
+    for (std::int32_t i = 0; i < count; ++i) {
+        Ref<AcadLayout> layout;
+        if (TryStep([&] { layout = layouts->Item(i); }) && IsBlankSheet(*doc, *layout)) {
+            --sheets;
+        }
+    }
+    return sheets;
 }
 
 void PlotRuns::SetLayoutsToPlot() {
@@ -128,7 +167,7 @@ void PlotRuns::SetLayoutsToPlot() {
         // A name that cannot be read counts as a paper-space layout's.
         bool model = false;
         TryStep([&] { model = Contains(layout->Name(), "Model"); });
-        if (model) {
+        if (model || (doc && IsBlankSheet(*doc, *layout))) {
             continue;
         }
         onDoc([&] { doc->SetActiveLayout(layouts->Item(layout->Name())); });

@@ -21,6 +21,10 @@ struct FailedDrawing {
     std::string description;
 };
 
+// True for a paper-space layout with nothing on it to plot: the run counts and plots only
+// the others. Asks the CAD application; whatever it cannot answer counts as something.
+bool IsBlankSheet(cad::AcadDocument& doc, cad::AcadLayout& layout);
+
 class PlotRuns {
 public:
     PlotRuns(cad::CadConnection& connection, cad::PlotChoices& choices, RunHost& host,

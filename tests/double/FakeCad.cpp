@@ -158,6 +158,7 @@ public:
     void SetCenterPlot(bool v) override { Call("CenterPlot = " + Bool(v)); }
     void ZoomExtents() override { Call("ZoomExtents()"); }
     Ref<AcadPlot> Plot() override;
+    Ref<AcadBlock> Block() override;
 
     StatePtr s_;
     DocObj* doc_;
@@ -182,9 +183,25 @@ private:
 
 class DbObj;
 
+class EntityObj : public AcadEntity {
+public:
+    EntityObj(StatePtr s, std::string id, std::string objectName)
+        : s_(std::move(s)), id_(std::move(id)), objectName_(std::move(objectName)) {}
+    std::string ObjectName() override {
+        s_->Call("Entity", id_, "ObjectName");
+        return objectName_;
+    }
+
+private:
+    StatePtr s_;
+    std::string id_;
+    std::string objectName_;
+};
+
 class BlockObj : public AcadBlock {
 public:
-    enum class Kind { Model, Paper, XRef, Plain };
+    // Sheet: the block of one paper-space layout, reached through the layout.
+    enum class Kind { Model, Paper, Sheet, XRef, Plain };
     BlockObj(StatePtr s, DocObj* doc, Kind kind, std::string name)
         : s_(std::move(s)), doc_(doc), kind_(kind), name_(std::move(name)) {}
 
@@ -205,13 +222,31 @@ public:
             xref->loaded = std::filesystem::exists(NativePath(xref->path));
         }
     }
-    std::int32_t Count() override { return Answer("Count", kind_ == Kind::XRef ? 1 : 0); }
+    std::int32_t Count() override {
+        return Answer("Count", static_cast<std::int32_t>(Entities().size()));
+    }
+    Ref<AcadEntity> Item(std::int32_t index) override {
+        Call("Item", "(" + std::to_string(index) + ")");
+        const Strings entities = Entities();
+        if (index < 0 || static_cast<std::size_t>(index) >= entities.size()) {
+            throw CadError("Invalid index");
+        }
+        return std::make_shared<EntityObj>(s_, name_ + ":" + std::to_string(index),
+                                           entities[static_cast<std::size_t>(index)]);
+    }
     Ref<AcadLayout> Layout() override;
 
     const std::string& BlockName() const { return name_; }
     XRefSpec* xref = nullptr;
+    const LayoutSpec* sheet = nullptr;  // the layout whose entities a Model or Sheet holds
 
 private:
+    Strings Entities() const {
+        if (kind_ == Kind::XRef) {
+            return {"AcDbLine"};
+        }
+        return sheet ? sheet->entities : Strings{};
+    }
     void Call(const std::string& member, const std::string& rest = {}) {
         s_->Call("Block", name_, member, rest);
     }
@@ -254,6 +289,13 @@ public:
             layouts.push_back(std::make_shared<LayoutObj>(s_, this, l));
         }
         model = std::make_shared<BlockObj>(s_, this, BlockObj::Kind::Model, "*Model_Space");
+        model->sheet = &layouts[0]->spec;
+        // Paper-space layouts hold their entities in *Paper_Space0, *Paper_Space1, ...
+        for (std::size_t i = 1; i < layouts.size(); ++i) {
+            sheets.push_back(std::make_shared<BlockObj>(s_, this, BlockObj::Kind::Sheet,
+                                                        "*Paper_Space" + std::to_string(i - 1)));
+            sheets.back()->sheet = &layouts[i]->spec;
+        }
         paper = std::make_shared<BlockObj>(s_, this, BlockObj::Kind::Paper, "*Paper_Space");
         blocks.push_back(model);
         blocks.push_back(paper);
@@ -343,6 +385,7 @@ public:
     std::vector<std::shared_ptr<LayoutObj>> layouts;
     std::shared_ptr<BlockObj> model;
     std::shared_ptr<BlockObj> paper;
+    std::vector<std::shared_ptr<BlockObj>> sheets;
     std::vector<std::shared_ptr<BlockObj>> blocks;
     std::shared_ptr<PlotObj> plot;
 
@@ -432,6 +475,16 @@ Ref<AcadLayout> BlockObj::Layout() {
 Ref<AcadPlot> LayoutObj::Plot() {
     Call("Plot");
     return doc_->plot;
+}
+
+Ref<AcadBlock> LayoutObj::Block() {
+    Call("Block");
+    for (auto& sheet : doc_->sheets) {
+        if (sheet->sheet == &spec) {
+            return sheet;
+        }
+    }
+    return doc_->model;
 }
 
 std::string PlotObj::Id() const {

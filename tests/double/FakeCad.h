@@ -39,6 +39,8 @@ struct LayoutSpec {
     std::string configName = "None";
     std::string canonicalMedia;
     std::string styleSheet = "acad.ctb";
+    // What the layout's block holds, as the entities' object names.
+    Strings entities{"AcDbLine"};
 };
 
 struct XRefSpec {
@@ -77,6 +79,15 @@ public:
     }
     DrawingSpec& XRef(const XRefSpec& xref) { return Add(xrefs, xref); }
     DrawingSpec& Block(const std::string& name) { return Add(blocks, name); }
+    // What the named layout's block holds ("Model" for model space).
+    DrawingSpec& Holding(const std::string& layout, const Strings& entities) {
+        for (auto& l : layouts) {
+            if (l.name == layout) {
+                l.entities = entities;
+            }
+        }
+        return *this;
+    }
     DrawingSpec& Modified(std::int32_t value = 1) { return Set(dbmod, value); }
     DrawingSpec& Sdi(std::int32_t value) { return Set(sdi, value); }
     DrawingSpec& BackgroundPlot(std::int32_t value) { return Set(backgroundPlot, value); }

@@ -43,6 +43,7 @@ class ComLayout;
 class ComPlot;
 class ComBlocks;
 class ComBlock;
+class ComEntity;
 class ComDatabase;
 
 class ComPlot final : public AcadPlot, public ComBase {
@@ -110,6 +111,7 @@ public:
     // AutoCAD's layout has neither member: the call fails with the reason, as intended.
     void ZoomExtents() override { d_.Call("ZoomExtents"); }
     Ref<AcadPlot> Plot() override { return PropertyObject<ComPlot>("Plot"); }
+    Ref<AcadBlock> Block() override;
 
 private:
     Strings Texts(const std::string& method) {
@@ -130,7 +132,26 @@ public:
     void Reload() override { d_.Call("Reload"); }
     std::int32_t Count() override { return GetInt("Count"); }
     Ref<AcadLayout> Layout() override { return PropertyObject<ComLayout>("Layout"); }
+    Ref<AcadEntity> Item(std::int32_t index) override;
 };
+
+class ComEntity final : public AcadEntity, public ComBase {
+public:
+    static constexpr char kKind[] = "Entity";
+    using ComBase::ComBase;
+
+    std::string ObjectName() override { return GetText("ObjectName"); }
+};
+
+Ref<AcadBlock> ComLayout::Block() {
+    return PropertyObject<ComBlock>("Block");
+}
+
+Ref<AcadEntity> ComBlock::Item(std::int32_t index) {
+    std::vector<Variant> args;
+    args.push_back(Variant::Int32(index));
+    return Object<ComEntity>(d_.Call("Item", std::move(args)), "Item");
+}
 
 class ComDatabase final : public AcadDatabase, public ComBase {
 public:

@@ -1,5 +1,6 @@
 // The automation objects of the engine application.
 #include <algorithm>
+#include <iterator>
 #include <system_error>
 #include <utility>
 
@@ -46,6 +47,56 @@ db::BlockId LayoutBlock(const DocState& doc, std::uint32_t layout) {
         throw CadError("The layout " + l.name + " has lost its block; the drawing is damaged.");
     }
     return l.block;
+}
+
+// The class names the automation model gives the drawing's entities, in EntityType order.
+constexpr const char* kObjectNames[] = {"AcDbLine",           "AcDbPoint",
+                                        "AcDbCircle",         "AcDbArc",
+                                        "AcDbEllipse",        "AcDbPolyline",
+                                        "AcDb2dPolyline",     "AcDbSpline",
+                                        "AcDbSolid",          "AcDbTrace",
+                                        "AcDbFace",           "AcDbText",
+                                        "AcDbMText",          "AcDbAttributeDefinition",
+                                        "AcDbBlockReference", "AcDbDimension",
+                                        "AcDbLeader",         "AcDbHatch",
+                                        "AcDbRasterImage",    cad::kViewportObject,
+                                        "AcDbXline",          "AcDbRay",
+                                        "AcDbMline",          "AcDbMLeader",
+                                        "AcDbTable",          "AcDbWipeout",
+                                        "AcDbEntity"};
+static_assert(std::size(kObjectNames) == static_cast<std::size_t>(db::EntityType::Unknown) + 1);
+
+std::string ObjectNameOf(const db::Entity& e) {
+    if (const auto* p = e.As<db::Polyline>()) {
+        if ((p->flags & db::Polyline::kPolyfaceMesh) != 0) {
+            return "AcDbPolyFaceMesh";
+        }
+        if ((p->flags & db::Polyline::kPolygonMesh) != 0) {
+            return "AcDbPolygonMesh";
+        }
+        if ((p->flags & db::Polyline::kPolyline3d) != 0) {
+            return "AcDb3dPolyline";
+        }
+    }
+    return kObjectNames[static_cast<std::size_t>(e.type)];
+}
+
+// One entity of a block, as it was when the block was asked for it.
+class EntityObj : public cad::AcadEntity {
+public:
+    explicit EntityObj(std::string objectName) : objectName_(std::move(objectName)) {}
+    std::string ObjectName() override { return objectName_; }
+
+private:
+    std::string objectName_;
+};
+
+Ref<cad::AcadEntity> EntityAt(const db::Block& block, std::int32_t index) {
+    if (index < 0 || static_cast<std::size_t>(index) >= block.entities.size()) {
+        throw CadError("Invalid index " + std::to_string(index) + ".");
+    }
+    return std::make_shared<EntityObj>(
+        ObjectNameOf(block.entities[static_cast<std::size_t>(index)]));
 }
 
 // ----------------------------------------------------------------------------------------
@@ -278,6 +329,7 @@ public:
             return std::make_shared<PlotObj>(e_, d_);
         });
     }
+    Ref<cad::AcadBlock> Block() override;
 
 private:
     const db::Layout& Layout() {
@@ -347,6 +399,16 @@ public:
             e_->CheckRunning();
             const db::Block* ms = db_->ModelSpace();
             return ms ? static_cast<std::int32_t>(ms->entities.size()) : 0;
+        });
+    }
+    Ref<cad::AcadEntity> Item(std::int32_t index) override {
+        return Guarded([&] {
+            e_->CheckRunning();
+            const db::Block* ms = db_->ModelSpace();
+            if (!ms) {
+                throw CadError("Invalid index " + std::to_string(index) + ".");
+            }
+            return EntityAt(*ms, index);
         });
     }
     Ref<cad::AcadLayout> Layout() override {
@@ -428,6 +490,9 @@ public:
     std::int32_t Count() override {
         return Guarded([&] { return static_cast<std::int32_t>(Block().entities.size()); });
     }
+    Ref<cad::AcadEntity> Item(std::int32_t index) override {
+        return Guarded([&] { return EntityAt(Block(), index); });
+    }
     Ref<cad::AcadLayout> Layout() override {
         return Guarded([&] {
             const db::Block& b = Block();
@@ -458,6 +523,44 @@ private:
     DocPtr d_;
     db::BlockId block_;
 };
+
+// The block of a paper-space layout that has none (a drawing without paper space, whose
+// "Layout1" was made up when it was read): it holds nothing.
+class NoSheetObj : public cad::AcadBlock {
+public:
+    NoSheetObj(Ref<cad::AcadLayout> layout, std::string name)
+        : layout_(std::move(layout)), name_(std::move(name)) {}
+    std::string Name() override { return name_; }
+    bool IsXRef() override { return false; }
+    Ref<cad::AcadDatabase> XRefDatabase() override { throw NotAReference(); }
+    std::string Path() override { throw NotAReference(); }
+    void SetPath(const std::string&) override { throw NotAReference(); }
+    void Reload() override { throw NotAReference(); }
+    std::int32_t Count() override { return 0; }
+    Ref<cad::AcadEntity> Item(std::int32_t index) override {
+        throw CadError("Invalid index " + std::to_string(index) + ".");
+    }
+    Ref<cad::AcadLayout> Layout() override { return layout_; }
+
+private:
+    CadError NotAReference() const {
+        return CadError("The block " + name_ + " is not an external reference.");
+    }
+    Ref<cad::AcadLayout> layout_;
+    std::string name_;
+};
+
+Ref<cad::AcadBlock> LayoutObj::Block() {
+    return Guarded([&]() -> Ref<cad::AcadBlock> {
+        CheckOpen(*e_, *d_);
+        const db::Layout& l = Layout();
+        if (l.block == db::kNone && !l.IsModel()) {
+            return std::make_shared<NoSheetObj>(std::make_shared<LayoutObj>(e_, d_, index_),
+                                                "*Paper_Space");
+        }
+        return std::make_shared<BlockObj>(e_, d_, LayoutBlock(*d_, index_));
+    });
+}
 
 class BlocksObj : public cad::AcadBlocks {
 public:

@@ -814,6 +814,11 @@ struct Header {
     bool lwDisplay = false;
     std::int16_t pStyleMode = 1;  // 1 colour-dependent (ctb), 0 named (stb)
     double textSize = 2.5;
+    // $DIMASZ, arrowhead size of dimensions and leaders; unset when the file stores none
+    // (the default then follows $MEASUREMENT).
+    std::optional<double> dimAsz;
+    double dimScale = 1;          // $DIMSCALE: overall scale of dimension sizes
+    std::int16_t lwDefault = 25;  // $LWDEFAULT: the width "Default" stands for (1/100 mm)
     // Frames of WIPEOUT entities (the WIPEOUTVARIABLES object): 0 none, 1 shown and
     // plotted, 2 shown but not plotted.
     std::int16_t wipeoutFrame = 0;

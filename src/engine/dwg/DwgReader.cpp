@@ -452,7 +452,12 @@ void DwgReaderImpl::ReadHeader() {
         }
         H();
     }
-    for (int i = 0; i < 9; ++i) {
+    // DIMSCALE, DIMASZ, then DIMEXO, DIMDLI, DIMEXE, DIMRND, DIMDLE, DIMTP, DIMTM
+    h.dimScale = d.BD();
+    h.dimAsz = d.BD();
+    keep("$DIMSCALE", 40, Num(h.dimScale));
+    keep("$DIMASZ", 40, Num(*h.dimAsz));
+    for (int i = 0; i < 7; ++i) {
         d.BD();
     }
     if (v >= 1021) {

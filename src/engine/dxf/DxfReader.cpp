@@ -383,6 +383,12 @@ void Reader::ReadHeader() {
                     h.pStyleMode = I16(*f);
                 else if (n == "$TEXTSIZE")
                     h.textSize = Dbl(*f);
+                else if (n == "$DIMASZ")
+                    h.dimAsz = Dbl(*f);
+                else if (n == "$DIMSCALE")
+                    h.dimScale = Dbl(*f);
+                else if (n == "$LWDEFAULT")
+                    h.lwDefault = I16(*f);
                 else if (n == "$HANDSEED")
                     h.handSeed = Hnd(*f);
             }

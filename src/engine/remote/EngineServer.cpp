@@ -280,6 +280,7 @@ Value EngineServer::Dispatch(Client& client, std::uint32_t handle, Method m,
     AcadBlocks* const blocks = nullptr;
     AcadBlock* const block = nullptr;
     AcadDatabase* const database = nullptr;
+    AcadEntity* const entity = nullptr;
 
     switch (m) {
         case Method::AppSetVisible:
@@ -437,6 +438,12 @@ Value EngineServer::Dispatch(Client& client, std::uint32_t handle, Method m,
             return put(Kind::Layout, as(block).Layout());
         case Method::DatabaseModelSpace:
             return put(Kind::Block, as(database).ModelSpace());
+        case Method::LayoutBlock:
+            return put(Kind::Block, as(layout).Block());
+        case Method::BlockItem:
+            return put(Kind::Entity, as(block).Item(Int(a, 0)));
+        case Method::EntityObjectName:
+            return as(entity).ObjectName();
     }
     throw ProtocolError("an unknown method");
 }

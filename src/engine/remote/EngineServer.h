@@ -38,11 +38,11 @@ signals:
     void finished();
 
 private:
-    using Object =
-        std::variant<cad::Ref<cad::AcadApplication>, cad::Ref<cad::AcadDocuments>,
-                     cad::Ref<cad::AcadDocument>, cad::Ref<cad::AcadLayouts>,
-                     cad::Ref<cad::AcadLayout>, cad::Ref<cad::AcadPlot>, cad::Ref<cad::AcadBlocks>,
-                     cad::Ref<cad::AcadBlock>, cad::Ref<cad::AcadDatabase>>;
+    using Object = std::variant<cad::Ref<cad::AcadApplication>, cad::Ref<cad::AcadDocuments>,
+                                cad::Ref<cad::AcadDocument>, cad::Ref<cad::AcadLayouts>,
+                                cad::Ref<cad::AcadLayout>, cad::Ref<cad::AcadPlot>,
+                                cad::Ref<cad::AcadBlocks>, cad::Ref<cad::AcadBlock>,
+                                cad::Ref<cad::AcadDatabase>, cad::Ref<cad::AcadEntity>>;
     struct Client {
         QLocalSocket* socket = nullptr;
         FrameBuffer frames;

@@ -208,7 +208,7 @@ Value Reader::Val() {
             Handle h;
             const std::uint8_t kind = U8();
             if (kind < static_cast<std::uint8_t>(Kind::Application) ||
-                kind > static_cast<std::uint8_t>(Kind::Database)) {
+                kind > static_cast<std::uint8_t>(Kind::Entity)) {
                 throw ProtocolError("an unknown object kind");
             }
             h.kind = static_cast<Kind>(kind);

@@ -29,7 +29,7 @@
 
 namespace vx::engine::remote {
 
-inline constexpr std::uint16_t kProtocolVersion = 1;
+inline constexpr std::uint16_t kProtocolVersion = 2;
 inline constexpr std::uint32_t kMaxFrame = 16u << 20;
 inline constexpr std::uint32_t kApplicationHandle = 1;
 
@@ -47,7 +47,8 @@ enum class Kind : std::uint8_t {
     Plot,
     Blocks,
     Block,
-    Database
+    Database,
+    Entity
 };
 
 // A handle with what the engine tells of the object at once, which never changes while the
@@ -126,7 +127,10 @@ enum class Method : std::uint16_t {
     BlockCount,
     BlockLayout,
     DatabaseModelSpace,
-    Last = DatabaseModelSpace
+    LayoutBlock,
+    BlockItem,
+    EntityObjectName,
+    Last = EntityObjectName
 };
 
 // Calls that read or plot a drawing and get the long time limit.

@@ -598,6 +598,7 @@ public:
     void SetCenterPlot(bool value) override { Call(Method::LayoutSetCenterPlot, {value}); }
     void ZoomExtents() override { Call(Method::LayoutZoomExtents); }
     Ref<AcadPlot> Plot() override { return Object<AcadPlot>(Method::LayoutPlot); }
+    Ref<AcadBlock> Block() override { return Object<AcadBlock>(Method::LayoutBlock); }
 };
 
 void RemoteDocument::SetActiveLayout(const Ref<AcadLayout>& layout) {
@@ -668,6 +669,9 @@ public:
     void Reload() override { Call(Method::BlockReload); }
     std::int32_t Count() override { return Get<std::int32_t>(Method::BlockCount); }
     Ref<AcadLayout> Layout() override { return Object<AcadLayout>(Method::BlockLayout); }
+    Ref<AcadEntity> Item(std::int32_t index) override {
+        return Object<AcadEntity>(Method::BlockItem, {index});
+    }
 
 private:
     bool facts_;
@@ -679,6 +683,12 @@ class RemoteDatabase : public AcadDatabase, public Proxy {
 public:
     using Proxy::Proxy;
     Ref<AcadBlock> ModelSpace() override { return Object<AcadBlock>(Method::DatabaseModelSpace); }
+};
+
+class RemoteEntity : public AcadEntity, public Proxy {
+public:
+    using Proxy::Proxy;
+    std::string ObjectName() override { return Get<std::string>(Method::EntityObjectName); }
 };
 
 template <class I, class P>
@@ -707,6 +717,8 @@ Ref<I> MakeProxy(const std::shared_ptr<Session>& s, const Handle& h, const std::
         return Make<I, RemoteBlocks>(s, h, Kind::Blocks, label);
     } else if constexpr (std::is_same_v<I, AcadBlock>) {
         return Make<I, RemoteBlock>(s, h, Kind::Block, label);
+    } else if constexpr (std::is_same_v<I, AcadEntity>) {
+        return Make<I, RemoteEntity>(s, h, Kind::Entity, label);
     } else {
         static_assert(std::is_same_v<I, AcadDatabase>);
         return Make<I, RemoteDatabase>(s, h, Kind::Database, label);

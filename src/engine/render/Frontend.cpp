@@ -259,7 +259,7 @@ struct Frontend::Impl {
                 return;
             }
             const double k = pattern.mmPerUnit;
-            const db::TextStyle* ts = style < d.textStyles.size() ? &d.textStyles[style] : nullptr;
+            const db::TextStyle* ts = TextStyleOf(d, style);
             const double base = ts && ts->height > 0 ? ts->height : 1.0;
             const double along = m.angle;
             const QPointF dir(std::cos(along), std::sin(along)), across(-dir.y(), dir.x());
@@ -946,8 +946,7 @@ struct Frontend::Impl {
         if (!font || t.text.empty()) {
             return;
         }
-        const db::TextStyle* style =
-            t.style < d.textStyles.size() ? &d.textStyles[t.style] : nullptr;
+        const db::TextStyle* style = TextStyleOf(d, t.style);
         LayoutText(t, style, font, d.header.textSize > 0 ? d.header.textSize : 2.5, glyphs, text);
         if (text.glyphs.empty() && text.lines.empty()) {
             return;
@@ -963,8 +962,7 @@ struct Frontend::Impl {
         if (!font || t.text.empty() || !Finite(t.position)) {
             return;
         }
-        const db::TextStyle* style =
-            t.style < d.textStyles.size() ? &d.textStyles[t.style] : nullptr;
+        const db::TextStyle* style = TextStyleOf(d, t.style);
         LayoutMText(t, style, font, glyphs, text);
         if (text.glyphs.empty() && text.lines.empty()) {
             return;
@@ -1182,8 +1180,10 @@ struct Frontend::Impl {
         if (!g->arrowhead) {
             return;
         }
-        const double size = HeaderReal("$DIMASZ", db.header.measurement == 1 ? 2.5 : 0.18) *
-                            std::max(HeaderReal("$DIMSCALE", 1.0), 1e-9);
+        const db::Header& h = db.header;
+        const double asz =
+            h.dimAsz && std::isfinite(*h.dimAsz) ? *h.dimAsz : (h.measurement == 1 ? 2.5 : 0.18);
+        const double size = asz * (std::isfinite(h.dimScale) ? std::max(h.dimScale, 1e-9) : 1.0);
         const Vec3 tip = g->vertices[0];
         Vec3 dir = db::Normalized(g->vertices[1] - tip);
         if (db::Length(dir) == 0 || !(size > 0)) {
@@ -1195,19 +1195,6 @@ struct Frontend::Impl {
         arrow << Map(f.toPaper, tip) << Map(f.toPaper, back + side)
               << Map(f.toPaper, back - side * 1.0);
         page.Fill({arrow}, pen);
-    }
-
-    double HeaderReal(const char* name, double fallback) const {
-        const auto it = db.header.variables.find(name);
-        if (it == db.header.variables.end() || it->second.empty()) {
-            return fallback;
-        }
-        try {
-            const double v = std::stod(it->second.front().second);
-            return std::isfinite(v) ? v : fallback;
-        } catch (...) {
-            return fallback;
-        }
     }
 
     // ----------------------------------------------------------------------------------

@@ -1,6 +1,5 @@
 #include "engine/render/RenderContext.h"
 
-#include <charconv>
 #include <cmath>
 
 #include "engine/plotstyle/Aci.h"
@@ -12,22 +11,7 @@ namespace {
 constexpr std::int16_t kFallbackLineweight = 25;  // 0.25 mm
 
 std::int16_t HeaderLineweight(const db::Header& h) {
-    const auto it = h.variables.find("$LWDEFAULT");
-    if (it == h.variables.end() || it->second.empty()) {
-        return kFallbackLineweight;
-    }
-    const std::string& text = it->second.front().second;
-    int v = -1;
-    const char* b = text.data();
-    while (b < text.data() + text.size() && *b == ' ') {
-        ++b;
-    }
-    const auto [end, ec] = std::from_chars(b, text.data() + text.size(), v);
-    (void)end;
-    if (ec != std::errc() || v < 0 || v > 211) {
-        return kFallbackLineweight;
-    }
-    return static_cast<std::int16_t>(v);
+    return h.lwDefault >= 0 && h.lwDefault <= 211 ? h.lwDefault : kFallbackLineweight;
 }
 
 const db::Linetype* LinetypeAt(const db::Database& d, db::LinetypeId id) {

@@ -51,11 +51,18 @@ const fonts::ResolvedFont* GlyphCache::FontNamed(std::string_view name) {
     return font.get();
 }
 
+const db::TextStyle* TextStyleOf(const db::Database& d, db::StyleId style) {
+    if (style >= d.textStyles.size()) {
+        style = d.FindTextStyle("Standard");
+    }
+    return style < d.textStyles.size() ? &d.textStyles[style] : nullptr;
+}
+
 const fonts::ResolvedFont* GlyphCache::StyleFont(const db::Database& d, db::StyleId style) {
     if (!resolver_) {
         return nullptr;
     }
-    const db::TextStyle* s = style < d.textStyles.size() ? &d.textStyles[style] : nullptr;
+    const db::TextStyle* s = TextStyleOf(d, style);
     if (!s) {
         return FontNamed("txt");
     }

@@ -28,12 +28,17 @@ struct CachedGlyph {
     bool hasInk = false;
 };
 
+// The text style a text is drawn in: its own, or the drawing's "Standard" style when it
+// names none (or one the drawing lacks); null when the drawing has neither.
+const db::TextStyle* TextStyleOf(const db::Database& d, db::StyleId style);
+
 // Fonts and glyphs of one rendering: each font resolved once, each glyph asked once.
 class GlyphCache {
 public:
     explicit GlyphCache(fonts::FontResolver* resolver) : resolver_(resolver) {}
     bool HasFonts() const { return resolver_ != nullptr; }
-    // The font of a text style (its font file, or the family a TrueType style names).
+    // The font of a text style (its font file, or the family a TrueType style names), of
+    // TextStyleOf's style.
     const fonts::ResolvedFont* StyleFont(const db::Database& d, db::StyleId style);
     const fonts::ResolvedFont* FontNamed(std::string_view name);
     const CachedGlyph& Glyph(const fonts::ResolvedFont* font, char32_t c);

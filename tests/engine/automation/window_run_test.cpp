@@ -117,9 +117,10 @@ TEST(WindowRunOnTheEngine, PlotsTheExamplesOnePdfEachOrOnePerLayoutWithTheMovedR
     EXPECT_EQ(layoutsOf.size(), 7u);
     EXPECT_EQ(layoutsOf[(examples / "site-layouts.dxf").string()],
               (std::vector<std::string>{"Site Plan A3", "Details A4"}));
-    // The other examples keep the empty "Layout1" of a new drawing: one blank page each.
+    // The other examples keep only the empty "Layout1" of a new drawing: no blank page,
+    // their current layout is plotted instead.
     EXPECT_EQ(layoutsOf[(examples / "bracket-r12.dxf").string()],
-              std::vector<std::string>{"Layout1"});
+              std::vector<std::string>{"Model"});
     EXPECT_EQ(layoutRun.size(), 8u);
     EXPECT_TRUE(fs::exists(examples / "site-layouts-Details A4.pdf"));
 

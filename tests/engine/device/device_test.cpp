@@ -144,7 +144,8 @@ TEST(ShippedDevices, FileDevicesForEveryDriver) {
               "HP-GL2.pc3 hpgl plt 200 8; ");
     EXPECT_EQ(registry.Paper("HP-GL2.pc3", "ISO_A3_(297.00_x_420.00_MM)").margins,
               (page::Margins{5, 5, 5, 5}));
-    EXPECT_EQ(registry.Paper("PDF.pc3", "ISO_A3_(297.00_x_420.00_MM)").margins, page::Margins{});
+    EXPECT_EQ(registry.Paper("PDF.pc3", "ISO_A3_(297.00_x_420.00_MM)").margins,
+              (page::Margins{5, 5, 5, 5}));
 }
 
 // The plot runs choose the first paper that equals the choice ignoring case or contains it;

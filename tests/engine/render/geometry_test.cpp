@@ -261,7 +261,7 @@ TEST(Points, DisplayModeAndSize) {
 TEST(Leaders, PathAndFilledArrowhead) {
     Drawing w;
     w.d.header.measurement = 1;
-    w.d.header.variables["$DIMASZ"] = {{40, "3"}};
+    w.d.header.dimAsz = 3;
     w.Add(w.model, db::EntityType::Leader,
           db::Leader{.vertices = {{0, 0, 0}, {20, 0, 0}, {30, 10, 0}}});
     const auto p = Draw(w.d, 0, {}, page::Affine::Translation(50, 50));

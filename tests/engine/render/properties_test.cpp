@@ -109,7 +109,7 @@ TEST(ResolvedProperties, LineweightsFromTheHeaderSwitchedOffAndScaledWithThePlot
         return out;
     };
     EXPECT_EQ(weights(), (std::vector<double>{0.25, 0.25, 0.5}));
-    w.d.header.variables["$LWDEFAULT"] = {{70, "35"}};
+    w.d.header.lwDefault = 35;
     EXPECT_EQ(weights(), (std::vector<double>{0.35, 0.35, 0.5}));
     EXPECT_EQ(weights({}, 0.5), (std::vector<double>{0.35, 0.35, 0.5}));  // not scaled by default
     render::RenderOptions o;
