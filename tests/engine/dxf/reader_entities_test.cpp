@@ -340,61 +340,38 @@ TEST(ReaderLayouts, LayoutsInTabOrderWithTheirBlocks) {
     }
 }
 
-TEST(ReaderText, CodePagesBefore2007) {
-    // "Ц" in windows-1251 is 0xD6; "ä" in windows-1252 is 0xE4; Shift-JIS "日" is 0x93FA.
-    struct Case {
+// Text and layer names in $DWGCODEPAGE before R2007 (its name's case ignored, an unknown
+// one read as ANSI_1252), UTF-8 from R2007 whatever it says; invalid UTF-8 replaced; \U+
+// escapes decoded, a malformed one kept; \M+1889F is the Shift-JIS character 0x889F.
+TEST(ReaderText, CodePagesUtf8AndEscapes) {
+    const struct {
+        const char* version;
         const char* codePage;
         std::string bytes;
         std::string utf8;
     } cases[] = {
-        {"ANSI_1251", "\xD6", "\xD0\xA6"},
-        {"ANSI_1252", "\xE4", "\xC3\xA4"},
-        {"ANSI_932", "\x93\xFA", "\xE6\x97\xA5"},
-        {"ansi_1250", "\x8A", "\xC5\xA0"},  // "Š", name case ignored
+        {"AC1015", "ANSI_1251", "\xD6", "\xD0\xA6"},         // "Ц"
+        {"AC1015", "ANSI_1252", "\xE4", "\xC3\xA4"},         // "ä"
+        {"AC1015", "ANSI_932", "\x93\xFA", "\xE6\x97\xA5"},  // "日"
+        {"AC1015", "ansi_1250", "\x8A", "\xC5\xA0"},         // "Š"
+        {"AC1021", "ANSI_1251", "\xC3\xA4 \\U+00E9 \\U+D83D\\U+DE00 \\U+zz",
+         "\xC3\xA4 \xC3\xA9 \xF0\x9F\x98\x80 \\U+zz"},
+        {"AC1015", "ANSI_1252", "\\M+1889F and \\U+0416", "\xE4\xBA\x9C and \xD0\x96"},
+        {"AC1032", "ANSI_1252", "a\xFF\xC3", "a\xEF\xBF\xBD\xEF\xBF\xBD"},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.codePage);
-        auto d = ReadOk(Drawing(
-            [&](TestDxf& t) {
-                t.Groups("0 TEXT")
-                    .G(8, "L" + c.bytes)
-                    .Point(10, 0, 0)
-                    .G(40, 1.0)
-                    .G(1, "x" + c.bytes + "y");
-            },
-            "AC1015", c.codePage));
+        SCOPED_TRACE(std::string(c.version) + " " + c.codePage + " " + c.bytes);
+        const auto body = [&](TestDxf& t) {
+            t.G(0, "TEXT").G(8, "L" + c.bytes).Point(10, 0, 0).G(40, 1.0).G(1, "x" + c.bytes);
+        };
+        auto d = ReadOk(Drawing(body, c.version, c.codePage));
         ASSERT_TRUE(d);
-        EXPECT_EQ(std::pair(Get<db::Text>(Only(*d)).text, d->layers[Only(*d).props.layer].name),
-                  std::pair("x" + c.utf8 + "y", "L" + c.utf8));
+        EXPECT_EQ(std::tuple(Get<db::Text>(Only(*d)).text, d->layers[Only(*d).props.layer].name),
+                  std::tuple("x" + c.utf8, "L" + c.utf8));
     }
-}
-
-TEST(ReaderText, Utf8From2007AndEscapes) {
-    auto d = ReadOk(Drawing(
-        [](TestDxf& t) {
-            t.G(0, "TEXT").Point(10, 0, 0).G(40, 1.0).G(
-                1, "\xC3\xA4 \\U+00E9 \\U+D83D\\U+DE00 \\U+zz");
-        },
-        "AC1021", "ANSI_1251"));
-    ASSERT_TRUE(d);
-    // UTF-8 whatever $DWGCODEPAGE says; escapes decoded, a malformed one kept.
-    EXPECT_EQ(Only(*d).As<db::Text>()->text, "\xC3\xA4 \xC3\xA9 \xF0\x9F\x98\x80 \\U+zz");
-
-    auto old = ReadOk(Drawing(
-        [](TestDxf& t) {
-            t.G(0, "TEXT").Point(10, 0, 0).G(40, 1.0).G(1, "\\M+1889F and \\U+0416");
-        },
-        "AC1015", "ANSI_1252"));
-    ASSERT_TRUE(old);
-    // \M+1889F is the Shift-JIS character 0x889F ("亜").
-    EXPECT_EQ(Only(*old).As<db::Text>()->text, "\xE4\xBA\x9C and \xD0\x96");
-}
-
-TEST(ReaderText, InvalidUtf8IsReplacedNotPassedOn) {
-    auto d = ReadOk(Drawing(
-        [](TestDxf& t) { t.G(0, "TEXT").Point(10, 0, 0).G(40, 1.0).G(1, "a\xFF\xC3"); }, "AC1032"));
-    ASSERT_TRUE(d);
-    EXPECT_EQ(Get<db::Text>(Only(*d)).text, "a\xEF\xBF\xBD\xEF\xBF\xBD");
+    dxf::CodePageConverter unknown("KLINGON");
+    EXPECT_FALSE(unknown.Known());
+    EXPECT_EQ(unknown.Convert("\xE4"), "\xC3\xA4");
 }
 
 // Construction lines, a table (its picture block, placed by its direction) and a wipeout.
@@ -501,12 +478,6 @@ TEST(ReaderAnnotations, MultileaderLinesAndText) {
     ASSERT_EQ(b.lines.size(), 1u);
     EXPECT_EQ(std::tuple(b.landing, b.doglegLength, b.lines[0].vertices),
               std::tuple(db::Vec3{49, 20, 0}, 1.0, std::vector<db::Vec3>{{30, 5, 0}, {40, 5, 0}}));
-}
-
-TEST(ReaderText, AnUnknownCodePageReadsAsAnsi1252) {
-    dxf::CodePageConverter unknown("KLINGON");
-    EXPECT_FALSE(unknown.Known());
-    EXPECT_EQ(unknown.Convert("\xE4"), "\xC3\xA4");
 }
 
 }  // namespace
