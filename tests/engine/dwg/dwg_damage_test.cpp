@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <random>
 #include <string>
 
 #include "dxf/TestDxf.h"
@@ -206,13 +207,7 @@ TEST_P(DwgAnyDamage, TruncatedFiles) {
 
 TEST_P(DwgAnyDamage, FlippedBytes) {
     VX_TESTDATA_OR_SKIP(GetParam(), bytes);
-    std::uint64_t x = 0x9E3779B97F4A7C15ull;
-    auto next = [&]() {
-        x ^= x << 13;
-        x ^= x >> 7;
-        x ^= x << 17;
-        return x;
-    };
+    std::mt19937_64 next(0x9E3779B97F4A7C15ull);
     int ok = 0;
     for (int trial = 0; trial < 60; ++trial) {
         std::string b = bytes;
