@@ -77,11 +77,10 @@ TEST_P(DwgWriterRoundTrip, ReadsBackTheSameDrawing) {
         ASSERT_NE(it, readByHandle.end()) << what << " is missing";
         const Entity& e = *it->second;
         ASSERT_EQ(e.TypeName(), x->TypeName()) << what;
-        const auto props = [](const Database& d, const Entity& y) {
-            return std::tuple(d.layers[y.props.layer].name, y.props.color.kind, y.props.color.index,
-                              y.props.lineweight);
-        };
-        EXPECT_EQ(props(read, e), props(source, *x)) << what;
+        EXPECT_EQ(read.layers[e.props.layer].name, source.layers[x->props.layer].name) << what;
+        EXPECT_EQ(e.props.color.kind, x->props.color.kind) << what;
+        EXPECT_EQ(e.props.color.index, x->props.color.index) << what;
+        EXPECT_EQ(e.props.lineweight, x->props.lineweight) << what;
         test::ExpectSameReading(test::ReadingOf(read, e), test::ReadingOf(source, *x), what);
         ++compared;
     }
