@@ -158,12 +158,6 @@ TEST(DwgLayoutDamage, R2007ReedSolomonPagesCut) {
 
 TEST(DwgObjectDamage, ABrokenObjectIsSkippedWithItsHandleAndType) {
     VX_TESTDATA_OR_SKIP("dwg/libredwg/2000_entities-2d.dwg", bytes);
-    auto clean = ReadDwg(bytes);
-    ASSERT_TRUE(clean.Ok());
-    std::size_t entities = 0;
-    for (const auto& b : clean.database->blocks) {
-        entities += b.entities.size();
-    }
     // The objects of this file lie between the classes (locator 1) and the object map
     // (locator 2): wreck a run of bytes there, at one place after another.
     std::size_t from = GetU32(bytes, 0x19 + 9 + 1) + GetU32(bytes, 0x19 + 9 + 5);
@@ -188,7 +182,6 @@ TEST(DwgObjectDamage, ABrokenObjectIsSkippedWithItsHandleAndType) {
         }
     }
     EXPECT_TRUE(seen);
-    EXPECT_GT(entities, 0u);
 }
 
 // Any bytes give a result or an error with a description: never a crash or a hang.
