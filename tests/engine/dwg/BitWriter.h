@@ -28,17 +28,19 @@ public:
         return *this;
     }
     BitWriter& RC(std::uint8_t v) { return Bits(v, 8); }
-    BitWriter& RS(std::uint16_t v) { return RC(v & 0xFF).RC(static_cast<std::uint8_t>(v >> 8)); }
-    BitWriter& RL(std::uint32_t v) {
-        return RS(v & 0xFFFF).RS(static_cast<std::uint16_t>(v >> 16));
+    // Little-endian: RS, RL, RD.
+    BitWriter& Le(std::uint64_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i) {
+            RC(static_cast<std::uint8_t>(v >> (8 * i)));
+        }
+        return *this;
     }
+    BitWriter& RS(std::uint16_t v) { return Le(v, 2); }
+    BitWriter& RL(std::uint32_t v) { return Le(v, 4); }
     BitWriter& RD(double d) {
         std::uint64_t b;
         std::memcpy(&b, &d, 8);
-        for (int i = 0; i < 8; ++i) {
-            RC(static_cast<std::uint8_t>(b >> (8 * i)));
-        }
-        return *this;
+        return Le(b, 8);
     }
     // The code bits and value of a BS / BL / BD, chosen by the caller.
     BitWriter& Code(int code) { return Bits(static_cast<std::uint64_t>(code), 2); }
@@ -51,7 +53,6 @@ public:
     }
     std::size_t BitCount() const { return pos_; }
     const std::vector<std::uint8_t>& Data() const { return bytes_; }
-    std::string Str() const { return std::string(bytes_.begin(), bytes_.end()); }
 
 private:
     std::vector<std::uint8_t> bytes_;

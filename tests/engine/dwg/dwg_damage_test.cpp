@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
+#include <random>
 #include <string>
 
 #include "dxf/TestDxf.h"
@@ -36,53 +38,78 @@ std::uint32_t GetU32(const std::string& s, std::size_t at) {
 }
 
 TEST(DwgRefusals, EmptyForeignOldAndUnknownVersions) {
-    EXPECT_EQ(ReadDwg("").error.what, "the file is empty");
-    EXPECT_EQ(ReadDwg("0\nSECTION\n").error.what,
-              "not a DWG file: it does not begin with a version code");
-    auto old = ReadDwg("AC1009" + std::string(100, '\0'));
-    EXPECT_FALSE(old.Ok());
-    EXPECT_EQ(old.error.what, "DWG version AC1009 (R11/R12) is older than R13 and cannot be read");
-    EXPECT_EQ(ReadDwg("AC2.10" + std::string(100, '\0')).error.what,
-              "DWG version AC2.10 is older than R13 and cannot be read");
-    EXPECT_EQ(ReadDwg("AC1016" + std::string(100, '\0')).error.what,
-              "DWG version 'AC1016' is not a version that can be read");
-    EXPECT_EQ(ReadDwg("AC1040" + std::string(100, '\0')).error.what,
-              "DWG version AC1040 is newer than 2018 and cannot be read");
-    EXPECT_FALSE(ReadDwg("AC1015").Ok());
+    const std::string pad(100, '\0');
+    const std::pair<std::string, const char*> cases[] = {
+        {"", "the file is empty"},
+        {"0\nSECTION\n", "not a DWG file: it does not begin with a version code"},
+        {"AC1009" + pad, "DWG version AC1009 (R11/R12) is older than R13 and cannot be read"},
+        {"AC2.10" + pad, "DWG version AC2.10 is older than R13 and cannot be read"},
+        {"AC1016" + pad, "DWG version 'AC1016' is not a version that can be read"},
+        {"AC1040" + pad, "DWG version AC1040 is newer than 2018 and cannot be read"},
+    };
+    for (const auto& [bytes, what] : cases) {
+        const auto r = ReadDwg(bytes);
+        EXPECT_EQ(std::tuple(r.Ok(), r.error.what), std::tuple(false, what));
+    }
     EXPECT_NE(ReadDwg("AC1015").error.what.find("too short"), std::string::npos);
 }
 
-// --- the file layouts --------------------------------------------------------------
-
-TEST(DwgLayoutDamage, ASectionLocatorOutsideTheFile) {
-    VX_TESTDATA_OR_SKIP("dwg/libredwg/2000_entities-2d.dwg", bytes);
-    std::string b = bytes;
-    PutU32(b, 0x19 + 1, 0x7FFFFFF0u);  // record 0: header section far away
-    auto r = ReadDwg(b);
-    ASSERT_FALSE(r.Ok());
-    EXPECT_EQ(r.error.where, "file layout");
-    EXPECT_NE(r.error.what.find("section locator 0 points outside the file"), std::string::npos)
-        << r.error.what;
+// The R2004 header is masked from 0x80: the mask of its byte `at`.
+std::uint8_t R2004Mask(std::size_t at) {
+    std::uint32_t seed = 1;
+    for (std::size_t i = 0; i <= at; ++i) {
+        seed = seed * 0x343FDu + 0x269EC3u;
+    }
+    return static_cast<std::uint8_t>(seed >> 16);
 }
 
-TEST(DwgLayoutDamage, AnImpossibleNumberOfLocators) {
-    VX_TESTDATA_OR_SKIP("dwg/libredwg/2000_entities-2d.dwg", bytes);
-    std::string b = bytes;
-    PutU32(b, 0x15, 1000000);
-    auto r = ReadDwg(b);
-    ASSERT_FALSE(r.Ok());
-    EXPECT_NE(r.error.what.find("1000000 section locators"), std::string::npos) << r.error.what;
-}
-
-TEST(DwgLayoutDamage, DamagedHeaderSectionLeavesDefaultsAndWarns) {
-    VX_TESTDATA_OR_SKIP("dwg/libredwg/2000_entities-2d.dwg", bytes);
-    std::string b = bytes;
-    std::uint32_t header = GetU32(b, 0x19 + 1);
-    PutU32(b, header + 16, 0x7FFFFFF0u);  // the header's own size
-    auto r = ReadDwg(b);
-    ASSERT_TRUE(r.Ok()) << r.error.Text();
-    EXPECT_TRUE(AnyWarning(*r.database, "header section")) << r.database->warnings.size();
-    EXPECT_FALSE(r.database->ModelSpace()->entities.empty());
+// Damage to the file's layout: refused naming what is broken, or read with a warning.
+TEST(DwgLayoutDamage, EachDamageSaysWhat) {
+    const struct {
+        const char* name;
+        const char* file;
+        std::function<void(std::string&)> damage;
+        bool opens;
+        const char* where;
+        const char* what;
+    } cases[] = {
+        {"locator outside", "2000_entities-2d.dwg",
+         [](std::string& b) { PutU32(b, 0x19 + 1, 0x7FFFFFF0u); },  // record 0: the header
+         false, "file layout", "section locator 0 points outside the file"},
+        {"too many locators", "2000_entities-2d.dwg",
+         [](std::string& b) { PutU32(b, 0x15, 1000000); }, false, "", "1000000 section locators"},
+        {"header size", "2000_entities-2d.dwg",  // defaults stay, the drawing opens
+         [](std::string& b) { PutU32(b, GetU32(b, 0x19 + 1) + 16, 0x7FFFFFF0u); }, true, "",
+         "header section"},
+        {"R2004 identification", "2004_Text.dwg",
+         [](std::string& b) { b[0x80] = static_cast<char>(b[0x80] ^ 0xFF); }, false, "",
+         "the file header is damaged: its identification text is missing"},
+        {"R2004 page map far away", "2004_Text.dwg",  // its address: 0x54 of the header
+         [](std::string& b) {
+             for (std::size_t i = 0; i < 4; ++i) {
+                 b[0x80 + 0x54 + i] = static_cast<char>((i == 3 ? 0x7F : 0) ^ R2004Mask(0x54 + i));
+             }
+         },
+         false, "", "page map address"},
+        {"R2007 pages cut", "2007_Text.dwg", [](std::string& b) { b.resize(0x480 + 100); }, false,
+         "file layout", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        VX_TESTDATA_OR_SKIP(std::string("dwg/libredwg/") + c.file, bytes);
+        std::string b = bytes;
+        c.damage(b);
+        const auto r = ReadDwg(b);
+        ASSERT_EQ(r.Ok(), c.opens) << r.error.Text();
+        if (c.opens) {
+            EXPECT_TRUE(AnyWarning(*r.database, c.what)) << r.database->warnings.size();
+            EXPECT_FALSE(r.database->ModelSpace()->entities.empty());
+        } else {
+            EXPECT_EQ(r.error.where.find(c.where), 0u) << r.error.where;
+            EXPECT_NE(r.error.what.find(c.what), std::string::npos) << r.error.what;
+            EXPECT_FALSE(r.error.what.empty());
+        }
+    }
 }
 
 TEST(DwgLayoutDamage, DamagedObjectMapKeepsWhatItCan) {
@@ -97,30 +124,6 @@ TEST(DwgLayoutDamage, DamagedObjectMapKeepsWhatItCan) {
     } else {
         EXPECT_NE(r.error.what.find("object"), std::string::npos) << r.error.what;
     }
-}
-
-TEST(DwgLayoutDamage, R2004HeaderAndPageMap) {
-    VX_TESTDATA_OR_SKIP("dwg/libredwg/2004_Text.dwg", bytes);
-    std::string id = bytes;
-    id[0x80] = static_cast<char>(id[0x80] ^ 0xFF);
-    auto r = ReadDwg(id);
-    ASSERT_FALSE(r.Ok());
-    EXPECT_EQ(r.error.what, "the file header is damaged: its identification text is missing");
-
-    // The page map address lies at 0x54 of the masked header: unmask, move, mask again.
-    std::string far = bytes;
-    std::uint32_t seed = 1;
-    std::uint8_t mask[0x6C];
-    for (auto& m : mask) {
-        seed = seed * 0x343FDu + 0x269EC3u;
-        m = static_cast<std::uint8_t>(seed >> 16);
-    }
-    for (int i = 0; i < 4; ++i) {
-        far[0x80 + 0x54 + i] = static_cast<char>((i == 3 ? 0x7F : 0x00) ^ mask[0x54 + i]);
-    }
-    auto r2 = ReadDwg(far);
-    ASSERT_FALSE(r2.Ok());
-    EXPECT_NE(r2.error.what.find("page map address"), std::string::npos) << r2.error.what;
 }
 
 TEST(DwgLayoutDamage, R2004DataPageDamageNamesThePage) {
@@ -153,16 +156,8 @@ TEST(DwgLayoutDamage, R2007ReedSolomonPagesCut) {
     EXPECT_FALSE(r.error.what.empty());
 }
 
-// --- objects ------------------------------------------------------------------------
-
 TEST(DwgObjectDamage, ABrokenObjectIsSkippedWithItsHandleAndType) {
     VX_TESTDATA_OR_SKIP("dwg/libredwg/2000_entities-2d.dwg", bytes);
-    auto clean = ReadDwg(bytes);
-    ASSERT_TRUE(clean.Ok());
-    std::size_t entities = 0;
-    for (const auto& b : clean.database->blocks) {
-        entities += b.entities.size();
-    }
     // The objects of this file lie between the classes (locator 1) and the object map
     // (locator 2): wreck a run of bytes there, at one place after another.
     std::size_t from = GetU32(bytes, 0x19 + 9 + 1) + GetU32(bytes, 0x19 + 9 + 5);
@@ -187,10 +182,7 @@ TEST(DwgObjectDamage, ABrokenObjectIsSkippedWithItsHandleAndType) {
         }
     }
     EXPECT_TRUE(seen);
-    EXPECT_GT(entities, 0u);
 }
-
-// --- anything goes ------------------------------------------------------------------
 
 // Any bytes give a result or an error with a description: never a crash or a hang.
 class DwgAnyDamage : public ::testing::TestWithParam<const char*> {};
@@ -208,18 +200,11 @@ TEST_P(DwgAnyDamage, TruncatedFiles) {
 
 TEST_P(DwgAnyDamage, FlippedBytes) {
     VX_TESTDATA_OR_SKIP(GetParam(), bytes);
-    std::uint64_t x = 0x9E3779B97F4A7C15ull;
-    auto next = [&]() {
-        x ^= x << 13;
-        x ^= x >> 7;
-        x ^= x << 17;
-        return x;
-    };
+    std::mt19937_64 next(0x9E3779B97F4A7C15ull);
     int ok = 0;
     for (int trial = 0; trial < 60; ++trial) {
         std::string b = bytes;
-        int flips = 1 + static_cast<int>(next() % 4);
-        for (int f = 0; f < flips; ++f) {
+        for (auto f = 1 + next() % 4; f > 0; --f) {
             std::size_t at = 0x19 + next() % (b.size() - 0x19);
             b[at] = static_cast<char>(b[at] ^ static_cast<char>(1 + next() % 255));
         }

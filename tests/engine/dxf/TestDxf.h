@@ -86,40 +86,24 @@ public:
     std::string Binary(bool oneByteCodes = false) const {
         std::string s(engine::dxf::kBinaryDxfSentinel);
         for (const auto& [c, v] : groups_) {
-            if (oneByteCodes) {
-                if (c >= 255) {
-                    s += '\xFF';
-                    Le(s, static_cast<std::uint64_t>(c), 2);
-                } else {
-                    s += static_cast<char>(c);
-                }
+            if (oneByteCodes && c < 255) {
+                s += static_cast<char>(c);
             } else {
+                s += oneByteCodes ? "\xFF" : "";
                 Le(s, static_cast<std::uint64_t>(c), 2);
             }
-            switch (Kind(c)) {
-                case 'd': {
-                    double d = std::stod(v);
-                    std::uint64_t bits;
-                    std::memcpy(&bits, &d, 8);
-                    Le(s, bits, 8);
-                    break;
-                }
-                case '2':
-                    Le(s, static_cast<std::uint64_t>(std::stoll(v)), 2);
-                    break;
-                case '4':
-                    Le(s, static_cast<std::uint64_t>(std::stoll(v)), 4);
-                    break;
-                case '8':
-                    Le(s, static_cast<std::uint64_t>(std::stoll(v)), 8);
-                    break;
-                case 'b':
-                    s += static_cast<char>(std::stoi(v));
-                    break;
-                default:
-                    s += v;
-                    s += '\0';
-                    break;
+            const char kind = Kind(c);
+            if (kind == 'd') {
+                const double d = std::stod(v);
+                std::uint64_t bits;
+                std::memcpy(&bits, &d, 8);
+                Le(s, bits, 8);
+            } else if (kind == 'b') {
+                s += static_cast<char>(std::stoi(v));
+            } else if (kind == 's') {
+                s += v + '\0';
+            } else {  // an integer of `kind` bytes
+                Le(s, static_cast<std::uint64_t>(std::stoll(v)), kind - '0');
             }
         }
         return s;

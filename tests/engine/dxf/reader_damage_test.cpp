@@ -33,66 +33,38 @@ std::string AllWarnings(const db::Database& d) {
     return s;
 }
 
-TEST(ReaderErrors, NotADrawing) {
-    auto empty = dxf::ReadDxf("");
-    EXPECT_FALSE(empty.Ok());
-    EXPECT_EQ(empty.error.what, "the file is empty");
-    auto text = dxf::ReadDxf("Dear reader,\nthis is a letter.\n");
-    EXPECT_FALSE(text.Ok());
-    EXPECT_TRUE(Contains(text.error.what, "not a DXF file"));
-    auto noSection = dxf::ReadDxf("0\nEOF\n");
-    EXPECT_FALSE(noSection.Ok());
-    EXPECT_TRUE(Contains(noSection.error.what, "no SECTION"));
+TEST(ReaderErrors, NotADrawingOrCutShort) {
+    const std::string three = ThreeLines().EndSection().Eof().Ascii();
+    const std::string binary = ThreeLines().EndSection().Eof().Binary();
+    std::string badCode = three;  // the second LINE's layer code, on line 37, is garbage
+    badCode.replace(badCode.find("0\nLINE\n8\n0\n", badCode.find("0\nLINE\n") + 1) + 7, 1, "x8");
+    const struct {
+        std::string bytes;
+        const char* where;
+        const char* what;
+    } cases[] = {
+        {"", "", "the file is empty"},
+        {"Dear reader,\nthis is a letter.\n", "", "not a DXF file"},
+        {"0\nEOF\n", "", "no SECTION"},
+        {three.substr(0, three.find("ENDSEC", three.find("ENTITIES")) - 3), "",
+         "ends inside the ENTITIES section that starts at line 15"},
+        {binary.substr(0, binary.size() - 30), "offset ", ""},
+        {badCode, "line 37", "expected a group code, found 'x8'"},
+    };
+    for (const auto& c : cases) {
+        const auto r = dxf::ReadDxf(c.bytes);
+        ASSERT_FALSE(r.Ok()) << c.what;
+        EXPECT_PRED2(Contains, r.error.where, c.where);
+        EXPECT_PRED2(Contains, r.error.what, c.what);
+    }
 }
 
-TEST(ReaderErrors, BadGroupCodeInEntitiesNamesTheLine) {
-    std::string s = ThreeLines().EndSection().Eof().Ascii();
-    // Replace the group code of the second LINE's layer with garbage.
-    auto at = s.find("0\nLINE\n8\n0\n", s.find("0\nLINE\n") + 1);
-    ASSERT_NE(at, std::string::npos);
-    s.replace(at + 7, 1, "x8");
-    auto r = dxf::ReadDxf(s);
-    ASSERT_FALSE(r.Ok());
-    int line =
-        1 + static_cast<int>(std::count(s.begin(), s.begin() + static_cast<long>(at) + 7, '\n'));
-    EXPECT_EQ(r.error.where, "line " + std::to_string(line));
-    EXPECT_TRUE(Contains(r.error.what, "expected a group code, found 'x8'")) << r.error.what;
-}
-
-TEST(ReaderErrors, TruncatedInsideEntitiesIsAnError) {
-    std::string s = ThreeLines().EndSection().Eof().Ascii();
-    auto cut = s.substr(0, s.find("ENDSEC", s.find("ENTITIES")) - 3);
-    auto r = dxf::ReadDxf(cut);
-    ASSERT_FALSE(r.Ok());
-    EXPECT_TRUE(Contains(r.error.what, "ends inside the ENTITIES section that starts at line 15"))
-        << r.error.Text();
-}
-
-TEST(ReaderErrors, TruncatedBinaryNamesTheOffset) {
-    std::string b = ThreeLines().EndSection().Eof().Binary();
-    auto r = dxf::ReadDxf(b.substr(0, b.size() - 30));
-    ASSERT_FALSE(r.Ok());
-    EXPECT_TRUE(Contains(r.error.where, "offset ")) << r.error.Text();
-}
-
-TEST(ReaderWarnings, BrokenEntityIsSkippedAndReported) {
-    TestDxf t = ThreeLines();
-    t.G(0, "CIRCLE").G(8, "0").G(10, "1.0").G(20, "one").G(30, "0").G(40, "2.0");
-    std::string s = t.EndSection().Eof().Ascii();
-    auto r = dxf::ReadDxf(s);
-    ASSERT_TRUE(r.Ok()) << r.error.Text();
-    const auto& d = *r.database;
-    EXPECT_EQ(d.blocks[d.modelSpace].entities.size(), 3u);
-    ASSERT_EQ(d.warnings.size(), 1u);
-    EXPECT_TRUE(Contains(d.warnings[0].where, "group code 20"));
-    EXPECT_TRUE(Contains(d.warnings[0].where, "line "));
-    EXPECT_TRUE(Contains(d.warnings[0].what, "'one' is not a number"));
-    EXPECT_TRUE(Contains(d.warnings[0].what, "CIRCLE skipped"));
-}
-
-TEST(ReaderWarnings, DamagedOptionalSectionsStillOpen) {
-    TestDxf t;
-    t.Header("AC1018")
+// Damage the drawing survives: each is reported, the rest is read.
+TEST(ReaderWarnings, DamageTheDrawingSurvives) {
+    TestDxf brokenCircle = ThreeLines();
+    brokenCircle.Groups("0 CIRCLE|8 0|10 1.0|20 one|30 0|40 2.0").EndSection().Eof();
+    TestDxf optional;
+    optional.Header("AC1018")
         .Section("CLASSES")
         .Groups("0 CLASS|1 X|999999 bad")
         .EndSection()
@@ -103,66 +75,64 @@ TEST(ReaderWarnings, DamagedOptionalSectionsStillOpen) {
         .Groups("0 DICTIONARY|5 C|99999 broken")
         .EndSection()
         .Section("THUMBNAILIMAGE")
-        .G(90, 3)
-        .G(310, "ABCDEF")
+        .Groups("90 3|310 ABCDEF")
         .EndSection()
         .Eof();
-    std::string s = t.Ascii();
-    auto r = dxf::ReadDxf(s);
-    ASSERT_TRUE(r.Ok()) << r.error.Text();
-    const auto& d = *r.database;
-    EXPECT_EQ(d.blocks[d.modelSpace].entities.size(), 1u);
-    std::string w = AllWarnings(d);
-    EXPECT_TRUE(Contains(w, "optional section")) << w;
-    EXPECT_TRUE(Contains(w, "OBJECTS section")) << w;
-    EXPECT_EQ(d.layouts.size(), 2u);
-}
-
-TEST(ReaderWarnings, MissingEofAndMissingEndblk) {
-    TestDxf t;
-    t.Header("AC1009")
+    TestDxf noEnds;
+    noEnds.Header("AC1009")
         .Section("BLOCKS")
         .Groups("0 BLOCK|2 B|70 0|10 0,0|0 LINE|8 0|10 0,0|11 1,1")
         .EndSection()
         .Section("ENTITIES")
         .Groups("0 INSERT|8 0|2 B|10 0,0")
         .EndSection();
-    auto r = dxf::ReadDxf(t.Ascii());
-    ASSERT_TRUE(r.Ok()) << r.error.Text();
-    std::string w = AllWarnings(*r.database);
-    EXPECT_TRUE(Contains(w, "missing ENDBLK")) << w;
-    EXPECT_TRUE(Contains(w, "no EOF marker")) << w;
-    auto b = r.database->FindBlock("B");
-    ASSERT_NE(b, db::kNone);
-    EXPECT_EQ(r.database->blocks[b].entities.size(), 1u);
-}
-
-TEST(ReaderWarnings, HeaderWithoutEndsec) {
-    TestDxf t;
-    t.Section("HEADER")
+    TestDxf header;
+    header.Section("HEADER")
         .Groups("9 $ACADVER|1 AC1015|9 $INSUNITS|70 6")
         .Section("ENTITIES")
         .Groups("0 LINE|8 0|10 0,0|11 1,1")
         .EndSection()
         .Eof();
-    auto r = dxf::ReadDxf(t.Ascii());
-    ASSERT_TRUE(r.Ok()) << r.error.Text();
-    EXPECT_EQ(r.database->header.insUnits, 6);
-    EXPECT_EQ(r.database->blocks[r.database->modelSpace].entities.size(), 1u);
-    ASSERT_EQ(r.database->warnings.size(), 1u);
-    EXPECT_EQ(r.database->warnings[0].Text(),
-              "line 13, group code 0: the HEADER section ends without ENDSEC");
-}
-
-TEST(ReaderWarnings, StrayVertexAndUndefinedBlockAreReported) {
-    TestDxf t = ThreeLines();
-    t.G(0, "VERTEX").G(8, "0").Point(10, 0, 0);
-    t.G(0, "INSERT").G(8, "0").G(2, "NOWHERE").Point(10, 0, 0);
-    auto r = dxf::ReadDxf(t.EndSection().Eof().Ascii());
-    ASSERT_TRUE(r.Ok());
-    std::string w = AllWarnings(*r.database);
-    EXPECT_TRUE(Contains(w, "VERTEX outside of its POLYLINE")) << w;
-    EXPECT_TRUE(Contains(w, "block 'NOWHERE' is referenced but not defined")) << w;
+    TestDxf stray = ThreeLines();
+    stray.Groups("0 VERTEX|8 0|10 0,0|0 INSERT|8 0|2 NOWHERE|10 0,0").EndSection().Eof();
+    // The model space's entity count, block B's, the layout count and $INSUNITS after.
+    const struct {
+        const char* name;
+        std::string bytes;
+        std::vector<std::string> warnings;
+        std::string counts;
+    } cases[] = {
+        {"broken entity",
+         brokenCircle.Ascii(),
+         {"line 73, group code 20: 'one' is not a number; CIRCLE skipped"},
+         "3 - 2 0"},
+        {"optional sections", optional.Ascii(), {"optional section", "OBJECTS section"}, "1 - 2 0"},
+        {"no ENDBLK, no EOF", noEnds.Ascii(), {"missing ENDBLK", "no EOF marker"}, "1 1 2 0"},
+        {"header without ENDSEC",
+         header.Ascii(),
+         {"line 13, group code 0: the HEADER section ends without ENDSEC"},
+         "1 - 2 6"},
+        {"stray vertex",
+         stray.Ascii(),
+         {"VERTEX outside of its POLYLINE", "block 'NOWHERE' is referenced but not defined"},
+         "4 - 2 0"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto r = dxf::ReadDxf(c.bytes);
+        ASSERT_TRUE(r.Ok()) << r.error.Text();
+        const auto& d = *r.database;
+        const std::string w = AllWarnings(d);
+        EXPECT_EQ(d.warnings.size(), c.warnings.size()) << w;
+        for (const auto& part : c.warnings) {
+            EXPECT_PRED2(Contains, w, part);
+        }
+        const auto b = d.FindBlock("B");
+        EXPECT_EQ(std::to_string(d.blocks[d.modelSpace].entities.size()) + " " +
+                      (b == db::kNone ? "-" : std::to_string(d.blocks[b].entities.size())) + " " +
+                      std::to_string(d.layouts.size()) + " " + std::to_string(d.header.insUnits),
+                  c.counts);
+    }
 }
 
 TEST(ReaderWarnings, ManyWarningsAreCapped) {

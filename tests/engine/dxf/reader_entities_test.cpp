@@ -2,6 +2,7 @@
 // properties, tables, blocks, layouts and text encodings, in ASCII and binary form.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <stdexcept>
 #include <tuple>
 
@@ -15,7 +16,6 @@ namespace {
 
 using test::TestDxf;
 
-// A drawing of version `version` whose ENTITIES section holds what `body` writes.
 // The geometry an entity holds; a failure when it holds another kind.
 template <class T>
 const T& Get(const db::Entity& e) {
@@ -25,6 +25,7 @@ const T& Get(const db::Entity& e) {
     throw std::runtime_error("the entity is a " + std::string(e.TypeName()));
 }
 
+// A drawing of version `version` whose ENTITIES section holds what `body` writes.
 template <class Body>
 std::string Drawing(Body body, const char* version = "AC1015", const char* codePage = "ANSI_1252") {
     TestDxf t;
@@ -141,9 +142,8 @@ TEST(ReaderEntities, CurvesAndPolylines) {
                          lw.vertices[1].endWidth, lw.vertices[2].y),
               std::tuple(true, 2.0, 1.0, 0.1, 0.2, 2.0));
     const auto& pl = Get<db::Polyline>(e[3]);
-    EXPECT_TRUE(pl.Is3d());
     ASSERT_EQ(pl.vertices.size(), 2u);
-    EXPECT_EQ(pl.vertices[1].position, (db::Vec3{4, 5, 6}));
+    EXPECT_EQ(std::tuple(pl.Is3d(), pl.vertices[1].position), std::tuple(true, db::Vec3{4, 5, 6}));
     const auto& sp = Get<db::Spline>(e[4]);
     ASSERT_EQ(sp.controlPoints.size(), 3u);
     EXPECT_EQ(std::tuple(sp.degree, sp.knots.size(), sp.controlPoints[1]),
@@ -157,9 +157,7 @@ TEST(ReaderEntities, InsertWithArrayAndAttributes) {
             "0 ATTRIB|8 Walls|10 5,6|40 0.25|1 12A|2 NO|70 0|74 2|0 SEQEND");
     }));
     ASSERT_TRUE(d);
-    const auto& e = Only(*d);
-    const auto* ins = e.As<db::Insert>();
-    ASSERT_TRUE(ins);
+    const auto* ins = &Get<db::Insert>(Only(*d));
     ASSERT_NE(ins->block, db::kNone);
     // The block found ignoring letter case.
     EXPECT_EQ(std::tuple(d->blocks[ins->block].name, d->blocks[ins->block].base, ins->scale,
@@ -173,8 +171,8 @@ TEST(ReaderEntities, InsertWithArrayAndAttributes) {
     // The block definition keeps its attribute definition.
     const auto& door = d->blocks[ins->block].entities;
     ASSERT_EQ(door.size(), 2u);
-    EXPECT_EQ(door[1].type, db::EntityType::Attdef);
-    EXPECT_EQ(door[1].As<db::Attribute>()->prompt, "Number?");
+    EXPECT_EQ(std::tuple(door[1].type, Get<db::Attribute>(door[1]).prompt),
+              std::tuple(db::EntityType::Attdef, "Number?"));
 }
 
 TEST(ReaderEntities, TextMTextAndDimension) {
@@ -228,8 +226,7 @@ TEST(ReaderEntities, HatchBoundariesOfEveryKind) {
     EXPECT_EQ(std::tuple(h.patternName, h.solid, h.elevation, h.style, h.patternAngle,
                          h.patternScale, h.patternLines[0].offset.y),
               std::tuple("ANSI31", false, 1.5, 1, 45.0, 2.0, 2.2));
-    ASSERT_TRUE(h.paths[0].isPolyline);
-    ASSERT_EQ(h.paths[0].polyline.size(), 2u);
+    ASSERT_EQ(std::tuple(h.paths[0].isPolyline, h.paths[0].polyline.size()), std::tuple(true, 2u));
     EXPECT_DOUBLE_EQ(h.paths[0].polyline[0].bulge, 0.5);
     const auto& edges = h.paths[1].edges;
     ASSERT_EQ(edges.size(), 4u);
@@ -254,17 +251,14 @@ TEST(ReaderEntities, FacesImagesLeadersAndUnknownTypes) {
     ASSERT_TRUE(d);
     const auto& e = d->blocks[d->modelSpace].entities;
     ASSERT_EQ(e.size(), 5u);
-    EXPECT_EQ(e[0].type, db::EntityType::Solid);
-    EXPECT_EQ(e[0].As<db::Face>()->corners[3], (db::Vec3{0, 1, 0}));  // triangle: 4th = 3rd
-    EXPECT_EQ(e[1].type, db::EntityType::Face3d);
-    EXPECT_EQ(e[1].As<db::Face>()->invisibleEdges, 5);
-    ASSERT_EQ(e[2].As<db::Leader>()->vertices.size(), 3u);
-    EXPECT_EQ(e[2].As<db::Leader>()->vertices[2], (db::Vec3{3, 1, 0}));
-    EXPECT_EQ(e[3].type, db::EntityType::Unknown);
-    EXPECT_EQ(e[3].TypeName(), "TOLERANCE");
-    EXPECT_EQ(d->layers[e[3].props.layer].name, "Walls");
-    EXPECT_DOUBLE_EQ(e[4].As<db::Image>()->pixelsV, 480.0);
-    EXPECT_EQ(e[4].As<db::Image>()->imageDef, db::kNone);  // no IMAGEDEF in this file
+    // A triangle's 4th corner is its 3rd; the image has no IMAGEDEF in this file.
+    EXPECT_EQ(std::tuple(e[0].type, Get<db::Face>(e[0]).corners[3], e[1].type,
+                         Get<db::Face>(e[1]).invisibleEdges, Get<db::Leader>(e[2]).vertices,
+                         Get<db::Image>(e[4]).pixelsV, Get<db::Image>(e[4]).imageDef),
+              std::tuple(db::EntityType::Solid, db::Vec3{0, 1, 0}, db::EntityType::Face3d, 5,
+                         std::vector<db::Vec3>{{0, 0, 0}, {1, 1, 0}, {3, 1, 0}}, 480.0, db::kNone));
+    EXPECT_EQ(std::tuple(e[3].type, e[3].TypeName(), d->layers[e[3].props.layer].name),
+              std::tuple(db::EntityType::Unknown, "TOLERANCE", "Walls"));
 }
 
 // R12 files: paper-space entities (67 = 1) go to the one paper space, "Layout1".
@@ -281,12 +275,11 @@ TEST(ReaderLayouts, R12EntitiesByPaperSpaceFlag) {
         auto d = ReadOk(binary ? t.Binary(true) : t.Ascii());
         ASSERT_TRUE(d);
         ASSERT_EQ(d->layouts.size(), 2u);
-        EXPECT_EQ(d->layouts[1].name, "Layout1");
-        EXPECT_EQ(d->blocks[d->layouts[0].block].entities.size(), 1u);
         const auto& paper = d->blocks[d->layouts[1].block].entities;
         ASSERT_EQ(paper.size(), 2u);
-        EXPECT_EQ(paper[0].type, db::EntityType::Circle);
-        EXPECT_DOUBLE_EQ(paper[1].As<db::Viewport>()->width, 10.0);
+        EXPECT_EQ(std::tuple(d->layouts[1].name, d->blocks[d->layouts[0].block].entities.size(),
+                             paper[0].type, Get<db::Viewport>(paper[1]).width),
+                  std::tuple("Layout1", 1u, db::EntityType::Circle, 10.0));
     }
 }
 
@@ -327,90 +320,58 @@ TEST(ReaderLayouts, LayoutsInTabOrderWithTheirBlocks) {
         auto d = ReadOk(binary ? t.Binary() : t.Ascii());
         ASSERT_TRUE(d);
         ASSERT_EQ(d->layouts.size(), 3u);
-        EXPECT_EQ(d->layouts[0].name, "Model");
-        EXPECT_EQ(d->layouts[1].name, "Alpha");
-        EXPECT_EQ(d->layouts[2].name, "Zeta");
-        EXPECT_EQ(d->blocks[d->layouts[1].block].name, "*Paper_Space0");
-        EXPECT_EQ(d->blocks[d->layouts[1].block].entities.size(), 1u);
-        EXPECT_EQ(d->blocks[d->layouts[2].block].entities.size(), 1u);  // the TEXT
-        EXPECT_EQ(d->blocks[d->layouts[0].block].entities.size(), 1u);  // the LINE
+        std::string layouts;  // name, block, entity count (Zeta: the TEXT, Model: the LINE)
+        for (const auto& l : d->layouts) {
+            layouts += l.name + " " + d->blocks[l.block].name + " " +
+                       std::to_string(d->blocks[l.block].entities.size()) + "|";
+        }
+        EXPECT_EQ(layouts, "Model *Model_Space 1|Alpha *Paper_Space0 1|Zeta *Paper_Space 1|");
         const auto& p = d->layouts[2].plot;
-        EXPECT_EQ(p.configName, "DWG To PDF.pc3");
-        EXPECT_EQ(p.canonicalMediaName, "ISO_A3_(420.00_x_297.00_MM)");
-        EXPECT_EQ(p.styleSheet, "monochrome.ctb");
-        EXPECT_DOUBLE_EQ(p.marginLeft, 5.0);
-        EXPECT_DOUBLE_EQ(p.marginTop, 8.0);
-        EXPECT_DOUBLE_EQ(p.paperWidth, 420.0);
-        EXPECT_EQ(p.plotOrigin, (db::Vec3{1.5, 2.5, 0}));
-        EXPECT_EQ(p.windowMin, (db::Vec3{10, 20, 0}));
-        EXPECT_EQ(p.windowMax, (db::Vec3{30, 40, 0}));
-        EXPECT_DOUBLE_EQ(p.customScaleDenominator, 50.0);
-        EXPECT_TRUE(p.Centered());
-        EXPECT_TRUE(p.UseStandardScale());
-        EXPECT_EQ(p.paperUnits, 1);
-        EXPECT_EQ(p.rotation, 1);
-        EXPECT_EQ(p.plotType, 4);
-        EXPECT_DOUBLE_EQ(p.standardScale, 0.02);
+        EXPECT_EQ(
+            std::tuple(p.configName, p.canonicalMediaName, p.styleSheet, p.marginLeft, p.marginTop,
+                       p.paperWidth, p.plotOrigin, p.windowMin, p.windowMax),
+            std::tuple("DWG To PDF.pc3", "ISO_A3_(420.00_x_297.00_MM)", "monochrome.ctb", 5.0, 8.0,
+                       420.0, db::Vec3{1.5, 2.5, 0}, db::Vec3{10, 20, 0}, db::Vec3{30, 40, 0}));
         // The layout's own flags (AcDbLayout 70) are not the plot flags (AcDbPlotSettings 70).
-        EXPECT_EQ(d->layouts[2].flags, 1);
+        EXPECT_EQ(
+            std::tuple(p.customScaleDenominator, p.Centered(), p.UseStandardScale(), p.paperUnits,
+                       p.rotation, p.plotType, p.standardScale, d->layouts[2].flags),
+            std::tuple(50.0, true, true, 1, 1, 4, 0.02, 1));
     }
 }
 
-TEST(ReaderText, CodePagesBefore2007) {
-    // "Ц" in windows-1251 is 0xD6; "ä" in windows-1252 is 0xE4; Shift-JIS "日" is 0x93FA.
-    struct Case {
+// Text and layer names in $DWGCODEPAGE before R2007 (its name's case ignored, an unknown
+// one read as ANSI_1252), UTF-8 from R2007 whatever it says; invalid UTF-8 replaced; \U+
+// escapes decoded, a malformed one kept; \M+1889F is the Shift-JIS character 0x889F.
+TEST(ReaderText, CodePagesUtf8AndEscapes) {
+    const struct {
+        const char* version;
         const char* codePage;
         std::string bytes;
         std::string utf8;
     } cases[] = {
-        {"ANSI_1251", "\xD6", "\xD0\xA6"},
-        {"ANSI_1252", "\xE4", "\xC3\xA4"},
-        {"ANSI_932", "\x93\xFA", "\xE6\x97\xA5"},
-        {"ansi_1250", "\x8A", "\xC5\xA0"},  // "Š", name case ignored
+        {"AC1015", "ANSI_1251", "\xD6", "\xD0\xA6"},         // "Ц"
+        {"AC1015", "ANSI_1252", "\xE4", "\xC3\xA4"},         // "ä"
+        {"AC1015", "ANSI_932", "\x93\xFA", "\xE6\x97\xA5"},  // "日"
+        {"AC1015", "ansi_1250", "\x8A", "\xC5\xA0"},         // "Š"
+        {"AC1021", "ANSI_1251", "\xC3\xA4 \\U+00E9 \\U+D83D\\U+DE00 \\U+zz",
+         "\xC3\xA4 \xC3\xA9 \xF0\x9F\x98\x80 \\U+zz"},
+        {"AC1015", "ANSI_1252", "\\M+1889F and \\U+0416", "\xE4\xBA\x9C and \xD0\x96"},
+        {"AC1032", "ANSI_1252", "a\xFF\xC3", "a\xEF\xBF\xBD\xEF\xBF\xBD"},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.codePage);
-        auto d = ReadOk(Drawing(
-            [&](TestDxf& t) {
-                t.Groups("0 TEXT")
-                    .G(8, "L" + c.bytes)
-                    .Point(10, 0, 0)
-                    .G(40, 1.0)
-                    .G(1, "x" + c.bytes + "y");
-            },
-            "AC1015", c.codePage));
+        SCOPED_TRACE(std::string(c.version) + " " + c.codePage + " " + c.bytes);
+        const auto body = [&](TestDxf& t) {
+            t.G(0, "TEXT").G(8, "L" + c.bytes).Point(10, 0, 0).G(40, 1.0).G(1, "x" + c.bytes);
+        };
+        auto d = ReadOk(Drawing(body, c.version, c.codePage));
         ASSERT_TRUE(d);
-        EXPECT_EQ(Only(*d).As<db::Text>()->text, "x" + c.utf8 + "y");
-        EXPECT_EQ(d->layers[Only(*d).props.layer].name, "L" + c.utf8);
+        EXPECT_EQ(std::tuple(Get<db::Text>(Only(*d)).text, d->layers[Only(*d).props.layer].name),
+                  std::tuple("x" + c.utf8, "L" + c.utf8));
     }
-}
-
-TEST(ReaderText, Utf8From2007AndEscapes) {
-    auto d = ReadOk(Drawing(
-        [](TestDxf& t) {
-            t.G(0, "TEXT").Point(10, 0, 0).G(40, 1.0).G(
-                1, "\xC3\xA4 \\U+00E9 \\U+D83D\\U+DE00 \\U+zz");
-        },
-        "AC1021", "ANSI_1251"));
-    ASSERT_TRUE(d);
-    // UTF-8 whatever $DWGCODEPAGE says; escapes decoded, a malformed one kept.
-    EXPECT_EQ(Only(*d).As<db::Text>()->text, "\xC3\xA4 \xC3\xA9 \xF0\x9F\x98\x80 \\U+zz");
-
-    auto old = ReadOk(Drawing(
-        [](TestDxf& t) {
-            t.G(0, "TEXT").Point(10, 0, 0).G(40, 1.0).G(1, "\\M+1889F and \\U+0416");
-        },
-        "AC1015", "ANSI_1252"));
-    ASSERT_TRUE(old);
-    // \M+1889F is the Shift-JIS character 0x889F ("亜").
-    EXPECT_EQ(Only(*old).As<db::Text>()->text, "\xE4\xBA\x9C and \xD0\x96");
-}
-
-TEST(ReaderText, InvalidUtf8IsReplacedNotPassedOn) {
-    auto d = ReadOk(Drawing(
-        [](TestDxf& t) { t.G(0, "TEXT").Point(10, 0, 0).G(40, 1.0).G(1, "a\xFF\xC3"); }, "AC1032"));
-    ASSERT_TRUE(d);
-    EXPECT_EQ(Only(*d).As<db::Text>()->text, "a\xEF\xBF\xBD\xEF\xBF\xBD");
+    dxf::CodePageConverter unknown("KLINGON");
+    EXPECT_FALSE(unknown.Known());
+    EXPECT_EQ(unknown.Convert("\xE4"), "\xC3\xA4");
 }
 
 // Construction lines, a table (its picture block, placed by its direction) and a wipeout.
@@ -431,33 +392,23 @@ TEST(ReaderAnnotations, ConstructionLinesTablesAndWipeouts) {
     ASSERT_TRUE(d);
     const auto& ents = d->blocks[d->modelSpace].entities;
     ASSERT_EQ(ents.size(), 4u);
-    EXPECT_EQ(ents[0].type, db::EntityType::XLine);
-    EXPECT_EQ(ents[0].TypeName(), "XLINE");
-    EXPECT_EQ(d->layers[ents[0].props.layer].name, "Walls");
-    EXPECT_EQ(ents[0].As<db::XLine>()->base, (db::Vec3{1, 2, 0}));
-    EXPECT_EQ(ents[0].As<db::XLine>()->direction, (db::Vec3{0, 1, 0}));
-    EXPECT_EQ(ents[1].type, db::EntityType::Ray);
-    EXPECT_EQ(ents[1].As<db::XLine>()->base, (db::Vec3{3, 4, 0}));
-
-    ASSERT_EQ(ents[2].type, db::EntityType::Table);
-    EXPECT_EQ(ents[2].TypeName(), "ACAD_TABLE");
-    const auto* table = ents[2].As<db::Insert>();
-    ASSERT_TRUE(table);
-    EXPECT_EQ(table->block, d->FindBlock("DOOR"));
-    EXPECT_EQ(table->position, (db::Vec3{5, 6, 0}));
-    EXPECT_NEAR(table->rotation, 90.0, 1e-12);
-    EXPECT_EQ(table->scale, (db::Vec3{1, 1, 1}));
-    EXPECT_EQ(d->layers[ents[2].props.layer].name, "Walls");  // not the cell's "0"
-    EXPECT_EQ(ents[2].props.color, db::Color::FromIndex(3));  // not the cell's 1
-
-    ASSERT_EQ(ents[3].type, db::EntityType::Wipeout);
-    const auto* w = ents[3].As<db::Image>();
-    ASSERT_TRUE(w);
-    EXPECT_EQ(w->position, (db::Vec3{10, 20, 0}));
-    EXPECT_EQ(w->uVector, (db::Vec3{2, 0, 0}));
-    EXPECT_DOUBLE_EQ(w->pixelsV, 1.0);
-    ASSERT_EQ(w->clipBoundary.size(), 2u);
-    EXPECT_EQ(w->clipBoundary[1], (db::Vec3{0.5, -0.5, 0}));
+    const auto& x = Get<db::XLine>(ents[0]);
+    EXPECT_EQ(std::tuple(ents[0].type, ents[0].TypeName(), d->layers[ents[0].props.layer].name,
+                         x.base, x.direction, ents[1].type, Get<db::XLine>(ents[1]).base),
+              std::tuple(db::EntityType::XLine, "XLINE", "Walls", db::Vec3{1, 2, 0},
+                         db::Vec3{0, 1, 0}, db::EntityType::Ray, db::Vec3{3, 4, 0}));
+    // The table's layer and colour are its own, not its cell's "0" and 1.
+    const auto& table = Get<db::Insert>(ents[2]);
+    EXPECT_EQ(
+        std::tuple(ents[2].type, ents[2].TypeName(), table.block, table.position,
+                   std::round(table.rotation * 1e9) / 1e9, table.scale,
+                   d->layers[ents[2].props.layer].name, ents[2].props.color),
+        std::tuple(db::EntityType::Table, "ACAD_TABLE", d->FindBlock("DOOR"), db::Vec3{5, 6, 0},
+                   90.0, db::Vec3{1, 1, 1}, "Walls", db::Color::FromIndex(3)));
+    const auto& w = Get<db::Image>(ents[3]);
+    EXPECT_EQ(std::tuple(ents[3].type, w.position, w.uVector, w.pixelsV, w.clipBoundary),
+              std::tuple(db::EntityType::Wipeout, db::Vec3{10, 20, 0}, db::Vec3{2, 0, 0}, 1.0,
+                         std::vector<db::Vec3>{{-0.5, 0.5, 0}, {0.5, -0.5, 0}}));
 }
 
 // A multiline takes its style from the OBJECTS section (by handle), with the elements'
@@ -475,49 +426,27 @@ TEST(ReaderAnnotations, MultilinesWithTheirStyle) {
     });
     TestDxf objects;
     objects.Section("OBJECTS")
-        .G(0, "MLINESTYLE")
-        .G(5, "A0")
-        .G(100, "AcDbMlineStyle")
-        .G(2, "TWIN")
-        .G(70, 1 | 16)
-        .G(3, "")
-        .G(62, 4)
-        .G(51, 90.0)
-        .G(52, 90.0)
-        .G(71, 2)
-        .G(49, 0.5)
-        .G(62, 1)
-        .G(6, "DASHED")
-        .G(49, -0.5)
-        .G(62, 256)
-        .G(6, "BYLAYER")
+        .Groups("0 MLINESTYLE|5 A0|100 AcDbMlineStyle|2 TWIN|70 17|3 |62 4|51 90.0|52 90.0|71 2")
+        .Groups("49 0.5|62 1|6 DASHED|49 -0.5|62 256|6 BYLAYER")
         .EndSection()
         .Eof();
     text.resize(text.rfind("0\nEOF"));
     auto d = ReadOk(text + objects.Ascii());
     ASSERT_TRUE(d);
-    const auto& e = Only(*d);
-    ASSERT_EQ(e.type, db::EntityType::MLine);
-    const auto* m = e.As<db::MLine>();
-    ASSERT_TRUE(m);
-    EXPECT_DOUBLE_EQ(m->scale, 2.0);
-    EXPECT_EQ(m->justification, 1);
-    EXPECT_FALSE(m->Closed());
-    ASSERT_EQ(m->vertices.size(), 2u);
-    EXPECT_EQ(m->vertices[1].position, (db::Vec3{10, 0, 0}));
-    EXPECT_EQ(m->vertices[1].miter, (db::Vec3{0, 1, 0}));
-    ASSERT_EQ(m->vertices[1].params.size(), 2u);
-    EXPECT_EQ(m->vertices[1].params[1], (std::vector<double>{-1.0, 0.0}));
-    ASSERT_LT(m->style, d->mlineStyles.size());
-    const auto& style = d->mlineStyles[m->style];
-    EXPECT_EQ(style.name, "TWIN");
-    EXPECT_EQ(style.flags, 17);
-    EXPECT_EQ(style.fillColor, db::Color::FromIndex(4));
+    const auto& m = Get<db::MLine>(Only(*d));
+    ASSERT_EQ(m.vertices.size(), 2u);
+    const auto& v = m.vertices[1];
+    EXPECT_EQ(std::tuple(m.scale, m.justification, m.Closed(), v.position, v.miter, v.params),
+              std::tuple(2.0, 1, false, db::Vec3{10, 0, 0}, db::Vec3{0, 1, 0},
+                         std::vector<std::vector<double>>{{1.0, 0.0}, {-1.0, 0.0}}));
+    ASSERT_LT(m.style, d->mlineStyles.size());
+    const auto& style = d->mlineStyles[m.style];
     ASSERT_EQ(style.elements.size(), 2u);
-    EXPECT_DOUBLE_EQ(style.elements[1].offset, -0.5);
-    EXPECT_EQ(style.elements[0].color, db::Color::FromIndex(1));
-    EXPECT_EQ(style.elements[0].linetype, d->FindLinetype("DASHED"));
-    EXPECT_EQ(style.elements[1].linetype, db::kByLayer);
+    const auto& [e0, e1] = std::tie(style.elements[0], style.elements[1]);
+    EXPECT_EQ(std::tuple(style.name, style.flags, style.fillColor, e1.offset, e0.color, e0.linetype,
+                         e1.linetype),
+              std::tuple("TWIN", 17, db::Color::FromIndex(4), -0.5, db::Color::FromIndex(1),
+                         d->FindLinetype("DASHED"), db::kByLayer));
 }
 
 // A multileader's context data: the text with its place and height, each leader's landing
@@ -537,34 +466,18 @@ TEST(ReaderAnnotations, MultileaderLinesAndText) {
     }));
     ASSERT_TRUE(d);
     const auto& e = Only(*d);
-    ASSERT_EQ(e.type, db::EntityType::MLeader);
-    EXPECT_EQ(e.TypeName(), "MULTILEADER");
-    EXPECT_EQ(d->layers[e.props.layer].name, "Walls");
-    const auto* g = e.As<db::MLeader>();
-    ASSERT_TRUE(g);
-    EXPECT_EQ(g->contentType, 2);
-    EXPECT_EQ(g->lineType, 1);
-    EXPECT_EQ(g->lineColor.kind, db::Color::Kind::ByBlock);
-    EXPECT_TRUE(g->dogleg);
-    EXPECT_DOUBLE_EQ(g->arrowSize, 1.25);
-    ASSERT_TRUE(g->hasText);
-    EXPECT_EQ(g->text.text, "Valve\\PDN 50");
-    EXPECT_EQ(g->text.position, (db::Vec3{51, 21, 0}));
-    EXPECT_DOUBLE_EQ(g->text.height, 2.5);
-    EXPECT_EQ(g->text.attachment, 1);
-    EXPECT_EQ(g->textColor, db::Color::FromIndex(5));
-    ASSERT_EQ(g->branches.size(), 1u);
-    const auto& b = g->branches[0];
-    EXPECT_EQ(b.landing, (db::Vec3{49, 20, 0}));
-    EXPECT_DOUBLE_EQ(b.doglegLength, 1.0);
+    const auto& g = Get<db::MLeader>(e);
+    EXPECT_EQ(std::tuple(e.type, e.TypeName(), d->layers[e.props.layer].name, g.contentType,
+                         g.lineType, g.lineColor.kind, g.dogleg, g.arrowSize, g.textColor),
+              std::tuple(db::EntityType::MLeader, "MULTILEADER", "Walls", 2, 1,
+                         db::Color::Kind::ByBlock, true, 1.25, db::Color::FromIndex(5)));
+    EXPECT_EQ(std::tuple(g.hasText, g.text.text, g.text.position, g.text.height, g.text.attachment),
+              std::tuple(true, "Valve\\PDN 50", db::Vec3{51, 21, 0}, 2.5, 1));
+    ASSERT_EQ(g.branches.size(), 1u);
+    const auto& b = g.branches[0];
     ASSERT_EQ(b.lines.size(), 1u);
-    EXPECT_EQ(b.lines[0].vertices, (std::vector<db::Vec3>{db::Vec3{30, 5, 0}, db::Vec3{40, 5, 0}}));
-}
-
-TEST(ReaderText, AnUnknownCodePageReadsAsAnsi1252) {
-    dxf::CodePageConverter unknown("KLINGON");
-    EXPECT_FALSE(unknown.Known());
-    EXPECT_EQ(unknown.Convert("\xE4"), "\xC3\xA4");
+    EXPECT_EQ(std::tuple(b.landing, b.doglegLength, b.lines[0].vertices),
+              std::tuple(db::Vec3{49, 20, 0}, 1.0, std::vector<db::Vec3>{{30, 5, 0}, {40, 5, 0}}));
 }
 
 }  // namespace

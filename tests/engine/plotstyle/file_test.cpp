@@ -13,10 +13,8 @@ using vx::test::TempDir;
 
 namespace {
 
-const std::filesystem::path kTestdata = VORMEX_TESTDATA_DIR;
-
 std::filesystem::path RealTable(const char* name) {
-    return kTestdata / "ctb" / "ezdxf" / name;
+    return std::filesystem::path(VORMEX_TESTDATA_DIR) / "ctb" / "ezdxf" / name;
 }
 
 #define REQUIRE_TESTDATA(file)                                 \
@@ -35,41 +33,38 @@ std::string ErrorOf(F f) {
     return "";
 }
 
+bool Has(const std::string& s, const std::string& part) {
+    return s.find(part) != std::string::npos;
+}
+
 void PutU32(std::string& bytes, std::size_t at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) {
-        bytes[at + static_cast<std::size_t>(i)] = static_cast<char>((v >> (8 * i)) & 0xFF);
+    for (std::size_t i = 0; i < 4; ++i) {
+        bytes[at + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
     }
+}
+
+std::uint32_t Adler(const std::string& s) {
+    return static_cast<std::uint32_t>(adler32(adler32(0, Z_NULL, 0),
+                                              reinterpret_cast<const Bytef*>(s.data()),
+                                              static_cast<uInt>(s.size())));
 }
 
 constexpr std::size_t kHeaderSize = 60;  // header line, codec tag, three numbers
 
 TEST(RealTables, ColorDependentTableFromPublicSource) {
-    const auto file = RealTable("ctbtest.ctb");
-    REQUIRE_TESTDATA(file);
-    const PlotStyleTable t = ReadPlotStyleFile(file);
-    EXPECT_EQ(t.kind, TableKind::ColorDependent);
-    EXPECT_EQ(t.description, "Comment");
-    EXPECT_DOUBLE_EQ(t.scaleFactor, 2.0);
-    EXPECT_TRUE(t.applyFactor);
-    ASSERT_EQ(t.styles.size(), 255u);
-    ASSERT_EQ(t.aciTable.size(), 255u);
-    EXPECT_EQ(t.aciTable[254], "Color_255");
-    ASSERT_EQ(t.lineweights.size(), 27u);
-    EXPECT_DOUBLE_EQ(t.lineweights[26], 2.11);
-
+    REQUIRE_TESTDATA(RealTable("ctbtest.ctb"));
+    const PlotStyleTable t = ReadPlotStyleFile(RealTable("ctbtest.ctb"));
+    ASSERT_EQ(std::tuple(t.kind, t.description, t.scaleFactor, t.applyFactor, t.styles.size(),
+                         t.aciTable.size(), t.lineweights.size()),
+              std::tuple(TableKind::ColorDependent, "Comment", 2.0, true, 255u, 255u, 27u));
+    EXPECT_EQ(std::pair(t.aciTable[254], t.lineweights[26]),
+              std::pair(std::string("Color_255"), 2.11));
     const PlotStyle& red = *t.StyleForAci(1);
-    EXPECT_EQ(red.name, "Color_1");
-    EXPECT_EQ(static_cast<std::uint32_t>(red.color), 0xC3FF7F00u);
-    EXPECT_EQ(static_cast<std::uint32_t>(*red.modeColor), 0xC2EB8714u);
-    EXPECT_EQ(red.colorPolicy, 3);
-    EXPECT_EQ(red.physicalPenNumber, 11);
-    EXPECT_EQ(red.virtualPenNumber, 5);
-    EXPECT_EQ(red.screen, 95);
-    EXPECT_EQ(red.linetype, 1);
-    EXPECT_EQ(red.lineweight, 18);
-    EXPECT_EQ(red.fillStyle, 64);
-    EXPECT_EQ(red.endStyle, 1);
-    EXPECT_EQ(red.joinStyle, 2);
+    EXPECT_EQ(std::tuple(red.name, static_cast<std::uint32_t>(red.color),
+                         static_cast<std::uint32_t>(*red.modeColor), red.colorPolicy,
+                         red.physicalPenNumber, red.virtualPenNumber, red.screen, red.linetype,
+                         red.lineweight, red.fillStyle, red.endStyle, red.joinStyle),
+              std::tuple("Color_1", 0xC3FF7F00u, 0xC2EB8714u, 3, 11, 5, 95, 1, 18, 64, 1, 2));
     // The mode colour is the one that plots.
     EXPECT_EQ(red.FixedColor(), (Rgb{235, 135, 20}));
     EXPECT_FALSE(t.StyleForAci(3)->FixedColor());
@@ -79,12 +74,10 @@ TEST(RealTables, ColorDependentTableFromPublicSource) {
 }
 
 TEST(RealTables, NamedTableFromPublicSource) {
-    const auto file = RealTable("stbtest.stb");
-    REQUIRE_TESTDATA(file);
-    const PlotStyleTable t = ReadPlotStyleFile(file);
-    EXPECT_EQ(t.kind, TableKind::Named);
-    ASSERT_EQ(t.styles.size(), 3u);
-    EXPECT_EQ(t.styles[0].name, "Normal");
+    REQUIRE_TESTDATA(RealTable("stbtest.stb"));
+    const PlotStyleTable t = ReadPlotStyleFile(RealTable("stbtest.stb"));
+    ASSERT_EQ(std::tuple(t.kind, t.styles.size(), t.styles[0].name),
+              std::tuple(TableKind::Named, 3u, "Normal"));
     EXPECT_EQ(t.StyleNamed("style_1")->localizedName, "Style 1");
     EXPECT_EQ(t.StyleNamed("MOZMAN")->colorPolicy, 5);
     EXPECT_EQ(t.StyleNamed("nothing"), nullptr);
@@ -93,32 +86,26 @@ TEST(RealTables, NamedTableFromPublicSource) {
 
 TEST(RealTables, RoundTripKeepsEveryField) {
     for (const char* name : {"ctbtest.ctb", "stbtest.stb"}) {
-        const auto file = RealTable(name);
-        REQUIRE_TESTDATA(file);
-        const PlotStyleTable original = ReadPlotStyleFile(file);
-        const std::string bytes = EncodePlotStyleFile(original);
-        EXPECT_EQ(DecodePlotStyleFile(bytes, name), original) << name;
+        REQUIRE_TESTDATA(RealTable(name));
+        const PlotStyleTable original = ReadPlotStyleFile(RealTable(name));
+        EXPECT_EQ(DecodePlotStyleFile(EncodePlotStyleFile(original), name), original) << name;
         EXPECT_EQ(ParsePlotStyleText(PlotStyleText(original), original.kind), original) << name;
     }
 }
 
 TEST(WrittenTables, HeaderSizesAndChecksumAreThoseOfTheFormat) {
-    const PlotStyleTable t = NewNamedTable("written");
-    const std::string bytes = EncodePlotStyleFile(t);
+    const std::string bytes = EncodePlotStyleFile(NewNamedTable("written"));
     ASSERT_GT(bytes.size(), kHeaderSize);
-    EXPECT_EQ(bytes.substr(0, 48),
-              std::string("PIAFILEVERSION_2.0,STBVER1,compress\r\npmzlibcodec"));
+    EXPECT_EQ(bytes.substr(0, 48), "PIAFILEVERSION_2.0,STBVER1,compress\r\npmzlibcodec");
     const auto u32 = [&](std::size_t at) {
         std::uint32_t v = 0;
-        for (int i = 3; i >= 0; --i) {
-            v = (v << 8) | static_cast<unsigned char>(bytes[at + static_cast<std::size_t>(i)]);
+        for (std::size_t i = 4; i-- > 0;) {
+            v = (v << 8) | static_cast<unsigned char>(bytes[at + i]);
         }
         return v;
     };
     const std::string packed = bytes.substr(kHeaderSize);
-    EXPECT_EQ(u32(56), packed.size());
-    EXPECT_EQ(u32(48), adler32(adler32(0, Z_NULL, 0), reinterpret_cast<const Bytef*>(packed.data()),
-                               static_cast<uInt>(packed.size())));
+    EXPECT_EQ(std::pair(u32(56), u32(48)), std::pair(std::uint32_t(packed.size()), Adler(packed)));
     std::string text(u32(52), '\0');
     uLongf size = text.size();
     ASSERT_EQ(uncompress(reinterpret_cast<Bytef*>(text.data()), &size,
@@ -126,7 +113,7 @@ TEST(WrittenTables, HeaderSizesAndChecksumAreThoseOfTheFormat) {
               Z_OK);
     EXPECT_EQ(text.back(), '\0');
     EXPECT_EQ(text.rfind("description=\"written\naci_table_available=FALSE\n", 0), 0u);
-    EXPECT_NE(text.find("plot_style{\n 0{\n  name=\"Normal\n"), std::string::npos);
+    EXPECT_PRED2(Has, text, "plot_style{\n 0{\n  name=\"Normal\n");
 }
 
 TEST(WrittenTables, WriteReplacesAFileAndLeavesNoTemporary) {
@@ -135,9 +122,7 @@ TEST(WrittenTables, WriteReplacesAFileAndLeavesNoTemporary) {
     vx::test::WriteBytes(file, "old");
     WritePlotStyleFile(file, NewColorDependentTable("new"));
     EXPECT_EQ(ReadPlotStyleFile(file).description, "new");
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()),
-                            std::filesystem::directory_iterator()),
-              1);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
     // An invalid table is refused before anything is written.
     PlotStyleTable bad = NewColorDependentTable("bad");
     bad.styles.pop_back();
@@ -145,84 +130,66 @@ TEST(WrittenTables, WriteReplacesAFileAndLeavesNoTemporary) {
     EXPECT_EQ(ReadPlotStyleFile(file).description, "new");
 }
 
-struct DamagedFiles : ::testing::Test {
-    std::string good = EncodePlotStyleFile(NewColorDependentTable("good"));
-    std::string Error(const std::string& bytes) {
-        return ErrorOf([&] { DecodePlotStyleFile(bytes, "broken.ctb"); });
-    }
-};
-
-TEST_F(DamagedFiles, CutShortEmptyOrForeignFiles) {
-    EXPECT_NE(Error(good.substr(0, good.size() / 2)).find("cut short"), std::string::npos);
-    EXPECT_NE(Error(good.substr(0, 50)).find("cut short"), std::string::npos);
-    EXPECT_NE(Error("").find("no plot style table"), std::string::npos);
-    EXPECT_NE(Error("PIAFILEVERSION_2.0,PC3VER1,compress\r\npmzlibcodec").find("no plot style"),
-              std::string::npos);
-    std::string noCodec = good;
-    noCodec.replace(37, 11, "xxxxxxxxxxx");
-    EXPECT_NE(Error(noCodec).find("codec"), std::string::npos);
-    // Every description names the file.
-    EXPECT_NE(Error("").find("broken.ctb"), std::string::npos);
-}
-
-TEST_F(DamagedFiles, ChangedBytesBreakTheChecksumOrTheStream) {
+TEST(DamagedFiles, EachDamageHasItsDescription) {
+    const std::string good = EncodePlotStyleFile(NewColorDependentTable("good"));
     std::string flipped = good;
     flipped[kHeaderSize + 20] = static_cast<char>(flipped[kHeaderSize + 20] ^ 0x55);
-    EXPECT_NE(Error(flipped).find("checksum"), std::string::npos);
-
-    // The same change with a matching checksum: the zlib stream itself is refused.
-    const std::string packed = flipped.substr(kHeaderSize);
-    PutU32(flipped, 48,
-           static_cast<std::uint32_t>(adler32(adler32(0, Z_NULL, 0),
-                                              reinterpret_cast<const Bytef*>(packed.data()),
-                                              static_cast<uInt>(packed.size()))));
-    EXPECT_NE(Error(flipped).find("cannot be unpacked"), std::string::npos) << Error(flipped);
-
-    std::string wrongSize = good;
-    PutU32(wrongSize, 52, 100);  // less text announced than the stream holds
-    EXPECT_NE(Error(wrongSize).find("cannot be unpacked"), std::string::npos);
-    PutU32(wrongSize, 52, 0x7FFFFFFF);
-    EXPECT_NE(Error(wrongSize).find("announces"), std::string::npos);
+    std::string reSummed = flipped;  // the same change with a matching checksum
+    PutU32(reSummed, 48, Adler(reSummed.substr(kHeaderSize)));
+    std::string noCodec = good, lessText = good, hugeText = good;
+    noCodec.replace(37, 11, "xxxxxxxxxxx");
+    PutU32(lessText, 52, 100);  // less text announced than the stream holds
+    PutU32(hugeText, 52, 0x7FFFFFFF);
+    const std::pair<std::string, const char*> cases[] = {
+        {good.substr(0, good.size() / 2), "cut short"},
+        {good.substr(0, 50), "cut short"},
+        {"", "no plot style table"},
+        {"PIAFILEVERSION_2.0,PC3VER1,compress\r\npmzlibcodec", "no plot style"},
+        {noCodec, "codec"},
+        {flipped, "checksum"},
+        {reSummed, "cannot be unpacked"},
+        {lessText, "cannot be unpacked"},
+        {hugeText, "announces"},
+    };
+    for (const auto& [bytes, expected] : cases) {
+        const std::string error = ErrorOf([&] { DecodePlotStyleFile(bytes, "broken.ctb"); });
+        EXPECT_PRED2(Has, error, expected);
+        EXPECT_PRED2(Has, error, "broken.ctb");  // every description names the file
+    }
 }
 
 TEST(DamagedText, StructureAndValuesAreChecked) {
     const std::string text = PlotStyleText(NewColorDependentTable("t"));
-    const auto error = [](std::string t) {
-        return ErrorOf([&] { ParsePlotStyleText(t, TableKind::ColorDependent); });
-    };
     const auto replaced = [&](const std::string& from, const std::string& to) {
         std::string t = text;
         const auto at = t.find(from);
         EXPECT_NE(at, std::string::npos) << from;
         return t.replace(at, from.size(), to);
     };
-    EXPECT_EQ(error(text), "");
-    EXPECT_NE(error(replaced("screen=100", "screen=abc")).find("screen"), std::string::npos);
-    EXPECT_NE(error(replaced("screen=100", "screen=101")).find("screen 101"), std::string::npos);
-    EXPECT_NE(error(replaced("fill_style=73", "fill_style=80")).find("fill_style"),
-              std::string::npos);
-    EXPECT_NE(error(replaced("join_style=5", "join_style=4")).find("join_style"),
-              std::string::npos);
-    EXPECT_NE(error(replaced("lineweight=0", "lineweight=27")).find("lineweight"),
-              std::string::npos);
-    EXPECT_NE(error(replaced("adaptive_linetype=TRUE", "adaptive_linetype=YES"))
-                  .find("adaptive_linetype"),
-              std::string::npos);
-    EXPECT_NE(error(replaced(" 254{", " 253{")).find("twice"), std::string::npos);
-    EXPECT_NE(error(replaced(" 200{", " 300{")).find("lacks the style 200"), std::string::npos);
-    EXPECT_NE(error(text.substr(0, text.size() - 3)).find("never closed"), std::string::npos);
-    EXPECT_NE(error(text + "}\n").find("never opened"), std::string::npos);
-    EXPECT_NE(error(replaced("plot_style{", "plot_styles{")).find("no plot_style"),
-              std::string::npos);
-    EXPECT_NE(
-        error(replaced("  name=\"Color_3\n", "  this is not a field\n")).find("not understood"),
-        std::string::npos);
     // A colour-dependent table needs all 255 styles.
-    const auto cut = text.find(" 254{");
-    const auto end = text.find(" }\n", cut) + 3;
     std::string short254 = text;
-    short254.erase(cut, end - cut);
-    EXPECT_NE(error(short254).find("254 colour styles"), std::string::npos);
+    const auto cut = text.find(" 254{");
+    short254.erase(cut, text.find(" }\n", cut) + 3 - cut);
+    const std::pair<std::string, const char*> cases[] = {
+        {replaced("screen=100", "screen=abc"), "screen"},
+        {replaced("screen=100", "screen=101"), "screen 101"},
+        {replaced("fill_style=73", "fill_style=80"), "fill_style"},
+        {replaced("join_style=5", "join_style=4"), "join_style"},
+        {replaced("lineweight=0", "lineweight=27"), "lineweight"},
+        {replaced("adaptive_linetype=TRUE", "adaptive_linetype=YES"), "adaptive_linetype"},
+        {replaced(" 254{", " 253{"), "twice"},
+        {replaced(" 200{", " 300{"), "lacks the style 200"},
+        {text.substr(0, text.size() - 3), "never closed"},
+        {text + "}\n", "never opened"},
+        {replaced("plot_style{", "plot_styles{"), "no plot_style"},
+        {replaced("  name=\"Color_3\n", "  this is not a field\n"), "not understood"},
+        {short254, "254 colour styles"},
+    };
+    EXPECT_EQ(ErrorOf([&] { ParsePlotStyleText(text, TableKind::ColorDependent); }), "");
+    for (const auto& [t, expected] : cases) {
+        EXPECT_PRED2(Has, ErrorOf([&] { ParsePlotStyleText(t, TableKind::ColorDependent); }),
+                     expected);
+    }
 }
 
 TEST(DamagedText, UnknownFieldsAndBlankLinesAreHarmless) {
@@ -234,15 +201,15 @@ TEST(DamagedText, UnknownFieldsAndBlankLinesAreHarmless) {
 
 TEST(ReadingFiles, MissingOrOversizedFiles) {
     TempDir dir;
-    EXPECT_NE(ErrorOf([&] { ReadPlotStyleFile(dir.Path() / "absent.ctb"); }).find("cannot be read"),
-              std::string::npos);
+    EXPECT_PRED2(Has, ErrorOf([&] { ReadPlotStyleFile(dir.Path() / "absent.ctb"); }),
+                 "cannot be read");
     const auto huge = dir.Path() / "huge.ctb";
     {
         std::ofstream out(huge, std::ios::binary);
         out.seekp((17 << 20) - 1);
         out.put('x');
     }
-    EXPECT_NE(ErrorOf([&] { ReadPlotStyleFile(huge); }).find("too large"), std::string::npos);
+    EXPECT_PRED2(Has, ErrorOf([&] { ReadPlotStyleFile(huge); }), "too large");
 }
 
 }  // namespace

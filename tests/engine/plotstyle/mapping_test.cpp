@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <sstream>
 
 #include "engine/plotstyle/Aci.h"
 #include "engine/plotstyle/PlotStyleFile.h"
@@ -13,13 +14,29 @@ namespace {
 
 const std::filesystem::path kTestdata = VORMEX_TESTDATA_DIR;
 
-ObjectProperties Object(int aci, double lineweight = 0.35) {
+ObjectProperties Object(int aci, double lineweight = 0.35, const char* styleName = "") {
     ObjectProperties o;
     o.aci = aci;
     o.lineweight = lineweight;
     o.cap = LineCap::Butt;
     o.join = LineJoin::Bevel;
+    o.plotStyleName = styleName;
     return o;
+}
+
+std::string Text(Rgb c) {
+    return std::to_string(c.r) + "," + std::to_string(c.g) + "," + std::to_string(c.b);
+}
+
+// "rgb lw L cap C join J fill F pen N dashes D..." (enums by their number).
+std::string Text(const Pen& p) {
+    std::ostringstream s;
+    s << Text(p.color) << " lw " << p.lineweight << " cap " << int(p.cap) << " join " << int(p.join)
+      << " fill " << int(p.fill) << " pen " << p.number << " dashes";
+    for (double d : p.dashes) {
+        s << " " << d;
+    }
+    return s.str() + (p.adaptiveDashes ? "" : " fixed");
 }
 
 TEST(IndexColours, PaletteAndPaperColour) {
@@ -36,25 +53,22 @@ TEST(IndexColours, PaletteAndPaperColour) {
 }
 
 TEST(IndexColours, NearestIndexOfATrueColour) {
-    EXPECT_EQ(NearestAci({255, 0, 0}), 1);  // 10 is the same red; the lower index wins
-    EXPECT_EQ(NearestAci({250, 5, 3}), 1);
-    EXPECT_EQ(NearestAci({0, 0, 250}), 5);
-    EXPECT_EQ(NearestAci({128, 128, 128}), 8);
-    EXPECT_EQ(NearestAci({52, 50, 51}), 250);
+    // Pure red is 1 and 10; the lower index wins.
+    const std::pair<Rgb, int> cases[] = {{{255, 0, 0}, 1},
+                                         {{250, 5, 3}, 1},
+                                         {{0, 0, 250}, 5},
+                                         {{128, 128, 128}, 8},
+                                         {{52, 50, 51}, 250}};
+    for (const auto& [rgb, aci] : cases) {
+        EXPECT_EQ(NearestAci(rgb), aci) << Text(rgb);
+    }
     for (int aci = 1; aci <= 255; ++aci) {
         EXPECT_EQ(AciToRgb(NearestAci(AciToRgb(aci))), AciToRgb(aci)) << aci;
     }
 }
 
 TEST(ObjectPens, WithoutATableTheObjectPlotsAsItIs) {
-    const Pen pen = ObjectPen(Object(3, 0.5));
-    EXPECT_EQ(pen.color, (Rgb{0, 255, 0}));
-    EXPECT_DOUBLE_EQ(pen.lineweight, 0.5);
-    EXPECT_EQ(pen.cap, LineCap::Butt);
-    EXPECT_EQ(pen.join, LineJoin::Bevel);
-    EXPECT_EQ(pen.fill, FillStyle::Solid);
-    EXPECT_EQ(pen.number, 3);
-    EXPECT_TRUE(pen.dashes.empty());
+    EXPECT_EQ(Text(ObjectPen(Object(3, 0.5))), "0,255,0 lw 0.5 cap 0 join 1 fill 0 pen 3 dashes");
     EXPECT_EQ(ObjectPen(Object(7)).color, kBlack);
     ObjectProperties trueColour = Object(1);
     trueColour.trueColor = Rgb{1, 2, 3};
@@ -71,26 +85,25 @@ TEST(ObjectPens, WithoutATableTheObjectPlotsAsItIs) {
 struct OneStyle : ::testing::Test {
     PlotStyleTable table = NewColorDependentTable("t");
     PlotStyle& style = table.styles[0];  // index colour 1
+    std::string Color() { return Text(table.PenFor(Object(1)).color); }
 };
 
 TEST_F(OneStyle, FixedColourGrayscaleAndScreening) {
     style.color = EncodeStyleColor({200, 100, 0});
-    EXPECT_EQ(table.PenFor(Object(1)).color, (Rgb{200, 100, 0}));
-    // Half the ink: halfway to paper white.
-    style.screen = 50;
-    EXPECT_EQ(table.PenFor(Object(1)).color, (Rgb{228, 178, 128}));
+    EXPECT_EQ(Color(), "200,100,0");
+    style.screen = 50;  // half the ink: halfway to paper white
+    EXPECT_EQ(Color(), "228,178,128");
     style.screen = 0;
-    EXPECT_EQ(table.PenFor(Object(1)).color, kWhite);
+    EXPECT_EQ(Color(), "255,255,255");
     // Grayscale before screening: 0.299*200 + 0.587*100 = 118.5 -> 119.
     style.screen = 100;
     style.colorPolicy = kColorPolicyGrayscale | kColorPolicyDithering;
-    EXPECT_EQ(table.PenFor(Object(1)).color, (Rgb{119, 119, 119}));
+    EXPECT_EQ(Color(), "119,119,119");
     // Object colour through grayscale: red 0.299*255 = 76.2 -> 76.
     style.color = kObjectColorAci;
     style.modeColor.reset();
-    EXPECT_EQ(table.PenFor(Object(1)).color, (Rgb{76, 76, 76}));
-    // Other colours keep their own style.
-    EXPECT_EQ(table.PenFor(Object(2)).color, (Rgb{255, 255, 0}));
+    EXPECT_EQ(Color(), "76,76,76");
+    EXPECT_EQ(table.PenFor(Object(2)).color, (Rgb{255, 255, 0}));  // another colour's style
 }
 
 TEST_F(OneStyle, ObjectColourMarkers) {
@@ -108,34 +121,35 @@ TEST_F(OneStyle, ObjectColourMarkers) {
 }
 
 TEST_F(OneStyle, LineweightFromTheTableOrTheObject) {
-    EXPECT_DOUBLE_EQ(table.PenFor(Object(1, 0.35)).lineweight, 0.35);
+    const auto lw = [&] { return table.PenFor(Object(1, 0.35)).lineweight; };
+    EXPECT_DOUBLE_EQ(lw(), 0.35);
     style.lineweight = 17;  // 0.70 mm
-    EXPECT_DOUBLE_EQ(table.PenFor(Object(1, 0.35)).lineweight, 0.70);
+    EXPECT_DOUBLE_EQ(lw(), 0.70);
     table.lineweights[17] = 1.5;  // a custom lineweight table
-    EXPECT_DOUBLE_EQ(table.PenFor(Object(1, 0.35)).lineweight, 1.5);
+    EXPECT_DOUBLE_EQ(lw(), 1.5);
     table.lineweights[17] = 0.0;  // an entry of 0 means the object's
-    EXPECT_DOUBLE_EQ(table.PenFor(Object(1, 0.35)).lineweight, 0.35);
+    EXPECT_DOUBLE_EQ(lw(), 0.35);
 }
 
 TEST_F(OneStyle, LinetypeOverrideScalesItsPattern) {
-    EXPECT_TRUE(table.PenFor(Object(1)).dashes.empty());
+    const auto dashes = [&] { return table.PenFor(Object(1)).dashes; };
+    EXPECT_TRUE(dashes().empty());
     style.linetype = 1;  // Dashed: 6 on, 3 off
-    EXPECT_EQ(table.PenFor(Object(1)).dashes, (std::vector<double>{6, 3}));
+    EXPECT_EQ(dashes(), (std::vector<double>{6, 3}));
     table.scaleFactor = 2;  // applies only when asked to
-    EXPECT_EQ(table.PenFor(Object(1)).dashes, (std::vector<double>{6, 3}));
+    EXPECT_EQ(dashes(), (std::vector<double>{6, 3}));
     table.applyFactor = true;
-    EXPECT_EQ(table.PenFor(Object(1)).dashes, (std::vector<double>{12, 6}));
+    EXPECT_EQ(dashes(), (std::vector<double>{12, 6}));
     // ISO types follow the pattern size: ISO dash dot = 12, 3, 0.5, 3 times 0.25.
     style.linetype = 25;
     style.linepatternSize = 0.25;
     style.adaptiveLinetype = false;
-    const Pen pen = table.PenFor(Object(1));
-    EXPECT_EQ(pen.dashes, (std::vector<double>{3, 0.75, 0.125, 0.75}));
-    EXPECT_FALSE(pen.adaptiveDashes);
+    EXPECT_EQ(Text(table.PenFor(Object(1))),
+              "255,0,0 lw 0.35 cap 0 join 1 fill 0 pen 1 dashes 3 0.75 0.125 0.75 fixed");
     EXPECT_STREQ(PlotStyleLinetypeName(25), "ISO Dash Dot");
     EXPECT_STREQ(PlotStyleLinetypeName(0), "Solid");
     style.linetype = 0;  // Solid replaces the object's linetype by a solid line
-    EXPECT_TRUE(table.PenFor(Object(1)).dashes.empty());
+    EXPECT_TRUE(dashes().empty());
     for (int lt = 1; lt <= 30; ++lt) {
         const auto p = PlotStyleLinetypePattern(lt, 0.5, 1.0);
         EXPECT_TRUE(!p.empty() && p.size() % 2 == 0) << lt;
@@ -143,39 +157,23 @@ TEST_F(OneStyle, LinetypeOverrideScalesItsPattern) {
 }
 
 TEST_F(OneStyle, EndJoinFillAndPenNumber) {
+    // End 4, join 5: the object's (butt, bevel); 0 for the pen number: the colour's.
     const struct {
-        int end;
-        LineCap cap;
-    } ends[] = {{0, LineCap::Butt},
-                {1, LineCap::Square},
-                {2, LineCap::Round},
-                {3, LineCap::Diamond},
-                {4, LineCap::Butt /* the object's */}};
-    for (const auto& e : ends) {
-        style.endStyle = e.end;
-        EXPECT_EQ(table.PenFor(Object(1)).cap, e.cap) << e.end;
+        int end, join, fill, pen;
+        const char* expected;
+    } cases[] = {
+        {0, 0, 64, 0, "cap 0 join 0 fill 0 pen 1"}, {1, 1, 66, 12, "cap 1 join 1 fill 2 pen 12"},
+        {2, 2, 72, 0, "cap 2 join 2 fill 8 pen 1"}, {3, 3, 64, 0, "cap 3 join 3 fill 0 pen 1"},
+        {4, 5, 64, 0, "cap 0 join 1 fill 0 pen 1"},
+    };
+    for (const auto& c : cases) {
+        style.endStyle = c.end;
+        style.joinStyle = c.join;
+        style.fillStyle = c.fill;
+        style.physicalPenNumber = c.pen;
+        const std::string pen = Text(table.PenFor(Object(1)));
+        EXPECT_EQ(pen.substr(pen.find("cap"), pen.find(" dashes") - pen.find("cap")), c.expected);
     }
-    const struct {
-        int join;
-        LineJoin value;
-    } joins[] = {{0, LineJoin::Miter},
-                 {1, LineJoin::Bevel},
-                 {2, LineJoin::Round},
-                 {3, LineJoin::Diamond},
-                 {5, LineJoin::Bevel /* the object's */}};
-    for (const auto& j : joins) {
-        style.joinStyle = j.join;
-        EXPECT_EQ(table.PenFor(Object(1)).join, j.value) << j.join;
-    }
-    style.fillStyle = 64;
-    EXPECT_EQ(table.PenFor(Object(1)).fill, FillStyle::Solid);
-    style.fillStyle = 66;
-    EXPECT_EQ(table.PenFor(Object(1)).fill, FillStyle::Crosshatch);
-    style.fillStyle = 72;
-    EXPECT_EQ(table.PenFor(Object(1)).fill, FillStyle::VerticalBars);
-    EXPECT_EQ(table.PenFor(Object(1)).number, 1);
-    style.physicalPenNumber = 12;
-    EXPECT_EQ(table.PenFor(Object(1)).number, 12);
 }
 
 TEST(NamedTables, StyleByNameWithNormalForUnknownNames) {
@@ -184,69 +182,46 @@ TEST(NamedTables, StyleByNameWithNormalForUnknownNames) {
     red.name = "Red Pen";
     red.color = EncodeStyleColor({255, 0, 0});
     t.styles.push_back(red);
-    ObjectProperties o = Object(5);
-    o.plotStyleName = "red pen";
-    EXPECT_EQ(t.PenFor(o).color, (Rgb{255, 0, 0}));
-    o.plotStyleName = "Missing";
-    EXPECT_EQ(t.StyleFor(o)->name, "Normal");
-    EXPECT_EQ(t.PenFor(o).color, (Rgb{0, 0, 255}));
+    EXPECT_EQ(t.PenFor(Object(5, 0.35, "red pen")).color, (Rgb{255, 0, 0}));
+    const ObjectProperties missing = Object(5, 0.35, "Missing");
+    EXPECT_EQ(t.StyleFor(missing)->name, "Normal");
+    EXPECT_EQ(t.PenFor(missing).color, (Rgb{0, 0, 255}));
     t.styles.erase(t.styles.begin());  // no Normal at all: the object's own pen
-    EXPECT_EQ(t.StyleFor(o), nullptr);
-    EXPECT_EQ(t.PenFor(o), ObjectPen(o));
+    EXPECT_EQ(t.StyleFor(missing), nullptr);
+    EXPECT_EQ(t.PenFor(missing), ObjectPen(missing));
 }
 
-TEST(RealTableMapping, ColourDependentStylesFromPublicSource) {
-    const auto file = kTestdata / "ctb" / "ezdxf" / "ctbtest.ctb";
-    if (!std::filesystem::exists(file)) {
-        GTEST_SKIP() << "test data not available";
+TEST(RealTableMapping, StylesFromPublicSource) {
+    for (const char* name : {"ctbtest.ctb", "stbtest.stb"}) {
+        if (!std::filesystem::exists(kTestdata / "ctb" / "ezdxf" / name)) {
+            GTEST_SKIP() << "test data not available";
+        }
     }
-    const PlotStyleTable t = ReadPlotStyleFile(file);
-    // Colour 1: fixed RGB(235,135,20), grayscale -> 151.79 -> 152, screen 95 ->
-    // 255 - 103 * 0.95 = 157.15 -> 157; lineweight 0.8; dashed scaled by 2; square ends,
-    // round joins, solid fill, physical pen 11.
-    const Pen one = t.PenFor(Object(1, 0.25));
-    EXPECT_EQ(one.color, (Rgb{157, 157, 157}));
-    EXPECT_DOUBLE_EQ(one.lineweight, 0.8);
-    EXPECT_EQ(one.dashes, (std::vector<double>{12, 6}));
-    EXPECT_EQ(one.cap, LineCap::Square);
-    EXPECT_EQ(one.join, LineJoin::Round);
-    EXPECT_EQ(one.fill, FillStyle::Solid);
-    EXPECT_EQ(one.number, 11);
-    // Colour 2: the object's yellow in grayscale (225.93 -> 226), the object's lineweight,
-    // caps and joins.
-    const Pen two = t.PenFor(Object(2, 0.25));
-    EXPECT_EQ(two.color, (Rgb{226, 226, 226}));
-    EXPECT_DOUBLE_EQ(two.lineweight, 0.25);
-    EXPECT_EQ(two.cap, LineCap::Butt);
-    EXPECT_EQ(two.join, LineJoin::Bevel);
-    EXPECT_EQ(two.number, 2);
-    // Colour 3 onwards: the object as it is.
-    EXPECT_EQ(t.PenFor(Object(3)), ObjectPen(Object(3)));
-    EXPECT_EQ(t.PenFor(Object(7)).color, kBlack);
-}
-
-TEST(RealTableMapping, NamedStylesFromPublicSource) {
-    const auto file = kTestdata / "ctb" / "ezdxf" / "stbtest.stb";
-    if (!std::filesystem::exists(file)) {
-        GTEST_SKIP() << "test data not available";
+    const PlotStyleTable c = ReadPlotStyleFile(kTestdata / "ctb" / "ezdxf" / "ctbtest.ctb");
+    const PlotStyleTable n = ReadPlotStyleFile(kTestdata / "ctb" / "ezdxf" / "stbtest.stb");
+    // ctb colour 1: fixed RGB(235,135,20), grayscale -> 151.79 -> 152, screen 95 ->
+    // 255 - 103 * 0.95 = 157.15 -> 157; 0.8 mm; dashed scaled by 2; square ends, round
+    // joins, physical pen 11. Colour 2: the object's yellow in grayscale (225.93 -> 226)
+    // with its lineweight, caps and joins. stb "mozman": magenta at 90 % ink (25.5 -> 26),
+    // 0.13 mm, short dash (3, 2) times 2, checkerboard fill, square ends, miter joins.
+    const struct {
+        const PlotStyleTable* table;
+        int aci;
+        const char* style;
+        const char* expected;
+    } cases[] = {
+        {&c, 1, "", "157,157,157 lw 0.8 cap 1 join 2 fill 0 pen 11 dashes 12 6"},
+        {&c, 2, "", "226,226,226 lw 0.25 cap 0 join 1 fill 0 pen 2 dashes"},
+        {&c, 3, "", "0,255,0 lw 0.25 cap 0 join 1 fill 0 pen 3 dashes"},
+        {&c, 7, "", "0,0,0 lw 0.25 cap 0 join 1 fill 0 pen 7 dashes"},
+        {&n, 5, "mozman", "255,26,255 lw 0.13 cap 1 join 0 fill 1 pen 5 dashes 6 4"},
+        {&n, 5, "Style_1", "157,157,157 lw 0.25 cap 1 join 2 fill 0 pen 11 dashes 12 6"},
+        {&n, 5, "Normal", "0,0,255 lw 0.25 cap 0 join 1 fill 0 pen 5 dashes"},
+    };
+    for (const auto& k : cases) {
+        SCOPED_TRACE(k.style + std::to_string(k.aci));
+        EXPECT_EQ(Text(k.table->PenFor(Object(k.aci, 0.25, k.style))), k.expected);
     }
-    const PlotStyleTable t = ReadPlotStyleFile(file);
-    ObjectProperties o = Object(5, 0.3);
-    o.plotStyleName = "mozman";
-    // Magenta, 90 % ink: 255 - 255 * 0.9 = 25.5 -> 26 for the empty channel; 0.13 mm;
-    // short dash (3, 2) times 2; checkerboard fill; square ends, miter joins.
-    const Pen m = t.PenFor(o);
-    EXPECT_EQ(m.color, (Rgb{255, 26, 255}));
-    EXPECT_DOUBLE_EQ(m.lineweight, 0.13);
-    EXPECT_EQ(m.dashes, (std::vector<double>{6, 4}));
-    EXPECT_EQ(m.fill, FillStyle::Checkerboard);
-    EXPECT_EQ(m.cap, LineCap::Square);
-    EXPECT_EQ(m.join, LineJoin::Miter);
-    o.plotStyleName = "Style_1";
-    EXPECT_EQ(t.PenFor(o).color, (Rgb{157, 157, 157}));
-    EXPECT_EQ(t.PenFor(o).number, 11);
-    o.plotStyleName = "Normal";
-    EXPECT_EQ(t.PenFor(o), ObjectPen(o));
 }
 
 }  // namespace
