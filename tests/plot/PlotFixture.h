@@ -144,6 +144,22 @@ struct PlotFixture : ::testing::Test {
     }
 };
 
+// A transcript of calls written one per line; blank lines and leading blanks are ignored.
+inline std::vector<std::string> Transcript(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        end = end == std::string::npos ? text.size() : end;
+        const std::size_t first = text.find_first_not_of(' ', start);
+        if (first < end) {
+            lines.push_back(text.substr(first, end - first));
+        }
+        start = end + 1;
+    }
+    return lines;
+}
+
 // A folder tree on disk for tests that need real files.
 struct TempTree {
     QTemporaryDir dir;

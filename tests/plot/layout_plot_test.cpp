@@ -254,7 +254,6 @@ INSTANTIATE_TEST_SUITE_P(
         StepFailure{"Plot.QuietErrorMode", "Plot[l.dwg].QuietErrorMode = True",
                     "Document[l.dwg].Name"},
         StepFailure{"Document.Name", "Document[l.dwg].Name", "Document[l.dwg].Plot"},
-        StepFailure{"Plot.PlotToDevice", "Plot[l.dwg].PlotToDevice()",
-                    "Layouts[l.dwg].Item(2)"}));
+        StepFailure{"Plot.PlotToDevice", "Plot[l.dwg].PlotToDevice()", "Layouts[l.dwg].Item(2)"}));
 
 }  // namespace
