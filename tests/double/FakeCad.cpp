@@ -533,8 +533,9 @@ FakeCad& FakeCad::Media(const std::string& device, const Strings& names) {
     return *this;
 }
 
+// A path scripted again keeps its script.
 DrawingSpec& FakeCad::Drawing(const std::string& path) {
-    return state_->files[path] = SpecOf(path);
+    return state_->files.try_emplace(path, SpecOf(path)).first->second;
 }
 
 DrawingSpec& FakeCad::OpenNow(const std::string& path) {
