@@ -27,22 +27,25 @@ struct ConnectionTest : ::testing::Test {
     void SetUp() override { cad.RegisterIn(registry); }
 };
 
-TEST_F(ConnectionTest, AttachesToRunningInstanceAndLeavesMultipleDrawingModeAlone) {
-    cad.OpenNow("/jobs/a.dwg").Sdi(2);
-    connection.ConnectCad();
-    EXPECT_TRUE(connection.CadApp);
-    EXPECT_FALSE(connection.CadStartedHere);
-    EXPECT_THAT(host.events, IsEmpty());
-    EXPECT_THAT(cad.CallsWith("SDI"), ElementsAre("Document[a.dwg].GetVariable(\"SDI\")"));
-    EXPECT_THAT(cad.CallsWith("Add"), IsEmpty());
-}
-
-TEST_F(ConnectionTest, SwitchesSingleDrawingModeOff) {
-    cad.OpenNow("/jobs/a.dwg").Sdi(1);
-    connection.ConnectCad();
-    EXPECT_THAT(cad.CallsWith("SDI"), ElementsAre("Document[a.dwg].GetVariable(\"SDI\")",
-                                                  "Document[a.dwg].SetVariable(\"SDI\", 0)"));
-    EXPECT_EQ(cad.Open("a.dwg")->sdi, 0);
+// Attaching to a running instance shows nothing and adds no drawing; single drawing mode
+// (SDI 1) is switched off, any other value is left alone.
+TEST_F(ConnectionTest, AttachesToRunningInstanceAndSwitchesSingleDrawingModeOff) {
+    for (std::int32_t sdi : {2, 1}) {
+        cad.ClearCalls();
+        const std::string name = "a" + std::to_string(sdi) + ".dwg";
+        cad.OpenNow("/jobs/" + name).Sdi(sdi);
+        connection.ConnectCad();
+        EXPECT_TRUE(connection.CadApp);
+        EXPECT_FALSE(connection.CadStartedHere);
+        EXPECT_THAT(host.events, IsEmpty());
+        EXPECT_THAT(cad.CallsWith("Add"), IsEmpty());
+        std::vector<std::string> sdiCalls{"Document[" + name + "].GetVariable(\"SDI\")"};
+        if (sdi == 1) {
+            sdiCalls.push_back("Document[" + name + "].SetVariable(\"SDI\", 0)");
+        }
+        EXPECT_EQ(cad.CallsWith("SDI"), sdiCalls);
+        EXPECT_EQ(cad.Open(name)->sdi, sdi == 1 ? 0 : sdi);
+    }
 }
 
 TEST_F(ConnectionTest, AddsADrawingWhenNoneIsOpen) {
@@ -88,12 +91,11 @@ TEST_F(ConnectionTest, EndsTheProgramWithOneMessageWhenNothingCanBeStarted) {
         ElementsAre("Status: \r\nOpening Autocad in Background. Please Wait... ", "Hide", "End"));
     EXPECT_FALSE(connection.CadApp);
     EXPECT_FALSE(connection.CadStartedHere);
-}
 
-TEST_F(ConnectionTest, NoRegisteredClassCountsAsNotStartable) {
+    // No registered class counts as nothing that can be started.
     registry.Unregister(kCadClassName);
     EXPECT_THROW(connection.ConnectCad(), ProgramEnded);
-    EXPECT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown.size(), 2u);
 }
 
 TEST_F(ConnectionTest, FailingSdiAndAddAreSkipped) {
@@ -121,8 +123,7 @@ TEST_F(ConnectionTest, ClosingDrawingsKeepsTheUsersUnsavedWork) {
     cad.OpenNow("/jobs/changed.dwg").Modified(3);
     connection.ConnectCad();
     cad.Drawing("/jobs/clean.dwg");
-    auto opened = connection.CadApp->Documents()->Open("/jobs/clean.dwg", true);
-    (void)opened;
+    connection.CadApp->Documents()->Open("/jobs/clean.dwg", true);
     cad.Drawing("/jobs/mine.dwg");
     auto mine = connection.CadApp->Documents()->Open("/jobs/mine.dwg", true);
     connection.NoteOpenedHere(*mine);
@@ -160,8 +161,6 @@ TEST_F(ConnectionTest, ADrawingClosedByTheProgramIsNoLongerItsOwn) {
     connection.CloseOpenDrawings();
     EXPECT_THAT(cad.OpenDrawings(), ElementsAre("a.dwg"));
 }
-
-// --- the plot-choice lists ---
 
 struct PlotListsTest : ConnectionTest {
     PlotChoices choices{"0", "0", "0"};
@@ -242,14 +241,11 @@ TEST_F(PlotListsTest, ChoosingADeviceRefillsPapersInTheOtherOrder) {
     EXPECT_TRUE(cad.CallsWith("GetCanonicalMediaNames").empty());
 }
 
-TEST_F(PlotListsTest, PaperAndStyleEventsCopyTheText) {
+TEST_F(PlotListsTest, PaperAndStyleEventsCopyTheTextAndFailuresReachTheCaller) {
     papers.SetText("A4");
     styles.SetText("");
     EXPECT_EQ(choices.StrPaper, "A4");
     EXPECT_EQ(choices.StrCTB, "");
-}
-
-TEST_F(PlotListsTest, FailingCadCallReachesTheCaller) {
     cad.FailOn("Layout.GetPlotDeviceNames", "Device list unavailable");
     EXPECT_THROW(lists.FillPlotLists(printers, papers, styles), CadError);
 }

@@ -79,6 +79,14 @@ qint64 Drawn(const QJsonObject& drawing) {
     return n;
 }
 
+// The files of a snapshot as they were: bytes, size and modification time.
+template <class Snap>
+void ExpectUnchanged(const Snap& before) {
+    for (const auto& [file, state] : before) {
+        EXPECT_EQ(StateOf(file), state) << file;
+    }
+}
+
 // The drawings of the examples, in the order the search lists them with subfolders.
 const std::vector<std::string> kExampleDrawings = {
     "bracket-r12.dxf",
@@ -141,9 +149,7 @@ TEST(CliPlotProgram, PlotsEveryExampleToOneValidPdfAndLeavesTheDrawingsAsTheyWer
 
     // The drawings as they were: bytes, size and time; nothing new but the plots (no lock,
     // no backup, no temporary left behind).
-    for (const auto& [file, state] : before) {
-        EXPECT_EQ(StateOf(file), state) << file;
-    }
+    ExpectUnchanged(before);
     std::sort(outputs.begin(), outputs.end());
     EXPECT_EQ(NewFiles(examples, before), outputs);
 
@@ -237,9 +243,7 @@ TEST_F(CliPlot, PrintLayoutsGivesOnePdfPerLayoutAndTheProgressLineOnATerminal) {
     EXPECT_THAT(r.err.toStdString(), HasSubstr("[100% 2/2] Printing All"));
     EXPECT_THAT(r.err.toStdString(), HasSubstr("/site-layouts.dxf ...\r"));
     EXPECT_TRUE(r.err.contains("\r\x1b[K2 drawings: 2 plotted")) << r.err.toStdString();
-    for (const auto& [file, state] : before) {
-        EXPECT_EQ(StateOf(file), state) << file;
-    }
+    ExpectUnchanged(before);
 }
 
 TEST_F(CliPlot, ADrawingThatFailsStopsNoOtherAndTheReportSaysWhy) {
@@ -288,9 +292,7 @@ TEST_F(CliPlot, ADrawingThatFailsStopsNoOtherAndTheReportSaysWhy) {
     // The run's own message lists what it could not plot.
     EXPECT_THAT(r.err.toStdString(), HasSubstr("Drawings Not Plotted"));
 
-    for (const auto& [file, state] : before) {
-        EXPECT_EQ(StateOf(file), state) << file;
-    }
+    ExpectUnchanged(before);
     EXPECT_EQ(NewFiles(folder, before), std::vector<fs::path>{folder / "bracket-r12.pdf"});
 }
 
@@ -356,9 +358,7 @@ TEST_F(CliPlot, BadChoicesAndUsageEndWithStatusTwoAndTouchNothing) {
         EXPECT_TRUE(r.out.isEmpty());
     }
     EXPECT_THAT(NewFiles(work / "examples", before), IsEmpty());
-    for (const auto& [file, state] : before) {
-        EXPECT_EQ(StateOf(file), state) << file;
-    }
+    ExpectUnchanged(before);
 
     // No CAD application to reach or start: the window's message, status 3.
     cad::ClassRegistry none;
@@ -450,9 +450,7 @@ TEST_F(CliPlot, RealDrawingsPlotToFilesThatStandardViewersOpen) {
         }
         EXPECT_GE(outputs, 40) << device;
     }
-    for (const auto& [file, state] : before) {
-        EXPECT_EQ(StateOf(file), state) << file;
-    }
+    ExpectUnchanged(before);
 }
 
 // The run host on its own: an interrupt is the stop request; the drawings the run did not

@@ -17,6 +17,10 @@ std::string Bool(bool b) {
     return b ? "True" : "False";
 }
 
+std::string Int(std::int32_t v) {
+    return std::to_string(v);
+}
+
 std::string NativePath(std::string path) {
 #ifndef _WIN32
     std::replace(path.begin(), path.end(), '\\', '/');
@@ -24,22 +28,18 @@ std::string NativePath(std::string path) {
     return path;
 }
 
-void SplitPath(const std::string& path, std::string& folder, std::string& name) {
-    auto pos = path.find_last_of("/\\");
-    if (pos == std::string::npos) {
-        folder.clear();
-        name = path;
-    } else {
-        folder = path.substr(0, pos);
-        name = path.substr(pos + 1);
-    }
+DrawingSpec SpecOf(const std::string& path) {
+    DrawingSpec spec;
+    spec.path = path;
+    const auto pos = path.find_last_of("/\\");
+    spec.folder = pos == std::string::npos ? "" : path.substr(0, pos);
+    spec.name = pos == std::string::npos ? path : path.substr(pos + 1);
+    return spec;
 }
 
 struct Rule {
-    std::string call;
-    std::string description;
-    int times;
-    int after = 0;
+    std::string call, description;
+    int times, after;
 };
 
 class AppObj;
@@ -48,14 +48,10 @@ class DocObj;
 }  // namespace
 
 struct FakeCad::State : std::enable_shared_from_this<FakeCad::State> {
-    bool running = true;
-    bool createFails = false;
-    int starts = 0;
-    Strings devices{"None"};
-    Strings styles;
-    Strings defaultMedia;
+    bool running = true, createFails = false, plotToFileResult = true;
+    int starts = 0, untitled = 0;
+    Strings devices{"None"}, styles, defaultMedia;
     std::map<std::string, Strings> media;
-    bool plotToFileResult = true;
     std::map<std::string, DrawingSpec> files;
     std::vector<std::shared_ptr<DocObj>> docs;
     std::shared_ptr<DocObj> active;
@@ -63,34 +59,28 @@ struct FakeCad::State : std::enable_shared_from_this<FakeCad::State> {
     std::vector<std::string> calls;
     std::vector<PlotJob> plots;
     std::shared_ptr<AppObj> app;
-    int untitled = 0;
 
-    // Records a call and throws when a failure rule matches it.
-    void Call(const std::string& kind, const std::string& id, const std::string& member,
-              const std::string& rest = {}) {
-        std::string text = kind + (id.empty() ? "" : "[" + id + "]") + "." + member + rest;
-        calls.push_back(text);
-        const std::string plain = kind + "." + member;
-        const std::string withId = kind + "[" + id + "]." + member;
+    // Records "Kind[id].Member rest" and throws when a failure rule matches Kind.Member.
+    void Call(const std::string& kind, const std::string& id, const std::string& text) {
+        calls.push_back(kind + (id.empty() ? "" : "[" + id + "]") + "." + text);
+        const std::string member = text.substr(0, text.find_first_of(" ("));
         for (auto& r : rules) {
-            if (r.times != 0 && (r.call == plain || r.call == withId)) {
-                if (r.after > 0) {
-                    --r.after;
-                    continue;
-                }
-                if (r.times > 0) {
-                    --r.times;
-                }
-                throw CadError(r.description);
+            if (r.times == 0 ||
+                (r.call != kind + "." + member && r.call != kind + "[" + id + "]." + member)) {
+                continue;
             }
+            if (r.after > 0) {
+                --r.after;
+                continue;
+            }
+            r.times -= r.times > 0 ? 1 : 0;
+            throw CadError(r.description);
         }
     }
-
     const Strings& MediaOf(const std::string& device) const {
         auto it = media.find(device);
         return it == media.end() ? defaultMedia : it->second;
     }
-
     std::shared_ptr<DocObj> OpenDoc(const DrawingSpec& spec);
     void CloseDoc(const DocObj* doc);
 };
@@ -99,145 +89,138 @@ namespace {
 
 using StatePtr = std::shared_ptr<FakeCad::State>;
 
-class PlotObj;
-class LayoutObj;
-class BlockObj;
-
-class PlotObj : public AcadPlot {
-public:
-    PlotObj(StatePtr s, DocObj* doc) : s_(std::move(s)), doc_(doc) {}
-    void SetQuietErrorMode(bool quiet) override;
-    void SetNumberOfCopies(std::int32_t copies) override;
-    bool PlotToFile(const std::string& fileName, const std::string& configName) override;
-    bool PlotToDevice() override;
-
-    bool quiet = false;
-    std::int32_t copies = 1;
-
-private:
-    std::string Id() const;
-    void Record(bool toFile, const std::string& fileName, const std::string& config);
-    StatePtr s_;
-    DocObj* doc_;
+// What every object of the double shares: its place in the log.
+struct Obj {
+    StatePtr s;
+    std::string kind, id;
+    void Call(const std::string& text) { s->Call(kind, id, text); }
+    template <class T>
+    T Ret(const std::string& text, T value) {
+        Call(text);
+        return value;
+    }
 };
 
-class LayoutObj : public AcadLayout {
+#define FAKE_PUT(Member, Type, Show)    \
+    void Set##Member(Type v) override { \
+        Call(#Member " = " + Show(v));  \
+    }
+
+class PlotObj : public AcadPlot, Obj {
 public:
-    LayoutObj(StatePtr s, DocObj* doc, LayoutSpec spec)
-        : s_(std::move(s)), doc_(doc), spec(std::move(spec)) {}
-    std::string Name() override { return Answer("Name", spec.name); }
+    PlotObj(StatePtr s, DocObj* doc, const std::string& name)
+        : Obj{std::move(s), "Plot", name}, doc_(doc) {}
+    void SetQuietErrorMode(bool q) override { Call("QuietErrorMode = " + Bool(q)); }
+    void SetNumberOfCopies(std::int32_t n) override {
+        Call("NumberOfCopies = " + Int(n));
+        copies_ = n;
+    }
+    bool PlotToFile(const std::string& fileName, const std::string& configName) override {
+        Call("PlotToFile(" + Quote(fileName) + ", " + Quote(configName) + ")");
+        Record(true, fileName, configName);
+        return s->plotToFileResult;
+    }
+    bool PlotToDevice() override {
+        Call("PlotToDevice()");
+        Record(false, {}, {});
+        return true;
+    }
+
+private:
+    void Record(bool toFile, const std::string& fileName, const std::string& config);
+    DocObj* doc_;
+    std::int32_t copies_ = 1;
+};
+
+class LayoutObj : public AcadLayout, Obj {
+public:
+    LayoutObj(StatePtr s, DocObj* doc, LayoutSpec l)
+        : Obj{std::move(s), "Layout", l.name}, doc(doc), spec(std::move(l)) {}
+    std::string Name() override { return Ret("Name", spec.name); }
     void RefreshPlotDeviceInfo() override { Call("RefreshPlotDeviceInfo()"); }
-    Strings GetPlotDeviceNames() override { return Answer("GetPlotDeviceNames()", s_->devices); }
+    Strings GetPlotDeviceNames() override { return Ret("GetPlotDeviceNames()", s->devices); }
     Strings GetCanonicalMediaNames() override {
-        return Answer("GetCanonicalMediaNames()", s_->MediaOf(spec.configName));
+        return Ret("GetCanonicalMediaNames()", s->MediaOf(spec.configName));
     }
-    Strings GetPlotStyleTableNames() override {
-        return Answer("GetPlotStyleTableNames()", s_->styles);
-    }
+    Strings GetPlotStyleTableNames() override { return Ret("GetPlotStyleTableNames()", s->styles); }
     std::string GetLocaleMediaName(const std::string& name) override {
-        Call("GetLocaleMediaName(" + Quote(name) + ")");
-        std::string local = name;
+        std::string local = Ret("GetLocaleMediaName(" + Quote(name) + ")", name);
         std::replace(local.begin(), local.end(), '_', ' ');
         return local;
     }
-    void SetConfigName(const std::string& v) override {
-        Store("ConfigName = ", spec.configName, v);
-    }
+    void SetConfigName(const std::string& v) override { Put("ConfigName", spec.configName, v); }
     void SetCanonicalMediaName(const std::string& v) override {
-        Store("CanonicalMediaName = ", spec.canonicalMedia, v);
+        Put("CanonicalMediaName", spec.canonicalMedia, v);
     }
-    void SetPlotWithPlotStyles(bool v) override { Call("PlotWithPlotStyles = " + Bool(v)); }
-    std::string StyleSheet() override { return Answer("StyleSheet", spec.styleSheet); }
-    void SetStyleSheet(const std::string& v) override {
-        Store("StyleSheet = ", spec.styleSheet, v);
-    }
-    void SetPlotType(std::int32_t v) override { Call("PlotType = " + std::to_string(v)); }
-    void SetStandardScale(std::int32_t v) override { Call("StandardScale = " + std::to_string(v)); }
-    void SetUseStandardScale(bool v) override { Call("UseStandardScale = " + Bool(v)); }
-    void SetPlotRotation(std::int32_t v) override { Call("PlotRotation = " + std::to_string(v)); }
-    void SetCenterPlot(bool v) override { Call("CenterPlot = " + Bool(v)); }
+    std::string StyleSheet() override { return Ret("StyleSheet", spec.styleSheet); }
+    void SetStyleSheet(const std::string& v) override { Put("StyleSheet", spec.styleSheet, v); }
+    FAKE_PUT(PlotWithPlotStyles, bool, Bool)
+    FAKE_PUT(PlotType, std::int32_t, Int)
+    FAKE_PUT(StandardScale, std::int32_t, Int)
+    FAKE_PUT(UseStandardScale, bool, Bool)
+    FAKE_PUT(PlotRotation, std::int32_t, Int)
+    FAKE_PUT(CenterPlot, bool, Bool)
     void ZoomExtents() override { Call("ZoomExtents()"); }
     Ref<AcadPlot> Plot() override;
     Ref<AcadBlock> Block() override;
 
-    StatePtr s_;
-    DocObj* doc_;
+    DocObj* doc;
     LayoutSpec spec;
 
 private:
-    void Call(const std::string& member) {
-        auto pos = member.find_first_of(" (");
-        std::string name = member.substr(0, pos);
-        s_->Call("Layout", spec.name, name, pos == std::string::npos ? "" : member.substr(pos));
-    }
-    template <class T>
-    T Answer(const std::string& member, T value) {
-        Call(member);
-        return value;
-    }
-    void Store(const std::string& member, std::string& field, const std::string& value) {
-        Call(member + Quote(value));
+    void Put(const std::string& member, std::string& field, const std::string& value) {
+        Call(member + " = " + Quote(value));
         field = value;
     }
 };
 
-class DbObj;
-
-class EntityObj : public AcadEntity {
+class EntityObj : public AcadEntity, Obj {
 public:
-    EntityObj(StatePtr s, std::string id, std::string objectName)
-        : s_(std::move(s)), id_(std::move(id)), objectName_(std::move(objectName)) {}
-    std::string ObjectName() override {
-        s_->Call("Entity", id_, "ObjectName");
-        return objectName_;
-    }
+    EntityObj(StatePtr s, const std::string& id, std::string objectName)
+        : Obj{std::move(s), "Entity", id}, objectName_(std::move(objectName)) {}
+    std::string ObjectName() override { return Ret("ObjectName", objectName_); }
 
 private:
-    StatePtr s_;
-    std::string id_;
     std::string objectName_;
 };
 
-class BlockObj : public AcadBlock {
+class BlockObj : public AcadBlock, Obj {
 public:
     // Sheet: the block of one paper-space layout, reached through the layout.
     enum class Kind { Model, Paper, Sheet, XRef, Plain };
-    BlockObj(StatePtr s, DocObj* doc, Kind kind, std::string name)
-        : s_(std::move(s)), doc_(doc), kind_(kind), name_(std::move(name)) {}
-
-    std::string Name() override { return Answer("Name", name_); }
-    bool IsXRef() override { return Answer("IsXRef", kind_ == Kind::XRef); }
+    BlockObj(StatePtr s, DocObj* doc, Kind kind, const std::string& name, XRefSpec* xref = nullptr)
+        : Obj{std::move(s), "Block", name}, doc_(doc), kind_(kind), xref_(xref) {}
+    std::string Name() override { return Ret("Name", id); }
+    bool IsXRef() override { return Ret("IsXRef", kind_ == Kind::XRef); }
     Ref<AcadDatabase> XRefDatabase() override;
-    std::string Path() override { return Answer("Path", xref ? xref->path : std::string()); }
+    std::string Path() override { return Ret("Path", xref_ ? xref_->path : std::string()); }
     void SetPath(const std::string& path) override {
-        Call("Path", " = " + Quote(path));
-        if (!xref) {
+        Call("Path = " + Quote(path));
+        if (!xref_) {
             throw CadError("Not an external reference");
         }
-        xref->path = path;
+        xref_->path = path;
     }
     void Reload() override {
         Call("Reload()");
-        if (xref) {
-            xref->loaded = std::filesystem::exists(NativePath(xref->path));
+        if (xref_) {
+            xref_->loaded = std::filesystem::exists(NativePath(xref_->path));
         }
     }
     std::int32_t Count() override {
-        return Answer("Count", static_cast<std::int32_t>(Entities().size()));
+        return Ret("Count", static_cast<std::int32_t>(Entities().size()));
     }
     Ref<AcadEntity> Item(std::int32_t index) override {
-        Call("Item", "(" + std::to_string(index) + ")");
+        Call("Item(" + std::to_string(index) + ")");
         const Strings entities = Entities();
         if (index < 0 || static_cast<std::size_t>(index) >= entities.size()) {
             throw CadError("Invalid index");
         }
-        return std::make_shared<EntityObj>(s_, name_ + ":" + std::to_string(index),
+        return std::make_shared<EntityObj>(s, id + ":" + std::to_string(index),
                                            entities[static_cast<std::size_t>(index)]);
     }
     Ref<AcadLayout> Layout() override;
-
-    const std::string& BlockName() const { return name_; }
-    XRefSpec* xref = nullptr;
+    const std::string& BlockName() const { return id; }
     const LayoutSpec* sheet = nullptr;  // the layout whose entities a Model or Sheet holds
 
 private:
@@ -247,112 +230,89 @@ private:
         }
         return sheet ? sheet->entities : Strings{};
     }
-    void Call(const std::string& member, const std::string& rest = {}) {
-        s_->Call("Block", name_, member, rest);
-    }
-    template <class T>
-    T Answer(const std::string& member, T value) {
-        Call(member);
-        return value;
-    }
-    StatePtr s_;
     DocObj* doc_;
     Kind kind_;
-    std::string name_;
+    XRefSpec* xref_;
 };
 
-class DbObj : public AcadDatabase {
+// An external reference's database: it has a model space only while the reference is loaded.
+class DbObj : public AcadDatabase, Obj {
 public:
-    DbObj(StatePtr s, BlockObj* block, std::string name)
-        : s_(std::move(s)), block_(block), name_(std::move(name)) {}
+    DbObj(StatePtr s, const std::string& name, XRefSpec* xref)
+        : Obj{std::move(s), "XRefDatabase", name}, xref_(xref) {}
     Ref<AcadBlock> ModelSpace() override {
-        s_->Call("XRefDatabase", name_, "ModelSpace");
-        if (!block_->xref || !block_->xref->loaded) {
-            throw CadError(block_->xref ? block_->xref->probeError : kNoDatabase);
+        Call("ModelSpace");
+        if (!xref_->loaded) {
+            throw CadError(xref_->probeError);
         }
-        return std::make_shared<BlockObj>(s_, nullptr, BlockObj::Kind::Model,
-                                          name_ + "|*Model_Space");
+        return std::make_shared<BlockObj>(s, nullptr, BlockObj::Kind::Model, id + "|*Model_Space");
     }
 
 private:
-    StatePtr s_;
-    BlockObj* block_;
-    std::string name_;
+    XRefSpec* xref_;
 };
 
-class DocObj : public AcadDocument, public std::enable_shared_from_this<DocObj> {
+class DocObj : public AcadDocument, Obj, public std::enable_shared_from_this<DocObj> {
 public:
-    DocObj(StatePtr s, DrawingSpec spec) : s_(std::move(s)), spec(std::move(spec)) {}
-
-    void Build() {
+    DocObj(StatePtr state, DrawingSpec drawing)
+        : Obj{std::move(state), "Document", drawing.name}, spec(std::move(drawing)) {
         for (auto& l : spec.layouts) {
-            layouts.push_back(std::make_shared<LayoutObj>(s_, this, l));
+            layouts.push_back(std::make_shared<LayoutObj>(s, this, l));
         }
-        model = std::make_shared<BlockObj>(s_, this, BlockObj::Kind::Model, "*Model_Space");
+        model = std::make_shared<BlockObj>(s, this, BlockObj::Kind::Model, "*Model_Space");
         model->sheet = &layouts[0]->spec;
         // Paper-space layouts hold their entities in *Paper_Space0, *Paper_Space1, ...
         for (std::size_t i = 1; i < layouts.size(); ++i) {
-            sheets.push_back(std::make_shared<BlockObj>(s_, this, BlockObj::Kind::Sheet,
+            sheets.push_back(std::make_shared<BlockObj>(s, this, BlockObj::Kind::Sheet,
                                                         "*Paper_Space" + std::to_string(i - 1)));
             sheets.back()->sheet = &layouts[i]->spec;
         }
-        paper = std::make_shared<BlockObj>(s_, this, BlockObj::Kind::Paper, "*Paper_Space");
-        blocks.push_back(model);
-        blocks.push_back(paper);
+        paper = std::make_shared<BlockObj>(s, this, BlockObj::Kind::Paper, "*Paper_Space");
+        blocks = {model, paper};
         for (auto& x : spec.xrefs) {
-            auto b = std::make_shared<BlockObj>(s_, this, BlockObj::Kind::XRef, x.name);
-            b->xref = &x;
-            blocks.push_back(b);
+            blocks.push_back(std::make_shared<BlockObj>(s, this, BlockObj::Kind::XRef, x.name, &x));
         }
         for (auto& n : spec.blocks) {
-            blocks.push_back(std::make_shared<BlockObj>(s_, this, BlockObj::Kind::Plain, n));
+            blocks.push_back(std::make_shared<BlockObj>(s, this, BlockObj::Kind::Plain, n));
         }
-        plot = std::make_shared<PlotObj>(s_, this);
+        plot = std::make_shared<PlotObj>(s, this, spec.name);
     }
 
     std::int32_t GetVariable(const std::string& name) override {
-        Call("GetVariable(" + Quote(name) + ")");
-        if (name == "SDI") {
-            return spec.sdi;
-        }
-        if (name == "DBMOD") {
-            return spec.dbmod;
-        }
-        if (name == "BACKGROUNDPLOT") {
-            return spec.backgroundPlot;
+        Do("GetVariable(" + Quote(name) + ")");
+        if (auto* v = Variable(name, true)) {
+            return *v;
         }
         throw CadError("Error getting system variable");
     }
     void SetVariable(const std::string& name, std::int32_t value) override {
-        Call("SetVariable(" + Quote(name) + ", " + std::to_string(value) + ")");
-        if (name == "SDI") {
-            spec.sdi = value;
-        } else if (name == "BACKGROUNDPLOT") {
-            spec.backgroundPlot = value;
-        } else {
+        Do("SetVariable(" + Quote(name) + ", " + Int(value) + ")");
+        auto* v = Variable(name, false);
+        if (!v) {
             throw CadError("Error setting system variable");
         }
+        *v = value;
     }
     void Close(bool save) override {
-        Call("Close(" + Bool(save) + ")");
+        Do("Close(" + Bool(save) + ")");
         closed = true;
-        s_->CloseDoc(this);
+        s->CloseDoc(this);
     }
     std::string Name() override { return Answer("Name", spec.name); }
     std::string Path() override { return Answer("Path", spec.folder); }
-    void Regen(std::int32_t which) override { Call("Regen(" + std::to_string(which) + ")"); }
+    void Regen(std::int32_t which) override { Do("Regen(" + Int(which) + ")"); }
     void Activate() override {
-        Call("Activate()");
-        s_->active = shared_from_this();
+        Do("Activate()");
+        s->active = shared_from_this();
     }
     Ref<AcadLayout> ActiveLayout() override {
-        Call("ActiveLayout");
+        Do("ActiveLayout");
         return FindLayout(spec.activeLayout);
     }
     void SetActiveLayout(const Ref<AcadLayout>& layout) override {
         auto* l = dynamic_cast<LayoutObj*>(layout.get());
-        Call("ActiveLayout = " + (l ? "Layout[" + l->spec.name + "]" : std::string("?")));
-        if (!l || l->doc_ != this) {
+        Do("ActiveLayout = " + (l ? "Layout[" + l->spec.name + "]" : std::string("?")));
+        if (!l || l->doc != this) {
             throw CadError("Invalid layout");
         }
         spec.activeLayout = l->spec.name;
@@ -379,53 +339,54 @@ public:
         return layouts.size() > 1 ? layouts[1] : layouts[0];
     }
 
-    StatePtr s_;
     DrawingSpec spec;
     bool closed = false;
     std::vector<std::shared_ptr<LayoutObj>> layouts;
-    std::shared_ptr<BlockObj> model;
-    std::shared_ptr<BlockObj> paper;
+    std::shared_ptr<BlockObj> model, paper;
     std::vector<std::shared_ptr<BlockObj>> sheets;
     std::vector<std::shared_ptr<BlockObj>> blocks;
     std::shared_ptr<PlotObj> plot;
 
 private:
-    void Call(const std::string& member) {
+    std::int32_t* Variable(const std::string& name, bool reading) {
+        if (name == "SDI") {
+            return &spec.sdi;
+        }
+        if (name == "BACKGROUNDPLOT") {
+            return &spec.backgroundPlot;
+        }
+        return name == "DBMOD" && reading ? &spec.dbmod : nullptr;
+    }
+    void Do(const std::string& text) {
+        Call(text);
         if (closed) {
-            s_->Call("Document", spec.name, member);
             throw CadError("Object was closed");
         }
-        auto pos = member.find_first_of(" (");
-        s_->Call("Document", spec.name, member.substr(0, pos),
-                 pos == std::string::npos ? "" : member.substr(pos));
     }
     template <class T>
-    T Answer(const std::string& member, T value) {
-        Call(member);
+    T Answer(const std::string& text, T value) {
+        Do(text);
         return value;
     }
 };
 
 // Layouts and Blocks: a document's list, by position or by name.
 template <class Base, class Interface, class T>
-class CollectionObj : public Base {
+class CollectionObj : public Base, Obj {
 public:
     using Items = std::vector<std::shared_ptr<T>> DocObj::*;
-    CollectionObj(StatePtr s, std::shared_ptr<DocObj> doc, std::string kind, Items items)
-        : s_(std::move(s)), doc_(std::move(doc)), kind_(std::move(kind)), items_(items) {}
-    std::int32_t Count() override {
-        s_->Call(kind_, doc_->spec.name, "Count");
-        return static_cast<std::int32_t>(List().size());
-    }
+    CollectionObj(std::shared_ptr<DocObj> doc, StatePtr s, const char* kind, Items items)
+        : Obj{std::move(s), kind, doc->spec.name}, doc_(std::move(doc)), items_(items) {}
+    std::int32_t Count() override { return Ret("Count", static_cast<std::int32_t>(List().size())); }
     Ref<Interface> Item(std::int32_t index) override {
-        s_->Call(kind_, doc_->spec.name, "Item", "(" + std::to_string(index) + ")");
+        Call("Item(" + Int(index) + ")");
         if (index < 0 || index >= static_cast<std::int32_t>(List().size())) {
             throw CadError("Invalid index");
         }
         return List()[static_cast<std::size_t>(index)];
     }
     Ref<Interface> Item(const std::string& name) override {
-        s_->Call(kind_, doc_->spec.name, "Item", "(" + Quote(name) + ")");
+        Call("Item(" + Quote(name) + ")");
         for (auto& item : List()) {
             if (NameOf(*item) == name) {
                 return item;
@@ -438,22 +399,20 @@ private:
     std::vector<std::shared_ptr<T>>& List() { return (*doc_).*items_; }
     static const std::string& NameOf(const LayoutObj& l) { return l.spec.name; }
     static const std::string& NameOf(const BlockObj& b) { return b.BlockName(); }
-    StatePtr s_;
     std::shared_ptr<DocObj> doc_;
-    std::string kind_;
     Items items_;
 };
 
 Ref<AcadLayouts> DocObj::Layouts() {
-    Call("Layouts");
+    Do("Layouts");
     return std::make_shared<CollectionObj<AcadLayouts, AcadLayout, LayoutObj>>(
-        s_, shared_from_this(), "Layouts", &DocObj::layouts);
+        shared_from_this(), s, "Layouts", &DocObj::layouts);
 }
 
 Ref<AcadBlocks> DocObj::Blocks() {
-    Call("Blocks");
+    Do("Blocks");
     return std::make_shared<CollectionObj<AcadBlocks, AcadBlock, BlockObj>>(
-        s_, shared_from_this(), "Blocks", &DocObj::blocks);
+        shared_from_this(), s, "Blocks", &DocObj::blocks);
 }
 
 Ref<AcadDatabase> BlockObj::XRefDatabase() {
@@ -461,7 +420,7 @@ Ref<AcadDatabase> BlockObj::XRefDatabase() {
     if (kind_ != Kind::XRef) {
         throw CadError("Not an external reference");
     }
-    return std::make_shared<DbObj>(s_, this, name_);
+    return std::make_shared<DbObj>(s, id, xref_);
 }
 
 Ref<AcadLayout> BlockObj::Layout() {
@@ -474,125 +433,79 @@ Ref<AcadLayout> BlockObj::Layout() {
 
 Ref<AcadPlot> LayoutObj::Plot() {
     Call("Plot");
-    return doc_->plot;
+    return doc->plot;
 }
 
 Ref<AcadBlock> LayoutObj::Block() {
     Call("Block");
-    for (auto& sheet : doc_->sheets) {
+    for (auto& sheet : doc->sheets) {
         if (sheet->sheet == &spec) {
             return sheet;
         }
     }
-    return doc_->model;
-}
-
-std::string PlotObj::Id() const {
-    return doc_->spec.name;
-}
-
-void PlotObj::SetQuietErrorMode(bool q) {
-    s_->Call("Plot", Id(), "QuietErrorMode", " = " + Bool(q));
-    quiet = q;
-}
-
-void PlotObj::SetNumberOfCopies(std::int32_t n) {
-    s_->Call("Plot", Id(), "NumberOfCopies", " = " + std::to_string(n));
-    copies = n;
-}
-
-bool PlotObj::PlotToFile(const std::string& fileName, const std::string& configName) {
-    s_->Call("Plot", Id(), "PlotToFile", "(" + Quote(fileName) + ", " + Quote(configName) + ")");
-    Record(true, fileName, configName);
-    return s_->plotToFileResult;
-}
-
-bool PlotObj::PlotToDevice() {
-    s_->Call("Plot", Id(), "PlotToDevice()");
-    Record(false, {}, {});
-    return true;
+    return doc->model;
 }
 
 void PlotObj::Record(bool toFile, const std::string& fileName, const std::string& config) {
-    auto layout = doc_->FindLayout(doc_->spec.activeLayout);
-    const LayoutSpec& l = layout->spec;
-    s_->plots.push_back(PlotJob{doc_->spec.name, l.name, toFile, fileName,
-                                toFile ? config : l.configName, l.canonicalMedia, l.styleSheet,
-                                copies});
+    const LayoutSpec& l = doc_->FindLayout(doc_->spec.activeLayout)->spec;
+    s->plots.push_back(PlotJob{doc_->spec.name, l.name, toFile, fileName,
+                               toFile ? config : l.configName, l.canonicalMedia, l.styleSheet,
+                               copies_});
 }
 
-class DocsObj : public AcadDocuments {
+class DocsObj : public AcadDocuments, Obj {
 public:
-    explicit DocsObj(StatePtr s) : s_(std::move(s)) {}
+    explicit DocsObj(StatePtr s) : Obj{std::move(s), "Documents", ""} {}
     std::int32_t Count() override {
-        s_->Call("Documents", "", "Count");
-        return static_cast<std::int32_t>(s_->docs.size());
+        return Ret("Count", static_cast<std::int32_t>(s->docs.size()));
     }
     Ref<AcadDocument> Item(std::int32_t index) override {
-        s_->Call("Documents", "", "Item", "(" + std::to_string(index) + ")");
-        if (index < 0 || index >= static_cast<std::int32_t>(s_->docs.size())) {
+        Call("Item(" + Int(index) + ")");
+        if (index < 0 || index >= static_cast<std::int32_t>(s->docs.size())) {
             throw CadError("Invalid index");
         }
-        return s_->docs[static_cast<std::size_t>(index)];
+        return s->docs[static_cast<std::size_t>(index)];
     }
     Ref<AcadDocument> Add() override {
-        s_->Call("Documents", "", "Add()");
-        DrawingSpec spec;
-        spec.name = "Drawing" + std::to_string(++s_->untitled) + ".dwg";
-        spec.path = spec.name;
-        return s_->OpenDoc(spec);
+        Call("Add()");
+        return s->OpenDoc(SpecOf("Drawing" + Int(++s->untitled) + ".dwg"));
     }
     Ref<AcadDocument> Open(const std::string& path, bool readOnly) override {
-        s_->Call("Documents", "", "Open", "(" + Quote(path) + ", " + Bool(readOnly) + ")");
-        auto it = s_->files.find(path);
-        DrawingSpec spec;
-        if (it != s_->files.end()) {
-            spec = it->second;
-        } else if (std::filesystem::is_regular_file(NativePath(path))) {
-            spec.path = path;
-            SplitPath(path, spec.folder, spec.name);
-        } else {
+        Call("Open(" + Quote(path) + ", " + Bool(readOnly) + ")");
+        auto it = s->files.find(path);
+        if (it == s->files.end() && !std::filesystem::is_regular_file(NativePath(path))) {
             throw CadError("File not found: " + path);
         }
+        const DrawingSpec spec = it != s->files.end() ? it->second : SpecOf(path);
         if (spec.openError) {
             throw CadError(*spec.openError);
         }
-        return s_->OpenDoc(spec);
+        return s->OpenDoc(spec);
     }
-
-private:
-    StatePtr s_;
 };
 
-class AppObj : public AcadApplication, public std::enable_shared_from_this<AppObj> {
+class AppObj : public AcadApplication, Obj, public std::enable_shared_from_this<AppObj> {
 public:
-    explicit AppObj(StatePtr s) : s_(std::move(s)) {}
-    void SetVisible(bool v) override { s_->Call("Application", "", "Visible", " = " + Bool(v)); }
-    Ref<AcadApplication> Application() override {
-        s_->Call("Application", "", "Application");
-        return shared_from_this();
-    }
+    explicit AppObj(StatePtr s) : Obj{std::move(s), "Application", ""} {}
+    FAKE_PUT(Visible, bool, Bool)
+    Ref<AcadApplication> Application() override { return Ret("Application", shared_from_this()); }
     Ref<AcadDocument> ActiveDocument() override {
-        s_->Call("Application", "", "ActiveDocument");
-        if (!s_->active) {
+        Call("ActiveDocument");
+        if (!s->active) {
             throw CadError("No active document");
         }
-        return s_->active;
+        return s->active;
     }
     Ref<AcadDocuments> Documents() override {
-        s_->Call("Application", "", "Documents");
-        return std::make_shared<DocsObj>(s_);
+        return Ret<Ref<AcadDocuments>>("Documents", std::make_shared<DocsObj>(s));
     }
-    void ZoomExtents() override { s_->Call("Application", "", "ZoomExtents()"); }
+    void ZoomExtents() override { Call("ZoomExtents()"); }
     void Quit() override {
-        s_->Call("Application", "", "Quit()");
-        s_->running = false;
-        s_->docs.clear();
-        s_->active.reset();
+        Call("Quit()");
+        s->running = false;
+        s->docs.clear();
+        s->active.reset();
     }
-
-private:
-    StatePtr s_;
 };
 
 class FakeClass : public AutomationClass {
@@ -622,11 +535,8 @@ private:
 }  // namespace
 
 std::shared_ptr<DocObj> FakeCad::State::OpenDoc(const DrawingSpec& spec) {
-    auto doc = std::make_shared<DocObj>(shared_from_this(), spec);
-    doc->Build();
-    docs.push_back(doc);
-    active = doc;
-    return doc;
+    docs.push_back(std::make_shared<DocObj>(shared_from_this(), spec));
+    return active = docs.back();
 }
 
 void FakeCad::State::CloseDoc(const DocObj* doc) {
@@ -639,8 +549,6 @@ void FakeCad::State::CloseDoc(const DocObj* doc) {
         active = docs.empty() ? nullptr : docs.back();
     }
 }
-
-// --- FakeCad ---
 
 FakeCad::FakeCad() : state_(std::make_shared<State>()) {
     state_->app = std::make_shared<AppObj>(state_);
@@ -656,54 +564,30 @@ FakeCad::~FakeCad() {
     state_->app.reset();
 }
 
-FakeCad& FakeCad::Running(bool running) {
-    state_->running = running;
-    return *this;
-}
-
-FakeCad& FakeCad::CreateFails(bool fails) {
-    state_->createFails = fails;
-    return *this;
-}
-
-FakeCad& FakeCad::Devices(const Strings& names) {
-    state_->devices = names;
-    return *this;
-}
-
-FakeCad& FakeCad::Media(const Strings& names) {
-    state_->defaultMedia = names;
-    return *this;
-}
+#define FAKE_SCRIPT(Setter, Type, field)   \
+    FakeCad& FakeCad::Setter(Type value) { \
+        state_->field = value;             \
+        return *this;                      \
+    }
+FAKE_SCRIPT(Running, bool, running)
+FAKE_SCRIPT(CreateFails, bool, createFails)
+FAKE_SCRIPT(Devices, const Strings&, devices)
+FAKE_SCRIPT(Media, const Strings&, defaultMedia)
+FAKE_SCRIPT(Styles, const Strings&, styles)
+FAKE_SCRIPT(PlotToFileResult, bool, plotToFileResult)
 
 FakeCad& FakeCad::Media(const std::string& device, const Strings& names) {
     state_->media[device] = names;
     return *this;
 }
 
-FakeCad& FakeCad::Styles(const Strings& names) {
-    state_->styles = names;
-    return *this;
-}
-
-FakeCad& FakeCad::PlotToFileResult(bool result) {
-    state_->plotToFileResult = result;
-    return *this;
-}
-
+// A path scripted again keeps its script.
 DrawingSpec& FakeCad::Drawing(const std::string& path) {
-    auto& spec = state_->files[path];
-    spec.path = path;
-    SplitPath(path, spec.folder, spec.name);
-    return spec;
+    return state_->files.try_emplace(path, SpecOf(path)).first->second;
 }
 
 DrawingSpec& FakeCad::OpenNow(const std::string& path) {
-    DrawingSpec spec;
-    spec.path = path;
-    SplitPath(path, spec.folder, spec.name);
-    auto doc = state_->OpenDoc(spec);
-    return doc->spec;
+    return state_->OpenDoc(SpecOf(path))->spec;
 }
 
 FakeCad& FakeCad::FailOn(const std::string& call, const std::string& description, int times,
@@ -727,11 +611,8 @@ const std::vector<std::string>& FakeCad::Calls() const {
 
 std::vector<std::string> FakeCad::CallsWith(const std::string& part) const {
     std::vector<std::string> out;
-    for (const auto& c : state_->calls) {
-        if (c.find(part) != std::string::npos) {
-            out.push_back(c);
-        }
-    }
+    std::copy_if(state_->calls.begin(), state_->calls.end(), std::back_inserter(out),
+                 [&](const std::string& c) { return c.find(part) != std::string::npos; });
     return out;
 }
 

@@ -1,21 +1,8 @@
-// A recording test double of the CAD application.
-//
-// It implements every automation interface, records each call in order as readable
-// text, and is scripted in a few lines:
-//
-//   FakeCad cad;                                  // a running instance, nothing open
-//   cad.Devices({"None", "DWG To PDF.pc3"}).Media({"ISO_A4_(210.00_x_297.00_MM)"});
-//   cad.Drawing("/jobs/a.dwg").Layouts({"Layout1", "Layout2"})
-//      .XRef("Base", "C:\\Projects\\Xref\\Base.dwg", false);
-//   cad.OpenNow("/jobs/user.dwg").Modified();     // open in the CAD application already
-//   cad.FailOn("Layout.ConfigName", "Invalid input");
-//   cad.RegisterIn(registry);
-//   ... run the code under test ...
-//   EXPECT_THAT(cad.Calls(), ...);
-//
-// Calls are recorded as  Kind[id].Member  for reads,  Kind[id].Member = value  for
-// writes and  Kind[id].Member(args)  for methods; ids are a document's name, a layout's
-// name, a block's name. A failure rule matches "Kind.Member" or "Kind[id].Member".
+// A recording test double of the CAD application: every automation interface, each call
+// recorded in order as readable text, scripted in a few lines. Calls are recorded as
+// Kind[id].Member  for reads,  Kind[id].Member = value  for writes and  Kind[id].Member(args)  for
+// methods; ids are a document's name, a layout's name, a block's name. A failure rule matches
+// "Kind.Member" or "Kind[id].Member".
 #pragma once
 
 #include <map>
@@ -71,44 +58,53 @@ class DrawingSpec {
 public:
     // Paper-space layouts after "Model", in tab order.
     DrawingSpec& Layouts(const std::vector<std::string>& names) {
-        layouts.insert(layouts.end(), names.begin(), names.end());
-        return *this;
+        return Set([&] { layouts.insert(layouts.end(), names.begin(), names.end()); });
     }
     DrawingSpec& XRef(const std::string& name, const std::string& path, bool loaded) {
-        return Add(xrefs, XRefSpec{name, path, loaded});
+        return XRef(XRefSpec{name, path, loaded});
     }
-    DrawingSpec& XRef(const XRefSpec& xref) { return Add(xrefs, xref); }
-    DrawingSpec& Block(const std::string& name) { return Add(blocks, name); }
+    DrawingSpec& XRef(const XRefSpec& x) {
+        return Set([&] { xrefs.push_back(x); });
+    }
+    DrawingSpec& Block(const std::string& n) {
+        return Set([&] { blocks.push_back(n); });
+    }
     // What the named layout's block holds ("Model" for model space).
     DrawingSpec& Holding(const std::string& layout, const Strings& entities) {
-        for (auto& l : layouts) {
-            if (l.name == layout) {
-                l.entities = entities;
+        return Set([&] {
+            for (auto& l : layouts) {
+                if (l.name == layout) {
+                    l.entities = entities;
+                }
             }
-        }
-        return *this;
+        });
     }
-    DrawingSpec& Modified(std::int32_t value = 1) { return Set(dbmod, value); }
-    DrawingSpec& Sdi(std::int32_t value) { return Set(sdi, value); }
-    DrawingSpec& BackgroundPlot(std::int32_t value) { return Set(backgroundPlot, value); }
+    DrawingSpec& Modified(std::int32_t v = 1) {
+        return Set([&] { dbmod = v; });
+    }
+    DrawingSpec& Sdi(std::int32_t v) {
+        return Set([&] { sdi = v; });
+    }
+    DrawingSpec& BackgroundPlot(std::int32_t v) {
+        return Set([&] { backgroundPlot = v; });
+    }
+    DrawingSpec& ActiveLayout(const std::string& n) {
+        return Set([&] { activeLayout = n; });
+    }
     DrawingSpec& StyleSheet(const std::string& name) {
-        for (auto& l : layouts) {
-            l.styleSheet = name;
-        }
-        return *this;
+        return Set([&] {
+            for (auto& l : layouts) {
+                l.styleSheet = name;
+            }
+        });
     }
-    DrawingSpec& ActiveLayout(const std::string& name) { return Set(activeLayout, name); }
     // Documents.Open fails for this drawing (the CAD application refuses the file).
     DrawingSpec& Unopenable(const std::string& description = "Drawing file is not valid") {
-        return Set(openError, std::optional<std::string>(description));
+        return Set([&] { openError = description; });
     }
 
-    std::string path;
-    std::string name;
-    std::string folder;
-    std::int32_t dbmod = 0;
-    std::int32_t sdi = 0;
-    std::int32_t backgroundPlot = 1;
+    std::string path, name, folder;
+    std::int32_t dbmod = 0, sdi = 0, backgroundPlot = 1;
     std::vector<LayoutSpec> layouts{LayoutSpec{"Model"}};
     std::vector<XRefSpec> xrefs;
     std::vector<std::string> blocks;
@@ -116,14 +112,9 @@ public:
     std::optional<std::string> openError;
 
 private:
-    template <class T>
-    DrawingSpec& Set(T& field, const T& value) {
-        field = value;
-        return *this;
-    }
-    template <class T>
-    DrawingSpec& Add(std::vector<T>& list, const T& value) {
-        list.push_back(value);
+    template <class F>
+    DrawingSpec& Set(F&& change) {
+        change();
         return *this;
     }
 };
@@ -135,7 +126,6 @@ public:
     FakeCad(const FakeCad&) = delete;
     FakeCad& operator=(const FakeCad&) = delete;
 
-    // --- the script ---
     FakeCad& Running(bool running);
     FakeCad& CreateFails(bool fails = true);
     FakeCad& Devices(const Strings& names);
@@ -160,7 +150,6 @@ public:
     // test did something else between two calls (a status text, a pointer change).
     void Mark(const std::string& text);
 
-    // --- what happened ---
     const std::vector<std::string>& Calls() const;
     // The calls that contain `part`, in order.
     std::vector<std::string> CallsWith(const std::string& part) const;

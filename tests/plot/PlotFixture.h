@@ -39,10 +39,7 @@ public:
     }
     std::string RowPath(int row) override { return rows.at(static_cast<std::size_t>(row)).path; }
     bool RowSelected(int row) override { return rows.at(static_cast<std::size_t>(row)).selected; }
-    void SetStatus(const std::string& text) override {
-        status = text;
-        Note("Status: " + text);
-    }
+    void SetStatus(const std::string& text) override { Note("Status: " + text); }
     void RepaintStatus() override { Note("Repaint"); }
     std::string PanelText() override { return panel; }
     void SetPanelText(const std::string& text) override {
@@ -50,7 +47,6 @@ public:
         Note("Panel: " + text);
     }
     void SetProgress(float value) override {
-        progress = value;
         char text[32];
         std::snprintf(text, sizeof text, "%g", static_cast<double>(value));
         Note(std::string("Progress: ") + text);
@@ -64,7 +60,6 @@ public:
         Note(value ? "Stop: True" : "Stop: False");
     }
     void KeepAlive() override {
-        ++keepAlives;
         if (onKeepAlive) {
             onKeepAlive();
         }
@@ -86,14 +81,11 @@ public:
     }
 
     std::vector<ListRow> rows;
-    std::string status;
     std::string panel = "Ready";
-    float progress = 0;
     std::string copies = "1";
     int layouts = 0;
     std::string folder;
     bool stop = false;
-    int keepAlives = 0;
     std::function<void()> onKeepAlive;
     std::vector<std::string> events;
     std::vector<Message> shown;
@@ -143,6 +135,22 @@ struct PlotFixture : ::testing::Test {
         return {it, calls.end()};
     }
 };
+
+// A transcript of calls written one per line; blank lines and leading blanks are ignored.
+inline std::vector<std::string> Transcript(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        end = end == std::string::npos ? text.size() : end;
+        const std::size_t first = text.find_first_not_of(' ', start);
+        if (first < end) {
+            lines.push_back(text.substr(first, end - first));
+        }
+        start = end + 1;
+    }
+    return lines;
+}
 
 // A folder tree on disk for tests that need real files.
 struct TempTree {

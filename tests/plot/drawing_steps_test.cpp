@@ -1,11 +1,9 @@
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
 #include "PlotFixture.h"
 
 using namespace vx;
 using ::testing::Contains;
 using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
 using ::testing::IsEmpty;
 using ::testing::Not;
 
@@ -18,26 +16,36 @@ struct DrawingStepsTest : vx::testing::PlotFixture {
     void SetUp() override {
         PlotFixture::SetUp();
         ASSERT_TRUE(tree.dir.isValid());
-        a = tree.File("jobs/a.dwg");
-        cad.Drawing(a);
+        a = Listed("a.dwg");
         Connect();  // the application has its own empty Drawing1.dwg, active
     }
-
-    std::string Folder() const { return tree.Path("jobs"); }
+    // A file in the listed folder, scripted in the double.
+    std::string Listed(const std::string& name) {
+        const std::string path = tree.File("jobs/" + name);
+        cad.Drawing(path);
+        return path;
+    }
 };
-
-// --- OpenDrawing ---
 
 TEST_F(DrawingStepsTest, OpenDrawingOpensTheFileReadOnlyAndMakesItActive) {
     EXPECT_TRUE(runs.OpenDrawing(a));
-    EXPECT_THAT(
-        cad.Calls(),
-        ElementsAre("Application.Application", "Application.Documents", "Documents.Count",
-                    "Application.ActiveDocument", "Document[Drawing1.dwg].GetVariable(\"DBMOD\")",
-                    "Application.Documents", "Documents.Count", "Application.ActiveDocument",
-                    "Document[Drawing1.dwg].Name", "Documents.Count", "Documents.Item(0)",
-                    "Document[Drawing1.dwg].Name", "Documents.Open(\"" + a + "\", True)",
-                    "Document[a.dwg].Path", "Document[a.dwg].Name"));
+    EXPECT_THAT(cad.Calls(), ElementsAreArray(vx::testing::Transcript(R"calls(
+        Application.Application
+        Application.Documents
+        Documents.Count
+        Application.ActiveDocument
+        Document[Drawing1.dwg].GetVariable("DBMOD")
+        Application.Documents
+        Documents.Count
+        Application.ActiveDocument
+        Document[Drawing1.dwg].Name
+        Documents.Count
+        Documents.Item(0)
+        Document[Drawing1.dwg].Name
+        Documents.Open(")calls" + a + R"calls(", True)
+        Document[a.dwg].Path
+        Document[a.dwg].Name
+    )calls")));
     EXPECT_THAT(cad.OpenDrawings(), ElementsAre("Drawing1.dwg", "a.dwg"));
     EXPECT_EQ(cad.ActiveDrawing(), "a.dwg");
     // Opened here: closing it later loses nothing of the user's.
@@ -47,15 +55,13 @@ TEST_F(DrawingStepsTest, OpenDrawingOpensTheFileReadOnlyAndMakesItActive) {
 
 TEST_F(DrawingStepsTest, AMissingOrHiddenFileIsNotOpened) {
     EXPECT_FALSE(runs.OpenDrawing(tree.Path("jobs/gone.dwg")));
-    const std::string hidden = tree.File("jobs/.h.dwg");
-    cad.Drawing(hidden);
-    EXPECT_FALSE(runs.OpenDrawing(hidden));
+    EXPECT_FALSE(runs.OpenDrawing(Listed(".h.dwg")));
     EXPECT_FALSE(runs.OpenDrawing(tree.Folder("jobs/dir.dwg")));
     EXPECT_THAT(cad.CallsWith("Open("), IsEmpty());
 }
 
 TEST_F(DrawingStepsTest, AModifiedDrawingOfTheProgramIsClosedBeforeTheNextOpen) {
-    const std::string b = tree.File("jobs/b.dwg");
+    const std::string b = Listed("b.dwg");
     cad.Drawing(b).Modified(2);  // a plot's settings left it modified
     runs.OpenDrawing(b);
     cad.ClearCalls();
@@ -101,8 +107,7 @@ TEST_F(DrawingStepsTest, TheUsersChangedCopyOfTheSameFileIsLeftAlone) {
 
 TEST_F(DrawingStepsTest, OnlyADrawingOfTheSameFileNameIsTakenForAnEarlierCopy) {
     // "a.dwg" occurs inside "data.dwg", but it is another drawing.
-    const std::string data = tree.File("jobs/data.dwg");
-    cad.Drawing(data);
+    const std::string data = Listed("data.dwg");
     runs.OpenDrawing(a);
     cad.ClearCalls();
     runs.OpenDrawing(data);
@@ -111,7 +116,7 @@ TEST_F(DrawingStepsTest, OnlyADrawingOfTheSameFileNameIsTakenForAnEarlierCopy) {
 }
 
 TEST_F(DrawingStepsTest, AFileTheApplicationRefusesCountsAsOpenedButIsNotFound) {
-    const std::string bad = tree.File("jobs/bad.dwg");
+    const std::string bad = Listed("bad.dwg");
     cad.Drawing(bad).Unopenable();
     EXPECT_TRUE(runs.OpenDrawing(bad));
     EXPECT_FALSE(runs.ActivateDrawing(bad, true));
@@ -123,13 +128,9 @@ TEST_F(DrawingStepsTest, FailuresBeforeTheOpenReachTheCaller) {
     EXPECT_THAT(cad.CallsWith("Documents.Open"), IsEmpty());
 }
 
-// --- ActivateDrawing ---
-
 TEST_F(DrawingStepsTest, ActivateDrawingReadiesTheDrawingAndMakesItActive) {
     runs.OpenDrawing(a);
-    const std::string other = tree.File("jobs/z.dwg");
-    cad.Drawing(other);
-    runs.OpenDrawing(other);  // now active: a.dwg must be made active again
+    runs.OpenDrawing(Listed("z.dwg"));  // now active: a.dwg must be made active again
     cad.ClearCalls();
 
     EXPECT_TRUE(runs.ActivateDrawing(a, true));
@@ -154,8 +155,7 @@ TEST_F(DrawingStepsTest, ActivateDrawingReadiesTheDrawingAndMakesItActive) {
 
 TEST_F(DrawingStepsTest, TheListedDrawingIsTakenNotOneWhoseNameOccursInItsPath) {
     runs.OpenDrawing(a);
-    const std::string data = tree.File("jobs/data.dwg");
-    cad.Drawing(data);
+    const std::string data = Listed("data.dwg");
     runs.OpenDrawing(data);
     cad.ClearCalls();
     EXPECT_TRUE(runs.ActivateDrawing(data, true));
@@ -174,7 +174,7 @@ TEST_F(DrawingStepsTest, TheDrawingOfTheSamePathIsPreferredToOneOfTheSameName) {
     EXPECT_EQ(cad.CallsWith("Activate()").size(), 1u);
     // Both are named a.dwg; the one from the listed folder was made active.
     auto active = connection.CadApp->ActiveDocument();
-    EXPECT_EQ(active->Path(), Folder());
+    EXPECT_EQ(active->Path(), tree.Path("jobs"));
 
     // With no drawing of that path open, the first of that name is taken.
     EXPECT_TRUE(runs.ActivateDrawing("/nowhere/a.dwg", true));
@@ -187,37 +187,29 @@ TEST_F(DrawingStepsTest, TheDrawingOfTheSamePathIsPreferredToOneOfTheSameName) {
 
 TEST_F(DrawingStepsTest, AnyFailureWhileReadyingMeansNotFound) {
     runs.OpenDrawing(a);
-    cad.FailOn("Document.Regen", "Busy", 1);
-    EXPECT_FALSE(runs.ActivateDrawing(a, true));
-    cad.FailOn("Document.Activate", "Busy", 1);
-    EXPECT_FALSE(runs.ActivateDrawing(a, true));
-    cad.FailOn("Documents.Count", "Busy", 1);
-    EXPECT_FALSE(runs.ActivateDrawing(a, true));
+    for (const char* call : {"Document.Regen", "Document.Activate", "Documents.Count"}) {
+        cad.FailOn(call, "Busy", 1);
+        EXPECT_FALSE(runs.ActivateDrawing(a, true)) << call;
+    }
     EXPECT_TRUE(runs.ActivateDrawing(a, true));
 }
-
-// --- CloseDrawing ---
 
 TEST_F(DrawingStepsTest, CloseDrawingClosesTheActiveDrawingWithoutSaving) {
     runs.OpenDrawing(a);
     cad.ClearCalls();
     EXPECT_FALSE(runs.CloseDrawing());
-    EXPECT_THAT(cad.CallsWith("Close"), ElementsAre("Document[a.dwg].Close(False)"));
-    EXPECT_THAT(cad.OpenDrawings(), ElementsAre("Drawing1.dwg"));
-}
-
-TEST_F(DrawingStepsTest, CloseDrawingWithNothingOpenDoesNothing) {
-    runs.CloseDrawing();  // the application's own empty drawing
-    cad.ClearCalls();
-    EXPECT_FALSE(runs.CloseDrawing());
-    EXPECT_THAT(cad.CallsWith("Close"), IsEmpty());
+    runs.CloseDrawing();                // the application's own empty drawing
+    EXPECT_FALSE(runs.CloseDrawing());  // nothing open: nothing to close
+    EXPECT_THAT(cad.CallsWith("Close"),
+                ElementsAre("Document[a.dwg].Close(False)", "Document[Drawing1.dwg].Close(False)"));
+    EXPECT_THAT(cad.OpenDrawings(), IsEmpty());
     cad.FailOn("Documents.Count", "Busy");
     EXPECT_THROW(runs.CloseDrawing(), cad::CadError);
 }
 
 TEST_F(DrawingStepsTest, CloseDrawingKeepsTheUsersUnsavedWorkActiveAfterARefusedOpen) {
     cad.OpenNow("/home/user/work.dwg").Modified(1);
-    const std::string bad = tree.File("jobs/bad.dwg");
+    const std::string bad = Listed("bad.dwg");
     cad.Drawing(bad).Unopenable();
     runs.OpenDrawing(bad);
     runs.ActivateDrawing(bad, true);

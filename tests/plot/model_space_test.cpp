@@ -1,6 +1,3 @@
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
 #include "PlotFixture.h"
 
 using namespace vx;
@@ -21,124 +18,130 @@ struct ModelSpaceTest : vx::testing::PlotFixture {
         OpenScripted("/jobs/a.dwg");
         runs.StrFileName = "/jobs/a.dwg";
     }
-
-    // The calls that one step makes on the layout, read again for the step.
-    static std::vector<std::string> OnLayout(std::initializer_list<std::string> members) {
-        std::vector<std::string> calls;
-        for (const auto& m : members) {
-            calls.push_back("Document[a.dwg].ActiveLayout");
-            calls.push_back("Layout[Model]." + m);
-        }
-        return calls;
-    }
 };
 
 TEST_F(ModelSpaceTest, PlotsInTheTwentyFourSteps) {
     choices.NumOfCopies = 2;
     runs.PlotModelSpace();
-
-    std::vector<std::string> expected = {
-        // 4: zoom, 5: references (none here), 6: the drawing
-        "Application.Application",    "Application.ZoomExtents()",  "Application.Application",
-        "Application.ActiveDocument", "Document[a.dwg].Path",       "Document[a.dwg].Blocks",
-        "Blocks[a.dwg].Count",        "Blocks[a.dwg].Item(0)",      "Block[*Model_Space].IsXRef",
-        "Blocks[a.dwg].Item(1)",      "Block[*Paper_Space].IsXRef", "Application.ZoomExtents()",
-        "Document[a.dwg].Regen(1)",   "Document[a.dwg].Regen(0)",   "Application.Application",
-        "Application.ActiveDocument"};
-    auto add = [&](std::vector<std::string> more) {
-        expected.insert(expected.end(), more.begin(), more.end());
-    };
-    add(OnLayout({"RefreshPlotDeviceInfo()"}));                                   // 7
-    add({"Document[a.dwg].Regen(0)"});                                            // 8
-    add(OnLayout({"ConfigName = \"Office Printer\"", "GetCanonicalMediaNames()",  // 9, 10
-                  "CanonicalMediaName = \"ISO_A4_(210.00_x_297.00_MM)\"",
-                  "PlotWithPlotStyles = True", "StyleSheet",  // 11, 12
-                  "StyleSheet = \"acad.ctb\"", "PlotType = 1", "StandardScale = 0",
-                  "UseStandardScale = True"}));                       // 13 to 15
-    add({"Document[a.dwg].Plot", "Plot[a.dwg].NumberOfCopies = 2"});  // 16
-    add(OnLayout({"PlotRotation = 1", "CenterPlot = True", "RefreshPlotDeviceInfo()"}));
-    add({"Document[a.dwg].Plot", "Plot[a.dwg].QuietErrorMode = True",  // 20
-         "Document[a.dwg].Plot", "Plot[a.dwg].PlotToDevice()"});       // 23
-    EXPECT_THAT(cad.Calls(), ElementsAreArray(expected));
-
+    EXPECT_THAT(cad.Calls(), ElementsAreArray(vx::testing::Transcript(R"calls(
+        Application.Application
+        Application.ZoomExtents()
+        Application.Application
+        Application.ActiveDocument
+        Document[a.dwg].Path
+        Document[a.dwg].Blocks
+        Blocks[a.dwg].Count
+        Blocks[a.dwg].Item(0)
+        Block[*Model_Space].IsXRef
+        Blocks[a.dwg].Item(1)
+        Block[*Paper_Space].IsXRef
+        Application.ZoomExtents()
+        Document[a.dwg].Regen(1)
+        Document[a.dwg].Regen(0)
+        Application.Application
+        Application.ActiveDocument
+        Document[a.dwg].ActiveLayout
+        Layout[Model].RefreshPlotDeviceInfo()
+        Document[a.dwg].Regen(0)
+        Document[a.dwg].ActiveLayout
+        Layout[Model].ConfigName = "Office Printer"
+        Document[a.dwg].ActiveLayout
+        Layout[Model].GetCanonicalMediaNames()
+        Document[a.dwg].ActiveLayout
+        Layout[Model].CanonicalMediaName = "ISO_A4_(210.00_x_297.00_MM)"
+        Document[a.dwg].ActiveLayout
+        Layout[Model].PlotWithPlotStyles = True
+        Document[a.dwg].ActiveLayout
+        Layout[Model].StyleSheet
+        Document[a.dwg].ActiveLayout
+        Layout[Model].StyleSheet = "acad.ctb"
+        Document[a.dwg].ActiveLayout
+        Layout[Model].PlotType = 1
+        Document[a.dwg].ActiveLayout
+        Layout[Model].StandardScale = 0
+        Document[a.dwg].ActiveLayout
+        Layout[Model].UseStandardScale = True
+        Document[a.dwg].Plot
+        Plot[a.dwg].NumberOfCopies = 2
+        Document[a.dwg].ActiveLayout
+        Layout[Model].PlotRotation = 1
+        Document[a.dwg].ActiveLayout
+        Layout[Model].CenterPlot = True
+        Document[a.dwg].ActiveLayout
+        Layout[Model].RefreshPlotDeviceInfo()
+        Document[a.dwg].Plot
+        Plot[a.dwg].QuietErrorMode = True
+        Document[a.dwg].Plot
+        Plot[a.dwg].PlotToDevice()
+    )calls")));
     ASSERT_EQ(cad.Plots().size(), 1u);
     const fake::PlotJob& job = cad.Plots()[0];
-    EXPECT_FALSE(job.toFile);
-    EXPECT_EQ(job.config, "Office Printer");
-    EXPECT_EQ(job.media, kA4);
-    EXPECT_EQ(job.styleSheet, "acad.ctb");
-    EXPECT_EQ(job.copies, 2);
+    EXPECT_EQ(std::tie(job.toFile, job.config, job.media, job.styleSheet, job.copies),
+              std::make_tuple(false, std::string("Office Printer"), std::string(kA4),
+                              std::string("acad.ctb"), 2));
 }
 
-TEST_F(ModelSpaceTest, AStopRequestEndsItBeforeTheCheckAndAnyCall) {
+TEST_F(ModelSpaceTest, AStopRequestOrAFailedCheckCallsNothing) {
     window.stop = true;
     choices.StrPrinter = "";
     runs.PlotModelSpace();
-    EXPECT_THAT(cad.Calls(), IsEmpty());
-    EXPECT_THAT(window.shown, IsEmpty());
-}
-
-TEST_F(ModelSpaceTest, AFailedCheckShowsItsMessageAndCallsNothing) {
+    EXPECT_THAT(cad.Calls(), IsEmpty());  // not even the check's message
+    window.stop = false;
+    choices.StrPrinter = "Office Printer";
     choices.StrCTB = "Select Plot Style Table";
     runs.PlotModelSpace();
     EXPECT_THAT(cad.Calls(), ElementsAre("# Message: Plot Style Table Not Selected"));
 }
 
-struct PaperCase {
-    std::vector<std::string> names;
-    std::string choice;
-    std::string chosen;  // empty: the paper is left alone
-};
-
-class PaperRuleTest : public ModelSpaceTest, public ::testing::WithParamInterface<PaperCase> {};
-
-TEST_P(PaperRuleTest, TakesTheFirstNameEqualIgnoringCaseOrContainingTheChoice) {
-    const PaperCase& c = GetParam();
-    cad.Media("Office Printer", c.names);
-    choices.StrPaper = c.choice;
-    runs.PlotModelSpace();
-    if (c.chosen.empty()) {
-        EXPECT_THAT(cad.CallsWith("CanonicalMediaName ="), IsEmpty());
-    } else {
-        EXPECT_THAT(cad.CallsWith("CanonicalMediaName ="),
-                    ElementsAre("Layout[Model].CanonicalMediaName = \"" + c.chosen + "\""));
+// The paper: the first name equal to the choice ignoring case, else the first that contains
+// it; none, and the paper is left alone. The plot goes ahead either way.
+TEST_F(ModelSpaceTest, PaperRule) {
+    const struct {
+        fake::Strings names;
+        std::string choice, chosen;
+    } cases[] = {{{"Letter", "iso_a4", "A4"}, "ISO_A4", "iso_a4"},
+                 {{"Letter", kA4, "A4"}, "A4", kA4},
+                 {{"ISO_A4_x", "A4", "a4_small"}, "a4", "A4"},
+                 {{"ISO_A4_x", "iso_a4_y"}, "a4", "iso_a4_y"},
+                 {{"Letter", "Legal"}, "A4", ""},
+                 {{}, "A4", ""}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.choice + " -> " + c.chosen);
+        cad.ClearCalls();
+        const std::size_t plots = cad.Plots().size();
+        cad.Media("Office Printer", c.names);
+        choices.StrPaper = c.choice;
+        runs.PlotModelSpace();
+        const auto set = cad.CallsWith("CanonicalMediaName =");
+        if (c.chosen.empty()) {
+            EXPECT_THAT(set, IsEmpty());
+        } else {
+            EXPECT_THAT(set,
+                        ElementsAre("Layout[Model].CanonicalMediaName = \"" + c.chosen + "\""));
+        }
+        EXPECT_EQ(cad.Plots().size(), plots + 1);
     }
-    // The plot goes ahead either way.
-    EXPECT_EQ(cad.Plots().size(), 1u);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Names, PaperRuleTest,
-    ::testing::Values(PaperCase{{"Letter", "iso_a4", "A4"}, "ISO_A4", "iso_a4"},
-                      PaperCase{{"Letter", kA4, "A4"}, "A4", kA4},
-                      PaperCase{{"ISO_A4_x", "A4", "a4_small"}, "a4", "A4"},
-                      PaperCase{{"ISO_A4_x", "iso_a4_y"}, "a4", "iso_a4_y"},
-                      PaperCase{{"Letter", "Legal"}, "A4", ""}, PaperCase{{}, "A4", ""}));
-
-struct StyleCase {
-    std::string layoutTable;
-    std::string choice;
-    std::string written;
-};
-
-class StyleRuleTest : public ModelSpaceTest, public ::testing::WithParamInterface<StyleCase> {};
-
-TEST_P(StyleRuleTest, NamedStyleDrawingsGetTheStbTable) {
-    const StyleCase& c = GetParam();
-    cad.Drawing("/jobs/s.dwg").StyleSheet(c.layoutTable);
-    OpenScripted("/jobs/s.dwg");
-    choices.StrCTB = c.choice;
-    runs.PlotModelSpace();
-    EXPECT_THAT(cad.CallsWith("StyleSheet ="),
-                ElementsAre("Layout[Model].StyleSheet = \"" + c.written + "\""));
+// Drawings with named plot styles (an .stb table, ending in lower case) get the choice as .stb.
+TEST_F(ModelSpaceTest, NamedStyleDrawingsGetTheStbTable) {
+    const struct {
+        std::string layoutTable, choice, written;
+    } cases[] = {{"monochrome.stb", "acad.ctb", "acad.stb"},
+                 {"monochrome.stb", "ctb.ctb", "stb.stb"},
+                 {"monochrome.STB", "acad.ctb", "acad.ctb"},
+                 {"monochrome.ctb", "acad.ctb", "acad.ctb"},
+                 {"", "acad.ctb", "acad.ctb"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.layoutTable + " " + c.choice);
+        cad.Drawing("/jobs/s.dwg").StyleSheet(c.layoutTable);
+        OpenScripted("/jobs/s.dwg");
+        choices.StrCTB = c.choice;
+        runs.PlotModelSpace();
+        EXPECT_THAT(cad.CallsWith("StyleSheet ="),
+                    ElementsAre("Layout[Model].StyleSheet = \"" + c.written + "\""));
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Tables, StyleRuleTest,
-                         ::testing::Values(StyleCase{"monochrome.stb", "acad.ctb", "acad.stb"},
-                                           StyleCase{"monochrome.stb", "ctb.ctb", "stb.stb"},
-                                           StyleCase{"monochrome.STB", "acad.ctb", "acad.ctb"},
-                                           StyleCase{"monochrome.ctb", "acad.ctb", "acad.ctb"},
-                                           StyleCase{"", "acad.ctb", "acad.ctb"}));
 
 TEST_F(ModelSpaceTest, SetsCopiesOnlyAboveOne) {
     for (std::int16_t copies : {0, 1}) {
@@ -155,19 +158,17 @@ TEST_F(ModelSpaceTest, PlotterConfigurationsPlotToAFileBesideTheDrawing) {
     runs.PlotModelSpace();
     choices.StrPrinter = "Plotter.PC3";  // only the lower-case ending means a file
     runs.PlotModelSpace();
-    EXPECT_THAT(cad.CallsWith("PlotTo"),
-                ElementsAre("Plot[a.dwg].PlotToFile(\"/jobs/a.plt\", \"DWG To PDF.pc3\")",
-                            "Plot[a.dwg].PlotToFile(\"/jobs/a.plt\", \"DWG To PDF.pc3\")",
-                            "Plot[a.dwg].PlotToDevice()", "Plot[a.dwg].PlotToDevice()"));
-}
-
-TEST_F(ModelSpaceTest, ADrawingWithAnotherExtensionIsNotPlottedOntoItself) {
+    const std::string toPdf = "Plot[a.dwg].PlotToFile(\"/jobs/a.plt\", \"DWG To PDF.pc3\")";
+    EXPECT_THAT(cad.CallsWith("PlotTo"), ElementsAre(toPdf, toPdf, "Plot[a.dwg].PlotToDevice()",
+                                                     "Plot[a.dwg].PlotToDevice()"));
+    // A drawing with another extension is not plotted onto itself.
+    cad.PlotToFileResult(true);
     cad.Drawing("/jobs/site.dwg.d/plan.dxf");
     OpenScripted("/jobs/site.dwg.d/plan.dxf");
     runs.StrFileName = "/jobs/site.dwg.d/plan.dxf";
     choices.StrPrinter = "DWG To PDF.pc3";
     runs.PlotModelSpace();
-    EXPECT_THAT(cad.CallsWith("PlotToFile"),
+    EXPECT_THAT(cad.CallsWith("PlotTo"),
                 ElementsAre("Plot[plan.dxf].PlotToFile(\"/jobs/site.dwg.d/plan.plt\", "
                             "\"DWG To PDF.pc3\")"));
 }
