@@ -84,21 +84,17 @@ inline QImage SampleImage(int w = 61, int h = 37) {
     return img;
 }
 
-// The image as drawings store a bitmap: a DIB, without the file header.
-inline QByteArray DibOf(const QImage& image) {
-    QByteArray bmp;
-    QBuffer b(&bmp);
+inline QByteArray PngOf(const QImage& image, const char* format = "PNG") {
+    QByteArray out;
+    QBuffer b(&out);
     b.open(QIODevice::WriteOnly);
-    image.save(&b, "BMP");
-    return bmp.mid(14);
+    image.save(&b, format);
+    return out;
 }
 
-inline QByteArray PngOf(const QImage& image) {
-    QByteArray png;
-    QBuffer b(&png);
-    b.open(QIODevice::WriteOnly);
-    image.save(&b, "PNG");
-    return png;
+// The image as drawings store a bitmap: a DIB, without the file header.
+inline QByteArray DibOf(const QImage& image) {
+    return PngOf(image, "BMP").mid(14);
 }
 
 // A THUMBNAILIMAGE section in text form.
@@ -124,10 +120,8 @@ inline QByteArray BinaryThumbnailSection(const QByteArray& data) {
     code(2);
     s.append("THUMBNAILIMAGE", 15);
     code(90);
-    const quint32 n = static_cast<quint32>(data.size());
-    for (int i = 0; i < 4; ++i) {
-        s.append(char((n >> (8 * i)) & 0xFF));
-    }
+    code(int(data.size() & 0xFFFF));
+    code(int(data.size() >> 16));
     for (qsizetype i = 0; i < data.size(); i += 127) {
         code(310);
         const QByteArray chunk = data.mid(i, 127);

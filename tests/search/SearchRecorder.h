@@ -11,26 +11,19 @@
 
 namespace vx::testing {
 
-class RecordingPointer : public PointerService {
-public:
-    explicit RecordingPointer(std::vector<std::string>& log) : log_(log) {}
+struct RecordingPointer : PointerService {
+    explicit RecordingPointer(std::vector<std::string>& l) : log(l) {}
     void SetPointer(Pointer p) override {
-        current = p;
-        log_.push_back(p == Pointer::Hourglass ? "Pointer Hourglass" : "Pointer Default");
+        log.push_back(p == Pointer::Hourglass ? "Pointer Hourglass" : "Pointer Default");
     }
-    Pointer current = Pointer::Default;
-
-private:
-    std::vector<std::string>& log_;
+    std::vector<std::string>& log;
 };
 
 class RecordingSearchHost : public search::SearchHost {
 public:
     void AddRow(const search::DrawingRow& row) override {
         rows.push_back(row);
-        if (logRows) {
-            log.push_back("Row " + row.FileName.toStdString());
-        }
+        log.push_back("Row " + row.FileName.toStdString());
     }
     void ClearRows() override {
         rows.clear();
@@ -57,12 +50,7 @@ public:
     bool IncludeSubfolders() const override { return includeSubfolders; }
     void UntickIncludeSubfolders() override {
         log.push_back("Untick Check1");
-        if (includeSubfolders) {
-            includeSubfolders = false;
-            if (onCheck1Click) {
-                onCheck1Click();
-            }
-        }
+        includeSubfolders = false;
     }
 
     bool StopRequested() const override { return stop; }
@@ -78,26 +66,12 @@ public:
         log.push_back("FillPlotLists");
         printerCount = 3;
     }
-    void EnablePrintAll() override {
-        printAllEnabled = true;
-        log.push_back("Command2 enabled");
-    }
+    void EnablePrintAll() override { log.push_back("Command2 enabled"); }
 
-    int TextWidth(const QString& text) const override {
-        return static_cast<int>(text.size()) * charWidth;
-    }
-    void SetDirHorizontalExtent(int pixels) override {
-        extent = pixels;
-        if (logExtent) {
-            log.push_back("Extent " + std::to_string(pixels));
-        }
-    }
+    int TextWidth(const QString& text) const override { return static_cast<int>(text.size()) * 7; }
+    void SetDirHorizontalExtent(int) override {}
 
-    void KeepAlive() override {
-        if (onKeepAlive) {
-            onKeepAlive();
-        }
-    }
+    void KeepAlive() override { onKeepAlive(); }
 
     QStringList Names() const {
         QStringList names;
@@ -126,15 +100,9 @@ public:
     QString label;
     bool includeSubfolders = false;
     bool stop = false;
-    bool printAllEnabled = false;
     int printerCount = 0;
-    int charWidth = 7;
-    int extent = -1;
-    bool logRows = true;
-    bool logExtent = false;
     RecordingPointer pointer{log};
-    std::function<void()> onCheck1Click;
-    std::function<void()> onKeepAlive;
+    std::function<void()> onKeepAlive = [] {};
 };
 
 }  // namespace vx::testing

@@ -1,7 +1,6 @@
 // A real folder tree in a temporary folder, removed at the end of the test.
 #pragma once
 
-#include <fcntl.h>
 #include <ftw.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -67,11 +66,8 @@ public:
     // A file or folder whose name is given as raw bytes (may be invalid UTF-8).
     TempTree& RawFile(const std::string& folderRelative, const std::string& nameBytes) {
         const std::string path = Bytes(folderRelative) + "/" + nameBytes;
-        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        EXPECT_GE(fd, 0);
-        if (fd >= 0) {
-            ::close(fd);
-        }
+        std::FILE* f = std::fopen(path.c_str(), "w");
+        EXPECT_TRUE(f && std::fclose(f) == 0);
         return *this;
     }
     TempTree& RawDir(const std::string& folderRelative, const std::string& nameBytes) {
