@@ -68,14 +68,11 @@ TEST_F(EngineModel, OpeningWhatIsNoDrawingFailsWithADescription) {
 
 TEST_F(EngineModel, CloseWithoutSavingReleasesAndActivatesTheLastOneLeft) {
     auto a = Open(Example("flange.dxf"));
-    auto b = Open(Example("floor-plan.dxf"));
-    auto c = Open(Example("text-styles.dxf"));
+    auto b = Open(Example("text-styles.dxf"));
     a->Activate();
-    EXPECT_EQ(App().ActiveDocument()->Name(), "flange.dxf");
     a->Close(false);
     EXPECT_EQ(App().ActiveDocument()->Name(), "text-styles.dxf");
     EXPECT_THAT(ErrorOf([&] { a->Name(); }), HasSubstr("closed"));
-    c->Close(false);
     b->Close(false);
     EXPECT_THAT(ErrorOf([&] { App().ActiveDocument(); }), HasSubstr("No drawing"));
 }

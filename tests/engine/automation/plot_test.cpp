@@ -55,15 +55,6 @@ TEST_F(EnginePlot, ModelSpaceToPdfOnTheChosenPaperWithTheFormatsExtension) {
     EXPECT_GT(std::min(r.visible, r.bytes), 0);
 }
 
-TEST_F(EnginePlot, ARelativeNameLandsBesideTheDrawingNeverInTheCurrentFolder) {
-    auto doc = Open(Example("moved-project/Projects/Job1/Dwg/office-level1.dxf"));
-    Configure(*doc, "PDF.pc3");
-    const fs::path cwd = fs::current_path();
-    ASSERT_TRUE(doc->Plot()->PlotToFile("office.Plt", "PDF.pc3")) << LastPlot().error;
-    EXPECT_TRUE(fs::exists(work / "examples/moved-project/Projects/Job1/Dwg/office.pdf"));
-    EXPECT_FALSE(fs::exists(cwd / "office.pdf"));
-}
-
 // Paper-space layouts plotted to one name: the second layout's file gets its name, the
 // same layout again a number; the drawings stay as they were, with no lock or backup
 // beside them.
@@ -177,7 +168,7 @@ TEST_F(EnginePlot, ADamagedStyleTableIsLeftOutAndReported) {
 }
 
 TEST_F(EnginePlot, PlotToDeviceWritesAFileNamedAfterTheDrawingOrFailsWithADescription) {
-    auto doc = Open(Example("text-styles.dxf"));
+    auto doc = Open(Example("moved-project/Projects/Job1/Dwg/office-level1.dxf"));
     auto layout = doc->ActiveLayout();
     layout->SetConfigName("None");
     EXPECT_THAT(ErrorOf([&] { doc->Plot()->PlotToDevice(); }), HasSubstr("None"));
@@ -185,7 +176,10 @@ TEST_F(EnginePlot, PlotToDeviceWritesAFileNamedAfterTheDrawingOrFailsWithADescri
     Configure(*doc, "SVG.pc3");
     doc->Plot()->SetNumberOfCopies(3);  // a file is one copy whatever is asked
     EXPECT_TRUE(doc->Plot()->PlotToDevice()) << LastPlot().error;
-    EXPECT_EQ(LastPlot().outputFile, (work / "examples" / "text-styles.svg").string());
+    // Beside the drawing, never in the current folder.
+    EXPECT_EQ(LastPlot().outputFile,
+              (work / "examples/moved-project/Projects/Job1/Dwg/office-level1.svg").string());
+    EXPECT_FALSE(fs::exists(fs::current_path() / "office-level1.svg"));
 }
 
 }  // namespace
