@@ -168,12 +168,9 @@ struct EngineModel : ::testing::Test {
         return App().Documents()->Open(file.string(), true);
     }
 
-    std::vector<engine::automation::PlotRecord> Journal() {
-        const auto* j = engine::automation::JournalOf(app);
-        return j ? j->Records() : std::vector<engine::automation::PlotRecord>{};
-    }
     engine::automation::PlotRecord LastPlot() {
-        auto records = Journal();
+        const auto* j = engine::automation::JournalOf(app);
+        const auto records = j ? j->Records() : std::vector<engine::automation::PlotRecord>{};
         return records.empty() ? engine::automation::PlotRecord{} : records.back();
     }
 };

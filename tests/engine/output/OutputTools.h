@@ -2,6 +2,8 @@
 // viewers (pdfinfo, pdftoppm, rsvg-convert, hp2xx) and for looking at the pixels they render.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -10,6 +12,7 @@
 #include <QStandardPaths>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <tuple>
 
 #include "engine/output/PageSink.h"
 #include "engine/output/PlotOutput.h"
@@ -21,11 +24,8 @@ inline engine::output::Pen MakePen(
     engine::plotstyle::LineCap cap = engine::plotstyle::LineCap::Round,
     engine::plotstyle::LineJoin join = engine::plotstyle::LineJoin::Round) {
     engine::output::Pen p;
-    p.color = color;
-    p.lineweight = lineweight;
-    p.number = number;
-    p.cap = cap;
-    p.join = join;
+    std::tie(p.color, p.lineweight, p.number, p.cap, p.join) =
+        std::tuple(color, lineweight, number, cap, join);
     return p;
 }
 
@@ -34,30 +34,22 @@ inline engine::output::Polyline Line(std::initializer_list<QPointF> points,
     return {QPolygonF(points), closed, pen};
 }
 
-struct ToolRun {
-    bool started = false;
-    int exitCode = -1;
-    QString output;  // stdout and stderr together
-};
-
 inline bool HaveTool(const QString& name) {
     return !QStandardPaths::findExecutable(name).isEmpty();
 }
 
-inline ToolRun RunTool(const QString& program, const QStringList& args, int timeoutMs = 60000) {
-    ToolRun run;
+struct ToolRun {
+    int exitCode = -1;
+    QString output;  // stdout and stderr together
+};
+
+inline ToolRun RunTool(const QString& program, const QStringList& args) {
     QProcess p;
     p.setProcessChannelMode(QProcess::MergedChannels);
     p.setStandardInputFile(QProcess::nullDevice());
     p.start(program, args);
-    if (!p.waitForStarted(timeoutMs)) {
-        return run;
-    }
-    run.started = true;
-    p.waitForFinished(timeoutMs);
-    run.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    run.output = QString::fromLocal8Bit(p.readAll());
-    return run;
+    const bool ran = p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit;
+    return {ran ? p.exitCode() : -1, QString::fromLocal8Bit(p.readAll())};
 }
 
 // The bounding box of the pixels darker than `threshold` (any channel), or a null rect.
@@ -86,9 +78,8 @@ inline QByteArray ReadAll(const QString& path) {
 
 inline void WriteAll(const QString& path, const QByteArray& bytes) {
     QFile f(path);
-    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        f.write(bytes);
-    }
+    EXPECT_TRUE(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size())
+        << path.toStdString();
 }
 
 // The description of the OutputError a call throws; "<no error>" when it succeeds.
