@@ -7,7 +7,6 @@
 #include <QSettings>
 #include <QStringList>
 #include <QTemporaryDir>
-#include <QUrl>
 #include <map>
 #include <memory>
 #include <ostream>
@@ -20,12 +19,9 @@
 #include "app/PlatformServices.h"
 #include "app/Settings.h"
 
-// Readable failure messages for Qt's texts and addresses.
+// Readable failure messages for Qt's texts.
 inline void PrintTo(const QString& s, std::ostream* os) {
     *os << '"' << s.toStdString() << '"';
-}
-inline void PrintTo(const QUrl& u, std::ostream* os) {
-    *os << '<' << u.toString().toStdString() << '>';
 }
 
 namespace vx::testing {
@@ -63,13 +59,11 @@ public:
 
 class RecordingHelp : public app::HelpService {
 public:
-    void DisplayTopic(std::uintptr_t owner, const std::string& file) override {
+    void DisplayTopic(std::uintptr_t, const std::string& file) override {
         calls.push_back("DisplayTopic(" + file + ")");
-        owners.push_back(owner);
     }
     void CloseAll() override { calls.push_back("CloseAll()"); }
     std::vector<std::string> calls;
-    std::vector<std::uintptr_t> owners;
 };
 
 // A registry holding the values it was given; every lookup is recorded.
@@ -119,20 +113,15 @@ public:
         s.sync();
         Reopen();
     }
-    // The value stored now, read from the file; "<missing>" when there is none.
-    QString Stored(const QString& key) const {
-        QSettings s(path_, QSettings::IniFormat);
-        return s.value(QString("Settings/") + key, QString("<missing>")).toString();
-    }
-    // "key=value|..." for the keys given, as stored now.
+    // "key=value|..." for the keys given, as stored now ("<missing>" when not stored).
     QString Stored(std::initializer_list<const char*> keys) const {
+        QSettings s(path_, QSettings::IniFormat);
         QStringList out;
         for (const char* k : keys) {
-            out << QString(k) + "=" + Stored(k);
+            out << QString(k) + "=" + s.value(QString("Settings/") + k, "<missing>").toString();
         }
         return out.join('|');
     }
-    QString Path() const { return path_; }
 
 private:
     void Reopen() {

@@ -65,8 +65,7 @@ inline void OnProgress(QProgressBar* bar, int value, std::function<void()> actio
 struct WindowHarness : ShellHarness {
     TempTree tree;
 
-    // Plot devices, papers and tables; the window's choices pass the plot-choice check
-    // once Choose() has picked them.
+    // Plot devices, papers and tables that pass the plot-choice check once Start() picks them.
     WindowHarness() {
         cad.Devices({"None", "DWG To PDF.pc3", "Office Printer"})
             .Media({"ISO_A4_(210.00_x_297.00_MM)", "A3"})
@@ -83,13 +82,10 @@ struct WindowHarness : ShellHarness {
     app::Form1& Start() {
         app::Form1& f = MakeForm();
         EXPECT_TRUE(app::Main(f));
-        Choose(f);
-        return f;
-    }
-    static void Choose(app::Form1& f) {
         f.cmbPrinter->setCurrentIndex(f.cmbPrinter->findText("Office Printer"));
         f.CmbPaper->setCurrentIndex(f.CmbPaper->findText("A3"));
         f.CmbCTB->setCurrentIndex(f.CmbCTB->findText("acad.ctb"));
+        return f;
     }
 
     // Selects a folder in the folder tree, as a click on it does.
