@@ -26,23 +26,17 @@ inline void PrintTo(const QString& s, std::ostream* os) {
 
 namespace vx::testing {
 
-// Counts the events a widget receives, by type.
-class EventCount : public QObject {
+// Counts the times a widget was shown.
+class ShowCount : public QObject {
 public:
-    explicit EventCount(QObject& watched) { watched.installEventFilter(this); }
-    int Of(QEvent::Type type) const {
-        auto it = counts_.find(type);
-        return it == counts_.end() ? 0 : it->second;
-    }
+    explicit ShowCount(QObject& watched) { watched.installEventFilter(this); }
+    int shows = 0;
 
 protected:
     bool eventFilter(QObject*, QEvent* e) override {
-        ++counts_[e->type()];
+        shows += e->type() == QEvent::Show;
         return false;
     }
-
-private:
-    std::map<QEvent::Type, int> counts_;
 };
 
 class RecordingPointer : public PointerService {

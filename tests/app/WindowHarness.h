@@ -30,24 +30,18 @@ namespace vx::testing {
 class PaintedTexts : public QObject {
 public:
     explicit PaintedTexts(QLabel* label) : label_(label) { label->installEventFilter(this); }
-    ~PaintedTexts() override {
-        if (label_) {
-            label_->removeEventFilter(this);
-        }
-    }
     QStringList texts;
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (watched == label_ && event->type() == QEvent::Paint &&
-            (texts.isEmpty() || texts.back() != label_->text())) {
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint && (texts.isEmpty() || texts.back() != label_->text())) {
             texts << label_->text();
         }
         return false;
     }
 
 private:
-    QPointer<QLabel> label_;
+    QLabel* label_;
 };
 
 // Calls `action` once, the first time the progress bar shows `value`.

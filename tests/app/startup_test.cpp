@@ -24,11 +24,11 @@ TEST(NoBackEnd, StartUpShowsOneMessageAndEndsWithTheSettingsWritten) {
             h.programFolder = QDir::currentPath();
         }
         Form1& f = h.MakeForm(/*noBackEnd=*/true);
-        vx::testing::EventCount events(f);
+        vx::testing::ShowCount events(f);
         EXPECT_FALSE(Main(f));
         ASSERT_EQ(h.messages.shown.size(), 1u);
         EXPECT_EQ(h.messages.shown[0].title, "Coult not start AutoCAD");
-        EXPECT_EQ(events.Of(QEvent::Show), 0);
+        EXPECT_EQ(events.shows, 0);
         // The unload ran: help windows closed, settings written as at any close.
         EXPECT_THAT(h.help.calls, ElementsAre("CloseAll()"));
         EXPECT_EQ(h.settings.Stored({"MainLeft", "MainTop", "CadPaper", "CadPrinter", "CadCTB"}),
@@ -47,11 +47,11 @@ TEST(NoBackEnd, ABackEndThatCannotStartEndsTheSameWay) {
     vx::testing::ShellHarness h;
     h.cad.Running(false).CreateFails();
     Form1& f = h.MakeForm();
-    vx::testing::EventCount events(f);
+    vx::testing::ShowCount events(f);
     EXPECT_FALSE(Main(f));
     EXPECT_EQ(h.messages.shown.size(), 1u);
     EXPECT_THAT(h.cad.CallsWith("CreateObject"), ElementsAre("CreateObject(AutoCAD.Application)"));
-    EXPECT_EQ(events.Of(QEvent::Show), 0);
+    EXPECT_EQ(events.shows, 0);
 }
 
 }  // namespace
