@@ -250,6 +250,10 @@ TEST_F(FormTest, TheMenusThePrintPopupOnTheBackgroundOnlyAndTheModelessAboutBox)
     EXPECT_TRUE(f.mnuPrint->isVisible());
     f.mnuPrint->close();
 
+    f.HelpMain->trigger();  // the help file beside the program
+    EXPECT_EQ(h.help.calls.at(0),
+              "DisplayTopic(" +
+                  QDir::toNativeSeparators(h.programFolder + "/help.chm").toStdString() + ")");
     // The About box is modeless and closed with the window.
     f.mnuHelpAbout->trigger();
     ASSERT_EQ(f.OpenWindows().size(), 1);

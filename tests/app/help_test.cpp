@@ -4,12 +4,10 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <QTest>
 
 #include "ShellHarness.h"
 #include "app/ChmFile.h"
 #include "app/HelpViewer.h"
-#include "app/Main.h"
 
 using namespace vx;
 using namespace vx::app;
@@ -76,23 +74,6 @@ TEST_F(ViewerTest, AMissingHelpFileGivesTheViewersOwnMessageAndNoWindow) {
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0].title + "|" + messages.shown[0].text,
               "Vormex Help|Cannot open the help file:\r\n" + missing);
-}
-
-TEST(HelpFromTheWindow, TheHelpMenuOpensTheFileBesideTheProgramAndCloseClosesIt) {
-    vx::testing::ShellHarness h;
-    h.programFolder = VORMEX_PROGRAM_DIR;
-    ChmHelpService viewer(h.messages);
-    h.cad.RegisterIn(h.classes);
-    ShellServices services{h.messages, h.pointer,          h.beep,    viewer,         h.registry,
-                           h.launcher, h.settings.Store(), h.classes, h.programFolder};
-    Form1 f(services);
-    ASSERT_TRUE(Main(f));
-    f.HelpMain->trigger();
-    ASSERT_EQ(viewer.Windows().size(), 1u);
-    QPointer<HelpWindow> w = viewer.Windows().front();
-    EXPECT_TRUE(w->isVisible());
-    f.close();
-    EXPECT_TRUE(w.isNull() || !w->isVisible());
 }
 
 }  // namespace
