@@ -7,7 +7,6 @@
 #include <QSettings>
 #include <QStringList>
 #include <QTemporaryDir>
-#include <QUrl>
 #include <map>
 #include <memory>
 #include <ostream>
@@ -20,33 +19,24 @@
 #include "app/PlatformServices.h"
 #include "app/Settings.h"
 
-// Readable failure messages for Qt's texts and addresses.
+// Readable failure messages for Qt's texts.
 inline void PrintTo(const QString& s, std::ostream* os) {
     *os << '"' << s.toStdString() << '"';
-}
-inline void PrintTo(const QUrl& u, std::ostream* os) {
-    *os << '<' << u.toString().toStdString() << '>';
 }
 
 namespace vx::testing {
 
-// Counts the events a widget receives, by type.
-class EventCount : public QObject {
+// Counts the times a widget was shown.
+class ShowCount : public QObject {
 public:
-    explicit EventCount(QObject& watched) { watched.installEventFilter(this); }
-    int Of(QEvent::Type type) const {
-        auto it = counts_.find(type);
-        return it == counts_.end() ? 0 : it->second;
-    }
+    explicit ShowCount(QObject& watched) { watched.installEventFilter(this); }
+    int shows = 0;
 
 protected:
     bool eventFilter(QObject*, QEvent* e) override {
-        ++counts_[e->type()];
+        shows += e->type() == QEvent::Show;
         return false;
     }
-
-private:
-    std::map<QEvent::Type, int> counts_;
 };
 
 class RecordingPointer : public PointerService {
@@ -63,13 +53,11 @@ public:
 
 class RecordingHelp : public app::HelpService {
 public:
-    void DisplayTopic(std::uintptr_t owner, const std::string& file) override {
+    void DisplayTopic(std::uintptr_t, const std::string& file) override {
         calls.push_back("DisplayTopic(" + file + ")");
-        owners.push_back(owner);
     }
     void CloseAll() override { calls.push_back("CloseAll()"); }
     std::vector<std::string> calls;
-    std::vector<std::uintptr_t> owners;
 };
 
 // A registry holding the values it was given; every lookup is recorded.
@@ -119,20 +107,15 @@ public:
         s.sync();
         Reopen();
     }
-    // The value stored now, read from the file; "<missing>" when there is none.
-    QString Stored(const QString& key) const {
-        QSettings s(path_, QSettings::IniFormat);
-        return s.value(QString("Settings/") + key, QString("<missing>")).toString();
-    }
-    // "key=value|..." for the keys given, as stored now.
+    // "key=value|..." for the keys given, as stored now ("<missing>" when not stored).
     QString Stored(std::initializer_list<const char*> keys) const {
+        QSettings s(path_, QSettings::IniFormat);
         QStringList out;
         for (const char* k : keys) {
-            out << QString(k) + "=" + Stored(k);
+            out << QString(k) + "=" + s.value(QString("Settings/") + k, "<missing>").toString();
         }
         return out.join('|');
     }
-    QString Path() const { return path_; }
 
 private:
     void Reopen() {

@@ -30,24 +30,18 @@ namespace vx::testing {
 class PaintedTexts : public QObject {
 public:
     explicit PaintedTexts(QLabel* label) : label_(label) { label->installEventFilter(this); }
-    ~PaintedTexts() override {
-        if (label_) {
-            label_->removeEventFilter(this);
-        }
-    }
     QStringList texts;
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (watched == label_ && event->type() == QEvent::Paint &&
-            (texts.isEmpty() || texts.back() != label_->text())) {
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint && (texts.isEmpty() || texts.back() != label_->text())) {
             texts << label_->text();
         }
         return false;
     }
 
 private:
-    QPointer<QLabel> label_;
+    QLabel* label_;
 };
 
 // Calls `action` once, the first time the progress bar shows `value`.
@@ -65,8 +59,7 @@ inline void OnProgress(QProgressBar* bar, int value, std::function<void()> actio
 struct WindowHarness : ShellHarness {
     TempTree tree;
 
-    // Plot devices, papers and tables; the window's choices pass the plot-choice check
-    // once Choose() has picked them.
+    // Plot devices, papers and tables that pass the plot-choice check once Start() picks them.
     WindowHarness() {
         cad.Devices({"None", "DWG To PDF.pc3", "Office Printer"})
             .Media({"ISO_A4_(210.00_x_297.00_MM)", "A3"})
@@ -83,13 +76,10 @@ struct WindowHarness : ShellHarness {
     app::Form1& Start() {
         app::Form1& f = MakeForm();
         EXPECT_TRUE(app::Main(f));
-        Choose(f);
-        return f;
-    }
-    static void Choose(app::Form1& f) {
         f.cmbPrinter->setCurrentIndex(f.cmbPrinter->findText("Office Printer"));
         f.CmbPaper->setCurrentIndex(f.CmbPaper->findText("A3"));
         f.CmbCTB->setCurrentIndex(f.CmbCTB->findText("acad.ctb"));
+        return f;
     }
 
     // Selects a folder in the folder tree, as a click on it does.

@@ -7,20 +7,8 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <map>
 
 namespace {
-
-std::map<QString, QString> Findings(const QByteArray& output) {
-    std::map<QString, QString> found;
-    for (const QByteArray& line : output.split('\n')) {
-        const int eq = line.indexOf('=');
-        if (eq > 0) {
-            found[QString::fromUtf8(line.left(eq))] = QString::fromUtf8(line.mid(eq + 1)).trimmed();
-        }
-    }
-    return found;
-}
 
 TEST(WindowProgramOnX, WithoutABackEndShowsOneMessageAndEndsWithTheSettingsWritten) {
     for (const char* tool : {"xvfb-run", "xdotool", "Xvfb"}) {
@@ -29,7 +17,6 @@ TEST(WindowProgramOnX, WithoutABackEndShowsOneMessageAndEndsWithTheSettingsWritt
         }
     }
     QTemporaryDir home;
-    ASSERT_TRUE(home.isValid());
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove("QT_QPA_PLATFORM");  // the real X display
     env.remove("DISPLAY");
@@ -37,29 +24,26 @@ TEST(WindowProgramOnX, WithoutABackEndShowsOneMessageAndEndsWithTheSettingsWritt
     env.insert("XDG_CONFIG_HOME", home.filePath(".config"));
     QProcess run;
     run.setProcessEnvironment(env);
-    run.setProcessChannelMode(QProcess::SeparateChannels);
     run.start("xvfb-run",
               {"-a", "-s", "-screen 0 1280x1024x24", "sh", VORMEX_X_SCRIPT, VORMEX_NOBACKEND_EXE});
     ASSERT_TRUE(run.waitForStarted());
     ASSERT_TRUE(run.waitForFinished(100000)) << "the run did not end";
     const QByteArray out = run.readAllStandardOutput();
-    const QByteArray err = run.readAllStandardError();
-    const auto found = Findings(out);
+    // The script reports key=value lines; these are the ones that matter.
     QStringList seen;
-    for (const char* key : {"boxes", "mainwindows", "laterboxes", "ended", "exit"}) {
-        seen << key + ("=" + (found.count(key) ? found.at(key) : "<none>"));
+    for (const QByteArray& line : out.split('\n')) {
+        for (const char* key : {"boxes=", "mainwindows=", "laterboxes=", "ended=", "exit="}) {
+            if (line.startsWith(key)) {
+                seen << QString::fromUtf8(line).trimmed();
+            }
+        }
     }
     EXPECT_EQ(seen.join(' '), "boxes=1 mainwindows=0 laterboxes=0 ended=1 exit=0")
-        << (out + "\n--- stderr ---\n" + err).toStdString();
+        << (out + "\n--- stderr ---\n" + run.readAllStandardError()).toStdString();
 
-    const QString file = home.filePath(".config/Vormex/Vormex.conf");
-    ASSERT_TRUE(QFile::exists(file));
-    QSettings s(file, QSettings::IniFormat);
-    QStringList stored;
-    for (const char* key : {"MainLeft", "MainTop", "CadPaper", "CadPrinter", "CadCTB"}) {
-        stored << key + ("=" + s.value(QString("Settings/") + key).toString());
-    }
-    EXPECT_EQ(stored.join(' '), "MainLeft=1000 MainTop=1000 CadPaper=0 CadPrinter=0 CadCTB=0");
+    // The settings file is where the program keeps it (the values: the start-up test).
+    const QSettings s(home.filePath(".config/Vormex/Vormex.conf"), QSettings::IniFormat);
+    EXPECT_EQ(s.value("Settings/CadPrinter").toString(), "0");
 }
 
 }  // namespace
