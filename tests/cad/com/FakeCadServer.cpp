@@ -130,15 +130,6 @@ private:
     std::map<std::string, Member<T>> members_;
 };
 
-thread_local std::wstring pendingDescription;
-
-HRESULT STDAPICALLTYPE FillDeferred(EXCEPINFO* e) {
-    e->bstrSource = SysAllocString(L"FakeCad");
-    e->bstrDescription = SysAllocString(pendingDescription.c_str());
-    e->scode = E_FAIL;
-    return S_OK;
-}
-
 }  // namespace
 
 // The COM side of every served object; Served<T> adds the double's object and the table.
@@ -221,7 +212,6 @@ public:
         if (!m) {
             return DISP_E_MEMBERNOTFOUND;
         }
-        server_.CountInvoke(kind_ + "." + m->name);
         const Flavour<T>* f = nullptr;
         if ((flags & DISPATCH_PROPERTYPUTREF) && m->putRef) {
             f = &m->putRef;
@@ -265,14 +255,9 @@ public:
         } catch (const CadError& e) {
             if (exception) {
                 *exception = EXCEPINFO{};
-                if (server_.DeferredExceptions()) {
-                    pendingDescription = Widen(e.Description());
-                    exception->pfnDeferredFillIn = &FillDeferred;
-                } else {
-                    exception->bstrSource = SysAllocString(L"FakeCad");
-                    exception->bstrDescription = SysAllocString(Widen(e.Description()).c_str());
-                    exception->scode = E_FAIL;
-                }
+                exception->bstrSource = SysAllocString(L"FakeCad");
+                exception->bstrDescription = SysAllocString(Widen(e.Description()).c_str());
+                exception->scode = E_FAIL;
             }
             return DISP_E_EXCEPTION;
         }
@@ -287,20 +272,10 @@ Variant Serve(FakeCadServer& server, Ref<U> object) {
     return Variant::Object(served.Get());
 }
 
-Variant Texts(FakeCadServer& server, const Strings& texts) {
+Variant Texts(const Strings& texts) {
     Variant v;
-    if (server.ArraysOfVariants()) {
-        SAFEARRAY* a = SafeArrayCreateVector(VT_VARIANT, 0, static_cast<ULONG>(texts.size()));
-        for (LONG i = 0; i < static_cast<LONG>(texts.size()); ++i) {
-            Variant element = Variant::Text(texts[static_cast<std::size_t>(i)]);
-            SafeArrayPutElement(a, &i, element.Get());
-        }
-        v.Get()->vt = VT_ARRAY | VT_VARIANT;
-        v.Get()->parray = a;
-    } else {
-        v.Get()->vt = VT_ARRAY | VT_BSTR;
-        v.Get()->parray = SafeArray::OfTexts(texts).Detach();
-    }
+    v.Get()->vt = VT_ARRAY | VT_BSTR;
+    v.Get()->parray = SafeArray::OfTexts(texts).Detach();
     return v;
 }
 
@@ -312,7 +287,7 @@ bool IsText(const VARIANT& v) {
     return v.vt == VT_BSTR || v.vt == (VT_BSTR | VT_BYREF);
 }
 
-// --- the tables: AutoCAD's member names on the double's objects ---
+// The tables: AutoCAD's member names on the double's objects.
 
 // Handlers made from the double's members.
 template <class T>
@@ -337,13 +312,6 @@ Handler<T> SetInt(void (T::*set)(std::int32_t)) {
     };
 }
 template <class T>
-Handler<T> Run(void (T::*method)()) {
-    return [method](T& t, const Args&, FakeCadServer&) {
-        (t.*method)();
-        return Nothing();
-    };
-}
-template <class T>
 Handler<T> GetText(std::string (T::*get)()) {
     return [get](T& t, const Args&, FakeCadServer&) { return Variant::Text((t.*get)()); };
 }
@@ -353,7 +321,7 @@ Handler<T> GetInt(std::int32_t (T::*get)()) {
 }
 template <class T>
 Handler<T> GetTexts(Strings (T::*get)()) {
-    return [get](T& t, const Args&, FakeCadServer& s) { return Texts(s, (t.*get)()); };
+    return [get](T& t, const Args&, FakeCadServer&) { return Texts((t.*get)()); };
 }
 template <class T, class U>
 Handler<T> GetObject(Ref<U> (T::*get)()) {
@@ -364,17 +332,9 @@ template <>
 const Table<AcadPlot>& TableOf<AcadPlot>() {
     using P = AcadPlot;
     static const auto table =
-        Table<P>("Plot")
-            .Put("QuietErrorMode", SetBool(&P::SetQuietErrorMode))
-            .Put("NumberOfCopies", SetInt(&P::SetNumberOfCopies))
-            .Method("PlotToFile", 1, 2,
-                    [](P& p, const Args& a, FakeCadServer&) {
-                        return Variant::Boolean(
-                            p.PlotToFile(a.Text(0), a.Has(1) ? a.Text(1) : std::string()));
-                    })
-            .Method("PlotToDevice", 0, 1, [](P& p, const Args&, FakeCadServer&) {
-                return Variant::Boolean(p.PlotToDevice());
-            });
+        Table<P>("Plot").Method("PlotToFile", 1, 2, [](P& p, const Args& a, FakeCadServer&) {
+            return Variant::Boolean(p.PlotToFile(a.Text(0), a.Has(1) ? a.Text(1) : std::string()));
+        });
     return table;
 }
 
@@ -385,23 +345,9 @@ const Table<AcadLayout>& TableOf<AcadLayout>() {
     static const auto table =
         Table<L>("Layout")
             .Get("Name", GetText(&L::Name))
-            .Method("RefreshPlotDeviceInfo", 0, 0, Run(&L::RefreshPlotDeviceInfo))
-            .Method("GetPlotDeviceNames", 0, 0, GetTexts(&L::GetPlotDeviceNames))
-            .Method("GetCanonicalMediaNames", 0, 0, GetTexts(&L::GetCanonicalMediaNames))
             .Method("GetPlotStyleTableNames", 0, 0, GetTexts(&L::GetPlotStyleTableNames))
-            .Method("GetLocaleMediaName", 1, 1,
-                    [](L& l, const Args& a, FakeCadServer&) {
-                        return Variant::Text(l.GetLocaleMediaName(a.Text(0)));
-                    })
             .Put("ConfigName", SetText(&L::SetConfigName))
-            .Put("CanonicalMediaName", SetText(&L::SetCanonicalMediaName))
-            .Put("PlotWithPlotStyles", SetBool(&L::SetPlotWithPlotStyles))
-            .Get("StyleSheet", GetText(&L::StyleSheet))
-            .Put("StyleSheet", SetText(&L::SetStyleSheet))
             .Put("PlotType", SetInt(&L::SetPlotType))
-            .Put("StandardScale", SetInt(&L::SetStandardScale))
-            .Put("UseStandardScale", SetBool(&L::SetUseStandardScale))
-            .Put("PlotRotation", SetInt(&L::SetPlotRotation))
             .Put("CenterPlot", SetBool(&L::SetCenterPlot));
     return table;
 }
@@ -412,17 +358,10 @@ const Table<AcadDatabase>& TableOf<AcadDatabase>();
 template <>
 const Table<AcadBlock>& TableOf<AcadBlock>() {
     using B = AcadBlock;
-    static const auto table =
-        Table<B>("Block")
-            .Get("Name", GetText(&B::Name))
-            .Get("IsXRef",
-                 [](B& b, const Args&, FakeCadServer&) { return Variant::Boolean(b.IsXRef()); })
-            .Get("XRefDatabase", GetObject(&B::XRefDatabase))
-            .Get("Path", GetText(&B::Path))
-            .Put("Path", SetText(&B::SetPath))
-            .Method("Reload", 0, 0, Run(&B::Reload))
-            .Get("Count", GetInt(&B::Count))
-            .Get("Layout", GetObject(&B::Layout));
+    static const auto table = Table<B>("Block")
+                                  .Get("Name", GetText(&B::Name))
+                                  .Get("XRefDatabase", GetObject(&B::XRefDatabase))
+                                  .Get("Count", GetInt(&B::Count));
     return table;
 }
 
@@ -452,9 +391,7 @@ const Table<AcadLayouts>& TableOf<AcadLayouts>() {
 
 template <>
 const Table<AcadBlocks>& TableOf<AcadBlocks>() {
-    static const auto table = Table<AcadBlocks>("Blocks")
-                                  .Get("Count", GetInt(&AcadBlocks::Count))
-                                  .Method("Item", 1, 1, &ItemOf<AcadBlocks>);
+    static const auto table = Table<AcadBlocks>("Blocks").Method("Item", 1, 1, &ItemOf<AcadBlocks>);
     return table;
 }
 
@@ -478,19 +415,7 @@ const Table<AcadDocument>& TableOf<AcadDocument>() {
                         d.SetVariable(a.Text(0), a.Raw(1).iVal);
                         return Nothing();
                     })
-            .Method("Close", 0, 2,
-                    [](D& d, A a, S) {
-                        d.Close(a.Has(0) ? a.Bool(0) : true);
-                        return Nothing();
-                    })
             .Get("Name", GetText(&D::Name))
-            .Get("Path", GetText(&D::Path))
-            .Method("Regen", 1, 1,
-                    [](D& d, A a, S) {
-                        d.Regen(a.Int(0));
-                        return Nothing();
-                    })
-            .Method("Activate", 0, 0, Run(&D::Activate))
             .Get("ActiveLayout", GetObject(&D::ActiveLayout))
             .PutRef("ActiveLayout",
                     [](D& d, A a, S s) {
@@ -505,7 +430,6 @@ const Table<AcadDocument>& TableOf<AcadDocument>() {
                     })
             .Get("Layouts", GetObject(&D::Layouts))
             .Get("ModelSpace", GetObject(&D::ModelSpace))
-            .Get("PaperSpace", GetObject(&D::PaperSpace))
             .Get("Plot", GetObject(&D::Plot))
             .Get("Blocks", GetObject(&D::Blocks));
     return table;
@@ -516,14 +440,11 @@ const Table<AcadDocuments>& TableOf<AcadDocuments>() {
     using D = AcadDocuments;
     using A = const Args&;
     using S = FakeCadServer&;
-    static const auto table =
-        Table<D>("Documents")
-            .Get("Count", GetInt(&D::Count))
-            .Method("Item", 1, 1, [](D& d, A a, S s) { return Serve(s, d.Item(a.Int(0))); })
-            .Method("Add", 0, 1, [](D& d, A, S s) { return Serve(s, d.Add()); })
-            .Method("Open", 1, 3, [](D& d, A a, S s) {
-                return Serve(s, d.Open(a.Text(0), a.Has(1) && a.Bool(1)));
-            });
+    static const auto table = Table<D>("Documents")
+                                  .Get("Count", GetInt(&D::Count))
+                                  .Method("Open", 1, 3, [](D& d, A a, S s) {
+                                      return Serve(s, d.Open(a.Text(0), a.Has(1) && a.Bool(1)));
+                                  });
     return table;
 }
 
@@ -532,17 +453,12 @@ const Table<AcadApplication>& TableOf<AcadApplication>() {
     using P = AcadApplication;
     static const auto table = Table<P>("Application")
                                   .Put("Visible", SetBool(&P::SetVisible))
-                                  .Get("Application", GetObject(&P::Application))
                                   .Get("ActiveDocument", GetObject(&P::ActiveDocument))
-                                  .Get("Documents", GetObject(&P::Documents))
-                                  .Method("ZoomExtents", 0, 0, Run(&P::ZoomExtents))
-                                  .Method("Quit", 0, 0, Run(&P::Quit));
+                                  .Get("Documents", GetObject(&P::Documents));
     return table;
 }
 
 }  // namespace
-
-// --- FakeCadServer ---
 
 FakeCadServer::FakeCadServer(fake::FakeCad& cad) : cad_(cad) {}
 
@@ -556,11 +472,7 @@ FakeCadServer::~FakeCadServer() {
 }
 
 ComPtr<IDispatch> FakeCadServer::Application() {
-    return ServeApplication(cad_.App());
-}
-
-ComPtr<IDispatch> FakeCadServer::ServeApplication(Ref<AcadApplication> application) {
-    return Serve(std::make_unique<Served<AcadApplication>>(*this, std::move(application)));
+    return Serve(std::make_unique<Served<AcadApplication>>(*this, cad_.App()));
 }
 
 ComPtr<IDispatch> FakeCadServer::Serve(std::unique_ptr<ServedObject> object) {
@@ -571,7 +483,6 @@ ComPtr<IDispatch> FakeCadServer::Serve(std::unique_ptr<ServedObject> object) {
 bool FakeCadServer::TakeRejection() {
     if (rejectNext_ > 0) {
         --rejectNext_;
-        ++rejected_;
         return true;
     }
     return false;
@@ -580,19 +491,6 @@ bool FakeCadServer::TakeRejection() {
 int FakeCadServer::IdLookups(const std::string& kindMember) const {
     auto it = lookups_.find(kindMember);
     return it == lookups_.end() ? 0 : it->second;
-}
-
-int FakeCadServer::Invokes(const std::string& kindMember) const {
-    auto it = invokes_.find(kindMember);
-    return it == invokes_.end() ? 0 : it->second;
-}
-
-int FakeCadServer::TotalIdLookups() const {
-    int n = 0;
-    for (const auto& [name, count] : lookups_) {
-        n += count;
-    }
-    return n;
 }
 
 std::vector<std::string> FakeCadServer::Outstanding() const {
@@ -623,8 +521,6 @@ ServedObject* FakeCadServer::Find(IUnknown* object) const {
     }
     return nullptr;
 }
-
-// --- FakeCadFactory ---
 
 HRESULT STDMETHODCALLTYPE FakeCadFactory::QueryInterface(REFIID iid, void** object) {
     if (!object) {

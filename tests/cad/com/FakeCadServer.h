@@ -5,8 +5,8 @@
 // dispatch ids that differ between kinds, strict calling conventions (property puts need
 // the DISPID_PROPERTYPUT named argument; integer system variables take a 16-bit value),
 // string arrays as SAFEARRAYs, and failures as DISP_E_EXCEPTION with the double's
-// description in EXCEPINFO. The server counts name lookups and calls, can reject calls
-// as a busy application does, and keeps every object it handed out until it is
+// description in EXCEPINFO. The server counts name lookups, can reject calls as a busy
+// application does, and keeps every object it handed out until it is
 // destroyed, so that references not given back (or given back twice) show.
 #pragma once
 
@@ -46,22 +46,10 @@ public:
 
     // The application object, with a reference for the caller.
     ComPtr<IDispatch> Application();
-    // Another application object of the double (one that the double's own class gave).
-    ComPtr<IDispatch> ServeApplication(Ref<AcadApplication> application);
-
-    // --- behaviour ---
     // The next `calls` lookups or calls fail with RPC_E_CALL_REJECTED without running.
     void RejectNext(int calls) { rejectNext_ = calls; }
-    // String arrays as arrays of VARIANTs instead of arrays of BSTRs.
-    void ArraysOfVariants(bool on) { arraysOfVariants_ = on; }
-    // Failures described through EXCEPINFO's deferred fill-in.
-    void DeferredExceptions(bool on) { deferred_ = on; }
 
-    // --- what happened ---
     int IdLookups(const std::string& kindMember) const;
-    int Invokes(const std::string& kindMember) const;
-    int TotalIdLookups() const;
-    int Rejected() const { return rejected_; }
     // Objects holding references, as "Kind: n references".
     std::vector<std::string> Outstanding() const;
     // Objects released more often than referenced.
@@ -69,23 +57,15 @@ public:
     // The served object behind an IDispatch handed out by this server, or null.
     ServedObject* Find(IUnknown* object) const;
 
-    // --- for the served objects ---
     ComPtr<IDispatch> Serve(std::unique_ptr<ServedObject> object);
     bool TakeRejection();
     void CountLookup(const std::string& kindMember) { ++lookups_[kindMember]; }
-    void CountInvoke(const std::string& kindMember) { ++invokes_[kindMember]; }
-    bool ArraysOfVariants() const { return arraysOfVariants_; }
-    bool DeferredExceptions() const { return deferred_; }
 
 private:
     fake::FakeCad& cad_;
     std::vector<std::unique_ptr<ServedObject>> objects_;
     std::map<std::string, int> lookups_;
-    std::map<std::string, int> invokes_;
     int rejectNext_ = 0;
-    int rejected_ = 0;
-    bool arraysOfVariants_ = false;
-    bool deferred_ = false;
 };
 
 // A fixed class identifier for registering the served application.

@@ -7,7 +7,6 @@
 
 using namespace vx::cad;
 using namespace vx::cad::com;
-using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 
@@ -33,14 +32,11 @@ Variant ArrayVariant(SafeArray array, VARTYPE elements) {
 
 TEST(ComText, SurvivesTheTripThroughBstrUnchanged) {
     for (const std::string& text :
-         {std::string(), std::string("ISO A4 (210.00 x 297.00 mm)"),
-          std::string("Grundriß Ebene ±0,00 – 東京 😀"), std::string("a\0b", 3)}) {
+         {std::string(), std::string("Grundriß Ebene ±0,00 – 東京 😀"), std::string("a\0b", 3)}) {
         Bstr b(text);
         ASSERT_NE(b.Get(), nullptr) << "an empty text is an empty BSTR, not a null one";
-        EXPECT_EQ(b.Utf8(), text);
         EXPECT_EQ(TextOf(*Variant::Text(text).Get(), "text"), text);
     }
-    EXPECT_EQ(Utf8Of(nullptr), "");
 }
 
 TEST(ComVariant, CopiesOwnTheirTextAndMovesLeaveNothingBehind) {
@@ -53,57 +49,27 @@ TEST(ComVariant, CopiesOwnTheirTextAndMovesLeaveNothingBehind) {
         EXPECT_EQ(TextOf(*moved.Get(), "moved"), "Layout1");
     }
     EXPECT_EQ(TextOf(*copy.Get(), "copy"), "Layout1");
-    EXPECT_NE(copy.Get()->bstrVal, nullptr);
 }
 
-TEST(ComVariant, ReadsValuesPassedByReference) {
-    SHORT sdi = 1;
-    Variant v;
-    v.Get()->vt = VT_I2 | VT_BYREF;
-    v.Get()->piVal = &sdi;
-    EXPECT_EQ(Int32Of(*v.Get(), "SDI"), 1);
-    v.Get()->vt = VT_I2 | VT_BYREF;  // the destructor must not free what it does not own
-    v.Get()->piVal = &sdi;
-    EXPECT_TRUE(BoolOf(*v.Get(), "SDI"));
-    *v.Receive() = VARIANT{};
-}
-
-TEST(ComNumbers, AcceptWholeNumbersOfEveryWidthAndRejectTheRest) {
+TEST(ComNumbers, AcceptWholeNumbersAndRejectTheRest) {
     EXPECT_EQ(Int32Of(*Variant::Int16(-3).Get(), "v"), -3);
-    EXPECT_EQ(Int32Of(*Variant::Int32(70000).Get(), "v"), 70000);
     Variant v;
-    v.Get()->vt = VT_UI1;
-    v.Get()->bVal = 200;
-    EXPECT_EQ(Int32Of(*v.Get(), "v"), 200);
     v.Get()->vt = VT_R8;
     v.Get()->dblVal = 2.0;
     EXPECT_EQ(Int32Of(*v.Get(), "v"), 2);
-
     v.Get()->dblVal = 1.5;
     EXPECT_EQ(ErrorOf([&] { Int32Of(*v.Get(), "System variable LTSCALE"); }),
               "System variable LTSCALE is 1.5, not a whole number");
-    v.Get()->vt = VT_I8;
-    v.Get()->llVal = 1LL << 40;
-    EXPECT_THAT(ErrorOf([&] { Int32Of(*v.Get(), "Count"); }), HasSubstr("out of range"));
     EXPECT_EQ(ErrorOf([&] { Int32Of(*Variant::Text("24.1s").Get(), "System variable ACADVER"); }),
               "System variable ACADVER is the text \"24.1s\", not a number");
-    EXPECT_THAT(ErrorOf([&] { Int32Of(*Variant().Get(), "Count"); }), HasSubstr("not a number"));
-}
-
-TEST(ComTruth, ReadsBooleansAndNumbersButNotTexts) {
-    EXPECT_TRUE(BoolOf(*Variant::Boolean(true).Get(), "IsXRef"));
-    EXPECT_FALSE(BoolOf(*Variant::Boolean(false).Get(), "IsXRef"));
     EXPECT_TRUE(BoolOf(*Variant::Int32(-1).Get(), "IsXRef"));
-    EXPECT_FALSE(BoolOf(*Variant::Int16(0).Get(), "IsXRef"));
     EXPECT_THAT(ErrorOf([] { BoolOf(*Variant::Text("True").Get(), "Block.IsXRef"); }),
                 HasSubstr("Block.IsXRef is not a truth value"));
 }
 
-TEST(ComTextArrays, ComeOutInIndexOrderWhateverTheirBounds) {
-    const Strings names{"None", "DWG To PDF.pc3", "Zeichnungsdrucker ü"};
-    EXPECT_EQ(TextsOf(*ArrayVariant(SafeArray::OfTexts(names), VT_BSTR).Get(), "a"), names);
+TEST(ComTextArrays, ComeOutInIndexOrderWhateverTheirBoundsOrElementType) {
+    const Strings names{"None", "Zeichnungsdrucker ü"};
     EXPECT_EQ(TextsOf(*ArrayVariant(SafeArray::OfTexts(names, 1), VT_BSTR).Get(), "a"), names);
-    EXPECT_THAT(TextsOf(*ArrayVariant(SafeArray::OfTexts({}), VT_BSTR).Get(), "a"), IsEmpty());
     EXPECT_THAT(TextsOf(*Variant().Get(), "a"), IsEmpty());
 
     SafeArray variants = SafeArray::Attach(SafeArrayCreateVector(VT_VARIANT, 0, 2));
@@ -111,15 +77,7 @@ TEST(ComTextArrays, ComeOutInIndexOrderWhateverTheirBounds) {
         Variant element = Variant::Text(names[static_cast<std::size_t>(i)]);
         ASSERT_EQ(SafeArrayPutElement(variants.Get(), &i, element.Get()), S_OK);
     }
-    EXPECT_THAT(TextsOf(*ArrayVariant(std::move(variants), VT_VARIANT).Get(), "a"),
-                ElementsAre("None", "DWG To PDF.pc3"));
-
-    Variant held = ArrayVariant(SafeArray::OfTexts(names), VT_BSTR);
-    Variant byRef;
-    byRef.Get()->vt = VT_ARRAY | VT_BSTR | VT_BYREF;
-    byRef.Get()->pparray = &held.Get()->parray;
-    EXPECT_EQ(TextsOf(*byRef.Get(), "a"), names);
-    *byRef.Receive() = VARIANT{};
+    EXPECT_EQ(TextsOf(*ArrayVariant(std::move(variants), VT_VARIANT).Get(), "a"), names);
 }
 
 TEST(ComTextArrays, RefuseWhatIsNoListOfTexts) {
@@ -127,40 +85,16 @@ TEST(ComTextArrays, RefuseWhatIsNoListOfTexts) {
     SafeArray square = SafeArray::Attach(SafeArrayCreate(VT_BSTR, 2, bounds));
     EXPECT_THAT(ErrorOf([&] { TextsOf(*ArrayVariant(std::move(square), VT_BSTR).Get(), "Media"); }),
                 HasSubstr("Media is not a list: the array has 2 dimensions"));
-
-    SafeArray numbers = SafeArray::Attach(SafeArrayCreateVector(VT_I4, 0, 3));
-    EXPECT_THAT(ErrorOf([&] { TextsOf(*ArrayVariant(std::move(numbers), VT_I4).Get(), "Media"); }),
-                HasSubstr("Media is not an array of texts"));
-
     // An array whose declared element type disagrees with its layout is not read.
     SafeArray longs = SafeArray::Attach(SafeArrayCreateVector(VT_I4, 0, 3));
     EXPECT_THAT(ErrorOf([&] { TextsOf(*ArrayVariant(std::move(longs), VT_BSTR).Get(), "Media"); }),
                 HasSubstr("not an array of texts"));
-
-    SafeArray mixed = SafeArray::Attach(SafeArrayCreateVector(VT_VARIANT, 0, 2));
-    LONG i = 0;
-    Variant text = Variant::Text("A4");
-    SafeArrayPutElement(mixed.Get(), &i, text.Get());
-    i = 1;
-    Variant number = Variant::Int32(4);
-    SafeArrayPutElement(mixed.Get(), &i, number.Get());
-    EXPECT_THAT(
-        ErrorOf([&] { TextsOf(*ArrayVariant(std::move(mixed), VT_VARIANT).Get(), "Media"); }),
-        HasSubstr("Media: element 1 is not a text"));
-
-    EXPECT_THAT(ErrorOf([] { TextsOf(*Variant::Text("A4").Get(), "Media"); }),
-                HasSubstr("Media is not an array of texts"));
-}
-
-TEST(ComObjects, ANullReferenceIsAnError) {
-    EXPECT_EQ(
-        ErrorOf([] { ObjectOf(*Variant::Object(nullptr).Get(), "Application.ActiveDocument"); }),
-        "Application.ActiveDocument gave no object");
-    EXPECT_THAT(ErrorOf([] { ObjectOf(*Variant::Int32(1).Get(), "Documents.Item"); }),
-                HasSubstr("Documents.Item is not an object"));
 }
 
 TEST(ComResults, AreDescribedBySystemTextAndNumber) {
+    EXPECT_EQ(
+        ErrorOf([] { ObjectOf(*Variant::Object(nullptr).Get(), "Application.ActiveDocument"); }),
+        "Application.ActiveDocument gave no object");
     // The system's text in one line without its closing full stop, then the number.
     const std::string missing = DescribeResult(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
     EXPECT_THAT(missing, ::testing::EndsWith(" (0x80070002)"));
