@@ -29,8 +29,7 @@ DISPID IdFor(const std::string& kindMember) {
 class Args {
 public:
     explicit Args(DISPPARAMS* p) : p_(p) {}
-    UINT Count() const { return p_->cArgs - p_->cNamedArgs; }
-    bool Has(UINT position) const { return position < Count(); }
+    bool Has(UINT position) const { return position < p_->cArgs - p_->cNamedArgs; }
 
     // The system's own reading of a positional argument, converted to `type`.
     Variant As(UINT position, VARTYPE type) const {
@@ -76,7 +75,6 @@ struct Flavour {
 
 template <class T>
 struct Member {
-    std::string name;
     DISPID id = DISPID_UNKNOWN;
     Flavour<T> get, put, putRef, method;
 };
@@ -122,7 +120,6 @@ public:
 private:
     Member<T>& Add(const std::string& name) {
         Member<T>& m = members_[name];
-        m.name = name;
         m.id = IdFor(kind_ + "." + name);
         return m;
     }
@@ -140,9 +137,6 @@ public:
     virtual ~ServedObject() = default;
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        if (!object) {
-            return E_POINTER;
-        }
         if (iid == IID_IUnknown || iid == IID_IDispatch) {
             *object = static_cast<IDispatch*>(this);
             AddRef();
@@ -279,14 +273,6 @@ Variant Texts(const Strings& texts) {
     return v;
 }
 
-Variant Nothing() {
-    return Variant();
-}
-
-bool IsText(const VARIANT& v) {
-    return v.vt == VT_BSTR || v.vt == (VT_BSTR | VT_BYREF);
-}
-
 // The tables: AutoCAD's member names on the double's objects.
 
 // Handlers made from the double's members.
@@ -294,21 +280,21 @@ template <class T>
 Handler<T> SetText(void (T::*set)(const std::string&)) {
     return [set](T& t, const Args& a, FakeCadServer&) {
         (t.*set)(Utf8Of(a.Value(VT_BSTR).Get()->bstrVal));
-        return Nothing();
+        return Variant();
     };
 }
 template <class T>
 Handler<T> SetBool(void (T::*set)(bool)) {
     return [set](T& t, const Args& a, FakeCadServer&) {
         (t.*set)(a.Value(VT_BOOL).Get()->boolVal != VARIANT_FALSE);
-        return Nothing();
+        return Variant();
     };
 }
 template <class T>
 Handler<T> SetInt(void (T::*set)(std::int32_t)) {
     return [set](T& t, const Args& a, FakeCadServer&) {
         (t.*set)(a.Value(VT_I4).Get()->lVal);
-        return Nothing();
+        return Variant();
     };
 }
 template <class T>
@@ -375,7 +361,7 @@ const Table<AcadDatabase>& TableOf<AcadDatabase>() {
 // Collections take a VARIANT index: a text is a name, anything else a position.
 template <class C>
 Variant ItemOf(C& c, const Args& a, FakeCadServer& s) {
-    if (IsText(a.Raw(0))) {
+    if (a.Raw(0).vt == VT_BSTR || a.Raw(0).vt == (VT_BSTR | VT_BYREF)) {
         return Serve(s, c.Item(a.Text(0)));
     }
     return Serve(s, c.Item(a.Int(0)));
@@ -383,9 +369,8 @@ Variant ItemOf(C& c, const Args& a, FakeCadServer& s) {
 
 template <>
 const Table<AcadLayouts>& TableOf<AcadLayouts>() {
-    static const auto table = Table<AcadLayouts>("Layouts")
-                                  .Get("Count", GetInt(&AcadLayouts::Count))
-                                  .Method("Item", 1, 1, &ItemOf<AcadLayouts>);
+    static const auto table =
+        Table<AcadLayouts>("Layouts").Method("Item", 1, 1, &ItemOf<AcadLayouts>);
     return table;
 }
 
@@ -413,7 +398,7 @@ const Table<AcadDocument>& TableOf<AcadDocument>() {
                             throw CadError("Invalid argument Value in SetVariable");
                         }
                         d.SetVariable(a.Text(0), a.Raw(1).iVal);
-                        return Nothing();
+                        return Variant();
                     })
             .Get("Name", GetText(&D::Name))
             .Get("ActiveLayout", GetObject(&D::ActiveLayout))
@@ -426,7 +411,7 @@ const Table<AcadDocument>& TableOf<AcadDocument>() {
                             throw CadError("Invalid layout object");
                         }
                         d.SetActiveLayout(layout->target_);
-                        return Nothing();
+                        return Variant();
                     })
             .Get("Layouts", GetObject(&D::Layouts))
             .Get("ModelSpace", GetObject(&D::ModelSpace))
@@ -523,9 +508,6 @@ ServedObject* FakeCadServer::Find(IUnknown* object) const {
 }
 
 HRESULT STDMETHODCALLTYPE FakeCadFactory::QueryInterface(REFIID iid, void** object) {
-    if (!object) {
-        return E_POINTER;
-    }
     if (iid == IID_IUnknown || iid == IID_IClassFactory) {
         *object = static_cast<IClassFactory*>(this);
         AddRef();

@@ -39,18 +39,6 @@ TEST(ComText, SurvivesTheTripThroughBstrUnchanged) {
     }
 }
 
-TEST(ComVariant, CopiesOwnTheirTextAndMovesLeaveNothingBehind) {
-    Variant copy;
-    {
-        Variant original = Variant::Text("Layout1");
-        copy = original;
-        Variant moved = std::move(original);
-        EXPECT_EQ(original.Type(), VT_EMPTY);
-        EXPECT_EQ(TextOf(*moved.Get(), "moved"), "Layout1");
-    }
-    EXPECT_EQ(TextOf(*copy.Get(), "copy"), "Layout1");
-}
-
 TEST(ComNumbers, AcceptWholeNumbersAndRejectTheRest) {
     EXPECT_EQ(Int32Of(*Variant::Int16(-3).Get(), "v"), -3);
     Variant v;
