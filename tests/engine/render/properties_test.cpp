@@ -45,9 +45,10 @@ TEST(ResolvedProperties, ByBlockFollowsTheReferenceThroughTwoLevels) {
     w.AddLine(w.model, {0, 50, 0}, {100, 50, 0}, Props(walls));
     // ByBlock at the top level: white on screen, black on paper, default lineweight.
     w.AddLine(w.model, {0, 100, 0}, {1, 100, 0}, Props(0, Aci(0), db::kLineweightByBlock));
+    w.AddLine(w.model, {0, 101, 0}, {1, 101, 0}, Props(0, db::Color::FromRgb(0x336699, 5)));
     auto want = std::vector<Pen>(4, Pen{{0, 255, 0}, 0.70});  // 10 mm in 2+1 dashes
     want.insert(want.end(), 10, Pen{kBlue, 0.18});
-    want.push_back(Pen{plotstyle::kBlack, 0.25});
+    want.insert(want.end(), {Pen{plotstyle::kBlack, 0.25}, Pen{{0x33, 0x66, 0x99}, 0.25}});
     EXPECT_EQ(Pens(Draw(w.d)), want);
 }
 
@@ -89,17 +90,7 @@ TEST(ResolvedProperties, LineweightsFromTheHeaderSwitchedOffAndScaledWithThePlot
     EXPECT_EQ(weights(true, false, 1), (std::vector<double>{0, 0}));
 }
 
-TEST(ResolvedProperties, TrueColoursIndexColoursAndWhiteOnPaper) {
-    Drawing w;
-    w.AddLine(w.model, {0, 0, 0}, {1, 0, 0}, Props(0, db::Color::FromRgb(0x336699, 5)));
-    w.AddLine(w.model, {0, 1, 0}, {1, 1, 0}, Props(0, Aci(7)));
-    w.AddLine(w.model, {0, 2, 0}, {1, 2, 0}, Props(0, Aci(30)));
-    const std::vector<Pen> want{
-        {{0x33, 0x66, 0x99}, 0.25}, {plotstyle::kBlack, 0.25}, {plotstyle::AciToRgb(30), 0.25}};
-    EXPECT_EQ(Pens(Draw(w.d)), want);
-}
-
-TEST(PlotStyles, ColourDependentAndNamedTables) {
+TEST(PlotStyles, ColourDependentTableForcesColourLineweightAndScreening) {
     Drawing w;
     w.AddLine(w.model, {0, 0, 0}, {1, 0, 0}, Props(0, Aci(1), 25));
     w.AddLine(w.model, {0, 1, 0}, {1, 1, 0}, Props(0, Aci(2), 50));
@@ -115,13 +106,6 @@ TEST(PlotStyles, ColourDependentAndNamedTables) {
     options.plotStyles = &table;
     const Pen screened{{128, 128, 255}, 0.70};
     EXPECT_EQ(Pens(Draw(w.d, 0, options)), (std::vector<Pen>{screened, {kYellow, 0.5}, screened}));
-    // Objects name no style the drawing maps: "Normal" applies to all of them.
-    auto named = plotstyle::NewNamedTable("named");
-    named.styles[0].color = plotstyle::EncodeStyleColor(kBlue);
-    named.styles[0].modeColor = named.styles[0].color;
-    options.plotStyles = &named;
-    EXPECT_EQ(Pens(Draw(w.d, 0, options)),
-              (std::vector<Pen>{{kBlue, 0.25}, {kBlue, 0.5}, {kBlue, 0.25}}));
 }
 
 TEST(Linetypes, DashLengthsScaleWithLtscaleEntityScaleAndPaper) {
@@ -195,15 +179,4 @@ TEST(Report, LoadedExternalReferencesDrawWithTheirOwnLayers) {
     // The host keeps its own settings for the reference's layers: "GRIDREF|GRID".
     host.Layer("GRIDREF|GRID", 1, 70);
     EXPECT_EQ(Pens(Draw(host.d)), (std::vector<Pen>{{kRed, 0.70}}));
-}
-
-TEST(Report, LayoutsThatDoNotExistAreWarnedAndModelSpaceNeedsNoLayout) {
-    Drawing w;
-    w.AddLine(w.model, {0, 0, 0}, {10, 0, 0});
-    EXPECT_EQ(Draw(w.d, 7).report.warnings.size(), 1u);
-    // A database a reader filled without layout objects: model space is layout 0 all the same.
-    w.d.layouts.clear();
-    const auto p = Draw(w.d, 0);
-    EXPECT_EQ(p->strokes.size(), 1u);
-    EXPECT_TRUE(p.report.warnings.empty());
 }

