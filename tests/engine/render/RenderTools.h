@@ -2,8 +2,6 @@
 // builder of drawing databases so that each test states the drawing it renders.
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <QPainterPath>
 #include <QPolygonF>
 #include <cmath>
@@ -187,14 +185,9 @@ inline bool Near(QPointF a, QPointF b, double tol = 1e-6) {
     return std::abs(a.x() - b.x()) <= tol && std::abs(a.y() - b.y()) <= tol;
 }
 
-inline ::testing::AssertionResult Near(const page::Rect& a, const page::Rect& b,
-                                       double tol = 1e-6) {
-    if (std::abs(a.xmin - b.xmin) <= tol && std::abs(a.ymin - b.ymin) <= tol &&
-        std::abs(a.xmax - b.xmax) <= tol && std::abs(a.ymax - b.ymax) <= tol) {
-        return ::testing::AssertionSuccess();
-    }
-    return ::testing::AssertionFailure()
-           << "(" << a.xmin << ", " << a.ymin << ") to (" << a.xmax << ", " << a.ymax << ")";
+inline bool Near(const page::Rect& a, const page::Rect& b, double tol = 1e-6) {
+    return Near(QPointF(a.xmin, a.ymin), QPointF(b.xmin, b.ymin), tol) &&
+           Near(QPointF(a.xmax, a.ymax), QPointF(b.xmax, b.ymax), tol);
 }
 
 inline bool Has(const std::string& text, const std::string& part) {

@@ -1,5 +1,5 @@
 // Paper-space layouts: viewports show model space at their scale, clipped to their
-// rectangle or clip boundary, with their own frozen layers and twist; the layout's own
+// rectangle or clip boundary, with their own frozen layers; the layout's own
 // viewport is not drawn; frames follow their layer; linetypes follow PSLTSCALE.
 #include <gtest/gtest.h>
 
@@ -63,22 +63,6 @@ TEST_F(ViewportTest, FrozenLayersPerViewportFramesFollowTheirLayer) {
     ASSERT_EQ(inside.size(), 3u);  // one line in the first viewport, two in the second
     EXPECT_GT(inside[1]->points[0].x(), 200);
     EXPECT_EQ(p->strokes.size(), 5u);  // and the frames on a plotted layer
-}
-
-// The twist turns the view; the view centre is given relative to the target; a view from
-// below mirrors x.
-TEST_F(ViewportTest, TwistTargetAndDirection) {
-    w.AddLine(w.model, {1000, 1000, 0}, {1010, 1000, 0});
-    auto& twisted = View(100, 100, 80, 80, 0, 0, 2);
-    twisted.twist = 90;
-    twisted.viewTarget = {1000, 1000, 0};
-    auto& below = View(300, 100, 80, 80, 0, 0, 1, 3);  // the last reference made: still valid
-    below.viewDirection = {0, 0, -1};
-    below.viewTarget = {1000, 1000, 0};
-    const auto inside = Clipped();
-    ASSERT_EQ(inside.size(), 2u);
-    EXPECT_TRUE(Near(inside[0]->points[1], {100, 120}));  // model +x points up the paper
-    EXPECT_TRUE(Near(inside[1]->points[1], {290, 100}));
 }
 
 TEST_F(ViewportTest, LinetypesInPaperUnitsWithPsltscale) {
