@@ -115,12 +115,6 @@ TEST(Resolving, TrueTypeThroughFontconfigWithSubstitutionsReported) {
     ASSERT_TRUE(h.IsOutline());
     EXPECT_NEAR(h.outline.boundingRect().top(), 0.0, 0.02);
     EXPECT_NEAR(h.outline.boundingRect().bottom(), 1.0, 0.02);  // capital height
-    // Without stroke fonts, TrueType stands in for them, reported.
-    QTemporaryDir dir;
-    FontResolver bare(FontFolders{{dir.path().toStdString()}});
-    const auto font = bare.Resolve("romans.shx");
-    EXPECT_EQ(font->kind(), ResolvedFont::Kind::TrueType);
-    EXPECT_TRUE(Reported(bare, "romans.shx", font->UsedName()));
 }
 
 // %%d, %%p and %%c draw in every font a text style may name: from the font itself or,

@@ -68,16 +68,6 @@ public:
         }
         return out;
     }
-    // The strokes drawn inside a clip (model space seen through a viewport).
-    std::vector<const Stroke*> Clipped() const {
-        std::vector<const Stroke*> out;
-        for (const auto& s : strokes) {
-            if (s.clipDepth > 0) {
-                out.push_back(&s);
-            }
-        }
-        return out;
-    }
 
 protected:
     void DrawPolyline(const output::Polyline& p) override {

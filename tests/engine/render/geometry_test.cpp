@@ -1,6 +1,6 @@
 // The frontend's geometry: curves tessellated to the tolerance on paper, OCS entities,
 // polylines with bulges and widths, filled shapes, block references with their arrays,
-// splines, construction lines and multilines.
+// splines and construction lines.
 #include <gtest/gtest.h>
 
 #include <numbers>
@@ -183,28 +183,4 @@ TEST(ConstructionLines, CutToTheVisiblePageAndLeftOutOfTheExtents) {
     EXPECT_TRUE(Near(p->strokes[1].points.front(), {0, 0}) &&
                 Near(p->strokes[1].points.back(), {297, 297}));
     EXPECT_TRUE(Near(p->strokes[2].points.back(), {0, 50}));
-}
-
-// A multiline: each element where its parameter puts it along the miter, in the element's
-// colour; the style's fill between the outer elements and its square start cap.
-TEST(Multilines, ElementsAlongTheMiterWithFillAndCaps) {
-    Drawing w;
-    db::MLineStyle style{.name = "TWIN",
-                         .flags = db::MLineStyle::kFill | db::MLineStyle::kStartSquare};
-    style.fillColor = Aci(4);
-    style.elements = {{0.5, Aci(1), "", db::kByLayer}, {-0.5, Aci(256), "", db::kByLayer}};
-    w.d.mlineStyles.push_back(style);
-    const double r2 = std::sqrt(2.0);
-    db::MLine m{.style = 0, .scale = 4};
-    m.vertices = {{{10, 10, 0}, {1, 0, 0}, {0, 1, 0}, {{2, 0}, {-2, 0}}},
-                  {{50, 10, 0}, {0, 1, 0}, {-r2 / 2, r2 / 2, 0}, {{2 * r2, 0}, {-2 * r2, 0}}},
-                  {{50, 90, 0}, {0, 1, 0}, {-1, 0, 0}, {{2, 0}, {-2, 0}}}};
-    w.Add(w.model, db::EntityType::MLine, m);
-    const auto p = Draw(w.d);
-    EXPECT_EQ(p->fills.at(0).pen.color, (plotstyle::Rgb{0, 255, 255}));
-    ASSERT_EQ(p->strokes.size(), 3u);  // two elements and the start cap
-    const auto& top = p->strokes[0];
-    EXPECT_EQ(top.pen.color, (plotstyle::Rgb{255, 0, 0}));
-    EXPECT_TRUE(top.points.size() == 3 && Near(top.points[1], {48, 12}));  // mitred
-    EXPECT_TRUE(Near(p->strokes[2].points[1], {10, 8}));  // the cap across the start
 }

@@ -1,6 +1,5 @@
-// Hatches: pattern line angle and spacing, clipping by the even-odd rule, dashes, the
-// standard pattern table, user-defined patterns, solid fills, boundary edge types, patterns
-// too dense for their area.
+// Hatches: pattern lines clipped by the even-odd rule, dashes, PAT files, solid fills with
+// curved boundary edges, patterns too dense for their area or unknown.
 #include <gtest/gtest.h>
 
 #include <numbers>
@@ -22,11 +21,6 @@ db::HatchPath Square(double x0, double y0, double size, std::int32_t flags = 1) 
             .polyline = {{x0, y0}, {x0 + size, y0}, {x0 + size, y0 + size}, {x0, y0 + size}}};
 }
 
-// The distance of a line at `angleDeg` through (x, y) from the origin, across the line.
-double Across(double angleDeg, double x, double y) {
-    return -std::sin(angleDeg * kDeg) * x + std::cos(angleDeg * kDeg) * y;
-}
-
 db::HatchPatternLine PatternLine(double angleDeg, double spacing, std::vector<double> dashes = {}) {
     return {
         .angle = angleDeg,
@@ -35,29 +29,6 @@ db::HatchPatternLine PatternLine(double angleDeg, double spacing, std::vector<do
 }
 
 }  // namespace
-
-TEST(HatchPatterns, LinesAtTheirAngleAndSpacingCutToTheBoundary) {
-    Drawing w;
-    w.Add(w.model, db::EntityType::Hatch,
-          db::Hatch{.paths = {Square(100, 100, 100)}, .patternLines = {PatternLine(45, 3.175)}});
-    std::vector<double> offsets;
-    const auto p = Draw(w.d);
-    for (const auto& s : p->strokes) {
-        ASSERT_EQ(s.points.size(), 2);
-        for (QPointF q : s.points) {  // every end lies on the square's boundary
-            EXPECT_LT(std::min({std::abs(q.x() - 100), std::abs(q.x() - 200), std::abs(q.y() - 100),
-                                std::abs(q.y() - 200)}),
-                      1e-6);
-        }
-        offsets.push_back(Across(45, s.points[0].x(), s.points[0].y()));
-    }
-    std::sort(offsets.begin(), offsets.end());
-    for (std::size_t i = 1; i < offsets.size(); ++i) {
-        EXPECT_NEAR(offsets[i] - offsets[i - 1], 3.175, 1e-6);
-    }
-    // The square's diagonal spans 200/sqrt(2) across the lines: about 44 lines.
-    EXPECT_NEAR(static_cast<double>(offsets.size()), 100 * std::sqrt(2.0) / 3.175, 1.0);
-}
 
 TEST(HatchPatterns, HolesStayEmptyByTheEvenOddRule) {
     Drawing w;
@@ -88,24 +59,6 @@ TEST(HatchPatterns, DashesRunFromTheLinesOriginAndDensePatternsAreRefused) {
     }
     EXPECT_FALSE(render::PatternSegments({PatternLine(0, 0.001)}, loops, 1000, segs));
     EXPECT_TRUE(segs.empty());
-}
-
-TEST(HatchPatterns, StandardTableScaledTurnedAndInMetricUnits) {
-    EXPECT_EQ(render::StandardPattern("ansi31"), render::StandardPattern("ANSI31"));
-    bool unknown = true;
-    const db::Hatch h{.patternName = "ANSI31", .patternAngle = 30, .patternScale = 2};
-    const auto metric = render::EffectivePattern(h, true, unknown);
-    EXPECT_FALSE(unknown);
-    ASSERT_EQ(metric.size(), 1u);
-    EXPECT_NEAR(metric[0].angle, 75, 1e-9);
-    EXPECT_NEAR(Across(75, metric[0].offset.x, metric[0].offset.y), 2 * 3.175, 1e-6);  // 1/8" x 2
-    // User-defined: lines `scale` apart, crossed when double.
-    const db::Hatch u{
-        .patternType = 0, .patternAngle = 10, .patternScale = 4, .patternDouble = true};
-    const auto user = render::EffectivePattern(u, true, unknown);
-    ASSERT_EQ(user.size(), 2u);
-    EXPECT_NEAR(user[1].angle - user[0].angle, 90, 1e-9);
-    EXPECT_NEAR(db::Length(user[0].offset), 4, 1e-9);
 }
 
 TEST(HatchPatterns, ParsedFromPatText) {

@@ -85,7 +85,4 @@ TEST_F(ImageTest, WipeoutsMaskWithThePaperColour) {
     EXPECT_EQ(output::BoundsOf(p->fills[0].rings[0]), (page::Rect{10, 10, 30, 20}));
     EXPECT_EQ(p->strokes.size(), 1u);  // no frame
     EXPECT_EQ(p.report.visible, 1);    // the line
-    // Framed in its own colour when the drawing's wipeout variables say so.
-    w.d.header.wipeoutFrame = 1;
-    EXPECT_EQ(DrawAll()->strokes.at(1).pen.color, (plotstyle::Rgb{255, 0, 0}));
 }
