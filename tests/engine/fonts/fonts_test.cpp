@@ -51,9 +51,7 @@ TEST(StrokeFonts, LibreCadAndHersheyFontsNormalisedToCapitalHeight) {
 
     const auto jhf = StrokeFont::LoadJhf(kHershey / "rowmans.jhf");
     EXPECT_EQ(jhf->GlyphCount(), 96u);  // ASCII 32..126 and the degree sign
-    const QRectF box = Bounds(jhf->Glyph(U'A')->strokes);
-    EXPECT_NEAR(box.top(), 0.0, 1e-9);
-    EXPECT_NEAR(box.bottom(), 1.0, 1e-9);
+    EXPECT_NEAR(Bounds(jhf->Glyph(U'A')->strokes).bottom(), 1.0, 1e-9);
     EXPECT_FALSE(jhf->Has(U'\u00B1'));
 }
 
