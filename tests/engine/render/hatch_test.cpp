@@ -1,4 +1,4 @@
-// Hatches: pattern lines clipped by the even-odd rule, dashes, PAT files, solid fills with
+// Hatches: pattern lines clipped by the even-odd rule, PAT files, solid fills with
 // curved boundary edges, patterns too dense for their area or unknown.
 #include <gtest/gtest.h>
 
@@ -44,21 +44,6 @@ TEST(HatchPatterns, HolesStayEmptyByTheEvenOddRule) {
         crossing += s.points[0].y() > 30 && s.points[0].y() < 70;
     }
     EXPECT_EQ(crossing, 2 * 19);  // lines at y = 32..68 come in two pieces
-}
-
-TEST(HatchPatterns, DashesRunFromTheLinesOriginAndDensePatternsAreRefused) {
-    std::vector<std::vector<db::Vec3>> loops{{{0, 0, 0}, {100, 0, 0}, {100, 10, 0}, {0, 10, 0}}};
-    auto line = PatternLine(0, 20, {5, -5, 0, -5});
-    line.base = {1, 5, 0};  // one line, at y = 5, pattern starting at x = 1
-    std::vector<render::PatternSegment> segs;
-    ASSERT_TRUE(render::PatternSegments({line}, loops, 1000, segs));
-    ASSERT_GE(segs.size(), 3u);
-    // 0..1 belongs to the previous pattern's trailing gap; then dash 1..6, dot at 11, dash 16..21.
-    for (auto [i, ax, bx] : {std::tuple{0, 1.0, 6.0}, {1, 11.0, 11.0}, {2, 16.0, 21.0}}) {
-        EXPECT_TRUE(std::abs(segs[i].ax - ax) < 1e-9 && std::abs(segs[i].bx - bx) < 1e-9) << i;
-    }
-    EXPECT_FALSE(render::PatternSegments({PatternLine(0, 0.001)}, loops, 1000, segs));
-    EXPECT_TRUE(segs.empty());
 }
 
 TEST(HatchPatterns, ParsedFromPatText) {

@@ -79,15 +79,12 @@ TEST(ResolvedProperties, LineweightsFromTheHeaderSwitchedOffAndScaledWithThePlot
         render::RenderOptions o;
         o.scaleLineweights = scale;
         o.plotLineweights = plot;
-        std::vector<double> out;
-        for (const auto& [c, lw] : Pens(Draw(w.d, 0, o, page::Affine::Scaling(by, by)))) {
-            out.push_back(lw);
-        }
-        return out;
+        const auto pens = Pens(Draw(w.d, 0, o, page::Affine::Scaling(by, by)));
+        return std::make_pair(pens.at(0).second, pens.at(1).second);
     };
-    EXPECT_EQ(weights(false, true, 0.5), (std::vector<double>{0.35, 0.5}));
-    EXPECT_EQ(weights(true, true, 0.5), (std::vector<double>{0.175, 0.25}));
-    EXPECT_EQ(weights(true, false, 1), (std::vector<double>{0, 0}));
+    EXPECT_EQ(weights(false, true, 0.5), std::make_pair(0.35, 0.5));
+    EXPECT_EQ(weights(true, true, 0.5), std::make_pair(0.175, 0.25));
+    EXPECT_EQ(weights(true, false, 1), std::make_pair(0.0, 0.0));
 }
 
 TEST(PlotStyles, ColourDependentTableForcesColourLineweightAndScreening) {
