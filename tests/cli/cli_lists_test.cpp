@@ -90,9 +90,6 @@ TEST(CliLists, DevicesPapersAndStylesAreTheEntriesOfTheWindowsLists) {
     EXPECT_THAT(filtered, ElementsAreArray(firstPapers.begin() + 4, firstPapers.end()));
     EXPECT_GT(all.size(), filtered.size());
     EXPECT_THAT(all, ::testing::Not(Contains("A4")));
-    // The papers of another device than the drawing's own.
-    EXPECT_THAT(run(&cli::RunPapers, {"PNG.pc3"}),
-                ::testing::Not(ElementsAreArray(run(&cli::RunPapers, {"None"}))));
     EXPECT_FALSE(engineClass->Running()) << "the commands quit the engine they started";
 
     const CliResult unknown =

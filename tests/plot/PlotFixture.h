@@ -125,15 +125,6 @@ struct PlotFixture : ::testing::Test {
         cad.ClearCalls();
         window.events.clear();
     }
-
-    // The recorded calls from the first one that contains `from` on.
-    std::vector<std::string> CallsFrom(const std::string& from) const {
-        const auto& calls = cad.Calls();
-        auto it = std::find_if(calls.begin(), calls.end(), [&](const std::string& c) {
-            return c.find(from) != std::string::npos;
-        });
-        return {it, calls.end()};
-    }
 };
 
 // A transcript of calls written one per line; blank lines and leading blanks are ignored.

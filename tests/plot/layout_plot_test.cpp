@@ -23,15 +23,6 @@ struct LayoutPlotTest : vx::testing::PlotFixture {
     }
 };
 
-TEST_F(LayoutPlotTest, GetLayoutsCountsTheLayoutsBesideModelSpace) {
-    Open("/jobs/l.dwg", {"Layout1", "Layout2"});
-    EXPECT_EQ(runs.GetLayouts(), 2);
-    Open("/jobs/m.dwg", {});
-    EXPECT_EQ(runs.GetLayouts(), 0);
-    cad.FailOn("Layouts.Count", "Busy");
-    EXPECT_THROW(runs.GetLayouts(), cad::CadError);
-}
-
 TEST_F(LayoutPlotTest, PlotsEachPaperSpaceLayoutInItsSteps) {
     Open("/jobs/l.dwg", {"Layout1"});
     choices.NumOfCopies = 2;
@@ -91,9 +82,6 @@ TEST_F(LayoutPlotTest, PlotsEachPaperSpaceLayoutInItsSteps) {
         Document[l.dwg].Plot
         Plot[l.dwg].PlotToDevice()
     )calls")));
-    ASSERT_EQ(cad.Plots().size(), 1u);
-    EXPECT_EQ(cad.Plots()[0].config, "Office Printer");
-    EXPECT_EQ(cad.Plots()[0].media, kA4);
 }
 
 TEST_F(LayoutPlotTest, SkipsOnlyLayoutsWhoseNameHoldsModelAsWritten) {
@@ -130,27 +118,6 @@ TEST_F(LayoutPlotTest, PlotterConfigurationsPlotEveryLayoutToTheDrawingsName) {
         const fake::Strings once{toFile, toFile}, both{toFile, toDevice, toFile, toDevice};
         EXPECT_EQ(cad.CallsWith("PlotTo"), result ? once : both);
     }
-}
-
-TEST_F(LayoutPlotTest, AFailedCheckTouchesNothing) {
-    Open("/jobs/l.dwg", {"Layout1"});
-    choices.StrPaper = "";
-    runs.SetLayoutsToPlot();
-    EXPECT_THAT(cad.Calls(), ElementsAre("# Message: Paper Not Selected"));
-}
-
-TEST_F(LayoutPlotTest, AStopBeforeTheCallStillChecksAndReadiesButPlotsNothing) {
-    Open("/jobs/l.dwg", {"Layout1"});
-    window.stop = true;
-    runs.SetLayoutsToPlot();
-    EXPECT_EQ(cad.CallsWith("SetVariable(\"BACKGROUNDPLOT\", 0)").size(), 1u);
-    EXPECT_EQ(cad.CallsWith("Regen").size(), 2u);
-    EXPECT_THAT(cad.CallsWith("Layout["), IsEmpty());
-    EXPECT_TRUE(cad.Plots().empty());
-
-    choices.StrPrinter = "None";
-    runs.SetLayoutsToPlot();
-    EXPECT_THAT(window.events, ElementsAre("Message: Printer Not Selected"));
 }
 
 TEST_F(LayoutPlotTest, AStopDuringTheCallEndsItBeforeTheNextLayout) {
@@ -202,39 +169,9 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         StepFailure{"Document.GetVariable", "Document[l.dwg].GetVariable(\"BACKGROUNDPLOT\")",
                     "Application.Application"},
-        StepFailure{"Document.SetVariable", "Document[l.dwg].SetVariable(\"BACKGROUNDPLOT\", 0)",
-                    "Application.Application"},
         StepFailure{"Document.Blocks", "Document[l.dwg].Blocks", "Document[l.dwg].Layouts"},
-        StepFailure{"Document.ActiveLayout", "Document[l.dwg].ActiveLayout = Layout[Layout1]",
-                    "Document[l.dwg].PaperSpace"},
-        StepFailure{"Document.PaperSpace", "Document[l.dwg].PaperSpace", "Document[l.dwg].Name"},
-        StepFailure{"Layout.ZoomExtents", "Layout[Layout1].ZoomExtents()",
-                    "Layout[Layout1].RefreshPlotDeviceInfo()"},
-        StepFailure{"Layout.RefreshPlotDeviceInfo", "Layout[Layout1].RefreshPlotDeviceInfo()",
-                    "Layout[Layout1].ConfigName = \"Office Printer\""},
         StepFailure{"Layout.ConfigName", "Layout[Layout1].ConfigName = \"Office Printer\"",
                     "Layout[Layout1].RefreshPlotDeviceInfo()"},
-        StepFailure{"Layout.GetCanonicalMediaNames", "Layout[Layout1].GetCanonicalMediaNames()",
-                    "Layout[Layout1].PlotWithPlotStyles = True"},
-        StepFailure{"Layout.CanonicalMediaName",
-                    "Layout[Layout1].CanonicalMediaName = \"ISO_A4_(210.00_x_297.00_MM)\"",
-                    "Layout[Layout1].PlotWithPlotStyles = True"},
-        StepFailure{"Layout.PlotWithPlotStyles", "Layout[Layout1].PlotWithPlotStyles = True",
-                    "Layout[Layout1].StyleSheet"},
-        StepFailure{"Layout.PlotType", "Layout[Layout1].PlotType = 1",
-                    "Layout[Layout1].StandardScale = 0"},
-        StepFailure{"Layout.StandardScale", "Layout[Layout1].StandardScale = 0",
-                    "Layout[Layout1].UseStandardScale = True"},
-        StepFailure{"Layout.UseStandardScale", "Layout[Layout1].UseStandardScale = True",
-                    "Layout[Layout1].PlotRotation = 1"},
-        StepFailure{"Layout.PlotRotation", "Layout[Layout1].PlotRotation = 1",
-                    "Layout[Layout1].CenterPlot = True"},
-        StepFailure{"Layout.CenterPlot", "Layout[Layout1].CenterPlot = True",
-                    "Layout[Layout1].RefreshPlotDeviceInfo()"},
-        StepFailure{"Layout.Plot", "Layout[Layout1].Plot", "Document[l.dwg].Name"},
-        StepFailure{"Plot.QuietErrorMode", "Plot[l.dwg].QuietErrorMode = True",
-                    "Document[l.dwg].Name"},
-        StepFailure{"Document.Name", "Document[l.dwg].Name", "Document[l.dwg].Plot"},
         StepFailure{"Plot.PlotToDevice", "Plot[l.dwg].PlotToDevice()", "Layouts[l.dwg].Item(2)"}));
 
 }  // namespace
