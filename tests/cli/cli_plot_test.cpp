@@ -189,13 +189,15 @@ TEST_F(CliPlot, PrintLayoutsGivesOnePdfPerLayoutAndTheProgressLineOnATerminal) {
     const CliResult r =
         Plot(Pdf({Q(site), Q(bracket), "--layouts", "--copies", "2", "--report", Q(report)}),
              /*errTerminal=*/true);
-    // The bracket's only layout is empty: its page is blank.
-    ASSERT_EQ(r.status, 4) << r.err.toStdString();
+    // The bracket's only layout is empty: it is left out, and its current layout is plotted.
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
 
     const auto lines = Lines(r.out);
     ASSERT_THAT(lines, SizeIs(2));
     EXPECT_EQ(lines[0].drawing, bracket.string());  // the last row first
-    EXPECT_EQ(lines[0].result, "plotted with warnings: the page of Layout1 is blank");
+    EXPECT_EQ(lines[0].result, "plotted");
+    EXPECT_THAT(lines[0].outputs,
+                ElementsAre((bracket.parent_path() / "bracket-r12.pdf").string()));
     EXPECT_EQ(lines[1].drawing, site.string());
     const std::string folder = site.parent_path().string();
     EXPECT_THAT(lines[1].outputs,
