@@ -150,27 +150,5 @@ TEST(ReaderTestdata, AnnotationsFindTheirBlocksAndStyles) {
     EXPECT_EQ(seen[db::EntityType::MLeader], 15);
 }
 
-TEST(ReaderTestdata, EveryTestdataDxfReadsWithoutError) {
-    auto dir = vx::test::TestData() / "dxf";
-    if (!std::filesystem::exists(dir)) {
-        GTEST_SKIP() << "testdata absent";
-    }
-    int files = 0;
-    for (const auto& f : std::filesystem::recursive_directory_iterator(dir)) {
-        auto ext = f.path().extension().string();
-        if (ext != ".dxf" && ext != ".dxfb") {
-            continue;
-        }
-        ++files;
-        auto r = dxf::ReadDxf(vx::test::ReadBytes(f.path()));
-        EXPECT_TRUE(r.Ok()) << f.path() << ": " << r.error.Text();
-        if (r.Ok()) {
-            EXPECT_GE(r.database->layouts.size(), 2u) << f.path();
-            EXPECT_EQ(r.database->layouts[0].name, "Model") << f.path();
-        }
-    }
-    EXPECT_GT(files, 40);
-}
-
 }  // namespace
 }  // namespace vx::engine

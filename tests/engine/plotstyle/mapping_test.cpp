@@ -79,23 +79,7 @@ TEST(ObjectPens, WithoutATableTheObjectPlotsAsItIs) {
 struct OneStyle : ::testing::Test {
     PlotStyleTable table = NewColorDependentTable("t");
     PlotStyle& style = table.styles[0];  // index colour 1
-    std::string Color() { return Text(table.PenFor(Object(1)).color); }
 };
-
-TEST_F(OneStyle, FixedColourGrayscaleAndScreening) {
-    style.color = EncodeStyleColor({200, 100, 0});
-    EXPECT_EQ(Color(), "200,100,0");
-    style.screen = 50;  // half the ink: halfway to paper white
-    EXPECT_EQ(Color(), "228,178,128");
-    // Grayscale before screening: 0.299*200 + 0.587*100 = 118.5 -> 119.
-    style.screen = 100;
-    style.colorPolicy = kColorPolicyGrayscale | kColorPolicyDithering;
-    EXPECT_EQ(Color(), "119,119,119");
-    // Object colour through grayscale: red 0.299*255 = 76.2 -> 76.
-    style.color = kObjectColorAci;
-    style.modeColor.reset();
-    EXPECT_EQ(Color(), "76,76,76");
-}
 
 TEST_F(OneStyle, ObjectColourMarkers) {
     for (std::int32_t marker :
@@ -139,26 +123,6 @@ TEST_F(OneStyle, LinetypeOverrideScalesItsPattern) {
               "255,0,0 lw 0.35 cap 0 join 1 fill 0 pen 1 dashes 3 0.75 0.125 0.75 fixed");
     style.linetype = 0;  // Solid replaces the object's linetype by a solid line
     EXPECT_TRUE(dashes().empty());
-}
-
-TEST_F(OneStyle, EndJoinFillAndPenNumber) {
-    // End 4, join 5: the object's (butt, bevel); 0 for the pen number: the colour's.
-    const struct {
-        int end, join, fill, pen;
-        const char* expected;
-    } cases[] = {
-        {0, 0, 64, 0, "cap 0 join 0 fill 0 pen 1"},
-        {1, 1, 66, 12, "cap 1 join 1 fill 2 pen 12"},
-        {4, 5, 64, 0, "cap 0 join 1 fill 0 pen 1"},
-    };
-    for (const auto& c : cases) {
-        style.endStyle = c.end;
-        style.joinStyle = c.join;
-        style.fillStyle = c.fill;
-        style.physicalPenNumber = c.pen;
-        const std::string pen = Text(table.PenFor(Object(1)));
-        EXPECT_EQ(pen.substr(pen.find("cap"), pen.find(" dashes") - pen.find("cap")), c.expected);
-    }
 }
 
 TEST(NamedTables, StyleByNameWithNormalForUnknownNames) {
