@@ -110,20 +110,6 @@ TEST(DwgLayoutDamage, EachDamageSaysWhat) {
     }
 }
 
-TEST(DwgLayoutDamage, DamagedObjectMapKeepsWhatItCan) {
-    VX_TESTDATA_OR_SKIP("dwg/libredwg/2000_entities-2d.dwg", bytes);
-    std::string b = bytes;
-    std::uint32_t map = GetU32(b, 0x19 + 9 * 2 + 1);
-    // A byte inside the first part of the map: the deltas after it go wrong.
-    b[map + 40] = static_cast<char>(b[map + 40] ^ 0x5A);
-    auto r = ReadDwg(b);
-    if (r.Ok()) {
-        EXPECT_TRUE(AnyWarning(*r.database, "object map")) << r.database->warnings.size();
-    } else {
-        EXPECT_NE(r.error.what.find("object"), std::string::npos) << r.error.what;
-    }
-}
-
 TEST(DwgLayoutDamage, R2004DataPageDamageNamesThePage) {
     VX_TESTDATA_OR_SKIP("dwg/libredwg/2004_Text.dwg", bytes);
     // Damage a run of bytes at one place after another: where it hits a data page of a

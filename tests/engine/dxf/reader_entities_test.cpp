@@ -113,42 +113,6 @@ TEST(ReaderEntities, CommonPropertiesColoursAndLayers) {
               std::tuple("0", db::kByBlock, db::Color::Kind::ByLayer, db::kLineweightByLayer));
 }
 
-TEST(ReaderEntities, CurvesAndPolylines) {
-    auto d = ReadOk(Drawing([](TestDxf& t) {
-        t.G(0, "ARC").Point(10, 1, 2).G(40, 3.0).G(50, 30.0).G(51, 120.0).Point(210, 0, 0, -1);
-        t.G(0, "ELLIPSE").Point(10, 0, 0).Point(11, 4, 0).G(40, 0.5).G(41, 0.0).G(42, 3.14);
-        t.Groups(
-            "0 LWPOLYLINE|90 3|70 1|43 0.0|38 2.0|10 0.0|20 0.0|42 1.0|10 2.0|20 0.0|40 0.1|"
-            "41 0.2|10 2.0|20 2.0");
-        t.Groups(
-            "0 POLYLINE|66 1|70 8|10 0,0,0|0 VERTEX|70 32|10 1,2,3|0 VERTEX|70 32|10 4,5,6|"
-            "0 SEQEND");
-        t.Groups(
-            "0 SPLINE|70 8|71 2|72 6|73 3|40 0.0|40 0.0|40 0.0|40 1.0|40 1.0|40 1.0|10 0,0|"
-            "10 1,2|10 2,0");
-    }));
-    ASSERT_TRUE(d);
-    const auto& e = d->blocks[d->modelSpace].entities;
-    ASSERT_EQ(e.size(), 5u);
-    const auto& arc = Get<db::Arc>(e[0]);
-    EXPECT_EQ(std::tuple(arc.center, arc.endAngle, e[0].props.extrusion),
-              std::tuple(db::Vec3{1, 2, 0}, 120.0, db::Vec3{0, 0, -1}));
-    const auto& el = Get<db::Ellipse>(e[1]);
-    EXPECT_EQ(std::pair(el.ratio, el.endParam), std::pair(0.5, 3.14));
-    const auto& lw = Get<db::LwPolyline>(e[2]);
-    ASSERT_EQ(lw.vertices.size(), 3u);
-    EXPECT_EQ(std::tuple(lw.closed, lw.elevation, lw.vertices[0].bulge, lw.vertices[1].startWidth,
-                         lw.vertices[1].endWidth, lw.vertices[2].y),
-              std::tuple(true, 2.0, 1.0, 0.1, 0.2, 2.0));
-    const auto& pl = Get<db::Polyline>(e[3]);
-    ASSERT_EQ(pl.vertices.size(), 2u);
-    EXPECT_EQ(std::tuple(pl.Is3d(), pl.vertices[1].position), std::tuple(true, db::Vec3{4, 5, 6}));
-    const auto& sp = Get<db::Spline>(e[4]);
-    ASSERT_EQ(sp.controlPoints.size(), 3u);
-    EXPECT_EQ(std::tuple(sp.degree, sp.knots.size(), sp.controlPoints[1]),
-              std::tuple(2, 6u, db::Vec3{1, 2, 0}));
-}
-
 TEST(ReaderEntities, InsertWithArrayAndAttributes) {
     auto d = ReadOk(Drawing([](TestDxf& t) {
         t.Groups(
