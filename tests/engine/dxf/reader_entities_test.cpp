@@ -138,34 +138,6 @@ TEST(ReaderEntities, InsertWithArrayAndAttributes) {
               std::tuple(db::EntityType::Attdef, "Number?"));
 }
 
-TEST(ReaderEntities, TextMTextAndDimension) {
-    auto r = dxf::ReadDxf(Drawing([](TestDxf& t) {
-        t.Groups("0 TEXT|10 1,1|11 5,1|40 2.5|1 Hello|7 notes|72 1|73 2");
-        t.Groups(
-            "0 MTEXT|10 0,10|40 1.0|41 30.0|71 5|3 first part, |3 second part, |"
-            "1 end\\Pnext line|11 0,1");
-        t.Groups("0 DIMENSION|2 *D1|3 ISO-25|70 32|10 0,0|13 1,0|14 5,0|42 4.0|1 <> mm");
-    }));
-    ASSERT_TRUE(r.Ok());
-    const auto& d = r.database;
-    // The dimension's block is not in this file: reported, and the dimension kept.
-    ASSERT_EQ(d->warnings.size(), 1u);
-    EXPECT_EQ(d->warnings[0].what,
-              "block '*D1' is referenced but not defined; its references show nothing");
-    const auto& e = d->blocks[d->modelSpace].entities;
-    ASSERT_EQ(e.size(), 3u);
-    const auto& tx = Get<db::Text>(e[0]);
-    EXPECT_EQ(
-        std::tuple(tx.text, tx.halign, tx.valign, tx.hasAlignPoint, d->textStyles[tx.style].name),
-        std::tuple("Hello", 1, 2, true, "Notes"));
-    const auto& mt = Get<db::MText>(e[1]);
-    EXPECT_EQ(std::tuple(mt.text, mt.attachment, mt.hasXAxis, mt.xAxis),
-              std::tuple("first part, second part, end\\Pnext line", 5, true, db::Vec3{0, 1, 0}));
-    const auto& dim = Get<db::Dimension>(e[2]);  // its block not defined in this file
-    EXPECT_EQ(std::tuple(dim.blockName, dim.block, dim.points[1], dim.measurement),
-              std::tuple("*D1", db::kNone, db::Vec3{5, 0, 0}, 4.0));
-}
-
 TEST(ReaderEntities, HatchBoundariesOfEveryKind) {
     auto d = ReadOk(Drawing([](TestDxf& t) {
         t.Groups(
