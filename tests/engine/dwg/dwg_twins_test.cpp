@@ -102,7 +102,8 @@ TEST_P(DwgTwins, SameDrawingAsTheDxfTwin) {
                 return std::tuple(l.name, l.tabOrder, p.configName, p.canonicalMediaName,
                                   p.styleSheet, R(p.paperWidth), R(p.marginLeft),
                                   p.flags & ~db::PlotSettings::kModelType, p.plotType, p.rotation,
-                                  p.standardScaleType, R(p.customScaleDenominator));
+                                  p.standardScaleType, R(p.customScaleDenominator),
+                                  R(p.plotOrigin.x), R(p.windowMin.y), R(p.windowMax.x));
             };
             EXPECT_EQ(key(dwg_->layouts[i]), key(dxf_->layouts[i]));
         }

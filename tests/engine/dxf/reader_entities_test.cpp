@@ -131,11 +131,6 @@ TEST(ReaderEntities, InsertWithArrayAndAttributes) {
     EXPECT_EQ(std::tuple(at.attribute.tag, at.attribute.text.text, at.attribute.text.valign,
                          d->layers[at.props.layer].name),
               std::tuple("NO", "12A", 2, "Walls"));
-    // The block definition keeps its attribute definition.
-    const auto& door = d->blocks[ins->block].entities;
-    ASSERT_EQ(door.size(), 2u);
-    EXPECT_EQ(std::tuple(door[1].type, Get<db::Attribute>(door[1]).prompt),
-              std::tuple(db::EntityType::Attdef, "Number?"));
 }
 
 TEST(ReaderEntities, HatchBoundariesOfEveryKind) {
@@ -173,59 +168,6 @@ TEST(ReaderEntities, HatchBoundariesOfEveryKind) {
               std::tuple(270.0, false, 8u, 4u));
     // The source boundary handle is not the hatch's owner.
     EXPECT_EQ(Only(*d).props.owner, 0u);
-}
-
-// R2000 and later: layouts from the OBJECTS section in tab order, "Model" first,
-// whatever order the file lists them in; entities by their owner.
-TEST(ReaderLayouts, LayoutsInTabOrderWithTheirBlocks) {
-    TestDxf t;
-    t.Header("AC1018")
-        .Section("TABLES")
-        .Groups(
-            "0 TABLE|2 BLOCK_RECORD|0 BLOCK_RECORD|5 1F|2 *Model_Space|340 22|"
-            "0 BLOCK_RECORD|5 1B|2 *Paper_Space|340 1E|0 BLOCK_RECORD|5 2B|2 *Paper_Space0|"
-            "340 2C|0 ENDTAB")
-        .EndSection()
-        .Section("BLOCKS")
-        .Groups(
-            "0 BLOCK|5 20|330 1F|2 *Model_Space|70 0|10 0,0|0 ENDBLK|0 BLOCK|5 1C|330 1B|"
-            "2 *Paper_Space|70 0|10 0,0|0 ENDBLK|0 BLOCK|5 2D|330 2B|2 *Paper_Space0|70 0|"
-            "10 0,0|0 CIRCLE|330 2B|8 0|67 1|10 0,0|40 2.0|0 ENDBLK")
-        .EndSection()
-        .Section("ENTITIES")
-        .Groups("0 LINE|330 1F|8 0|10 0,0|11 1,1|0 TEXT|330 1B|8 0|67 1|10 0,0|40 1.0|1 sheet")
-        .EndSection()
-        .Section("OBJECTS")
-        .Groups(
-            "0 DICTIONARY|5 C|3 ACAD_LAYOUT|350 1A|0 DICTIONARY|5 1A|3 Model|350 22|3 Zeta|"
-            "350 1E|3 Alpha|350 2C|0 LAYOUT|5 1E|100 AcDbPlotSettings|1 |2 DWG To PDF.pc3|"
-            "4 ISO_A3_(420.00_x_297.00_MM)|7 monochrome.ctb|40 5.0|41 6.0|42 7.0|43 8.0|"
-            "44 420.0|45 297.0|46 1.5|47 2.5|48 10.0|49 20.0|140 30.0|141 40.0|142 1.0|"
-            "143 50.0|70 20|72 1|73 1|74 4|75 0|147 0.02|100 AcDbLayout|1 Zeta|70 1|71 2|"
-            "330 1B|0 LAYOUT|5 2C|100 AcDbPlotSettings|1 |2 none_device|100 AcDbLayout|"
-            "1 Alpha|70 1|71 1|330 2B|0 LAYOUT|5 22|100 AcDbPlotSettings|1 |70 1024|"
-            "100 AcDbLayout|1 Model|70 1|71 0|330 1F")
-        .EndSection()
-        .Eof();
-    auto d = ReadOk(t.Ascii());
-    ASSERT_TRUE(d);
-    ASSERT_EQ(d->layouts.size(), 3u);
-    std::string layouts;  // name, block, entity count (Zeta: the TEXT, Model: the LINE)
-    for (const auto& l : d->layouts) {
-        layouts += l.name + " " + d->blocks[l.block].name + " " +
-                   std::to_string(d->blocks[l.block].entities.size()) + "|";
-    }
-    EXPECT_EQ(layouts, "Model *Model_Space 1|Alpha *Paper_Space0 1|Zeta *Paper_Space 1|");
-    const auto& p = d->layouts[2].plot;
-    EXPECT_EQ(
-        std::tuple(p.configName, p.canonicalMediaName, p.styleSheet, p.marginLeft, p.marginTop,
-                   p.paperWidth, p.plotOrigin, p.windowMin, p.windowMax),
-        std::tuple("DWG To PDF.pc3", "ISO_A3_(420.00_x_297.00_MM)", "monochrome.ctb", 5.0, 8.0,
-                   420.0, db::Vec3{1.5, 2.5, 0}, db::Vec3{10, 20, 0}, db::Vec3{30, 40, 0}));
-    // The layout's own flags (AcDbLayout 70) are not the plot flags (AcDbPlotSettings 70).
-    EXPECT_EQ(std::tuple(p.customScaleDenominator, p.Centered(), p.UseStandardScale(), p.paperUnits,
-                         p.rotation, p.plotType, p.standardScale, d->layouts[2].flags),
-              std::tuple(50.0, true, true, 1, 1, 4, 0.02, 1));
 }
 
 // Text and layer names in $DWGCODEPAGE before R2007 (its name's case ignored, an unknown
