@@ -181,7 +181,6 @@ TEST_P(DwgTwins, SameDrawingAsTheDxfTwin) {
 INSTANTIATE_TEST_SUITE_P(
     Testdata, DwgTwins,
     ::testing::Values(Twin{"libredwg/example_r13", "libredwg/example_r13", Twin::Downgraded},
-                      Twin{"libredwg/example_r14", "libredwg/example_r14", Twin::Downgraded},
                       Twin{"libredwg/example_2000", "libredwg/example_2000"},
                       Twin{"acadsharp/sample_AC1018", "acadsharp/sample_AC1018_ascii"},
                       Twin{"acadsharp/sample_AC1032", "acadsharp/sample_AC1032_ascii"},

@@ -91,11 +91,10 @@ TEST(ReaderEntities, CommonPropertiesColoursAndLayers) {
     auto d = ReadOk(Drawing([](TestDxf& t) {
         t.Groups("0 LINE|5 2A|8 Walls|6 DASHED|62 0|370 -2|48 2.5|10 0,0|11 10,0|210 0,0,1");
         t.Groups("0 LINE|8 Unlisted|62 5|420 16744448|60 1|10 0,0|11 1,1");
-        t.G(0, "LINE").G(6, "BYBLOCK").Point(10, 0, 0).Point(11, 1, 1);
     }));
     ASSERT_TRUE(d);
     const auto& ents = d->blocks[d->modelSpace].entities;
-    ASSERT_EQ(ents.size(), 3u);
+    ASSERT_EQ(ents.size(), 2u);
     const auto& a = ents[0].props;
     EXPECT_EQ(std::tuple(a.handle, d->layers[a.layer].name, d->linetypes[a.linetype].name,
                          a.color.kind, a.lineweight, a.linetypeScale),
@@ -107,10 +106,6 @@ TEST(ReaderEntities, CommonPropertiesColoursAndLayers) {
     EXPECT_EQ(
         std::tuple(d->layers[b.layer].name, d->layers[b.layer].implicit, b.color, b.invisible),
         std::tuple("Unlisted", true, db::Color{db::Color::Kind::True, 5, 0xFF8000}, true));
-    // No layer group: layer "0"; defaults ByLayer.
-    const auto& c = ents[2].props;
-    EXPECT_EQ(std::tuple(d->layers[c.layer].name, c.linetype, c.color.kind, c.lineweight),
-              std::tuple("0", db::kByBlock, db::Color::Kind::ByLayer, db::kLineweightByLayer));
 }
 
 TEST(ReaderEntities, InsertWithArrayAndAttributes) {

@@ -61,8 +61,6 @@ TEST(ShippedTables, NamedMonochromeHasBlackStylesWithFixedLineweights) {
     }
     o.plotStyleName = "Thick";
     EXPECT_DOUBLE_EQ(t.PenFor(o).lineweight, 0.70);
-    o.plotStyleName = "thin";
-    EXPECT_DOUBLE_EQ(t.PenFor(o).lineweight, 0.18);
 }
 
 // An independent reader of the format (Debian's python3-ezdxf) reads the shipped tables.
