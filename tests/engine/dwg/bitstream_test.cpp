@@ -115,7 +115,6 @@ TEST(Decompress, DamageIsAnErrorNotAnOverrun) {
     EXPECT_THROW(DecompressR2007(far7.data(), far7.size(), 16), DwgError);
 }
 
-// Mending itself: TheR2007FileHeaderIsMended.
 TEST(ReedSolomon, TooMuchDamageIsReportedAndLeftAlone) {
     std::uint8_t word[255] = {};
     for (int e = 0; e < 40; ++e) {
