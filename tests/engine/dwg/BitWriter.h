@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -28,7 +27,7 @@ public:
         return *this;
     }
     BitWriter& RC(std::uint8_t v) { return Bits(v, 8); }
-    // Little-endian: RS, RL, RD.
+    // Little-endian: RS, RL.
     BitWriter& Le(std::uint64_t v, int bytes) {
         for (int i = 0; i < bytes; ++i) {
             RC(static_cast<std::uint8_t>(v >> (8 * i)));
@@ -37,11 +36,6 @@ public:
     }
     BitWriter& RS(std::uint16_t v) { return Le(v, 2); }
     BitWriter& RL(std::uint32_t v) { return Le(v, 4); }
-    BitWriter& RD(double d) {
-        std::uint64_t b;
-        std::memcpy(&b, &d, 8);
-        return Le(b, 8);
-    }
     // The code bits and value of a BS / BL / BD, chosen by the caller.
     BitWriter& Code(int code) { return Bits(static_cast<std::uint64_t>(code), 2); }
     BitWriter& Handle(int code, std::vector<std::uint8_t> bytes) {

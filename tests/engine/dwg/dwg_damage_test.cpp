@@ -43,7 +43,6 @@ TEST(DwgRefusals, EmptyForeignOldAndUnknownVersions) {
         {"", "the file is empty"},
         {"0\nSECTION\n", "not a DWG file: it does not begin with a version code"},
         {"AC1009" + pad, "DWG version AC1009 (R11/R12) is older than R13 and cannot be read"},
-        {"AC2.10" + pad, "DWG version AC2.10 is older than R13 and cannot be read"},
         {"AC1016" + pad, "DWG version 'AC1016' is not a version that can be read"},
         {"AC1040" + pad, "DWG version AC1040 is newer than 2018 and cannot be read"},
     };
@@ -51,7 +50,6 @@ TEST(DwgRefusals, EmptyForeignOldAndUnknownVersions) {
         const auto r = ReadDwg(bytes);
         EXPECT_EQ(std::tuple(r.Ok(), r.error.what), std::tuple(false, what));
     }
-    EXPECT_NE(ReadDwg("AC1015").error.what.find("too short"), std::string::npos);
 }
 
 // The R2004 header is masked from 0x80: the mask of its byte `at`.
@@ -112,20 +110,6 @@ TEST(DwgLayoutDamage, EachDamageSaysWhat) {
     }
 }
 
-TEST(DwgLayoutDamage, DamagedObjectMapKeepsWhatItCan) {
-    VX_TESTDATA_OR_SKIP("dwg/libredwg/2000_entities-2d.dwg", bytes);
-    std::string b = bytes;
-    std::uint32_t map = GetU32(b, 0x19 + 9 * 2 + 1);
-    // A byte inside the first part of the map: the deltas after it go wrong.
-    b[map + 40] = static_cast<char>(b[map + 40] ^ 0x5A);
-    auto r = ReadDwg(b);
-    if (r.Ok()) {
-        EXPECT_TRUE(AnyWarning(*r.database, "object map")) << r.database->warnings.size();
-    } else {
-        EXPECT_NE(r.error.what.find("object"), std::string::npos) << r.error.what;
-    }
-}
-
 TEST(DwgLayoutDamage, R2004DataPageDamageNamesThePage) {
     VX_TESTDATA_OR_SKIP("dwg/libredwg/2004_Text.dwg", bytes);
     // Damage a run of bytes at one place after another: where it hits a data page of a
@@ -146,14 +130,6 @@ TEST(DwgLayoutDamage, R2004DataPageDamageNamesThePage) {
         }
     }
     EXPECT_GT(named, 3);
-}
-
-TEST(DwgLayoutDamage, R2007ReedSolomonPagesCut) {
-    VX_TESTDATA_OR_SKIP("dwg/libredwg/2007_Text.dwg", bytes);
-    auto r = ReadDwg(bytes.substr(0, 0x480 + 100));
-    ASSERT_FALSE(r.Ok());
-    EXPECT_EQ(r.error.where, "file layout");
-    EXPECT_FALSE(r.error.what.empty());
 }
 
 TEST(DwgObjectDamage, ABrokenObjectIsSkippedWithItsHandleAndType) {
@@ -187,19 +163,12 @@ TEST(DwgObjectDamage, ABrokenObjectIsSkippedWithItsHandleAndType) {
 // Any bytes give a result or an error with a description: never a crash or a hang.
 class DwgAnyDamage : public ::testing::TestWithParam<const char*> {};
 
-TEST_P(DwgAnyDamage, TruncatedFiles) {
+TEST_P(DwgAnyDamage, TruncatedAndFlippedCopies) {
     VX_TESTDATA_OR_SKIP(GetParam(), bytes);
     for (int k = 1; k < 24; ++k) {
-        std::size_t n = bytes.size() * static_cast<std::size_t>(k) / 24;
-        auto r = ReadDwg(bytes.substr(0, n));
-        if (!r.Ok()) {
-            EXPECT_FALSE(r.error.what.empty()) << n;
-        }
+        auto r = ReadDwg(bytes.substr(0, bytes.size() * static_cast<std::size_t>(k) / 24));
+        EXPECT_TRUE(r.Ok() || !r.error.what.empty()) << k;
     }
-}
-
-TEST_P(DwgAnyDamage, FlippedBytes) {
-    VX_TESTDATA_OR_SKIP(GetParam(), bytes);
     std::mt19937_64 next(0x9E3779B97F4A7C15ull);
     int ok = 0;
     for (int trial = 0; trial < 60; ++trial) {
@@ -223,12 +192,13 @@ TEST_P(DwgAnyDamage, FlippedBytes) {
     EXPECT_GT(ok, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Versions, DwgAnyDamage,
-    ::testing::Values("dwg/libredwg/2000_entities-2d.dwg", "dwg/libredwg/2004_Text.dwg",
-                      "dwg/libredwg/2007_Text.dwg", "dwg/libredwg/2010_Text.dwg",
-                      "dwg/libredwg/2013_Text.dwg", "dwg/libredwg/2018_Text.dwg"),
-    [](const ::testing::TestParamInfo<const char*>& p) { return test::StemName(p.param); });
+INSTANTIATE_TEST_SUITE_P(Versions, DwgAnyDamage,
+                         ::testing::Values("dwg/libredwg/2000_entities-2d.dwg",
+                                           "dwg/libredwg/2004_Text.dwg",
+                                           "dwg/libredwg/2007_Text.dwg"),
+                         [](const ::testing::TestParamInfo<const char*>& p) {
+                             return test::StemName(p.param);
+                         });
 
 }  // namespace
 }  // namespace vx::engine::dwg

@@ -82,16 +82,10 @@ public:
         return s;
     }
 
-    // Binary DXF; `oneByteCodes` writes the R12 form.
-    std::string Binary(bool oneByteCodes = false) const {
+    std::string Binary() const {
         std::string s(engine::dxf::kBinaryDxfSentinel);
         for (const auto& [c, v] : groups_) {
-            if (oneByteCodes && c < 255) {
-                s += static_cast<char>(c);
-            } else {
-                s += oneByteCodes ? "\xFF" : "";
-                Le(s, static_cast<std::uint64_t>(c), 2);
-            }
+            Le(s, static_cast<std::uint64_t>(c), 2);
             const char kind = Kind(c);
             if (kind == 'd') {
                 const double d = std::stod(v);

@@ -149,15 +149,14 @@ TEST(ReaderWarnings, ManyWarningsAreCapped) {
     EXPECT_EQ(r.database->warnings.back().what, "and 490 more warnings");
 }
 
-// Every prefix of a real file: an error or a drawing, never a crash (the sanitizer builds
+// Prefixes of a real file: an error or a drawing, never a crash (the sanitizer builds
 // run this too).
 TEST(ReaderRobustness, EveryTruncationOfARealFile) {
     VX_TESTDATA_OR_SKIP("dxf/ezdxf/bin_dxf_r2000.dxf", binary);
     VX_TESTDATA_OR_SKIP("dxf/ezdxf/small_r13.dxf", ascii);
     for (const std::string* bytes : {&binary, &ascii}) {
         int errors = 0, opened = 0;
-        const std::size_t step = bytes == &binary ? 1 : 7;
-        for (std::size_t n = 0; n < bytes->size(); n += step) {
+        for (std::size_t n = 0; n < bytes->size(); n += 13) {
             auto r = dxf::ReadDxf(std::string_view(*bytes).substr(0, n));
             if (r.Ok()) {
                 ++opened;
