@@ -8,9 +8,12 @@
 
 using namespace vx::engine;
 using vx::testing::Drawing;
-using vx::testing::RecordingSink;
 
 namespace {
+
+db::StyleId Style(Drawing& w, const std::string& name, const std::string& font) {
+    return w.Push(w.d.textStyles, db::TextStyle{.name = name, .fontFile = font});
+}
 
 struct StyleCase {
     const char* what;
@@ -36,9 +39,9 @@ TEST_P(DefaultStyle, DrawsInTheStandardStylesFont) {
     }
     const StyleCase& c = GetParam();
     Drawing w;
-    const db::StyleId romans = w.Style("ROMANS", "romans.shx");
+    const db::StyleId romans = Style(w, "ROMANS", "romans.shx");
     if (c.standardFont) {
-        w.Style("Standard", c.standardFont);
+        Style(w, "Standard", c.standardFont);
     }
     const db::StyleId style = c.ownStyle ? romans : db::kNone;
     if (c.mtext) {
@@ -57,12 +60,11 @@ TEST_P(DefaultStyle, DrawsInTheStandardStylesFont) {
         w.Add(w.model, db::EntityType::Text, t);
     }
     fonts::FontResolver fonts;
-    RecordingSink sink;
     render::RenderOptions o;
     o.fonts = &fonts;
-    vx::testing::Render(w.d, sink, 0, o);
-    EXPECT_EQ(!sink.glyphs.empty(), c.outlines) << c.what;
-    EXPECT_EQ(sink.strokes.empty(), c.outlines) << c.what;
+    const auto p = vx::testing::Draw(w.d, 0, o);
+    EXPECT_EQ(!p->glyphs.empty(), c.outlines) << c.what;
+    EXPECT_EQ(p->strokes.empty(), c.outlines) << c.what;
 }
 
 INSTANTIATE_TEST_SUITE_P(Texts, DefaultStyle, ::testing::ValuesIn(kCases));

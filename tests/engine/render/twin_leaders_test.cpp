@@ -40,10 +40,9 @@ double ArrowLength(const fs::path& file) {
     db::Leader l;
     l.vertices = {{0, 0, 0}, {50, 0, 0}};
     w.Add(w.model, db::EntityType::Leader, l);
-    vx::testing::RecordingSink sink;
-    vx::testing::Render(w.d, sink);
-    EXPECT_EQ(sink.fills.size(), 1u) << file;
-    return sink.fills.empty() ? 0 : output::BoundsOf(sink.fills[0].rings[0]).Width();
+    const auto p = vx::testing::Draw(w.d);
+    EXPECT_EQ(p->fills.size(), 1u) << file;
+    return p->fills.empty() ? 0 : output::BoundsOf(p->fills[0].rings[0]).Width();
 }
 
 struct TwinLeaders : ::testing::TestWithParam<TwinCase> {};
