@@ -1,8 +1,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <QFileInfo>
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
@@ -170,6 +172,21 @@ TEST_F(XrefTest, FailuresBeforeTheFirstReferenceReachTheCaller) {
     EXPECT_THROW(xrefs.ReloadXrefs(), cad::CadError);
 }
 
+TEST_F(XrefTest, TheEightNameBudgetIsSharedByAllReferencesOfOneCall) {
+    tree.File("Lv1/Lv2/Lv3/Lv4/Lv5/Lv6/One.dwg");  // the first reference's third step
+    tree.File("Lv1/Lv2/Two.dwg");                  // the second one's seventh
+    Drawing(tree.Folder(kDeep))
+        .XRef("One", "C:\\Old\\One.dwg", false)
+        .XRef("Two", "C:\\Old\\Two.dwg", false);
+    Open();
+    xrefs.ReloadXrefs();
+    EXPECT_TRUE(Ref(0).loaded);
+    EXPECT_EQ(Ref(1).path, "C:\\Old\\Two.dwg");
+    // Three steps for the first reference, five for the second: eight names in all.
+    EXPECT_EQ(xrefs.top.size(), 8u);
+    EXPECT_EQ(xrefs.top.back(), t + "/Lv1/Lv2/Lv3/Lv4/");
+}
+
 // --- the folder search ---
 
 struct FolderSearchTest : XrefTest {
@@ -189,6 +206,23 @@ TEST_F(FolderSearchTest, FilesComeBeforeSubfoldersAndEachSubtreeIsFinishedFirst)
     EXPECT_TRUE(Find(t + "/s2/", "Base.dwg"));
     EXPECT_EQ(xrefs.FoundFile, deep);
     EXPECT_THAT(xrefs.all, ElementsAre(t + "/s2/", t + "/s2/a/", t + "/s2/a/x/"));
+}
+
+TEST_F(FolderSearchTest, StaysOnTheFileSystemItStartsOn) {
+    // /dev/shm is a file system of its own below /dev on most Linux systems.
+    struct stat dev {
+    }, shm{};
+    if (stat("/dev", &dev) != 0 || stat("/dev/shm", &shm) != 0 || dev.st_dev == shm.st_dev) {
+        GTEST_SKIP() << "no separate file system below /dev";
+    }
+    QTemporaryDir mount("/dev/shm/vormex-XXXXXX");
+    if (!mount.isValid()) {
+        GTEST_SKIP() << "/dev/shm is not writable";
+    }
+    const std::string name = "Only-" + QFileInfo(mount.path()).fileName().toStdString() + ".dwg";
+    QFile(mount.filePath(QString::fromStdString(name))).open(QIODevice::WriteOnly);
+    EXPECT_FALSE(Find("/dev", name));
+    EXPECT_TRUE(Find("/dev/shm", name));
 }
 
 TEST_F(FolderSearchTest, SkipsHiddenEntriesAndFollowsNoFolderLinks) {
