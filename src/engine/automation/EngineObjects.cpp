@@ -383,17 +383,29 @@ private:
 
 // ----------------------------------------------------------------------------------------
 
-// Model space of a referenced drawing: read-only, it counts its entities.
-class XrefSpaceObj : public cad::AcadBlock {
+// A block that is no external reference: the reference members fail, naming it.
+class PlainBlockObj : public cad::AcadBlock {
 public:
-    XrefSpaceObj(StatePtr e, std::shared_ptr<const db::Database> db, std::string name)
-        : e_(std::move(e)), db_(std::move(db)), name_(std::move(name)) {}
+    explicit PlainBlockObj(std::string name) : name_(std::move(name)) {}
     std::string Name() override { return name_; }
     bool IsXRef() override { return false; }
     Ref<cad::AcadDatabase> XRefDatabase() override { throw NotAReference(); }
     std::string Path() override { throw NotAReference(); }
     void SetPath(const std::string&) override { throw NotAReference(); }
     void Reload() override { throw NotAReference(); }
+
+private:
+    CadError NotAReference() const {
+        return CadError("The block " + name_ + " is not an external reference.");
+    }
+    std::string name_;
+};
+
+// Model space of a referenced drawing: read-only, it counts its entities.
+class XrefSpaceObj : public PlainBlockObj {
+public:
+    XrefSpaceObj(StatePtr e, std::shared_ptr<const db::Database> db, std::string name)
+        : PlainBlockObj(std::move(name)), e_(std::move(e)), db_(std::move(db)) {}
     std::int32_t Count() override {
         return Guarded([&] {
             e_->CheckRunning();
@@ -416,12 +428,8 @@ public:
     }
 
 private:
-    CadError NotAReference() const {
-        return CadError("The block " + name_ + " is not an external reference.");
-    }
     StatePtr e_;
     std::shared_ptr<const db::Database> db_;
-    std::string name_;
 };
 
 class XrefDatabaseObj : public cad::AcadDatabase {
@@ -526,16 +534,10 @@ private:
 
 // The block of a paper-space layout that has none (a drawing without paper space, whose
 // "Layout1" was made up when it was read): it holds nothing.
-class NoSheetObj : public cad::AcadBlock {
+class NoSheetObj : public PlainBlockObj {
 public:
     NoSheetObj(Ref<cad::AcadLayout> layout, std::string name)
-        : layout_(std::move(layout)), name_(std::move(name)) {}
-    std::string Name() override { return name_; }
-    bool IsXRef() override { return false; }
-    Ref<cad::AcadDatabase> XRefDatabase() override { throw NotAReference(); }
-    std::string Path() override { throw NotAReference(); }
-    void SetPath(const std::string&) override { throw NotAReference(); }
-    void Reload() override { throw NotAReference(); }
+        : PlainBlockObj(std::move(name)), layout_(std::move(layout)) {}
     std::int32_t Count() override { return 0; }
     Ref<cad::AcadEntity> Item(std::int32_t index) override {
         throw CadError("Invalid index " + std::to_string(index) + ".");
@@ -543,11 +545,7 @@ public:
     Ref<cad::AcadLayout> Layout() override { return layout_; }
 
 private:
-    CadError NotAReference() const {
-        return CadError("The block " + name_ + " is not an external reference.");
-    }
     Ref<cad::AcadLayout> layout_;
-    std::string name_;
 };
 
 Ref<cad::AcadBlock> LayoutObj::Block() {
