@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "plot/PlotRuns.h"
+#include "plot/PlotService.h"
 #include "plot/XrefReload.h"
 
 #ifdef VORMEX_HAVE_FAKECAD
@@ -62,28 +62,9 @@ BENCHMARK(BM_FindXrefFileWholeTree)->Arg(100)->Arg(400)->Unit(benchmark::kMillis
 
 #ifdef VORMEX_HAVE_FAKECAD
 
-class QuietWindow : public plot::RunHost, public PointerService, public BeepService {
+class QuietWindow : public plot::PlotEvents {
 public:
-    int RowCount() override { return static_cast<int>(names.size()); }
-    std::string RowFileName(int row) override { return names[static_cast<std::size_t>(row)]; }
-    std::string RowPath(int) override { return folder; }
-    bool RowSelected(int) override { return true; }
-    void SetStatus(const std::string&) override {}
-    void RepaintStatus() override {}
-    std::string PanelText() override { return "Ready"; }
-    void SetPanelText(const std::string&) override {}
-    void SetProgress(float) override {}
-    std::string CopiesText() override { return "1"; }
-    int LayoutsValue() override { return 1; }
-    std::string FolderPath() override { return folder; }
     bool StopRequested() override { return false; }
-    void SetStopRequested(bool) override {}
-    void KeepAlive() override {}
-    void SetPointer(Pointer) override {}
-    void Beep() override {}
-
-    std::vector<std::string> names;
-    std::string folder;
 };
 
 // A run over drawings with two layouts each: the rules' share of a real run.
@@ -93,20 +74,22 @@ void BM_AllListedRun(benchmark::State& state) {
     cad::ClassRegistry registry;  // outlives the double, which unregisters itself
     fake::FakeCad cad;
     QuietWindow window;
-    window.folder = dir.path().toStdString() + "/";
-    for (int i = 0; i < rows; ++i) {
+    const std::string folder = dir.path().toStdString() + "/";
+    plot::PlotRequest request;
+    request.choices = {"Office Printer", "A4", "acad.ctb", 0};
+    request.layouts = true;
+    for (int i = rows - 1; i >= 0; --i) {
         const std::string name = "d" + std::to_string(i) + ".dwg";
-        QFile(QString::fromStdString(window.folder + name)).open(QIODevice::WriteOnly);
-        cad.Drawing(window.folder + name).Layouts({"Layout1", "Layout2"});
-        window.names.push_back(name);
+        QFile(QString::fromStdString(folder + name)).open(QIODevice::WriteOnly);
+        cad.Drawing(folder + name).Layouts({"Layout1", "Layout2"});
+        request.rows.push_back({folder + name, true});
     }
     NoHost host;
     cad.RegisterIn(registry);
     cad::CadConnection connection(host, host, registry);
-    cad::PlotChoices choices{"Office Printer", "A4", "acad.ctb", 0};
-    plot::PlotRuns runs(connection, choices, window, window, host, window);
+    plot::PlotService service(connection, host);
     for (auto _ : state) {
-        runs.Command2_Click();
+        service.Run(request, window);
         state.PauseTiming();
         cad.ClearCalls();
         state.ResumeTiming();

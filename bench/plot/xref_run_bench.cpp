@@ -21,7 +21,7 @@
 #include "../GuiBenchMain.h"
 #include "cad/ClassRegistry.h"
 #include "engine/automation/Engine.h"
-#include "plot/PlotRuns.h"
+#include "plot/PlotService.h"
 
 namespace {
 
@@ -81,49 +81,32 @@ public:
     MsgResult Show(const Message&) override { return MsgResult::Ok; }
 };
 
-// The window, noting when each drawing's processing starts.
-class TimedWindow : public plot::RunHost, public PointerService, public BeepService {
+// The run's events, noting when each drawing's processing starts and ends.
+class TimedWindow : public plot::PlotEvents {
 public:
-    int RowCount() override { return static_cast<int>(names.size()); }
-    std::string RowFileName(int row) override { return names[static_cast<std::size_t>(row)]; }
-    std::string RowPath(int) override { return folder; }
-    bool RowSelected(int) override { return true; }
-    void SetStatus(const std::string& text) override {
-        if (text.rfind("Opening Drawing", 0) == 0 ||
-            text.find("Files Found") != std::string::npos) {
-            marks.push_back(Clock::now());
-        }
-    }
-    void RepaintStatus() override {}
-    std::string PanelText() override { return "Ready"; }
-    void SetPanelText(const std::string&) override {}
-    void SetProgress(float) override {}
-    std::string CopiesText() override { return "1"; }
-    int LayoutsValue() override { return 0; }
-    std::string FolderPath() override { return folder; }
     bool StopRequested() override { return false; }
-    void SetStopRequested(bool) override {}
-    void KeepAlive() override {}
-    void SetPointer(Pointer) override {}
-    void Beep() override {}
+    void DrawingStarted(const std::string&) override { marks.push_back(Clock::now()); }
+    void DrawingClosed(const std::string&) override { marks.push_back(Clock::now()); }
+    void RunEnded(const plot::RunSummary& summary) override { failures = summary.failures; }
 
-    std::vector<std::string> names;
-    std::string folder;
-    // A mark as each drawing starts, and one after each (the row's closing status).
+    // A mark as each drawing starts, and one after each.
     std::vector<Clock::time_point> marks;
+    std::vector<plot::FailedDrawing> failures;
 };
 
 void BM_MissingReferencesRun(benchmark::State& state) {
     Tree& tree = TheTree();
     const auto drawings = static_cast<int>(state.range(0));
     TimedWindow window;
-    window.folder = tree.drawingFolder;
-    for (int i = 0; i < drawings; ++i) {
+    const std::string folder = tree.drawingFolder;
+    plot::PlotRequest request;
+    request.choices = {"PDF.pc3", "A4", "monochrome.ctb", 0};
+    for (int i = drawings - 1; i >= 0; --i) {
         const std::string name = "d" + std::to_string(i) + ".dxf";
-        if (!fs::exists(window.folder + name)) {
-            std::ofstream(window.folder + name) << Drawing();
+        if (!fs::exists(folder + name)) {
+            std::ofstream(folder + name) << Drawing();
         }
-        window.names.push_back(name);
+        request.rows.push_back({folder + name, true});
     }
     const fs::path user = fs::path(tree.dir.path().toStdString()) / "user";
     cad::ClassRegistry registry;
@@ -133,12 +116,11 @@ void BM_MissingReferencesRun(benchmark::State& state) {
     engine::automation::RegisterEngine(registry, o);
     NoHost host;
     cad::CadConnection connection(host, host, registry);
-    cad::PlotChoices choices{"PDF.pc3", "A4", "monochrome.ctb", 0};
-    plot::PlotRuns runs(connection, choices, window, window, host, window);
+    plot::PlotService service(connection, host);
     double firstSeconds = 0;
     for (auto _ : state) {
         window.marks.clear();
-        runs.Command2_Click();
+        service.Run(request, window);
         // Marks: start, end of each row (the first two marks bound the first drawing).
         if (window.marks.size() < static_cast<std::size_t>(2 * drawings)) {
             state.SkipWithError("the run did not process every drawing");
@@ -149,8 +131,8 @@ void BM_MissingReferencesRun(benchmark::State& state) {
         const double later = Seconds(window.marks.back() - window.marks[2]).count();
         state.SetIterationTime(drawings > 1 ? later / (drawings - 1)
                                             : Seconds(window.marks[1] - window.marks[0]).count());
-        if (!runs.Failures().empty()) {
-            state.SkipWithError(runs.Failures().front().description.c_str());
+        if (!window.failures.empty()) {
+            state.SkipWithError(window.failures.front().description.c_str());
             break;
         }
     }

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "PlatformServices.h"
-#include "cad/UserServices.h"
+#include "ui/UserServices.h"
 
 class QLabel;
 class QPushButton;

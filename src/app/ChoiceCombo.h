@@ -5,13 +5,13 @@
 #include <QObject>
 #include <functional>
 
-#include "cad/PlotLists.h"
+#include "plot/PlotLists.h"
 
 class QComboBox;
 
 namespace vx::app {
 
-class ComboChoiceList : public QObject, public cad::ChoiceList {
+class ComboChoiceList : public QObject, public plot::ChoiceList {
     Q_OBJECT
 public:
     // The three handlers run on the list's change (any change of its text, also by the

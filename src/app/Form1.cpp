@@ -23,7 +23,7 @@
 #include "ShellRules.h"
 #include "WindowRunHost.h"
 #include "common/ProgramData.h"
-#include "plot/PlotRuns.h"
+#include "plot/PlotService.h"
 #include "search/DirListBox.h"
 #include "search/DrawingListView.h"
 #include "search/DwgThumbnail.h"
@@ -174,11 +174,9 @@ void Form1::ConnectSearchAndRuns() {
             [this](const QPoint& at) { mnuPrint->popup(at); });
 
     runHost_ = std::make_unique<WindowRunHost>(
-        WindowRunHost::Controls{ListView1, Status, sbStatusBar, ProgressBar1, Text2, chkLayouts,
-                                Dir1},
-        StopRequested, search_->Pump());
-    runs_ = std::make_unique<plot::PlotRuns>(connection_, choices_, *runHost_, services_.pointer,
-                                             services_.messages, services_.beep);
+        WindowRunHost::Controls{ListView1, Status, sbStatusBar, ProgressBar1, chkLayouts, Dir1},
+        StopRequested, search_->Pump(), services_.pointer, services_.messages);
+    runs_ = std::make_unique<plot::PlotService>(connection_, services_.messages);
 }
 
 void Form1::CreateMenus() {
@@ -456,9 +454,14 @@ void Form1::cmdAction_Click(int /*index*/) {
 // ---------------------------------------------------------------------------------------
 // Runs
 
-void Form1::StartRun(void (plot::PlotRuns::*run)()) {
+void Form1::StartRun(const plot::RunShape& shape) {
     const QString panel = sbStatusBar->PanelText(kStatePanel);
-    if (!Guard([this, run] { ((*runs_).*run)(); })) {
+    if (!Guard([this, &shape] {
+            // A command that arrives during a run is ignored.
+            if (!runs_->Running()) {
+                runs_->Run(runHost_->Request(shape, choices_), *runHost_);
+            }
+        })) {
         // A run that ended in an error did not get to put the status bar back.
         sbStatusBar->SetPanelText(kStatePanel, panel);
         ProgressBar1->setValue(0);
@@ -466,29 +469,35 @@ void Form1::StartRun(void (plot::PlotRuns::*run)()) {
 }
 
 void Form1::Command2_Click() {
-    StartRun(&plot::PlotRuns::Command2_Click);
+    StartRun(plot::kAllListedRun);
 }
 
 void Form1::mnuAllPrint_Click() {
-    StartRun(&plot::PlotRuns::mnuAllPrint_Click);
+    StartRun(plot::kAllDrawingsRun);
 }
 
 void Form1::mnuPrintMultiple_Click() {
-    StartRun(&plot::PlotRuns::mnuPrintMultiple_Click);
+    StartRun(plot::kSelectedRun);
 }
 
 bool Form1::Text2_KeyPress(int keyAscii) {
     bool drop = false;
     Guard([this, keyAscii, &drop] {
-        int key = keyAscii;
-        runs_->Text2_KeyPress(key);
-        drop = key == 0;
+        drop = !plot::CopiesKeyPasses(keyAscii);
+        if (drop) {
+            services_.beep.Beep();
+        }
     });
     return drop;
 }
 
 void Form1::Text2_Change() {
-    Guard([this] { runs_->Text2_Change(); });
+    Guard([this] {
+        // A text that is no positive number keeps the last count.
+        if (auto copies = plot::CopiesFromText(Text2->text().toStdString())) {
+            choices_.NumOfCopies = *copies;
+        }
+    });
 }
 
 void Form1::chkLayouts_Click() {

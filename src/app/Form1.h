@@ -18,7 +18,7 @@
 #include "Settings.h"
 #include "StatusBar.h"
 #include "cad/CadConnection.h"
-#include "cad/PlotLists.h"
+#include "plot/PlotLists.h"
 
 class QAction;
 class QCheckBox;
@@ -31,8 +31,9 @@ class QProgressBar;
 class QPushButton;
 
 namespace vx::plot {
-class PlotRuns;
-}
+class PlotService;
+struct RunShape;
+}  // namespace vx::plot
 
 namespace vx::search {
 class DirListBox;
@@ -110,12 +111,12 @@ public:
     // --- state ---
     // The services, for the search and run hosts that the window implements.
     ShellServices& Services() const { return services_; }
-    cad::PlotChoices& Choices() { return choices_; }
+    plot::PlotChoices& Choices() { return choices_; }
     cad::CadConnection& Connection() { return connection_; }
-    cad::PlotLists& Lists() { return lists_; }
+    plot::PlotLists& Lists() { return lists_; }
     // The drawing search over this window's controls, and the plot runs.
     search::WindowSearch& Search() { return *search_; }
-    plot::PlotRuns& Runs() { return *runs_; }
+    plot::PlotService& Runs() { return *runs_; }
     // The help file: the program's folder and "help.chm" (set at load).
     QString HelpFile;
     // A request to stop the search or run in progress; one flag for both.
@@ -197,19 +198,19 @@ private:
     bool Guard(const std::function<void()>& handler);
     bool Protect(const std::function<void()>& handler);
     // A run inside the boundary; a run that fails leaves the status bar at rest.
-    void StartRun(void (plot::PlotRuns::*run)());
+    void StartRun(const plot::RunShape& shape);
     void ShowFailure(const std::string& description);
 
     ShellServices& services_;
-    cad::PlotChoices choices_;
+    plot::PlotChoices choices_;
     cad::CadConnection connection_;
-    cad::PlotLists lists_;
+    plot::PlotLists lists_;
     std::unique_ptr<ComboChoiceList> printerList_;
     std::unique_ptr<ComboChoiceList> paperList_;
     std::unique_ptr<ComboChoiceList> styleList_;
     std::unique_ptr<search::WindowSearch> search_;
     std::unique_ptr<WindowRunHost> runHost_;
-    std::unique_ptr<plot::PlotRuns> runs_;
+    std::unique_ptr<plot::PlotService> runs_;
     ProgressBarPlacement placement_;
     LoadedSettings loaded_;
     QPoint loadedPixels_;

@@ -11,7 +11,7 @@
 
 #include "ChmFile.h"
 #include "PlatformServices.h"
-#include "cad/UserServices.h"
+#include "ui/UserServices.h"
 
 class QToolButton;
 

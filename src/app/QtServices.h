@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "PlatformServices.h"
-#include "cad/UserServices.h"
+#include "ui/UserServices.h"
 
 class QWidget;
 

@@ -6,7 +6,7 @@
 #include <limits>
 #include <stdexcept>
 
-#include "cad/PlotLists.h"
+#include "plot/PlotLists.h"
 
 namespace vx::app {
 
@@ -90,7 +90,7 @@ WindowPosition PositionToSave(QPoint nowPixels, QPoint loadedPixels, const Loade
 }
 
 void WriteSettings(SettingsStore& store, bool minimized, const WindowPosition& position,
-                   const cad::PlotChoices& choices) {
+                   const plot::PlotChoices& choices) {
     if (minimized) {
         return;
     }

@@ -13,7 +13,7 @@
 
 class QSettings;
 
-namespace vx::cad {
+namespace vx::plot {
 struct PlotChoices;
 }
 
@@ -92,7 +92,7 @@ WindowPosition PositionToSave(QPoint nowPixels, QPoint loadedPixels, const Loade
 // Unload: nothing at all when the window is minimized; otherwise the position, then each
 // plot choice that is not empty.
 void WriteSettings(SettingsStore& store, bool minimized, const WindowPosition& position,
-                   const cad::PlotChoices& choices);
+                   const plot::PlotChoices& choices);
 
 // A window whose frame would stand on no screen is moved onto the nearest one: a window
 // counts as reachable when at least kMinimumVisible pixels of it, each way, lie on a

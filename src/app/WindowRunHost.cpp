@@ -2,7 +2,6 @@
 
 #include <QCheckBox>
 #include <QLabel>
-#include <QLineEdit>
 #include <QProgressBar>
 #include <algorithm>
 #include <cmath>
@@ -21,23 +20,28 @@ QString StatusLineText(const std::string& text) {
 }
 
 WindowRunHost::WindowRunHost(const Controls& controls, bool& stopRequested,
-                             search::SearchPump& pump)
-    : c_(controls), stopRequested_(stopRequested), pump_(pump) {}
+                             search::SearchPump& pump, PointerService& pointer,
+                             MessageService& messages)
+    : RunDisplay(pointer, messages), c_(controls), stopRequested_(stopRequested), pump_(pump) {}
+
+plot::PlotRequest WindowRunHost::Request(const plot::RunShape& shape,
+                                         const plot::PlotChoices& choices) {
+    plot::PlotRequest r;
+    r.shape = shape;
+    r.choices = choices;
+    r.layouts = c_.chkLayouts->checkState() != Qt::Unchecked;
+    const auto& model = c_.ListView1->Model();
+    for (int row = model.Count() - 1; row >= 0; --row) {
+        // The drawing's full path: the Path text (ending with a separator), then the name.
+        r.rows.push_back({search::ToFileSystemPath(model.Row(row).Path) +
+                              search::ToFileSystemPath(model.Row(row).FileName),
+                          !shape.selectedOnly || c_.ListView1->IsSelected(row)});
+    }
+    return r;
+}
 
 int WindowRunHost::RowCount() {
     return c_.ListView1->Model().Count();
-}
-
-std::string WindowRunHost::RowFileName(int row) {
-    return search::ToFileSystemPath(c_.ListView1->Model().Row(row).FileName);
-}
-
-std::string WindowRunHost::RowPath(int row) {
-    return search::ToFileSystemPath(c_.ListView1->Model().Row(row).Path);
-}
-
-bool WindowRunHost::RowSelected(int row) {
-    return c_.ListView1->IsSelected(row);
 }
 
 void WindowRunHost::SetStatus(const std::string& text) {
@@ -60,22 +64,6 @@ void WindowRunHost::SetProgress(float value) {
     const int whole = static_cast<int>(std::lround(value));
     c_.ProgressBar1->setValue(
         std::clamp(whole, c_.ProgressBar1->minimum(), c_.ProgressBar1->maximum()));
-}
-
-std::string WindowRunHost::CopiesText() {
-    return c_.Text2->text().toStdString();
-}
-
-int WindowRunHost::LayoutsValue() {
-    switch (c_.chkLayouts->checkState()) {
-        case Qt::Unchecked:
-            return 0;
-        case Qt::Checked:
-            return 1;
-        case Qt::PartiallyChecked:
-            return 2;  // grayed
-    }
-    return 0;
 }
 
 std::string WindowRunHost::FolderPath() {

@@ -1,18 +1,17 @@
-// The plot runs' host over the main window's own controls: the drawing list, the status
-// line, the status bar with its progress bar, the copies and layouts boxes, the
-// directory list and the window's stop request. While a run holds the user-interface
-// thread, KeepAlive() lets the window paint and serves only the action button, through
-// the same pump as the drawing search.
+// The plot runs over the main window's own controls: the request is built from the drawing
+// list, the plot choices and the layouts box; the run's events reach the status line, the
+// status bar with its progress bar and the pointer through RunDisplay. While a run holds
+// the user-interface thread, KeepAlive() lets the window paint and serves only the action
+// button, through the same pump as the drawing search: other input is dropped.
 #pragma once
 
 #include <QString>
 #include <string>
 
-#include "plot/RunHost.h"
+#include "RunDisplay.h"
 
 class QCheckBox;
 class QLabel;
-class QLineEdit;
 class QProgressBar;
 
 namespace vx::search {
@@ -25,34 +24,33 @@ namespace vx::app {
 
 class PanelStatusBar;
 
-class WindowRunHost : public plot::RunHost {
+class WindowRunHost : public RunDisplay {
 public:
     struct Controls {
         search::DrawingListView* ListView1 = nullptr;
         QLabel* Status = nullptr;
         PanelStatusBar* sbStatusBar = nullptr;
         QProgressBar* ProgressBar1 = nullptr;
-        QLineEdit* Text2 = nullptr;
         QCheckBox* chkLayouts = nullptr;
         search::DirListBox* Dir1 = nullptr;
     };
     // `stopRequested` is the window's StopRequested, shared with the search; `pump`
     // is the search's pump, which lets only the action button take input.
-    WindowRunHost(const Controls& controls, bool& stopRequested, search::SearchPump& pump);
+    WindowRunHost(const Controls& controls, bool& stopRequested, search::SearchPump& pump,
+                  PointerService& pointer, MessageService& messages);
+
+    // The request of a run of this shape: the list's rows from the last to the first, the
+    // choices, and the layouts box (checked or grayed plots layouts).
+    plot::PlotRequest Request(const plot::RunShape& shape, const plot::PlotChoices& choices);
 
     int RowCount() override;
-    std::string RowFileName(int row) override;
-    std::string RowPath(int row) override;
-    bool RowSelected(int row) override;
     void SetStatus(const std::string& text) override;
     void RepaintStatus() override;
     std::string PanelText() override;
     void SetPanelText(const std::string& text) override;
     void SetProgress(float value) override;
-    std::string CopiesText() override;
-    int LayoutsValue() override;
     std::string FolderPath() override;
-    bool StopRequested() override { return stopRequested_; }
+    bool StopFlag() override { return stopRequested_; }
     void SetStopRequested(bool value) override { stopRequested_ = value; }
     void KeepAlive() override;
 

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -58,6 +59,27 @@ class AcadBlocks;
 class AcadBlock;
 class AcadEntity;
 class AcadDatabase;
+
+// What one plot call did, as far as the back end can tell: a back end that keeps no
+// account of a field leaves it empty.
+struct PlotOutcome {
+    std::string layout;      // the layout plotted
+    std::string device;      // the plot configuration used
+    std::string paper;       // the canonical paper name
+    std::string styleTable;  // the plot style table
+    std::string outputFile;  // the file written; empty for a printer or a failure
+    bool ok = false;
+    std::string error;  // why nothing was plotted
+    Strings notes;      // what the plot went on without (style tables, fonts, line types)
+    struct Font {
+        std::string asked, used, reason;
+    };
+    std::vector<Font> fonts;  // fonts drawn with another one (also among the notes)
+    bool blank = false;       // the page was made, but nothing on it left ink
+    // Entities the plot visited and drew, where the back end counts them.
+    std::int64_t entities = 0;
+    std::int64_t drawn = 0;
+};
 
 // Values of PlotType, StandardScale, PlotRotation and Regen that the program writes.
 inline constexpr std::int32_t kPlotExtents = 1;
@@ -111,6 +133,9 @@ public:
     virtual Ref<AcadBlock> PaperSpace() = 0;
     virtual Ref<AcadPlot> Plot() = 0;
     virtual Ref<AcadBlocks> Blocks() = 0;
+    // The damage the back end worked around when it read the drawing file; empty when it
+    // found none or does not tell.
+    virtual Strings ReadWarnings() = 0;
 };
 
 class AcadLayouts {
@@ -158,6 +183,9 @@ public:
     virtual bool PlotToFile(const std::string& fileName, const std::string& configName) = 0;
     // Plots the active layout to its configured device.
     virtual bool PlotToDevice() = 0;
+    // What the application's last PlotToFile or PlotToDevice call did, also when it failed;
+    // nothing when that call plotted nothing or the back end keeps no account of its plots.
+    virtual std::optional<PlotOutcome> LastOutcome() = 0;
 };
 
 class AcadBlocks {

@@ -7,7 +7,7 @@
 
 #include "Automation.h"
 #include "ClassRegistry.h"
-#include "UserServices.h"
+#include "ui/UserServices.h"
 
 namespace vx::cad {
 

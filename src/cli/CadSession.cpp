@@ -6,14 +6,14 @@
 #include <vector>
 
 #include "app/BackEnds.h"
-#include "cad/PlotLists.h"
+#include "plot/PlotLists.h"
 
 namespace vx::cli {
 
 namespace {
 
 // A drop-down list that only keeps its entries; its text is the placeholder.
-class EntryList : public cad::ChoiceList {
+class EntryList : public plot::ChoiceList {
 public:
     void Clear() override { items.clear(); }
     void SetText(const std::string& text) override { text_ = text; }
@@ -100,8 +100,8 @@ cad::Ref<cad::AcadLayout> CadSession::ModelLayout() {
 
 CadSession::Lists CadSession::FillLists() {
     OwnDrawing();
-    cad::PlotChoices choices;
-    cad::PlotLists lists(connection_, choices);
+    plot::PlotChoices choices;
+    plot::PlotLists lists(connection_, choices);
     EntryList printers, papers, styles;
     lists.FillPlotLists(printers, papers, styles);
     return {printers.items, papers.items, styles.items};
@@ -109,8 +109,8 @@ CadSession::Lists CadSession::FillLists() {
 
 std::vector<std::string> CadSession::FillPaperList() {
     OwnDrawing();
-    cad::PlotChoices choices;
-    cad::PlotLists lists(connection_, choices);
+    plot::PlotChoices choices;
+    plot::PlotLists lists(connection_, choices);
     EntryList papers;
     lists.FillPaperList(papers);
     return papers.items;

@@ -10,7 +10,7 @@
 #include "Command.h"
 #include "cad/CadConnection.h"
 #include "cad/ClassRegistry.h"
-#include "cad/UserServices.h"
+#include "ui/UserServices.h"
 
 namespace vx::cli {
 

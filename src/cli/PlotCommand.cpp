@@ -20,11 +20,11 @@
 
 #include "CadSession.h"
 #include "PlotReport.h"
-#include "TerminalRunHost.h"
+#include "RunPrinter.h"
 #include "TerminalSearchHost.h"
 #include "engine/remote/RemoteEngine.h"
 #include "plot/PlotChoiceCheck.h"
-#include "plot/PlotRuns.h"
+#include "plot/PlotService.h"
 #include "search/FileSystemPath.h"
 #include "search/FolderListing.h"
 
@@ -157,16 +157,18 @@ std::optional<QString> Parse(const QStringList& args, PlotArguments& a) {
     return std::nullopt;
 }
 
+struct Row {
+    std::string name;  // File Name
+    std::string path;  // Path, ending with a separator
+};
+
 // The drawing list: each folder searched as the window's search starter does, each file a
 // row of its own.
-std::vector<TerminalRunHost::Row> ListDrawings(const PlotArguments& a, QString& firstFolder) {
-    std::vector<TerminalRunHost::Row> rows;
+std::vector<Row> ListDrawings(const PlotArguments& a) {
+    std::vector<Row> rows;
     for (const QString& input : a.inputs) {
         const QString folder = search::NormalizeFolderPath(input);
         if (search::IsFolder(folder)) {
-            if (firstFolder.isEmpty()) {
-                firstFolder = folder;
-            }
             TerminalSearchHost host(folder, a.pattern, a.recursive,
                                     [&rows](const search::DrawingRow& row) {
                                         rows.push_back({search::ToFileSystemPath(row.FileName),
@@ -196,16 +198,15 @@ int RunPlot(const QStringList& args, CommandIo& io, const cad::ClassRegistry& re
         return UsageError(io, *problem);
     }
 
-    cad::PlotChoices choices{search::ToFileSystemPath(a.device), search::ToFileSystemPath(a.paper),
-                             search::ToFileSystemPath(a.style), 0};
+    plot::PlotChoices choices{search::ToFileSystemPath(a.device), search::ToFileSystemPath(a.paper),
+                              search::ToFileSystemPath(a.style), 0};
     if (auto message = plot::UnmadePlotChoice(choices)) {
         io.err << "vormex-cli plot: " << QString::fromStdString(message->title) << ": "
                << QString::fromStdString(message->text) << '\n';
         return kExitUsage;
     }
 
-    QString firstFolder;
-    const std::vector<TerminalRunHost::Row> rows = ListDrawings(a, firstFolder);
+    const std::vector<Row> rows = ListDrawings(a);
     if (rows.empty()) {
         io.err << "vormex-cli plot: " << search::kNoFilesFound << '\n';
         return 1;
@@ -278,9 +279,18 @@ int RunPlot(const QStringList& args, CommandIo& io, const cad::ClassRegistry& re
                    << " cannot be written: " << reportError << '\n';
             return 1;
         }
-        TerminalRunHost host(io, session.Connection(), rows,
-                             a.copies.isNull() ? std::string("1") : a.copies.toStdString(),
-                             a.layouts, search::ToFileSystemPath(firstFolder));
+        std::vector<std::string> drawings;
+        plot::PlotRequest request;
+        request.choices = choices;
+        request.layouts = a.layouts;
+        for (const Row& row : rows) {
+            drawings.push_back(row.path + row.name);
+        }
+        // The run goes from the last listed drawing to the first, as the window's.
+        for (auto it = drawings.rbegin(); it != drawings.rend(); ++it) {
+            request.rows.push_back({*it, true});
+        }
+        RunPrinter host(io, session.Connection(), session, drawings);
         if (!a.report.isEmpty()) {
             // The whole report is written again, so each write costs more as the run goes
             // on. It is written once the run has spent twenty times the last write's cost
@@ -295,15 +305,11 @@ int RunPlot(const QStringList& args, CommandIo& io, const cad::ClassRegistry& re
                 writeReport();  // the final write decides
             };
         }
-        plot::PlotRuns runs(session.Connection(), choices, host, session, session, session);
-        host.Follow(runs);
-        if (!a.copies.isNull()) {
-            runs.Text2_Change();  // as typing the number into the copies box
-        }
+        plot::PlotService service(session.Connection(), session);
         report.copies = choices.NumOfCopies;
         {
-            TerminalRunHost::InterruptAsStop interrupts;
-            runs.Command2_Click();
+            RunPrinter::InterruptAsStop interrupts;
+            service.Run(request, host);
         }
         report.drawings = host.Finish();
     } catch (const cad::ProgramEnded&) {

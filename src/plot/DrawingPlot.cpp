@@ -2,7 +2,7 @@
 #include <optional>
 
 #include "PlotPaths.h"
-#include "PlotRuns.h"
+#include "PlotService.h"
 
 namespace vx::plot {
 
@@ -62,9 +62,9 @@ bool IsBlankSheet(cad::AcadDocument& doc, AcadLayout& layout) {
     }
 }
 
-void PlotRuns::PlotModelSpace() {
+void PlotService::PlotModelSpace() {
     connection_.EnsureConnected();
-    if (host_.StopRequested()) {
+    if (Stop()) {
         return;
     }
     if (!CheckPlotChoices()) {
@@ -75,19 +75,18 @@ void PlotRuns::PlotModelSpace() {
     auto doc = App()->ActiveDocument();
     doc->ActiveLayout()->RefreshPlotDeviceInfo();
     doc->Regen(cad::kRegenActiveViewport);
-    doc->ActiveLayout()->SetConfigName(choices_.StrPrinter);
-    if (auto paper =
-            ChoosePaper(doc->ActiveLayout()->GetCanonicalMediaNames(), choices_.StrPaper)) {
+    doc->ActiveLayout()->SetConfigName(choices.StrPrinter);
+    if (auto paper = ChoosePaper(doc->ActiveLayout()->GetCanonicalMediaNames(), choices.StrPaper)) {
         doc->ActiveLayout()->SetCanonicalMediaName(*paper);
     }
     doc->ActiveLayout()->SetPlotWithPlotStyles(true);
     const bool named = EndsWith(doc->ActiveLayout()->StyleSheet(), "stb");
-    doc->ActiveLayout()->SetStyleSheet(StyleTableFor(named, choices_.StrCTB));
+    doc->ActiveLayout()->SetStyleSheet(StyleTableFor(named, choices.StrCTB));
     doc->ActiveLayout()->SetPlotType(cad::kPlotExtents);
     doc->ActiveLayout()->SetStandardScale(cad::kScaleToFit);
     doc->ActiveLayout()->SetUseStandardScale(true);
-    if (choices_.NumOfCopies > 1) {
-        doc->Plot()->SetNumberOfCopies(choices_.NumOfCopies);
+    if (choices.NumOfCopies > 1) {
+        doc->Plot()->SetNumberOfCopies(choices.NumOfCopies);
     }
     doc->ActiveLayout()->SetPlotRotation(cad::kRotation90);
     doc->ActiveLayout()->SetCenterPlot(true);
@@ -96,15 +95,47 @@ void PlotRuns::PlotModelSpace() {
 
     const std::string plotFile = PlotFileName(StrFileName, ".plt");
     bool plotted = false;
-    if (IsPlotterConfiguration(choices_.StrPrinter)) {
-        plotted = doc->Plot()->PlotToFile(plotFile, choices_.StrPrinter);
+    if (IsPlotterConfiguration(choices.StrPrinter)) {
+        plotted = Plotted(*doc, true, {}, plotFile);
     }
     if (!plotted) {
-        doc->Plot()->PlotToDevice();
+        Plotted(*doc, false, {}, {});
     }
 }
 
-std::int32_t PlotRuns::GetLayouts() {
+// One plot call on the drawing's plot object, told to the sink with what the CAD
+// application says of it. A call that returns is told without that account too, with what
+// was asked and its result; one that fails (its error goes on to the caller) only as the
+// application tells it: it may have plotted nothing.
+bool PlotService::Plotted(cad::AcadDocument& doc, bool toFile, const std::string& layout,
+                          const std::string& file) {
+    auto plot = doc.Plot();
+    std::optional<cad::PlotOutcome> outcome;
+    bool ok = false;
+    try {
+        ok = toFile ? plot->PlotToFile(file, choices.StrPrinter) : plot->PlotToDevice();
+    } catch (const cad::CadFailure&) {
+        throw;
+    } catch (const CadError&) {
+        TryStep([&] { outcome = plot->LastOutcome(); });
+        if (outcome) {
+            events_->LayoutPlotted(StrFileName, *outcome);
+        }
+        throw;
+    }
+    TryStep([&] { outcome = plot->LastOutcome(); });
+    if (!outcome) {
+        outcome.emplace();
+        outcome->layout = layout;
+        outcome->device = choices.StrPrinter;
+        outcome->ok = ok;
+        outcome->outputFile = toFile && ok ? file : std::string();
+    }
+    events_->LayoutPlotted(StrFileName, *outcome);
+    return ok;
+}
+
+std::int32_t PlotService::GetLayouts() {
     connection_.EnsureConnected();
     auto doc = App()->ActiveDocument();
     auto layouts = doc->Layouts();
@@ -120,7 +151,7 @@ std::int32_t PlotRuns::GetLayouts() {
     return sheets;
 }
 
-void PlotRuns::SetLayoutsToPlot() {
+void PlotService::SetLayoutsToPlot() {
     connection_.EnsureConnected();
     if (!CheckPlotChoices()) {
         return;
@@ -160,13 +191,16 @@ void PlotRuns::SetLayoutsToPlot() {
         if (!layout) {
             continue;
         }
-        host_.KeepAlive();
-        if (host_.StopRequested()) {
+        if (Stop()) {
             return;
         }
         // A name that cannot be read counts as a paper-space layout's.
         bool model = false;
-        TryStep([&] { model = Contains(layout->Name(), "Model"); });
+        std::string name;
+        TryStep([&] {
+            name = layout->Name();
+            model = Contains(name, "Model");
+        });
         if (model || (doc && IsBlankSheet(*doc, *layout))) {
             continue;
         }
@@ -184,10 +218,10 @@ void PlotRuns::SetLayoutsToPlot() {
         };
         onP([&] { p->ZoomExtents(); });
         onP([&] { p->RefreshPlotDeviceInfo(); });
-        onP([&] { p->SetConfigName(choices_.StrPrinter); });
+        onP([&] { p->SetConfigName(choices.StrPrinter); });
         onP([&] { p->RefreshPlotDeviceInfo(); });
         onP([&] {
-            if (auto paper = ChoosePaper(p->GetCanonicalMediaNames(), choices_.StrPaper)) {
+            if (auto paper = ChoosePaper(p->GetCanonicalMediaNames(), choices.StrPaper)) {
                 p->SetCanonicalMediaName(*paper);
             }
         });
@@ -195,7 +229,7 @@ void PlotRuns::SetLayoutsToPlot() {
         // A style table name that cannot be read counts as a named one.
         bool named = true;
         onP([&] { named = EndsWith(p->StyleSheet(), "stb"); });
-        onP([&] { p->SetStyleSheet(StyleTableFor(named, choices_.StrCTB)); });
+        onP([&] { p->SetStyleSheet(StyleTableFor(named, choices.StrCTB)); });
         onP([&] { p->SetPlotType(cad::kPlotExtents); });
         onP([&] { p->SetStandardScale(cad::kScaleToFit); });
         onP([&] { p->SetUseStandardScale(true); });
@@ -205,14 +239,14 @@ void PlotRuns::SetLayoutsToPlot() {
         onP([&] { p->Plot()->SetQuietErrorMode(true); });
 
         onDoc([&] { plotFile = PlotFileName(doc->Name(), ".Plt"); });
-        if (choices_.NumOfCopies > 1) {
-            onDoc([&] { doc->Plot()->SetNumberOfCopies(choices_.NumOfCopies); });
+        if (choices.NumOfCopies > 1) {
+            onDoc([&] { doc->Plot()->SetNumberOfCopies(choices.NumOfCopies); });
         }
-        if (IsPlotterConfiguration(choices_.StrPrinter) && !plotFile.empty()) {
-            onDoc([&] { filePlotted = doc->Plot()->PlotToFile(plotFile, choices_.StrPrinter); });
+        if (IsPlotterConfiguration(choices.StrPrinter) && !plotFile.empty()) {
+            onDoc([&] { filePlotted = Plotted(*doc, true, name, plotFile); });
         }
         if (!filePlotted.value_or(false)) {
-            onDoc([&] { doc->Plot()->PlotToDevice(); });
+            onDoc([&] { Plotted(*doc, false, name, {}); });
         }
     }
 }

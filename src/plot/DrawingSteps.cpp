@@ -1,14 +1,15 @@
 // Carrying one drawing through the CAD application: open, ready, close.
 #include "PlotPaths.h"
-#include "PlotRuns.h"
+#include "PlotService.h"
 
 namespace vx::plot {
 
 using cad::AcadDocument;
 using cad::CadError;
 using cad::Ref;
+using cad::TryStep;
 
-bool PlotRuns::OpenDrawing(const std::string& path) {
+bool PlotService::OpenDrawing(const std::string& path) {
     connection_.EnsureConnected();
     auto app = App();
 
@@ -45,20 +46,27 @@ bool PlotRuns::OpenDrawing(const std::string& path) {
     }
 
     // The CAD application may refuse the file; the drawing is then not found later.
+    Ref<AcadDocument> opened;
     try {
-        auto opened = docs->Open(path, true);
+        opened = docs->Open(path, true);
         openedThisRow_ = true;
         if (opened) {
             connection_.NoteOpenedHere(*opened);
         }
     } catch (const cad::CadFailure&) {
         throw;
-    } catch (const CadError&) {
+    } catch (const CadError& e) {
+        openError_ = e.Description();
+    }
+    if (opened) {
+        cad::Strings warnings;
+        TryStep([&] { warnings = opened->ReadWarnings(); });
+        events_->DrawingOpened(path, warnings);
     }
     return true;
 }
 
-bool PlotRuns::ActivateDrawing(const std::string& path, bool doActivate) {
+bool PlotService::ActivateDrawing(const std::string& path, bool doActivate) {
     try {
         connection_.EnsureConnected();
         auto app = App();
@@ -110,7 +118,7 @@ bool PlotRuns::ActivateDrawing(const std::string& path, bool doActivate) {
     }
 }
 
-bool PlotRuns::CloseDrawing() {
+bool PlotService::CloseDrawing() {
     connection_.EnsureConnected();
     auto app = App();
     if (app->Documents()->Count() > 0) {

@@ -24,7 +24,7 @@ Message Info(const char* title, const char* text) {
 
 }  // namespace
 
-std::optional<Message> UnmadePlotChoice(const cad::PlotChoices& choices) {
+std::optional<Message> UnmadePlotChoice(const plot::PlotChoices& choices) {
     if (Unmade(choices.StrPrinter) || choices.StrPrinter == "None") {
         return Info("Printer Not Selected", "Please Select a Printer before printing");
     }
@@ -38,7 +38,7 @@ std::optional<Message> UnmadePlotChoice(const cad::PlotChoices& choices) {
     return std::nullopt;
 }
 
-bool CheckPlotChoices(const cad::PlotChoices& choices, MessageService& messages) {
+bool CheckPlotChoices(const plot::PlotChoices& choices, MessageService& messages) {
     if (auto message = UnmadePlotChoice(choices)) {
         messages.Show(*message);
         return false;

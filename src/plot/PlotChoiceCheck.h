@@ -3,15 +3,15 @@
 
 #include <optional>
 
-#include "cad/PlotLists.h"
-#include "cad/UserServices.h"
+#include "PlotLists.h"
+#include "ui/UserServices.h"
 
 namespace vx::plot {
 
 // The message of the first choice that is not made, or nothing when all three are.
-std::optional<Message> UnmadePlotChoice(const cad::PlotChoices& choices);
+std::optional<Message> UnmadePlotChoice(const plot::PlotChoices& choices);
 
 // Shows the message of the first choice that is not made; true when all are made.
-bool CheckPlotChoices(const cad::PlotChoices& choices, MessageService& messages);
+bool CheckPlotChoices(const plot::PlotChoices& choices, MessageService& messages);
 
 }  // namespace vx::plot

@@ -10,7 +10,7 @@
 #include "DrawingRow.h"
 #include "FolderListing.h"
 #include "RowTexts.h"
-#include "cad/UserServices.h"
+#include "ui/UserServices.h"
 
 namespace vx::search {
 

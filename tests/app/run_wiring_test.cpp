@@ -14,7 +14,7 @@
 #include "WindowHarness.h"
 #include "app/StatusBar.h"
 #include "app/WindowRunHost.h"
-#include "plot/PlotRuns.h"
+#include "plot/PlotService.h"
 #include "search/DirListBox.h"
 #include "search/SearchPump.h"
 
@@ -186,7 +186,7 @@ TEST_F(RunWiringTest, ARunThatEndsTheProgramLeavesTheWindowAtRest) {
     EXPECT_EQ(Panel(), "Status");
 }
 
-TEST(RunHost, RowsAreHandedOnAsTheFileSystemsBytesAndAGrayedLayoutsBoxIsTwo) {
+TEST(RunHost, RowsAreHandedOnAsTheFileSystemsBytesAndAGrayedLayoutsBoxPlotsLayouts) {
     QWidget window;
     auto* list = new search::DrawingListView(&window);
     auto* status = new QLabel(&window);
@@ -194,20 +194,27 @@ TEST(RunHost, RowsAreHandedOnAsTheFileSystemsBytesAndAGrayedLayoutsBoxIsTwo) {
     auto* action = new QPushButton("S&top Search", &window);
     search::SearchPump pump{action};
     bool stop = false;
+    vx::testing::RecordingPointer pointer;
+    vx::testing::RecordingMessages messages;
     WindowRunHost host{{list, status, new PanelStatusBar(&window), new QProgressBar(&window),
-                        new QLineEdit("1", &window), layouts, new search::DirListBox(&window)},
+                        layouts, new search::DirListBox(&window)},
                        stop,
-                       pump};
+                       pump,
+                       pointer,
+                       messages};
     vx::testing::TempTree t;
     t.RawFile("", "pl\xe4n.dwg");  // Latin-1, no valid UTF-8
     const std::string folder = search::ToFileSystemPath(t.Root()) + "/";
     list->Model().AddRow({search::FromFileSystemPath("pl\xe4n.dwg"),
                           search::FromFileSystemPath(folder), "", "0 KB", ""});
-    EXPECT_TRUE(std::filesystem::exists(host.RowPath(0) + host.RowFileName(0)));
-
     layouts->setTristate(true);
     layouts->setCheckState(Qt::PartiallyChecked);
-    EXPECT_EQ(host.LayoutsValue(), 2);
+    const plot::PlotRequest r = host.Request(plot::kSelectedRun, {});
+    ASSERT_EQ(r.rows.size(), 1u);
+    EXPECT_TRUE(std::filesystem::exists(r.rows[0].path));
+    EXPECT_FALSE(r.rows[0].take);  // not selected
+    EXPECT_TRUE(r.layouts);
+
     host.SetStatus("\r\nOpening Drawing /a/b.dwg ...\rnext");
     EXPECT_EQ(status->text(), "\nOpening Drawing /a/b.dwg ...\nnext");
 }

@@ -3,7 +3,7 @@
 
 #include "ShellHarness.h"
 #include "app/Settings.h"
-#include "cad/PlotLists.h"
+#include "plot/PlotLists.h"
 
 using namespace vx::app;
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "cad/CadConnection.h"
-#include "cad/PlotLists.h"
+#include "plot/PlotLists.h"
 
 namespace vx::testing {
 
@@ -29,7 +29,7 @@ public:
 };
 
 // A drop-down list whose text changes raise the change event, as the window's do.
-class FakeChoiceList : public cad::ChoiceList {
+class FakeChoiceList : public plot::ChoiceList {
 public:
     void Clear() override { items.clear(); }
     void SetText(const std::string& t) override {

@@ -6,10 +6,11 @@
 #include "FakeCad.h"
 #include "Recorders.h"
 #include "cad/CadConnection.h"
-#include "cad/PlotLists.h"
+#include "plot/PlotLists.h"
 
 using namespace vx;
 using namespace vx::cad;
+using namespace vx::plot;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using ::testing::IsEmpty;

@@ -14,8 +14,8 @@
 #include "../engine/automation/EngineFixture.h"
 #include "CliRunner.h"
 #include "PlotCommand.h"
-#include "TerminalRunHost.h"
-#include "cad/UserServices.h"
+#include "RunPrinter.h"
+#include "ui/UserServices.h"
 
 namespace vx::testing {
 namespace {
@@ -293,15 +293,15 @@ TEST_F(CliPlot, BadChoicesAndUsageEndWithStatusTwoAndTouchNothing) {
     EXPECT_THAT(r.err.toStdString(), HasSubstr("Could not start autocad application."));
 }
 
-// The run host on its own: an interrupt is the stop request; the drawings the run did not
-// reach say so.
+// The event printer on its own: an interrupt is the stop request; the drawings the run did
+// not reach say so.
 TEST_F(CliPlot, AnInterruptStopsTheRunBeforeItsNextDrawing) {
-    class InterruptedHost : public cli::TerminalRunHost {
+    class InterruptedPrinter : public cli::RunPrinter {
     public:
-        using TerminalRunHost::TerminalRunHost;
-        void SetStatus(const std::string& text) override {
-            TerminalRunHost::SetStatus(text);
-            if (text.starts_with("Closing Drawing ") && !raised_) {
+        using RunPrinter::RunPrinter;
+        void DrawingClosing(const std::string& path) override {
+            RunPrinter::DrawingClosing(path);
+            if (!raised_) {
                 raised_ = true;
                 std::raise(SIGINT);
             }
@@ -311,25 +311,24 @@ TEST_F(CliPlot, AnInterruptStopsTheRunBeforeItsNextDrawing) {
         bool raised_ = false;
     };
     RecordingMessages messages;
-    RecordingPointer pointer;
-    RecordingBeep beep;
     RecordingConnectionHost noWindow;
     cad::CadConnection connection(noWindow, messages, registry);
-    std::vector<cli::TerminalRunHost::Row> rows;
+    std::vector<std::string> drawings;
+    plot::PlotRequest request;
+    request.choices = {"PDF.pc3", "A4", "monochrome.ctb", 0};
     for (const char* name : {"bracket-r12.dxf", "flange.dxf", "floor-plan.dxf"}) {
-        rows.push_back({name, Example(name).parent_path().string() + "/"});
+        drawings.push_back(Example(name).string());
+        request.rows.insert(request.rows.begin(), {Example(name).string(), true});
     }
-    cad::PlotChoices choices{"PDF.pc3", "A4", "monochrome.ctb", 0};
     std::vector<cli::DrawingReport> reports;
     const CliResult r = Capture([&](cli::CommandIo& io) {
-        InterruptedHost host(io, connection, rows, "1", false, "");
-        plot::PlotRuns runs(connection, choices, host, pointer, messages, beep);
-        host.Follow(runs);
+        InterruptedPrinter printer(io, connection, messages, drawings);
+        plot::PlotService service(connection, messages);
         {
-            cli::TerminalRunHost::InterruptAsStop interrupts;
-            runs.Command2_Click();
+            cli::RunPrinter::InterruptAsStop interrupts;
+            service.Run(request, printer);
         }
-        reports = host.Finish();
+        reports = printer.Finish();
         return 0;
     });
     connection.CloseOpenDrawings();

@@ -58,6 +58,8 @@ struct FakeCad::State : std::enable_shared_from_this<FakeCad::State> {
     std::vector<Rule> rules;
     std::vector<std::string> calls;
     std::vector<PlotJob> plots;
+    std::optional<cad::PlotOutcome> lastOutcome;
+    std::function<void(const PlotJob&, cad::PlotOutcome&)> outcomes;
     std::shared_ptr<AppObj> app;
 
     // Records "Kind[id].Member rest" and throws when a failure rule matches Kind.Member.
@@ -116,18 +118,20 @@ public:
         copies_ = n;
     }
     bool PlotToFile(const std::string& fileName, const std::string& configName) override {
+        s->lastOutcome.reset();
         Call("PlotToFile(" + Quote(fileName) + ", " + Quote(configName) + ")");
-        Record(true, fileName, configName);
-        return s->plotToFileResult;
+        return Record(true, fileName, configName, s->plotToFileResult);
     }
     bool PlotToDevice() override {
+        s->lastOutcome.reset();
         Call("PlotToDevice()");
-        Record(false, {}, {});
-        return true;
+        return Record(false, {}, {}, true);
     }
+    // Not a call of the CAD application's: not logged.
+    std::optional<cad::PlotOutcome> LastOutcome() override { return s->lastOutcome; }
 
 private:
-    void Record(bool toFile, const std::string& fileName, const std::string& config);
+    bool Record(bool toFile, const std::string& fileName, const std::string& config, bool ok);
     DocObj* doc_;
     std::int32_t copies_ = 1;
 };
@@ -322,6 +326,7 @@ public:
     Ref<AcadBlock> PaperSpace() override { return Answer("PaperSpace", paper); }
     Ref<AcadPlot> Plot() override { return Answer("Plot", plot); }
     Ref<AcadBlocks> Blocks() override;
+    Strings ReadWarnings() override { return spec.readWarnings; }
 
     std::shared_ptr<LayoutObj> FindLayout(const std::string& name) {
         for (auto& l : layouts) {
@@ -446,11 +451,27 @@ Ref<AcadBlock> LayoutObj::Block() {
     return doc->model;
 }
 
-void PlotObj::Record(bool toFile, const std::string& fileName, const std::string& config) {
+bool PlotObj::Record(bool toFile, const std::string& fileName, const std::string& config, bool ok) {
     const LayoutSpec& l = doc_->FindLayout(doc_->spec.activeLayout)->spec;
     s->plots.push_back(PlotJob{doc_->spec.name, l.name, toFile, fileName,
                                toFile ? config : l.configName, l.canonicalMedia, l.styleSheet,
                                copies_});
+    const PlotJob& job = s->plots.back();
+    cad::PlotOutcome o;
+    o.layout = job.layout;
+    o.device = job.config;
+    o.paper = job.media;
+    o.styleTable = job.styleSheet;
+    o.ok = ok;
+    o.outputFile = toFile && ok ? fileName : std::string();
+    if (s->outcomes) {
+        s->outcomes(job, o);
+    }
+    s->lastOutcome = o;
+    if (!toFile && !o.ok) {
+        throw CadError(o.error);
+    }
+    return o.ok;
 }
 
 class DocsObj : public AcadDocuments, Obj {
@@ -575,6 +596,11 @@ FAKE_SCRIPT(Devices, const Strings&, devices)
 FAKE_SCRIPT(Media, const Strings&, defaultMedia)
 FAKE_SCRIPT(Styles, const Strings&, styles)
 FAKE_SCRIPT(PlotToFileResult, bool, plotToFileResult)
+
+FakeCad& FakeCad::Outcomes(std::function<void(const PlotJob&, cad::PlotOutcome&)> script) {
+    state_->outcomes = std::move(script);
+    return *this;
+}
 
 FakeCad& FakeCad::Media(const std::string& device, const Strings& names) {
     state_->media[device] = names;

@@ -5,6 +5,7 @@
 // "Kind.Member" or "Kind[id].Member".
 #pragma once
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -98,6 +99,10 @@ public:
             }
         });
     }
+    // The damage the double says it worked around when it opened the drawing.
+    DrawingSpec& ReadWarnings(const Strings& warnings) {
+        return Set([&] { readWarnings = warnings; });
+    }
     // Documents.Open fails for this drawing (the CAD application refuses the file).
     DrawingSpec& Unopenable(const std::string& description = "Drawing file is not valid") {
         return Set([&] { openError = description; });
@@ -110,6 +115,7 @@ public:
     std::vector<std::string> blocks;
     std::string activeLayout = "Model";
     std::optional<std::string> openError;
+    Strings readWarnings;
 
 private:
     template <class F>
@@ -134,6 +140,10 @@ public:
     FakeCad& Media(const std::string& device, const Strings& names);
     FakeCad& Styles(const Strings& names);
     FakeCad& PlotToFileResult(bool result);
+    // Changes what LastOutcome tells of each plot job (by default its layout, device,
+    // paper, style table and, for a file plot that succeeded, the file name it was given).
+    // A device plot whose outcome is not ok fails with the outcome's error.
+    FakeCad& Outcomes(std::function<void(const PlotJob&, cad::PlotOutcome&)> script);
     // A drawing file that Documents.Open can open (by exact path).
     DrawingSpec& Drawing(const std::string& path);
     // A drawing open in the CAD application now; the last one opened is active.

@@ -1,4 +1,4 @@
-// The window as a plot run sees it, recorded; and a fixture with the test double.
+// The window's side of a plot run, recorded; and a fixture with the test double.
 #pragma once
 
 #include <gmock/gmock.h>
@@ -14,7 +14,7 @@
 
 #include "../cad/Recorders.h"
 #include "FakeCad.h"
-#include "plot/PlotRuns.h"
+#include "app/RunDisplay.h"
 
 namespace vx::testing {
 
@@ -25,20 +25,12 @@ struct ListRow {
 };
 
 // Records what the run shows, in order, also into the double's call log (as "# ..."),
-// so that host events and CAD calls can be read as one sequence.
-class RecordingWindow : public plot::RunHost,
-                        public PointerService,
-                        public MessageService,
-                        public BeepService {
+// so that the window's texts and CAD calls can be read as one sequence.
+class RecordingWindow : public app::RunDisplay, public PointerService, public MessageService {
 public:
-    explicit RecordingWindow(fake::FakeCad& cad) : cad_(cad) {}
+    explicit RecordingWindow(fake::FakeCad& cad) : RunDisplay(*this, *this), cad_(cad) {}
 
     int RowCount() override { return static_cast<int>(rows.size()); }
-    std::string RowFileName(int row) override {
-        return rows.at(static_cast<std::size_t>(row)).name;
-    }
-    std::string RowPath(int row) override { return rows.at(static_cast<std::size_t>(row)).path; }
-    bool RowSelected(int row) override { return rows.at(static_cast<std::size_t>(row)).selected; }
     void SetStatus(const std::string& text) override { Note("Status: " + text); }
     void RepaintStatus() override { Note("Repaint"); }
     std::string PanelText() override { return panel; }
@@ -51,10 +43,8 @@ public:
         std::snprintf(text, sizeof text, "%g", static_cast<double>(value));
         Note(std::string("Progress: ") + text);
     }
-    std::string CopiesText() override { return copies; }
-    int LayoutsValue() override { return layouts; }
     std::string FolderPath() override { return folder; }
-    bool StopRequested() override { return stop; }
+    bool StopFlag() override { return stop; }
     void SetStopRequested(bool value) override {
         stop = value;
         Note(value ? "Stop: True" : "Stop: False");
@@ -73,7 +63,6 @@ public:
         Note("Message: " + m.title);
         return MsgResult::Ok;
     }
-    void Beep() override { Note("Beep"); }
 
     void Note(const std::string& text) {
         events.push_back(text);
@@ -82,7 +71,6 @@ public:
 
     std::vector<ListRow> rows;
     std::string panel = "Ready";
-    std::string copies = "1";
     int layouts = 0;
     std::string folder;
     bool stop = false;
@@ -101,10 +89,26 @@ struct PlotFixture : ::testing::Test {
     RecordingConnectionHost connectionHost;
     RecordingWindow window{cad};
     cad::CadConnection connection{connectionHost, window, registry};
-    cad::PlotChoices choices{"Office Printer", "ISO_A4_(210.00_x_297.00_MM)", "acad.ctb", 0};
-    plot::PlotRuns runs{connection, choices, window, window, window, window};
+    plot::PlotService runs{connection, window};
+    plot::PlotChoices& choices = runs.choices;
 
-    void SetUp() override { cad.RegisterIn(registry); }
+    void SetUp() override {
+        cad.RegisterIn(registry);
+        choices = {"Office Printer", "ISO_A4_(210.00_x_297.00_MM)", "acad.ctb", 0};
+        runs.SetEvents(&window);
+    }
+
+    // The window's three runs over window.rows, as WindowRunHost asks for them.
+    void Run(const plot::RunShape& shape) {
+        plot::PlotRequest r{{}, choices, window.layouts != 0, shape};
+        for (auto row = window.rows.rbegin(); row != window.rows.rend(); ++row) {
+            r.rows.push_back({row->path + row->name, !shape.selectedOnly || row->selected});
+        }
+        runs.Run(r, window);
+    }
+    void Command2_Click() { Run(plot::kAllListedRun); }
+    void mnuPrintMultiple_Click() { Run(plot::kSelectedRun); }
+    void mnuAllPrint_Click() { Run(plot::kAllDrawingsRun); }
 
     // The papers of the two devices the plot tests choose from.
     static constexpr char kA4[] = "ISO_A4_(210.00_x_297.00_MM)";

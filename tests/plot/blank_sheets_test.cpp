@@ -72,7 +72,7 @@ TEST_F(BlankSheets, ADrawingOfBlankSheetsOnlyPlotsItsCurrentLayout) {
         .Holding("Layout1", {})
         .Holding("Layout2", {kVp});
     window.layouts = 1;
-    runs.Command2_Click();
+    Command2_Click();
     EXPECT_THAT(cad.Plotted(&fake::PlotJob::layout), ElementsAreArray({"Model"}));
 }
 

@@ -26,7 +26,7 @@ TEST(PlotChoiceCheckTest, ShowsTheFirstUnmadeChoiceOnly) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.printer) + "/" + c.paper + "/" + c.styles);
-        vx::cad::PlotChoices choices{c.printer, c.paper, c.styles, 0};
+        vx::plot::PlotChoices choices{c.printer, c.paper, c.styles, 0};
         vx::testing::RecordingMessages messages;
         EXPECT_EQ(vx::plot::CheckPlotChoices(choices, messages), c.shown.empty());
         std::vector<std::string> shown;

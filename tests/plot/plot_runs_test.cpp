@@ -67,20 +67,20 @@ TEST_F(RunsTest, EachRunShowsItsStepsInItsOwnOrderFromTheLastRow) {
     const std::vector<std::string> stop{"Stop: False"};
     const std::vector<std::string> zero{"Pointer: 0"};
     const struct {
-        void (plot::PlotRuns::*run)();
+        void (vx::testing::PlotFixture::*run)();
         std::vector<std::string> events;
         std::vector<std::string> plotted;
     } cases[] = {
-        {&plot::PlotRuns::Command2_Click,
+        {&vx::testing::PlotFixture::Command2_Click,
          Cat({stop, busy("50"), ModelSpaceTexts("b.dwg"), rest, busy("100"),
               ModelSpaceTexts("a.dwg"), rest, end}),
          {"b.dwg", "a.dwg"}},
         // The selected run moves the bar over every row and plots only the selected ones.
-        {&plot::PlotRuns::mnuPrintMultiple_Click,
+        {&vx::testing::PlotFixture::mnuPrintMultiple_Click,
          Cat({stop, scanned("50"), scanned("100"), ModelSpaceTexts("a.dwg"), rest, end}),
          {"a.dwg"}},
         // The all-drawings run names the folder and restores only at the end.
-        {&plot::PlotRuns::mnuAllPrint_Click,
+        {&vx::testing::PlotFixture::mnuAllPrint_Click,
          Cat({stop,
               busy("50"),
               all,
@@ -98,7 +98,7 @@ TEST_F(RunsTest, EachRunShowsItsStepsInItsOwnOrderFromTheLastRow) {
         window.events.clear();
         cad.ClearCalls();
         const auto before = static_cast<std::ptrdiff_t>(cad.Plots().size());
-        (runs.*c.run)();
+        (this->*c.run)();
         EXPECT_THAT(window.events, ElementsAreArray(c.events));
         const auto plotted = cad.Plotted();
         EXPECT_THAT(std::vector<std::string>(plotted.begin() + before, plotted.end()),
@@ -115,10 +115,11 @@ TEST_F(RunsTest, AnEmptyListOrAFailedCheckOpensNothing) {
         Cat({{"Stop: False"}, rest}), Cat({{"Stop: False"}, rest}),
         Cat({{"Stop: False", "Status: 0  Files Found  "}, rest})};
     int i = 0;
-    for (auto run : {&plot::PlotRuns::Command2_Click, &plot::PlotRuns::mnuPrintMultiple_Click,
-                     &plot::PlotRuns::mnuAllPrint_Click}) {
+    for (auto run : {&vx::testing::PlotFixture::Command2_Click,
+                     &vx::testing::PlotFixture::mnuPrintMultiple_Click,
+                     &vx::testing::PlotFixture::mnuAllPrint_Click}) {
         window.events.clear();
-        (runs.*run)();
+        (this->*run)();
         EXPECT_THAT(window.events, ElementsAreArray(empty[i++]));
     }
     EXPECT_THAT(cad.CallsWith("Open("), IsEmpty());
@@ -126,7 +127,7 @@ TEST_F(RunsTest, AnEmptyListOrAFailedCheckOpensNothing) {
     Row("a.dwg");
     choices.StrPrinter = "Select a Printer";
     cad.ClearCalls();
-    runs.mnuAllPrint_Click();
+    mnuAllPrint_Click();
     EXPECT_THAT(cad.Calls(), ElementsAre("# Message: Printer Not Selected"));
 }
 
@@ -136,7 +137,7 @@ TEST_F(RunsTest, AStopEndsTheRunBeforeTheNextRow) {
     Row("c.dwg", true);
     // The action button is pressed while the first drawing is plotted.
     window.onKeepAlive = [&] { window.stop = window.stop || !cad.Plots().empty(); };
-    runs.Command2_Click();
+    Command2_Click();
     EXPECT_THAT(cad.Plotted(), ElementsAre("c.dwg"));
     std::vector<std::string> tail(window.events.end() - 6, window.events.end());
     EXPECT_THAT(tail, ElementsAre("Pointer: 0", "Panel: Ready", "Progress: 0",
@@ -147,7 +148,7 @@ TEST_F(RunsTest, AStopLeftOverFromASearchDoesNotCancelTheRun) {
     Row("a.dwg");
     Row("b.dwg");
     window.stop = true;
-    runs.Command2_Click();
+    Command2_Click();
     EXPECT_THAT(cad.Plotted(), ElementsAre("b.dwg", "a.dwg"));
 }
 
@@ -158,7 +159,7 @@ TEST_F(RunsTest, LayoutsArePlottedWhenTheBoxIsNotClearAndTheDrawingHasThem) {
     const std::string layouts = "Status: Printing All Layouts of " + folder;
     const std::string model = "Status: Printing Model Space from Drawing " + folder;
     window.layouts = 2;
-    runs.Command2_Click();
+    Command2_Click();
     for (const std::string& shown :
          {layouts + "c.dwg ...", model + "b.dwg ...", layouts + "a.dwg ..."}) {
         EXPECT_THAT(window.events, Contains(shown));
@@ -167,7 +168,7 @@ TEST_F(RunsTest, LayoutsArePlottedWhenTheBoxIsNotClearAndTheDrawingHasThem) {
 
 TEST_F(RunsTest, AListedFileThatIsGoneIsPassedOverSilently) {
     window.rows.push_back({"gone.dwg", folder, false});
-    runs.Command2_Click();
+    Command2_Click();
     EXPECT_THAT(window.events, Contains("Status: Opening Drawing " + folder + "gone.dwg ..."));
     EXPECT_THAT(window.events, Contains("Status: Closing Drawing " + folder + "gone.dwg ..."));
     EXPECT_TRUE(cad.Plots().empty());
@@ -179,13 +180,13 @@ TEST_F(RunsTest, AFailingDrawingIsClosedAndListedAtTheEndWhileTheRunGoesOn) {
     Row("b.dwg");
     Row("c.dwg");
     cad.FailOn("Layout.ConfigName", "Invalid plot device", 1);
-    runs.Command2_Click();
+    Command2_Click();
 
     EXPECT_THAT(cad.Plotted(), ElementsAre("b.dwg", "a.dwg"));
     EXPECT_THAT(cad.OpenDrawings(), ElementsAre("Drawing1.dwg"));
     ASSERT_EQ(window.shown.size(), 1u);
     const Message& m = window.shown[0];
-    EXPECT_EQ(m.title, plot::PlotRuns::kFailuresTitle);
+    EXPECT_EQ(m.title, plot::kFailuresTitle);
     EXPECT_EQ(m.icon, MsgIcon::Exclamation);
     EXPECT_EQ(m.buttons, MsgButtons::Ok);
     EXPECT_EQ(m.text,
@@ -198,11 +199,11 @@ TEST_F(RunsTest, TheUsersChangedCopyOfAListedDrawingIsReportedAndKept) {
     Row("a.dwg");
     Row("b.dwg");
     cad.OpenNow(folder + "b.dwg").Modified(1);
-    runs.mnuAllPrint_Click();
+    mnuAllPrint_Click();
     EXPECT_THAT(cad.Plotted(), ElementsAre("a.dwg"));
     EXPECT_THAT(cad.OpenDrawings(), Contains("b.dwg"));
     ASSERT_EQ(window.shown.size(), 1u);
-    EXPECT_THAT(window.shown[0].text, ::testing::HasSubstr(plot::PlotRuns::kUnsavedCopyOpen));
+    EXPECT_THAT(window.shown[0].text, ::testing::HasSubstr(plot::PlotService::kUnsavedCopyOpen));
 }
 
 TEST_F(RunsTest, ACommandDuringARunIsIgnored) {
@@ -210,38 +211,28 @@ TEST_F(RunsTest, ACommandDuringARunIsIgnored) {
     Row("b.dwg");
     window.onKeepAlive = [this] {
         EXPECT_TRUE(runs.Running());
-        runs.Command2_Click();
-        runs.mnuAllPrint_Click();
+        Command2_Click();
+        mnuAllPrint_Click();
     };
-    runs.Command2_Click();
+    Command2_Click();
     EXPECT_FALSE(runs.Running());
     EXPECT_THAT(cad.Plotted(), ElementsAre("b.dwg", "a.dwg"));
     EXPECT_EQ(std::count(window.events.begin(), window.events.end(), "Stop: False"), 1);
 }
 
-TEST_F(RunsTest, CopiesBoxLetsOnlyDigitsAndBackspaceThrough) {
+TEST(CopiesBox, LetsDigitsAndBackspaceThroughAndKeepsTheLastPositiveCount) {
     for (int key : {int{'0'}, int{'9'}, 8}) {
-        int k = key;
-        runs.Text2_KeyPress(k);
-        EXPECT_EQ(k, key);
+        EXPECT_TRUE(plot::CopiesKeyPasses(key)) << key;
     }
-    EXPECT_THAT(window.events, IsEmpty());
-    for (int key : {int{'a'}, 22 /* Ctrl+V */}) {
-        int k = key;
-        runs.Text2_KeyPress(k);
-        EXPECT_EQ(k, 0);
+    for (int key : {int{'a'}, 22 /* Ctrl+V */, int{'-'}}) {
+        EXPECT_FALSE(plot::CopiesKeyPasses(key)) << key;
     }
-    EXPECT_THAT(window.events, ElementsAre("Beep", "Beep"));
-}
-
-TEST_F(RunsTest, CopiesBoxKeepsTheLastPositiveCount) {
-    EXPECT_EQ(choices.NumOfCopies, 0);
-    const std::pair<const char*, int> typed[] = {{"3", 3},     {"0", 3},         {"12x", 3},
-                                                 {"32768", 3}, {"32767", 32767}, {" 12 ", 12}};
+    // Nothing: the count stays as it was.
+    const std::pair<const char*, int> typed[] = {{"3", 3},         {"0", 0},    {"12x", 0},
+                                                 {"32768", 0},     {"", 0},     {"   ", 0},
+                                                 {"32767", 32767}, {" 12 ", 12}};
     for (const auto& [text, count] : typed) {
-        window.copies = text;
-        runs.Text2_Change();
-        EXPECT_EQ(choices.NumOfCopies, count) << '"' << text << '"';
+        EXPECT_EQ(plot::CopiesFromText(text).value_or(0), count) << '"' << text << '"';
     }
 }
 

@@ -78,12 +78,12 @@ TEST_F(ListingCacheTest, AFileMovedBetweenTwoRunsIsFoundByTheSecond) {
     cad.Drawing(folder + "/d.dwg").XRef("Base", "C:\\Old\\Base.dwg", false);
     window.rows = {{"d.dwg", folder + "/"}};
     Connect();
-    runs.Command2_Click();
+    Command2_Click();
     EXPECT_THAT(cad.Calls(), Not(Contains(::testing::HasSubstr("Block[Base].Path ="))));
 
     const std::string moved = tree.File("Job/Lv1/Lv2/Lv3/Lv4/Lv5/Lv6/Other/Base.dwg");
     cad.ClearCalls();
-    runs.Command2_Click();
+    Command2_Click();
     EXPECT_THAT(cad.Calls(), Contains("Block[Base].Path = \"" + moved + "\""));
 }
 

@@ -66,6 +66,8 @@ public:
     bool PlotToDevice() override {
         return BoolOf(*d_.Call("PlotToDevice").Get(), What("PlotToDevice"));
     }
+    // AutoCAD's automation gives no account of a plot beyond the calls' results.
+    std::optional<PlotOutcome> LastOutcome() override { return std::nullopt; }
 };
 
 class ComLayout final : public AcadLayout, public ComBase {
@@ -255,6 +257,8 @@ public:
     Ref<AcadBlock> PaperSpace() override { return PropertyObject<ComBlock>("PaperSpace"); }
     Ref<AcadPlot> Plot() override { return PropertyObject<ComPlot>("Plot"); }
     Ref<AcadBlocks> Blocks() override { return PropertyObject<ComBlocks>("Blocks"); }
+    // AutoCAD does not tell what it repaired while reading a drawing.
+    Strings ReadWarnings() override { return {}; }
 };
 
 class ComDocuments final : public AcadDocuments, public ComCollection<ComDocument> {

@@ -128,8 +128,10 @@ public:
             t.device = configName.empty() ? d_->layouts[d_->activeLayout].configName : configName;
             t.toFile = true;
             t.requestedFile = fileName;
+            e_->lastPlot.reset();
             PlotRecord r = RunPlot(*e_, *d_, t);
             const bool ok = r.ok;
+            e_->lastPlot = r;
             d_->failedFilePlot.reset();
             if (!ok) {
                 d_->failedFilePlot = DocState::FailedFilePlot{
@@ -144,6 +146,7 @@ public:
             CheckOpen(*e_, *d_);
             PlotTarget t;
             t.device = d_->layouts[d_->activeLayout].configName;
+            e_->lastPlot.reset();
             // A program that falls back to the device after a failed file plot (as the
             // plot procedures do) gets the same failure without a second plot: it would
             // fail the same way, at the same cost.
@@ -155,11 +158,20 @@ public:
             PlotRecord r = RunPlot(*e_, *d_, t);
             const bool ok = r.ok;
             const std::string error = r.error;
+            e_->lastPlot = r;
             e_->journal.Add(std::move(r));
             if (!ok) {
                 throw CadError(error);
             }
             return true;
+        });
+    }
+    std::optional<cad::PlotOutcome> LastOutcome() override {
+        return Guarded([&]() -> std::optional<cad::PlotOutcome> {
+            if (!e_->lastPlot) {
+                return std::nullopt;
+            }
+            return OutcomeOf(*e_->lastPlot);
         });
     }
 
@@ -736,6 +748,12 @@ public:
         return Guarded([&] {
             CheckOpen(*e_, *d_);
             return std::make_shared<BlocksObj>(e_, d_);
+        });
+    }
+    cad::Strings ReadWarnings() override {
+        return Guarded([&] {
+            CheckOpen(*e_, *d_);
+            return d_->readWarnings;
         });
     }
 

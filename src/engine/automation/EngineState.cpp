@@ -118,6 +118,7 @@ std::shared_ptr<DocState> EngineState::Open(const fs::path& file) {
         journal.AddOpen({abs.string(), false, e.Description(), std::move(opened.warnings)});
         throw;
     }
+    doc->readWarnings = opened.warnings;
     journal.AddOpen(std::move(opened));
     docs.push_back(doc);
     active = doc;

@@ -50,6 +50,8 @@ struct DocState {
         std::string error;
     };
     std::optional<FailedFilePlot> failedFilePlot;
+    // The damage the reader worked around.
+    std::vector<std::string> readWarnings;
 
     std::string FullPath() const { return file.empty() ? name : file.string(); }
     void Modified() { dbmod |= 1; }
@@ -62,6 +64,8 @@ struct EngineState {
     std::unique_ptr<plotstyle::PlotStyleCatalog> styles;
     std::unique_ptr<fonts::FontResolver> fonts;
     PlotJournal journal;
+    // The last plot call's record; empty when that call plotted nothing.
+    std::optional<PlotRecord> lastPlot;
 
     bool running = true;
     bool visible = false;

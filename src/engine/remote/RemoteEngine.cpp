@@ -10,7 +10,9 @@
 #include <QStandardPaths>
 #include <QThread>
 #include <atomic>
+#include <filesystem>
 #include <map>
+#include <optional>
 
 #include "ProcessControl.h"
 #include "Protocol.h"
@@ -98,6 +100,24 @@ public:
         }
     }
     const automation::PlotJournal& Journal() const { return journal_; }
+    // The record of the last plot call: what `call` added to the journal, if anything.
+    template <class F>
+    auto Plotting(F&& call) -> decltype(call()) {
+        const std::size_t mark = journal_.Size();
+        lastPlot_.reset();
+        struct Note {
+            Session& s;
+            std::size_t mark;
+            ~Note() {
+                auto added = s.journal_.RecordsFrom(mark);
+                if (!added.empty()) {
+                    s.lastPlot_ = std::move(added.back());
+                }
+            }
+        } note{*this, mark};
+        return call();
+    }
+    const std::optional<automation::PlotRecord>& LastPlot() const { return lastPlot_; }
 
 private:
     [[noreturn]] void Fail(const std::string& what, bool kill);
@@ -118,6 +138,7 @@ private:
     std::vector<std::uint32_t> released_;
     bool quit_ = false;
     automation::PlotJournal journal_;
+    std::optional<automation::PlotRecord> lastPlot_;
 };
 
 void Session::Drop() {
@@ -528,6 +549,18 @@ public:
     Ref<AcadBlock> ModelSpace() override { return Object<AcadBlock>(Method::DocModelSpace); }
     Ref<AcadBlock> PaperSpace() override { return Object<AcadBlock>(Method::DocPaperSpace); }
     Ref<AcadPlot> Plot() override { return Object<AcadPlot>(Method::DocPlot); }
+    // The warnings of the drawing's last open, from the journal that came back with it.
+    Strings ReadWarnings() override {
+        Alive();
+        const std::string file = (std::filesystem::path(path_) / name_).string();
+        const auto opens = session_->Journal().Opens();
+        for (auto it = opens.rbegin(); it != opens.rend(); ++it) {
+            if (it->ok && it->drawing == file) {
+                return it->warnings;
+            }
+        }
+        return {};
+    }
     Ref<AcadBlocks> Blocks() override {
         if (!blocks_) {
             blocks_ = Object<AcadBlocks>(Method::DocBlocks);
@@ -623,9 +656,19 @@ public:
         Call(Method::PlotSetNumberOfCopies, {copies});
     }
     bool PlotToFile(const std::string& fileName, const std::string& configName) override {
-        return Get<bool>(Method::PlotToFile, {fileName, configName});
+        return session_->Plotting([&] {
+            return Get<bool>(Method::PlotToFile, {fileName, configName});
+        });
     }
-    bool PlotToDevice() override { return Get<bool>(Method::PlotToDevice); }
+    bool PlotToDevice() override {
+        return session_->Plotting([&] { return Get<bool>(Method::PlotToDevice); });
+    }
+    // The engine's journal comes back with every answer: the outcome is known here.
+    std::optional<cad::PlotOutcome> LastOutcome() override {
+        Alive();
+        const auto& last = session_->LastPlot();
+        return last ? std::optional(automation::OutcomeOf(*last)) : std::nullopt;
+    }
 };
 
 // The count and the items are kept while no reference is reloaded or moved.

@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <string>
 
-#include "CadConnection.h"
+#include "cad/CadConnection.h"
 
-namespace vx::cad {
+namespace vx::plot {
 
 // An editable drop-down list as the rules see it.
 class ChoiceList {
@@ -38,7 +38,7 @@ inline constexpr int kPaperPositions = 30;
 
 class PlotLists {
 public:
-    PlotLists(CadConnection& connection, PlotChoices& choices);
+    PlotLists(cad::CadConnection& connection, PlotChoices& choices);
 
     void FillPlotLists(ChoiceList& printers, ChoiceList& papers, ChoiceList& styles);
     void FillPaperList(ChoiceList& papers);
@@ -51,12 +51,12 @@ public:
     std::string PaperExclusions;
 
 private:
-    Ref<AcadLayout> ModelLayout();
+    cad::Ref<cad::AcadLayout> ModelLayout();
     void AddFixedPapers(ChoiceList& papers, const char* const (&names)[4]);
-    void FilterPapers(AcadLayout& layout, const Strings& names, ChoiceList& papers);
+    void FilterPapers(cad::AcadLayout& layout, const cad::Strings& names, ChoiceList& papers);
 
-    CadConnection& connection_;
+    cad::CadConnection& connection_;
     PlotChoices& choices_;
 };
 
-}  // namespace vx::cad
+}  // namespace vx::plot

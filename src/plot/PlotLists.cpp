@@ -1,6 +1,11 @@
 #include "PlotLists.h"
 
-namespace vx::cad {
+namespace vx::plot {
+
+using cad::AcadLayout;
+using cad::CadConnection;
+using cad::Ref;
+using cad::Strings;
 
 PlotLists::PlotLists(CadConnection& connection, PlotChoices& choices)
     : connection_(connection), choices_(choices) {}
@@ -92,4 +97,4 @@ void PlotLists::StyleListEvent(const ChoiceList& styles) {
     choices_.StrCTB = styles.Text();
 }
 
-}  // namespace vx::cad
+}  // namespace vx::plot

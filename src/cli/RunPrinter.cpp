@@ -1,4 +1,4 @@
-#include "TerminalRunHost.h"
+#include "RunPrinter.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -12,7 +12,6 @@
 
 #include "CadSession.h"
 #include "TerminalText.h"
-#include "engine/automation/Engine.h"
 #include "engine/remote/RemoteEngine.h"
 #include "plot/PlotPaths.h"
 #include "search/FileSystemPath.h"
@@ -20,11 +19,6 @@
 namespace vx::cli {
 
 namespace {
-
-constexpr char kOpening[] = "Opening Drawing ";
-constexpr char kPrintingModel[] = "Printing Model Space from Drawing ";
-constexpr char kPrintingLayouts[] = "Printing All Layouts of ";
-constexpr char kClosing[] = "Closing Drawing ";
 
 volatile std::sig_atomic_t interrupted = 0;
 
@@ -34,10 +28,6 @@ extern "C" void OnInterrupt(int) {
     engine::remote::CancelCalls();
     // A second interrupt ends the program at once.
     std::signal(SIGINT, SIG_DFL);
-}
-
-bool StartsWith(const std::string& text, const char* head) {
-    return text.rfind(head, 0) == 0;
 }
 
 template <class T>
@@ -65,90 +55,105 @@ int TerminalWidth() {
 
 }  // namespace
 
-TerminalRunHost::InterruptAsStop::InterruptAsStop() {
+RunPrinter::InterruptAsStop::InterruptAsStop() {
     interrupted = 0;
     engine::remote::ClearCancel();
     previous_ = std::signal(SIGINT, OnInterrupt);
 }
 
-TerminalRunHost::InterruptAsStop::~InterruptAsStop() {
+RunPrinter::InterruptAsStop::~InterruptAsStop() {
     engine::remote::ClearCancel();
     std::signal(SIGINT, previous_ == SIG_ERR ? SIG_DFL : previous_);
 }
 
-TerminalRunHost::TerminalRunHost(CommandIo& io, cad::CadConnection& connection,
-                                 std::vector<Row> rows, std::string copies, bool layouts,
-                                 std::string folder)
-    : io_(io),
-      connection_(connection),
-      rows_(std::move(rows)),
-      copies_(std::move(copies)),
-      layouts_(layouts),
-      folder_(std::move(folder)) {}
+RunPrinter::RunPrinter(CommandIo& io, cad::CadConnection& connection, MessageService& messages,
+                       std::vector<std::string> drawings)
+    : io_(io), connection_(connection), messages_(messages), drawings_(std::move(drawings)) {}
 
-std::string TerminalRunHost::RowFileName(int row) {
-    return rows_.at(static_cast<std::size_t>(row)).name;
-}
-
-std::string TerminalRunHost::RowPath(int row) {
-    return rows_.at(static_cast<std::size_t>(row)).path;
-}
-
-bool TerminalRunHost::StopRequested() {
+bool RunPrinter::StopRequested() {
     if (interrupted) {
         stop_ = true;
     }
     return stop_;
 }
 
-void TerminalRunHost::SetStopRequested(bool value) {
-    stop_ = value;
-    if (!value) {
-        interrupted = 0;
+void RunPrinter::Progress(int /*counter*/, int /*rows*/, float percentage) {
+    progress_ = percentage;
+    DrawProgress();
+}
+
+void RunPrinter::DrawingStarted(const std::string& path) {
+    Done();
+    Current c;
+    c.path = path;
+    c.timer.start();
+    current_ = std::move(c);
+    Status("Opening Drawing " + path + " ...");
+}
+
+void RunPrinter::DrawingOpened(const std::string& /*path*/, const cad::Strings& warnings) {
+    if (current_) {
+        current_->readWarnings = warnings;
     }
 }
 
-void TerminalRunHost::SetStatus(const std::string& text) {
-    if (StartsWith(text, kOpening)) {
-        Done();
-        Begin(runs_ ? runs_->StrFileName : std::string());
-    } else if (StartsWith(text, kPrintingModel) || StartsWith(text, kPrintingLayouts)) {
-        if (current_) {
-            current_->found = true;
-        }
-    } else if (StartsWith(text, kClosing)) {
-        ProbeReferences();
-    } else {
-        Done();
+void RunPrinter::DrawingNotOpened(const std::string& /*path*/, const std::string& reason) {
+    if (current_) {
+        current_->notOpened = reason;
     }
+}
+
+void RunPrinter::PlotStarted(const std::string& path, bool layouts) {
+    if (current_) {
+        current_->found = true;
+    }
+    Status((layouts ? "Printing All Layouts of " : "Printing Model Space from Drawing ") + path +
+           " ...");
+}
+
+void RunPrinter::LayoutPlotted(const std::string& /*path*/, const cad::PlotOutcome& plot) {
+    if (current_) {
+        current_->plots.push_back(plot);
+    }
+}
+
+void RunPrinter::ReferenceFound(const std::string& /*path*/,
+                                const plot::XrefReload::Relocation& found) {
+    if (current_) {
+        current_->foundXrefs.push_back({found.name, found.stored, found.found});
+    }
+}
+
+void RunPrinter::DrawingFailed(const std::string& /*path*/, const std::string& description) {
+    if (current_) {
+        current_->failure = description;
+    }
+}
+
+void RunPrinter::DrawingClosing(const std::string& path) {
+    ProbeReferences();
+    Status("Closing Drawing " + path + " ...");
+}
+
+void RunPrinter::DrawingClosed(const std::string& /*path*/) {
+    Done();
+}
+
+void RunPrinter::RunEnded(const plot::RunSummary& summary) {
+    if (!summary.failures.empty()) {
+        ClearProgress();
+        messages_.Show(plot::FailuresMessage(summary.failures));
+    }
+}
+
+void RunPrinter::Status(const std::string& text) {
     status_ = TerminalLines(text).replace(QLatin1Char('\n'), QLatin1Char(' '));
     DrawProgress();
 }
 
-void TerminalRunHost::SetProgress(float value) {
-    // The bar goes back to 0 after each drawing; the line keeps how far the run has come.
-    if (value > 0) {
-        progress_ = value;
-        DrawProgress();
-    }
-}
-
-void TerminalRunHost::Begin(const std::string& path) {
-    Current c;
-    c.path = path;
-    if (const auto* journal = engine::automation::JournalOf(connection_.CadApp)) {
-        c.plotMark = journal->Size();
-        c.openMark = journal->OpenCount();
-    }
-    c.failureMark = runs_ ? runs_->Failures().size() : 0;
-    c.relocationMark = runs_ ? runs_->Xrefs().Relocations().size() : 0;
-    c.timer.start();
-    current_ = std::move(c);
-}
-
 // The external references of the drawing that are still not loaded, asked while it is
 // open: a reference block whose drawing gives no model space ("No database").
-void TerminalRunHost::ProbeReferences() {
+void RunPrinter::ProbeReferences() {
     if (!current_ || !connection_.CadApp) {
         return;
     }
@@ -183,7 +188,7 @@ void TerminalRunHost::ProbeReferences() {
     }
 }
 
-void TerminalRunHost::Done() {
+void RunPrinter::Done() {
     if (!current_) {
         return;
     }
@@ -196,52 +201,23 @@ void TerminalRunHost::Done() {
     PrintLine(done_.back());
 }
 
-DrawingReport TerminalRunHost::Report(const Current& c) const {
+DrawingReport RunPrinter::Report(const Current& c) const {
     DrawingReport d;
     d.drawing = c.path;
     d.seconds = static_cast<double>(c.timer.elapsed()) / 1000.0;
     d.missingXrefs = c.missing;
-    if (runs_) {
-        const auto& moved = runs_->Xrefs().Relocations();
-        for (std::size_t i = c.relocationMark; i < moved.size(); ++i) {
-            d.foundXrefs.push_back({moved[i].name, moved[i].stored, moved[i].found});
-        }
+    d.foundXrefs = c.foundXrefs;
+    const std::size_t damage = c.readWarnings.size();
+    for (const auto& w : c.readWarnings) {
+        AddOnce(d.warnings, w);
     }
-
-    std::optional<std::string> failure;
-    if (runs_) {
-        const auto& failures = runs_->Failures();
-        for (std::size_t i = c.failureMark; i < failures.size(); ++i) {
-            if (failures[i].path == c.path) {
-                failure = failures[i].description;
-            }
-        }
-    }
-
-    const auto* journal = engine::automation::JournalOf(connection_.CadApp);
-    std::vector<engine::automation::PlotRecord> plots;
-    std::string openError;
-    std::size_t damage = 0;
-    if (journal) {
-        plots = journal->RecordsFrom(c.plotMark);
-        const auto opens = journal->OpensFrom(c.openMark);
-        for (const auto& open : opens) {
-            if (open.ok) {
-                damage += open.warnings.size();
-                for (const auto& w : open.warnings) {
-                    AddOnce(d.warnings, w);
-                }
-            } else {
-                openError = open.error;
-            }
-        }
-    }
+    const auto& plots = c.plots;
 
     // The plots, and per layout whether one of its plots wrote something.
     std::vector<std::string> layouts;
     std::vector<std::string> plottedLayouts;
     for (const auto& r : plots) {
-        d.plots.push_back({r.layout, r.device, r.media, r.styleSheet, r.outputFile, r.ok, r.error,
+        d.plots.push_back({r.layout, r.device, r.paper, r.styleTable, r.outputFile, r.ok, r.error,
                            r.notes, r.entities, r.drawn});
         AddOnce(layouts, r.layout);
         if (r.ok) {
@@ -252,15 +228,14 @@ DrawingReport TerminalRunHost::Report(const Current& c) const {
         }
         for (const auto& n : r.notes) {
             // A substituted font is named in its own list, not again among the warnings.
-            const bool fontNote = std::any_of(
-                r.substitutedFonts.begin(), r.substitutedFonts.end(), [&n](const auto& f) {
-                    return n == "Font " + f.asked + " drawn with " + f.used + ": " + f.reason;
-                });
+            const bool fontNote = std::any_of(r.fonts.begin(), r.fonts.end(), [&n](const auto& f) {
+                return n == "Font " + f.asked + " drawn with " + f.used + ": " + f.reason;
+            });
             if (!fontNote) {
                 AddOnce(d.warnings, n);
             }
         }
-        for (const auto& f : r.substitutedFonts) {
+        for (const auto& f : r.fonts) {
             const bool known = std::any_of(d.fonts.begin(), d.fonts.end(), [&](const auto& k) {
                 return k.font == f.asked && k.usedFont == f.used;
             });
@@ -288,7 +263,7 @@ DrawingReport TerminalRunHost::Report(const Current& c) const {
         }
     }
 
-    if (failure) {
+    if (const auto& failure = c.failure) {
         d.result = DrawingResult::Failed;
         d.reason = *failure;
         // The plot's own error says it already, with its layout.
@@ -300,17 +275,8 @@ DrawingReport TerminalRunHost::Report(const Current& c) const {
         }
     } else if (!c.found) {
         d.result = DrawingResult::NotOpened;
-        if (!openError.empty()) {
-            d.reason = openError;
-        } else if (!plot::IsListedFile(c.path)) {
-            d.reason = "no such file";
-        } else {
-            d.reason = "the CAD application did not open it";
-        }
+        d.reason = c.notOpened.value_or("the CAD application did not open it");
         AddOnce(d.errors, d.reason);
-    } else if (!journal) {
-        // Another back end: the run went through; it tells nothing of the files.
-        d.result = DrawingResult::Plotted;
     } else if (plots.empty()) {
         d.result = DrawingResult::Failed;
         d.reason = stop_ ? "the run was stopped" : "nothing was plotted";
@@ -341,7 +307,7 @@ DrawingReport TerminalRunHost::Report(const Current& c) const {
     return d;
 }
 
-void TerminalRunHost::PrintLine(const DrawingReport& d) {
+void RunPrinter::PrintLine(const DrawingReport& d) {
     ClearProgress();
     std::string result = d.ResultText();
     for (const auto& x : d.foundXrefs) {
@@ -357,14 +323,14 @@ void TerminalRunHost::PrintLine(const DrawingReport& d) {
     DrawProgress();
 }
 
-void TerminalRunHost::DrawProgress() {
+void RunPrinter::DrawProgress() {
     if (!io_.errTerminal || status_.isEmpty()) {
         return;
     }
     const QString counter = QStringLiteral("[%1% %2/%3] ")
                                 .arg(static_cast<int>(progress_), 3)
                                 .arg(done_.size() + (current_ ? 1 : 0))
-                                .arg(rows_.size());
+                                .arg(drawings_.size());
     QString text = counter + status_;
     const int width = TerminalWidth() - 1;
     if (text.size() > width) {
@@ -382,7 +348,7 @@ void TerminalRunHost::DrawProgress() {
     progressShown_ = true;
 }
 
-void TerminalRunHost::ClearProgress() {
+void RunPrinter::ClearProgress() {
     if (progressShown_) {
         io_.err << "\r\x1b[K";
         io_.err.flush();
@@ -390,11 +356,10 @@ void TerminalRunHost::ClearProgress() {
     }
 }
 
-std::vector<DrawingReport> TerminalRunHost::DoneInListOrder() const {
+std::vector<DrawingReport> RunPrinter::DoneInListOrder() const {
     std::vector<bool> used(done_.size(), false);
     std::vector<DrawingReport> inListOrder;
-    for (const Row& row : rows_) {
-        const std::string path = row.path + row.name;
+    for (const std::string& path : drawings_) {
         for (std::size_t i = 0; i < done_.size(); ++i) {
             if (!used[i] && done_[i].drawing == path) {
                 used[i] = true;
@@ -406,14 +371,14 @@ std::vector<DrawingReport> TerminalRunHost::DoneInListOrder() const {
     return inListOrder;
 }
 
-std::vector<DrawingReport> TerminalRunHost::Finish() {
+std::vector<DrawingReport> RunPrinter::Finish() {
     Done();
     // The drawing list's order; a listed drawing the run never reached says so.
     std::vector<bool> used(done_.size(), false);
-    std::vector<DrawingReport> inListOrder(rows_.size());
-    std::vector<bool> reached(rows_.size(), false);
-    for (std::size_t row = 0; row < rows_.size(); ++row) {
-        const std::string path = rows_[row].path + rows_[row].name;
+    std::vector<DrawingReport> inListOrder(drawings_.size());
+    std::vector<bool> reached(drawings_.size(), false);
+    for (std::size_t row = 0; row < drawings_.size(); ++row) {
+        const std::string path = drawings_[row];
         for (std::size_t i = 0; i < done_.size(); ++i) {
             if (!used[i] && done_[i].drawing == path) {
                 used[i] = true;
@@ -423,10 +388,10 @@ std::vector<DrawingReport> TerminalRunHost::Finish() {
             }
         }
     }
-    for (std::size_t row = rows_.size(); row-- > 0;) {
+    for (std::size_t row = drawings_.size(); row-- > 0;) {
         if (!reached[row]) {
             DrawingReport& d = inListOrder[row];
-            d.drawing = rows_[row].path + rows_[row].name;
+            d.drawing = drawings_[row];
             d.result = DrawingResult::NotReached;
             d.reason = stop_ ? "the run was stopped" : "the run ended before it";
             d.errors.push_back(d.reason);

@@ -1,0 +1,99 @@
+// The plot run's events on a terminal: one line per drawing on standard output as it is
+// done (so in the order of the run: from the last listed drawing to the first), a progress
+// line on standard error (on a terminal only), and the report of each drawing built from
+// the events: what its plots did as the CAD application told them, what failed, which
+// references were found elsewhere. Before the run closes a drawing the printer asks the
+// CAD application which external references of it are still not loaded. An interrupt
+// (Ctrl-C) is the stop request.
+#pragma once
+
+#include <QElapsedTimer>
+#include <QString>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "Command.h"
+#include "PlotReport.h"
+#include "cad/CadConnection.h"
+#include "plot/PlotService.h"
+
+namespace vx::cli {
+
+class RunPrinter : public plot::PlotEvents {
+public:
+    // `drawings` in the order of the drawing list; `messages` shows the list of the drawings
+    // a run could not finish, at its end.
+    RunPrinter(CommandIo& io, cad::CadConnection& connection, MessageService& messages,
+               std::vector<std::string> drawings);
+
+    // Ends the report after the run: the last drawing done, drawings never reached marked
+    // as such; returns the reports in the order of the drawing list.
+    std::vector<DrawingReport> Finish();
+    // The drawings done so far, in the order of the drawing list.
+    std::vector<DrawingReport> DoneInListOrder() const;
+    // Called as each drawing is done, just before its line is printed.
+    std::function<void()> onDrawingDone;
+
+    // Makes an interrupt the stop request while the object lives.
+    class InterruptAsStop {
+    public:
+        InterruptAsStop();
+        ~InterruptAsStop();
+        InterruptAsStop(const InterruptAsStop&) = delete;
+        InterruptAsStop& operator=(const InterruptAsStop&) = delete;
+
+    private:
+        void (*previous_)(int);
+    };
+
+    bool StopRequested() override;
+    void Progress(int counter, int rows, float percentage) override;
+    void DrawingStarted(const std::string& path) override;
+    void DrawingOpened(const std::string& path, const cad::Strings& warnings) override;
+    void DrawingNotOpened(const std::string& path, const std::string& reason) override;
+    void PlotStarted(const std::string& path, bool layouts) override;
+    void LayoutPlotted(const std::string& path, const cad::PlotOutcome& plot) override;
+    void ReferenceFound(const std::string& path,
+                        const plot::XrefReload::Relocation& found) override;
+    void DrawingFailed(const std::string& path, const std::string& description) override;
+    void DrawingClosing(const std::string& path) override;
+    void DrawingClosed(const std::string& path) override;
+    void StopHonoured() override { stop_ = true; }
+    void RunEnded(const plot::RunSummary& summary) override;
+
+private:
+    struct Current {
+        std::string path;
+        bool found = false;
+        std::optional<std::string> notOpened;
+        std::optional<std::string> failure;
+        cad::Strings readWarnings;
+        std::vector<cad::PlotOutcome> plots;
+        std::vector<FoundXref> foundXrefs;
+        std::vector<MissingXref> missing;
+        QElapsedTimer timer;
+    };
+
+    void Status(const std::string& text);
+    void ProbeReferences();
+    void Done();
+    DrawingReport Report(const Current& c) const;
+    void PrintLine(const DrawingReport& d);
+    void DrawProgress();
+    void ClearProgress();
+
+    CommandIo& io_;
+    cad::CadConnection& connection_;
+    MessageService& messages_;
+    std::vector<std::string> drawings_;
+    bool stop_ = false;
+    float progress_ = 0;
+    QString status_;
+    bool progressShown_ = false;
+    std::optional<Current> current_;
+    std::vector<DrawingReport> done_;  // in the order of the run
+};
+
+}  // namespace vx::cli
