@@ -501,7 +501,7 @@ void Form1::Text2_Change() {
 }
 
 void Form1::chkLayouts_Click() {
-    // Nothing: each run reads the box for every drawing it plots.
+    // Nothing: each run reads the box as it starts (a run takes no other input).
 }
 
 // ---------------------------------------------------------------------------------------

@@ -12,7 +12,11 @@ const RunShape kAllListedRun{
 const RunShape kSelectedRun{
     true, {RowStep::Progress, RowStep::Busy, RowStep::StopTest}, true, true, false};
 const RunShape kAllDrawingsRun{
-    false, {RowStep::StopTest, RowStep::Busy, RowStep::Progress, RowStep::Folder}, false, false, true};
+    false,
+    {RowStep::StopTest, RowStep::Busy, RowStep::Progress, RowStep::Folder},
+    false,
+    false,
+    true};
 
 // Marks a run as under way for its whole length, whatever way it ends.
 class PlotService::RunScope {
@@ -127,9 +131,10 @@ void PlotService::ProcessRow(const std::string& path) {
                 PlotModelSpace();
             }
         } else {
-            events_->DrawingNotOpened(path, !exists                ? "no such file"
-                                            : !openError_.empty() ? openError_
-                                                                  : "the CAD application did not open it");
+            events_->DrawingNotOpened(path, !exists ? "no such file"
+                                            : !openError_.empty()
+                                                ? openError_
+                                                : "the CAD application did not open it");
         }
         ReportRelocations();
         events_->DrawingClosing(path);

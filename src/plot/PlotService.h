@@ -69,9 +69,9 @@ struct FailedDrawing {
 };
 
 struct RunSummary {
-    int rows = 0;           // rows in the request
-    int drawings = 0;       // drawings the run started
-    bool stopped = false;   // a stop ended the run
+    int rows = 0;          // rows in the request
+    int drawings = 0;      // drawings the run started
+    bool stopped = false;  // a stop ended the run
     std::vector<FailedDrawing> failures;
 };
 

@@ -105,7 +105,8 @@ TEST_F(CliBackEnds, TheReportIsTheSameOnTheEngineAndOnTheDoubleGivingItsAnswers)
         o.blank = l["drawn"].toInteger() == 0;
         for (const auto& value : fonts[job.document]["substituted_fonts"].toArray()) {
             const QJsonObject f = value.toObject();
-            o.fonts.push_back({f["font"].toString().toStdString(), f["used"].toString().toStdString(),
+            o.fonts.push_back({f["font"].toString().toStdString(),
+                               f["used"].toString().toStdString(),
                                f["reason"].toString().toStdString()});
         }
         o.entities = l["entities"].toInteger();
