@@ -111,6 +111,10 @@ public:
     virtual void RunEnded(const RunSummary& /*summary*/) {}
 };
 
+// True for a paper-space layout with nothing on it to plot: the run counts and plots only
+// the others. Asks the CAD application; whatever it cannot answer counts as something.
+bool IsBlankSheet(cad::AcadDocument& doc, cad::AcadLayout& layout);
+
 class PlotService {
 public:
     PlotService(cad::CadConnection& connection, MessageService& messages);

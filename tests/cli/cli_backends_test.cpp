@@ -16,10 +16,10 @@ namespace vx::testing {
 namespace {
 
 struct CliBackEnds : EngineModel {
-    // The report of a run over `work`, without its times.
+    // The report of a run over `work`, without its times, with the exit status.
     QJsonObject Report(const cad::ClassRegistry& on) {
         const QString file = QString::fromStdString((work / "../r.json").string());
-        Capture([&](cli::CommandIo& io) {
+        const CliResult run = Capture([&](cli::CommandIo& io) {
             return cli::RunPlot({QString::fromStdString(work.string()), "gone.dxf", "--pattern",
                                  "*.dxf", "--device", "PDF.pc3", "--paper", "A4", "--style",
                                  "monochrome.ctb", "--report", file},
@@ -35,7 +35,10 @@ struct CliBackEnds : EngineModel {
             d = o;
         }
         r["drawings"] = drawings;
-        r.remove("summary");
+        QJsonObject summary = r["summary"].toObject();
+        summary.remove("seconds");
+        r["summary"] = summary;
+        r["status"] = run.status;
         return r;
     }
 };

@@ -5,7 +5,7 @@
 #include <fstream>
 
 #include "EngineFixture.h"
-#include "plot/PlotRuns.h"
+#include "plot/PlotService.h"
 
 namespace vx::testing {
 namespace {
