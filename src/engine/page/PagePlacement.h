@@ -23,7 +23,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "engine/page/Geometry.h"
+#include "engine/page/PageGeometry.h"
 #include "engine/page/Media.h"
 
 namespace vx::engine::page {
