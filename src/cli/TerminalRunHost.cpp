@@ -12,7 +12,7 @@
 
 #include "CadSession.h"
 #include "TerminalText.h"
-#include "engine/automation/Engine.h"
+#include "engine/journal/PlotJournal.h"
 #include "engine/remote/RemoteEngine.h"
 #include "plot/PlotPaths.h"
 #include "search/FileSystemPath.h"
