@@ -28,12 +28,12 @@
 #include <memory>
 #include <vector>
 
-#include "search/DirListBox.h"
 #include "search/DrawingListModel.h"
-#include "search/DrawingListView.h"
 #include "search/DrawingPreview.h"
 #include "search/FileSearch.h"
-#include "search/WindowSearch.h"
+#include "search/widgets/DirListBox.h"
+#include "search/widgets/DrawingListView.h"
+#include "search/widgets/WindowSearch.h"
 
 extern char** environ;
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "ChmFile.h"
+#include "app/ChmFile.h"
 
 namespace {
 

@@ -24,12 +24,12 @@
 #include "WindowRunHost.h"
 #include "common/ProgramData.h"
 #include "plot/PlotService.h"
-#include "search/DirListBox.h"
-#include "search/DrawingListView.h"
-#include "search/DwgThumbnail.h"
 #include "search/FileSystemPath.h"
-#include "search/FolderTree.h"
-#include "search/WindowSearch.h"
+#include "search/widgets/DirListBox.h"
+#include "search/widgets/DrawingListView.h"
+#include "search/widgets/DwgThumbnail.h"
+#include "search/widgets/FolderTree.h"
+#include "search/widgets/WindowSearch.h"
 
 namespace vx::app {
 

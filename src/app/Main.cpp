@@ -9,8 +9,9 @@
 #include "Form1.h"
 #include "QtServices.h"
 #include "Settings.h"
+#include "common/UserSettings.h"
 #include "search/FileSystemPath.h"
-#include "search/FolderTree.h"
+#include "search/widgets/FolderTree.h"
 
 namespace vx::app {
 

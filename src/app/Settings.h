@@ -57,11 +57,6 @@ private:
     std::unique_ptr<QSettings> settings_;
 };
 
-// The user's settings: on Windows the per-user registry key that the program has always
-// used (HKEY_CURRENT_USER\Software\VB and VBA Program Settings\Vormex), elsewhere the
-// user's configuration folder (~/.config/Vormex/Vormex.conf).
-std::unique_ptr<QSettings> OpenUserSettings();
-
 // A stored position in twips; nothing when the text is not a finite number.
 std::optional<float> ParseTwips(const QString& text);
 int TwipsToPixels(float twips);

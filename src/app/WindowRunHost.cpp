@@ -7,11 +7,11 @@
 #include <cmath>
 
 #include "StatusBar.h"
-#include "search/DirListBox.h"
-#include "search/DrawingListView.h"
 #include "search/FileSystemPath.h"
-#include "search/SearchPump.h"
-#include "search/WindowSearch.h"
+#include "search/widgets/DirListBox.h"
+#include "search/widgets/DrawingListView.h"
+#include "search/widgets/SearchPump.h"
+#include "search/widgets/WindowSearch.h"
 
 namespace vx::app {
 

@@ -2,10 +2,9 @@
 
 #include <QRegularExpression>
 #include <QStringList>
-#include <mutex>
 #include <vector>
 
-#include "app/BackEnds.h"
+#include "backends/BackEnds.h"
 #include "plot/PlotLists.h"
 
 namespace vx::cli {
@@ -30,9 +29,7 @@ private:
 }  // namespace
 
 const cad::ClassRegistry& ProgramBackEnds() {
-    static std::once_flag registered;
-    std::call_once(registered, [] { app::RegisterBackEnds(cad::ClassRegistry::Default()); });
-    return cad::ClassRegistry::Default();
+    return backends::ProgramBackEnds();
 }
 
 QString TerminalLines(const std::string& text) {

@@ -19,10 +19,10 @@
 #include "ShellHarness.h"
 #include "app/Form1.h"
 #include "app/Main.h"
-#include "search/DrawingListView.h"
 #include "search/FileSystemPath.h"
-#include "search/FolderTree.h"
-#include "search/WindowSearch.h"
+#include "search/widgets/DrawingListView.h"
+#include "search/widgets/FolderTree.h"
+#include "search/widgets/WindowSearch.h"
 
 namespace vx::testing {
 

@@ -19,9 +19,9 @@
 #include "ShellHarness.h"
 #include "app/ElidedLabel.h"
 #include "app/Main.h"
-#include "search/DirListBox.h"
-#include "search/DrawingListView.h"
-#include "search/DwgThumbnail.h"
+#include "search/widgets/DirListBox.h"
+#include "search/widgets/DrawingListView.h"
+#include "search/widgets/DwgThumbnail.h"
 
 using namespace vx;
 using namespace vx::app;

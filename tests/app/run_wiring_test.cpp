@@ -15,8 +15,8 @@
 #include "app/StatusBar.h"
 #include "app/WindowRunHost.h"
 #include "plot/PlotService.h"
-#include "search/DirListBox.h"
-#include "search/SearchPump.h"
+#include "search/widgets/DirListBox.h"
+#include "search/widgets/SearchPump.h"
 
 using namespace vx;
 using namespace vx::app;

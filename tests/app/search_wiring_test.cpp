@@ -12,9 +12,9 @@
 
 #include "../search/PreviewTestData.h"
 #include "WindowHarness.h"
-#include "search/DirListBox.h"
-#include "search/DwgThumbnail.h"
 #include "search/FileSearch.h"
+#include "search/widgets/DirListBox.h"
+#include "search/widgets/DwgThumbnail.h"
 
 using namespace vx;
 using namespace vx::app;

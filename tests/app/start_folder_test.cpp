@@ -5,7 +5,7 @@
 #include <QPushButton>
 
 #include "WindowHarness.h"
-#include "search/DirListBox.h"
+#include "search/widgets/DirListBox.h"
 
 using namespace vx;
 using namespace vx::app;

@@ -7,8 +7,8 @@
 
 #include "TempTree.h"
 #include "UserInput.h"
-#include "search/DirListBox.h"
 #include "search/FileSystemPath.h"
+#include "search/widgets/DirListBox.h"
 
 using namespace vx::search;
 using vx::testing::TempTree;

@@ -6,7 +6,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include "search/DrawingListView.h"
+#include "search/widgets/DrawingListView.h"
 
 using namespace vx::search;
 

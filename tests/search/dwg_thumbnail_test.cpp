@@ -6,7 +6,7 @@
 #include <QTest>
 
 #include "PreviewTestData.h"
-#include "search/DwgThumbnail.h"
+#include "search/widgets/DwgThumbnail.h"
 
 using namespace vx::search;
 using namespace vx::testing;

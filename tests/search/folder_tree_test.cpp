@@ -7,9 +7,9 @@
 #include <QTest>
 
 #include "TempTree.h"
-#include "search/DirListBox.h"
 #include "search/FileSystemPath.h"
-#include "search/FolderTree.h"
+#include "search/widgets/DirListBox.h"
+#include "search/widgets/FolderTree.h"
 
 using namespace vx::search;
 using vx::testing::TempTree;

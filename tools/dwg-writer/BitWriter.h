@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/db/Geometry.h"
+#include "engine/db/DrawingGeometry.h"
 
 namespace vx::dwgwriter {
 

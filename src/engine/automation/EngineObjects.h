@@ -9,6 +9,7 @@
 namespace vx::engine::automation {
 
 class EngineApplication : public cad::AcadApplication,
+                          public JournalHolder,
                           public std::enable_shared_from_this<EngineApplication> {
 public:
     explicit EngineApplication(std::shared_ptr<EngineState> state);
@@ -22,7 +23,7 @@ public:
     void Quit() override;
 
     bool Running() const;
-    const PlotJournal& Journal() const;
+    const PlotJournal& Journal() const override;
 
 private:
     std::shared_ptr<EngineState> state_;

@@ -44,7 +44,7 @@
 #include <variant>
 #include <vector>
 
-#include "engine/db/Geometry.h"
+#include "engine/db/DrawingGeometry.h"
 
 namespace vx::engine::db {
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/db/Geometry.h"
+#include "engine/db/DrawingGeometry.h"
 
 namespace vx::engine::dwg {
 

@@ -5,7 +5,7 @@
 #include <set>
 #include <unordered_set>
 
-#include "engine/dwg/ReaderImpl.h"
+#include "engine/dwg/DwgReaderImpl.h"
 
 namespace vx::engine::dwg {
 

@@ -2,7 +2,7 @@
 #include <cmath>
 #include <numbers>
 
-#include "engine/dwg/ReaderImpl.h"
+#include "engine/dwg/DwgReaderImpl.h"
 
 namespace vx::engine::dwg {
 

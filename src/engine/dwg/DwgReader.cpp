@@ -8,7 +8,7 @@
 #include <unordered_set>
 
 #include "engine/dwg/Compression.h"
-#include "engine/dwg/ReaderImpl.h"
+#include "engine/dwg/DwgReaderImpl.h"
 
 namespace vx::engine::dwg {
 

@@ -6,7 +6,7 @@
 #include <limits>
 #include <set>
 
-#include "engine/dxf/ReaderImpl.h"
+#include "engine/dxf/DxfReaderImpl.h"
 
 namespace vx::engine::dxf {
 

@@ -2,7 +2,7 @@
 // objects), ACAD_TABLE, WIPEOUT and MULTILEADER.
 #include <cmath>
 
-#include "engine/dxf/ReaderImpl.h"
+#include "engine/dxf/DxfReaderImpl.h"
 
 namespace vx::engine::dxf {
 

@@ -2,7 +2,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "engine/dxf/ReaderImpl.h"
+#include "engine/dxf/DxfReaderImpl.h"
 
 namespace vx::engine::dxf {
 

@@ -38,7 +38,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/page/Geometry.h"
+#include "engine/page/PageGeometry.h"
 #include "engine/plotstyle/Pen.h"
 
 namespace vx::engine::output {

@@ -17,7 +17,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/page/Geometry.h"
+#include "engine/page/PageGeometry.h"
 
 namespace vx::engine::page {
 

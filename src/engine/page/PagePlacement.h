@@ -23,8 +23,8 @@
 #include <stdexcept>
 #include <string>
 
-#include "engine/page/Geometry.h"
 #include "engine/page/Media.h"
+#include "engine/page/PageGeometry.h"
 
 namespace vx::engine::page {
 

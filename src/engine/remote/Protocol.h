@@ -25,7 +25,7 @@
 #include <vector>
 
 #include "cad/Automation.h"
-#include "engine/automation/Engine.h"
+#include "engine/journal/PlotJournal.h"
 
 namespace vx::engine::remote {
 

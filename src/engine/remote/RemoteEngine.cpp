@@ -16,7 +16,7 @@
 
 #include "ProcessControl.h"
 #include "Protocol.h"
-#include "engine/automation/Engine.h"
+#include "engine/journal/PlotJournal.h"
 
 namespace vx::engine::remote {
 

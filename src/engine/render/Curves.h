@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "engine/db/Geometry.h"
+#include "engine/db/DrawingGeometry.h"
 
 namespace vx::engine::render {
 

@@ -15,7 +15,7 @@
 
 #include "engine/db/Database.h"
 #include "engine/output/PageSink.h"
-#include "engine/page/Geometry.h"
+#include "engine/page/PageGeometry.h"
 #include "engine/render/Render.h"
 
 namespace vx::engine::render {

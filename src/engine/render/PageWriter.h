@@ -13,7 +13,7 @@
 
 #include "engine/db/Budget.h"
 #include "engine/output/PageSink.h"
-#include "engine/page/Geometry.h"
+#include "engine/page/PageGeometry.h"
 
 namespace vx::engine::render {
 

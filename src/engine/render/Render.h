@@ -26,7 +26,7 @@
 #include "engine/db/Budget.h"
 #include "engine/db/Database.h"
 #include "engine/output/PageSink.h"
-#include "engine/page/Geometry.h"
+#include "engine/page/PageGeometry.h"
 
 namespace vx::engine::plotstyle {
 class PlotStyleTable;

@@ -15,8 +15,8 @@
 #include "../../app/ShellHarness.h"
 #include "EngineFixture.h"
 #include "app/Main.h"
-#include "search/DirListBox.h"
-#include "search/DrawingListView.h"
+#include "search/widgets/DirListBox.h"
+#include "search/widgets/DrawingListView.h"
 
 namespace vx::testing {
 namespace {

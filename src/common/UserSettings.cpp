@@ -1,9 +1,8 @@
-// The user's settings store, apart from the window's settings: the back ends read it too.
+#include "common/UserSettings.h"
+
 #include <QSettings>
 
-#include "Settings.h"
-
-namespace vx::app {
+namespace vx {
 
 std::unique_ptr<QSettings> OpenUserSettings() {
 #ifdef Q_OS_WIN
@@ -12,8 +11,8 @@ std::unique_ptr<QSettings> OpenUserSettings() {
         QSettings::NativeFormat);
 #else
     return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
-                                       QString(kProgramTitle), QString(kProgramTitle));
+                                       QStringLiteral("Vormex"), QStringLiteral("Vormex"));
 #endif
 }
 
-}  // namespace vx::app
+}  // namespace vx

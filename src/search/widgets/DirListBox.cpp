@@ -5,8 +5,8 @@
 #include <QScrollBar>
 #include <QStyledItemDelegate>
 
-#include "FileSystemPath.h"
-#include "FolderListing.h"
+#include "search/FileSystemPath.h"
+#include "search/FolderListing.h"
 
 namespace vx::search {
 

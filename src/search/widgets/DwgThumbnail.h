@@ -4,7 +4,7 @@
 #include <QFrame>
 #include <QImage>
 
-#include "DrawingPreview.h"
+#include "search/DrawingPreview.h"
 
 namespace vx::search {
 

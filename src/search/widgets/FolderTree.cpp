@@ -7,7 +7,7 @@
 #include <QScrollBar>
 
 #include "DirListBox.h"
-#include "FileSystemPath.h"
+#include "search/FileSystemPath.h"
 
 namespace vx::search {
 

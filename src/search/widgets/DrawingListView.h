@@ -5,7 +5,7 @@
 #include <QPoint>
 #include <QTreeView>
 
-#include "DrawingListModel.h"
+#include "search/DrawingListModel.h"
 
 namespace vx::search {
 

@@ -9,8 +9,8 @@
 #include <memory>
 
 #include "EngineServer.h"
-#include "ProcessControl.h"
 #include "engine/automation/Engine.h"
+#include "engine/remote/ProcessControl.h"
 
 #ifdef VORMEX_ENGINE_FAULTS
 #include <QFileInfo>

@@ -13,8 +13,8 @@
 #include <memory>
 #include <variant>
 
-#include "Protocol.h"
 #include "cad/ClassRegistry.h"
+#include "engine/remote/Protocol.h"
 
 class QLocalSocket;
 

@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "BackEnds.h"
 #include "Main.h"
-#include "cad/ClassRegistry.h"
+#include "backends/BackEnds.h"
+#include "engine/automation/Engine.h"
 
 #ifndef VORMEX_VERSION_TEXT
 #error "the build gives the program's version"
@@ -65,6 +65,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     QApplication app(argc, argv);
-    vx::app::RegisterBackEnds(vx::cad::ClassRegistry::Default());
-    return vx::app::RunProgram(app, vx::cad::ClassRegistry::Default());
+    return vx::app::RunProgram(app, vx::backends::ProgramBackEnds([](vx::cad::ClassRegistry& r) {
+                                   vx::engine::automation::RegisterEngine(r);
+                               }));
 }

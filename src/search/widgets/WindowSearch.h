@@ -22,8 +22,8 @@
 #include <functional>
 #include <memory>
 
-#include "FileSearch.h"
 #include "SearchPump.h"
+#include "search/FileSearch.h"
 
 class QAbstractButton;
 class QCheckBox;

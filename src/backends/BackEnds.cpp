@@ -1,17 +1,17 @@
-#include "BackEnds.h"
+#include "backends/BackEnds.h"
 
 #include <QSettings>
+#include <mutex>
 
-#include "Settings.h"
 #include "cad/ClassRegistry.h"
-#include "engine/automation/Engine.h"
+#include "common/UserSettings.h"
 #include "engine/remote/RemoteEngine.h"
 
 #ifdef _WIN32
 #include "cad/com/ComBackEnd.h"
 #endif
 
-namespace vx::app {
+namespace vx::backends {
 
 namespace {
 
@@ -38,21 +38,27 @@ engine::remote::RemoteOptions EngineProcessOptions() {
     return o;
 }
 
-void RegisterBackEnds(cad::ClassRegistry& registry) {
+void RegisterBackEnds(cad::ClassRegistry& registry, const InProcessEngine& inProcess) {
     // On Windows an installed AutoCAD serves the class through COM; where COM cannot (no
     // AutoCAD on this machine, or no Windows at all) the built-in CAD engine serves it, in
     // a process of its own that a drawing cannot take down with the program (or in this
-    // one with VORMEX_ENGINE=inprocess).
+    // one with VORMEX_ENGINE=inprocess, in a program that links the engine).
 #ifdef _WIN32
     if (cad::com::RegisterComBackEnd(registry)) {
         return;
     }
 #endif
-    if (qEnvironmentVariable("VORMEX_ENGINE") == QLatin1String("inprocess")) {
-        engine::automation::RegisterEngine(registry);
+    if (inProcess && qEnvironmentVariable("VORMEX_ENGINE") == QLatin1String("inprocess")) {
+        inProcess(registry);
     } else {
         engine::remote::RegisterRemoteEngine(registry, EngineProcessOptions());
     }
 }
 
-}  // namespace vx::app
+cad::ClassRegistry& ProgramBackEnds(const InProcessEngine& inProcess) {
+    static std::once_flag registered;
+    std::call_once(registered, [&] { RegisterBackEnds(cad::ClassRegistry::Default(), inProcess); });
+    return cad::ClassRegistry::Default();
+}
+
+}  // namespace vx::backends
