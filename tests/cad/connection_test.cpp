@@ -195,8 +195,6 @@ TEST_F(PlotListsTest, FirstFillConnectsListsEverythingAndSetsThePlaceholders) {
     EXPECT_EQ(lists.PaperExclusions, "A0  , A1  , A3  , A4");
     // The placeholder of the device list does not refill the paper list.
     EXPECT_EQ(cad.CallsWith("GetCanonicalMediaNames").size(), 1u);
-    // Every examined paper name is asked for its local name.
-    EXPECT_EQ(cad.CallsWith("GetLocaleMediaName").size(), 5u);
 }
 
 TEST_F(PlotListsTest, PaperFilterLooksAtThirtyPositionsOnly) {

@@ -1,14 +1,25 @@
 // Plots through the automation interface: real files in every format, the plot file's
-// name and place, and plots that fail without leaving anything behind.
+// name and place, and plots that fail without leaving anything behind; where plot files
+// go, and the plot settings a layout starts from.
 #include <gmock/gmock.h>
+
+#include <QImage>
 
 #include <fstream>
 
 #include "EngineFixture.h"
+#include "engine/automation/LayoutSettings.h"
+#include "engine/automation/PlotFiles.h"
 
 namespace vx::testing {
 namespace {
 
+using engine::automation::DevicePlotFilePath;
+using engine::automation::DistinctPlotFile;
+using engine::automation::PlotFilePath;
+using engine::device::DeviceError;
+using engine::device::Driver;
+using engine::device::PlotterConfig;
 using ::testing::HasSubstr;
 
 struct EnginePlot : EngineModel {
@@ -106,8 +117,6 @@ TEST_F(EnginePlot, PlotToFileIsFalseWithTheReasonWhenNothingCouldBeWritten) {
     Configure(*doc, "PDF.pc3");
     auto plot = doc->Plot();
     EXPECT_FALSE(plot->PlotToFile((work / "no/such/folder/x.plt").string(), "PDF.pc3"));
-    EXPECT_FALSE(plot->PlotToFile("x.plt", "None"));
-    EXPECT_THAT(LastPlot().error, HasSubstr("None"));
     EXPECT_FALSE(plot->PlotToFile("x.plt", "Imaginary.pc3"));
     EXPECT_THAT(LastPlot().error, HasSubstr("Imaginary.pc3"));
     // The drawing itself is never a plot's file.
@@ -158,13 +167,29 @@ TEST_F(EnginePlot, AnEmptyLayoutGivesABlankPageSaidSo) {
     EXPECT_THAT(LastPlot().notes, ::testing::Contains(HasSubstr("limits")));
 }
 
-TEST_F(EnginePlot, ADamagedStyleTableIsLeftOutAndReported) {
-    std::ofstream(user / "plotstyles" / "broken.ctb") << "not a plot style table";
-    auto doc = Open(Example("flange.dxf"));
-    auto layout = Configure(*doc, "PDF.pc3");
-    layout->SetStyleSheet("broken.ctb");
-    ASSERT_TRUE(doc->Plot()->PlotToFile("flange.plt", "PDF.pc3")) << LastPlot().error;
-    EXPECT_THAT(LastPlot().notes, ::testing::Contains(HasSubstr("broken.ctb")));
+// A filled band much longer than the paper is wide, scaled to fit and turned: it spans the
+// paper's height up to the shipped device's margins and leaves them white.
+TEST_F(EnginePlot, AFittedPlotLeavesTheDevicesMarginWhite) {
+    std::ofstream(work / "band.dxf") << "0\nSECTION\n2\nENTITIES\n0\nSOLID\n8\n0\n62\n1\n"
+                                        "10\n0\n20\n0\n11\n1000\n21\n0\n12\n0\n22\n100\n"
+                                        "13\n1000\n23\n100\n0\nENDSEC\n0\nEOF\n";
+    auto doc = Open(work / "band.dxf");
+    Configure(*doc, "PNG.pc3", "ISO_A4_(210.00_x_297.00_MM)");
+    ASSERT_TRUE(doc->Plot()->PlotToFile("band.plt", "PNG.pc3")) << LastPlot().error;
+    QImage png(QString::fromStdString(LastPlot().outputFile));
+    ASSERT_FALSE(png.isNull());
+    // The band's ink along the page's height, in millimetres from the top and bottom edges.
+    int top = png.height(), bottom = -1;
+    for (int y = 0; y < png.height(); ++y) {
+        if (qGray(png.pixel(png.width() / 2, y)) < 128) {
+            top = std::min(top, y);
+            bottom = y;
+        }
+    }
+    ASSERT_GE(bottom, 0) << "no ink";
+    const double mmPerPixel = 297.0 / png.height();
+    EXPECT_NEAR(top * mmPerPixel, 5, 0.5);
+    EXPECT_NEAR((png.height() - 1 - bottom) * mmPerPixel, 5, 0.5);
 }
 
 TEST_F(EnginePlot, PlotToDeviceWritesAFileNamedAfterTheDrawingOrFailsWithADescription) {
@@ -180,6 +205,87 @@ TEST_F(EnginePlot, PlotToDeviceWritesAFileNamedAfterTheDrawingOrFailsWithADescri
     EXPECT_EQ(LastPlot().outputFile,
               (work / "examples/moved-project/Projects/Job1/Dwg/office-level1.svg").string());
     EXPECT_FALSE(fs::exists(fs::current_path() / "office-level1.svg"));
+}
+
+PlotterConfig Config(Driver driver) {
+    PlotterConfig c;
+    c.driver = driver;
+    return c;
+}
+
+// A .plt name takes the format's extension unless the format is HP-GL/2; other names are
+// kept; folders given are kept and Windows paths mapped; names that lead nowhere are refused.
+TEST(EnginePlotFiles, PlotFileNames) {
+    const struct {
+        const char *name, *folder;
+        Driver driver;
+        const char* expected;  // "" when refused
+    } cases[] = {
+        {"a.plt", "/jobs/dwg", Driver::Pdf, "/jobs/dwg/a.pdf"},
+        {"a.Plt", "/jobs/dwg", Driver::Svg, "/jobs/dwg/a.svg"},
+        {"a.Plt", "/jobs/dwg", Driver::Hpgl, "/jobs/dwg/a.Plt"},
+        {"a.out", "/jobs/dwg", Driver::Pdf, "/jobs/dwg/a.out"},
+        {"C:\\plots\\a.plt", "/jobs/dwg", Driver::Pdf, "/plots/a.pdf"},
+        {"..\\out\\a.plt", "/jobs/dwg", Driver::Pdf, "/jobs/out/a.pdf"},
+        {"", "/jobs", Driver::Pdf, ""},
+        {"C:\\plots\\", "/jobs", Driver::Pdf, ""},
+    };
+    for (const auto& c : cases) {
+        std::string got;
+        try {
+            got = PlotFilePath(c.name, c.folder, Config(c.driver)).string();
+        } catch (const DeviceError&) {
+        }
+        EXPECT_EQ(got, c.expected) << c.name << " in " << c.folder;
+    }
+    // A device plot is named after the drawing, beside it.
+    EXPECT_EQ(DevicePlotFilePath("a.b.dxf", "/jobs", Config(Driver::Hpgl)), "/jobs/a.b.plt");
+    EXPECT_THROW(DevicePlotFilePath("Drawing1.dwg", "", Config(Driver::Pdf)), DeviceError);
+}
+
+TEST(EnginePlotFiles, ALayoutsNameNeverLeadsIntoAnotherFolder) {
+    const std::set<fs::path> written{"/j/a.pdf"};
+    EXPECT_EQ(DistinctPlotFile("/j/a.pdf", "../x/y:z", written), "/j/a-.._x_y_z.pdf");
+}
+
+engine::db::Layout StoredLayout() {
+    engine::db::Layout l;
+    l.name = "Sheet";
+    l.plot.configName = "DWG To Somewhere.pc3";  // a device this engine does not have
+    l.plot.canonicalMediaName = "ISO_A3_(297.00_x_420.00_MM)";
+    l.plot.styleSheet = "monochrome.ctb";
+    l.plot.flags = engine::db::PlotSettings::kPlotCentered |
+                   engine::db::PlotSettings::kUseStandardScale |
+                   engine::db::PlotSettings::kPlotPlotStyles;
+    l.plot.rotation = 1;
+    l.plot.plotType = 1;
+    l.plot.paperUnits = 1;
+    l.plot.standardScaleType = 16;  // the stored list's 1:1... as the file numbers them
+    return l;
+}
+
+TEST(EngineLayoutSettings, StartFromTheStoredSettingsWithAnUnknownDeviceAsNone) {
+    const engine::device::DeviceRegistry devices({fs::path(VORMEX_PROGRAM_DIR) / "plotters"},
+                                                 nullptr);
+    const auto s = engine::automation::SettingsFromStored(StoredLayout(), devices);
+    EXPECT_EQ(s.configName + "|" + s.missingDevice + "|" + s.canonicalMediaName + "|" +
+                  s.styleSheet + "|" + std::to_string(s.center) + std::to_string(s.rotation) +
+                  std::to_string(s.plotType),
+              "None|DWG To Somewhere.pc3|ISO_A3_(297.00_x_420.00_MM)|monochrome.ctb|111");
+    // The stored code is read in the file's own numbering.
+    const auto stored = engine::page::StoredStandardScaleFromCode(16).value();
+    const auto scale = engine::automation::ScaleOf(s);
+    EXPECT_DOUBLE_EQ(scale.paperUnits / scale.drawingUnits,
+                     stored.paperUnits / stored.drawingUnits);
+
+    // A known device by another letter case is taken under its own name; an unusable
+    // stored paper gives way to the device's default.
+    auto l = StoredLayout();
+    l.plot.configName = "pdf.pc3";
+    l.plot.canonicalMediaName = "Napkin";
+    const auto t = engine::automation::SettingsFromStored(l, devices);
+    EXPECT_EQ(t.configName, "PDF.pc3");
+    EXPECT_EQ(t.canonicalMediaName, devices.DefaultMediaName("PDF.pc3"));
 }
 
 }  // namespace

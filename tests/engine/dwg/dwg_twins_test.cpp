@@ -169,6 +169,9 @@ TEST_P(DwgTwins, SameDrawingAsTheDxfTwin) {
     }
     EXPECT_GT(compared, 0);
     EXPECT_EQ(dwg_->header.wipeoutFrame, dxf_->header.wipeoutFrame);
+    if (GetParam().kind == Twin::Exact) {  // (an R13 DXF file has no $MEASUREMENT)
+        EXPECT_EQ(test::ArrowSizing(dwg_->header), test::ArrowSizing(dxf_->header));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(

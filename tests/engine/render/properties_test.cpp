@@ -1,7 +1,15 @@
 // The render context through the frontend: effective colour, lineweight and linetype of
 // entities (ByLayer, ByBlock through nested references, layer 0 in blocks), layer states,
-// true colours, plot style tables, linetype patterns on paper, and the report.
+// true colours, plot style tables, linetype patterns on paper, and the report. Paper-space
+// layouts: viewports show model space at their scale, clipped to their rectangle or clip
+// boundary, with their own frozen layers; the layout's own viewport is not drawn; frames
+// follow their layer. Raster images: the file found at its stored path or beside the
+// drawing, placed on its frame with its clip boundary; a missing file draws the frame and is
+// reported once; wipeouts mask with the paper colour.
 #include <gtest/gtest.h>
+
+#include <QImage>
+#include <QTemporaryDir>
 
 #include <map>
 
@@ -168,4 +176,154 @@ TEST(Report, LoadedExternalReferencesDrawWithTheirOwnLayers) {
     // The host keeps its own settings for the reference's layers: "GRIDREF|GRID".
     host.Layer("GRIDREF|GRID", 1, 70);
     EXPECT_EQ(Pens(Draw(host.d)), (std::vector<Pen>{{kRed, 0.70}}));
+}
+
+namespace {
+
+struct ViewportTest : ::testing::Test {
+    Drawing w;
+    db::LayerId frame = w.Layer("VPORTS", 3);
+    Plot p;
+
+    // A viewport at paper (cx, cy), w x h, showing model space around (mx, my) at `scale`.
+    db::Viewport& View(double cx, double cy, double wd, double h, double mx, double my,
+                       double scale, std::int16_t id = 2, db::LayerId layer = 1) {
+        const db::Viewport v{.center = {cx, cy, 0},
+                             .width = wd,
+                             .height = h,
+                             .status = 1,
+                             .id = id,
+                             .viewCenter = {mx, my, 0},
+                             .viewHeight = h / scale};
+        return *w.Add(w.paper, db::EntityType::Viewport, v, Props(layer)).As<db::Viewport>();
+    }
+    std::vector<const RecordingSink::Stroke*> Clipped() {
+        p = Draw(w.d, 1);
+        std::vector<const RecordingSink::Stroke*> out;  // model space seen through a viewport
+        for (const auto& s : p->strokes) {
+            if (s.clipDepth > 0) {
+                out.push_back(&s);
+            }
+        }
+        return out;
+    }
+};
+
+}  // namespace
+
+TEST_F(ViewportTest, ModelSpaceAtTheViewportsScaleClippedToItsRectangle) {
+    w.AddLine(w.model, {50, 50, 0}, {60, 50, 0});
+    View(100, 100, 80, 60, 50, 50, 0.5);
+    // The layout's own viewport (id 1) is the paper itself: neither frame nor content.
+    View(210, 148, 420, 297, 210, 148, 1.0, 1);
+    const auto inside = Clipped();
+    ASSERT_EQ(p->clips.size(), 1u);
+    EXPECT_EQ(p->pops, 1);
+    EXPECT_EQ(output::BoundsOf(p->clips[0]), (page::Rect{60, 70, 140, 130}));
+    ASSERT_EQ(inside.size(), 1u);
+    EXPECT_TRUE(Near(inside[0]->points[0], {100, 100}) && Near(inside[0]->points[1], {105, 100}));
+    // The frame, on a plotted layer, outside the clip.
+    ASSERT_EQ(p->strokes.size(), 2u);
+    EXPECT_TRUE(p->strokes[0].clipDepth == 0 && p->strokes[0].closed);
+}
+
+TEST_F(ViewportTest, FrozenLayersPerViewportFramesFollowTheirLayer) {
+    w.LayerAt(frame).plot = false;
+    const auto trees = w.Layer("TREES");
+    w.AddLine(w.model, {0, 0, 0}, {10, 0, 0}, Props(trees));
+    w.AddLine(w.model, {0, 5, 0}, {10, 5, 0});
+    View(100, 100, 80, 60, 5, 5, 1).frozenLayers = {trees};
+    View(300, 100, 80, 60, 5, 5, 1, 3, 0);
+    View(100, 250, 80, 60, 5, 5, 1, 4, 0).status = 0;  // switched off: shows nothing
+    const auto inside = Clipped();
+    ASSERT_EQ(inside.size(), 3u);  // one line in the first viewport, two in the second
+    EXPECT_GT(inside[1]->points[0].x(), 200);
+    EXPECT_EQ(p->strokes.size(), 5u);  // and the frames on a plotted layer
+}
+
+TEST_F(ViewportTest, ClipBoundaryEntityAndCulling) {
+    // A circle clips the viewport; model space far outside the view is not drawn at all.
+    w.Add(w.paper, db::EntityType::Circle, db::Circle{{100, 100, 0}, 30, 0}, Props(frame))
+        .props.handle = 0x99;
+    View(100, 100, 80, 80, 0, 0, 1).clipBoundary = 0x99;
+    w.AddLine(w.model, {0, 0, 0}, {5, 0, 0});
+    for (int i = 0; i < 100; ++i) {
+        w.AddLine(w.model, {5000.0 + i, 5000, 0}, {5001.0 + i, 5000, 0});
+    }
+    EXPECT_EQ(Clipped().size(), 1u);
+    for (QPointF q : p->clips.at(0)) {
+        EXPECT_NEAR(std::hypot(q.x() - 100, q.y() - 100), 30, 1e-6);
+    }
+    EXPECT_LT(p.report.entities, 50);  // the far lines were culled before they were visited
+}
+
+namespace {
+
+struct ImageTest : ::testing::Test {
+    QTemporaryDir dir;
+    Drawing w;
+
+    // A 40 x 20 pixel image of 0.5 units per pixel at (10, 10), its file stored as `stored`.
+    db::Image& AddImage(const std::string& stored) {
+        w.d.images.push_back({.fileName = stored, .pixelsU = 40, .pixelsV = 20});
+        const db::Image img{.position = {10, 10, 0},
+                            .uVector = {0.5, 0, 0},
+                            .vVector = {0, 0.5, 0},
+                            .pixelsU = 40,
+                            .pixelsV = 20,
+                            .imageDef = static_cast<db::ImageDefId>(w.d.images.size() - 1)};
+        return *w.Add(w.model, db::EntityType::Image, img).As<db::Image>();
+    }
+    Plot DrawAll() const {
+        render::RenderOptions o;
+        o.drawingFolder = dir.path().toStdString();
+        return Draw(w.d, 0, o);
+    }
+};
+
+}  // namespace
+
+// One image found beside the drawing, the other missing twice: its frame drawn, one warning.
+TEST_F(ImageTest, FoundBesideTheDrawingOrMissingAndReportedOnce) {
+    QImage pic(40, 20, QImage::Format_RGB32);
+    pic.fill(Qt::darkGreen);
+    ASSERT_TRUE(pic.save(dir.filePath("site photo.png")));
+    auto& img = AddImage("C:\\\\Photos\\\\site photo.png");  // where it was on another machine
+    img.clipping = true;
+    img.clipBoundary = {{0, 0, 0}, {20, 10, 0}};  // the left half of the top half
+    AddImage("C:\\\\Photos\\\\gone.png");
+    AddImage("C:\\\\Photos\\\\gone.png");
+    const auto p = DrawAll();
+    ASSERT_EQ(p->images.size(), 1u);
+    const auto& out = p->images[0];
+    EXPECT_EQ(out.image.size(), QSize(40, 20));
+    EXPECT_TRUE(Near(out.origin, {10, 10}) && Near(out.width, {20, 0}) &&
+                Near(out.height, {0, 10}));
+    // Pixel coordinates counted from the top-left pixel, whose centre lies half a pixel
+    // (0.25 units) right of and below the frame's top-left corner (10, 20).
+    EXPECT_TRUE(Near(output::BoundsOf(p->clips.at(0)), {10.25, 14.75, 20.25, 19.75}, 1e-9));
+    ASSERT_EQ(p->strokes.size(), 2u);
+    EXPECT_EQ(output::BoundsOf(p->strokes[0].points), (page::Rect{10, 10, 30, 20}));
+    ASSERT_EQ(p.report.warnings.size(), 1u);
+    EXPECT_TRUE(Has(p.report.warnings[0], "gone.png"));
+}
+
+// A wipeout fills its boundary (an image's clip boundary on a frame of one pixel) with the
+// paper's white, whatever its own colour, and is no ink.
+TEST_F(ImageTest, WipeoutsMaskWithThePaperColour) {
+    w.AddLine(w.model, {0, 15, 0}, {40, 15, 0});
+    const db::Image wipe{
+        .position = {10, 10, 0},
+        .uVector = {20, 0, 0},
+        .vVector = {0, 10, 0},
+        .pixelsU = 1,
+        .pixelsV = 1,
+        .clipping = true,
+        .clipBoundary = {{-0.5, 0.5, 0}, {0.5, 0.5, 0}, {0.5, -0.5, 0}, {-0.5, -0.5, 0}}};
+    w.Add(w.model, db::EntityType::Wipeout, wipe, Props(0, Aci(1)));
+    const auto p = DrawAll();
+    EXPECT_EQ(p->fills.at(0).pen.color, plotstyle::kWhite);
+    EXPECT_EQ(output::BoundsOf(p->fills[0].rings[0]), (page::Rect{10, 10, 30, 20}));
+    EXPECT_EQ(p->strokes.size(), 1u);  // no frame
+    EXPECT_EQ(p.report.visible, 1);    // the line
 }

@@ -1,5 +1,6 @@
 // Text: TEXT alignments, rotation, backwards and underline; MTEXT
-// paragraphs and wrapping; complex linetypes; fonts and their substitutions in the report.
+// paragraphs and wrapping; complex linetypes; fonts (the Standard style's for text naming no
+// style) and their substitutions in the report.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -159,4 +160,41 @@ TEST_F(TextTest, MTextParagraphsAndWrapping) {
     box = DrawAll()->Bounds();
     EXPECT_LE(box.xmax, 140.001);
     EXPECT_LT(box.ymin, 100 - 5 - 2 * 5 * 5.0 / 3);  // three lines or more
+}
+
+// Text that names no text style is drawn in the drawing's "Standard" style and its font:
+// TrueType outlines or strokes.
+TEST_F(TextTest, WithoutAStyleInTheStandardStylesFont) {
+    REQUIRE_STROKE_FONTS();
+    const struct {
+        const char* what;
+        const char* standardFont;  // the Standard style's font, or nullptr for no such style
+        bool ownStyle;             // the text names a style of its own (romans)
+        bool mtext;
+        bool outlines;
+    } cases[] = {
+        {"TEXT without a style, Standard in Arial", "arial.ttf", false, false, true},
+        {"MTEXT without a style, Standard in Arial", "arial.ttf", false, true, true},
+        {"TEXT without a style, Standard in a stroke font", "txt.shx", false, false, false},
+        {"TEXT without a style and no Standard", nullptr, false, false, false},
+        {"TEXT in a style of its own beside an Arial Standard", "arial.ttf", true, false, false},
+    };
+    for (const auto& c : cases) {
+        w = Drawing();
+        romans = w.Push(w.d.textStyles, db::TextStyle{.name = "R", .fontFile = "romans.shx"});
+        if (c.standardFont) {
+            w.Push(w.d.textStyles, db::TextStyle{.name = "Standard", .fontFile = c.standardFont});
+        }
+        db::Text text = Make("HH", 50, 50);
+        text.style = c.ownStyle ? romans : db::kNone;
+        if (c.mtext) {
+            w.Add(w.model, db::EntityType::MText,
+                  db::MText{.position = text.position, .height = 10, .text = "HH"});
+        } else {
+            w.Add(w.model, db::EntityType::Text, text);
+        }
+        const auto p = DrawAll();
+        EXPECT_EQ(!p->glyphs.empty(), c.outlines) << c.what;
+        EXPECT_EQ(p->strokes.empty(), c.outlines) << c.what;
+    }
 }
