@@ -1,8 +1,6 @@
-// The engine's automation object model: the application's life, documents, layouts with
-// their plot settings and what they hold, blocks and external references, and what the
-// engine keeps between calls. Plots through it: real files in every format, the plot
-// file's name and place, and plots that fail without leaving anything behind; where plot
-// files go, and the plot settings a layout starts from.
+// The engine's automation object model (documents, layouts and their plot settings, external
+// references, what it keeps between calls) and plots through it: real files in every format,
+// their names and places, and failures that leave nothing behind.
 #include <gmock/gmock.h>
 
 #include <QImage>

@@ -1,8 +1,6 @@
-// The DWG reader: the same drawings as their DXF twins; damaged and foreign input (what it
-// refuses, what it reads with warnings, and that no damage makes it crash, hang or read out
-// of bounds; the sanitizer build of scripts/check-engine-reader runs these too); the bit
-// stream codes, the checksums and the decompressors, each fed with bytes made by hand for
-// the case.
+// The DWG reader: the same drawings as their DXF twins; damaged and foreign input refused
+// or read with warnings, never a crash, hang or read out of bounds (the sanitizer build of
+// scripts/check-engine-reader runs these too); bit codes, checksums and decompressors.
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -1,9 +1,6 @@
-// The DXF reader on small files written for one feature each (entity geometry, common
-// properties, tables, blocks, layouts and text encodings) and on the real drawings of the
-// shared testdata (counts, layouts and annotations, the same drawing across versions and
-// encodings); damaged files: errors that say what and where, warnings for damage the
-// drawing survives, and no crash, hang or runaway allocation on truncated or bit-flipped
-// copies (the sanitizer build of scripts/check-engine-reader runs these too).
+// The DXF reader on small files written for one feature each, on the real drawings of the
+// shared testdata, and on damaged files: errors that say what and where, warnings for damage
+// the drawing survives, never a crash, hang or runaway allocation (see check-engine-reader).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -296,15 +293,6 @@ TEST(ReaderTestdata, BrokenLayoutLinksOpenWithWarnings) {
     ASSERT_EQ(d->warnings.size(), 3u);
     EXPECT_NE(d->warnings[1].what.find("'Layout1'"), std::string::npos);
     EXPECT_NE(d->warnings[1].what.find("missing block record"), std::string::npos);
-}
-
-TEST(ReaderTestdata, FileWithoutLayoutObjectsGetsModelAndLayout1) {
-    VX_TESTDATA_OR_SKIP("dxf/ezdxf/no_layouts.dxf", bytes);
-    auto d = Read(bytes);
-    ASSERT_TRUE(d);
-    EXPECT_EQ(LayoutNames(*d), (std::vector<std::string>{"Model", "Layout1"}));
-    EXPECT_EQ(Counts(*d)["SPLINE"], 2);
-    EXPECT_EQ(d->header.codePage, "ANSI_1256");
 }
 
 // The sample's construction lines, multilines, tables, wipeout and multileaders are read

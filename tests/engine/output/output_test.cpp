@@ -1,8 +1,5 @@
-// The plot file writers. HP-GL/2: the exact byte stream for known primitives (pens, units,
-// rotation, clipping), limits, and what hp2xx makes of the files. The QPainter back ends:
-// page size and ink position as standard viewers see them (pdfinfo, pdftoppm), image size
-// at the resolution, images, clipping, patterns and the ink count. Atomic writing for every
-// file kind, and never to what is no file.
+// The plot file writers: HP-GL/2 byte for byte and through hp2xx; the QPainter back ends as
+// standard viewers see their pages; atomic writing, and never to what is no file.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 

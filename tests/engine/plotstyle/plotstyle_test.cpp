@@ -1,8 +1,5 @@
-// Plot style tables: reading and writing .ctb/.stb files (real tables from public sources,
-// round trips, and damaged files that must give an error with a description); from an
-// object's properties to its pen (colour policy, screening, lineweight, linetype, end, join
-// and fill styles, pen numbers); index colours; the tables Vormex ships (written at build
-// time into the program folder) and the plot styles folders.
+// Plot style tables: .ctb/.stb files read, written and damaged; from an object's properties
+// to its pen; index colours; the tables Vormex ships and the plot styles folders.
 #include <gtest/gtest.h>
 
 #include <zlib.h>
@@ -175,20 +172,6 @@ TEST(RealTableMapping, StylesFromPublicSource) {
 
 const std::filesystem::path kShipped = std::filesystem::path(VORMEX_PROGRAM_DIR) / "plotstyles";
 
-TEST(ShippedTables, MonochromePlotsEveryColourBlack) {
-    const PlotStyleTable t = ReadPlotStyleFile(kShipped / "monochrome.ctb");
-    EXPECT_EQ(t.kind, TableKind::ColorDependent);
-    for (int aci = 1; aci <= 255; ++aci) {
-        const Pen pen = t.PenFor(Object(aci));
-        EXPECT_EQ(pen.color, kBlack) << aci;
-        EXPECT_DOUBLE_EQ(pen.lineweight, 0.35) << aci;
-        EXPECT_EQ(pen.number, aci);
-    }
-    ObjectProperties trueColour = Object(NearestAci({10, 200, 30}));
-    trueColour.trueColor = Rgb{10, 200, 30};
-    EXPECT_EQ(t.PenFor(trueColour).color, kBlack);
-}
-
 TEST(ShippedTables, GrayscalePlotsEachColourAsItsGrey) {
     const PlotStyleTable t = ReadPlotStyleFile(kShipped / "grayscale.ctb");
     EXPECT_EQ(t.PenFor(Object(1)).color, (Rgb{76, 76, 76}));  // red
@@ -246,22 +229,6 @@ TEST(Catalogue, NamesFromBothFoldersSortedWithTheUsersWinning) {
     EXPECT_EQ(catalogue.Load("monochrome.ctb").description, "user's");
     EXPECT_EQ(catalogue.Load("zebra.CTB").description, "z");
     EXPECT_FALSE(catalogue.Find("readme.txt"));
-}
-
-TEST(Catalogue, APlotGoesOnWithoutATableItCannotUse) {
-    TempDir dir;
-    vx::test::WriteBytes(dir.Path() / "broken.ctb", "not a table at all");
-    const PlotStyleCatalog catalogue({dir.Path(), kShipped});
-    std::string problem = "stale";
-    EXPECT_TRUE(catalogue.LoadForPlot("monochrome.ctb", problem));
-    EXPECT_EQ(problem, "");
-    EXPECT_FALSE(catalogue.LoadForPlot("None", problem));
-    EXPECT_EQ(problem, "");
-    EXPECT_FALSE(catalogue.LoadForPlot("broken.ctb", problem));
-    EXPECT_NE(problem.find("\"broken.ctb\""), std::string::npos) << problem;
-    EXPECT_NE(problem.find("goes on without"), std::string::npos) << problem;
-    EXPECT_FALSE(catalogue.LoadForPlot("absent.stb", problem));
-    EXPECT_NE(problem.find("absent.stb"), std::string::npos) << problem;
 }
 
 // Runs `f` and returns the description of the PlotStyleError it throws ("" if none).

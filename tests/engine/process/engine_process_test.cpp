@@ -1,11 +1,6 @@
-// The engine in its own process as the program's back end: vormex-cli plot reports what
-// it reports on the engine in its own process, a failing call carries the engine's
-// description across, and a second program attaches to the engine of the first and
-// outlives it, whichever of them leaves first. An engine that crashes, hangs or floods its
-// memory on a drawing: the run goes on with a fresh engine, the later drawings are
-// plotted, each failure is reported with what happened, in vormex-cli plot and in the
-// window's "Drawings Not Plotted" box. An interrupt during a call that does not end stops
-// the run at once.
+// The engine in its own process as the program's back end: it reports as the engine in the
+// program's process does and serves two programs; one that crashes, hangs or floods its
+// memory costs a drawing, not the run, and an interrupt during a hanging call ends the run.
 #include <gmock/gmock.h>
 
 #include <QComboBox>
