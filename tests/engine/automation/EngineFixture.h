@@ -81,15 +81,6 @@ inline std::vector<fs::path> NewFiles(const fs::path& root,
     return out;
 }
 
-// Output of a tool; nullopt when it is missing or fails.
-inline std::optional<std::string> Tool(const QString& program, const QStringList& args) {
-    QProcess p;
-    p.start(program, args);
-    const bool ok = p.waitForStarted() && p.waitForFinished(60000) &&
-                    p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-    return ok ? std::optional(p.readAllStandardOutput().toStdString()) : std::nullopt;
-}
-
 struct PdfInfo {
     int pages = 0;
     double widthPt = 0, heightPt = 0;
@@ -97,11 +88,12 @@ struct PdfInfo {
 
 // What pdfinfo says of a PDF; nullopt when it is no valid PDF.
 inline std::optional<PdfInfo> ReadPdfInfo(const fs::path& file) {
-    const auto out = Tool("pdfinfo", {QString::fromStdString(file.string())});
-    if (!out) {
+    QProcess p;
+    p.start("pdfinfo", {QString::fromStdString(file.string())});
+    if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
         return std::nullopt;
     }
-    const QString text = QString::fromStdString(*out);
+    const QString text = QString::fromLocal8Bit(p.readAllStandardOutput());
     const auto pages = QRegularExpression("Pages: +(\\d+)").match(text);
     const auto size = QRegularExpression("Page size: +([\\d.]+) x ([\\d.]+)").match(text);
     return PdfInfo{pages.captured(1).toInt(), size.captured(1).toDouble(),
@@ -166,6 +158,29 @@ struct EngineModel : ::testing::Test {
 
     cad::Ref<cad::AcadDocument> Open(const fs::path& file) {
         return App().Documents()->Open(file.string(), true);
+    }
+
+    // The settings a run writes: device, the first paper containing `paper`, extents,
+    // scale to fit, 90 degrees, centred.
+    cad::Ref<cad::AcadLayout> Configure(cad::AcadDocument& doc, const std::string& device,
+                                        const std::string& paper = "A3") {
+        auto layout = doc.ActiveLayout();
+        layout->RefreshPlotDeviceInfo();
+        layout->SetConfigName(device);
+        for (const auto& name : layout->GetCanonicalMediaNames()) {
+            if (name.find(paper) != std::string::npos) {
+                layout->SetCanonicalMediaName(name);
+                break;
+            }
+        }
+        layout->SetPlotWithPlotStyles(true);
+        layout->SetStyleSheet("");
+        layout->SetPlotType(cad::kPlotExtents);
+        layout->SetStandardScale(cad::kScaleToFit);
+        layout->SetUseStandardScale(true);
+        layout->SetPlotRotation(cad::kRotation90);
+        layout->SetCenterPlot(true);
+        return layout;
     }
 
     engine::automation::PlotRecord LastPlot() {

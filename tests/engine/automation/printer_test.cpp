@@ -66,13 +66,7 @@ TEST_F(EnginePrinter, PlotToDevicePrintsTheCopiesOnTheQueue) {
     const fs::path drawing = work / (stem.toStdString() + ".dxf");
     fs::copy_file(Example("flange.dxf"), drawing);
     auto printed = Open(drawing);
-    auto layout = printed->ActiveLayout();
-    layout->SetConfigName(Queue());
-    layout->SetCanonicalMediaName("ISO_A4_(210.00_x_297.00_MM)");
-    layout->SetPlotType(cad::kPlotExtents);
-    layout->SetStandardScale(cad::kScaleToFit);
-    layout->SetPlotRotation(cad::kRotation90);
-    layout->SetCenterPlot(true);
+    Configure(*printed, Queue(), "ISO_A4_(210.00_x_297.00_MM)");
     printed->Plot()->SetNumberOfCopies(2);
     EXPECT_TRUE(printed->Plot()->PlotToDevice()) << LastPlot().error;
     EXPECT_EQ(LastPlot().printer, Queue());

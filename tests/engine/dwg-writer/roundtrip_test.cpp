@@ -59,6 +59,7 @@ TEST_P(DwgWriterRoundTrip, ReadsBackTheSameDrawing) {
     ASSERT_TRUE(back.Ok()) << back.error.Text();
     const Database& read = *back.database;
     EXPECT_EQ(read.header.acadVersion, "AC1015");
+    EXPECT_EQ(test::ArrowSizing(read.header), test::ArrowSizing(source.header));
     for (const auto& w : read.warnings) {
         ADD_FAILURE() << w.Text();
     }
@@ -94,6 +95,7 @@ TEST_P(DwgWriterRoundTrip, ReadsBackTheSameDrawing) {
         auto t = dwg::ReadDwg(test::ReadBytes(twin));
         ASSERT_TRUE(t.Ok()) << t.error.Text();
         EXPECT_TRUE(t.database->warnings.empty());
+        EXPECT_EQ(test::ArrowSizing(t.database->header), test::ArrowSizing(source.header));
         EXPECT_EQ(test::CountsByLayout(*t.database, Written),
                   test::CountsByLayout(source, Written));
     }

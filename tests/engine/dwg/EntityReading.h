@@ -9,6 +9,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <tuple>
 #include <unordered_map>
 #include <vector>
 
@@ -42,6 +43,11 @@ inline std::map<std::string, std::map<std::string, int>> CountsByLayout(
         }
     }
     return c;
+}
+
+// The header variables a leader's arrowhead is sized by.
+inline auto ArrowSizing(const engine::db::Header& h) {
+    return std::tuple(h.dimAsz, h.dimScale, h.measurement);
 }
 
 inline bool Anonymous(const std::string& name) {

@@ -1,4 +1,4 @@
-// A small writer of DXF files for tests: groups in, ASCII or binary DXF out, and the
+// A small writer of DXF files for tests: groups in, ASCII DXF out, and the
 // helpers the engine tests share (reading testdata, temporary folders).
 #pragma once
 
@@ -6,7 +6,6 @@
 
 #include <cctype>
 #include <cstdint>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -82,50 +81,7 @@ public:
         return s;
     }
 
-    std::string Binary() const {
-        std::string s(engine::dxf::kBinaryDxfSentinel);
-        for (const auto& [c, v] : groups_) {
-            Le(s, static_cast<std::uint64_t>(c), 2);
-            const char kind = Kind(c);
-            if (kind == 'd') {
-                const double d = std::stod(v);
-                std::uint64_t bits;
-                std::memcpy(&bits, &d, 8);
-                Le(s, bits, 8);
-            } else if (kind == 'b') {
-                s += static_cast<char>(std::stoi(v));
-            } else if (kind == 's') {
-                s += v + '\0';
-            } else {  // an integer of `kind` bytes
-                Le(s, static_cast<std::uint64_t>(std::stoll(v)), kind - '0');
-            }
-        }
-        return s;
-    }
-
 private:
-    // Value types as the DXF reference gives them (written out here on purpose, so that
-    // the reader's own table is checked against an independent one).
-    static char Kind(int c) {
-        if ((c >= 10 && c <= 59) || (c >= 110 && c <= 149) || (c >= 210 && c <= 239) ||
-            (c >= 460 && c <= 469) || (c >= 1010 && c <= 1059))
-            return 'd';
-        if ((c >= 90 && c <= 99) || (c >= 420 && c <= 429) || (c >= 440 && c <= 459) || c == 1071)
-            return '4';
-        if (c >= 160 && c <= 169)
-            return '8';
-        if ((c >= 60 && c <= 79) || (c >= 170 && c <= 179) || (c >= 270 && c <= 289) ||
-            (c >= 370 && c <= 389) || (c >= 400 && c <= 409) || (c >= 1060 && c <= 1070))
-            return '2';
-        if (c >= 290 && c <= 299)
-            return 'b';
-        return 's';
-    }
-    static void Le(std::string& s, std::uint64_t v, int n) {
-        for (int i = 0; i < n; ++i) {
-            s += static_cast<char>((v >> (8 * i)) & 0xFF);
-        }
-    }
     std::vector<std::pair<int, std::string>> groups_;
 };
 

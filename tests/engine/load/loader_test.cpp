@@ -5,6 +5,8 @@
 
 #include <sys/stat.h>
 
+#include <functional>
+
 #include "dxf/TestDxf.h"
 #include "engine/load/DrawingLoader.h"
 
@@ -51,25 +53,13 @@ TEST(FileFormat, ChosenBySignature) {
     EXPECT_EQ(DetectFormat("\x89PNG\r\n"), FileFormat::Unknown);
 }
 
-TEST(ReadDrawingFile, FailuresSayWhy) {
+// (Folders, missing and oversized files: see the input types below; damaged and old DWG
+// files: the DWG reader's tests.)
+TEST(ReadDrawingFile, AFileOfNeitherFormatSaysSo) {
     test::TempDir dir;
-    test::WriteBytes(dir.Path() / "a.dwg", std::string("AC1027") + std::string(400, '\0'));
-    test::WriteBytes(dir.Path() / "old.dwg", std::string("AC1009") + std::string(200, '\0'));
     test::WriteBytes(dir.Path() / "p.png", "\x89PNG\r\n\x1a\n");
-    for (const auto& [file, what] :
-         {std::pair("none.dxf", "no such file"),
-          {"", "is a folder, not a drawing file"},
-          {"a.dwg", "the file header is damaged: its identification text is missing"},
-          {"old.dwg", "DWG version AC1009 (R11/R12) is older than R13 and cannot be read"},
-          {"p.png", "not a drawing file (neither DXF nor DWG)"}}) {
-        const auto r = ReadDrawingFile(dir.Path() / file);
-        EXPECT_EQ(std::pair(r.Ok(), r.error.what), std::pair(false, std::string(what))) << file;
-    }
-    LoadOptions small;
-    small.maxFileSize = 10;
-    test::WriteBytes(dir.Path() / "big.dxf", Drawing({0, 0}, {1, 1}));
-    EXPECT_NE(ReadDrawingFile(dir.Path() / "big.dxf", small).error.what.find("too large"),
-              std::string::npos);
+    EXPECT_EQ(ReadDrawingFile(dir.Path() / "p.png").error.what,
+              "not a drawing file (neither DXF nor DWG)");
 }
 
 TEST(ReadDrawingFile, ReadOnlyFilesReadAndLeftUnchanged) {
@@ -164,6 +154,76 @@ TEST(Xrefs, OverlaysDoNotNest) {
     const auto& mid = *Ref(*r.database, "MID").xref;
     EXPECT_EQ(Ref(*mid.database, "OV").xref->status, XrefStatus::NotLoaded);
 }
+
+// Only regular files are read as drawings, the drawing itself and its references alike:
+// pipes, devices and folders named like drawings, and files over the size limit, are
+// refused at once with the reason, before a byte is read and without waiting on a pipe.
+struct Case {
+    const char* name;
+    std::function<void(const fs::path&)> make;
+    std::string reason;      // of the drawing opened by that name; empty: it opens
+    std::string xrefReason;  // of a reference by that name; empty: it loads
+};
+
+TEST(InputType, OnlyRegularFilesAreReadAndTheReasonIsGiven) {
+    const Case cases[] = {
+        {"a folder", [](const fs::path& p) { fs::create_directory(p); },
+         "is a folder, not a drawing file", "no drawing at"},
+#ifndef _WIN32
+        {"a pipe", [](const fs::path& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0); },
+         "is a pipe (FIFO), not a drawing file", "is a pipe (FIFO), not a drawing file"},
+        {"a link to a device", [](const fs::path& p) { fs::create_symlink("/dev/zero", p); },
+         "is a device, not a drawing file", "is a device, not a drawing file"},
+        {"a dangling link",
+         [](const fs::path& p) { fs::create_symlink(p.parent_path() / "gone.dxf", p); },
+         "no such file", "no drawing at"},
+        {"a link to a drawing",
+         [](const fs::path& p) {
+             test::WriteBytes(p.parent_path() / "real.dxf", Drawing({0, 0}, {1, 1}));
+             fs::create_symlink(p.parent_path() / "real.dxf", p);
+         },
+         "", ""},
+#endif
+        {"a file over the limit",
+         [](const fs::path& p) {
+             test::WriteBytes(p, Drawing({0, 0}, {1, 1}) + std::string(5000, '\n'));
+         },
+         "the file is too large (", "the file is too large ("},
+    };
+    LoadOptions options;
+    options.maxFileSize = 4096;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::TempDir dir;
+        const fs::path input = dir.Path() / "input.dxf";
+        c.make(input);
+        const LoadResult self = LoadDrawing(input, options);
+        EXPECT_EQ(self.Ok(), c.reason.empty());
+        EXPECT_EQ(self.error.what.substr(0, c.reason.size()), c.reason);
+
+        test::WriteBytes(dir.Path() / "host.dxf",
+                         Drawing({0, 0}, {1, 1}, {{"REF", "input.dxf", false}}));
+        const LoadResult host = LoadDrawing(dir.Path() / "host.dxf", options);
+        ASSERT_TRUE(host.Ok()) << host.error.Text();
+        const db::Block& ref = host.database->blocks.at(host.database->FindBlock("REF"));
+        EXPECT_EQ(ref.xref->status == db::XrefStatus::Loaded, c.xrefReason.empty());
+        EXPECT_NE(ref.xref->reason.find(c.xrefReason), std::string::npos) << ref.xref->reason;
+    }
+}
+
+#ifndef _WIN32
+// A reference to a device by its own absolute name, as a drawing stores it.
+TEST(InputType, AReferenceToADeviceIsNotRead) {
+    test::TempDir dir;
+    test::WriteBytes(dir.Path() / "host.dxf",
+                     Drawing({0, 0}, {1, 1}, {{"REF", "/dev/zero", false}}));
+    const LoadResult host = LoadDrawing(dir.Path() / "host.dxf");
+    ASSERT_TRUE(host.Ok()) << host.error.Text();
+    const db::Xref& x = *host.database->blocks.at(host.database->FindBlock("REF")).xref;
+    EXPECT_EQ(x.status, db::XrefStatus::Unreadable);
+    EXPECT_NE(x.reason.find("is a device, not a drawing file"), std::string::npos) << x.reason;
+}
+#endif
 
 }  // namespace
 }  // namespace vx::engine::load

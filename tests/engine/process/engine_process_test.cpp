@@ -1,19 +1,117 @@
-// The engine in its own process as the program's back end: vormex-cli plot reports what
-// it reports on the engine in its own process, a failing call carries the engine's
-// description across, and a second program attaches to the engine of the first and
-// outlives it, whichever of them leaves first.
+// The engine in its own process as the program's back end: it reports as the engine in the
+// program's process does and serves two programs; one that crashes, hangs or floods its
+// memory costs a drawing, not the run, and an interrupt during a hanging call ends the run.
 #include <gmock/gmock.h>
 
+#include <QComboBox>
 #include <QElapsedTimer>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
 #include <QThread>
+#include <csignal>
+#include <filesystem>
 #include <functional>
+#include <string>
+#include <thread>
+#include <vector>
 
-#include "ProcessFixture.h"
+#include "CliRunner.h"
+#include "PlotCommand.h"
+#include "ShellHarness.h"
+#include "app/Main.h"
+#include "cad/ClassRegistry.h"
+#include "engine/automation/Engine.h"
+#include "engine/remote/ProcessControl.h"
+#include "engine/remote/RemoteEngine.h"
+#include "search/widgets/DirListBox.h"
+#include "search/widgets/DrawingListView.h"
 
 namespace vx::testing {
 namespace {
 
 using ::testing::HasSubstr;
+using ::testing::StartsWith;
+
+namespace fs = std::filesystem;
+
+// Engines in processes of their own for one test: a socket in a temporary folder, the
+// program folder's plotters and tables, no printers, and a working folder of drawings.
+struct ProcessFixture : ::testing::Test {
+    QTemporaryDir temp;
+    fs::path root{temp.path().toStdString()};
+    fs::path work = root / "work";
+
+    void SetUp() override {
+        fs::create_directories(work);
+        fs::create_directories(root / "user");
+        engine::remote::SetLongCallLimit(0);
+    }
+    // An engine that was told to quit takes its socket with it as it ends.
+    void TearDown() override {
+        for (const char* name : {"engine", "faulty"}) {
+            for (int i = 0; i < 30 && QFileInfo::exists(temp.filePath(name)); ++i) {
+                QThread::msleep(100);
+            }
+        }
+    }
+
+    engine::remote::RemoteOptions Options(bool faulty = false) const {
+        engine::remote::RemoteOptions o;
+        o.program = faulty ? VORMEX_FAULTY_ENGINE_EXE : VORMEX_ENGINE_EXE;
+        o.socketName = temp.filePath(faulty ? "faulty" : "engine");
+        o.arguments = {"--program-dir", VORMEX_PROGRAM_DIR,
+                       "--user-dir",    QString::fromStdString((root / "user").string()),
+                       "--no-printers", "--idle-ms",
+                       "3000"};
+        o.memoryLimitMB = 384;
+        o.limits.longSeconds = 60;
+        return o;
+    }
+    engine::automation::EngineOptions InProcess() const {
+        engine::automation::EngineOptions o;
+        o.folders = engine::device::EngineFolders{VORMEX_PROGRAM_DIR, root / "user"};
+        o.noPrinters = true;
+        return o;
+    }
+
+    // Copies of an example drawing under the given names.
+    void Drawings(const std::vector<std::string>& names,
+                  const std::string& example = "bracket-r12.dxf") const {
+        for (const auto& n : names) {
+            fs::copy_file(fs::path(VORMEX_SOURCE_DIR) / "examples" / example, work / n,
+                          fs::copy_options::overwrite_existing);
+        }
+    }
+
+    // vormex-cli plot of the working folder's DXF files to PDF.
+    CliResult Plot(const cad::ClassRegistry& registry, QStringList more = {}) const {
+        QStringList args{QString::fromStdString(work.string()),
+                         "--pattern",
+                         "*.dxf",
+                         "--device",
+                         "PDF.pc3",
+                         "--paper",
+                         "A4",
+                         "--style",
+                         "monochrome.ctb"};
+        args += more;
+        return Capture([&](cli::CommandIo& io) { return cli::RunPlot(args, io, registry); });
+    }
+
+    // The line of standard output about `name`: drawing, result, outputs (tab-separated).
+    QString LineOf(const CliResult& r, const std::string& name) const {
+        const QString path = QString::fromStdString((work / name).string());
+        for (const QByteArray& line : r.out.split('\n')) {
+            if (line.startsWith(path.toUtf8() + '\t')) {
+                return QString::fromUtf8(line.mid(path.toUtf8().size() + 1));
+            }
+        }
+        return {};
+    }
+};
 
 using RemoteEngineTest = ProcessFixture;
 
@@ -44,15 +142,8 @@ TEST_F(RemoteEngineTest, AFailingCallCarriesTheEnginesDescription) {
         {"no drawing open", [](auto& app) { app.ActiveDocument(); }},
         {"a missing file",
          [&](auto& app) { app.Documents()->Open((work / "none.dxf").string(), true); }},
-        {"saving", [&](auto& app) { app.Documents()->Open(drawing, true)->Close(true); }},
         {"a missing layout",
          [&](auto& app) { app.Documents()->Open(drawing, true)->Layouts()->Item("Nowhere"); }},
-        {"a missing device",
-         [&](auto& app) {
-             auto doc = app.Documents()->Open(drawing, true);
-             doc->ModelSpace()->Layout()->SetConfigName("Nothing.pc3");
-         }},
-        {"a document item out of range", [](auto& app) { app.Documents()->Item(7); }},
     };
     cad::ClassRegistry inProcess, remote;
     engine::automation::RegisterEngine(inProcess, InProcess());
@@ -135,6 +226,105 @@ TEST_F(RemoteEngineTest, ASecondProgramAttachesAndOutlivesTheFirstWhicheverLeave
         stayer.reset();
         EXPECT_TRUE(EngineEnds(second));
     }
+}
+
+// The drawings of a batch (the run goes from the last to the first) and what becomes of
+// each.
+const struct {
+    const char* name;
+    const char* result;  // the start of its result
+} kBatch[] = {
+    {"a.dxf", "plotted"},
+    {"crash-b.dxf", "failed: the CAD engine crashed while opening "},
+    {"flood-c.dxf", "failed: the CAD engine ran out of memory while opening "},
+    {"hang-d.dxf", "failed: the CAD engine stopped responding while opening "},
+    {"e.dxf", "plotted"},
+};
+
+struct FaultsTest : ProcessFixture {
+    void SetUp() override {
+        ProcessFixture::SetUp();
+        for (const auto& d : kBatch) {
+            Drawings({d.name});
+        }
+    }
+    engine::remote::RemoteOptions Faulty() const {
+        auto o = Options(true);
+        o.limits.longSeconds = 5;
+        return o;
+    }
+};
+
+TEST_F(FaultsTest, CliRunGoesOnPastEveryFaultAndReportsEach) {
+    cad::ClassRegistry registry;
+    engine::remote::RegisterRemoteEngine(registry, Options(true));
+    const CliResult r = Plot(registry, {"--timeout", "5"});
+    EXPECT_EQ(r.status, 1);
+    for (const auto& d : kBatch) {
+        EXPECT_THAT(LineOf(r, d.name).toStdString(), StartsWith(d.result)) << d.name;
+    }
+    EXPECT_THAT(r.err.toStdString(), HasSubstr("5 drawings: 2 plotted, 3 not plotted"));
+    EXPECT_TRUE(fs::exists(work / "a.pdf"));
+    EXPECT_TRUE(fs::exists(work / "e.pdf"));
+}
+
+TEST_F(FaultsTest, WindowRunListsEachFaultInDrawingsNotPlotted) {
+    ShellHarness h;
+    engine::remote::RegisterRemoteEngine(h.classes, Faulty());
+    app::Form1& f = h.MakeForm(/*noBackEnd=*/true);
+    ASSERT_TRUE(app::Main(f));
+    f.Text1->setText("*.dxf");
+    ASSERT_TRUE(f.Dir1->SetPath(QString::fromStdString(work.string())));
+    ASSERT_EQ(f.ListView1->Model().Count(), 5);
+    for (auto [box, entry] : {std::pair{f.cmbPrinter, "PDF.pc3"}, std::pair{f.CmbPaper, "A4"},
+                              std::pair{f.CmbCTB, "monochrome.ctb"}}) {
+        ASSERT_GE(box->findText(entry), 0) << entry;
+        box->setCurrentIndex(box->findText(entry));
+    }
+    QTest::mouseClick(f.Command2, Qt::LeftButton);
+
+    ASSERT_EQ(h.messages.shown.size(), 1u);
+    EXPECT_EQ(h.messages.shown[0].title, "Drawings Not Plotted");
+    const std::string& text = h.messages.shown[0].text;
+    for (const auto& d : kBatch) {
+        const std::string result = d.result;
+        if (result.starts_with("failed: ")) {
+            const std::string path = (work / d.name).string();
+            EXPECT_THAT(text, HasSubstr(path + ": " + result.substr(8) + path)) << d.name;
+        }
+    }
+    EXPECT_TRUE(fs::exists(work / "a.pdf"));
+    EXPECT_TRUE(fs::exists(work / "e.pdf"));
+    f.Command3_Click();
+}
+
+TEST_F(FaultsTest, InterruptDuringAHangingCallStopsTheRunAtOnce) {
+    fs::remove_all(work);
+    fs::create_directories(work);
+    Drawings({"a.dxf", "hang-b.dxf", "z.dxf"});
+    cad::ClassRegistry registry;
+    engine::remote::RegisterRemoteEngine(registry, Options(true));  // a minute per call
+    // Outside the run an interrupt is ignored rather than ending the test.
+    const auto previous = std::signal(SIGINT, SIG_IGN);
+    QElapsedTimer clock;
+    clock.start();
+    // z.dxf is done first; a moment later the engine hangs on hang-b.dxf.
+    std::thread interrupt([pdf = work / "z.pdf"] {
+        for (int i = 0; i < 300 && !fs::exists(pdf); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+        std::raise(SIGINT);
+    });
+    const CliResult r = Plot(registry);
+    interrupt.join();
+    std::signal(SIGINT, previous);
+    EXPECT_LT(clock.elapsed(), 30000) << "the hanging call was waited for";
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(LineOf(r, "z.dxf"), "plotted\t" + QString::fromStdString((work / "z.pdf").string()));
+    EXPECT_THAT(LineOf(r, "hang-b.dxf").toStdString(),
+                StartsWith("failed: the run was stopped while opening "));
+    EXPECT_EQ(LineOf(r, "a.dxf"), "not plotted: the run was stopped");
 }
 
 }  // namespace
