@@ -126,7 +126,8 @@ void EngineServer::Read(Client& client) {
     client.frames.Append(bytes.constData(), static_cast<std::size_t>(bytes.size()));
     std::string message;
     try {
-        while (clients_.count(socket) && client.frames.Next(message)) {
+        // Calls sent together are served in order; none after one that ended the engine.
+        while (!ending_ && clients_.count(socket) && client.frames.Next(message)) {
             Serve(client, message);
         }
     } catch (const ProtocolError&) {
@@ -162,6 +163,7 @@ void EngineServer::Serve(Client& client, const std::string& message) {
     const std::uint32_t sequence = in.U32();
     const std::uint32_t handle = in.U32();
     const std::uint16_t method = in.U16();
+    const bool waits = (in.U8() & kNoWait) == 0;
     for (std::uint32_t i = 0, n = in.Count(4); i < n; ++i) {
         const std::uint32_t released = in.U32();
         if (released != kApplicationHandle) {
@@ -182,11 +184,24 @@ void EngineServer::Serve(Client& client, const std::string& message) {
     Status status = Status::Ok;
     Value result;
     std::string error;
+    if (client.skipping) {
+        status = Status::Skipped;
+        client.skipping = !waits;
+    } else {
+        status = Run(client, handle, static_cast<Method>(method), args, result, error);
+        client.skipping = !waits && status != Status::Ok;
+    }
+    Reply(client, sequence, status, result, error, plots, opens);
+}
+
+Status EngineServer::Run(Client& client, std::uint32_t handle, Method method,
+                         const std::vector<Value>& args, Value& result, std::string& error) {
+    Status status = Status::Ok;
     try {
         if (beforeCall) {
-            beforeCall(static_cast<Method>(method), args);
+            beforeCall(method, args);
         }
-        result = Dispatch(client, handle, static_cast<Method>(method), args);
+        result = Dispatch(client, handle, method, args);
     } catch (const CadError& e) {
         status = Status::CadError;
         error = e.Description();
@@ -202,7 +217,12 @@ void EngineServer::Serve(Client& client, const std::string& message) {
         status = Status::OutOfMemory;
         error = "out of memory";
     }
+    return status;
+}
 
+void EngineServer::Reply(Client& client, std::uint32_t sequence, Status status, const Value& result,
+                         const std::string& error, std::size_t plots, std::size_t opens) {
+    const auto* journal = automation::JournalOf(app_);
     Writer out(MessageType::Reply);
     out.U32(sequence);
     out.U8(static_cast<std::uint8_t>(status));

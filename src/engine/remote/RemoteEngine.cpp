@@ -9,8 +9,11 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QThread>
+#include <algorithm>
 #include <atomic>
+#include <deque>
 #include <map>
+#include <optional>
 
 #include "ProcessControl.h"
 #include "Protocol.h"
@@ -31,6 +34,8 @@ constexpr int kCancelAfterMs = 150;
 // How long the engine has to answer a cancel before it is ended.
 constexpr int kCancelGraceMs = 300;
 constexpr int kSliceMs = 50;
+// Calls that do not wait are sent at the latest when they come to this many bytes.
+constexpr std::size_t kMaxOutgoing = 64 * 1024;
 
 constexpr char kEnded[] =
     "the CAD engine that held this object has ended; it was started again for the next "
@@ -65,8 +70,15 @@ public:
         if (options_.socketName.isEmpty()) {
             options_.socketName = DefaultSocketName(options_.program);
         }
+        clock_.start();
     }
-    ~Session() { Drop(); }
+    ~Session() {
+        // Calls that nobody waits for still reach the engine.
+        if (socket_ && !outgoing_.empty()) {
+            Send(outgoing_);
+        }
+        Drop();
+    }
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
@@ -75,10 +87,12 @@ public:
     // Starts an engine and connects to it.
     void Start();
 
+    // A call and its answer. With `wait` false, a call that returns nothing goes out with
+    // the next call that waits; should it fail, that call throws its error instead.
     Value Call(std::uint64_t generation, std::uint32_t handle, Method m, std::vector<Value> args,
-               const std::string& label);
+               const std::string& label, bool wait = true);
     // A call on the application object: a fresh engine when the last one ended.
-    Value CallApplication(Method m, std::vector<Value> args);
+    Value CallApplication(Method m, std::vector<Value> args, bool wait = true);
     void Release(std::uint64_t generation, std::uint32_t handle) {
         if (generation == generation_ && socket_) {
             released_.push_back(handle);
@@ -100,13 +114,26 @@ public:
     const automation::PlotJournal& Journal() const { return journal_; }
 
 private:
+    // A call sent, or to be sent, whose reply has not been read.
+    struct Pending {
+        std::uint32_t sequence;
+        Method method;
+        std::string label;
+        qint64 sentAt;  // ms of clock_; -1 while still in outgoing_
+    };
+
     [[noreturn]] void Fail(const std::string& what, bool kill);
     void Drop();
-    bool Send(const std::string& frame);
-    // Waits for the next message until `deadline` (ms of `clock`); false on timeout.
+    bool Send(const std::string& bytes);
+    // Sends the calls collected in outgoing_.
+    void Flush();
+    // Reads the replies of every pending call; the last one's answer.
+    Value Settle();
+    int LimitSeconds(Method m) const;
+    // Waits for the next message until `deadline` (ms of clock_); a cancel is taken up
+    // only `since` + kCancelAfterMs on.
     enum class Wait { Message, Timeout, Closed, Cancelled };
-    Wait Receive(std::string& message, const QElapsedTimer& clock, qint64 deadline,
-                 bool cancellable);
+    Wait Receive(std::string& message, qint64 deadline, bool cancellable, qint64 since = 0);
 
     RemoteOptions options_;
     std::unique_ptr<QLocalSocket> socket_;
@@ -118,6 +145,12 @@ private:
     std::vector<std::uint32_t> released_;
     bool quit_ = false;
     automation::PlotJournal journal_;
+    QElapsedTimer clock_;
+    // Calls not sent yet, the calls whose replies are still to be read, and when the last
+    // reply came (a call's time limit counts from then or from its sending, the later).
+    std::string outgoing_;
+    std::deque<Pending> pending_;
+    qint64 lastReply_ = 0;
 };
 
 void Session::Drop() {
@@ -127,6 +160,8 @@ void Session::Drop() {
     }
     frames_ = FrameBuffer();
     released_.clear();
+    outgoing_.clear();
+    pending_.clear();
 }
 
 void Session::Fail(const std::string& what, bool kill) {
@@ -137,8 +172,8 @@ void Session::Fail(const std::string& what, bool kill) {
     throw CadFailure(what);
 }
 
-bool Session::Send(const std::string& frame) {
-    socket_->write(frame.data(), static_cast<qint64>(frame.size()));
+bool Session::Send(const std::string& bytes) {
+    socket_->write(bytes.data(), static_cast<qint64>(bytes.size()));
     while (socket_->bytesToWrite() > 0) {
         if (!socket_->waitForBytesWritten(1000)) {
             return false;
@@ -147,17 +182,17 @@ bool Session::Send(const std::string& frame) {
     return true;
 }
 
-Session::Wait Session::Receive(std::string& message, const QElapsedTimer& clock, qint64 deadline,
-                               bool cancellable) {
+Session::Wait Session::Receive(std::string& message, qint64 deadline, bool cancellable,
+                               qint64 since) {
     for (;;) {
         if (frames_.Next(message)) {
             return Wait::Message;
         }
-        const qint64 now = clock.elapsed();
+        const qint64 now = clock_.elapsed();
         if (now >= deadline) {
             return Wait::Timeout;
         }
-        if (cancellable && now >= kCancelAfterMs && cancelRequested.exchange(false)) {
+        if (cancellable && now >= since + kCancelAfterMs && cancelRequested.exchange(false)) {
             return Wait::Cancelled;
         }
         if (socket_->state() != QLocalSocket::ConnectedState && socket_->bytesAvailable() == 0) {
@@ -192,12 +227,11 @@ bool Session::Attach() {
     }
     Writer hello(MessageType::Hello);
     hello.U16(kProtocolVersion);
-    QElapsedTimer clock;
-    clock.start();
     std::string message;
     try {
-        if (!Send(hello.Frame()) || Receive(message, clock, options_.limits.shortSeconds * 1000LL,
-                                            false) != Wait::Message) {
+        if (!Send(hello.Frame()) ||
+            Receive(message, clock_.elapsed() + options_.limits.shortSeconds * 1000LL, false) !=
+                Wait::Message) {
             Drop();
             return false;
         }
@@ -261,9 +295,9 @@ void Session::Start() {
                    std::to_string(options_.limits.startSeconds) + " s.");
 }
 
-Value Session::CallApplication(Method m, std::vector<Value> args) {
+Value Session::CallApplication(Method m, std::vector<Value> args, bool wait) {
     Connect();
-    Value v = Call(generation_, kApplicationHandle, m, std::move(args), {});
+    Value v = Call(generation_, kApplicationHandle, m, std::move(args), {}, wait);
     if (m == Method::AppQuit) {
         quit_ = true;
         Drop();
@@ -271,8 +305,15 @@ Value Session::CallApplication(Method m, std::vector<Value> args) {
     return v;
 }
 
+int Session::LimitSeconds(Method m) const {
+    const int configured = IsLongCall(m) ? (longCallOverride > 0 ? longCallOverride.load()
+                                                                 : options_.limits.longSeconds)
+                                         : options_.limits.shortSeconds;
+    return IsLongCall(m) ? configured : std::min(configured, options_.limits.longSeconds);
+}
+
 Value Session::Call(std::uint64_t generation, std::uint32_t handle, Method m,
-                    std::vector<Value> args, const std::string& label) {
+                    std::vector<Value> args, const std::string& label, bool wait) {
     if (generation != generation_ || !socket_) {
         throw CadFailure(kEnded);
     }
@@ -293,6 +334,7 @@ Value Session::Call(std::uint64_t generation, std::uint32_t handle, Method m,
     call.U32(sequence);
     call.U32(handle);
     call.U16(static_cast<std::uint16_t>(m));
+    call.U8(wait ? 0 : kNoWait);
     call.U32(static_cast<std::uint32_t>(released_.size()));
     for (std::uint32_t id : released_) {
         call.U32(id);
@@ -308,80 +350,126 @@ Value Session::Call(std::uint64_t generation, std::uint32_t handle, Method m,
         throw CadError(std::string("The call is too large for the CAD engine: ") + e.what());
     }
     released_.clear();
-
-    const int configured = IsLongCall(m) ? (longCallOverride > 0 ? longCallOverride.load()
-                                                                 : options_.limits.longSeconds)
-                                         : options_.limits.shortSeconds;
-    const int seconds =
-        IsLongCall(m) ? configured : std::min(configured, options_.limits.longSeconds);
-    QElapsedTimer clock;
-    clock.start();
-    const std::string doing = Doing(m, label);
-    if (!Send(frame)) {
-        Fail("the CAD engine crashed" + doing, true);
+    outgoing_ += frame;
+    pending_.push_back(Pending{sequence, m, label, -1});
+    if (!wait) {
+        // A long row of calls goes out without waiting for the one that ends it.
+        if (outgoing_.size() > kMaxOutgoing) {
+            Flush();
+        }
+        return {};
     }
-    std::string message;
-    switch (Receive(message, clock, seconds * 1000LL, true)) {
-        case Wait::Message:
-            break;
-        case Wait::Timeout:
-            Fail("the CAD engine stopped responding" + doing + " (no answer within " +
-                     std::to_string(seconds) + " s); it was ended",
-                 true);
-        case Wait::Closed:
-            Fail("the CAD engine crashed" + doing, true);
-        case Wait::Cancelled: {
-            Writer cancel(MessageType::Cancel);
-            cancel.U32(sequence);
-            Send(cancel.Frame());
-            const qint64 deadline = clock.elapsed() + kCancelGraceMs;
-            if (Receive(message, clock, deadline, false) != Wait::Message) {
-                // The engine works on: it is ended. It holds drawings read-only, so nothing
-                // is lost.
-                Fail("the run was stopped" + doing, true);
-            }
-            break;
-        }
-    }
+    Flush();
+    return Settle();
+}
 
-    Status status{};
-    Value result;
-    std::string error;
-    try {
-        Reader in(message);
-        if (static_cast<MessageType>(in.U8()) != MessageType::Reply || in.U32() != sequence) {
-            throw ProtocolError("an answer to another call");
-        }
-        status = static_cast<Status>(in.U8());
-        if (status == Status::Ok) {
-            result = in.Val();
-        } else {
-            error = in.Str();
-        }
-        for (std::uint32_t i = 0, n = in.Count(38); i < n; ++i) {
-            journal_.Add(in.Plot());
-        }
-        for (std::uint32_t i = 0, n = in.Count(13); i < n; ++i) {
-            journal_.AddOpen(in.Open());
-        }
-    } catch (const ProtocolError& e) {
-        Fail(std::string("the CAD engine gave an answer that makes no sense") + doing + " (" +
-                 e.what() + ")",
+void Session::Flush() {
+    if (outgoing_.empty()) {
+        return;
+    }
+    if (!Send(outgoing_)) {
+        Fail("the CAD engine crashed" + Doing(pending_.front().method, pending_.front().label),
              true);
     }
-    switch (status) {
-        case Status::Ok:
-            return result;
-        case Status::CadError:
-            throw CadError(error);
-        case Status::OutOfMemory:
-            Fail("the CAD engine ran out of memory" + doing + " (limit " +
-                     std::to_string(options_.memoryLimitMB) + " MB)",
-                 true);
-        case Status::BadRequest:
-            break;
+    outgoing_.clear();
+    const qint64 now = clock_.elapsed();
+    for (auto it = pending_.rbegin(); it != pending_.rend() && it->sentAt < 0; ++it) {
+        it->sentAt = now;
     }
-    throw CadError("The CAD engine did not understand the call: " + error);
+}
+
+Value Session::Settle() {
+    // The first failure of a call that did not wait: the call that waits throws it.
+    std::optional<std::string> failed;
+    for (;;) {
+        // The engine runs the calls in order: the first pending one is the one under way.
+        const Pending head = pending_.front();
+        const std::string doing = Doing(head.method, head.label);
+        const int seconds = LimitSeconds(head.method);
+        const qint64 start = std::max(head.sentAt, lastReply_);
+        std::string message;
+        switch (Receive(message, start + seconds * 1000LL, true, start)) {
+            case Wait::Message:
+                break;
+            case Wait::Timeout:
+                Fail("the CAD engine stopped responding" + doing + " (no answer within " +
+                         std::to_string(seconds) + " s); it was ended",
+                     true);
+            case Wait::Closed:
+                Fail("the CAD engine crashed" + doing, true);
+            case Wait::Cancelled: {
+                Writer cancel(MessageType::Cancel);
+                cancel.U32(head.sequence);
+                Send(cancel.Frame());
+                if (Receive(message, clock_.elapsed() + kCancelGraceMs, false) != Wait::Message) {
+                    // The engine works on: it is ended. It holds drawings read-only, so
+                    // nothing is lost.
+                    Fail("the run was stopped" + doing, true);
+                }
+                break;
+            }
+        }
+        lastReply_ = clock_.elapsed();
+        pending_.pop_front();
+
+        Status status{};
+        Value result;
+        std::string error;
+        try {
+            Reader in(message);
+            if (static_cast<MessageType>(in.U8()) != MessageType::Reply ||
+                in.U32() != head.sequence) {
+                throw ProtocolError("an answer to another call");
+            }
+            status = static_cast<Status>(in.U8());
+            if (status == Status::Ok) {
+                result = in.Val();
+            } else {
+                error = in.Str();
+            }
+            for (std::uint32_t i = 0, n = in.Count(38); i < n; ++i) {
+                journal_.Add(in.Plot());
+            }
+            for (std::uint32_t i = 0, n = in.Count(13); i < n; ++i) {
+                journal_.AddOpen(in.Open());
+            }
+        } catch (const ProtocolError& e) {
+            Fail(std::string("the CAD engine gave an answer that makes no sense") + doing + " (" +
+                     e.what() + ")",
+                 true);
+        }
+        switch (status) {
+            case Status::Ok:
+                break;
+            case Status::CadError:
+                failed = failed.value_or(error);
+                break;
+            case Status::OutOfMemory:
+                Fail("the CAD engine ran out of memory" + doing + " (limit " +
+                         std::to_string(options_.memoryLimitMB) + " MB)",
+                     true);
+            case Status::BadRequest:
+                failed = failed.value_or("The CAD engine did not understand the call: " + error);
+                break;
+            case Status::Skipped:
+                if (!failed) {
+                    Fail("the CAD engine gave an answer that makes no sense" + doing +
+                             " (a call left undone)",
+                         true);
+                }
+                break;
+            default:
+                Fail("the CAD engine gave an answer that makes no sense" + doing +
+                         " (an unknown status)",
+                     true);
+        }
+        if (pending_.empty()) {
+            if (failed) {
+                throw CadError(*failed);
+            }
+            return result;
+        }
+    }
 }
 
 // --- the objects ---------------------------------------------------------------------
@@ -431,6 +519,11 @@ protected:
     }
     Value Call(Method m, std::vector<Value> args = {}) const {
         return session_->Call(generation_, id_, m, std::move(args), label_);
+    }
+    // A call that returns nothing and fails, if ever, only where everything after it on
+    // the same drawing would fail too: it goes out with the next call that waits.
+    void Post(Method m, std::vector<Value> args = {}) const {
+        session_->Call(generation_, id_, m, std::move(args), label_, false);
     }
     template <class T>
     T Get(Method m, std::vector<Value> args = {}) const {
@@ -513,7 +606,7 @@ public:
     std::string Path() override {
         return closed_ ? Get<std::string>(Method::DocPath) : (Alive(), path_);
     }
-    void Regen(std::int32_t which) override { Call(Method::DocRegen, {which}); }
+    void Regen(std::int32_t which) override { Post(Method::DocRegen, {which}); }
     void Activate() override { Call(Method::DocActivate); }
     Ref<AcadLayout> ActiveLayout() override {
         if (!activeLayout_ || activeLayoutEpoch_ != session_->Epoch() || closed_) {
@@ -561,7 +654,7 @@ class RemoteLayout : public AcadLayout, public Proxy {
 public:
     using Proxy::Proxy;
     std::string Name() override { return Get<std::string>(Method::LayoutName); }
-    void RefreshPlotDeviceInfo() override { Call(Method::LayoutRefreshPlotDeviceInfo); }
+    void RefreshPlotDeviceInfo() override { Post(Method::LayoutRefreshPlotDeviceInfo); }
     Strings GetPlotDeviceNames() override { return Get<Strings>(Method::LayoutGetPlotDeviceNames); }
     Strings GetCanonicalMediaNames() override {
         return Get<Strings>(Method::LayoutGetCanonicalMediaNames);
@@ -579,24 +672,24 @@ public:
         Call(Method::LayoutSetCanonicalMediaName, {name});
     }
     void SetPlotWithPlotStyles(bool value) override {
-        Call(Method::LayoutSetPlotWithPlotStyles, {value});
+        Post(Method::LayoutSetPlotWithPlotStyles, {value});
     }
     std::string StyleSheet() override { return Get<std::string>(Method::LayoutStyleSheet); }
     void SetStyleSheet(const std::string& name) override {
         Call(Method::LayoutSetStyleSheet, {name});
     }
-    void SetPlotType(std::int32_t type) override { Call(Method::LayoutSetPlotType, {type}); }
+    void SetPlotType(std::int32_t type) override { Post(Method::LayoutSetPlotType, {type}); }
     void SetStandardScale(std::int32_t scale) override {
-        Call(Method::LayoutSetStandardScale, {scale});
+        Post(Method::LayoutSetStandardScale, {scale});
     }
     void SetUseStandardScale(bool value) override {
-        Call(Method::LayoutSetUseStandardScale, {value});
+        Post(Method::LayoutSetUseStandardScale, {value});
     }
     void SetPlotRotation(std::int32_t rotation) override {
-        Call(Method::LayoutSetPlotRotation, {rotation});
+        Post(Method::LayoutSetPlotRotation, {rotation});
     }
-    void SetCenterPlot(bool value) override { Call(Method::LayoutSetCenterPlot, {value}); }
-    void ZoomExtents() override { Call(Method::LayoutZoomExtents); }
+    void SetCenterPlot(bool value) override { Post(Method::LayoutSetCenterPlot, {value}); }
+    void ZoomExtents() override { Post(Method::LayoutZoomExtents); }
     Ref<AcadPlot> Plot() override { return Object<AcadPlot>(Method::LayoutPlot); }
     Ref<AcadBlock> Block() override { return Object<AcadBlock>(Method::LayoutBlock); }
 };
@@ -618,7 +711,7 @@ void RemoteDocument::SetActiveLayout(const Ref<AcadLayout>& layout) {
 class RemotePlot : public AcadPlot, public Proxy {
 public:
     using Proxy::Proxy;
-    void SetQuietErrorMode(bool quiet) override { Call(Method::PlotSetQuietErrorMode, {quiet}); }
+    void SetQuietErrorMode(bool quiet) override { Post(Method::PlotSetQuietErrorMode, {quiet}); }
     void SetNumberOfCopies(std::int32_t copies) override {
         Call(Method::PlotSetNumberOfCopies, {copies});
     }
@@ -752,7 +845,7 @@ public:
         }
         return documents_;
     }
-    void ZoomExtents() override { session_->CallApplication(Method::AppZoomExtents, {}); }
+    void ZoomExtents() override { session_->CallApplication(Method::AppZoomExtents, {}, false); }
     void Quit() override { session_->CallApplication(Method::AppQuit, {}); }
     const automation::PlotJournal& Journal() const override { return session_->Journal(); }
 
