@@ -40,8 +40,7 @@ EngineServer::EngineServer(std::shared_ptr<cad::AutomationClass> engine, QObject
     idle_.setInterval(kDefaultIdleMs);
     connect(&idle_, &QTimer::timeout, this, [this] {
         if (clients_.empty()) {
-            ending_ = true;
-            emit finished();
+            End();
         }
     });
     idle_.start();
@@ -104,17 +103,22 @@ void EngineServer::Gone(QLocalSocket* socket) {
     CheckEnd();
 }
 
+void EngineServer::End() {
+    ending_ = true;
+    server_.close();
+    emit finished();
+}
+
 void EngineServer::CheckEnd() {
     if (!clients_.empty() || ending_) {
         return;
     }
     if (quitRequested_) {
-        ending_ = true;
         try {
             app_->Quit();
         } catch (const CadError&) {
         }
-        emit finished();
+        End();
     } else {
         idle_.start();
     }
@@ -249,8 +253,7 @@ void EngineServer::Reply(Client& client, std::uint32_t sequence, Status status, 
         // Whatever the call left half made is not worth trusting: the next call starts a
         // fresh engine.
         client.socket->waitForBytesWritten(1000);
-        ending_ = true;
-        emit finished();
+        End();
     }
 }
 
@@ -318,6 +321,8 @@ Value EngineServer::Dispatch(Client& client, std::uint32_t handle, Method m,
             quitRequested_ = true;
             if (clients_.size() <= 1) {
                 app_->Quit();
+                // A program that comes now starts an engine of its own.
+                server_.close();
             }
             return {};
         case Method::DocsCount:

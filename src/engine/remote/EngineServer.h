@@ -67,6 +67,8 @@ private:
     Value Dispatch(Client& client, std::uint32_t handle, Method method,
                    const std::vector<Value>& args);
     void CheckEnd();
+    // No more clients: the socket goes at once, the process when its event loop ends.
+    void End();
 
     std::shared_ptr<cad::AutomationClass> engine_;
     cad::Ref<cad::AcadApplication> app_;

@@ -99,9 +99,18 @@ public:
         }
     }
     std::uint64_t Generation() const { return generation_; }
-    // Changes with every call that may change which drawing or layout is the active one,
-    // which drawings are open or which blocks a drawing has.
+    // Changes with every call that may change which drawings are open, which layout of a
+    // drawing is the active one or which blocks a drawing has.
     std::uint64_t Epoch() const { return epoch_; }
+    // Changes with these and with every call that may change which drawing is active.
+    std::uint64_t ActiveEpoch() const { return activeEpoch_; }
+    // A drawing that was just activated is the active drawing, until the next change.
+    void NoteActivated(std::weak_ptr<AcadDocument> doc) {
+        activated_ = {activeEpoch_, std::move(doc)};
+    }
+    Ref<AcadDocument> Activated() const {
+        return activated_.first == activeEpoch_ ? activated_.second.lock() : nullptr;
+    }
     // A fresh engine when the last one ended; false after Quit.
     void Connect() {
         if (quit_) {
@@ -142,6 +151,8 @@ private:
     std::uint64_t generation_ = 0;
     std::uint32_t sequence_ = 0;
     std::uint64_t epoch_ = 0;
+    std::uint64_t activeEpoch_ = 0;
+    std::pair<std::uint64_t, std::weak_ptr<AcadDocument>> activated_;
     std::vector<std::uint32_t> released_;
     bool quit_ = false;
     automation::PlotJournal journal_;
@@ -249,6 +260,7 @@ bool Session::Attach() {
     }
     ++generation_;
     ++epoch_;
+    ++activeEpoch_;
     quit_ = false;
     return true;
 }
@@ -322,10 +334,15 @@ Value Session::Call(std::uint64_t generation, std::uint32_t handle, Method m,
         case Method::DocsOpen:
         case Method::DocsAdd:
         case Method::DocClose:
-        case Method::DocActivate:
         case Method::DocSetActiveLayout:
+        case Method::BlockSetPath:
+        case Method::BlockReload:
         case Method::AppQuit:
             ++epoch_;
+            ++activeEpoch_;
+            break;
+        case Method::DocActivate:
+            ++activeEpoch_;
             break;
         default:
             break;
@@ -585,7 +602,9 @@ private:
     std::map<std::int32_t, Ref<AcadDocument>> items_;
 };
 
-class RemoteDocument : public AcadDocument, public Proxy {
+class RemoteDocument : public AcadDocument,
+                       public Proxy,
+                       public std::enable_shared_from_this<RemoteDocument> {
 public:
     RemoteDocument(std::shared_ptr<Session> s, const Handle& h, std::string label)
         : Proxy(std::move(s), h, std::move(label)), name_(h.name), path_(h.path) {}
@@ -607,7 +626,10 @@ public:
         return closed_ ? Get<std::string>(Method::DocPath) : (Alive(), path_);
     }
     void Regen(std::int32_t which) override { Post(Method::DocRegen, {which}); }
-    void Activate() override { Call(Method::DocActivate); }
+    void Activate() override {
+        Call(Method::DocActivate);
+        session_->NoteActivated(weak_from_this());
+    }
     Ref<AcadLayout> ActiveLayout() override {
         if (!activeLayout_ || activeLayoutEpoch_ != session_->Epoch() || closed_) {
             activeLayout_ = Object<AcadLayout>(Method::DocActiveLayout);
@@ -620,7 +642,15 @@ public:
     Ref<AcadLayouts> Layouts() override { return Object<AcadLayouts>(Method::DocLayouts); }
     Ref<AcadBlock> ModelSpace() override { return Object<AcadBlock>(Method::DocModelSpace); }
     Ref<AcadBlock> PaperSpace() override { return Object<AcadBlock>(Method::DocPaperSpace); }
-    Ref<AcadPlot> Plot() override { return Object<AcadPlot>(Method::DocPlot); }
+    // The plot object carries no state of its own: one serves while the drawing is open.
+    Ref<AcadPlot> Plot() override {
+        if (!plot_ || plotEpoch_ != session_->Epoch()) {
+            plot_ = Object<AcadPlot>(Method::DocPlot);
+            plotEpoch_ = session_->Epoch();
+        }
+        Alive();
+        return plot_;
+    }
     Ref<AcadBlocks> Blocks() override {
         if (!blocks_) {
             blocks_ = Object<AcadBlocks>(Method::DocBlocks);
@@ -636,6 +666,8 @@ private:
     // The active layout as last asked, while nothing may have changed it.
     Ref<AcadLayout> activeLayout_;
     std::uint64_t activeLayoutEpoch_ = 0;
+    Ref<AcadPlot> plot_;
+    std::uint64_t plotEpoch_ = 0;
 };
 
 class RemoteLayouts : public AcadLayouts, public Proxy {
@@ -832,7 +864,10 @@ public:
     Ref<AcadDocument> ActiveDocument() override {
         session_->Connect();
         if (!active_ || activeKey_ != Key()) {
-            active_ = Object<AcadDocument>(Method::AppActiveDocument);
+            active_ = session_->Activated();
+            if (!active_) {
+                active_ = Object<AcadDocument>(Method::AppActiveDocument);
+            }
             activeKey_ = Key();
         }
         return active_;
@@ -860,7 +895,7 @@ private:
         return MakeProxy<I>(session_, *h, {});
     }
     std::pair<std::uint64_t, std::uint64_t> Key() const {
-        return {session_->Generation(), session_->Epoch()};
+        return {session_->Generation(), session_->ActiveEpoch()};
     }
 
     std::shared_ptr<Session> session_;
