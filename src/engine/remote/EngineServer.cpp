@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QLocalSocket>
 #include <new>
+#include <utility>
 
 namespace vx::engine::remote {
 
@@ -168,6 +169,10 @@ void EngineServer::Serve(Client& client, const std::string& message) {
     const std::uint32_t handle = in.U32();
     const std::uint16_t method = in.U16();
     const bool waits = (in.U8() & kNoWait) == 0;
+    const std::uint32_t chosen = in.U32();
+    if (chosen != 0 && (chosen < kFirstClientHandle || client.objects.count(chosen))) {
+        throw ProtocolError("a handle that cannot be given");
+    }
     for (std::uint32_t i = 0, n = in.Count(4); i < n; ++i) {
         const std::uint32_t released = in.U32();
         if (released != kApplicationHandle) {
@@ -192,7 +197,9 @@ void EngineServer::Serve(Client& client, const std::string& message) {
         status = Status::Skipped;
         client.skipping = !waits;
     } else {
+        client.chosen = chosen;
         status = Run(client, handle, static_cast<Method>(method), args, result, error);
+        client.chosen = 0;
         client.skipping = !waits && status != Status::Ok;
     }
     Reply(client, sequence, status, result, error, plots, opens);
@@ -273,11 +280,14 @@ Value EngineServer::Dispatch(Client& client, std::uint32_t handle, Method m,
     };
     auto put = [&]<class T>(Kind kind, Ref<T> object) -> Value {
         if (!object) {
+            if (client.chosen != 0) {
+                throw CadError("The CAD engine has no such object.");
+            }
             return std::monostate{};
         }
         Handle h;
         h.kind = kind;
-        h.id = client.next++;
+        h.id = client.chosen != 0 ? std::exchange(client.chosen, 0) : client.next++;
         if constexpr (std::is_same_v<T, AcadDocument>) {
             // Asked once here rather than by a call each: the client asks them often.
             TryStep([&] {

@@ -53,6 +53,8 @@ private:
         // A call sent without waiting failed: the calls up to the next one that waits
         // are not run.
         bool skipping = false;
+        // The handle that the client chose for the object of the call under way, or 0.
+        std::uint32_t chosen = 0;
     };
 
     void Accept();

@@ -9,12 +9,14 @@
 // client sends it with the next call that waits and reads all their replies then. When
 // such a call fails, the engine runs none of the calls after it up to and including the
 // next one that waits, and answers them Skipped: the program goes on as if the failed
-// call had thrown where it was made.
+// call had thrown where it was made. A call that returns an object may name the handle
+// that its object is to get (from kFirstClientHandle on) and go without waiting too.
 //
 //   Hello   : u8 type, u16 version
 //   Welcome : u8 type, u16 version, i64 pid, u32 application handle
-//   Call    : u8 type, u32 sequence, u32 handle, u16 method, u8 flags, u32 n, n x u32
-//             released handles, u8 n, n x value
+//   Call    : u8 type, u32 sequence, u32 handle, u16 method, u8 flags, u32 the handle
+//             of the object it returns (0: the engine's choice), u32 n, n x u32 released
+//             handles, u8 n, n x value
 //   Cancel  : u8 type, u32 sequence
 //   Reply   : u8 type, u32 sequence, u8 status, value (Ok) or string (an error), then
 //             the plot and open records that the call added to the engine's journal
@@ -37,6 +39,8 @@ namespace vx::engine::remote {
 inline constexpr std::uint16_t kProtocolVersion = 3;
 inline constexpr std::uint32_t kMaxFrame = 16u << 20;
 inline constexpr std::uint32_t kApplicationHandle = 1;
+// The handles that the client chooses; the engine counts its own up from 2.
+inline constexpr std::uint32_t kFirstClientHandle = 0x80000000u;
 
 enum class MessageType : std::uint8_t { Hello = 1, Call = 2, Cancel = 3, Welcome = 4, Reply = 5 };
 

@@ -89,8 +89,16 @@ public:
 
     // A call and its answer. With `wait` false, a call that returns nothing goes out with
     // the next call that waits; should it fail, that call throws its error instead.
+    // `chosen`: the handle that the object the call returns is to get.
     Value Call(std::uint64_t generation, std::uint32_t handle, Method m, std::vector<Value> args,
-               const std::string& label, bool wait = true);
+               const std::string& label, bool wait = true, std::uint32_t chosen = 0);
+    // A handle of the client's choice for an object to come.
+    std::uint32_t ChooseHandle() {
+        if (chosen_ == 0) {
+            chosen_ = kFirstClientHandle;
+        }
+        return chosen_++;
+    }
     // A call on the application object: a fresh engine when the last one ended.
     Value CallApplication(Method m, std::vector<Value> args, bool wait = true);
     void Release(std::uint64_t generation, std::uint32_t handle) {
@@ -150,6 +158,7 @@ private:
     qint64 pid_ = 0;
     std::uint64_t generation_ = 0;
     std::uint32_t sequence_ = 0;
+    std::uint32_t chosen_ = 0;
     std::uint64_t epoch_ = 0;
     std::uint64_t activeEpoch_ = 0;
     std::pair<std::uint64_t, std::weak_ptr<AcadDocument>> activated_;
@@ -325,7 +334,8 @@ int Session::LimitSeconds(Method m) const {
 }
 
 Value Session::Call(std::uint64_t generation, std::uint32_t handle, Method m,
-                    std::vector<Value> args, const std::string& label, bool wait) {
+                    std::vector<Value> args, const std::string& label, bool wait,
+                    std::uint32_t chosen) {
     if (generation != generation_ || !socket_) {
         throw CadFailure(kEnded);
     }
@@ -352,6 +362,7 @@ Value Session::Call(std::uint64_t generation, std::uint32_t handle, Method m,
     call.U32(handle);
     call.U16(static_cast<std::uint16_t>(m));
     call.U8(wait ? 0 : kNoWait);
+    call.U32(chosen);
     call.U32(static_cast<std::uint32_t>(released_.size()));
     for (std::uint32_t id : released_) {
         call.U32(id);
@@ -542,6 +553,10 @@ protected:
     void Post(Method m, std::vector<Value> args = {}) const {
         session_->Call(generation_, id_, m, std::move(args), label_, false);
     }
+    // The same for a call that returns an object which tells nothing of itself with its
+    // handle and is there while the drawing is open: the object's handle is chosen here.
+    template <class I>
+    Ref<I> Promised(Method m, Kind kind) const;
     template <class T>
     T Get(Method m, std::vector<Value> args = {}) const {
         Value v = Call(m, std::move(args));
@@ -561,6 +576,15 @@ protected:
 
 template <class I>
 Ref<I> MakeProxy(const std::shared_ptr<Session>& s, const Handle& h, const std::string& label);
+
+template <class I>
+Ref<I> Proxy::Promised(Method m, Kind kind) const {
+    Handle h;
+    h.kind = kind;
+    h.id = session_->ChooseHandle();
+    session_->Call(generation_, id_, m, {}, label_, false, h.id);
+    return MakeProxy<I>(session_, h, label_);
+}
 
 template <class I>
 Ref<I> Proxy::Object(Method m, std::vector<Value> args) const {
@@ -632,20 +656,22 @@ public:
     }
     Ref<AcadLayout> ActiveLayout() override {
         if (!activeLayout_ || activeLayoutEpoch_ != session_->Epoch() || closed_) {
-            activeLayout_ = Object<AcadLayout>(Method::DocActiveLayout);
+            activeLayout_ = Promised<AcadLayout>(Method::DocActiveLayout, Kind::Layout);
             activeLayoutEpoch_ = session_->Epoch();
         }
         Alive();
         return activeLayout_;
     }
     void SetActiveLayout(const Ref<AcadLayout>& layout) override;
-    Ref<AcadLayouts> Layouts() override { return Object<AcadLayouts>(Method::DocLayouts); }
+    Ref<AcadLayouts> Layouts() override {
+        return Promised<AcadLayouts>(Method::DocLayouts, Kind::Layouts);
+    }
     Ref<AcadBlock> ModelSpace() override { return Object<AcadBlock>(Method::DocModelSpace); }
     Ref<AcadBlock> PaperSpace() override { return Object<AcadBlock>(Method::DocPaperSpace); }
     // The plot object carries no state of its own: one serves while the drawing is open.
     Ref<AcadPlot> Plot() override {
         if (!plot_ || plotEpoch_ != session_->Epoch()) {
-            plot_ = Object<AcadPlot>(Method::DocPlot);
+            plot_ = Promised<AcadPlot>(Method::DocPlot, Kind::Plot);
             plotEpoch_ = session_->Epoch();
         }
         Alive();
@@ -653,7 +679,7 @@ public:
     }
     Ref<AcadBlocks> Blocks() override {
         if (!blocks_) {
-            blocks_ = Object<AcadBlocks>(Method::DocBlocks);
+            blocks_ = Promised<AcadBlocks>(Method::DocBlocks, Kind::Blocks);
         }
         Alive();
         return blocks_;
@@ -722,7 +748,7 @@ public:
     }
     void SetCenterPlot(bool value) override { Post(Method::LayoutSetCenterPlot, {value}); }
     void ZoomExtents() override { Post(Method::LayoutZoomExtents); }
-    Ref<AcadPlot> Plot() override { return Object<AcadPlot>(Method::LayoutPlot); }
+    Ref<AcadPlot> Plot() override { return Promised<AcadPlot>(Method::LayoutPlot, Kind::Plot); }
     Ref<AcadBlock> Block() override { return Object<AcadBlock>(Method::LayoutBlock); }
 };
 

@@ -52,7 +52,8 @@ TEST_F(PipelineTest, ACrashOrHangIsToldOfTheCallUnderWay) {
             docs->Open((work / c.name).string(), true);
             ADD_FAILURE() << c.name;
         } catch (const cad::CadFailure& e) {
-            EXPECT_THAT(e.Description(), StartsWith(c.failure + (work / c.name).string())) << c.name;
+            EXPECT_THAT(e.Description(), StartsWith(c.failure + (work / c.name).string()))
+                << c.name;
         }
     }
     app->Quit();
