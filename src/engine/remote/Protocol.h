@@ -3,12 +3,19 @@
 // A connection carries frames: a 32-bit little-endian length, then that many bytes of
 // message, never more than kMaxFrame. The client opens with Hello (its protocol version);
 // the engine answers Welcome (its version, its process id and the handle of its
-// application object) or closes the connection. Then the client sends Call messages one
-// at a time and reads one Reply for each; a Cancel may follow a Call that takes too long.
+// application object) or closes the connection. Then the client sends Call messages
+// and reads one Reply for each, in order; a Cancel may follow a Call that takes too long.
+// A call that returns nothing may be sent without waiting for its reply (kNoWait): the
+// client sends it with the next call that waits and reads all their replies then. When
+// such a call fails, the engine runs none of the calls after it up to and including the
+// next one that waits, and answers them Skipped: the program goes on as if the failed
+// call had thrown where it was made. A call that returns an object may name the handle
+// that its object is to get (from kFirstClientHandle on) and go without waiting too.
 //
 //   Hello   : u8 type, u16 version
 //   Welcome : u8 type, u16 version, i64 pid, u32 application handle
-//   Call    : u8 type, u32 sequence, u32 handle, u16 method, u32 n, n x u32 released
+//   Call    : u8 type, u32 sequence, u32 handle, u16 method, u8 flags, u32 the handle
+//             of the object it returns (0: the engine's choice), u32 n, n x u32 released
 //             handles, u8 n, n x value
 //   Cancel  : u8 type, u32 sequence
 //   Reply   : u8 type, u32 sequence, u8 status, value (Ok) or string (an error), then
@@ -29,13 +36,24 @@
 
 namespace vx::engine::remote {
 
-inline constexpr std::uint16_t kProtocolVersion = 2;
+inline constexpr std::uint16_t kProtocolVersion = 3;
 inline constexpr std::uint32_t kMaxFrame = 16u << 20;
 inline constexpr std::uint32_t kApplicationHandle = 1;
+// The handles that the client chooses; the engine counts its own up from 2.
+inline constexpr std::uint32_t kFirstClientHandle = 0x80000000u;
 
 enum class MessageType : std::uint8_t { Hello = 1, Call = 2, Cancel = 3, Welcome = 4, Reply = 5 };
 
-enum class Status : std::uint8_t { Ok = 0, CadError = 1, OutOfMemory = 2, BadRequest = 3 };
+enum class Status : std::uint8_t {
+    Ok = 0,
+    CadError = 1,
+    OutOfMemory = 2,
+    BadRequest = 3,
+    Skipped = 4  // not run: an earlier call sent without waiting failed
+};
+
+// The flags of a call.
+inline constexpr std::uint8_t kNoWait = 1;
 
 // The object kinds of the automation model.
 enum class Kind : std::uint8_t {

@@ -9,8 +9,10 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QThread>
+#include <algorithm>
 #include <atomic>
 #include <filesystem>
+#include <deque>
 #include <map>
 #include <optional>
 
@@ -33,6 +35,8 @@ constexpr int kCancelAfterMs = 150;
 // How long the engine has to answer a cancel before it is ended.
 constexpr int kCancelGraceMs = 300;
 constexpr int kSliceMs = 50;
+// Calls that do not wait are sent at the latest when they come to this many bytes.
+constexpr std::size_t kMaxOutgoing = 64 * 1024;
 
 constexpr char kEnded[] =
     "the CAD engine that held this object has ended; it was started again for the next "
@@ -67,8 +71,15 @@ public:
         if (options_.socketName.isEmpty()) {
             options_.socketName = DefaultSocketName(options_.program);
         }
+        clock_.start();
     }
-    ~Session() { Drop(); }
+    ~Session() {
+        // Calls that nobody waits for still reach the engine.
+        if (socket_ && !outgoing_.empty()) {
+            Send(outgoing_);
+        }
+        Drop();
+    }
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
@@ -77,19 +88,38 @@ public:
     // Starts an engine and connects to it.
     void Start();
 
+    // A call and its answer. With `wait` false, a call that returns nothing goes out with
+    // the next call that waits; should it fail, that call throws its error instead.
+    // `chosen`: the handle that the object the call returns is to get.
     Value Call(std::uint64_t generation, std::uint32_t handle, Method m, std::vector<Value> args,
-               const std::string& label);
+               const std::string& label, bool wait = true, std::uint32_t chosen = 0);
+    // A handle of the client's choice for an object to come.
+    std::uint32_t ChooseHandle() {
+        if (chosen_ == 0) {
+            chosen_ = kFirstClientHandle;
+        }
+        return chosen_++;
+    }
     // A call on the application object: a fresh engine when the last one ended.
-    Value CallApplication(Method m, std::vector<Value> args);
+    Value CallApplication(Method m, std::vector<Value> args, bool wait = true);
     void Release(std::uint64_t generation, std::uint32_t handle) {
         if (generation == generation_ && socket_) {
             released_.push_back(handle);
         }
     }
     std::uint64_t Generation() const { return generation_; }
-    // Changes with every call that may change which drawing or layout is the active one,
-    // which drawings are open or which blocks a drawing has.
+    // Changes with every call that may change which drawings are open, which layout of a
+    // drawing is the active one or which blocks a drawing has.
     std::uint64_t Epoch() const { return epoch_; }
+    // Changes with these and with every call that may change which drawing is active.
+    std::uint64_t ActiveEpoch() const { return activeEpoch_; }
+    // A drawing that was just activated is the active drawing, until the next change.
+    void NoteActivated(std::weak_ptr<AcadDocument> doc) {
+        activated_ = {activeEpoch_, std::move(doc)};
+    }
+    Ref<AcadDocument> Activated() const {
+        return activated_.first == activeEpoch_ ? activated_.second.lock() : nullptr;
+    }
     // A fresh engine when the last one ended; false after Quit.
     void Connect() {
         if (quit_) {
@@ -120,13 +150,26 @@ public:
     const std::optional<automation::PlotRecord>& LastPlot() const { return lastPlot_; }
 
 private:
+    // A call sent, or to be sent, whose reply has not been read.
+    struct Pending {
+        std::uint32_t sequence;
+        Method method;
+        std::string label;
+        qint64 sentAt;  // ms of clock_; -1 while still in outgoing_
+    };
+
     [[noreturn]] void Fail(const std::string& what, bool kill);
     void Drop();
-    bool Send(const std::string& frame);
-    // Waits for the next message until `deadline` (ms of `clock`); false on timeout.
+    bool Send(const std::string& bytes);
+    // Sends the calls collected in outgoing_.
+    void Flush();
+    // Reads the replies of every pending call; the last one's answer.
+    Value Settle();
+    int LimitSeconds(Method m) const;
+    // Waits for the next message until `deadline` (ms of clock_); a cancel is taken up
+    // only `since` + kCancelAfterMs on.
     enum class Wait { Message, Timeout, Closed, Cancelled };
-    Wait Receive(std::string& message, const QElapsedTimer& clock, qint64 deadline,
-                 bool cancellable);
+    Wait Receive(std::string& message, qint64 deadline, bool cancellable, qint64 since = 0);
 
     RemoteOptions options_;
     std::unique_ptr<QLocalSocket> socket_;
@@ -134,11 +177,20 @@ private:
     qint64 pid_ = 0;
     std::uint64_t generation_ = 0;
     std::uint32_t sequence_ = 0;
+    std::uint32_t chosen_ = 0;
     std::uint64_t epoch_ = 0;
+    std::uint64_t activeEpoch_ = 0;
+    std::pair<std::uint64_t, std::weak_ptr<AcadDocument>> activated_;
     std::vector<std::uint32_t> released_;
     bool quit_ = false;
     automation::PlotJournal journal_;
     std::optional<automation::PlotRecord> lastPlot_;
+    QElapsedTimer clock_;
+    // Calls not sent yet, the calls whose replies are still to be read, and when the last
+    // reply came (a call's time limit counts from then or from its sending, the later).
+    std::string outgoing_;
+    std::deque<Pending> pending_;
+    qint64 lastReply_ = 0;
 };
 
 void Session::Drop() {
@@ -148,6 +200,8 @@ void Session::Drop() {
     }
     frames_ = FrameBuffer();
     released_.clear();
+    outgoing_.clear();
+    pending_.clear();
 }
 
 void Session::Fail(const std::string& what, bool kill) {
@@ -158,8 +212,8 @@ void Session::Fail(const std::string& what, bool kill) {
     throw CadFailure(what);
 }
 
-bool Session::Send(const std::string& frame) {
-    socket_->write(frame.data(), static_cast<qint64>(frame.size()));
+bool Session::Send(const std::string& bytes) {
+    socket_->write(bytes.data(), static_cast<qint64>(bytes.size()));
     while (socket_->bytesToWrite() > 0) {
         if (!socket_->waitForBytesWritten(1000)) {
             return false;
@@ -168,17 +222,17 @@ bool Session::Send(const std::string& frame) {
     return true;
 }
 
-Session::Wait Session::Receive(std::string& message, const QElapsedTimer& clock, qint64 deadline,
-                               bool cancellable) {
+Session::Wait Session::Receive(std::string& message, qint64 deadline, bool cancellable,
+                               qint64 since) {
     for (;;) {
         if (frames_.Next(message)) {
             return Wait::Message;
         }
-        const qint64 now = clock.elapsed();
+        const qint64 now = clock_.elapsed();
         if (now >= deadline) {
             return Wait::Timeout;
         }
-        if (cancellable && now >= kCancelAfterMs && cancelRequested.exchange(false)) {
+        if (cancellable && now >= since + kCancelAfterMs && cancelRequested.exchange(false)) {
             return Wait::Cancelled;
         }
         if (socket_->state() != QLocalSocket::ConnectedState && socket_->bytesAvailable() == 0) {
@@ -213,12 +267,11 @@ bool Session::Attach() {
     }
     Writer hello(MessageType::Hello);
     hello.U16(kProtocolVersion);
-    QElapsedTimer clock;
-    clock.start();
     std::string message;
     try {
-        if (!Send(hello.Frame()) || Receive(message, clock, options_.limits.shortSeconds * 1000LL,
-                                            false) != Wait::Message) {
+        if (!Send(hello.Frame()) ||
+            Receive(message, clock_.elapsed() + options_.limits.shortSeconds * 1000LL, false) !=
+                Wait::Message) {
             Drop();
             return false;
         }
@@ -236,6 +289,7 @@ bool Session::Attach() {
     }
     ++generation_;
     ++epoch_;
+    ++activeEpoch_;
     quit_ = false;
     return true;
 }
@@ -282,9 +336,9 @@ void Session::Start() {
                    std::to_string(options_.limits.startSeconds) + " s.");
 }
 
-Value Session::CallApplication(Method m, std::vector<Value> args) {
+Value Session::CallApplication(Method m, std::vector<Value> args, bool wait) {
     Connect();
-    Value v = Call(generation_, kApplicationHandle, m, std::move(args), {});
+    Value v = Call(generation_, kApplicationHandle, m, std::move(args), {}, wait);
     if (m == Method::AppQuit) {
         quit_ = true;
         Drop();
@@ -292,8 +346,16 @@ Value Session::CallApplication(Method m, std::vector<Value> args) {
     return v;
 }
 
+int Session::LimitSeconds(Method m) const {
+    const int configured = IsLongCall(m) ? (longCallOverride > 0 ? longCallOverride.load()
+                                                                 : options_.limits.longSeconds)
+                                         : options_.limits.shortSeconds;
+    return IsLongCall(m) ? configured : std::min(configured, options_.limits.longSeconds);
+}
+
 Value Session::Call(std::uint64_t generation, std::uint32_t handle, Method m,
-                    std::vector<Value> args, const std::string& label) {
+                    std::vector<Value> args, const std::string& label, bool wait,
+                    std::uint32_t chosen) {
     if (generation != generation_ || !socket_) {
         throw CadFailure(kEnded);
     }
@@ -302,10 +364,15 @@ Value Session::Call(std::uint64_t generation, std::uint32_t handle, Method m,
         case Method::DocsOpen:
         case Method::DocsAdd:
         case Method::DocClose:
-        case Method::DocActivate:
         case Method::DocSetActiveLayout:
+        case Method::BlockSetPath:
+        case Method::BlockReload:
         case Method::AppQuit:
             ++epoch_;
+            ++activeEpoch_;
+            break;
+        case Method::DocActivate:
+            ++activeEpoch_;
             break;
         default:
             break;
@@ -314,6 +381,8 @@ Value Session::Call(std::uint64_t generation, std::uint32_t handle, Method m,
     call.U32(sequence);
     call.U32(handle);
     call.U16(static_cast<std::uint16_t>(m));
+    call.U8(wait ? 0 : kNoWait);
+    call.U32(chosen);
     call.U32(static_cast<std::uint32_t>(released_.size()));
     for (std::uint32_t id : released_) {
         call.U32(id);
@@ -329,80 +398,126 @@ Value Session::Call(std::uint64_t generation, std::uint32_t handle, Method m,
         throw CadError(std::string("The call is too large for the CAD engine: ") + e.what());
     }
     released_.clear();
-
-    const int configured = IsLongCall(m) ? (longCallOverride > 0 ? longCallOverride.load()
-                                                                 : options_.limits.longSeconds)
-                                         : options_.limits.shortSeconds;
-    const int seconds =
-        IsLongCall(m) ? configured : std::min(configured, options_.limits.longSeconds);
-    QElapsedTimer clock;
-    clock.start();
-    const std::string doing = Doing(m, label);
-    if (!Send(frame)) {
-        Fail("the CAD engine crashed" + doing, true);
+    outgoing_ += frame;
+    pending_.push_back(Pending{sequence, m, label, -1});
+    if (!wait) {
+        // A long row of calls goes out without waiting for the one that ends it.
+        if (outgoing_.size() > kMaxOutgoing) {
+            Flush();
+        }
+        return {};
     }
-    std::string message;
-    switch (Receive(message, clock, seconds * 1000LL, true)) {
-        case Wait::Message:
-            break;
-        case Wait::Timeout:
-            Fail("the CAD engine stopped responding" + doing + " (no answer within " +
-                     std::to_string(seconds) + " s); it was ended",
-                 true);
-        case Wait::Closed:
-            Fail("the CAD engine crashed" + doing, true);
-        case Wait::Cancelled: {
-            Writer cancel(MessageType::Cancel);
-            cancel.U32(sequence);
-            Send(cancel.Frame());
-            const qint64 deadline = clock.elapsed() + kCancelGraceMs;
-            if (Receive(message, clock, deadline, false) != Wait::Message) {
-                // The engine works on: it is ended. It holds drawings read-only, so nothing
-                // is lost.
-                Fail("the run was stopped" + doing, true);
-            }
-            break;
-        }
-    }
+    Flush();
+    return Settle();
+}
 
-    Status status{};
-    Value result;
-    std::string error;
-    try {
-        Reader in(message);
-        if (static_cast<MessageType>(in.U8()) != MessageType::Reply || in.U32() != sequence) {
-            throw ProtocolError("an answer to another call");
-        }
-        status = static_cast<Status>(in.U8());
-        if (status == Status::Ok) {
-            result = in.Val();
-        } else {
-            error = in.Str();
-        }
-        for (std::uint32_t i = 0, n = in.Count(38); i < n; ++i) {
-            journal_.Add(in.Plot());
-        }
-        for (std::uint32_t i = 0, n = in.Count(13); i < n; ++i) {
-            journal_.AddOpen(in.Open());
-        }
-    } catch (const ProtocolError& e) {
-        Fail(std::string("the CAD engine gave an answer that makes no sense") + doing + " (" +
-                 e.what() + ")",
+void Session::Flush() {
+    if (outgoing_.empty()) {
+        return;
+    }
+    if (!Send(outgoing_)) {
+        Fail("the CAD engine crashed" + Doing(pending_.front().method, pending_.front().label),
              true);
     }
-    switch (status) {
-        case Status::Ok:
-            return result;
-        case Status::CadError:
-            throw CadError(error);
-        case Status::OutOfMemory:
-            Fail("the CAD engine ran out of memory" + doing + " (limit " +
-                     std::to_string(options_.memoryLimitMB) + " MB)",
-                 true);
-        case Status::BadRequest:
-            break;
+    outgoing_.clear();
+    const qint64 now = clock_.elapsed();
+    for (auto it = pending_.rbegin(); it != pending_.rend() && it->sentAt < 0; ++it) {
+        it->sentAt = now;
     }
-    throw CadError("The CAD engine did not understand the call: " + error);
+}
+
+Value Session::Settle() {
+    // The first failure of a call that did not wait: the call that waits throws it.
+    std::optional<std::string> failed;
+    for (;;) {
+        // The engine runs the calls in order: the first pending one is the one under way.
+        const Pending head = pending_.front();
+        const std::string doing = Doing(head.method, head.label);
+        const int seconds = LimitSeconds(head.method);
+        const qint64 start = std::max(head.sentAt, lastReply_);
+        std::string message;
+        switch (Receive(message, start + seconds * 1000LL, true, start)) {
+            case Wait::Message:
+                break;
+            case Wait::Timeout:
+                Fail("the CAD engine stopped responding" + doing + " (no answer within " +
+                         std::to_string(seconds) + " s); it was ended",
+                     true);
+            case Wait::Closed:
+                Fail("the CAD engine crashed" + doing, true);
+            case Wait::Cancelled: {
+                Writer cancel(MessageType::Cancel);
+                cancel.U32(head.sequence);
+                Send(cancel.Frame());
+                if (Receive(message, clock_.elapsed() + kCancelGraceMs, false) != Wait::Message) {
+                    // The engine works on: it is ended. It holds drawings read-only, so
+                    // nothing is lost.
+                    Fail("the run was stopped" + doing, true);
+                }
+                break;
+            }
+        }
+        lastReply_ = clock_.elapsed();
+        pending_.pop_front();
+
+        Status status{};
+        Value result;
+        std::string error;
+        try {
+            Reader in(message);
+            if (static_cast<MessageType>(in.U8()) != MessageType::Reply ||
+                in.U32() != head.sequence) {
+                throw ProtocolError("an answer to another call");
+            }
+            status = static_cast<Status>(in.U8());
+            if (status == Status::Ok) {
+                result = in.Val();
+            } else {
+                error = in.Str();
+            }
+            for (std::uint32_t i = 0, n = in.Count(38); i < n; ++i) {
+                journal_.Add(in.Plot());
+            }
+            for (std::uint32_t i = 0, n = in.Count(13); i < n; ++i) {
+                journal_.AddOpen(in.Open());
+            }
+        } catch (const ProtocolError& e) {
+            Fail(std::string("the CAD engine gave an answer that makes no sense") + doing + " (" +
+                     e.what() + ")",
+                 true);
+        }
+        switch (status) {
+            case Status::Ok:
+                break;
+            case Status::CadError:
+                failed = failed.value_or(error);
+                break;
+            case Status::OutOfMemory:
+                Fail("the CAD engine ran out of memory" + doing + " (limit " +
+                         std::to_string(options_.memoryLimitMB) + " MB)",
+                     true);
+            case Status::BadRequest:
+                failed = failed.value_or("The CAD engine did not understand the call: " + error);
+                break;
+            case Status::Skipped:
+                if (!failed) {
+                    Fail("the CAD engine gave an answer that makes no sense" + doing +
+                             " (a call left undone)",
+                         true);
+                }
+                break;
+            default:
+                Fail("the CAD engine gave an answer that makes no sense" + doing +
+                         " (an unknown status)",
+                     true);
+        }
+        if (pending_.empty()) {
+            if (failed) {
+                throw CadError(*failed);
+            }
+            return result;
+        }
+    }
 }
 
 // --- the objects ---------------------------------------------------------------------
@@ -453,6 +568,15 @@ protected:
     Value Call(Method m, std::vector<Value> args = {}) const {
         return session_->Call(generation_, id_, m, std::move(args), label_);
     }
+    // A call that returns nothing and fails, if ever, only where everything after it on
+    // the same drawing would fail too: it goes out with the next call that waits.
+    void Post(Method m, std::vector<Value> args = {}) const {
+        session_->Call(generation_, id_, m, std::move(args), label_, false);
+    }
+    // The same for a call that returns an object which tells nothing of itself with its
+    // handle and is there while the drawing is open: the object's handle is chosen here.
+    template <class I>
+    Ref<I> Promised(Method m, Kind kind) const;
     template <class T>
     T Get(Method m, std::vector<Value> args = {}) const {
         Value v = Call(m, std::move(args));
@@ -472,6 +596,15 @@ protected:
 
 template <class I>
 Ref<I> MakeProxy(const std::shared_ptr<Session>& s, const Handle& h, const std::string& label);
+
+template <class I>
+Ref<I> Proxy::Promised(Method m, Kind kind) const {
+    Handle h;
+    h.kind = kind;
+    h.id = session_->ChooseHandle();
+    session_->Call(generation_, id_, m, {}, label_, false, h.id);
+    return MakeProxy<I>(session_, h, label_);
+}
 
 template <class I>
 Ref<I> Proxy::Object(Method m, std::vector<Value> args) const {
@@ -513,7 +646,9 @@ private:
     std::map<std::int32_t, Ref<AcadDocument>> items_;
 };
 
-class RemoteDocument : public AcadDocument, public Proxy {
+class RemoteDocument : public AcadDocument,
+                       public Proxy,
+                       public std::enable_shared_from_this<RemoteDocument> {
 public:
     RemoteDocument(std::shared_ptr<Session> s, const Handle& h, std::string label)
         : Proxy(std::move(s), h, std::move(label)), name_(h.name), path_(h.path) {}
@@ -534,21 +669,34 @@ public:
     std::string Path() override {
         return closed_ ? Get<std::string>(Method::DocPath) : (Alive(), path_);
     }
-    void Regen(std::int32_t which) override { Call(Method::DocRegen, {which}); }
-    void Activate() override { Call(Method::DocActivate); }
+    void Regen(std::int32_t which) override { Post(Method::DocRegen, {which}); }
+    void Activate() override {
+        Call(Method::DocActivate);
+        session_->NoteActivated(weak_from_this());
+    }
     Ref<AcadLayout> ActiveLayout() override {
         if (!activeLayout_ || activeLayoutEpoch_ != session_->Epoch() || closed_) {
-            activeLayout_ = Object<AcadLayout>(Method::DocActiveLayout);
+            activeLayout_ = Promised<AcadLayout>(Method::DocActiveLayout, Kind::Layout);
             activeLayoutEpoch_ = session_->Epoch();
         }
         Alive();
         return activeLayout_;
     }
     void SetActiveLayout(const Ref<AcadLayout>& layout) override;
-    Ref<AcadLayouts> Layouts() override { return Object<AcadLayouts>(Method::DocLayouts); }
+    Ref<AcadLayouts> Layouts() override {
+        return Promised<AcadLayouts>(Method::DocLayouts, Kind::Layouts);
+    }
     Ref<AcadBlock> ModelSpace() override { return Object<AcadBlock>(Method::DocModelSpace); }
     Ref<AcadBlock> PaperSpace() override { return Object<AcadBlock>(Method::DocPaperSpace); }
-    Ref<AcadPlot> Plot() override { return Object<AcadPlot>(Method::DocPlot); }
+    // The plot object carries no state of its own: one serves while the drawing is open.
+    Ref<AcadPlot> Plot() override {
+        if (!plot_ || plotEpoch_ != session_->Epoch()) {
+            plot_ = Promised<AcadPlot>(Method::DocPlot, Kind::Plot);
+            plotEpoch_ = session_->Epoch();
+        }
+        Alive();
+        return plot_;
+    }
     // The warnings of the drawing's last open, from the journal that came back with it.
     Strings ReadWarnings() override {
         Alive();
@@ -563,7 +711,7 @@ public:
     }
     Ref<AcadBlocks> Blocks() override {
         if (!blocks_) {
-            blocks_ = Object<AcadBlocks>(Method::DocBlocks);
+            blocks_ = Promised<AcadBlocks>(Method::DocBlocks, Kind::Blocks);
         }
         Alive();
         return blocks_;
@@ -576,6 +724,8 @@ private:
     // The active layout as last asked, while nothing may have changed it.
     Ref<AcadLayout> activeLayout_;
     std::uint64_t activeLayoutEpoch_ = 0;
+    Ref<AcadPlot> plot_;
+    std::uint64_t plotEpoch_ = 0;
 };
 
 class RemoteLayouts : public AcadLayouts, public Proxy {
@@ -594,7 +744,7 @@ class RemoteLayout : public AcadLayout, public Proxy {
 public:
     using Proxy::Proxy;
     std::string Name() override { return Get<std::string>(Method::LayoutName); }
-    void RefreshPlotDeviceInfo() override { Call(Method::LayoutRefreshPlotDeviceInfo); }
+    void RefreshPlotDeviceInfo() override { Post(Method::LayoutRefreshPlotDeviceInfo); }
     Strings GetPlotDeviceNames() override { return Get<Strings>(Method::LayoutGetPlotDeviceNames); }
     Strings GetCanonicalMediaNames() override {
         return Get<Strings>(Method::LayoutGetCanonicalMediaNames);
@@ -612,25 +762,25 @@ public:
         Call(Method::LayoutSetCanonicalMediaName, {name});
     }
     void SetPlotWithPlotStyles(bool value) override {
-        Call(Method::LayoutSetPlotWithPlotStyles, {value});
+        Post(Method::LayoutSetPlotWithPlotStyles, {value});
     }
     std::string StyleSheet() override { return Get<std::string>(Method::LayoutStyleSheet); }
     void SetStyleSheet(const std::string& name) override {
         Call(Method::LayoutSetStyleSheet, {name});
     }
-    void SetPlotType(std::int32_t type) override { Call(Method::LayoutSetPlotType, {type}); }
+    void SetPlotType(std::int32_t type) override { Post(Method::LayoutSetPlotType, {type}); }
     void SetStandardScale(std::int32_t scale) override {
-        Call(Method::LayoutSetStandardScale, {scale});
+        Post(Method::LayoutSetStandardScale, {scale});
     }
     void SetUseStandardScale(bool value) override {
-        Call(Method::LayoutSetUseStandardScale, {value});
+        Post(Method::LayoutSetUseStandardScale, {value});
     }
     void SetPlotRotation(std::int32_t rotation) override {
-        Call(Method::LayoutSetPlotRotation, {rotation});
+        Post(Method::LayoutSetPlotRotation, {rotation});
     }
-    void SetCenterPlot(bool value) override { Call(Method::LayoutSetCenterPlot, {value}); }
-    void ZoomExtents() override { Call(Method::LayoutZoomExtents); }
-    Ref<AcadPlot> Plot() override { return Object<AcadPlot>(Method::LayoutPlot); }
+    void SetCenterPlot(bool value) override { Post(Method::LayoutSetCenterPlot, {value}); }
+    void ZoomExtents() override { Post(Method::LayoutZoomExtents); }
+    Ref<AcadPlot> Plot() override { return Promised<AcadPlot>(Method::LayoutPlot, Kind::Plot); }
     Ref<AcadBlock> Block() override { return Object<AcadBlock>(Method::LayoutBlock); }
 };
 
@@ -651,7 +801,7 @@ void RemoteDocument::SetActiveLayout(const Ref<AcadLayout>& layout) {
 class RemotePlot : public AcadPlot, public Proxy {
 public:
     using Proxy::Proxy;
-    void SetQuietErrorMode(bool quiet) override { Call(Method::PlotSetQuietErrorMode, {quiet}); }
+    void SetQuietErrorMode(bool quiet) override { Post(Method::PlotSetQuietErrorMode, {quiet}); }
     void SetNumberOfCopies(std::int32_t copies) override {
         Call(Method::PlotSetNumberOfCopies, {copies});
     }
@@ -782,7 +932,10 @@ public:
     Ref<AcadDocument> ActiveDocument() override {
         session_->Connect();
         if (!active_ || activeKey_ != Key()) {
-            active_ = Object<AcadDocument>(Method::AppActiveDocument);
+            active_ = session_->Activated();
+            if (!active_) {
+                active_ = Object<AcadDocument>(Method::AppActiveDocument);
+            }
             activeKey_ = Key();
         }
         return active_;
@@ -795,7 +948,7 @@ public:
         }
         return documents_;
     }
-    void ZoomExtents() override { session_->CallApplication(Method::AppZoomExtents, {}); }
+    void ZoomExtents() override { session_->CallApplication(Method::AppZoomExtents, {}, false); }
     void Quit() override { session_->CallApplication(Method::AppQuit, {}); }
     const automation::PlotJournal& Journal() const override { return session_->Journal(); }
 
@@ -810,7 +963,7 @@ private:
         return MakeProxy<I>(session_, *h, {});
     }
     std::pair<std::uint64_t, std::uint64_t> Key() const {
-        return {session_->Generation(), session_->Epoch()};
+        return {session_->Generation(), session_->ActiveEpoch()};
     }
 
     std::shared_ptr<Session> session_;

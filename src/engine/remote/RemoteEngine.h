@@ -17,6 +17,13 @@
 // application object then starts a fresh engine at its next call; every other object of
 // the ended engine fails with a clear description.
 //
+// Each wait for the engine's answer costs two switches between the processes, so calls
+// that return nothing and fail only with the drawing's state (zooming, regenerating, the
+// plot settings that take no name) do not wait, nor do the calls for the objects that a
+// drawing always has (its layouts, active layout, plot and blocks): they go to the engine
+// with the next call that waits. When one of them fails, the engine leaves the calls
+// after it undone up to that call, which throws the failure with its description.
+//
 // The engine's journal of plots and opens is carried across: JournalOf(app) answers for
 // these application objects as for the engine in this process.
 #pragma once

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QLocalSocket>
 #include <new>
+#include <utility>
 
 namespace vx::engine::remote {
 
@@ -40,8 +41,7 @@ EngineServer::EngineServer(std::shared_ptr<cad::AutomationClass> engine, QObject
     idle_.setInterval(kDefaultIdleMs);
     connect(&idle_, &QTimer::timeout, this, [this] {
         if (clients_.empty()) {
-            ending_ = true;
-            emit finished();
+            End();
         }
     });
     idle_.start();
@@ -104,17 +104,22 @@ void EngineServer::Gone(QLocalSocket* socket) {
     CheckEnd();
 }
 
+void EngineServer::End() {
+    ending_ = true;
+    server_.close();
+    emit finished();
+}
+
 void EngineServer::CheckEnd() {
     if (!clients_.empty() || ending_) {
         return;
     }
     if (quitRequested_) {
-        ending_ = true;
         try {
             app_->Quit();
         } catch (const CadError&) {
         }
-        emit finished();
+        End();
     } else {
         idle_.start();
     }
@@ -126,7 +131,8 @@ void EngineServer::Read(Client& client) {
     client.frames.Append(bytes.constData(), static_cast<std::size_t>(bytes.size()));
     std::string message;
     try {
-        while (clients_.count(socket) && client.frames.Next(message)) {
+        // Calls sent together are served in order; none after one that ended the engine.
+        while (!ending_ && clients_.count(socket) && client.frames.Next(message)) {
             Serve(client, message);
         }
     } catch (const ProtocolError&) {
@@ -162,6 +168,11 @@ void EngineServer::Serve(Client& client, const std::string& message) {
     const std::uint32_t sequence = in.U32();
     const std::uint32_t handle = in.U32();
     const std::uint16_t method = in.U16();
+    const bool waits = (in.U8() & kNoWait) == 0;
+    const std::uint32_t chosen = in.U32();
+    if (chosen != 0 && (chosen < kFirstClientHandle || client.objects.count(chosen))) {
+        throw ProtocolError("a handle that cannot be given");
+    }
     for (std::uint32_t i = 0, n = in.Count(4); i < n; ++i) {
         const std::uint32_t released = in.U32();
         if (released != kApplicationHandle) {
@@ -182,11 +193,26 @@ void EngineServer::Serve(Client& client, const std::string& message) {
     Status status = Status::Ok;
     Value result;
     std::string error;
+    if (client.skipping) {
+        status = Status::Skipped;
+        client.skipping = !waits;
+    } else {
+        client.chosen = chosen;
+        status = Run(client, handle, static_cast<Method>(method), args, result, error);
+        client.chosen = 0;
+        client.skipping = !waits && status != Status::Ok;
+    }
+    Reply(client, sequence, status, result, error, plots, opens);
+}
+
+Status EngineServer::Run(Client& client, std::uint32_t handle, Method method,
+                         const std::vector<Value>& args, Value& result, std::string& error) {
+    Status status = Status::Ok;
     try {
         if (beforeCall) {
-            beforeCall(static_cast<Method>(method), args);
+            beforeCall(method, args);
         }
-        result = Dispatch(client, handle, static_cast<Method>(method), args);
+        result = Dispatch(client, handle, method, args);
     } catch (const CadError& e) {
         status = Status::CadError;
         error = e.Description();
@@ -202,7 +228,12 @@ void EngineServer::Serve(Client& client, const std::string& message) {
         status = Status::OutOfMemory;
         error = "out of memory";
     }
+    return status;
+}
 
+void EngineServer::Reply(Client& client, std::uint32_t sequence, Status status, const Value& result,
+                         const std::string& error, std::size_t plots, std::size_t opens) {
+    const auto* journal = automation::JournalOf(app_);
     Writer out(MessageType::Reply);
     out.U32(sequence);
     out.U8(static_cast<std::uint8_t>(status));
@@ -229,8 +260,7 @@ void EngineServer::Serve(Client& client, const std::string& message) {
         // Whatever the call left half made is not worth trusting: the next call starts a
         // fresh engine.
         client.socket->waitForBytesWritten(1000);
-        ending_ = true;
-        emit finished();
+        End();
     }
 }
 
@@ -250,11 +280,14 @@ Value EngineServer::Dispatch(Client& client, std::uint32_t handle, Method m,
     };
     auto put = [&]<class T>(Kind kind, Ref<T> object) -> Value {
         if (!object) {
+            if (client.chosen != 0) {
+                throw CadError("The CAD engine has no such object.");
+            }
             return std::monostate{};
         }
         Handle h;
         h.kind = kind;
-        h.id = client.next++;
+        h.id = client.chosen != 0 ? std::exchange(client.chosen, 0) : client.next++;
         if constexpr (std::is_same_v<T, AcadDocument>) {
             // Asked once here rather than by a call each: the client asks them often.
             TryStep([&] {
@@ -298,6 +331,8 @@ Value EngineServer::Dispatch(Client& client, std::uint32_t handle, Method m,
             quitRequested_ = true;
             if (clients_.size() <= 1) {
                 app_->Quit();
+                // A program that comes now starts an engine of its own.
+                server_.close();
             }
             return {};
         case Method::DocsCount:

@@ -1,5 +1,6 @@
 // The CAD engine's side of the connection: serves one engine application to the clients
-// of a local socket, one call at a time, each client with its own handles.
+// of a local socket, one call at a time, each client with its own handles. A reply goes
+// out as soon as its call has run, so that the client can tell which call takes long.
 //
 // The process ends (the server emits finished) when its last client has gone after one
 // of them called Quit, when no client has been connected for a while, or when a call ran
@@ -49,15 +50,27 @@ private:
         bool greeted = false;
         std::map<std::uint32_t, Object> objects;
         std::uint32_t next = kApplicationHandle + 1;
+        // A call sent without waiting failed: the calls up to the next one that waits
+        // are not run.
+        bool skipping = false;
+        // The handle that the client chose for the object of the call under way, or 0.
+        std::uint32_t chosen = 0;
     };
 
     void Accept();
     void Read(Client& client);
     void Gone(QLocalSocket* socket);
     void Serve(Client& client, const std::string& message);
+    Status Run(Client& client, std::uint32_t handle, Method method, const std::vector<Value>& args,
+               Value& result, std::string& error);
+    // Answers a call, with the journal records it added (those from `plots` and `opens`).
+    void Reply(Client& client, std::uint32_t sequence, Status status, const Value& result,
+               const std::string& error, std::size_t plots, std::size_t opens);
     Value Dispatch(Client& client, std::uint32_t handle, Method method,
                    const std::vector<Value>& args);
     void CheckEnd();
+    // No more clients: the socket goes at once, the process when its event loop ends.
+    void End();
 
     std::shared_ptr<cad::AutomationClass> engine_;
     cad::Ref<cad::AcadApplication> app_;
