@@ -50,10 +50,9 @@ TEST(GlyphFallback, BigFontsAndMissingCharactersFindAFaceThatHasThem) {
         const std::string where = std::string(k.font) + " " + k.bigFont;
         if (k.language == WS::Any) {
             EXPECT_EQ(g.font, font->UsedName()) << where;
-            EXPECT_FALSE(g.strokes.empty()) << where;
         } else {
-            EXPECT_TRUE(g.IsOutline()) << where;
             EXPECT_TRUE(
+                g.IsOutline() &&
                 QFontDatabase::writingSystems(QString::fromStdString(g.font)).contains(k.language))
                 << where << ": " << g.font;
         }

@@ -30,8 +30,9 @@ TEST(ModelerEntities, CountedByTypeInTheNotes) {
 
 // One drawing as DXF and as DWG of two versions: both readers keep its two solids and region.
 TEST(ModelerEntities, KeptByTheDxfAndDwgReaders) {
-    for (const char* file : {"dxf/acadsharp/sample_AC1015_ascii.dxf",
-                             "dwg/acadsharp/sample_AC1015.dwg", "dwg/acadsharp/sample_AC1032.dwg"}) {
+    for (const char* file :
+         {"dxf/acadsharp/sample_AC1015_ascii.dxf", "dwg/acadsharp/sample_AC1015.dwg",
+          "dwg/acadsharp/sample_AC1032.dwg"}) {
         const std::filesystem::path path = std::filesystem::path(VORMEX_TESTDATA_DIR) / file;
         if (!std::filesystem::exists(path)) {
             GTEST_SKIP() << path << " is missing";
