@@ -198,8 +198,8 @@ PlotRecord RunPlot(EngineState& engine, DocState& doc, const PlotTarget& target)
         for (const auto& w : report.warnings) {
             r.notes.push_back(w);
         }
-        for (const auto& [type, count] : report.notDrawn) {
-            r.notes.push_back(std::to_string(count) + " " + type + " not drawn");
+        for (auto& note : render::NotDrawnNotes(report)) {
+            r.notes.push_back(std::move(note));
         }
         for (const auto& sub : engine.fonts->Substitutions()) {
             r.notes.push_back("Font " + sub.asked + " drawn with " + sub.used + ": " + sub.reason);
@@ -212,7 +212,11 @@ PlotRecord RunPlot(EngineState& engine, DocState& doc, const PlotTarget& target)
         r.bytes = stats.bytesWritten;
         if (stats.inkedPrimitives == 0) {
             r.blank = true;
-            r.notes.emplace_back("The page is blank: nothing in the plotted area left ink.");
+            r.notes.emplace_back(report.modelerNotDrawn > 0
+                                     ? "The page is blank; " +
+                                           std::to_string(report.modelerNotDrawn) +
+                                           " solids, regions or bodies on it are not drawn."
+                                     : "The page is blank: nothing in the plotted area left ink.");
         }
         if (!file.empty()) {
             r.outputFile = file.string();

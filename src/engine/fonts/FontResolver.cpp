@@ -1,7 +1,10 @@
 #include "engine/fonts/FontResolver.h"
 
+#include <QFontDatabase>
 #include <QFontInfo>
+#include <QGlyphRun>
 #include <QStandardPaths>
+#include <QTextLayout>
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -52,12 +55,18 @@ const std::map<std::string, std::vector<std::string>>& StrokeSubstitutes() {
         {"iso3098", {"iso3098", "rowmans"}},
         {"gdt", {"simplex", "rowmans"}},
         {"amgdt", {"simplex", "rowmans"}},
-        {"bigfont", {"unicode", "simplex"}},
-        {"chineset", {"unicode", "simplex"}},
-        {"extfont", {"unicode", "simplex"}},
-        {"extfont2", {"unicode", "simplex"}},
-        {"gbcbig", {"unicode", "simplex"}},
-        {"hztxt", {"unicode", "simplex"}},
+        // Big fonts named as a style's font: their East Asian characters come from a CJK
+        // face (see BigFonts), any others from simplex.
+        {"bigfont", {"simplex"}},
+        {"chineset", {"simplex"}},
+        {"extfont", {"simplex"}},
+        {"extfont2", {"simplex"}},
+        {"gbcbig", {"simplex"}},
+        {"hztxt", {"simplex"}},
+        {"whgtxt", {"simplex"}},
+        {"whgdtxt", {"simplex"}},
+        {"whtgtxt", {"simplex"}},
+        {"whtmtxt", {"simplex"}},
     };
     return table;
 }
@@ -126,13 +135,143 @@ constexpr const char* kStrokeFallbacks[] = {"simplex", "unicode", "rowmans"};
 constexpr const char* kTrueTypeFallback = "DejaVu Sans";
 // Glyph outlines are taken at this pixel size and scaled down: plenty of precision.
 constexpr int kOutlinePixels = 1000;
+// Characters drawn from a fallback font that are named one by one, per pair of fonts.
+constexpr std::size_t kNamedCharacters = 5;
+constexpr const char* kLacksCharacter =
+    "The font lacks the character; it is drawn from another font.";
+
+// Big fonts by name (without folder and extension) and the language they hold.
+const std::map<std::string, CjkLanguage>& BigFonts() {
+    using L = CjkLanguage;
+    static const std::map<std::string, CjkLanguage> table = {
+        {"gbcbig", L::SimplifiedChinese},
+        {"hztxt", L::SimplifiedChinese},
+        {"chineset", L::TraditionalChinese},
+        {"bigfont", L::Japanese},
+        {"extfont", L::Japanese},
+        {"extfont2", L::Japanese},
+        {"whgtxt", L::Korean},
+        {"whgdtxt", L::Korean},
+        {"whtgtxt", L::Korean},
+        {"whtmtxt", L::Korean},
+    };
+    return table;
+}
+
+std::string FileStem(std::string_view name) {
+    std::string base(name.substr(name.find_last_of("/\\") + 1));
+    if (const auto dot = base.rfind('.'); dot != std::string::npos) {
+        base.erase(dot);
+    }
+    return Lower(base);
+}
+
+// The language an East Asian character is most likely written in when no big font says.
+CjkLanguage ScriptLanguage(char32_t c) {
+    if ((c >= 0x1100 && c <= 0x11FF) || (c >= 0x3130 && c <= 0x318F) ||
+        (c >= 0xA960 && c <= 0xA97F) || (c >= 0xAC00 && c <= 0xD7FF)) {
+        return CjkLanguage::Korean;
+    }
+    if ((c >= 0x3040 && c <= 0x30FF) || (c >= 0x31F0 && c <= 0x31FF) ||
+        (c >= 0xFF66 && c <= 0xFF9F)) {
+        return CjkLanguage::Japanese;
+    }
+    return CjkLanguage::SimplifiedChinese;
+}
+
+const char* LanguageName(CjkLanguage l) {
+    switch (l) {
+        case CjkLanguage::SimplifiedChinese:
+            return "Simplified Chinese";
+        case CjkLanguage::TraditionalChinese:
+            return "Traditional Chinese";
+        case CjkLanguage::Japanese:
+            return "Japanese";
+        case CjkLanguage::Korean:
+            return "Korean";
+    }
+    return "";
+}
+
+// A face for glyph outlines. East Asian glyphs are fitted to the character cell as a big
+// font draws them: the ink of an ideograph from the baseline up to the text height. Other
+// glyphs are scaled to capital height 1.
+std::shared_ptr<OutlineFace> MakeFace(QRawFont raw, bool cell) {
+    if (!raw.isValid()) {
+        return nullptr;
+    }
+    auto face = std::make_shared<OutlineFace>();
+    face->family = raw.familyName().toStdString();
+    face->scale = raw.capHeight() > 0 ? 1.0 / raw.capHeight() : 1.0 / (0.7 * kOutlinePixels);
+    if (cell) {
+        for (char32_t probe : {U'\u4E2D', U'\uD55C', U'\u3042'}) {
+            const QList<quint32> index = raw.glyphIndexesForString(QString::fromUcs4(&probe, 1));
+            if (index.size() != 1 || index.front() == 0) {
+                continue;
+            }
+            const QRectF ink = raw.pathForGlyph(index.front()).boundingRect();
+            if (ink.height() > 0) {
+                face->scale = 1.0 / ink.height();
+                face->rise = ink.bottom() * face->scale;  // pixels run down from the baseline
+                break;
+            }
+        }
+    }
+    face->raw = std::move(raw);
+    return face;
+}
+
+QFont OutlineFont(const std::string& family) {
+    QFont f(QString::fromStdString(family));
+    f.setPixelSize(kOutlinePixels);
+    return f;
+}
 
 }  // namespace
+
+std::optional<CjkLanguage> BigFontLanguage(std::string_view bigFont) {
+    const auto it = BigFonts().find(FileStem(bigFont));
+    return it == BigFonts().end() ? std::nullopt : std::optional(it->second);
+}
+
+bool IsEastAsian(char32_t c) {
+    return (c >= 0x1100 && c <= 0x11FF) || (c >= 0x2E80 && c <= 0x9FFF) ||
+           (c >= 0xA960 && c <= 0xA97F) || (c >= 0xAC00 && c <= 0xD7FF) ||
+           (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFE30 && c <= 0xFE4F) ||
+           (c >= 0xFF00 && c <= 0xFFEF) || (c >= 0x20000 && c <= 0x3FFFF);
+}
 
 void SubstitutionLog::Add(Substitution s) {
     if (std::find(items_.begin(), items_.end(), s) == items_.end()) {
         items_.push_back(std::move(s));
     }
+}
+
+void SubstitutionLog::AddCharacter(char32_t c, const std::string& font, const std::string& used,
+                                   const std::string& reason) {
+    Pair& p = characters_[{font, used}];
+    if (!p.seen.insert(c).second) {
+        return;
+    }
+    if (p.seen.size() <= kNamedCharacters) {
+        items_.push_back({CodePoint(c) + " in " + font, used, reason});
+        return;
+    }
+    ++p.more;
+    Substitution s{std::to_string(p.more) +
+                       (p.more == 1 ? " more character in " : " more characters in ") + font,
+                   used, reason};
+    if (p.more == 1) {
+        p.moreItem = items_.size();
+        items_.push_back(std::move(s));
+    } else {
+        items_[p.moreItem] = std::move(s);
+    }
+}
+
+void SubstitutionLog::Clear() {
+    items_.clear();
+    characters_.clear();
 }
 
 FontFolders DefaultFontFolders() {
@@ -149,12 +288,16 @@ FontFolders DefaultFontFolders() {
     return f;
 }
 
-// The stroke fonts a resolver has read, shared with the fonts it made so that they can read
-// their fallback fonts when they first need them.
-struct StrokeStore {
+// The fonts a resolver has read, shared with the fonts it made so that they can read their
+// fallback fonts when they first need them.
+struct FontStore {
     FontFolders folders;
     std::map<std::string, std::shared_ptr<const StrokeFont>> loaded;
     std::shared_ptr<SubstitutionLog> log;
+    std::map<CjkLanguage, std::shared_ptr<const OutlineFace>> cjk;  // null: none installed
+    // Faces found by Qt's font fallback, by family and fitting.
+    std::map<std::pair<std::string, bool>, std::shared_ptr<const OutlineFace>> system;
+    std::map<char32_t, std::shared_ptr<const OutlineFace>> systemByCharacter;
 
     std::shared_ptr<const StrokeFont> Named(std::string_view name) {
         const std::string key = Lower(name);
@@ -184,9 +327,91 @@ struct StrokeStore {
         loaded[key] = font;
         return font;
     }
+
+    // The CJK face of a language: a well-known family when installed, else the first
+    // family fontconfig lists for the language's writing system.
+    std::shared_ptr<const OutlineFace> Cjk(CjkLanguage language) {
+        if (const auto it = cjk.find(language); it != cjk.end()) {
+            return it->second;
+        }
+        static const std::map<CjkLanguage,
+                              std::pair<QFontDatabase::WritingSystem, std::vector<const char*>>>
+            known = {
+                {CjkLanguage::SimplifiedChinese,
+                 {QFontDatabase::SimplifiedChinese,
+                  {"Noto Sans CJK SC", "WenQuanYi Micro Hei", "WenQuanYi Zen Hei",
+                   "Microsoft YaHei", "SimSun"}}},
+                {CjkLanguage::TraditionalChinese,
+                 {QFontDatabase::TraditionalChinese,
+                  {"Noto Sans CJK TC", "WenQuanYi Micro Hei", "WenQuanYi Zen Hei",
+                   "Microsoft JhengHei", "MingLiU"}}},
+                {CjkLanguage::Japanese,
+                 {QFontDatabase::Japanese,
+                  {"Noto Sans CJK JP", "IPAGothic", "VL Gothic", "WenQuanYi Micro Hei", "Yu Gothic",
+                   "MS Gothic"}}},
+                {CjkLanguage::Korean,
+                 {QFontDatabase::Korean,
+                  {"Noto Sans CJK KR", "NanumGothic", "UnDotum", "WenQuanYi Micro Hei",
+                   "Malgun Gothic", "Gulim"}}},
+            };
+        const auto& [writing, names] = known.at(language);
+        QStringList families;
+        for (const char* name : names) {
+            families << QString::fromLatin1(name);
+        }
+        families << QFontDatabase::families(writing);
+        const char32_t probe = language == CjkLanguage::Korean     ? U'\uD55C'
+                               : language == CjkLanguage::Japanese ? U'\u3042'
+                                                                   : U'\u4E2D';
+        std::shared_ptr<const OutlineFace> found;
+        for (const QString& family : families) {
+            const QFont f = OutlineFont(family.toStdString());
+            // fontconfig answers every family with some font: only the one asked for counts.
+            if (QFontInfo(f).family().compare(family, Qt::CaseInsensitive) != 0) {
+                continue;
+            }
+            QRawFont raw = QRawFont::fromFont(f);
+            if (raw.isValid() && raw.supportsCharacter(probe)) {
+                found = MakeFace(std::move(raw), true);
+                break;
+            }
+        }
+        cjk.emplace(language, found);
+        return found;
+    }
+
+    // The face Qt's font fallback draws the character with when `base` lacks it (on Linux
+    // fontconfig's list of fonts for the character's script); null when no font has it.
+    std::shared_ptr<const OutlineFace> SystemFace(char32_t c, const QFont& base) {
+        if (const auto it = systemByCharacter.find(c); it != systemByCharacter.end()) {
+            return it->second;
+        }
+        std::shared_ptr<const OutlineFace> found;
+        QTextLayout layout(QString::fromUcs4(&c, 1), base);
+        layout.beginLayout();
+        layout.createLine();
+        layout.endLayout();
+        for (const QGlyphRun& run : layout.glyphRuns()) {
+            const QList<quint32> indexes = run.glyphIndexes();
+            if (indexes.size() != 1 || indexes.front() == 0) {
+                continue;
+            }
+            QRawFont raw = run.rawFont();
+            raw.setPixelSize(kOutlinePixels);
+            const std::pair key{raw.familyName().toStdString(), IsEastAsian(c)};
+            auto& face = system[key];
+            if (!face) {
+                face = MakeFace(std::move(raw), key.second);
+            }
+            found = face;
+            break;
+        }
+        systemByCharacter.emplace(c, found);
+        return found;
+    }
 };
 
-FontResolver::FontResolver(FontFolders folders) : store_(std::make_shared<StrokeStore>()) {
+FontResolver::FontResolver(FontFolders folders) : store_(std::make_shared<FontStore>()) {
     store_->folders = std::move(folders);
     store_->log = log_;
 }
@@ -195,12 +420,21 @@ std::shared_ptr<const StrokeFont> FontResolver::StrokeFontNamed(std::string_view
     return store_->Named(name);
 }
 
-std::shared_ptr<const ResolvedFont> FontResolver::Resolve(std::string_view fontName) {
+std::shared_ptr<const ResolvedFont> FontResolver::Resolve(std::string_view fontName,
+                                                          std::string_view bigFont) {
     std::string asked(fontName);
     while (!asked.empty() && std::isspace(static_cast<unsigned char>(asked.back()))) {
         asked.pop_back();
     }
-    const std::string key = Lower(asked);
+    std::string big(bigFont);
+    while (!big.empty() && std::isspace(static_cast<unsigned char>(big.back()))) {
+        big.pop_back();
+    }
+    // A big font named as the style's font stands for itself too.
+    if (big.empty() && BigFontLanguage(asked)) {
+        big = asked;
+    }
+    const std::string key = Lower(asked) + '\n' + Lower(big);
     if (const auto it = resolved_.find(key); it != resolved_.end()) {
         return it->second;
     }
@@ -226,6 +460,12 @@ std::shared_ptr<const ResolvedFont> FontResolver::Resolve(std::string_view fontN
     } else {
         // A family name ("Arial", "Times New Roman").
         font = ResolveTrueType(asked, asked, false, false);
+    }
+    if (!big.empty()) {
+        // The same fonts with the big font's face for East Asian characters.
+        auto withBig = std::make_shared<ResolvedFont>(*font);
+        withBig->bigFont_ = big;
+        font = std::move(withBig);
     }
     resolved_[key] = font;
     return font;
@@ -258,6 +498,7 @@ std::shared_ptr<const ResolvedFont> FontResolver::ResolveStroke(const std::strin
             font->pendingFallbacks_.emplace_back(fallback);
         }
     }
+    font->ownStrokes_ = font->strokes_.size();
     font->store_ = store_;
     if (font->strokes_.empty()) {
         // No stroke font at all on this system: TrueType text stands in.
@@ -290,26 +531,23 @@ std::shared_ptr<const ResolvedFont> FontResolver::ResolveTrueType(const std::str
     auto font = std::make_shared<ResolvedFont>();
     font->kind_ = ResolvedFont::Kind::TrueType;
     font->log_ = log_;
-    QFont f(QString::fromStdString(family));
+    font->store_ = store_;
+    QFont f = OutlineFont(family);
     f.setBold(bold);
     f.setItalic(italic);
-    f.setPixelSize(kOutlinePixels);
     const QString got = QFontInfo(f).family();
     font->font_ = f;
     font->used_ = got.toStdString();
-    const auto face = [](const QFont& qf) {
-        ResolvedFont::TrueTypeFace t;
-        t.raw = QRawFont::fromFont(qf);
-        t.family = QFontInfo(qf).family().toStdString();
-        const double cap = t.raw.isValid() ? t.raw.capHeight() : 0.0;
-        t.scale = cap > 0 ? 1.0 / cap : 1.0 / (0.7 * kOutlinePixels);
-        return t;
-    };
-    font->trueType_.push_back(face(f));
-    QFont fallback(kTrueTypeFallback);
-    fallback.setPixelSize(kOutlinePixels);
+    if (auto face = MakeFace(QRawFont::fromFont(f), false)) {
+        face->family = font->used_;
+        font->trueType_.push_back(std::move(face));
+    }
+    const QFont fallback = OutlineFont(kTrueTypeFallback);
     if (QFontInfo(fallback).family() != got) {
-        font->trueType_.push_back(face(fallback));
+        if (auto face = MakeFace(QRawFont::fromFont(fallback), false)) {
+            face->family = QFontInfo(fallback).family().toStdString();
+            font->trueType_.push_back(std::move(face));
+        }
     }
     if (Lower(font->used_) != Lower(family)) {
         log_->Add({asked, font->used_,
@@ -322,7 +560,9 @@ std::shared_ptr<const ResolvedFont> FontResolver::ResolveTrueType(const std::str
     return font;
 }
 
-std::optional<GlyphShape> ResolvedFont::FromTrueType(const TrueTypeFace& face, char32_t c) const {
+namespace {
+
+std::optional<GlyphShape> FromTrueType(const OutlineFace& face, char32_t c) {
     if (!face.raw.isValid()) {
         return std::nullopt;
     }
@@ -333,12 +573,16 @@ std::optional<GlyphShape> ResolvedFont::FromTrueType(const TrueTypeFace& face, c
     }
     GlyphShape g;
     QTransform t;
-    t.scale(face.scale, -face.scale);  // y down in pixels -> y up, capital height 1
+    t.translate(0, face.rise);
+    t.scale(face.scale, -face.scale);  // y down in pixels -> y up
     g.outline = t.map(face.raw.pathForGlyph(indexes.front()));
     const QList<QPointF> advances = face.raw.advancesForGlyphIndexes(indexes);
     g.advance = advances.isEmpty() ? 0.0 : advances.front().x() * face.scale;
+    g.font = face.family;
     return g;
 }
+
+}  // namespace
 
 bool ResolvedFont::ReadNextFallback() const {
     // Every font read so far lacks a glyph: read the next fallback that is installed and
@@ -354,48 +598,112 @@ bool ResolvedFont::ReadNextFallback() const {
     return false;
 }
 
-GlyphShape ResolvedFont::Glyph(char32_t c) const {
-    if (kind_ == Kind::Stroke) {
-        // The diameter sign (%%c) has several code points; a font that draws one of them
-        // draws the sign in its own style before any other font is asked.
-        std::vector<char32_t> forms{c};
-        if (c == U'\u00D8' || c == U'\u2300' || c == U'\u2205') {
-            forms = {c, U'\u2300', U'\u2205', U'\u00D8'};
+const std::string& ResolvedFont::PrimaryName() const {
+    return used_;
+}
+
+std::optional<GlyphShape> ResolvedFont::FromStroke(std::size_t font, char32_t c) const {
+    // The diameter sign (%%c) has several code points; a font that draws one of them
+    // draws the sign in its own style before any other font is asked.
+    std::vector<char32_t> forms{c};
+    if (c == U'\u00D8' || c == U'\u2300' || c == U'\u2205') {
+        forms = {c, U'\u2300', U'\u2205', U'\u00D8'};
+    }
+    for (char32_t form : forms) {
+        if (const StrokeGlyph* g = strokes_[font]->Glyph(form)) {
+            return GlyphShape{g->strokes, {}, g->advance, strokes_[font]->Name()};
         }
-        for (std::size_t i = 0; i < strokes_.size() || ReadNextFallback(); ++i) {
-            const StrokeGlyph* g = nullptr;
-            for (char32_t form : forms) {
-                if ((g = strokes_[i]->Glyph(form)) != nullptr) {
-                    break;
-                }
+    }
+    return std::nullopt;
+}
+
+std::optional<GlyphShape> ResolvedFont::FromCjk(char32_t c) const {
+    if (!store_) {
+        return std::nullopt;
+    }
+    std::shared_ptr<const OutlineFace> bigFace;
+    if (!bigFont_.empty()) {
+        const CjkLanguage language = BigFontLanguage(bigFont_).value_or(ScriptLanguage(c));
+        bigFace = store_->Cjk(language);
+        if (!bigFace) {
+            log_->Add({bigFont_, "other fonts",
+                       "No CJK TrueType font is installed (fonts-wqy-microhei or "
+                       "fonts-noto-cjk); the big font's characters are drawn from other "
+                       "fonts where they have them."});
+        } else if (auto g = FromTrueType(*bigFace, c)) {
+            log_->Add({bigFont_, bigFace->family,
+                       std::string("Big fonts are drawn with a CJK TrueType font; ") +
+                           bigFace->family + " is the one installed for " + LanguageName(language) +
+                           "."});
+            return g;
+        }
+    }
+    const auto face = store_->Cjk(ScriptLanguage(c));
+    if (face && face != bigFace) {
+        if (auto g = FromTrueType(*face, c)) {
+            log_->AddCharacter(c, PrimaryName(), face->family, kLacksCharacter);
+            return g;
+        }
+    }
+    return std::nullopt;
+}
+
+GlyphShape ResolvedFont::Glyph(char32_t c) const {
+    const auto fromFallback = [&](GlyphShape g) {
+        log_->AddCharacter(c, PrimaryName(), g.font, kLacksCharacter);
+        return g;
+    };
+    // The style's own fonts.
+    if (kind_ == Kind::Stroke) {
+        for (std::size_t i = 0; i < ownStrokes_; ++i) {
+            if (auto g = FromStroke(i, c)) {
+                return i == 0 ? *g : fromFallback(*g);
             }
-            if (g) {
-                if (i > 0) {
-                    log_->Add({CodePoint(c) + " in " + strokes_.front()->Name(),
-                               strokes_[i]->Name(),
-                               "The font lacks the character; it is drawn from another font."});
-                }
-                return {g->strokes, {}, g->advance};
+        }
+    } else if (!trueType_.empty()) {
+        if (auto g = FromTrueType(*trueType_.front(), c)) {
+            return *g;
+        }
+    }
+    // East Asian characters from the big font or a CJK face, so that a text's characters of
+    // one script share one design.
+    const bool eastAsian = IsEastAsian(c);
+    if (eastAsian) {
+        if (auto g = FromCjk(c)) {
+            return *g;
+        }
+    }
+    // The fallback fonts of the kind.
+    if (kind_ == Kind::Stroke) {
+        for (std::size_t i = ownStrokes_; i < strokes_.size() || ReadNextFallback(); ++i) {
+            if (auto g = FromStroke(i, c)) {
+                return fromFallback(*g);
             }
         }
     } else {
-        for (std::size_t i = 0; i < trueType_.size(); ++i) {
-            if (auto g = FromTrueType(trueType_[i], c)) {
-                if (i > 0) {
-                    log_->Add({CodePoint(c) + " in " + trueType_.front().family,
-                               trueType_[i].family,
-                               "The font lacks the character; it is drawn from another font."});
-                }
-                return *g;
+        for (std::size_t i = 1; i < trueType_.size(); ++i) {
+            if (auto g = FromTrueType(*trueType_[i], c)) {
+                return fromFallback(*g);
+            }
+        }
+    }
+    // Any installed font that has it.
+    if (store_) {
+        const QFont base = kind_ == Kind::TrueType ? font_ : OutlineFont(kTrueTypeFallback);
+        if (const auto face = store_->SystemFace(c, base)) {
+            if (auto g = FromTrueType(*face, c)) {
+                return fromFallback(*g);
             }
         }
     }
     if (c == U'?') {
-        return {{}, {}, SpaceAdvance()};
+        return {{}, {}, SpaceAdvance(), "?"};
     }
-    log_->Add({CodePoint(c) + " in " + used_, "?",
-               "No installed font has the character; it is drawn as a question mark."});
-    return Glyph(U'?');
+    log_->AddCharacter(c, PrimaryName(), "?",
+                       "No installed font has the character; it is drawn as a question mark.");
+    GlyphShape q = Glyph(U'?');
+    q.font = "?";
+    return q;
 }
 
 double ResolvedFont::SpaceAdvance() const {
@@ -403,7 +711,7 @@ double ResolvedFont::SpaceAdvance() const {
         return strokes_.empty() ? 0.5 : strokes_.front()->SpaceAdvance();
     }
     if (!trueType_.empty()) {
-        if (auto g = FromTrueType(trueType_.front(), U' ')) {
+        if (auto g = FromTrueType(*trueType_.front(), U' ')) {
             return g->advance;
         }
     }

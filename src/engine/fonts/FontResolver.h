@@ -6,10 +6,16 @@
 // - TrueType fonts ("arial.ttf", "Arial", "Times New Roman") come through Qt and
 //   fontconfig; when fontconfig gives another family than the one asked for, that is a
 //   substitution too.
-// - A glyph the chosen font lacks is taken from a fallback font (simplex.lff, then
-//   unicode.lff for stroke fonts; DejaVu Sans for TrueType fonts); a glyph no font has is
-//   drawn as '?'.
-// Every substitution is reported, each once: what was asked for and what is used.
+// - A style's big font (the SHX font of its Chinese, Japanese or Korean characters:
+//   "gbcbig.shx", "chineset.shx", "bigfont.shx", "whgtxt.shx") is drawn with an installed
+//   CJK TrueType face of its language.
+// - A glyph the chosen font lacks is taken from a fallback font: East Asian characters
+//   from the big font's face, else a CJK face of their script; the others from simplex.lff,
+//   then unicode.lff for stroke fonts, DejaVu Sans for TrueType fonts; at last any font
+//   installed that has it, as Qt's font fallback (fontconfig on Linux) finds one. Only a
+//   character no installed font has is drawn as '?'.
+// Every substitution is reported, each once: what was asked for and what is used (glyph
+// fallbacks name a few characters each, then how many more).
 //
 // Glyph geometry: baseline at y = 0, y up, capital letters 1 high, the origin at x = 0, the
 // advance to the next glyph's origin. Text layout (lines, alignment, MTEXT) is the
@@ -23,6 +29,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -43,23 +50,55 @@ struct GlyphShape {
     std::vector<QPolygonF> strokes;
     QPainterPath outline;
     double advance = 0.0;
+    // The font that drew it ("romans.lff", "WenQuanYi Micro Hei"); "?" when no font has the
+    // character and a question mark stands in.
+    std::string font;
     bool IsOutline() const { return !outline.isEmpty(); }
 };
 
 class FontResolver;
-struct StrokeStore;
+struct FontStore;
 
 // The substitutions of a resolver, shared with the fonts it made (they report glyphs taken
 // from fallback fonts as they are drawn).
 class SubstitutionLog {
 public:
     void Add(Substitution s);
+    // A character of `font` drawn with `used`: the first few are named one by one
+    // ("U+4E2D in romans.lff"), the rest counted in one more item ("37 more characters in
+    // romans.lff"), so that a drawing in another script does not bury the report.
+    void AddCharacter(char32_t c, const std::string& font, const std::string& used,
+                      const std::string& reason);
     const std::vector<Substitution>& Items() const { return items_; }
-    void Clear() { items_.clear(); }
+    void Clear();
 
 private:
+    struct Pair {
+        std::set<char32_t> seen;
+        std::size_t more = 0;      // characters past the named ones
+        std::size_t moreItem = 0;  // index in items_ of their count, once there is one
+    };
     std::vector<Substitution> items_;
+    std::map<std::pair<std::string, std::string>, Pair> characters_;
 };
+
+// A TrueType face at the size glyph outlines are taken at, with the map to glyph units.
+struct OutlineFace {
+    QRawFont raw;
+    std::string family;
+    double scale = 1.0;  // pixels to glyph units
+    double rise = 0.0;   // glyph units the outline is raised by
+};
+
+// The language of East Asian text a CJK face is chosen for.
+enum class CjkLanguage { SimplifiedChinese, TraditionalChinese, Japanese, Korean };
+
+// The language of a big font by its name ("gbcbig.shx", "C:\Fonts\WHGTXT"); none for a
+// name that is no known big font.
+std::optional<CjkLanguage> BigFontLanguage(std::string_view bigFont);
+// Whether the character belongs to an East Asian script (Han, kana, Hangul, their
+// punctuation and full-width forms): the characters a big font draws.
+bool IsEastAsian(char32_t c);
 
 // A font as resolved for one text style, with its fallbacks.
 class ResolvedFont {
@@ -74,26 +113,29 @@ public:
     // resolver that made this font).
     GlyphShape Glyph(char32_t c) const;
     double SpaceAdvance() const;
+    // The style's big font as asked for ("gbcbig.shx"); empty when it has none.
+    const std::string& BigFont() const { return bigFont_; }
 
 private:
     friend class FontResolver;
-    struct TrueTypeFace {
-        QRawFont raw;
-        std::string family;
-        double scale = 1.0;  // to capital height 1
-    };
-    std::optional<GlyphShape> FromTrueType(const TrueTypeFace& face, char32_t c) const;
+    std::optional<GlyphShape> FromStroke(std::size_t font, char32_t c) const;
+    // From the big font's face, then the CJK face of the character's script.
+    std::optional<GlyphShape> FromCjk(char32_t c) const;
     // Reads the next pending fallback font into `strokes_`; false when none is left.
     bool ReadNextFallback() const;
+    // The name substitutions of a character are reported under.
+    const std::string& PrimaryName() const;
 
     Kind kind_ = Kind::Stroke;
     std::string used_;
     // Primary first; fallback fonts are loaded when a glyph is first missing from all the
     // fonts loaded so far (a large fallback such as unicode.lff is read only when needed).
     mutable std::vector<std::shared_ptr<const StrokeFont>> strokes_;
+    std::size_t ownStrokes_ = 0;  // the style's own fonts, before any fallback
     mutable std::vector<std::string> pendingFallbacks_;
-    std::shared_ptr<StrokeStore> store_;
-    std::vector<TrueTypeFace> trueType_;  // primary first
+    std::shared_ptr<FontStore> store_;
+    std::vector<std::shared_ptr<const OutlineFace>> trueType_;  // primary first
+    std::string bigFont_;
     QFont font_;
     std::shared_ptr<SubstitutionLog> log_;
 };
@@ -111,9 +153,10 @@ class FontResolver {
 public:
     explicit FontResolver(FontFolders folders = DefaultFontFolders());
 
-    // The font for a text style's font file or family name. Never fails: a font that
-    // cannot be found is substituted (and reported).
-    std::shared_ptr<const ResolvedFont> Resolve(std::string_view fontName);
+    // The font for a text style's font file or family name and its big font (empty for
+    // none). Never fails: a font that cannot be found is substituted (and reported).
+    std::shared_ptr<const ResolvedFont> Resolve(std::string_view fontName,
+                                                std::string_view bigFont = {});
 
     // Every substitution so far, each once, in the order they happened (glyph fallbacks
     // as the glyphs are asked for).
@@ -130,7 +173,7 @@ private:
                                                         const std::string& family, bool bold,
                                                         bool italic);
 
-    std::shared_ptr<StrokeStore> store_;
+    std::shared_ptr<FontStore> store_;
     std::map<std::string, std::shared_ptr<const ResolvedFont>> resolved_;
     std::shared_ptr<SubstitutionLog> log_ = std::make_shared<SubstitutionLog>();
 };

@@ -9,6 +9,26 @@
 
 namespace vx::engine::render {
 
+bool IsModelerType(std::string_view typeName) {
+    const std::string t = Upper(typeName);
+    return t == "3DSOLID" || t == "REGION" || t == "BODY";
+}
+
+std::vector<std::string> NotDrawnNotes(const RenderReport& report) {
+    std::vector<std::string> notes;
+    for (const auto& [type, count] : report.notDrawn) {
+        if (!IsModelerType(type)) {
+            notes.push_back(std::to_string(count) + " " + type + " not drawn");
+        } else {
+            notes.push_back(std::to_string(count) + " " + type +
+                            (count == 1 ? " entity is" : " entities are") +
+                            " not drawn: the shape is stored as solid-modeler (ACIS) data, "
+                            "which this program does not evaluate.");
+        }
+    }
+    return notes;
+}
+
 RenderReport RenderLayout(const db::Database& db, std::uint32_t layout,
                           const page::Affine& drawingToPaper, const RenderOptions& options,
                           output::PageSink& sink) {
@@ -19,6 +39,11 @@ RenderReport RenderLayout(const db::Database& db, std::uint32_t layout,
         Frontend frontend(db, options, sink, report);
         frontend.DrawLayout(layout, drawingToPaper);
         frontend.FontNames(asked, used);
+    }
+    for (const auto& [type, count] : report.notDrawn) {
+        if (IsModelerType(type)) {
+            report.modelerNotDrawn += count;
+        }
     }
     if (options.fonts) {
         // The resolver reports each substitution once over its life: name those of the

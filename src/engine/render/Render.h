@@ -21,6 +21,7 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/db/Budget.h"
@@ -72,10 +73,20 @@ struct RenderReport {
     std::int64_t visible = 0;
     // Entities not drawn, by DXF type name (unknown or not plottable types).
     std::map<std::string, std::int64_t> notDrawn;
+    // Of those, the solids, regions and bodies.
+    std::int64_t modelerNotDrawn = 0;
     std::vector<std::string> warnings;
     // Font substitutions made for this layout ("romans.shx" drawn with romans.lff, ...).
     std::vector<std::string> substitutions;
 };
+
+// Whether entities of the type hold their shape as solid-modeler data (3DSOLID, REGION,
+// BODY), which the renderer does not evaluate.
+bool IsModelerType(std::string_view typeName);
+
+// A note for each type of entity the rendering did not draw ("2 TOLERANCE not drawn"); those
+// of solids, regions and bodies say why.
+std::vector<std::string> NotDrawnNotes(const RenderReport& report);
 
 // Draws layout `layout` of `db` (index into db.layouts: 0 is model space) onto `sink`,
 // drawing units mapped to paper millimetres by `drawingToPaper`. Paper-space layouts draw

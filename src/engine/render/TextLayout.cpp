@@ -37,15 +37,18 @@ double ObliqueShear(double degrees) {
 // ---------------------------------------------------------------------------------------
 // Fonts and glyphs
 
-const fonts::ResolvedFont* GlyphCache::FontNamed(std::string_view name) {
+const fonts::ResolvedFont* GlyphCache::FontNamed(std::string_view name, std::string_view bigFont) {
     if (!resolver_) {
         return nullptr;
     }
     std::string key = Lower(name);
+    if (!bigFont.empty()) {
+        key += '\n' + Lower(bigFont);
+    }
     if (const auto it = byName_.find(key); it != byName_.end()) {
         return it->second;
     }
-    auto font = resolver_->Resolve(name);
+    auto font = resolver_->Resolve(name, bigFont);
     keep_.push_back(font);
     byName_.emplace(std::move(key), font.get());
     return font.get();
@@ -74,7 +77,7 @@ const fonts::ResolvedFont* GlyphCache::StyleFont(const db::Database& d, db::Styl
         (!s->fontFamily.empty() && name.find('.') == std::string::npos && Lower(name) != "txt")) {
         name = s->fontFamily.empty() ? "txt" : s->fontFamily;
     }
-    const fonts::ResolvedFont* f = FontNamed(name);
+    const fonts::ResolvedFont* f = FontNamed(name, s->bigFontFile);
     byStyle_.emplace(s, f);
     return f;
 }
@@ -125,7 +128,12 @@ double GlyphCache::Descent(const fonts::ResolvedFont* font) {
 std::vector<std::string> GlyphCache::AskedNames() const {
     std::vector<std::string> out;
     for (const auto& [name, font] : byName_) {
-        out.push_back(name);
+        // "romans.shx" or, with a big font, "romans.shx\ngbcbig.shx": each is asked for.
+        const auto newline = name.find('\n');
+        out.push_back(name.substr(0, newline));
+        if (newline != std::string::npos) {
+            out.push_back(name.substr(newline + 1));
+        }
     }
     return out;
 }
@@ -546,10 +554,16 @@ private:
             }
             case U'f':
             case U'F': {
+                // "\FArial|b1|i0;" or, for SHX fonts, "\Ftxt.shx,gbcbig.shx;".
                 const std::string arg = Narrow(Argument());
-                const std::string name = arg.substr(0, arg.find('|'));
+                std::string name = arg.substr(0, arg.find('|'));
+                std::string big;
+                if (const auto comma = name.find(','); comma != std::string::npos) {
+                    big = name.substr(comma + 1);
+                    name.erase(comma);
+                }
                 if (!name.empty()) {
-                    if (const auto* f = cache_.FontNamed(name)) {
+                    if (const auto* f = cache_.FontNamed(name, big)) {
                         Fmt().font = f;
                     }
                 }

@@ -37,14 +37,15 @@ class GlyphCache {
 public:
     explicit GlyphCache(fonts::FontResolver* resolver) : resolver_(resolver) {}
     bool HasFonts() const { return resolver_ != nullptr; }
-    // The font of a text style (its font file, or the family a TrueType style names), of
-    // TextStyleOf's style.
+    // The font of a text style (its font file, or the family a TrueType style names, with
+    // its big font), of TextStyleOf's style.
     const fonts::ResolvedFont* StyleFont(const db::Database& d, db::StyleId style);
-    const fonts::ResolvedFont* FontNamed(std::string_view name);
+    const fonts::ResolvedFont* FontNamed(std::string_view name, std::string_view bigFont = {});
     const CachedGlyph& Glyph(const fonts::ResolvedFont* font, char32_t c);
     // How far the font's descenders reach below the baseline (positive, capital heights).
     double Descent(const fonts::ResolvedFont* font);
-    // The fonts asked for so far (names as asked) and the fonts used for them.
+    // The fonts asked for so far (names as asked, big fonts too) and the fonts used for
+    // them.
     std::vector<std::string> AskedNames() const;
     std::vector<std::string> UsedNames() const;
 
