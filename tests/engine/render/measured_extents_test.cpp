@@ -19,16 +19,16 @@ using namespace vx::testing;
 namespace {
 
 constexpr double kPxPerMm = 100 / 25.4;
+const page::Media kA4{"A4", 210, 297, page::PaperUnits::Millimeters, {10, 10, 10, 10}};
 
-// Model space fitted to A4 with 10 mm margins, by `area` or else by its measured extents,
-// plotted to a PNG: the box of its ink on the sheet, in mm.
+// Model space fitted to kA4, by `area` or else by its measured extents, plotted to a PNG:
+// the box of its ink on the sheet, in mm.
 page::Rect InkOfPlot(const db::Database& d, const page::Rect* area, fonts::FontResolver& fonts,
-                     const QString& file, page::Rect& printable) {
+                     const QString& file) {
     render::RenderOptions o;
     o.fonts = &fonts;
     page::PlacementRequest r;
-    r.media = {"A4", 210, 297, page::PaperUnits::Millimeters, {10, 10, 10, 10}};
-    printable = r.media.PrintableArea();
+    r.media = kA4;
     page::Placement placed;
     if (area) {
         r.plotArea = *area;
@@ -78,7 +78,10 @@ TEST(MeasuredExtents, FittedPlotsKeepTheirInkOnThePrintableArea) {
         {"mtext wider than its box", true,
          [](Drawing& w, db::StyleId s) {
              w.Add(w.model, db::EntityType::MText,
-                   db::MText{.position = {100, 50, 0}, .height = 5, .rectWidth = 5, .style = s,
+                   db::MText{.position = {100, 50, 0},
+                             .height = 5,
+                             .rectWidth = 5,
+                             .style = s,
                              .text = "ABCDEFGHIJKL"});
          }},
         {"dimension text beyond its line", true,
@@ -86,14 +89,19 @@ TEST(MeasuredExtents, FittedPlotsKeepTheirInkOnThePrintableArea) {
              const db::BlockId b = w.Block("*D1");
              w.AddLine(b, {0, -10, 0}, {100, -10, 0});
              w.Add(b, db::EntityType::MText,
-                   db::MText{.position = {102, -10, 0}, .height = 5, .attachment = 4, .style = s,
+                   db::MText{.position = {102, -10, 0},
+                             .height = 5,
+                             .attachment = 4,
+                             .style = s,
                              .text = "\\W3;100"});
              db::Dimension dim;
              dim.block = b;
              w.Add(w.model, db::EntityType::Dimension, dim);
          }},
         {"thick lineweight on the right edge", false,
-         [](Drawing& w, db::StyleId) { w.AddLine(w.model, {100, 0, 0}, {100, 100, 0}, Props(0, {}, 211)); }},
+         [](Drawing& w, db::StyleId) {
+             w.AddLine(w.model, {100, 0, 0}, {100, 100, 0}, Props(0, {}, 211));
+         }},
     };
     QTemporaryDir dir;
     for (const Case& c : cases) {
@@ -102,19 +110,16 @@ TEST(MeasuredExtents, FittedPlotsKeepTheirInkOnThePrintableArea) {
             continue;  // LibreCAD's stroke fonts (librecad-data) are not installed
         }
         Drawing w;
-        const db::StyleId romans =
-            w.Push(w.d.textStyles, db::TextStyle{.name = "R", .fontFile = "romans.shx"});
-        w.AddLine(w.model, {0, 0, 0}, {0, 100, 0});
-        w.AddLine(w.model, {0, 100, 0}, {100, 100, 0});
-        w.AddLine(w.model, {0, 0, 0}, {100, 0, 0});
-        c.add(w, romans);
+        w.Add(w.model, db::EntityType::LwPolyline,
+              db::LwPolyline{.vertices = {{100, 0}, {0, 0}, {0, 100}, {100, 100}}});
+        c.add(w, w.Push(w.d.textStyles, db::TextStyle{.name = "R", .fontFile = "romans.shx"}));
         fonts::FontResolver fonts;
-        page::Rect printable;
+        const page::Rect printable = kA4.PrintableArea();
         const db::Box3 b = db::ModelExtents(w.d);
         const page::Rect estimate{b.min.x, b.min.y, b.max.x, b.max.y};
-        const page::Rect old = InkOfPlot(w.d, &estimate, fonts, dir.filePath("old.png"), printable);
+        const page::Rect old = InkOfPlot(w.d, &estimate, fonts, dir.filePath("old.png"));
         EXPECT_FALSE(printable.Contains(old, 2 / kPxPerMm)) << "the case fits the estimate";
-        const page::Rect ink = InkOfPlot(w.d, nullptr, fonts, dir.filePath("new.png"), printable);
+        const page::Rect ink = InkOfPlot(w.d, nullptr, fonts, dir.filePath("new.png"));
         EXPECT_TRUE(printable.Contains(ink, 2 / kPxPerMm));
         EXPECT_GT(ink.Width(), printable.Width() - 1);  // still fitted, not shrunk
     }
