@@ -346,7 +346,13 @@ struct Frontend::Impl {
     void StrokePaper(bool closed, const Resolved& r, const plotstyle::Pen& pen, double ltMm,
                      const std::vector<std::uint32_t>* vertexBreaks) {
         const DashPattern* pattern = nullptr;
-        if (r.linetype && pen.dashes.empty()) {
+        // Measuring, dashes reach no further than the solid line; only the texts of a
+        // complex linetype, which stand beside it, need the pattern laid out.
+        const auto hasTexts = [](const db::Linetype& lt) {
+            return std::any_of(lt.elements.begin(), lt.elements.end(),
+                               [](const db::LinetypeElement& e) { return !e.text.empty(); });
+        };
+        if (r.linetype && pen.dashes.empty() && (!page.Measuring() || hasTexts(*r.linetype))) {
             pattern = &PatternFor(r.linetype, ltMm);
             if (pattern->Solid()) {
                 pattern = nullptr;
