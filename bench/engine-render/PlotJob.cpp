@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "engine/db/Extents.h"
 #include "engine/load/DrawingLoader.h"
 #include "engine/page/PagePlacement.h"
 
@@ -41,8 +40,13 @@ PlotResult Plot(const PlotJob& job, fonts::FontResolver& fonts) {
                 return result;
             }
         }
-        const db::Box3 box = db::LayoutExtents(d, layout);
-        if (box.Empty()) {
+        render::RenderOptions options;
+        options.plotStyles = job.table;
+        options.fonts = &fonts;
+        options.drawingFolder = job.drawing.parent_path();
+        const render::LayoutBounds bounds = render::MeasureLayout(d, layout, options);
+        const page::Rect& box = bounds.box;
+        if (box.IsEmpty()) {
             result.error = "the layout is empty";
             return result;
         }
@@ -53,13 +57,12 @@ PlotResult Plot(const PlotJob& job, fonts::FontResolver& fonts) {
         }
         media->margins = {job.marginMm, job.marginMm, job.marginMm, job.marginMm};
         page::PlacementRequest req;
-        req.plotArea = {box.min.x, box.min.y, box.max.x, box.max.y};
         req.media = *media;
         req.scale = page::PlotScale::Fit();
-        const bool wide = box.max.x - box.min.x > box.max.y - box.min.y;
+        const bool wide = box.Width() > box.Height();
         req.rotation = wide != media->IsLandscape() ? page::Rotation::R90 : page::Rotation::R0;
         req.center = true;
-        const page::Placement placed = page::PlacePage(req);
+        const page::Placement placed = render::PlaceBounds(bounds, req);
 
         output::OutputTarget target;
         target.kind = job.kind;
@@ -67,10 +70,6 @@ PlotResult Plot(const PlotJob& job, fonts::FontResolver& fonts) {
         target.dotsPerInch = job.dotsPerInch;
         target.title = QString::fromStdString(job.drawing.filename().string());
         auto sink = output::OpenPage(target, {media->widthMm, media->heightMm});
-        render::RenderOptions options;
-        options.plotStyles = job.table;
-        options.fonts = &fonts;
-        options.drawingFolder = job.drawing.parent_path();
         options.plotArea = placed.plotted;
         result.report = render::RenderLayout(d, layout, placed.drawingToPaper, options, *sink);
         result.stats = sink->Finish({result.report.visible > 0});

@@ -7,7 +7,6 @@
 #include "engine/Strings.h"
 #include "engine/automation/EngineObjects.h"
 #include "engine/automation/PlotPipeline.h"
-#include "engine/db/Extents.h"
 #include "engine/load/DrawingLoader.h"
 
 namespace vx::engine::automation {
@@ -332,7 +331,7 @@ public:
     void ZoomExtents() override {
         return Guarded([&] {
             CheckOpen(*e_, *d_);
-            ExtentsOf(*d_, index_);
+            ExtentsOf(*e_, *d_, index_);
         });
     }
     Ref<cad::AcadPlot> Plot() override {
@@ -688,7 +687,7 @@ public:
                 throw CadError("Invalid argument to Regen: " + std::to_string(which) + ".");
             }
             // The drawing's own data change only with the changes that forget its extents.
-            ExtentsOf(*d_, d_->activeLayout);
+            ExtentsOf(*e_, *d_, d_->activeLayout);
         });
     }
     void Activate() override {
@@ -844,7 +843,7 @@ void EngineApplication::ZoomExtents() {
             throw CadError("No drawing is open.");
         }
         DocState& doc = *state_->active;
-        ExtentsOf(doc, doc.activeLayout);
+        ExtentsOf(*state_, doc, doc.activeLayout);
     });
 }
 

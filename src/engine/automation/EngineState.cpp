@@ -2,7 +2,6 @@
 
 #include <system_error>
 
-#include "engine/db/Extents.h"
 #include "engine/load/DrawingLoader.h"
 
 namespace vx::engine::automation {
@@ -78,6 +77,8 @@ EngineState::EngineState(EngineOptions opts) : options(std::move(opts)) {
     styles = std::make_unique<plotstyle::PlotStyleCatalog>(folders.PlotStyles());
     fonts = std::make_unique<fonts::FontResolver>(options.fonts ? *options.fonts
                                                                 : fonts::DefaultFontFolders());
+    extentsFonts = std::make_unique<fonts::FontResolver>(
+        options.fonts ? *options.fonts : fonts::DefaultFontFolders());
 }
 
 void EngineState::CheckRunning() const {
@@ -174,17 +175,32 @@ void EngineState::ReleaseAll() {
     }
 }
 
-db::Box3 ComputeExtents(const DocState& doc, std::uint32_t layout) {
-    const db::Database& db = *doc.db;
-    return db.layouts.at(layout).IsModel() ? db::ModelExtents(db) : db::LayoutExtents(db, layout);
-}
-
-const db::Box3& ExtentsOf(DocState& doc, std::uint32_t layout) {
-    auto it = doc.extents.find(layout);
+const render::LayoutBounds& ExtentsOf(EngineState& engine, DocState& doc, std::uint32_t layout,
+                                      const plotstyle::PlotStyleTable* table) {
+    const LayoutSettings& s = doc.layouts.at(layout);
+    ExtentsKey key{layout, table ? s.styleSheet : std::string(), s.plotLineweights,
+                   s.scaleLineweights};
+    auto it = doc.extents.find(key);
     if (it == doc.extents.end()) {
-        it = doc.extents.emplace(layout, ComputeExtents(doc, layout)).first;
+        render::RenderOptions options;
+        options.plotStyles = table;
+        options.plotLineweights = s.plotLineweights;
+        options.scaleLineweights = s.scaleLineweights;
+        options.fonts = engine.extentsFonts.get();
+        it = doc.extents.emplace(std::move(key), render::MeasureLayout(*doc.db, layout, options))
+                 .first;
     }
     return it->second;
+}
+
+const render::LayoutBounds& ExtentsOf(EngineState& engine, DocState& doc, std::uint32_t layout) {
+    const LayoutSettings& s = doc.layouts.at(layout);
+    std::optional<plotstyle::PlotStyleTable> table;
+    if (s.plotWithPlotStyles && !s.styleSheet.empty()) {
+        std::string problem;
+        table = engine.styles->LoadForPlot(s.styleSheet, problem);
+    }
+    return ExtentsOf(engine, doc, layout, table ? &*table : nullptr);
 }
 
 std::optional<std::uint32_t> PaperLayoutOf(const DocState& doc) {

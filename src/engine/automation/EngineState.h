@@ -18,8 +18,19 @@
 #include "engine/device/DeviceRegistry.h"
 #include "engine/fonts/FontResolver.h"
 #include "engine/plotstyle/PlotStyleCatalog.h"
+#include "engine/render/Render.h"
 
 namespace vx::engine::automation {
+
+// What kept extents depend on besides the drawing: the layout, and what sets how wide lines
+// are plotted.
+struct ExtentsKey {
+    std::uint32_t layout = 0;
+    std::string styleSheet;  // the plot style table applied; empty for none
+    bool plotLineweights = true;
+    bool scaleLineweights = false;
+    friend auto operator<=>(const ExtentsKey&, const ExtentsKey&) = default;
+};
 
 struct DocState {
     std::uint64_t serial = 0;
@@ -32,9 +43,10 @@ struct DocState {
     std::int32_t dbmod = 0;
     std::uint32_t activeLayout = 0;       // index into db->layouts
     std::vector<LayoutSettings> layouts;  // one per db->layouts entry
-    // Extents by layout, computed once by ZoomExtents, Regen or a plot and kept until a
-    // change that can move them (a reference re-pointed or reloaded with another result).
-    std::map<std::uint32_t, db::Box3> extents;
+    // Extents by layout (and lineweight settings), measured once by ZoomExtents, Regen or a
+    // plot and kept until a change that can move them (a reference re-pointed or reloaded
+    // with another result).
+    std::map<ExtentsKey, render::LayoutBounds> extents;
     // The plot object.
     bool quietErrorMode = false;
     std::int32_t copies = 1;
@@ -63,6 +75,9 @@ struct EngineState {
     std::unique_ptr<device::DeviceRegistry> devices;
     std::unique_ptr<plotstyle::PlotStyleCatalog> styles;
     std::unique_ptr<fonts::FontResolver> fonts;
+    // Fonts for measuring extents: a resolver of their own, so that a plot's report still
+    // names the substitutions of the fonts it draws.
+    std::unique_ptr<fonts::FontResolver> extentsFonts;
     PlotJournal journal;
     // The last plot call's record; empty when that call plotted nothing.
     std::optional<PlotRecord> lastPlot;
@@ -87,12 +102,15 @@ struct EngineState {
     void ReleaseAll();
 };
 
-// The extents a plot or a zoom covers for one layout of a drawing: model space or the
-// paper-space layout's own entities.
-db::Box3 ComputeExtents(const DocState& doc, std::uint32_t layout);
-
-// The same, taken from the drawing's kept extents, computed and kept when there are none.
-const db::Box3& ExtentsOf(DocState& doc, std::uint32_t layout);
+// The extents a plot or a zoom covers for one layout of a drawing (model space, or the
+// paper-space layout's own entities with its viewports' outlines), measured by drawing it
+// with the layout's lineweight settings and plot style table `table` (null: none). Taken
+// from the drawing's kept extents, measured and kept when there are none. Throws
+// db::ExpansionError for a drawing that expands past a page's budget.
+const render::LayoutBounds& ExtentsOf(EngineState& engine, DocState& doc, std::uint32_t layout,
+                                      const plotstyle::PlotStyleTable* table);
+// The same with the layout's own plot style table, when it plots with one that loads.
+const render::LayoutBounds& ExtentsOf(EngineState& engine, DocState& doc, std::uint32_t layout);
 
 // The layout a paper space block stands for: the active paper layout, else the first.
 std::optional<std::uint32_t> PaperLayoutOf(const DocState& doc);

@@ -1,10 +1,10 @@
 #include "engine/automation/PlotPipeline.h"
 
 #include <exception>
+#include <functional>
 #include <system_error>
 
 #include "engine/automation/PlotFiles.h"
-#include "engine/db/Extents.h"
 #include "engine/output/PageSink.h"
 #include "engine/page/PagePlacement.h"
 #include "engine/render/Render.h"
@@ -14,13 +14,6 @@ namespace vx::engine::automation {
 namespace fs = std::filesystem;
 
 namespace {
-
-page::Rect ToRect(const db::Box3& b) {
-    if (b.Empty()) {
-        return page::Rect::Empty();
-    }
-    return {b.min.x, b.min.y, b.max.x, b.max.y};
-}
 
 page::Rect Corners(const db::Vec3& a, const db::Vec3& b) {
     return page::Rect::FromCorners({a.x, a.y}, {b.x, b.y});
@@ -41,11 +34,6 @@ page::Rect Limits(const DocState& doc, std::uint32_t layout) {
                        : Corners(db.header.pLimMin, db.header.pLimMax);
 }
 
-page::Rect Extents(const DocState& doc, std::uint32_t layout) {
-    const auto cached = doc.extents.find(layout);
-    return ToRect(cached != doc.extents.end() ? cached->second : ComputeExtents(doc, layout));
-}
-
 bool SameFile(const fs::path& a, const fs::path& b) {
     std::error_code ec;
     return a == b || fs::equivalent(a, b, ec);
@@ -54,7 +42,13 @@ bool SameFile(const fs::path& a, const fs::path& b) {
 }  // namespace
 
 page::Rect PlotArea(const DocState& doc, std::uint32_t layout, const LayoutSettings& s,
-                    std::vector<std::string>& notes) {
+                    const std::function<const render::LayoutBounds&()>& extents,
+                    const render::LayoutBounds** usedExtents, std::vector<std::string>& notes) {
+    *usedExtents = nullptr;
+    const auto Extents = [&](const DocState&, std::uint32_t) {
+        *usedExtents = &extents();
+        return (*usedExtents)->box;
+    };
     page::Rect area;
     switch (s.plotType) {
         case 2:
@@ -90,6 +84,7 @@ page::Rect PlotArea(const DocState& doc, std::uint32_t layout, const LayoutSetti
         if (Usable(limits)) {
             notes.emplace_back("The layout holds nothing to plot; its limits are plotted.");
             area = limits;
+            *usedExtents = nullptr;
         }
     }
     return area;
@@ -139,12 +134,28 @@ PlotRecord RunPlot(EngineState& engine, DocState& doc, const PlotTarget& target)
         }
         r.media = paper.canonicalName;
 
+        // The table comes first: it sets the widths lines are plotted with, and so the
+        // extents; a problem with it is noted after the plot area's notes.
+        std::optional<plotstyle::PlotStyleTable> table;
+        std::string tableProblem;
+        if (s.plotWithPlotStyles && !s.styleSheet.empty()) {
+            table = engine.styles->LoadForPlot(s.styleSheet, tableProblem);
+        }
+        const plotstyle::PlotStyleTable* tablePtr = table ? &*table : nullptr;
+
         page::PlacementRequest request;
-        request.plotArea = PlotArea(doc, index, s, r.notes);
+        const render::LayoutBounds* extents = nullptr;
+        request.plotArea = PlotArea(
+            doc, index, s,
+            [&]() -> const render::LayoutBounds& {
+                return ExtentsOf(engine, doc, index, tablePtr);
+            },
+            &extents, r.notes);
         if (!Usable(request.plotArea)) {
             // Nothing to plot and no limits: a blank sheet, as the layout is.
             r.notes.emplace_back("The layout holds nothing to plot; the page is blank.");
             request.plotArea = {0, 0, paper.widthMm, paper.heightMm};
+            extents = nullptr;
         }
         request.media = paper;
         request.paperUnits = s.paperUnits;
@@ -153,15 +164,10 @@ PlotRecord RunPlot(EngineState& engine, DocState& doc, const PlotTarget& target)
         request.center = s.center;
         const double perUnit = page::MmPerUnit(s.paperUnits);
         request.offset = {s.originMm.x / perUnit, s.originMm.y / perUnit};
-        const page::Placement placed = page::PlacePage(request);
-
-        std::optional<plotstyle::PlotStyleTable> table;
-        if (s.plotWithPlotStyles && !s.styleSheet.empty()) {
-            std::string problem;
-            table = engine.styles->LoadForPlot(s.styleSheet, problem);
-            if (!problem.empty()) {
-                r.notes.push_back(problem + " The plot uses the objects' own colours.");
-            }
+        const page::Placement placed =
+            extents ? render::PlaceBounds(*extents, request) : page::PlacePage(request);
+        if (!tableProblem.empty()) {
+            r.notes.push_back(tableProblem + " The plot uses the objects' own colours.");
         }
 
         fs::path file;
@@ -185,7 +191,7 @@ PlotRecord RunPlot(EngineState& engine, DocState& doc, const PlotTarget& target)
         auto sink =
             device::OpenDevicePage(*dev, paper, file, doc.copies, doc.name + " - " + r.layout);
         render::RenderOptions options;
-        options.plotStyles = table ? &*table : nullptr;
+        options.plotStyles = tablePtr;
         options.plotLineweights = s.plotLineweights;
         options.scaleLineweights = s.scaleLineweights;
         options.fonts = engine.fonts.get();

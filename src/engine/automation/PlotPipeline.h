@@ -4,6 +4,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -22,8 +23,11 @@ struct PlotTarget {
 PlotRecord RunPlot(EngineState& engine, DocState& doc, const PlotTarget& target);
 
 // The rectangle of the drawing a layout's plot type covers, in drawing units (paper units
-// for a paper-space layout). Adds a note where it had to use something else.
+// for a paper-space layout). Adds a note where it had to use something else. `extents`
+// gives the layout's extents when they are needed; `usedExtents` is set to them when the
+// rectangle is theirs (their paper widths are then added at the plot's scale), else null.
 page::Rect PlotArea(const DocState& doc, std::uint32_t layout, const LayoutSettings& settings,
-                    std::vector<std::string>& notes);
+                    const std::function<const render::LayoutBounds&()>& extents,
+                    const render::LayoutBounds** usedExtents, std::vector<std::string>& notes);
 
 }  // namespace vx::engine::automation

@@ -27,7 +27,7 @@
 // An INSERT's or DIMENSION's block is db.blocks[g->block] (kNone when it is missing); an
 // external reference's drawing is block.xref->database (null while not loaded, with the
 // status and reason beside it); ByLayer properties resolve through db.layers[e.props.layer].
-// Extents.h computes extents (ZoomExtents); the readers report damage in `warnings`.
+// Extents.h estimates extents from the entities; the readers report damage in `warnings`.
 #pragma once
 
 #include <compare>

@@ -1,5 +1,7 @@
-// The extents of a drawing, computed from its entities: what ZoomExtents and Regen show
-// and what a plot of the drawing's extents covers.
+// An estimate of a drawing's extents, computed from its entities without drawing them: the
+// renderer culls with it (with a margin) and the info command reports it. What a plot or
+// ZoomExtents covers is measured by drawing instead (render::MeasureLayout), which also
+// holds text as laid out, widths and lineweights.
 //
 // Curves are bounded exactly (arcs, circles and ellipses by their extreme points, splines
 // by their evaluated curve), block references through their blocks with the full

@@ -34,6 +34,9 @@ constexpr int kMaxDepth = 32;
 constexpr std::size_t kMaxHatchSegments = 400000;
 // Culling boxes of blocks grow by this share of their size: their text is only estimated.
 constexpr double kCullMargin = 0.1;
+// Measuring, the chords of a curve may stray from it by this share of the curve's size;
+// the measured box grows by as much, so it holds the whole curve.
+constexpr double kMeasureTolerance = 1e-3;
 
 inline QPointF Map(const Transform& m, Vec3 p) {
     return {m.m[0][0] * p.x + m.m[0][1] * p.y + m.m[0][2] * p.z + m.t.x,
@@ -99,6 +102,40 @@ bool Finite(Vec3 p) {
     return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
 }
 
+// The diagonal of the box of `points` (0 for none).
+double Span(const std::vector<Vec3>& points) {
+    if (points.empty()) {
+        return 0;
+    }
+    Vec3 lo = points.front(), hi = lo;
+    for (const Vec3& p : points) {
+        lo = {std::min(lo.x, p.x), std::min(lo.y, p.y), std::min(lo.z, p.z)};
+        hi = {std::max(hi.x, p.x), std::max(hi.y, p.y), std::max(hi.z, p.z)};
+    }
+    return db::Length(hi - lo);
+}
+
+// The diagonal of the box of a hatch's boundary data (arc edges by their circles).
+double HatchSpan(const db::Hatch& h) {
+    std::vector<Vec3> pts;
+    for (const db::HatchPath& path : h.paths) {
+        for (const db::LwVertex& v : path.polyline) {
+            pts.push_back({v.x, v.y, 0});
+        }
+        for (const db::HatchEdge& e : path.edges) {
+            const double r = e.type == db::HatchEdge::Type::Ellipse ? db::Length(e.p1) : e.radius;
+            pts.push_back(e.p0 - Vec3{r, r, 0});
+            pts.push_back(e.p0 + Vec3{r, r, 0});
+            if (e.type == db::HatchEdge::Type::Line) {
+                pts.push_back(e.p1);
+            }
+            pts.insert(pts.end(), e.controlPoints.begin(), e.controlPoints.end());
+            pts.insert(pts.end(), e.fitPoints.begin(), e.fitPoints.end());
+        }
+    }
+    return Span(pts);
+}
+
 double NormalizedSweep(double start, double end) {
     double s = std::fmod(end - start, 2 * kPi);
     if (s <= 1e-12) {
@@ -145,6 +182,15 @@ struct Frontend::Impl {
           page(sink, budget),
           glyphs(o.fonts),
           tol(o.curveTolerance > 0 ? o.curveTolerance : 0.01) {}
+    Impl(const db::Database& d, const RenderOptions& o, LayoutBounds& bounds, RenderReport& r)
+        : db(d),
+          options(o),
+          report(r),
+          ctx(d, o.plotStyles, o.plotLineweights, 1.0),
+          budget(o.maxPrimitives, o.maxPageBytes),
+          page(bounds, budget, !o.scaleLineweights),
+          glyphs(o.fonts),
+          tol(0) {}
 
     const db::Database& db;
     const RenderOptions& options;
@@ -187,6 +233,17 @@ struct Frontend::Impl {
         }
     }
     void NotDrawn(const db::Entity& e) { ++report.notDrawn[std::string(e.TypeName())]; }
+
+    // The chord tolerance for a curve `sizeMm` across on the paper: the plot's, or when
+    // measuring a share of the curve's size, by which what the entity draws is widened.
+    double CurveTol(double sizeMm) {
+        if (!page.Measuring()) {
+            return tol;
+        }
+        const double t = std::isfinite(sizeMm) && sizeMm > 0 ? sizeMm * kMeasureTolerance : 0;
+        page.SetSlack(std::max(page.Slack(), t));
+        return t;
+    }
 
     // ----------------------------------------------------------------------------------
     // Output helpers
@@ -289,7 +346,13 @@ struct Frontend::Impl {
     void StrokePaper(bool closed, const Resolved& r, const plotstyle::Pen& pen, double ltMm,
                      const std::vector<std::uint32_t>* vertexBreaks) {
         const DashPattern* pattern = nullptr;
-        if (r.linetype && pen.dashes.empty()) {
+        // Measuring, dashes reach no further than the solid line; only the texts of a
+        // complex linetype, which stand beside it, need the pattern laid out.
+        const auto hasTexts = [](const db::Linetype& lt) {
+            return std::any_of(lt.elements.begin(), lt.elements.end(),
+                               [](const db::LinetypeElement& e) { return !e.text.empty(); });
+        };
+        if (r.linetype && pen.dashes.empty() && (!page.Measuring() || hasTexts(*r.linetype))) {
             pattern = &PatternFor(r.linetype, ltMm);
             if (pattern->Solid()) {
                 pattern = nullptr;
@@ -342,7 +405,8 @@ struct Frontend::Impl {
             ctx.SetLineweightScale(drawingToPaper.LengthScale());
         }
         const page::Rect visible = page.Visible();
-        pointSizeMm = visible.Height() * 0.05;
+        // Points sized by the page have no size of the drawing's: measured, they are dots.
+        pointSizeMm = page.Measuring() ? 0 : visible.Height() * 0.05;
         paperSpace = !layout.IsModel() && !db.blocks[blockId].IsModelSpace();
         layoutBlock = &db.blocks[blockId];
         DrawBlock(db.blocks[blockId], top);
@@ -385,7 +449,10 @@ struct Frontend::Impl {
         }
         const std::int64_t sent = page.Sent(), inked = page.Inked();
         entityDb = f.scope.db;
+        const double slack = page.Slack();
+        page.SetSlack(0);
         Draw(e, f, owner, vis);
+        page.SetSlack(slack);
         if (page.Sent() > sent) {
             ++report.drawn;
         }
@@ -484,7 +551,7 @@ struct Frontend::Impl {
         if (size > 0 && std::isfinite(size)) {
             size *= mm;
         } else if (size < 0 && std::isfinite(size)) {
-            size = page.Visible().Height() * (-size) / 100.0;
+            size = page.Measuring() ? 0 : page.Visible().Height() * (-size) / 100.0;
         } else {
             size = pointSizeMm;
         }
@@ -516,7 +583,7 @@ struct Frontend::Impl {
         if (mode & 32) {
             local.clear();
             AppendEllipse(local, {c.x(), c.y(), 0}, {h, 0, 0}, {0, h, 0}, 0, 2 * kPi,
-                          ArcSegments(h, 2 * kPi, tol));
+                          ArcSegments(h, 2 * kPi, CurveTol(2 * h)));
             paper.clear();
             for (const Vec3& p : local) {
                 paper.emplace_back(p.x, p.y);
@@ -550,7 +617,7 @@ struct Frontend::Impl {
         const double mm = PlaneScale(m, {1, 0, 0}, {0, 1, 0});
         local.clear();
         AppendEllipse(local, centre, {radius, 0, 0}, {0, radius, 0}, start, sweep,
-                      ArcSegments(radius * mm, sweep, tol));
+                      ArcSegments(radius * mm, sweep, CurveTol(2 * radius * mm)));
         if (closed) {
             local.pop_back();
         }
@@ -588,7 +655,7 @@ struct Frontend::Impl {
         const double mm = PlaneScale(f.toPaper, db::Normalized(u), db::Normalized(v));
         local.clear();
         AppendEllipse(local, g->center, u, v, g->startParam, sweep,
-                      ArcSegments(db::Length(u) * mm, sweep, tol));
+                      ArcSegments(db::Length(u) * mm, sweep, CurveTol(2 * db::Length(u) * mm)));
         if (closed) {
             local.pop_back();
         }
@@ -604,11 +671,12 @@ struct Frontend::Impl {
         const double mm = PlaneScale(f.toPaper, {1, 0, 0}, {0, 1, 0});
         local.clear();
         const SplineData s{g->degree, &g->knots, &g->controlPoints, &g->weights};
+        const double st = CurveTol(std::max(Span(g->controlPoints), Span(g->fitPoints)) * mm);
         if (ValidSpline(s)) {
-            AppendSpline(local, s, mm, tol);
+            AppendSpline(local, s, mm, st);
         } else if (g->fitPoints.size() >= 2) {
             AppendFitSpline(local, g->fitPoints, g->startTangent, g->endTangent,
-                            (g->flags & 1) != 0, mm, tol);
+                            (g->flags & 1) != 0, mm, st);
         } else if (g->controlPoints.size() >= 2) {
             local = g->controlPoints;
         } else {
@@ -645,6 +713,15 @@ struct Frontend::Impl {
             StrokeLocal(m, false, r, pen, LinetypeMm(props, f));
             return;
         }
+        double ptol = tol;
+        if (page.Measuring()) {
+            double x0 = v[0].x, x1 = x0, y0 = v[0].y, y1 = y0;
+            for (const PVertex& p : v) {
+                x0 = std::min(x0, p.x), x1 = std::max(x1, p.x);
+                y0 = std::min(y0, p.y), y1 = std::max(y1, p.y);
+            }
+            ptol = CurveTol(std::hypot(x1 - x0, y1 - y0) * mm);
+        }
         local.clear();
         breaks.clear();
         local.push_back({v[0].x, v[0].y, z});
@@ -652,14 +729,17 @@ struct Frontend::Impl {
             const PVertex& a = v[i];
             const PVertex& b = v[(i + 1) % n];
             breaks.push_back(static_cast<std::uint32_t>(local.size() - 1));
-            AppendBulge(local, {a.x, a.y, z}, {b.x, b.y, z}, a.bulge, mm, tol);
+            AppendBulge(local, {a.x, a.y, z}, {b.x, b.y, z}, a.bulge, mm, ptol);
         }
         if (closed && local.size() > 1) {
             local.pop_back();  // back at the first vertex
         }
-        if (!anyWidth || (constant && w0 * area < pen.lineweight)) {
+        // Measuring, paper widths and polyline widths cannot be compared: both are measured.
+        if (!anyWidth || (constant && (page.Measuring() || w0 * area < pen.lineweight))) {
             StrokeLocal(m, closed, r, pen, LinetypeMm(props, f), plinegen ? nullptr : &breaks);
-            return;
+            if (!anyWidth || !page.Measuring()) {
+                return;
+            }
         }
         if (constant) {
             // One width throughout: a wide stroke with square-cut ends and mitred corners.
@@ -667,7 +747,9 @@ struct Frontend::Impl {
             wide.lineweight = w0 * area;
             wide.cap = plotstyle::LineCap::Butt;
             wide.join = plotstyle::LineJoin::Miter;
+            page.SetShapeWidths(true);
             StrokeLocal(m, closed, r, wide, LinetypeMm(props, f), plinegen ? nullptr : &breaks);
+            page.SetShapeWidths(false);
             return;
         }
         // Tapering widths: each segment a filled outline.
@@ -679,7 +761,7 @@ struct Frontend::Impl {
                 local = {{a.x, a.y, z}, {b.x, b.y, z}};
                 if (a.bulge != 0) {
                     local.resize(1);
-                    AppendBulge(local, {a.x, a.y, z}, {b.x, b.y, z}, a.bulge, mm, tol);
+                    AppendBulge(local, {a.x, a.y, z}, {b.x, b.y, z}, a.bulge, mm, ptol);
                 }
                 StrokeLocal(m, false, r, pen, LinetypeMm(props, f));
                 continue;
@@ -687,7 +769,7 @@ struct Frontend::Impl {
             QPolygonF ring;
             BulgeArc arc;
             if (BulgeGeometry(a.x, a.y, b.x, b.y, a.bulge, arc)) {
-                const int k = ArcSegments((arc.radius + std::max(wa, wb)) * mm, arc.sweep, tol);
+                const int k = ArcSegments((arc.radius + std::max(wa, wb)) * mm, arc.sweep, ptol);
                 const double dir = arc.sweep > 0 ? 1 : -1;
                 for (int side = 0; side < 2; ++side) {
                     for (int j = 0; j <= k; ++j) {
@@ -1038,10 +1120,12 @@ struct Frontend::Impl {
         inner.ltMmPerUnit = f.ltMmPerUnit * ltFactor;
         inner.scope = scope;
         inner.depth = f.depth + 1;
-        budget.Spend();  // culled copies of a huge array cost their test
-        const db::Box3& box = BlockBox(d, block);
-        if (!box.Empty() && !page.MayShow(PaperBox(inner.toPaper, box))) {
-            return;
+        budget.Spend();           // culled copies of a huge array cost their test
+        if (!page.Measuring()) {  // measuring, everything shows
+            const db::Box3& box = BlockBox(d, block);
+            if (!box.Empty() && !page.MayShow(PaperBox(inner.toPaper, box))) {
+                return;
+            }
         }
         DrawBlock(block, inner);
     }
@@ -1172,7 +1256,8 @@ struct Frontend::Impl {
         const double mm = PlaneScale(f.toPaper, {1, 0, 0}, {0, 1, 0});
         local.clear();
         if (g->pathType == 1 && g->vertices.size() > 2) {
-            AppendFitSpline(local, g->vertices, {}, {}, false, mm, tol);
+            AppendFitSpline(local, g->vertices, {}, {}, false, mm,
+                            CurveTol(Span(g->vertices) * mm));
         } else {
             local = g->vertices;
         }
@@ -1207,7 +1292,7 @@ struct Frontend::Impl {
         }
         const Transform m = OcsFrame(f, e.props.extrusion);
         const double mm = PlaneScale(m, {1, 0, 0}, {0, 1, 0});
-        HatchLoops(*g, mm, tol, loops);
+        HatchLoops(*g, mm, page.Measuring() ? CurveTol(HatchSpan(*g) * mm) : tol, loops);
         if (loops.empty()) {
             return;
         }
@@ -1222,6 +1307,12 @@ struct Frontend::Impl {
             }
         }
         if (!page.MayShow(box)) {
+            return;
+        }
+        if (page.Measuring()) {
+            // The pattern lies within the boundary, so the boundary's box is the hatch's.
+            page.Fill({QPolygonF(QRectF(QPointF(box.xmin, box.ymin), QPointF(box.xmax, box.ymax)))},
+                      pen);
             return;
         }
         const auto fillSolid = [&] {
@@ -1310,6 +1401,12 @@ struct Frontend::Impl {
         const Vec3 w = g->uVector * g->pixelsU, h = g->vVector * g->pixelsV;
         const Resolved r = ctx.Resolve(e.props, f.scope);
         const plotstyle::Pen& pen = ctx.PenFor(r);
+        if (page.Measuring()) {
+            // The frame, as drawn when the image is missing; the image is not read.
+            local = {g->position, g->position + w, g->position + w + h, g->position + h};
+            StrokeLocal(f.toPaper, true, r, pen, LinetypeMm(e.props, f));
+            return;
+        }
         const std::string stored =
             g->imageDef < d.images.size() ? d.images[g->imageDef].fileName : std::string();
         QImage* img = nullptr;
@@ -1372,8 +1469,8 @@ struct Frontend::Impl {
     // area and the part of the page that can show (a viewport's box inside viewports).
     void DrawXLine(const db::Entity& e, const Frame& f, bool ray) {
         const auto* g = e.As<db::XLine>();
-        if (!g || !Finite(g->base) || !Finite(g->direction)) {
-            return;
+        if (!g || !Finite(g->base) || !Finite(g->direction) || page.Measuring()) {
+            return;  // endless: measured, they have no extent
         }
         const QPointF p = Map(f.toPaper, g->base);
         const Vec3 dv = f.toPaper.ApplyVector(g->direction);
@@ -1588,7 +1685,7 @@ struct Frontend::Impl {
                 }
                 local.clear();
                 if (g->lineType == 2 && v.size() > 2) {
-                    AppendFitSpline(local, v, {}, {}, false, mm, tol);
+                    AppendFitSpline(local, v, {}, {}, false, mm, CurveTol(Span(v) * mm));
                 } else {
                     local = v;
                 }
@@ -1658,6 +1755,11 @@ struct Frontend::Impl {
     bool ClipOutline(const db::Entity& e, std::vector<Vec3>& out) {
         out.clear();
         const double mm = 1.0;
+        // Measured in paper units: a hundredth of one, by which the outline is widened.
+        const double ct = page.Measuring() ? 0.01 : tol;
+        if (page.Measuring()) {
+            page.SetSlack(std::max(page.Slack(), ct));
+        }
         Transform ocs;
         if (!db::IsDefaultExtrusion(e.props.extrusion) && db::Length(e.props.extrusion) > 0) {
             ocs = db::OcsToWorld(e.props.extrusion);
@@ -1671,7 +1773,7 @@ struct Frontend::Impl {
                     out.push_back({a.x, a.y, p->elevation});
                 }
                 AppendBulge(out, {a.x, a.y, p->elevation}, {b.x, b.y, p->elevation}, a.bulge, mm,
-                            tol);
+                            ct);
             }
         } else if (const auto* pl = e.As<db::Polyline>()) {
             const std::size_t n = pl->vertices.size();
@@ -1681,22 +1783,22 @@ struct Frontend::Impl {
                 if (i == 0) {
                     out.push_back(a);
                 }
-                AppendBulge(out, a, b, pl->vertices[i].bulge, mm, tol);
+                AppendBulge(out, a, b, pl->vertices[i].bulge, mm, ct);
             }
         } else if (const auto* c = e.As<db::Circle>()) {
             AppendEllipse(out, c->center, {c->radius, 0, 0}, {0, c->radius, 0}, 0, 2 * kPi,
-                          ArcSegments(c->radius, 2 * kPi, tol));
+                          ArcSegments(c->radius, 2 * kPi, ct));
         } else if (const auto* el = e.As<db::Ellipse>()) {
             const Vec3 v = db::Cross({0, 0, 1}, el->majorAxis) * el->ratio;
             AppendEllipse(out, el->center, el->majorAxis, v, 0, 2 * kPi,
-                          ArcSegments(db::Length(el->majorAxis), 2 * kPi, tol));
+                          ArcSegments(db::Length(el->majorAxis), 2 * kPi, ct));
             ocs = {};
         } else if (const auto* sp = e.As<db::Spline>()) {
             const SplineData s{sp->degree, &sp->knots, &sp->controlPoints, &sp->weights};
             if (ValidSpline(s)) {
-                AppendSpline(out, s, mm, tol);
+                AppendSpline(out, s, mm, ct);
             } else {
-                AppendFitSpline(out, sp->fitPoints, {}, {}, true, mm, tol);
+                AppendFitSpline(out, sp->fitPoints, {}, {}, true, mm, ct);
             }
             ocs = {};
         } else {
@@ -1744,6 +1846,11 @@ struct Frontend::Impl {
         }
         if (!vp->On() || !(vp->width > 0) || !(vp->height > 0) || !(vp->viewHeight > 0) ||
             !std::isfinite(vp->viewHeight)) {
+            return;
+        }
+        if (page.Measuring()) {
+            // What the viewport shows is clipped to its outline.
+            page.Fill({clip}, pen);
             return;
         }
         const db::Block* model = db.ModelSpace();
@@ -1800,6 +1907,10 @@ struct Frontend::Impl {
 Frontend::Frontend(const db::Database& db, const RenderOptions& options, output::PageSink& sink,
                    RenderReport& report)
     : impl_(std::make_unique<Impl>(db, options, sink, report)) {}
+
+Frontend::Frontend(const db::Database& db, const RenderOptions& options, LayoutBounds& bounds,
+                   RenderReport& report)
+    : impl_(std::make_unique<Impl>(db, options, bounds, report)) {}
 
 Frontend::~Frontend() = default;
 

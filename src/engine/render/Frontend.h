@@ -24,6 +24,10 @@ class Frontend {
 public:
     Frontend(const db::Database& db, const RenderOptions& options, output::PageSink& sink,
              RenderReport& report);
+    // Measures instead of drawing: what would be drawn goes into `bounds`, in the units
+    // the layout is drawn in (DrawLayout's map to "paper" is then a map to those units).
+    Frontend(const db::Database& db, const RenderOptions& options, LayoutBounds& bounds,
+             RenderReport& report);
     ~Frontend();
     Frontend(const Frontend&) = delete;
     Frontend& operator=(const Frontend&) = delete;

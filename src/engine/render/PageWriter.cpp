@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace vx::engine::render {
 
@@ -23,6 +24,43 @@ page::Rect Box(const QPointF* p, std::size_t n) {
 
 page::Rect Grown(page::Rect r, double by) {
     return {r.xmin - by, r.ymin - by, r.xmax + by, r.ymax + by};
+}
+
+// A mitred corner reaches at most this many half widths from its vertex: the back ends
+// clip a miter at twice the pen's width.
+constexpr double kMiterReach = 4.0;
+
+// How many half widths a stroke's square caps reach past its end points.
+double CapReach(const plotstyle::Pen& pen) {
+    return pen.cap == plotstyle::LineCap::Square || pen.cap == plotstyle::LineCap::Diamond
+               ? std::sqrt(2.0)
+               : 1.0;
+}
+
+// The corners where a mitred stroke turns: calls `corner(vertex, outward unit vector,
+// half widths the miter reaches)` for each.
+template <typename F>
+void ForEachMiter(const QPointF* p, std::size_t n, bool closed, const plotstyle::Pen& pen,
+                  F&& corner) {
+    if (n < 3 ||
+        (pen.join != plotstyle::LineJoin::Miter && pen.join != plotstyle::LineJoin::Diamond)) {
+        return;
+    }
+    const auto unit = [](QPointF v) {
+        const double l = std::hypot(v.x(), v.y());
+        return l > 0 ? v / l : QPointF();
+    };
+    const std::size_t first = closed ? 0 : 1, last = closed ? n : n - 1;
+    for (std::size_t i = first; i < last; ++i) {
+        const QPointF& v = p[i];
+        const QPointF in = unit(v - p[(i + n - 1) % n]), out = unit(p[(i + 1) % n] - v);
+        const double c = std::sqrt(std::max(0.0, (1 + QPointF::dotProduct(in, out)) / 2));
+        const QPointF dir = unit(in - out);
+        if (dir.isNull()) {
+            continue;  // straight on, or a point repeated
+        }
+        corner(v, dir, c > 1 / kMiterReach ? 1 / c : kMiterReach);
+    }
 }
 
 }  // namespace
@@ -48,7 +86,27 @@ std::int64_t PageWriter::InkCost(const page::Rect& box, bool area) const {
 }
 
 PageWriter::PageWriter(output::PageSink& sink, db::ExpansionBudget& budget)
-    : sink_(sink), budget_(budget), sheet_(sink.Sheet()), visible_(sink.Sheet()) {}
+    : sink_(&sink), budget_(budget), sheet_(sink.Sheet()), visible_(sink.Sheet()) {}
+
+PageWriter::PageWriter(LayoutBounds& bounds, db::ExpansionBudget& budget, bool paperWidths)
+    : bounds_(&bounds), paperWidths_(paperWidths), budget_(budget) {
+    constexpr double inf = std::numeric_limits<double>::infinity();
+    sheet_ = visible_ = {-inf, -inf, inf, inf};
+}
+
+void PageWriter::Measure(const page::Rect& box, const plotstyle::Pen& pen, double reach) {
+    ++sent_;
+    if (!(pen.color == plotstyle::kWhite)) {
+        ++inked_;
+    }
+    const double half =
+        pen.lineweight > 0 && std::isfinite(pen.lineweight) ? pen.lineweight / 2 : 0;
+    if (half > 0 && paperWidths_ && !shapeWidths_) {
+        bounds_->IncludeLines(Grown(box, slack_), half * reach);
+    } else {
+        bounds_->Include(Grown(box, slack_ + half * reach));
+    }
+}
 
 bool PageWriter::MayShow(const page::Rect& box) const {
     return !box.IsEmpty() && box.IsFinite() && box.Intersects(visible_);
@@ -69,6 +127,24 @@ void PageWriter::Stroke(const QPointF* points, std::size_t n, bool closed,
                         const plotstyle::Pen& pen) {
     budget_.Spend();
     const page::Rect box = n ? Box(points, n) : page::Rect::Empty();
+    if (bounds_) {
+        if (n == 0 || !box.IsFinite()) {
+            return;
+        }
+        double reach = CapReach(pen);
+        const bool shape = shapeWidths_ || !paperWidths_;
+        ForEachMiter(points, n, closed, pen, [&](QPointF v, QPointF dir, double halves) {
+            if (!shape) {
+                reach = std::max(reach, halves);
+            } else if (pen.lineweight > 0 && std::isfinite(pen.lineweight)) {
+                // The tip of a wide corner, where it is.
+                const QPointF tip = v + dir * (pen.lineweight / 2 * halves);
+                bounds_->Include(Grown({tip.x(), tip.y(), tip.x(), tip.y()}, slack_));
+            }
+        });
+        Measure(box, pen, reach);
+        return;
+    }
     if (n == 0 || !Accept(box, pen)) {
         return;
     }
@@ -79,7 +155,7 @@ void PageWriter::Stroke(const QPointF* points, std::size_t n, bool closed,
     std::copy(points, points + n, line.points.begin());
     line.closed = closed && n > 2;
     line.pen = pen;
-    sink_.Draw(line);
+    sink_->Draw(line);
 }
 
 void PageWriter::Fill(std::vector<QPolygonF> rings, const plotstyle::Pen& pen) {
@@ -92,6 +168,12 @@ void PageWriter::Fill(std::vector<QPolygonF> rings, const plotstyle::Pen& pen) {
     }
     plotstyle::Pen thin = pen;
     thin.lineweight = 0;
+    if (bounds_) {
+        if (!rings.empty() && box.IsFinite()) {
+            Measure(box, thin, 1);
+        }
+        return;
+    }
     if (rings.empty() || !Accept(box, thin)) {
         return;
     }
@@ -100,13 +182,22 @@ void PageWriter::Fill(std::vector<QPolygonF> rings, const plotstyle::Pen& pen) {
     output::FilledArea area;
     area.rings = std::move(rings);
     area.pen = pen;
-    sink_.Draw(area);
+    sink_->Draw(area);
 }
 
 void PageWriter::Glyphs(QPainterPath outline, const plotstyle::Pen& pen) {
     budget_.Spend();
     const QRectF r = outline.controlPointRect();
     const page::Rect box{r.left(), r.top(), r.right(), r.bottom()};
+    if (bounds_) {
+        // Outlines are filled, not stroked: the pen adds no width.
+        plotstyle::Pen fill = pen;
+        fill.lineweight = 0;
+        if (!outline.isEmpty() && box.IsFinite()) {
+            Measure(box, fill, 1);
+        }
+        return;
+    }
     if (outline.isEmpty() || !Accept(box, pen)) {
         return;
     }
@@ -116,7 +207,7 @@ void PageWriter::Glyphs(QPainterPath outline, const plotstyle::Pen& pen) {
     output::GlyphRun run;
     run.outline = std::move(outline);
     run.pen = pen;
-    sink_.Draw(run);
+    sink_->Draw(run);
 }
 
 void PageWriter::Picture(const output::Image& image) {
@@ -125,12 +216,18 @@ void PageWriter::Picture(const output::Image& image) {
     plotstyle::Pen pen;  // images count as ink
     budget_.Spend();
     const page::Rect box = Box(c, 4);
+    if (bounds_) {
+        if (!image.image.isNull() && box.IsFinite()) {
+            Measure(box, pen, 1);
+        }
+        return;
+    }
     if (image.image.isNull() || !Accept(box, pen)) {
         return;
     }
     budget_.Spend(InkCost(box, true));
     budget_.SpendBytes(kPrimitiveBytes + image.image.sizeInBytes());
-    sink_.Draw(image);
+    sink_->Draw(image);
 }
 
 }  // namespace vx::engine::render

@@ -28,6 +28,7 @@
 #include "engine/db/Database.h"
 #include "engine/output/PageSink.h"
 #include "engine/page/PageGeometry.h"
+#include "engine/page/PagePlacement.h"
 
 namespace vx::engine::plotstyle {
 class PlotStyleTable;
@@ -98,5 +99,44 @@ std::vector<std::string> NotDrawnNotes(const RenderReport& report);
 RenderReport RenderLayout(const db::Database& db, std::uint32_t layout,
                           const page::Affine& drawingToPaper, const RenderOptions& options,
                           output::PageSink& sink);
+
+// What a layout covers when it is drawn, in drawing units: measured by drawing it, so it holds
+// text as laid out with its font, polyline widths, dimension text and arrows, hatch
+// boundaries, and lines as wide as they are plotted. Lines whose plotted width is fixed on
+// the paper (lineweights in millimetres) reach past their centre lines by a distance in
+// drawing units that depends on the plot's scale; they are kept by width and added at the
+// scale of the plot.
+struct LayoutBounds {
+    // At most this many distinct paper widths are kept; the rest join the widest.
+    static constexpr std::size_t kMaxWidths = 32;
+    struct Width {
+        double reachMm = 0;  // how far the ink reaches past the centre line on paper
+        page::Rect lines;    // the centre lines drawn with that reach
+    };
+    // Everything whose size goes with the drawing, including the centre lines of `widths`.
+    page::Rect box = page::Rect::Empty();
+    std::vector<Width> widths;
+
+    bool IsEmpty() const { return box.IsEmpty(); }
+    // Adds the box of ink whose size goes with the drawing.
+    void Include(const page::Rect& r);
+    // Adds centre lines whose ink reaches `reachMm` past them on the paper.
+    void IncludeLines(const page::Rect& lines, double reachMm);
+    // The covered box for a plot at `mmPerUnit` paper millimetres per drawing unit.
+    page::Rect At(double mmPerUnit) const;
+};
+
+// Measures layout `layout` of `db` by drawing it without a page: every entity a plot would
+// draw, with `options`' plot styles, lineweight settings and fonts, and the same budgets (a
+// hostile drawing throws db::ExpansionError here as it would when plotted). Construction
+// lines, which are endless, are left out; a paper-space viewport counts by its outline, as
+// what it shows is clipped to it.
+LayoutBounds MeasureLayout(const db::Database& db, std::uint32_t layout,
+                           const RenderOptions& options);
+
+// Places `bounds` on the paper as `request` says (its plot area is replaced): the plot
+// area is the bounds at the scale the placement comes to, so that fixed paper widths fit
+// too when the plot is scaled to fit.
+page::Placement PlaceBounds(const LayoutBounds& bounds, page::PlacementRequest request);
 
 }  // namespace vx::engine::render
