@@ -61,13 +61,15 @@ struct DrawingCheck {
     bool nothingToPlot = false;
     std::vector<MissingXref> missingXrefs;
     std::vector<FoundXref> foundXrefs;
-    std::vector<engine::fonts::Substitution> fonts;
+    std::vector<FontUse> fonts;
     std::map<std::string, int> notDrawn;
     std::vector<std::string> warnings;
     bool paperOffered = true;
 
     bool Ok() const {
-        return found && opened && !nothingToPlot && missingXrefs.empty() && fonts.empty() &&
+        return found && opened && !nothingToPlot && missingXrefs.empty() &&
+               std::none_of(fonts.begin(), fonts.end(),
+                            [](const FontUse& f) { return f.missing; }) &&
                notDrawn.empty() && paperOffered;
     }
 };
@@ -276,9 +278,11 @@ QJsonObject ToJson(const DrawingCheck& c, const CheckArguments& a) {
     for (const auto& x : c.foundXrefs) {
         found.append(QJsonObject{{"name", Q(x.name)}, {"path", Q(x.path)}, {"found", Q(x.found)}});
     }
-    for (const auto& f : c.fonts) {
-        fonts.append(
-            QJsonObject{{"font", Q(f.asked)}, {"used", Q(f.used)}, {"reason", Q(f.reason)}});
+    for (const auto& [f, lacking] : c.fonts) {
+        fonts.append(QJsonObject{{"font", Q(f.asked)},
+                                 {"used", Q(f.used)},
+                                 {"reason", Q(f.reason)},
+                                 {"missing", lacking}});
     }
     for (const auto& w : c.warnings) {
         warnings.append(Q(w));
@@ -309,7 +313,7 @@ void PrintText(QTextStream& out, const DrawingCheck& c, const CheckArguments& a)
         return;
     }
     out << "  version " << (c.version.empty() ? QStringLiteral("unknown") : Q(c.version));
-    if (!c.release.empty()) {
+    if (!c.version.empty() && !c.release.empty()) {
         out << " (" << Q(c.release) << ')';
     }
     out << "\n  layouts:";
@@ -327,9 +331,9 @@ void PrintText(QTextStream& out, const DrawingCheck& c, const CheckArguments& a)
     for (const auto& x : c.foundXrefs) {
         out << "  reference " << Q(x.name) << " found at " << Q(x.found) << '\n';
     }
-    for (const auto& f : c.fonts) {
-        out << "  font " << Q(f.asked) << " drawn with " << Q(f.used) << ": " << Q(f.reason)
-            << '\n';
+    for (const auto& [f, missing] : c.fonts) {
+        out << (missing ? "  missing font " : "  font ") << Q(f.asked) << " drawn with "
+            << Q(f.used) << ": " << Q(f.reason) << '\n';
     }
     for (const auto& [type, count] : c.notDrawn) {
         out << "  not drawn: " << count << ' ' << Q(type) << '\n';
@@ -467,9 +471,11 @@ plot's time.
 
 Per drawing: its path and "ok" or "problems" (tab-separated), then indented lines: the
 format version, the layouts (empty ones marked), external references still missing
-after the search and those found elsewhere, fonts that would be drawn with others,
-entities the engine does not draw, a paper the device does not offer, and the reader's
-warnings. Warnings and references found elsewhere are no problems.
+after the search and those found elsewhere, fonts that would be drawn with others
+("missing font" when no font of that name or of the same widths is installed), entities
+the engine does not draw, a paper the device does not offer, and the reader's warnings.
+Warnings, references found elsewhere and fonts drawn with a same-named single-stroke
+font or one of the same widths are no problems.
 
 Exit status:
   0  every drawing would plot as asked

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
 #include <set>
 
 namespace vx::cli {
@@ -25,7 +26,7 @@ EntityCounts CountEntities(const db::Database& d) {
     return c;
 }
 
-std::vector<engine::fonts::Substitution> SubstitutedFonts(const db::Database& d) {
+std::vector<FontUse> SubstitutedFonts(const db::Database& d) {
     std::set<db::StyleId> used;
     for (const auto& block : d.blocks) {
         for (const auto& e : block.entities) {
@@ -64,7 +65,22 @@ std::vector<engine::fonts::Substitution> SubstitutedFonts(const db::Database& d)
         }
         resolver.Resolve(name);
     }
-    return resolver.Substitutions();
+    // The stand-ins the resolver takes for a stroke font and a TrueType font that exist
+    // nowhere; a font drawn with one of them (under another name) is missing.
+    engine::fonts::FontResolver probe;
+    const std::set<std::string> standIns{probe.Resolve("vormex-no-such-font.shx")->UsedName(),
+                                         probe.Resolve("vormex-no-such-font.ttf")->UsedName()};
+    const auto stem = [](const std::string& name) {
+        std::string s = std::filesystem::path(name).stem().string();
+        std::transform(s.begin(), s.end(), s.begin(),
+                       [](unsigned char ch) { return static_cast<char>(std::tolower(ch)); });
+        return s;
+    };
+    std::vector<FontUse> uses;
+    for (const auto& s : resolver.Substitutions()) {
+        uses.push_back({s, standIns.count(s.used) > 0 && stem(s.used) != stem(s.asked)});
+    }
+    return uses;
 }
 
 }  // namespace vx::cli

@@ -20,9 +20,17 @@ struct EntityCounts {
 };
 EntityCounts CountEntities(const engine::db::Database& d);
 
-// The fonts that text of the drawing asks for and that would be drawn with others: each
-// text style used by a text, multiline text or attribute in any block, resolved as the
-// plot resolves it. Needs a QGuiApplication (TrueType fonts).
-std::vector<engine::fonts::Substitution> SubstitutedFonts(const engine::db::Database& d);
+// A font that text of the drawing asks for and that would be drawn with another.
+struct FontUse {
+    engine::fonts::Substitution substitution;
+    // Drawn with the stand-in for fonts that are not installed at all (not with a
+    // single-stroke font of the same name, nor with a font of the same widths).
+    bool missing = false;
+};
+
+// The fonts of each text style used by a text, multiline text or attribute in any block,
+// resolved as the plot resolves them, that would be drawn with others. Needs a
+// QGuiApplication (TrueType fonts).
+std::vector<FontUse> SubstitutedFonts(const engine::db::Database& d);
 
 }  // namespace vx::cli

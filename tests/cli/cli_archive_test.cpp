@@ -208,7 +208,7 @@ TEST(ArchiveRun, ShardsOfAListJoinedReportWhatOneRunReports) {
         EXPECT_THAT(r.status, ::testing::AnyOf(0, 1)) << r.err.toStdString();
     }
     const CliRun merge = Cli(root, {"report", "merge", Q(root / "s2.json"), Q(root / "s1.json"),
-                                 "--out", Q(root / "all.json")});
+                                    "--out", Q(root / "all.json")});
     ASSERT_EQ(merge.status, 0) << merge.err.toStdString();
     const QJsonObject all = ReadJson(root / "all.json");
     EXPECT_EQ(Results(all), expected);
@@ -272,8 +272,8 @@ TEST(ArchiveCheck, NamesEachProblemOfADrawing) {
     EXPECT_FALSE(drawings.last()["found"].toBool());
 
     // A paper the device does not offer.
-    const CliRun paper = Cli(root, {"check", Q(root / "ready.dxf"), "--device", "PDF.pc3", "--paper",
-                                 "no-such-paper", "--json"});
+    const CliRun paper = Cli(root, {"check", Q(root / "ready.dxf"), "--device", "PDF.pc3",
+                                    "--paper", "no-such-paper", "--json"});
     EXPECT_EQ(paper.status, 1) << paper.err.toStdString();
     EXPECT_FALSE(QJsonDocument::fromJson(paper.out)["drawings"][0]["paper_offered"].toBool(true));
 }
