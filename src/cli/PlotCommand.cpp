@@ -63,7 +63,9 @@ beside the drawing.
   --shard K/N        plot only shard K (1 to N) of N: the drawings whose full path falls
                      to K by a hash of its bytes (FNV-1a 64, modulo N). N runs with the
                      same drawings plot each exactly once, in whatever order they were
-                     listed; "vormex-cli report merge" joins their reports
+                     listed; "vormex-cli report merge" joins their reports.
+                     Runs side by side on one machine each need a runtime folder
+                     (XDG_RUNTIME_DIR) of their own, or they share one CAD engine
   --report FILE      write a JSON report of the run, again as each drawing is done (each
                      time whole or not at all); "complete" is false until the run ends
   --timeout SECONDS  the CAD engine's time limit for opening or plotting one drawing;
@@ -218,6 +220,9 @@ int RunPlot(const QStringList& args, CommandIo& io, const cad::ClassRegistry& re
     report.arguments = a.inputs;
     report.pattern = a.pattern;
     report.recursive = a.recursive;
+    if (a.shard) {
+        report.shard = QStringLiteral("%1/%2").arg(a.shard->index).arg(a.shard->count);
+    }
     DrawingListing listing = ListDrawings(a.inputs, listed, a.pattern, a.recursive, a.shard);
     report.notFound = std::move(listing.notFound);
     report.positions = std::move(listing.positions);

@@ -126,9 +126,13 @@ QJsonObject RunReport::ToJson() const {
                                {"style_table", Text(styleTable)},
                                {"copies", copies},
                                {"layouts", layouts}};
-    o["search"] = QJsonObject{{"arguments", QJsonArray::fromStringList(arguments)},
-                              {"pattern", pattern},
-                              {"recursive", recursive}};
+    QJsonObject search{{"arguments", QJsonArray::fromStringList(arguments)},
+                       {"pattern", pattern},
+                       {"recursive", recursive}};
+    if (!shard.isEmpty()) {
+        search["shard"] = shard;
+    }
+    o["search"] = search;
     std::vector<std::pair<qint64, QJsonObject>> placed;
     const auto place = [&](const std::string& path, QJsonObject json) {
         const auto at = positions.find(path);

@@ -80,6 +80,7 @@ struct RunReport {
     QStringList arguments;
     QString pattern;
     bool recursive = false;
+    QString shard;  // "K/N" when the run took one shard of the list
     // In the order of the drawing list.
     std::vector<DrawingReport> drawings;
     // Drawings named by a list file that do not exist: reported as "not found" among the

@@ -9,6 +9,7 @@
 #include <set>
 
 #include "Command.h"
+#include "DrawingList.h"
 #include "files/AtomicFile.h"
 #include "plot/PlotPaths.h"
 #include "search/FileSystemPath.h"
@@ -60,6 +61,8 @@ std::optional<MergedReport> MergeReports(const std::vector<QJsonObject>& reports
     bool indexed = true;
     double seconds = 0;
     const QJsonValue choices = reports.front()["choices"];
+    int shardCount = 0;
+    std::set<int> shards;
     for (std::size_t r = 0; r < reports.size(); ++r) {
         const QJsonObject& report = reports[r];
         if (!report["drawings"].isArray() || !report["choices"].isObject()) {
@@ -72,6 +75,17 @@ std::optional<MergedReport> MergeReports(const std::vector<QJsonObject>& reports
             return std::nullopt;
         }
         complete = complete && report["complete"].toBool(false);
+        if (const auto shard = ParseShard(report["search"]["shard"].toString())) {
+            if (shardCount != 0 && shard->count != shardCount) {
+                error = QStringLiteral("report %1 is a shard of %2, the others of %3")
+                            .arg(r + 1)
+                            .arg(shard->count)
+                            .arg(shardCount);
+                return std::nullopt;
+            }
+            shardCount = shard->count;
+            shards.insert(shard->index);
+        }
         seconds = std::max(seconds, report["summary"]["seconds"].toDouble());
         for (const QJsonValue& value : report["drawings"].toArray()) {
             const QJsonObject drawing = value.toObject();
@@ -88,6 +102,12 @@ std::optional<MergedReport> MergeReports(const std::vector<QJsonObject>& reports
             entries.push_back({static_cast<qint64>(drawing["index"].toDouble(-1)), drawing});
         }
     }
+    for (int k = 1; shardCount > 0 && k <= shardCount; ++k) {
+        if (!shards.count(k)) {
+            merged.missingShards << QStringLiteral("%1/%2").arg(k).arg(shardCount);
+        }
+    }
+    complete = complete && merged.missingShards.isEmpty();
     if (indexed) {
         std::stable_sort(entries.begin(), entries.end(),
                          [](const Entry& a, const Entry& b) { return a.index < b.index; });
@@ -158,6 +178,10 @@ int RunReportCommand(const QStringList& args, CommandIo& io) {
         io.err << "vormex-cli report: " << error << '\n';
         return 1;
     }
+    if (!merged->missingShards.isEmpty()) {
+        io.err << "vormex-cli report: no report of shard " << merged->missingShards.join(", ")
+               << ": the joined report is not complete\n";
+    }
     if (merged->duplicates > 0) {
         io.err << "vormex-cli report: " << merged->duplicates
                << " drawings named by more than one report were kept once\n";
@@ -182,7 +206,8 @@ constexpr char kHelp[] =
     R"(Joins the JSON reports of the shards of one drawing list ("vormex-cli plot --shard K/N
 --report FILE") into one report, written whole or not at all. The drawings come in the
 order of the list, each once (from the first report naming it); the summary is counted
-again; the time is the longest run's; "complete" is true only when every report is.
+again; the time is the longest run's; "complete" is true only when every report is, and
+for shards when there is a report of each.
 Reports made with other plot choices are not joined.
 
   --out FILE         the joined report

@@ -60,6 +60,7 @@ TEST(Shard, TakesKOfNFromOneAndAStableHash) {
     EXPECT_EQ(cli::PathHash(""), 0xcbf29ce484222325ULL);
     EXPECT_EQ(cli::PathHash("a"), 0xaf63dc4c8601ec8cULL);
     EXPECT_EQ(cli::PathHash("foobar"), 0x85944171f73967e8ULL);
+    EXPECT_TRUE(cli::InShard("a", {1, 4}));  // the hash modulo N is K - 1
 }
 
 // The shards of a list, each listed in its own order, hold every drawing and every path
@@ -91,8 +92,10 @@ TEST(Shard, PartitionsAListWhateverItsOrder) {
     }
 }
 
-QJsonObject Report(bool complete, QJsonArray drawings, const QString& paper = "A3") {
+QJsonObject Report(bool complete, QJsonArray drawings, const QString& paper = "A3",
+                   const QString& shard = "") {
     return {{"complete", complete},
+            {"search", QJsonObject{{"shard", shard}}},
             {"choices", QJsonObject{{"device", "PDF.pc3"}, {"paper", paper}}},
             {"summary", QJsonObject{{"seconds", complete ? 2.0 : 5.0}}},
             {"drawings", drawings}};
@@ -129,14 +132,22 @@ TEST(ReportMerge, JoinsShardsInListOrderEachDrawingOnceWithTheSummaryCountedAgai
                                                     {"not_found", 1},
                                                     {"seconds", 5.0}}));
 
-    // Without indexes the reports' own order stands; other choices are not joined.
-    const auto plain = cli::MergeReports(
-        {Report(true, {Drawing("/z", "plotted")}), Report(true, {Drawing("/y", "plotted")})},
-        error);
+    // Without indexes the reports' own order stands; a shard without a report leaves the
+    // whole incomplete; other choices or shard counts are not joined.
+    const auto plain = cli::MergeReports({Report(true, {Drawing("/z", "plotted")}, "A3", "2/2"),
+                                          Report(true, {Drawing("/y", "plotted")}, "A3", "1/2")},
+                                         error);
     ASSERT_TRUE(plain);
     EXPECT_EQ(plain->report["drawings"][0]["drawing"], "/z");
     EXPECT_TRUE(plain->report["complete"].toBool());
+    const auto partial =
+        cli::MergeReports({Report(true, {}, "A3", "1/3"), Report(true, {}, "A3", "3/3")}, error);
+    ASSERT_TRUE(partial);
+    EXPECT_EQ(partial->missingShards, QStringList{"2/3"});
+    EXPECT_FALSE(partial->report["complete"].toBool());
     EXPECT_FALSE(cli::MergeReports({Report(true, {}), Report(true, {}, "A4")}, error));
+    EXPECT_FALSE(
+        cli::MergeReports({Report(true, {}, "A3", "1/2"), Report(true, {}, "A3", "2/3")}, error));
     EXPECT_FALSE(cli::MergeReports({QJsonObject{{"drawings", 1}}}, error));
 }
 
