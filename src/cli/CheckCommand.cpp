@@ -163,7 +163,19 @@ public:
         connection.EnsureConnected();
         cad::Ref<cad::AcadDocument> doc;
         try {
-            doc = connection.CadApp->Application()->Documents()->Open(path, true);
+            // A drawing the user has open is left alone: the reference reload would change
+            // it, and closing it could lose the user's work.
+            auto docs = connection.CadApp->Application()->Documents();
+            const std::string name = plot::LastComponent(path);
+            for (std::int32_t i = 0, n = docs->Count(); i < n; ++i) {
+                auto open = docs->Item(i);
+                if (open->Name() == name && plot::IsPathOf(open->Path(), name, path) &&
+                    !connection.OpenedHere(*open)) {
+                    c.error = "it is open in the CAD application: close it there to check it";
+                    return c;
+                }
+            }
+            doc = docs->Open(path, true);
             if (doc) {
                 connection.NoteOpenedHere(*doc);
             }
