@@ -6,11 +6,11 @@
 // "&Find Files" button searches it (pattern, subfolders), a file becomes a row of its own;
 // rows follow the arguments' order, then the list file's. A list file's path that does not
 // exist is reported "not found" and left out of the run. With a shard, only the drawings
-// of that shard are plotted or reported (DrawingList.h). The plot choices pass the window's
-// plot-choice check and must be entries of the window's device and style lists; the paper may be
-// any text, which the run matches against the device's paper names as in the window. Then the run
-// of "Print All &Drawing" plots every row, from the last to the first, on the CAD
-// application the window would use.
+// of that shard are plotted or reported (DrawingList.h). The plot choices pass the
+// window's plot-choice check and must be entries of the window's device and style lists;
+// the paper may be any text, which the run matches against the device's paper names as in
+// the window. Then the run of "Print All &Drawing" plots every row, from the last to the
+// first, on the CAD application the window would use.
 //
 // Exit status: 0 when every drawing was plotted, 1 when any was not (or the report could
 // not be written), 2 for bad usage or choices, 3 when no CAD application could be reached
