@@ -10,11 +10,13 @@ extern const Command kPlotCommand;       // PlotCommand.cpp
 extern const Command kDevicesCommand;    // ListsCommands.cpp
 extern const Command kPapersCommand;     // ListsCommands.cpp
 extern const Command kStylesCommand;     // ListsCommands.cpp
+extern const Command kCheckCommand;      // CheckCommand.cpp
+extern const Command kReportCommand;     // ReportMerge.cpp
 
 const std::vector<Command>& AllCommands() {
     static const std::vector<Command> commands{
-        kListCommand,    kThumbnailCommand, InfoCommand(),  kPlotCommand,
-        kDevicesCommand, kPapersCommand,    kStylesCommand,
+        kListCommand,   kThumbnailCommand, InfoCommand(), kPlotCommand,   kDevicesCommand,
+        kPapersCommand, kStylesCommand,    kCheckCommand, kReportCommand,
     };
     return commands;
 }

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "Command.h"
+#include "DrawingFacts.h"
 #include "engine/db/Database.h"
 #include "engine/db/Extents.h"
 #include "engine/load/DrawingLoader.h"
@@ -71,30 +72,6 @@ const char* PaperUnitsName(int u) {
         default:
             return "unknown";
     }
-}
-
-// Entities by type name over model space and every paper-space layout (not block
-// contents); unknown types counted under their own names.
-struct Counts {
-    std::map<std::string, int> all;
-    std::map<std::string, int> unknown;
-};
-
-Counts CountEntities(const db::Database& d) {
-    Counts c;
-    for (const auto& l : d.layouts) {
-        if (l.block >= d.blocks.size()) {
-            continue;
-        }
-        for (const auto& e : d.blocks[l.block].entities) {
-            std::string name(e.TypeName());
-            ++c.all[name];
-            if (e.type == db::EntityType::Unknown) {
-                ++c.unknown[name];
-            }
-        }
-    }
-    return c;
 }
 
 int Viewports(const db::Database& d, const db::Layout& l) {
@@ -175,7 +152,7 @@ int RunInfo(const QStringList& args, CommandIo& io) {
         return 1;
     }
     const db::Database& d = *r.database;
-    const Counts counts = CountEntities(d);
+    const EntityCounts counts = CountEntities(d);
     db::Box3 ext;
     try {
         ext = db::ModelExtents(d);

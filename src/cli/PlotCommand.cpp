@@ -1,13 +1,16 @@
 // vormex-cli plot DIR|FILE... --device NAME --paper NAME --style TABLE [--layouts]
-//   [--copies N] [--pattern P] [--recursive] [--report FILE.json] [--timeout SECONDS]
+//   [--copies N] [--pattern P] [--recursive] [--files-from LIST] [--shard K/N]
+//   [--report FILE.json] [--timeout SECONDS]
 //
 // The drawing list is built as the window builds it: a folder is searched as the
 // "&Find Files" button searches it (pattern, subfolders), a file becomes a row of its own;
-// rows follow the arguments' order. The plot choices pass the window's plot-choice check
-// and must be entries of the window's device and style lists; the paper may be any text,
-// which the run matches against the device's paper names as in the window. Then the run
-// of "Print All &Drawing" plots every row, from the last to the first, on the CAD
-// application the window would use.
+// rows follow the arguments' order, then the list file's. A list file's path that does not
+// exist is reported "not found" and left out of the run. With a shard, only the drawings
+// of that shard are plotted or reported (DrawingList.h). The plot choices pass the
+// window's plot-choice check and must be entries of the window's device and style lists;
+// the paper may be any text, which the run matches against the device's paper names as in
+// the window. Then the run of "Print All &Drawing" plots every row, from the last to the
+// first, on the CAD application the window would use.
 //
 // Exit status: 0 when every drawing was plotted, 1 when any was not (or the report could
 // not be written), 2 for bad usage or choices, 3 when no CAD application could be reached
@@ -19,14 +22,13 @@
 #include <algorithm>
 
 #include "CadSession.h"
+#include "DrawingList.h"
 #include "PlotReport.h"
 #include "RunPrinter.h"
-#include "TerminalSearchHost.h"
 #include "engine/remote/RemoteEngine.h"
 #include "plot/PlotChoiceCheck.h"
 #include "plot/PlotService.h"
 #include "search/FileSystemPath.h"
-#include "search/FolderListing.h"
 
 namespace vx::cli {
 
@@ -34,7 +36,8 @@ namespace {
 
 constexpr char kUsage[] =
     "DIR|FILE... --device NAME --paper NAME --style TABLE [--layouts] [--copies N] "
-    "[--pattern P] [--recursive] [--report FILE.json] [--timeout SECONDS]";
+    "[--pattern P] [--recursive] [--files-from LIST] [--shard K/N] [--report FILE.json] "
+    "[--timeout SECONDS]";
 
 constexpr char kHelp[] =
     R"(Plots the drawings as the window's "Print All Drawing" does. A folder is searched as the
@@ -51,6 +54,17 @@ beside the drawing.
   --copies N         number of copies, 1 to 32767 (printers)
   --pattern P        the file pattern for folders (default *.DWG)
   --recursive        search the folders' subfolders too
+  --files-from LIST  also the drawings and folders named in the file LIST, one path a
+                     line, after those of the command line ("-": standard input); blank
+                     lines and lines beginning with # are skipped; at most 64 MiB, lines
+                     of at most 4096 bytes. A path there that does not exist is reported
+                     as "not found" and the run goes on
+  --shard K/N        plot only shard K (1 to N) of N: the drawings whose full path falls
+                     to K by a hash of its bytes (FNV-1a 64, modulo N). N runs with the
+                     same drawings plot each exactly once, in whatever order they were
+                     listed; "vormex-cli report merge" joins their reports.
+                     Runs side by side on one machine each need a runtime folder
+                     (XDG_RUNTIME_DIR) of their own, or they share one CAD engine
   --report FILE      write a JSON report of the run, again as each drawing is done (each
                      time whole or not at all); "complete" is false until the run ends
   --timeout SECONDS  the CAD engine's time limit for opening or plotting one drawing;
@@ -83,6 +97,9 @@ struct PlotArguments {
     bool recursive = false;
     QString report;
     QString timeout;
+    QString filesFrom;
+    QString shardText;
+    std::optional<Shard> shard;
 };
 
 int UsageError(CommandIo& io, const QString& message) {
@@ -93,9 +110,9 @@ int UsageError(CommandIo& io, const QString& message) {
 // Reads the arguments; a message when they are not usable.
 std::optional<QString> Parse(const QStringList& args, PlotArguments& a) {
     const std::pair<const char*, QString*> valued[] = {
-        {"--device", &a.device},  {"--paper", &a.paper},     {"--style", &a.style},
-        {"--copies", &a.copies},  {"--pattern", &a.pattern}, {"--report", &a.report},
-        {"--timeout", &a.timeout}};
+        {"--device", &a.device},   {"--paper", &a.paper},          {"--style", &a.style},
+        {"--copies", &a.copies},   {"--pattern", &a.pattern},      {"--report", &a.report},
+        {"--timeout", &a.timeout}, {"--files-from", &a.filesFrom}, {"--shard", &a.shardText}};
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& arg = args[i];
         if (arg == QLatin1String("--layouts")) {
@@ -132,8 +149,12 @@ std::optional<QString> Parse(const QStringList& args, PlotArguments& a) {
         }
         a.inputs << arg;
     }
-    if (a.inputs.isEmpty()) {
+    if (a.inputs.isEmpty() && a.filesFrom.isNull()) {
         return QStringLiteral("no drawing or folder given");
+    }
+    if (!a.shardText.isNull() && !(a.shard = ParseShard(a.shardText))) {
+        return QStringLiteral("--shard takes K/N with 1 <= K <= N, not \"") + a.shardText +
+               QLatin1Char('"');
     }
     if (!a.copies.isNull()) {
         // What the copies box would take: a whole number of copies, 1 to 32767.
@@ -157,35 +178,6 @@ std::optional<QString> Parse(const QStringList& args, PlotArguments& a) {
     return std::nullopt;
 }
 
-struct Row {
-    std::string name;  // File Name
-    std::string path;  // Path, ending with a separator
-};
-
-// The drawing list: each folder searched as the window's search starter does, each file a
-// row of its own.
-std::vector<Row> ListDrawings(const PlotArguments& a) {
-    std::vector<Row> rows;
-    for (const QString& input : a.inputs) {
-        const QString folder = search::NormalizeFolderPath(input);
-        if (search::IsFolder(folder)) {
-            TerminalSearchHost host(folder, a.pattern, a.recursive,
-                                    [&rows](const search::DrawingRow& row) {
-                                        rows.push_back({search::ToFileSystemPath(row.FileName),
-                                                        search::ToFileSystemPath(row.Path)});
-                                    });
-            host.FindFiles();
-        } else {
-            const QFileInfo file(input);
-            const QString path =
-                search::AddBackslash(search::NormalizeFolderPath(file.absolutePath()));
-            rows.push_back(
-                {search::ToFileSystemPath(file.fileName()), search::ToFileSystemPath(path)});
-        }
-    }
-    return rows;
-}
-
 bool Listed(const std::vector<std::string>& list, const std::string& name) {
     return std::find(list.begin(), list.end(), name) != list.end();
 }
@@ -206,7 +198,54 @@ int RunPlot(const QStringList& args, CommandIo& io, const cad::ClassRegistry& re
         return kExitUsage;
     }
 
-    const std::vector<Row> rows = ListDrawings(a);
+    QStringList listed;
+    if (!a.filesFrom.isNull()) {
+        QString problem;
+        auto paths = ReadPathList(a.filesFrom, problem);
+        if (!paths) {
+            io.err << "vormex-cli plot: the list " << a.filesFrom << " cannot be read: " << problem
+                   << '\n';
+            return kExitUsage;
+        }
+        listed = *paths;
+    }
+    QElapsedTimer clock;
+    clock.start();
+    RunReport report;
+    report.device = choices.StrPrinter;
+    report.paper = choices.StrPaper;
+    report.styleTable = choices.StrCTB;
+    report.layouts = a.layouts;
+    report.arguments = a.inputs;
+    report.pattern = a.pattern;
+    report.recursive = a.recursive;
+    if (a.shard) {
+        report.shard = QStringLiteral("%1/%2").arg(a.shard->index).arg(a.shard->count);
+    }
+    DrawingListing listing = ListDrawings(a.inputs, listed, a.pattern, a.recursive, a.shard);
+    report.notFound = std::move(listing.notFound);
+    report.positions = std::move(listing.positions);
+    struct Row {
+        std::string name;  // File Name
+        std::string path;  // Path, ending with a separator
+    };
+    std::vector<Row> rows;
+    for (auto& drawing : listing.drawings) {
+        rows.push_back({std::move(drawing.name), std::move(drawing.path)});
+    }
+    if (rows.empty() && (a.shard || !report.notFound.empty())) {
+        // A shard may hold no drawing, or only drawings that do not exist: its report
+        // says so, and the run is over.
+        report.complete = true;
+        QString error;
+        if (!a.report.isEmpty() && !WriteReport(report, a.report, error)) {
+            io.err << "vormex-cli plot: the report " << a.report << " was not written: " << error
+                   << '\n';
+            return 1;
+        }
+        io.err << report.Total() << " drawings: 0 plotted, " << report.Total() << " not found\n";
+        return report.notFound.empty() ? 0 : 1;
+    }
     if (rows.empty()) {
         io.err << "vormex-cli plot: " << search::kNoFilesFound << '\n';
         return 1;
@@ -231,17 +270,6 @@ int RunPlot(const QStringList& args, CommandIo& io, const cad::ClassRegistry& re
     if (!a.timeout.isNull()) {
         engine::remote::SetLongCallLimit(a.timeout.toInt());
     }
-
-    QElapsedTimer clock;
-    clock.start();
-    RunReport report;
-    report.device = choices.StrPrinter;
-    report.paper = choices.StrPaper;
-    report.styleTable = choices.StrCTB;
-    report.layouts = a.layouts;
-    report.arguments = a.inputs;
-    report.pattern = a.pattern;
-    report.recursive = a.recursive;
 
     CadSession session(io, registry, QStringLiteral("plot"));
     session.showStatus = io.errTerminal;
@@ -325,7 +353,7 @@ int RunPlot(const QStringList& args, CommandIo& io, const cad::ClassRegistry& re
 
     const int plotted = report.Plotted();
     const int doubtful = report.PlottedWithWarnings();
-    const int total = static_cast<int>(report.drawings.size());
+    const int total = report.Total();
     io.err << total << (total == 1 ? " drawing: " : " drawings: ") << plotted << " plotted";
     if (doubtful > 0) {
         io.err << " (" << doubtful << " with warnings)";

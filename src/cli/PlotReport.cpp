@@ -42,6 +42,8 @@ const char* ResultWord(DrawingResult r) {
             return "not opened";
         case DrawingResult::NotReached:
             return "not plotted";
+        case DrawingResult::NotFound:
+            return "not found";
     }
     return "not plotted";
 }
@@ -113,22 +115,49 @@ QJsonObject RunReport::ToJson() const {
     QJsonObject o;
     const int plotted = Plotted();
     o["complete"] = complete;
-    o["summary"] = QJsonObject{{"drawings", static_cast<int>(drawings.size())},
+    o["summary"] = QJsonObject{{"drawings", Total()},
                                {"plotted", plotted},
                                {"with_warnings", PlottedWithWarnings()},
-                               {"failed", static_cast<int>(drawings.size()) - plotted},
+                               {"failed", Total() - plotted},
+                               {"not_found", static_cast<int>(notFound.size())},
                                {"seconds", Seconds(seconds)}};
     o["choices"] = QJsonObject{{"device", Text(device)},
                                {"paper", Text(paper)},
                                {"style_table", Text(styleTable)},
                                {"copies", copies},
                                {"layouts", layouts}};
-    o["search"] = QJsonObject{{"arguments", QJsonArray::fromStringList(arguments)},
-                              {"pattern", pattern},
-                              {"recursive", recursive}};
-    QJsonArray list;
+    QJsonObject search{{"arguments", QJsonArray::fromStringList(arguments)},
+                       {"pattern", pattern},
+                       {"recursive", recursive}};
+    if (!shard.isEmpty()) {
+        search["shard"] = shard;
+    }
+    o["search"] = search;
+    std::vector<std::pair<qint64, QJsonObject>> placed;
+    const auto place = [&](const std::string& path, QJsonObject json) {
+        const auto at = positions.find(path);
+        const qint64 index = at == positions.end() ? -1 : at->second;
+        if (index >= 0) {
+            json["index"] = index;
+        }
+        placed.emplace_back(index, std::move(json));
+    };
     for (const auto& d : drawings) {
-        list.append(DrawingJson(d));
+        place(d.drawing, DrawingJson(d));
+    }
+    for (const auto& path : notFound) {
+        DrawingReport missing;
+        missing.drawing = path;
+        missing.result = DrawingResult::NotFound;
+        place(path, DrawingJson(missing));
+    }
+    if (!positions.empty()) {
+        std::stable_sort(placed.begin(), placed.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+    }
+    QJsonArray list;
+    for (auto& [index, json] : placed) {
+        list.append(json);
     }
     o["drawings"] = list;
     return o;

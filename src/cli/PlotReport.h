@@ -9,6 +9,7 @@
 #include <QJsonObject>
 #include <QString>
 #include <QStringList>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -48,7 +49,7 @@ struct FontSubstitution {
 
 // PlottedWithWarnings: plotted, but a page came out blank or the drawing was read with
 // damage warnings, so the plot may not show what the drawing holds.
-enum class DrawingResult { Plotted, PlottedWithWarnings, Failed, NotOpened, NotReached };
+enum class DrawingResult { Plotted, PlottedWithWarnings, Failed, NotOpened, NotReached, NotFound };
 
 struct DrawingReport {
     std::string drawing;  // the full path, as the drawing list holds it
@@ -79,8 +80,16 @@ struct RunReport {
     QStringList arguments;
     QString pattern;
     bool recursive = false;
+    QString shard;  // "K/N" when the run took one shard of the list
     // In the order of the drawing list.
     std::vector<DrawingReport> drawings;
+    // Drawings named by a list file that do not exist: reported as "not found" among the
+    // others, never plotted.
+    std::vector<std::string> notFound;
+    // Each drawing's place in the whole drawing list, before a shard of it was taken. When
+    // set, the report gives it as "index" and orders the drawings by it, so that the
+    // reports of a list's shards can be joined in the list's order.
+    std::map<std::string, qint64> positions;
     double seconds = 0;
     // False until the run is over: the drawings are then those done so far.
     bool complete = false;
@@ -88,6 +97,8 @@ struct RunReport {
     // Drawings plotted, with warnings or without.
     int Plotted() const;
     int PlottedWithWarnings() const;
+    // The drawings, including those not found.
+    int Total() const { return static_cast<int>(drawings.size() + notFound.size()); }
     QJsonObject ToJson() const;
 };
 

@@ -1,0 +1,293 @@
+// Runs over whole archives: list files, shards, the check before a run, joined reports.
+#include <gmock/gmock.h>
+
+#include <QBuffer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QProcess>
+#include <set>
+
+#include "../engine/automation/EngineFixture.h"
+#include "DrawingList.h"
+#include "ReportMerge.h"
+
+namespace vx::testing {
+namespace {
+
+QString Q(const fs::path& p) {
+    return QString::fromStdString(p.string());
+}
+
+void Write(const fs::path& file, const QByteArray& bytes) {
+    QFile f(Q(file));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+std::optional<QStringList> ReadList(QByteArray bytes, QString& error) {
+    QBuffer in(&bytes);
+    in.open(QIODevice::ReadOnly);
+    return cli::ReadPathList(in, error);
+}
+
+TEST(PathList, SkipsCommentsAndBlankLinesAndRefusesWhatBreaksItsBounds) {
+    const struct {
+        QByteArray bytes;
+        std::optional<QStringList> paths;
+    } cases[] = {
+        {"a.dwg\r\n# b.dwg\n\n  \n c d.dxf \nlast", QStringList{"a.dwg", " c d.dxf ", "last"}},
+        {QByteArray(4096, 'x') + "\n", QStringList{QString(4096, 'x')}},
+        {"ok\n" + QByteArray(4097, 'x'), std::nullopt},
+        {QByteArray("a\0b\n", 4), std::nullopt},
+        {QByteArray(cli::kMaxListBytes + 1, '\n'), std::nullopt},
+    };
+    for (const auto& c : cases) {
+        QString error;
+        EXPECT_EQ(ReadList(c.bytes, error), c.paths) << c.bytes.left(40).toStdString();
+        EXPECT_EQ(error.isEmpty(), c.paths.has_value()) << error.toStdString();
+    }
+}
+
+TEST(Shard, TakesKOfNFromOneAndAStableHash) {
+    for (const char* bad : {"0/4", "5/4", "1/0", "4", "-1/4", "1/4/2", " 1/4", "a/b"}) {
+        EXPECT_FALSE(cli::ParseShard(bad)) << bad;
+    }
+    const auto s = cli::ParseShard("4/4");
+    ASSERT_TRUE(s);
+    EXPECT_EQ(s->index, 4);
+    // FNV-1a 64: the published values; a changed hash would move drawings between shards
+    // of runs made with different versions of the program.
+    EXPECT_EQ(cli::PathHash(""), 0xcbf29ce484222325ULL);
+    EXPECT_EQ(cli::PathHash("a"), 0xaf63dc4c8601ec8cULL);
+    EXPECT_EQ(cli::PathHash("foobar"), 0x85944171f73967e8ULL);
+    EXPECT_TRUE(cli::InShard("a", {1, 4}));  // the hash modulo N is K - 1
+}
+
+// The shards of a list, each listed in its own order, hold every drawing and every path
+// not found exactly once.
+TEST(Shard, PartitionsAListWhateverItsOrder) {
+    QTemporaryDir temp;
+    const fs::path root(temp.path().toStdString());
+    QStringList listed;
+    for (int i = 0; i < 40; ++i) {
+        const fs::path file = root / ("d" + std::to_string(i) + ".dwg");
+        if (i % 5 != 0) {
+            Write(file, "x");
+        }
+        listed << Q(file);  // every fifth does not exist
+    }
+    for (int n : {1, 3, 7}) {
+        std::multiset<std::string> seen;
+        for (int k = 1; k <= n; ++k) {
+            QStringList order = listed;
+            std::rotate(order.begin(), order.begin() + k * 5, order.end());
+            const auto l = cli::ListDrawings({}, order, "*.DWG", false, cli::Shard{k, n});
+            for (const auto& d : l.drawings) {
+                seen.insert(d.path + d.name);
+            }
+            seen.insert(l.notFound.begin(), l.notFound.end());
+        }
+        EXPECT_EQ(seen.size(), 40u) << n;
+        EXPECT_EQ(std::set<std::string>(seen.begin(), seen.end()).size(), 40u) << n;
+    }
+}
+
+QJsonObject Report(bool complete, QJsonArray drawings, const QString& paper = "A3",
+                   const QString& shard = "") {
+    return {{"complete", complete},
+            {"search", QJsonObject{{"shard", shard}}},
+            {"choices", QJsonObject{{"device", "PDF.pc3"}, {"paper", paper}}},
+            {"summary", QJsonObject{{"seconds", complete ? 2.0 : 5.0}}},
+            {"drawings", drawings}};
+}
+QJsonObject Drawing(const char* path, const char* result, int index = -1) {
+    QJsonObject d{{"drawing", path}, {"result", result}};
+    if (index >= 0) {
+        d["index"] = index;
+    }
+    return d;
+}
+
+TEST(ReportMerge, JoinsShardsInListOrderEachDrawingOnceWithTheSummaryCountedAgain) {
+    QString error;
+    const auto merged =
+        cli::MergeReports({Report(true, {Drawing("/c", "failed", 2), Drawing("/a", "plotted", 0)}),
+                           Report(false, {Drawing("/b", "not found", 1), Drawing("/a", "failed", 0),
+                                          Drawing("/d", "plotted with warnings", 3)})},
+                          error);
+    ASSERT_TRUE(merged) << error.toStdString();
+    const QJsonObject& o = merged->report;
+    QStringList order;
+    for (const auto& d : o["drawings"].toArray()) {
+        order << d.toObject()["drawing"].toString() + " " + d.toObject()["result"].toString();
+    }
+    EXPECT_EQ(order,
+              (QStringList{"/a plotted", "/b not found", "/c failed", "/d plotted with warnings"}));
+    EXPECT_EQ(merged->duplicates, 1);
+    EXPECT_FALSE(o["complete"].toBool());
+    EXPECT_EQ(o["summary"].toObject(), (QJsonObject{{"drawings", 4},
+                                                    {"plotted", 2},
+                                                    {"with_warnings", 1},
+                                                    {"failed", 2},
+                                                    {"not_found", 1},
+                                                    {"seconds", 5.0}}));
+
+    // Without indexes the reports' own order stands; a shard without a report leaves the
+    // whole incomplete; other choices or shard counts are not joined.
+    const auto plain = cli::MergeReports({Report(true, {Drawing("/z", "plotted")}, "A3", "2/2"),
+                                          Report(true, {Drawing("/y", "plotted")}, "A3", "1/2")},
+                                         error);
+    ASSERT_TRUE(plain);
+    EXPECT_EQ(plain->report["drawings"][0]["drawing"], "/z");
+    EXPECT_TRUE(plain->report["complete"].toBool());
+    const auto partial =
+        cli::MergeReports({Report(true, {}, "A3", "1/3"), Report(true, {}, "A3", "3/3")}, error);
+    ASSERT_TRUE(partial);
+    EXPECT_EQ(partial->missingShards, QStringList{"2/3"});
+    EXPECT_FALSE(partial->report["complete"].toBool());
+    EXPECT_FALSE(cli::MergeReports({Report(true, {}), Report(true, {}, "A4")}, error));
+    EXPECT_FALSE(
+        cli::MergeReports({Report(true, {}, "A3", "1/2"), Report(true, {}, "A3", "2/3")}, error));
+    EXPECT_FALSE(cli::MergeReports({QJsonObject{{"drawings", 1}}}, error));
+}
+
+struct CliRun {
+    int status = -1;
+    QByteArray out, err;
+};
+
+// The program itself, with a user of its own and no terminal.
+CliRun Cli(const fs::path& root, const QStringList& args) {
+    QProcess cli;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", Q(root / "home"));
+    env.insert("XDG_DATA_HOME", Q(root / "home/.local/share"));
+    env.insert("XDG_CONFIG_HOME", Q(root / "home/.config"));
+    cli.setProcessEnvironment(env);
+    cli.start(VORMEX_PROGRAM_DIR "/vormex-cli", args);
+    if (!cli.waitForFinished(120000)) {
+        cli.kill();
+        cli.waitForFinished();
+    }
+    return {cli.exitCode(), cli.readAllStandardOutput(), cli.readAllStandardError()};
+}
+
+QJsonObject ReadJson(const fs::path& file) {
+    QString error;
+    return cli::ReadReport(Q(file), error).value_or(QJsonObject{});
+}
+
+std::vector<std::pair<QString, QString>> Results(const QJsonObject& report) {
+    std::vector<std::pair<QString, QString>> r;
+    for (const auto& d : report["drawings"].toArray()) {
+        r.emplace_back(d.toObject()["drawing"].toString(), d.toObject()["result"].toString());
+    }
+    return r;
+}
+
+// Two shards of a list with a comment and a missing drawing, joined, tell what one run
+// over the whole list tells, in the list's order.
+TEST(ArchiveRun, ShardsOfAListJoinedReportWhatOneRunReports) {
+    QTemporaryDir temp;
+    const fs::path root(temp.path().toStdString());
+    for (const char* name : {"flange.dxf", "bracket-r12.dxf", "floor-plan.dxf"}) {
+        fs::copy_file(kExamples / name, root / name);
+    }
+    const fs::path list = root / "list.txt";
+    Write(list, QByteArray("# drawings\n") + Q(root / "flange.dxf").toUtf8() + "\n" +
+                    Q(root / "gone.dxf").toUtf8() + "\n\n" + Q(root / "floor-plan.dxf").toUtf8() +
+                    "\n" + Q(root / "bracket-r12.dxf").toUtf8() + "\n");
+    const QStringList choices{"--device", "PDF.pc3", "--paper", "A4", "--style", "monochrome.ctb"};
+    const auto plot = [&](const QStringList& more, const char* report) {
+        return Cli(root,
+                   QStringList{"plot", "--files-from", Q(list), "--report", Q(root / report)} +
+                       choices + more);
+    };
+    const CliRun single = plot({}, "single.json");
+    EXPECT_EQ(single.status, 1) << single.err.toStdString();  // a drawing not found
+    const QJsonObject whole = ReadJson(root / "single.json");
+    const std::vector<std::pair<QString, QString>> expected{
+        {Q(root / "flange.dxf"), "plotted"},
+        {Q(root / "gone.dxf"), "not found"},
+        {Q(root / "floor-plan.dxf"), "plotted"},
+        {Q(root / "bracket-r12.dxf"), "plotted"}};
+    EXPECT_EQ(Results(whole), expected);
+    EXPECT_EQ(whole["summary"]["not_found"], 1);
+
+    for (const char* shard : {"1/2", "2/2"}) {
+        const CliRun r = plot({"--shard", shard}, shard[0] == '1' ? "s1.json" : "s2.json");
+        EXPECT_THAT(r.status, ::testing::AnyOf(0, 1)) << r.err.toStdString();
+    }
+    const CliRun merge = Cli(root, {"report", "merge", Q(root / "s2.json"), Q(root / "s1.json"),
+                                    "--out", Q(root / "all.json")});
+    ASSERT_EQ(merge.status, 0) << merge.err.toStdString();
+    const QJsonObject all = ReadJson(root / "all.json");
+    EXPECT_EQ(Results(all), expected);
+    EXPECT_TRUE(all["complete"].toBool());
+}
+
+// A drawing with each kind of problem; each is found, and only its own.
+TEST(ArchiveCheck, NamesEachProblemOfADrawing) {
+    QTemporaryDir temp;
+    const fs::path root(temp.path().toStdString());
+    const QByteArray line = "0\nLINE\n8\n0\n10\n0\n20\n0\n11\n10\n21\n10\n";
+    const auto dxf = [](const QByteArray& tables, const QByteArray& blocks,
+                        const QByteArray& entities) {
+        return "0\nSECTION\n2\nTABLES\n" + tables + "0\nENDSEC\n0\nSECTION\n2\nBLOCKS\n" + blocks +
+               "0\nENDSEC\n0\nSECTION\n2\nENTITIES\n" + entities + "0\nENDSEC\n0\nEOF\n";
+    };
+    const struct {
+        const char* name;
+        QByteArray content;
+        const char* problem;  // the field that tells it; none for a drawing ready to plot
+    } cases[] = {
+        {"ready.dxf", dxf("", "", line), nullptr},
+        {"empty.dxf", dxf("", "", ""), "nothing_to_plot"},
+        {"xref.dxf",
+         dxf("",
+             "0\nBLOCK\n8\n0\n2\nGRID\n70\n4\n10\n0\n20\n0\n3\nGRID\n1\n/nowhere/"
+             "grid.dxf\n0\nENDBLK\n",
+             line + "0\nINSERT\n8\n0\n2\nGRID\n10\n0\n20\n0\n"),
+         "missing_xrefs"},
+        {"font.dxf",
+         dxf("0\nTABLE\n2\nSTYLE\n0\nSTYLE\n2\nODD\n70\n0\n40\n0\n3\nno-such-font.shx\n0\nENDTAB\n",
+             "", "0\nTEXT\n8\n0\n10\n0\n20\n0\n40\n1\n1\nhi\n7\nODD\n"),
+         "substituted_fonts"},
+        {"unknown.dxf", dxf("", "", line + "0\nACME_WIDGET\n8\n0\n10\n0\n20\n0\n"), "not_drawn"},
+    };
+    QByteArray list;
+    for (const auto& c : cases) {
+        Write(root / c.name, c.content);
+        list += Q(root / c.name).toUtf8() + "\n";
+    }
+    Write(root / "list.txt", list + Q(root / "gone.dxf").toUtf8() + "\n");
+    const CliRun r = Cli(root, {"check", "--files-from", Q(root / "list.txt"), "--json"});
+    EXPECT_EQ(r.status, 1) << r.err.toStdString();
+    const QJsonArray drawings = QJsonDocument::fromJson(r.out).object()["drawings"].toArray();
+    ASSERT_EQ(drawings.size(), std::size(cases) + 1) << r.out.toStdString() << r.err.toStdString();
+    const auto flagged = [](const QJsonValue& v) {
+        return v.isBool()    ? v.toBool()
+               : v.isArray() ? !v.toArray().isEmpty()
+                             : !v.toObject().isEmpty();
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const QJsonObject d = drawings[static_cast<qsizetype>(i)].toObject();
+        EXPECT_EQ(d["ok"].toBool(), cases[i].problem == nullptr) << cases[i].name;
+        EXPECT_TRUE(d["opened"].toBool()) << cases[i].name;
+        for (const char* field :
+             {"nothing_to_plot", "missing_xrefs", "substituted_fonts", "not_drawn"}) {
+            EXPECT_EQ(flagged(d[field]), cases[i].problem && QByteArray(cases[i].problem) == field)
+                << cases[i].name << ' ' << field;
+        }
+    }
+    EXPECT_FALSE(drawings.last()["found"].toBool());
+
+    // A paper the device does not offer.
+    const CliRun paper = Cli(root, {"check", Q(root / "ready.dxf"), "--device", "PDF.pc3",
+                                    "--paper", "no-such-paper", "--json"});
+    EXPECT_EQ(paper.status, 1) << paper.err.toStdString();
+    EXPECT_FALSE(QJsonDocument::fromJson(paper.out)["drawings"][0]["paper_offered"].toBool(true));
+}
+
+}  // namespace
+}  // namespace vx::testing
