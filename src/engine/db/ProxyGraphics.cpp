@@ -245,10 +245,11 @@ public:
         }
         return std::bit_cast<double>(v);
     }
-    // A count of items of at least `bits` bits each that the data left can hold.
+    // A count of items of at least `bits` bits each that the data left can hold, and no
+    // more than a million (a vertex takes far more room in memory than in the data).
     std::size_t Count(std::size_t bits) {
         const std::int64_t n = BL();
-        if (n < 0 || static_cast<std::uint64_t>(n) > BitsLeft() / bits) {
+        if (n < 0 || n > 1'000'000 || static_cast<std::uint64_t>(n) > BitsLeft() / bits) {
             ok_ = false;
             return 0;
         }
@@ -843,7 +844,7 @@ private:
             const double x = d.BD(), y = d.BD(), z = d.BD();
             normal = UnitNormal({x, y, z});
         }
-        const std::size_t count = d.Count(2);
+        const std::size_t count = d.Count(4);
         const std::size_t bulges = (flags & 16) ? d.Count(2) : 0;
         const std::size_t ids = (v >= 1024 && (flags & 1024)) ? d.Count(2) : 0;
         const std::size_t widths = (flags & 32) ? d.Count(4) : 0;

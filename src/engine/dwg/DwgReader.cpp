@@ -146,7 +146,9 @@ DwgResult DwgReaderImpl::Run() {
         Assemble();
         db::ProxyGraphicsOptions proxy;
         proxy.version = version_;
-        proxy.narrowText = [this](std::string_view t) { return Str(std::string(t)); };
+        proxy.narrowText = [this](std::string_view t) {
+            return conv_ ? conv_->Convert(t) : dxf::SanitizeUtf8(t);
+        };
         db::AttachProxyGraphics(
             *db_, proxyGraphics_, proxy, [this](std::string where, std::string what) {
                 Warn(std::move(where), "custom object picture: " + std::move(what));

@@ -795,10 +795,10 @@ void Reader::ParseEntity(std::string_view type, const std::vector<Tag>& tags, En
 }
 
 void Reader::KeepProxyGraphics(const std::vector<Tag>& tags, Handle handle) {
-    // The picture's byte count (92) directly followed by its chunks (310); other 92
-    // groups of custom types mean other things.
+    // The picture's byte count (92, or 160 in newer files) directly followed by its chunks
+    // (310); other 92 groups of custom types mean other things.
     for (std::size_t i = 0; i + 1 < tags.size(); ++i) {
-        if (tags[i].code != 92 || tags[i + 1].code != 310) {
+        if ((tags[i].code != 92 && tags[i].code != 160) || tags[i + 1].code != 310) {
             continue;
         }
         const std::int64_t size = Int(tags[i]);
