@@ -610,9 +610,11 @@ private:
     // `kind` 1 adds the radii to the ends (a sector), 2 the chord.
     void Curve(Vec3 c, Vec3 u, Vec3 v, double a0, double a1, std::uint32_t kind) {
         const double lu = Length(u), lv = Length(v);
-        if (!Finite(c) || !Finite(u) || !Finite(v) || lu == 0 || lv == 0 || a1 <= a0) {
+        if (!Finite(c) || !Finite(u) || !Finite(v) || lu == 0 || lv == 0 || !(a1 > a0) ||
+            !std::isfinite(a1 - a0)) {
             return;
         }
+        a1 = std::min(a1, a0 + 2 * kPi);  // more than a turn draws the turn
         const bool full = a1 - a0 >= 2 * kPi - 1e-12;
         auto at = [&](double a) { return c + u * std::cos(a) + v * std::sin(a); };
         const double tol = 1e-9 * std::max(lu, lv);
