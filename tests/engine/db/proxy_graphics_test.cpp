@@ -23,28 +23,6 @@ std::string Pt(Vec3 p) {
     return Num(p.x) + "," + Num(p.y) + "," + Num(p.z);
 }
 
-std::string Geometry(const Entity& e);
-
-// One line per entity, in world coordinates where the entity is planar, with the
-// properties that differ from the start's (layer 0, ByBlock).
-std::string Describe(const Entity& e) {
-    const EntityProps& p = e.props;
-    std::string s = Geometry(e);
-    if (p.layer != 0)
-        s += " layer" + std::to_string(p.layer);
-    if (p.color.kind == Color::Kind::Index)
-        s += " aci" + std::to_string(p.color.index);
-    if (p.color.kind == Color::Kind::True)
-        s += " rgb" + std::to_string(p.color.rgb);
-    if (p.color.kind == Color::Kind::ByLayer)
-        s += " bylayer";
-    if (p.linetype != kByBlock)
-        s += " lt" + std::to_string(static_cast<int>(p.linetype));
-    if (p.lineweight != kLineweightByBlock)
-        s += " lw" + std::to_string(p.lineweight);
-    return s;
-}
-
 std::string Geometry(const Entity& e) {
     const Transform ocs = OcsToWorld(e.props.extrusion);
     if (const auto* g = e.As<Line>())
@@ -69,6 +47,22 @@ std::string Geometry(const Entity& e) {
         return "TEXT " + g->text + " " + Pt(ocs.Apply(g->position)) + " h" + Num(g->height) +
                " rot" + Num(g->rotation) + " style" + std::to_string(static_cast<int>(g->style));
     return std::string(e.TypeName());
+}
+
+// One line per entity, in world coordinates where the entity is planar, with the
+// properties that differ from the start's (layer 0, ByBlock).
+std::string Describe(const Entity& e) {
+    const EntityProps& p = e.props;
+    static const char* const kColors[] = {" bylayer", "", " aci", " rgb"};
+    const auto kind = static_cast<int>(p.color.kind);
+    std::string s = Geometry(e) + (p.layer ? " layer" + std::to_string(p.layer) : "") +
+                    kColors[kind] +
+                    (kind == 2   ? std::to_string(p.color.index)
+                     : kind == 3 ? std::to_string(p.color.rgb)
+                                 : "");
+    if (p.linetype != kByBlock)
+        s += " lt" + std::to_string(static_cast<int>(p.linetype));
+    return p.lineweight != kLineweightByBlock ? s + " lw" + std::to_string(p.lineweight) : s;
 }
 
 Database Tables() {
@@ -152,9 +146,6 @@ TEST(ProxyGraphics, CommandsBecomeEntities) {
              .Op(ProxyOp::Shell, L(4) + P(0, 0) + P(4, 0) + P(4, 4) + P(0, 4) + L(9) + L(4) + L(0) +
                                      L(1) + L(2) + L(3) + L(-3) + L(0) + L(1) + L(2)),
          {"POLYLINE 3 closed", "POLYLINE 3 closed", "HATCH 4 3"}},
-        {"mesh rows and columns",
-         Stream().Op(ProxyOp::Mesh, L(2) + L(2) + P(0, 0) + P(1, 0) + P(0, 1) + P(1, 1)),
-         {"LINE 0,0,0 1,0,0", "LINE 0,1,0 1,1,0", "LINE 0,0,0 0,1,0", "LINE 1,0,0 1,1,0"}},
         {"text with its font's style",
          Stream().Op(ProxyOp::Text2, P(5, 5) + up + P(0, 1) + S("xx") + L(2) + L(1) + D(2) + D(1) +
                                          D(0) + D(1) + L(0) + L(0) + L(0) + L(0) + L(0) +
