@@ -23,7 +23,7 @@
 #include "engine/load/DrawingLoader.h"
 #include "plot/PlotChoiceCheck.h"
 #include "plot/PlotPaths.h"
-#include "plot/PlotRuns.h"
+#include "plot/PlotService.h"
 #include "plot/XrefReload.h"
 #include "search/FileSearch.h"
 #include "search/FileSystemPath.h"

@@ -413,6 +413,10 @@ struct MLeader {
 // An entity of a type the engine does not draw; kept so that reports can name it.
 struct Unknown {
     std::string typeName{};  // as in the file, e.g. "3DSOLID"
+    // The picture a custom object carries for programs without its application: an
+    // anonymous block of plain entities in world coordinates, drawn as a reference to it
+    // without any transform (see ProxyGraphics.h); kNone when it has none.
+    BlockId graphics = kNone;
 };
 
 enum class EntityType : std::uint8_t {

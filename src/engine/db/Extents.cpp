@@ -566,6 +566,8 @@ public:
             }
             if (e.type == EntityType::Insert || e.type == EntityType::Table) {
                 WalkInsert(db, e, m, depth, box);
+            } else if (const Unknown* u = e.As<Unknown>(); u && u->graphics < db.blocks.size()) {
+                Reference(db, db.blocks[u->graphics], m, depth, box);  // its picture
             } else if (e.type == EntityType::Dimension) {
                 const auto& d = *e.As<Dimension>();
                 if (d.block < db.blocks.size()) {

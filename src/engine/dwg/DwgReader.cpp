@@ -7,6 +7,7 @@
 #include <set>
 #include <unordered_set>
 
+#include "engine/db/ProxyGraphics.h"
 #include "engine/dwg/Compression.h"
 #include "engine/dwg/DwgReaderImpl.h"
 
@@ -143,6 +144,15 @@ DwgResult DwgReaderImpl::Run() {
         }
         ReadObjects();
         Assemble();
+        db::ProxyGraphicsOptions proxy;
+        proxy.version = version_;
+        proxy.narrowText = [this](std::string_view t) {
+            return conv_ ? conv_->Convert(t) : dxf::SanitizeUtf8(t);
+        };
+        db::AttachProxyGraphics(
+            *db_, proxyGraphics_, proxy, [this](std::string where, std::string what) {
+                Warn(std::move(where), "custom object picture: " + std::move(what));
+            });
     } catch (const DwgError& e) {
         result.error = {"", e.what()};
         return result;
@@ -1128,13 +1138,21 @@ void DwgReaderImpl::ReadObject(Handle handle, std::size_t offset) {
     }
     ReadEed(o.d);
     bool entity = IsEntityType(type);
+    std::string picture;  // kept for custom objects, which may have nothing else to show
     if (entity) {
         if (o.d.B()) {
             std::uint64_t g = version_ >= 1024 ? o.d.BLL() : static_cast<std::uint32_t>(o.d.RL());
             if (g > o.d.Remaining() / 8) {
                 throw DwgError("its picture is larger than the object");
             }
-            o.d.Skip(static_cast<std::size_t>(g) * 8);
+            if (type >= 498) {
+                picture.resize(static_cast<std::size_t>(g));
+                for (char& c : picture) {
+                    c = static_cast<char>(o.d.RC());
+                }
+            } else {
+                o.d.Skip(static_cast<std::size_t>(g) * 8);
+            }
         }
     }
     if (!known) {
@@ -1161,6 +1179,9 @@ void DwgReaderImpl::ReadObject(Handle handle, std::size_t offset) {
         PendingEntity p;
         CommonEntity(o, p);
         ReadEntityData(type, name, o, p);
+        if (!picture.empty() && p.entity.type == EntityType::Unknown) {
+            proxyGraphics_[handle] = std::move(picture);
+        }
         entities_[handle] = std::move(p);
         return;
     }

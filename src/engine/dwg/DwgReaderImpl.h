@@ -240,6 +240,7 @@ private:
 
     // objects as read
     std::unordered_map<db::Handle, PendingEntity> entities_;
+    std::unordered_map<db::Handle, std::string> proxyGraphics_;  // custom objects' pictures
     std::unordered_map<db::Handle, std::vector<db::Handle>> controls_;
     std::unordered_map<db::Handle, std::pair<db::Layer, db::Handle>> layers_;  // + linetype
     std::unordered_map<db::Handle, db::Linetype> linetypes_;

@@ -6,6 +6,7 @@
 #include <limits>
 #include <set>
 
+#include "engine/db/ProxyGraphics.h"
 #include "engine/dxf/DxfReaderImpl.h"
 
 namespace vx::engine::dxf {
@@ -1105,6 +1106,13 @@ void Reader::Finish() {
         Warn("", "block '" + name + "' is referenced but not defined; its references show nothing");
     }
     ResolveAnnotations();
+    db::ProxyGraphicsOptions proxy;
+    proxy.version = version_ > 0 ? version_ : 1015;
+    proxy.narrowText = [this](std::string_view s) { return conv_->Convert(s); };
+    db::AttachProxyGraphics(*db_, proxyGraphics_, proxy,
+                            [this](std::string where, std::string what) {
+                                Warn(std::move(where), "custom object picture: " + std::move(what));
+                            });
     BuildLayouts();
     db_->RebuildIndexes();  // layers added for entities
 }

@@ -54,6 +54,8 @@ public:
     void ParseEntity(std::string_view type, const std::vector<Tag>& tags, db::Entity& e);
     void ParseVertex(const std::vector<Tag>& tags, db::Polyline& pl);
     void ParseAttrib(const std::vector<Tag>& tags, db::AttribEntity& a);
+    // Keeps the picture a custom object carries (group 92 and its 310 chunks) for Finish.
+    void KeepProxyGraphics(const std::vector<Tag>& tags, db::Handle handle);
 
     // --- XLINE, RAY, MLINE, ACAD_TABLE, WIPEOUT, MULTILEADER (ReaderAnnotations.cpp) ---
     // False when `type` is none of them.
@@ -115,6 +117,9 @@ private:
     std::vector<LayoutObject> layoutObjects_;
     std::string lastLayerName_;
     db::LayerId lastLayer_ = db::kNone;
+    // Pictures of custom objects by handle, decoded once the tables are complete.
+    std::unordered_map<db::Handle, std::string> proxyGraphics_;
+    static constexpr std::int64_t kMaxProxyGraphics = std::int64_t{64} << 20;
 
 public:
     db::StyleId StyleByName(std::string_view name);

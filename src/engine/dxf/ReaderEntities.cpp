@@ -790,6 +790,49 @@ void Reader::ParseEntity(std::string_view type, const std::vector<Tag>& tags, En
             return false;
         });
         set(EntityType::Unknown, std::move(g));
+        KeepProxyGraphics(tags, p.handle);
+    }
+}
+
+void Reader::KeepProxyGraphics(const std::vector<Tag>& tags, Handle handle) {
+    // The picture's byte count (92, or 160 in newer files) directly followed by its chunks
+    // (310); other 92 groups of custom types mean other things.
+    for (std::size_t i = 0; i + 1 < tags.size(); ++i) {
+        if ((tags[i].code != 92 && tags[i].code != 160) || tags[i + 1].code != 310) {
+            continue;
+        }
+        const std::int64_t size = Int(tags[i]);
+        if (size <= 0 || size > kMaxProxyGraphics || handle == 0) {
+            return;
+        }
+        std::string bytes;
+        for (std::size_t j = i + 1; j < tags.size() && tags[j].code == 310 &&
+                                    bytes.size() < static_cast<std::size_t>(size);
+             ++j) {
+            const Tag& t = tags[j];
+            if (t.binary) {
+                bytes += t.text;
+                continue;
+            }
+            std::string_view hex = TagSource::Trim(t.text);
+            auto nibble = [](char c) {
+                return c >= '0' && c <= '9'   ? c - '0'
+                       : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                       : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                              : -1;
+            };
+            for (std::size_t k = 0; k + 1 < hex.size(); k += 2) {
+                const int hi = nibble(hex[k]), lo = nibble(hex[k + 1]);
+                if (hi < 0 || lo < 0) {
+                    Warn(Where(t), "the picture data of a custom object is not hexadecimal");
+                    return;
+                }
+                bytes += static_cast<char>(hi * 16 + lo);
+            }
+        }
+        bytes.resize(std::min(bytes.size(), static_cast<std::size_t>(size)));
+        proxyGraphics_[handle] = std::move(bytes);
+        return;
     }
 }
 

@@ -520,9 +520,24 @@ struct Frontend::Impl {
             case T::Wipeout:
                 return DrawWipeout(e, f);
             case T::Unknown:
-                NotDrawn(e);
-                return;
+                return DrawUnknown(e, f, vis);
         }
+    }
+
+    // A custom object shows the picture it carries (a block of world geometry) as a
+    // reference to that block; without one it is not drawn.
+    void DrawUnknown(const db::Entity& e, const Frame& f, Visibility vis) {
+        const auto* u = e.As<db::Unknown>();
+        if (!u || u->graphics >= f.scope.db->blocks.size()) {
+            return NotDrawn(e);
+        }
+        db::Entity ref;
+        ref.props = e.props;
+        ref.props.extrusion = {0, 0, 1};
+        db::Insert ins;
+        ins.block = u->graphics;
+        ref.Set(db::EntityType::Insert, std::move(ins));
+        DrawInsert(ref, f, vis);
     }
 
     // ----------------------------------------------------------------------------------
