@@ -1,5 +1,6 @@
 #include "backends/BackEnds.h"
 
+#include <QCoreApplication>
 #include <QSettings>
 #include <mutex>
 
@@ -25,8 +26,15 @@ int SettingOr(const QSettings& settings, const char* key, int fallback, int low,
 
 }  // namespace
 
-engine::remote::RemoteOptions EngineProcessOptions() {
+engine::remote::RemoteOptions EngineProcessOptions(EngineSharing sharing) {
     engine::remote::RemoteOptions o;
+    if (sharing == EngineSharing::Own) {
+        // The shared socket's name with this process's number: unique while it runs, and
+        // the engine ends by itself when no program has talked to it for a while.
+        o.socketName =
+            engine::remote::DefaultSocketName(engine::remote::DefaultEngineProgram()) +
+            QStringLiteral("-%1").arg(QCoreApplication::applicationPid());
+    }
     const auto settings = OpenUserSettings();
     o.limits.longSeconds =
         SettingOr(*settings, engine::remote::kKeyLongCallSeconds, o.limits.longSeconds, 1, 86400);
@@ -38,7 +46,8 @@ engine::remote::RemoteOptions EngineProcessOptions() {
     return o;
 }
 
-void RegisterBackEnds(cad::ClassRegistry& registry, const InProcessEngine& inProcess) {
+void RegisterBackEnds(cad::ClassRegistry& registry, const InProcessEngine& inProcess,
+                      EngineSharing sharing) {
     // On Windows an installed AutoCAD serves the class through COM; where COM cannot (no
     // AutoCAD on this machine, or no Windows at all) the built-in CAD engine serves it, in
     // a process of its own that a drawing cannot take down with the program (or in this
@@ -51,13 +60,14 @@ void RegisterBackEnds(cad::ClassRegistry& registry, const InProcessEngine& inPro
     if (inProcess && qEnvironmentVariable("VORMEX_ENGINE") == QLatin1String("inprocess")) {
         inProcess(registry);
     } else {
-        engine::remote::RegisterRemoteEngine(registry, EngineProcessOptions());
+        engine::remote::RegisterRemoteEngine(registry, EngineProcessOptions(sharing));
     }
 }
 
-cad::ClassRegistry& ProgramBackEnds(const InProcessEngine& inProcess) {
+cad::ClassRegistry& ProgramBackEnds(const InProcessEngine& inProcess, EngineSharing sharing) {
     static std::once_flag registered;
-    std::call_once(registered, [&] { RegisterBackEnds(cad::ClassRegistry::Default(), inProcess); });
+    std::call_once(registered,
+                   [&] { RegisterBackEnds(cad::ClassRegistry::Default(), inProcess, sharing); });
     return cad::ClassRegistry::Default();
 }
 

@@ -13,17 +13,25 @@ class ClassRegistry;
 
 namespace vx::backends {
 
+// Whether the built-in engine is the one this user's programs share (the window attaches to
+// a running one) or one of this program's own, which no other program attaches to: runs of
+// vormex-cli side by side, or beside the window, never close each other's drawings.
+enum class EngineSharing { Shared, Own };
+
 // Registers the built-in engine in this process; given by a program that links the engine
 // itself (the window program), for VORMEX_ENGINE=inprocess.
 using InProcessEngine = std::function<void(cad::ClassRegistry&)>;
 
 // Registers every available back end for "AutoCAD.Application" in `registry`.
-void RegisterBackEnds(cad::ClassRegistry& registry, const InProcessEngine& inProcess = {});
+void RegisterBackEnds(cad::ClassRegistry& registry, const InProcessEngine& inProcess = {},
+                      EngineSharing sharing = EngineSharing::Shared);
 
 // The default registry with the back ends registered (on the first call only).
-cad::ClassRegistry& ProgramBackEnds(const InProcessEngine& inProcess = {});
+cad::ClassRegistry& ProgramBackEnds(const InProcessEngine& inProcess = {},
+                                    EngineSharing sharing = EngineSharing::Shared);
 
 // The engine process's limits from the user's settings (group "Engine"), or their defaults.
-engine::remote::RemoteOptions EngineProcessOptions();
+// With EngineSharing::Own, the engine's socket is this process's own.
+engine::remote::RemoteOptions EngineProcessOptions(EngineSharing sharing = EngineSharing::Shared);
 
 }  // namespace vx::backends

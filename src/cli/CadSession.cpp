@@ -28,8 +28,11 @@ private:
 
 }  // namespace
 
+// Each run of vormex-cli starts a CAD engine of its own and quits it at the end: runs side by
+// side (shards, jobs) or beside the window never share one, so none closes another's
+// drawings.
 const cad::ClassRegistry& ProgramBackEnds() {
-    return backends::ProgramBackEnds();
+    return backends::ProgramBackEnds({}, backends::EngineSharing::Own);
 }
 
 QString TerminalLines(const std::string& text) {

@@ -390,7 +390,7 @@ int RunCheck(const QStringList& args, CommandIo& io) {
     std::vector<DrawingCheck> checks;
     try {
         if (!a.device.isEmpty()) {
-            cad::PlotChoices choices{search::ToFileSystemPath(a.device),
+            plot::PlotChoices choices{search::ToFileSystemPath(a.device),
                                      search::ToFileSystemPath(a.paper),
                                      search::ToFileSystemPath(a.style), 0};
             const auto lists = session.FillLists();

@@ -28,7 +28,9 @@
 #include "engine/remote/RemoteEngine.h"
 #include "plot/PlotChoiceCheck.h"
 #include "plot/PlotService.h"
+#include "search/FileSearch.h"
 #include "search/FileSystemPath.h"
+#include "search/FolderListing.h"
 
 namespace vx::cli {
 
@@ -62,9 +64,8 @@ beside the drawing.
   --shard K/N        plot only shard K (1 to N) of N: the drawings whose full path falls
                      to K by a hash of its bytes (FNV-1a 64, modulo N). N runs with the
                      same drawings plot each exactly once, in whatever order they were
-                     listed; "vormex-cli report merge" joins their reports.
-                     Runs side by side on one machine each need a runtime folder
-                     (XDG_RUNTIME_DIR) of their own, or they share one CAD engine
+                     listed; "vormex-cli report merge" joins their reports. Each run
+                     starts a CAD engine of its own, so runs side by side never meet
   --report FILE      write a JSON report of the run, again as each drawing is done (each
                      time whole or not at all); "complete" is false until the run ends
   --timeout SECONDS  the CAD engine's time limit for opening or plotting one drawing;

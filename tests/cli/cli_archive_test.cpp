@@ -5,6 +5,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>
+#include <memory>
 #include <set>
 
 #include "../engine/automation/EngineFixture.h"
@@ -156,20 +157,28 @@ struct CliRun {
     QByteArray out, err;
 };
 
-// The program itself, with a user of its own and no terminal.
-CliRun Cli(const fs::path& root, const QStringList& args) {
-    QProcess cli;
+// The program itself, with a user of its own and no terminal; started, and then waited for.
+std::unique_ptr<QProcess> CliStart(const fs::path& root, const QStringList& args) {
+    auto cli = std::make_unique<QProcess>();
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("HOME", Q(root / "home"));
     env.insert("XDG_DATA_HOME", Q(root / "home/.local/share"));
     env.insert("XDG_CONFIG_HOME", Q(root / "home/.config"));
-    cli.setProcessEnvironment(env);
-    cli.start(VORMEX_PROGRAM_DIR "/vormex-cli", args);
+    cli->setProcessEnvironment(env);
+    cli->start(VORMEX_PROGRAM_DIR "/vormex-cli", args);
+    return cli;
+}
+
+CliRun Finished(QProcess& cli) {
     if (!cli.waitForFinished(120000)) {
         cli.kill();
         cli.waitForFinished();
     }
     return {cli.exitCode(), cli.readAllStandardOutput(), cli.readAllStandardError()};
+}
+
+CliRun Cli(const fs::path& root, const QStringList& args) {
+    return Finished(*CliStart(root, args));
 }
 
 QJsonObject ReadJson(const fs::path& file) {
@@ -214,8 +223,17 @@ TEST(ArchiveRun, ShardsOfAListJoinedReportWhatOneRunReports) {
     EXPECT_EQ(Results(whole), expected);
     EXPECT_EQ(whole["summary"]["not_found"], 1);
 
+    // The shards run side by side, as jobs on one machine do: each with an engine of its own.
+    std::vector<std::unique_ptr<QProcess>> shards;
     for (const char* shard : {"1/2", "2/2"}) {
-        const CliRun r = plot({"--shard", shard}, shard[0] == '1' ? "s1.json" : "s2.json");
+        shards.push_back(CliStart(root, QStringList{"plot", "--files-from", Q(list), "--report",
+                                                    Q(root / (shard[0] == '1' ? "s1.json"
+                                                                              : "s2.json")),
+                                                    "--shard", shard} +
+                                            choices));
+    }
+    for (auto& shard : shards) {
+        const CliRun r = Finished(*shard);
         EXPECT_THAT(r.status, ::testing::AnyOf(0, 1)) << r.err.toStdString();
     }
     const CliRun merge = Cli(root, {"report", "merge", Q(root / "s2.json"), Q(root / "s1.json"),

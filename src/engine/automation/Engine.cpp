@@ -38,23 +38,5 @@ std::shared_ptr<EngineClass> RegisterEngine(cad::ClassRegistry& registry, Engine
     return cls;
 }
 
-cad::PlotOutcome OutcomeOf(const PlotRecord& record) {
-    cad::PlotOutcome o;
-    o.layout = record.layout;
-    o.device = record.device;
-    o.paper = record.media;
-    o.styleTable = record.styleSheet;
-    o.outputFile = record.outputFile;
-    o.ok = record.ok;
-    o.error = record.error;
-    o.notes = record.notes;
-    for (const auto& f : record.substitutedFonts) {
-        o.fonts.push_back({f.asked, f.used, f.reason});
-    }
-    o.blank = record.blank;
-    o.entities = record.entities;
-    o.drawn = record.drawn;
-    return o;
-}
 
 }  // namespace vx::engine::automation

@@ -50,9 +50,6 @@
 
 namespace vx::engine::automation {
 
-// A plot's record as the automation interface tells it (AcadPlot::LastOutcome).
-cad::PlotOutcome OutcomeOf(const PlotRecord& record);
-
 // Where the engine finds its devices, plot style tables and fonts. Unset members take the
 // program's defaults (the program's folder and the user's data folder, the system's
 // printers, the installed stroke fonts).

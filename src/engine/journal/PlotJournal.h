@@ -81,4 +81,7 @@ public:
 // The journal of an engine application; null for an application of another back end.
 const PlotJournal* JournalOf(const cad::Ref<cad::AcadApplication>& app);
 
+// A plot's record as the automation interface tells it (AcadPlot::LastOutcome).
+cad::PlotOutcome OutcomeOf(const PlotRecord& record);
+
 }  // namespace vx::engine::automation

@@ -7,7 +7,7 @@
 #include <cstdio>
 
 #include "db/ProxyStream.h"
-#include "dwg/BitWriter.h"
+#include "db/TestBitWriter.h"
 
 namespace {
 
