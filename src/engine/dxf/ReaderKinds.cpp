@@ -86,8 +86,7 @@ bool Reader::ParseKind(std::string_view type, const std::vector<Tag>& tags, Enti
                     g.textRotation = Dbl(t);
                     return;
                 default:
-                    Point(*this, t, 10, g.definitionPoint) ||
-                        Point(*this, t, 11, g.textMidpoint) ||
+                    Point(*this, t, 10, g.definitionPoint) || Point(*this, t, 11, g.textMidpoint) ||
                         Point(*this, t, 12, g.insertionPoint);
             }
         });
@@ -113,7 +112,8 @@ bool Reader::ParseKind(std::string_view type, const std::vector<Tag>& tags, Enti
             list = t.code;
         } else if (t.code == 90 && list == 93) {
             const std::int64_t v = Int(t);
-            faceList.push_back(v < 0 || v > 0xFFFFFFF ? 0xFFFFFFFFu : static_cast<std::uint32_t>(v));
+            faceList.push_back(v < 0 || v > 0xFFFFFFF ? 0xFFFFFFFFu
+                                                      : static_cast<std::uint32_t>(v));
             if (where.empty()) {
                 where = Where(t);
             }

@@ -1193,34 +1193,59 @@ struct Frontend::Impl {
         const Resolved r = ctx.Resolve(e.props, f.scope);
         const plotstyle::Pen& pen = ctx.PenFor(r);
         const double ltMm = LinetypeMm(e.props, f);
+        Resolved solid = r;  // symbols are drawn whole, as glyphs are
+        solid.linetype = nullptr;
         const double rowHeight = h + 2 * gap;
         const auto rows = ToleranceRows(g->text);
         budget.Spend(static_cast<std::int64_t>(rows.size()));
         for (std::size_t i = 0; i < rows.size(); ++i) {
             const double top = -static_cast<double>(i) * rowHeight;
             double x = 0;
-            for (const std::string& box : rows[i]) {
+            for (const ToleranceBox& box : rows[i]) {
                 if (box.empty()) {
                     continue;
                 }
-                double width = h;  // of a box without ink
-                if (font) {
+                // Pieces left to right from the gap on, each followed by a fifth of the
+                // text height; the box closes a gap after the last one's ink.
+                double cursor = x + gap, right = x + gap;
+                const double baseline = top - rowHeight / 2 - h / 2;
+                for (const TolerancePiece& piece : box) {
+                    if (piece.symbol != 0) {
+                        for (const auto& stroke : GdtSymbolStrokes(piece.symbol)) {
+                            local.clear();
+                            for (const QPointF& q : stroke) {
+                                local.push_back({cursor + q.x() * h, baseline + q.y() * h, 0});
+                            }
+                            StrokeLocal(plane, false, solid, pen, ltMm);
+                        }
+                        right = cursor + h;
+                        cursor += h * 1.2;
+                        continue;
+                    }
+                    if (!font) {
+                        continue;
+                    }
                     db::MText mt;
-                    mt.text = box;
+                    mt.text = piece.text;
                     mt.height = h;
                     mt.attachment = 4;  // middle left
                     LayoutMText(mt, TextStyleOf(d, db::kNone), font, glyphs, text);
-                    double right = 0;
+                    double ink = 0;
+                    bool inked = false;
                     for (const PlacedGlyph& pg : text.glyphs) {
                         if (pg.glyph && pg.glyph->hasInk) {
-                            right =
-                                std::max(right, pg.toPlane.map(QPointF(pg.glyph->inkRight, 0)).x());
+                            ink = std::max(ink, pg.toPlane.map(QPointF(pg.glyph->inkRight, 0)).x());
+                            inked = true;
                         }
                     }
-                    width = std::max(right, h * 0.5);
-                    const Transform at = plane * Translation({x + gap, top - rowHeight / 2, 0});
+                    const Transform at = plane * Translation({cursor, top - rowHeight / 2, 0});
                     EmitText(PlaneToPaper(at, 0), r, f.scope);
+                    if (inked) {
+                        right = cursor + ink;
+                        cursor += ink + h * 0.2;
+                    }
                 }
+                const double width = std::max(right - (x + gap), h * 0.5);
                 const double w = width + 2 * gap;
                 local = {{x, top, 0},
                          {x + w, top, 0},

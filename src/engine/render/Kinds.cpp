@@ -4,51 +4,37 @@
 #include <charconv>
 #include <cmath>
 #include <unordered_set>
+#include <vector>
 
 namespace vx::engine::render {
 
 namespace {
 
-// The characters the letters of the "gdt" font draw.
-char32_t GdtSymbol(char c) {
-    static constexpr char32_t kLetters[26] = {
-        0x2220,  // a angularity
-        0x22A5,  // b perpendicularity
-        0x25B1,  // c flatness
-        0x2313,  // d profile of a surface
-        0x25CB,  // e circularity
-        0x2225,  // f parallelism
-        0x232D,  // g cylindricity
-        0x2197,  // h circular run-out
-        0x232F,  // i symmetry
-        0x2316,  // j position
-        0x2312,  // k profile of a line
-        0x24C1,  // l least material condition
-        0x24C2,  // m maximum material condition
-        0x2300,  // n diameter
-        0,       // o
-        0x24C5,  // p projected tolerance zone
-        0,       // q
-        0x25CE,  // r concentricity
-        0x24C8,  // s regardless of feature size
-        0x2330,  // t total run-out
-        0x23E4,  // u straightness
-        0, 0, 0, 0, 0};
-    const char lower = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    return lower >= 'a' && lower <= 'z' ? kLetters[lower - 'a'] : 0;
+constexpr double kPi = 3.14159265358979323846;
+
+using Strokes = std::vector<std::vector<QPointF>>;
+
+std::vector<QPointF> ArcPoints(QPointF c, double r, double fromDeg, double toDeg) {
+    std::vector<QPointF> pts;
+    const int n = std::max(4, static_cast<int>(std::abs(toDeg - fromDeg) / 360 * 32));
+    for (int i = 0; i <= n; ++i) {
+        const double a = (fromDeg + (toDeg - fromDeg) * i / n) * kPi / 180;
+        pts.emplace_back(c.x() + r * std::cos(a), c.y() + r * std::sin(a));
+    }
+    return pts;
 }
 
-void AppendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
+std::vector<QPointF> Circle(double r) {
+    return ArcPoints({0.5, 0.5}, r, 0, 360);
+}
+
+// The letters inside the circled modifiers.
+Strokes Circled(std::vector<QPointF> letter) {
+    return {Circle(0.55), std::move(letter)};
+}
+
+char Lower(char c) {
+    return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
 }
 
 bool IsGdtFont(std::string_view name) {
@@ -62,48 +48,73 @@ bool IsGdtFont(std::string_view name) {
     return n == "gdt" || n == "amgdt";
 }
 
-// One box's text with the gdt letters replaced; the font switches to gdt are dropped,
-// other switches kept.
-std::string TranslateBox(std::string_view s) {
-    std::string out;
-    std::vector<bool> stack;  // the gdt state outside each open brace
+// One box split into text and symbols; the font switches to gdt are dropped, other
+// switches kept.
+ToleranceBox TranslateBox(std::string_view s) {
+    ToleranceBox out;
+    const auto text = [&]() -> std::string& {
+        if (out.empty() || out.back().symbol != 0) {
+            out.emplace_back();
+        }
+        return out.back().text;
+    };
+    // Each open brace: the gdt state outside it, and whether it only switches to gdt (such
+    // braces are dropped with the switch).
+    std::vector<std::pair<bool, bool>> stack;
     bool gdt = false;
+    const auto gdtSwitchAt = [&](std::size_t i) {
+        if (i + 1 >= s.size() || s[i] != '\\' || (s[i + 1] != 'F' && s[i + 1] != 'f')) {
+            return false;
+        }
+        const std::string_view spec = s.substr(i + 2, s.find(';', i + 2) - (i + 2));
+        return IsGdtFont(spec.substr(0, spec.find('|')));
+    };
     for (std::size_t i = 0; i < s.size(); ++i) {
         const char c = s[i];
         if (c == '{') {
-            stack.push_back(gdt);
-            out += c;
-        } else if (c == '}') {
+            const bool drop = gdtSwitchAt(i + 1);
+            stack.emplace_back(gdt, drop);
+            if (!drop) {
+                text() += c;
+            }
+            continue;
+        }
+        if (c == '}') {
             if (!stack.empty()) {
-                gdt = stack.back();
+                gdt = stack.back().first;
+                if (!stack.back().second) {
+                    text() += c;
+                }
                 stack.pop_back();
             }
-            out += c;
-        } else if (c == '\\' && i + 1 < s.size() && (s[i + 1] == 'F' || s[i + 1] == 'f')) {
+            continue;
+        }
+        if (c == '\\' && i + 1 < s.size() && (s[i + 1] == 'F' || s[i + 1] == 'f')) {
             const std::size_t end = s.find(';', i + 2);
-            const std::string_view spec =
-                s.substr(i + 2, end == std::string_view::npos ? end : end - i - 2);
-            gdt = IsGdtFont(spec.substr(0, spec.find('|')));
+            gdt = gdtSwitchAt(i);
             if (!gdt) {
-                out += s.substr(i, end == std::string_view::npos ? end : end - i + 1);
+                text() += s.substr(i, end == std::string_view::npos ? end : end - i + 1);
             }
             if (end == std::string_view::npos) {
                 break;
             }
             i = end;
-        } else if (c == '\\' && i + 1 < s.size()) {
-            out += s.substr(i, 2);
+            continue;
+        }
+        if (c == '\\' && i + 1 < s.size()) {
+            text() += s.substr(i, 2);
             ++i;
-        } else if (const char32_t sym = gdt ? GdtSymbol(c) : 0) {
-            AppendUtf8(out, sym);
+        } else if (gdt && !GdtSymbolStrokes(c).empty()) {
+            out.push_back({{}, Lower(c)});
         } else {
-            out += c;
+            text() += c;
         }
     }
     return out;
 }
 
-std::vector<std::string_view> Split(std::string_view s, std::initializer_list<std::string_view> seps) {
+std::vector<std::string_view> Split(std::string_view s,
+                                    std::initializer_list<std::string_view> seps) {
     std::vector<std::string_view> parts;
     std::size_t start = 0;
     for (std::size_t i = 0; i < s.size();) {
@@ -128,16 +139,73 @@ std::vector<std::string_view> Split(std::string_view s, std::initializer_list<st
 
 }  // namespace
 
-std::vector<std::vector<std::string>> ToleranceRows(std::string_view text) {
-    std::vector<std::vector<std::string>> rows;
+std::vector<std::vector<ToleranceBox>> ToleranceRows(std::string_view text) {
+    std::vector<std::vector<ToleranceBox>> rows;
     for (std::string_view row : Split(text, {"^J", "\\P"})) {
-        std::vector<std::string> boxes;
+        std::vector<ToleranceBox> boxes;
         for (std::string_view box : Split(row, {"%%v"})) {
             boxes.push_back(TranslateBox(box));
         }
         rows.push_back(std::move(boxes));
     }
     return rows;
+}
+
+std::vector<std::vector<QPointF>> GdtSymbolStrokes(char letter) {
+    using P = QPointF;
+    switch (Lower(letter)) {
+        case 'a':  // angularity
+            return {{P(1, 0), P(0, 0), P(0.85, 0.65)}};
+        case 'b':  // perpendicularity
+            return {{P(0, 0), P(1, 0)}, {P(0.5, 0), P(0.5, 1)}};
+        case 'c':  // flatness
+            return {{P(0, 0.2), P(0.75, 0.2), P(1, 0.8), P(0.25, 0.8), P(0, 0.2)}};
+        case 'd': {  // profile of a surface
+            auto arc = ArcPoints({0.5, 0.25}, 0.5, 0, 180);
+            arc.push_back(arc.front());
+            return {arc};
+        }
+        case 'e':  // circularity
+            return {Circle(0.5)};
+        case 'f':  // parallelism
+            return {{P(0.1, 0), P(0.5, 1)}, {P(0.5, 0), P(0.9, 1)}};
+        case 'g':  // cylindricity
+            return {Circle(0.35), {P(0, 0), P(0.5, 1)}, {P(0.5, 0), P(1, 1)}};
+        case 'h':  // circular run-out
+            return {{P(0, 0), P(1, 1)}, {P(0.6, 1), P(1, 1), P(1, 0.6)}};
+        case 'i':  // symmetry
+            return {
+                {P(0.2, 0.85), P(0.8, 0.85)}, {P(0, 0.5), P(1, 0.5)}, {P(0.2, 0.15), P(0.8, 0.15)}};
+        case 'j':  // position
+            return {Circle(0.35), {P(0, 0.5), P(1, 0.5)}, {P(0.5, 0), P(0.5, 1)}};
+        case 'k':  // profile of a line
+            return {ArcPoints({0.5, 0.25}, 0.5, 0, 180)};
+        case 'l':  // least material condition
+            return Circled({P(0.35, 0.8), P(0.35, 0.2), P(0.7, 0.2)});
+        case 'm':  // maximum material condition
+            return Circled({P(0.25, 0.2), P(0.25, 0.8), P(0.5, 0.4), P(0.75, 0.8), P(0.75, 0.2)});
+        case 'n':  // diameter
+            return {Circle(0.4), {P(0, 0), P(1, 1)}};
+        case 'p':  // projected tolerance zone
+            return Circled({P(0.35, 0.2), P(0.35, 0.8), P(0.6, 0.8), P(0.7, 0.7), P(0.7, 0.6),
+                            P(0.6, 0.5), P(0.35, 0.5)});
+        case 'r':  // concentricity
+            return {Circle(0.5), Circle(0.25)};
+        case 's':  // regardless of feature size
+            return Circled({P(0.7, 0.75), P(0.6, 0.8), P(0.4, 0.8), P(0.3, 0.7), P(0.3, 0.6),
+                            P(0.4, 0.5), P(0.6, 0.5), P(0.7, 0.4), P(0.7, 0.3), P(0.6, 0.2),
+                            P(0.4, 0.2), P(0.3, 0.25)});
+        case 't':  // total run-out
+            return {{P(0, 0), P(1, 0)},
+                    {P(0.1, 0), P(0.5, 1)},
+                    {P(0.5, 0), P(0.9, 1)},
+                    {P(0.25, 0.85), P(0.5, 1), P(0.6, 0.75)},
+                    {P(0.65, 0.85), P(0.9, 1), P(1, 0.75)}};
+        case 'u':  // straightness
+            return {{P(0, 0.5), P(1, 0.5)}};
+        default:
+            return {};
+    }
 }
 
 std::vector<std::pair<std::uint32_t, std::uint32_t>> MeshEdges(const db::Mesh& mesh) {

@@ -49,28 +49,47 @@ TEST(Kinds, EntitiesDrawTheirBoxesEdgesAndPictures) {
         std::set<double> rowTops;  // highest paper y of each closed stroke (frame box)
         const char* warning;
     } cases[] = {
-        {"frame of three boxes", "",
+        {"frame of three boxes",
+         "",
          "0 TOLERANCE|8 0|100 AcDbEntity|100 AcDbFcf|3 Standard|10 0,0,0|"
          "1 {\\Fgdt;j}%%v{\\Fgdt;n}0.5%%vA",
-         3, 3, {100}, ""},
-        {"two rows, empty boxes left out, rows along the x-axis given", "",
+         8,
+         3,
+         {100},
+         ""},
+        {"two rows, empty boxes left out, rows along the x-axis given",
+         "",
          "0 TOLERANCE|8 0|100 AcDbEntity|100 AcDbFcf|10 0,0,0|11 -1,0,0|"
          "1 {\\Fgdt;j}%%v%%v%%v%%v%%v^J{\\Fgdt;d}%%v0.1%%V",
-         3, 3, {104.5, 109}, ""},
-        {"datum identifier and empty frame", "",
+         7,
+         3,
+         {104.5, 109},
+         ""},
+        {"datum identifier and empty frame",
+         "",
          "0 TOLERANCE|8 0|100 AcDbEntity|100 AcDbFcf|10 0,0,0|1 A|"
          "0 TOLERANCE|8 0|100 AcDbEntity|100 AcDbFcf|10 0,0,0|1 ",
-         1, 1, {100}, ""},
+         1,
+         1,
+         {100},
+         ""},
         {"cube mesh draws each of its 12 edges once", "", kCube, 12, 0, {}, ""},
-        {"mesh face beyond its vertices or its list", "",
+        {"mesh face beyond its vertices or its list",
+         "",
          "0 MESH|8 0|100 AcDbEntity|100 AcDbSubDMesh|92 3|10 0,0,0|10 10,0,0|10 0,10,0|"
          "93 9|90 3|90 0|90 1|90 2|90 3|90 0|90 1|90 7|90 9",
-         3, 0, {}, "mesh's face list is damaged"},
+         3,
+         0,
+         {},
+         "mesh's face list is damaged"},
         {"arc dimension from its picture block",
          "0 BLOCK|8 0|2 *D1|70 1|10 0,0,0|3 *D1|0 LINE|8 0|10 0,0,0|11 5,5,0|0 ENDBLK|8 0",
          "0 ARC_DIMENSION|8 0|100 AcDbEntity|100 AcDbDimension|2 *D1|10 1,1,0|70 37|"
          "100 AcDbArcDimension|13 0,0,0|14 5,5,0|15 0,5,0|70 0|40 0.0|41 1.5",
-         1, 0, {}, ""},
+         1,
+         0,
+         {},
+         ""},
     };
     for (const auto& c : cases) {
         std::string warnings;
@@ -107,9 +126,11 @@ TEST(Kinds, FrameBoxesFollowTheirTextAndTheXAxis) {
     EXPECT_GT(b.ymax - b.ymin, 3 * 2.0);  // three boxes, each at least two gaps wide
 }
 
-TEST(Kinds, GdtLettersBecomeTheirSymbols) {
-    const auto rows = render::ToleranceRows("{\\Fgdt;j}%%v{\\Fgdt;n}.5{\\fGDT|b0;m}\\PA{\\Fgdt;}");
-    const std::vector<std::vector<std::string>> want = {
-        {"{\u2316}", "{\u2300}.5{\u24C2}"}, {"A{}"}};
+TEST(Kinds, GdtLettersBecomeSymbolsAndTheRestStaysText) {
+    using P = render::TolerancePiece;
+    const auto rows =
+        render::ToleranceRows("{\\Fgdt;j}%%v{\\Fgdt;n}.5{\\fGDT|b0;m}\\PA{\\Fgdt;9}{\\H2x;B}");
+    const std::vector<std::vector<render::ToleranceBox>> want = {
+        {{P{"", 'j'}}, {P{"", 'n'}, P{".5", 0}, P{"", 'm'}}}, {{P{"A9{\\H2x;B}", 0}}}};
     EXPECT_EQ(rows, want);
 }
