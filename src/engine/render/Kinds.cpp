@@ -141,7 +141,7 @@ std::vector<std::string_view> Split(std::string_view s,
 
 std::vector<std::vector<ToleranceBox>> ToleranceRows(std::string_view text) {
     std::vector<std::vector<ToleranceBox>> rows;
-    for (std::string_view row : Split(text, {"^J", "\\P"})) {
+    for (std::string_view row : Split(text, {"^J", "\\P", "\r\n", "\n"})) {
         std::vector<ToleranceBox> boxes;
         for (std::string_view box : Split(row, {"%%v"})) {
             boxes.push_back(TranslateBox(box));

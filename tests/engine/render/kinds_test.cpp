@@ -129,7 +129,7 @@ TEST(Kinds, FrameBoxesFollowTheirTextAndTheXAxis) {
 TEST(Kinds, GdtLettersBecomeSymbolsAndTheRestStaysText) {
     using P = render::TolerancePiece;
     const auto rows =
-        render::ToleranceRows("{\\Fgdt;j}%%v{\\Fgdt;n}.5{\\fGDT|b0;m}\\PA{\\Fgdt;9}{\\H2x;B}");
+        render::ToleranceRows("{\\Fgdt;j}%%v{\\Fgdt;n}.5{\\fGDT|b0;m}\nA{\\Fgdt;9}{\\H2x;B}");
     const std::vector<std::vector<render::ToleranceBox>> want = {
         {{P{"", 'j'}}, {P{"", 'n'}, P{".5", 0}, P{"", 'm'}}}, {{P{"A9{\\H2x;B}", 0}}}};
     EXPECT_EQ(rows, want);
