@@ -63,6 +63,9 @@ std::string_view Entity::TypeName() const {
             return u->typeName;
         }
     }
+    if (const auto* d = As<Dimension>(); d && !d->typeName.empty()) {
+        return d->typeName;
+    }
     return db::TypeName(type);
 }
 

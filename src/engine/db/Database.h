@@ -265,6 +265,9 @@ struct Dimension {
     double obliqueAngle = 0;         // 52
     double horizontalDirection = 0;  // 51
     std::string text{};              // 1: override text, "<>" = measurement
+    // The type of the later dimension kinds drawn the same way ("ARC_DIMENSION",
+    // "LARGE_RADIAL_DIMENSION"); empty for DIMENSION.
+    std::string typeName{};
 };
 
 struct Leader {

@@ -25,9 +25,19 @@ bool DwgReaderImpl::ReadKind(std::uint32_t type, const std::string& cls, ObjectS
         return true;
     }
     if (cls == "ARC_DIMENSION" || cls == "LARGE_RADIAL_DIMENSION") {
-        // The common dimension data and its block are all the picture needs; the
-        // subclass's own points follow and are not read.
+        // The common dimension data and its block are all the picture needs.
         ReadDimension(type, o, p);
+        if (auto* g = e.As<Dimension>()) {
+            g->typeName = cls;
+            if (cls == "ARC_DIMENSION") {
+                // the definition point, the extension lines' points and the arc's centre
+                g->definitionPoint = d.B3D();
+                for (int k = 0; k < 3; ++k) {
+                    g->points[k] = d.B3D();
+                }
+                g->dimType = static_cast<std::int16_t>((g->dimType & ~0x0F) | 5);
+            }
+        }
         return true;
     }
     if (cls != "MESH") {
@@ -69,7 +79,8 @@ bool DwgReaderImpl::ReadKind(std::uint32_t type, const std::string& cls, ObjectS
         }
     }
     if (damaged) {
-        Warn("handle " + HandleText(o.self), "a mesh's face list is damaged; the faces that can be read are drawn");
+        Warn("handle " + HandleText(o.self),
+             "a mesh's face list is damaged; the faces that can be read are drawn");
     }
     e.Set(EntityType::Mesh, std::move(g));
     return true;

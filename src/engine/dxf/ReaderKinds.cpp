@@ -57,6 +57,7 @@ bool Reader::ParseKind(std::string_view type, const std::vector<Tag>& tags, Enti
         // Drawn from their picture blocks as every dimension is; the common dimension
         // codes come first, the subclass's own points (13..16) after them.
         Dimension g;
+        g.typeName = std::string(type);
         EachOwnTag(*this, tags, p, [&](std::string_view sub, const Tag& t) {
             if (sub != "AcDbDimension") {
                 for (int k = 0; k < 4; ++k) {

@@ -22,10 +22,9 @@ struct TolerancePiece {
 using ToleranceBox = std::vector<TolerancePiece>;
 
 // A TOLERANCE's text as rows of boxes: rows end at "^J", "\P" or a line break (as DWG files
-// hold them), boxes at "%%v". The
-// letters written in the "gdt" font ("{\Fgdt;j}") that are symbols become symbol pieces
-// (the switch to that font is dropped); letters of it that are no symbol stay text. Empty
-// boxes are kept (the caller leaves them out).
+// hold them), boxes at "%%v". The letters written in the "gdt" font ("{\Fgdt;j}") that
+// are symbols become symbol pieces (the switch to that font is dropped); letters of it
+// that are no symbol stay text. Empty boxes are kept (the caller leaves them out).
 std::vector<std::vector<ToleranceBox>> ToleranceRows(std::string_view text);
 
 // The strokes of a gdt symbol in glyph units (baseline at 0, capital height 1, within
