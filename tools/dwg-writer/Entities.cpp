@@ -450,6 +450,8 @@ bool Builder::WriteEntity(const db::Entity& e, Handle self, const EntityLinks& l
         case db::EntityType::MLeader:
         case db::EntityType::Table:
         case db::EntityType::Wipeout:
+        case db::EntityType::Tolerance:
+        case db::EntityType::Mesh:
         case db::EntityType::Unknown:
             return false;
     }

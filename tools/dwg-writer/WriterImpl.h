@@ -236,10 +236,13 @@ double VarNum(const db::Header& h, const char* name, double def);
 std::int16_t VarInt(const db::Header& h, const char* name, std::int16_t def);
 std::string VarText(const db::Header& h, const char* name, const std::string& def);
 
-// Entities the file holds: the types the engine knows up to VIEWPORT, raster images aside
-// (construction lines, multilines, multileaders, tables and wipeouts are left out).
+// Entities the file holds: the types the engine knows up to VIEWPORT, raster images and the
+// later dimension kinds (custom classes) aside (construction lines, multilines,
+// multileaders, tables and wipeouts are left out).
 inline bool Writable(const db::Entity& e) {
-    return e.type < db::EntityType::XLine && e.type != db::EntityType::Image;
+    const auto* d = e.As<db::Dimension>();
+    return e.type < db::EntityType::XLine && e.type != db::EntityType::Image &&
+           !(d && !d->typeName.empty());
 }
 
 // Lineweight index of the format for hundredths of a millimetre (or ByLayer, ...).

@@ -47,11 +47,12 @@ Color Color::FromRgb(std::uint32_t rgb, std::int16_t nearestIndex) {
 }
 
 std::string_view TypeName(EntityType type) {
-    static constexpr std::array<std::string_view, 27> kNames{
-        "LINE",   "POINT",     "CIRCLE",      "ARC",        "ELLIPSE", "LWPOLYLINE", "POLYLINE",
-        "SPLINE", "SOLID",     "TRACE",       "3DFACE",     "TEXT",    "MTEXT",      "ATTDEF",
-        "INSERT", "DIMENSION", "LEADER",      "HATCH",      "IMAGE",   "VIEWPORT",   "XLINE",
-        "RAY",    "MLINE",     "MULTILEADER", "ACAD_TABLE", "WIPEOUT", "UNKNOWN"};
+    static constexpr std::array<std::string_view, 29> kNames{
+        "LINE",       "POINT",    "CIRCLE",    "ARC",       "ELLIPSE", "LWPOLYLINE",
+        "POLYLINE",   "SPLINE",   "SOLID",     "TRACE",     "3DFACE",  "TEXT",
+        "MTEXT",      "ATTDEF",   "INSERT",    "DIMENSION", "LEADER",  "HATCH",
+        "IMAGE",      "VIEWPORT", "XLINE",     "RAY",       "MLINE",   "MULTILEADER",
+        "ACAD_TABLE", "WIPEOUT",  "TOLERANCE", "MESH",      "UNKNOWN"};
     static_assert(kNames.size() == static_cast<std::size_t>(EntityType::Unknown) + 1);
     return kNames[static_cast<std::size_t>(type)];
 }
@@ -61,6 +62,9 @@ std::string_view Entity::TypeName() const {
         if (const auto* u = As<Unknown>()) {
             return u->typeName;
         }
+    }
+    if (const auto* d = As<Dimension>(); d && !d->typeName.empty()) {
+        return d->typeName;
     }
     return db::TypeName(type);
 }

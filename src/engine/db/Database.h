@@ -265,6 +265,9 @@ struct Dimension {
     double obliqueAngle = 0;         // 52
     double horizontalDirection = 0;  // 51
     std::string text{};              // 1: override text, "<>" = measurement
+    // The type of the later dimension kinds drawn the same way ("ARC_DIMENSION",
+    // "LARGE_RADIAL_DIMENSION"); empty for DIMENSION.
+    std::string typeName{};
 };
 
 struct Leader {
@@ -410,6 +413,24 @@ struct MLeader {
     Color blockColor{};
 };
 
+// TOLERANCE: a feature-control frame. The text holds the rows (separated by "^J") and
+// within a row the boxes (separated by "%%v"); symbols are letters of the "gdt" font,
+// written as MTEXT font switches ("{\\Fgdt;j}").
+struct Tolerance {
+    Vec3 position{};      // top left corner of the first box (world)
+    Vec3 xAxis{1, 0, 0};  // direction of the rows (world)
+    std::string styleName{};
+    std::string text{};
+};
+
+// MESH (subdivision surface), as stored at level 0: its vertices and faces. Each face is
+// a run of vertex indices in `faceIndices`, `faceSizes` giving the run lengths.
+struct Mesh {
+    std::vector<Vec3> vertices{};  // world
+    std::vector<std::uint32_t> faceSizes{};
+    std::vector<std::uint32_t> faceIndices{};  // checked against `vertices` by the readers
+};
+
 // An entity of a type the engine does not draw; kept so that reports can name it.
 struct Unknown {
     std::string typeName{};  // as in the file, e.g. "3DSOLID"
@@ -446,6 +467,8 @@ enum class EntityType : std::uint8_t {
     MLeader,
     Table,    // an Insert of the table's picture block
     Wipeout,  // an Image whose boundary masks what lies beneath
+    Tolerance,
+    Mesh,
     Unknown,
 };
 
@@ -473,7 +496,8 @@ template <class T>
 inline constexpr bool kBoxedGeometry =
     std::is_same_v<T, Spline> || std::is_same_v<T, Attribute> || std::is_same_v<T, Dimension> ||
     std::is_same_v<T, Leader> || std::is_same_v<T, Hatch> || std::is_same_v<T, Image> ||
-    std::is_same_v<T, Viewport> || std::is_same_v<T, MLine> || std::is_same_v<T, MLeader>;
+    std::is_same_v<T, Viewport> || std::is_same_v<T, MLine> || std::is_same_v<T, MLeader> ||
+    std::is_same_v<T, Tolerance> || std::is_same_v<T, Mesh>;
 
 // One entity: its common properties and its type's geometry. Read the geometry with
 // As<T>() (T one of the structs above, Attribute for ATTDEF, Face for SOLID, TRACE and
@@ -484,7 +508,8 @@ struct Entity {
     EntityProps props{};
     std::variant<Line, Point, Circle, Arc, Ellipse, LwPolyline, Polyline, Boxed<Spline>, Face, Text,
                  MText, Boxed<Attribute>, Insert, Boxed<Dimension>, Boxed<Leader>, Boxed<Hatch>,
-                 Boxed<Image>, Boxed<Viewport>, XLine, Boxed<MLine>, Boxed<MLeader>, Unknown>
+                 Boxed<Image>, Boxed<Viewport>, XLine, Boxed<MLine>, Boxed<MLeader>,
+                 Boxed<Tolerance>, Boxed<Mesh>, Unknown>
         data{};
 
     // The geometry as the given type; null when the entity holds another.

@@ -504,6 +504,14 @@ Box3 SimpleEntityBox(const Entity& e, const Transform& m) {
             }
             break;
         }
+        case EntityType::Tolerance:
+            box.Add(m.Apply(e.As<Tolerance>()->position));  // the frames' corner
+            break;
+        case EntityType::Mesh:
+            for (Vec3 p : e.As<Mesh>()->vertices) {
+                box.Add(m.Apply(p));
+            }
+            break;
         // Construction lines are endless: they have no extents (zooming to the extents
         // leaves them out, as the CAD application does).
         case EntityType::XLine:

@@ -892,7 +892,7 @@ void DwgReaderImpl::ReadEntityData(std::uint32_t type, const std::string& name, 
         default:
             break;
     }
-    if (ReadAnnotation(type, cls, o, p)) {
+    if (ReadAnnotation(type, cls, o, p) || ReadKind(type, cls, o, p)) {
         return;
     }
     if (cls == "IMAGE" || cls == "WIPEOUT") {

@@ -202,6 +202,8 @@ private:
     // XLINE, RAY, MLINE, ACAD_TABLE, MULTILEADER (DwgAnnotations.cpp); false for others.
     bool ReadAnnotation(std::uint32_t type, const std::string& cls, ObjectStreams& o,
                         PendingEntity& p);
+    // TOLERANCE, MESH, ARC_DIMENSION, LARGE_RADIAL_DIMENSION (DwgKinds.cpp); false for others.
+    bool ReadKind(std::uint32_t type, const std::string& cls, ObjectStreams& o, PendingEntity& p);
     // MLINESTYLE and WIPEOUTVARIABLES objects; false for others.
     bool ReadAnnotationObject(std::uint32_t type, const std::string& name, ObjectStreams& o);
     void ReadMLineStyle(ObjectStreams& o);

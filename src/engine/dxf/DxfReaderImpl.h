@@ -61,6 +61,9 @@ public:
     // False when `type` is none of them.
     bool ParseAnnotation(std::string_view type, const std::vector<Tag>& tags, db::Entity& e);
     void ParseMLeader(const std::vector<Tag>& tags, db::Entity& e);
+    // --- TOLERANCE, MESH, ARC_DIMENSION, LARGE_RADIAL_DIMENSION (ReaderKinds.cpp) ---
+    // False when `type` is none of them.
+    bool ParseKind(std::string_view type, const std::vector<Tag>& tags, db::Entity& e);
     // MLINESTYLE and WIPEOUTVARIABLES objects.
     void ParseAnnotationObject(std::string_view type, const std::vector<Tag>& tags);
     void ParseMLineStyle(const std::vector<Tag>& tags);

@@ -245,7 +245,7 @@ void Reader::ParseEntity(std::string_view type, const std::vector<Tag>& tags, En
     EntityProps& p = e.props;
     p.layer = LayerByName("0");
     auto set = [&](EntityType et, auto value) { e.Set(et, std::move(value)); };
-    if (ParseAnnotation(type, tags, e)) {
+    if (ParseAnnotation(type, tags, e) || ParseKind(type, tags, e)) {
         return;
     }
     if (type == "LINE") {

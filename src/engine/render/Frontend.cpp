@@ -15,6 +15,7 @@
 #include "engine/render/Curves.h"
 #include "engine/render/Dashes.h"
 #include "engine/render/Hatching.h"
+#include "engine/render/Kinds.h"
 #include "engine/render/PageWriter.h"
 #include "engine/render/RenderContext.h"
 #include "engine/render/TextLayout.h"
@@ -519,6 +520,10 @@ struct Frontend::Impl {
                 return DrawInsert(e, f, vis);
             case T::Wipeout:
                 return DrawWipeout(e, f);
+            case T::Tolerance:
+                return DrawTolerance(e, f);
+            case T::Mesh:
+                return DrawMesh(e, f);
             case T::Unknown:
                 return DrawUnknown(e, f, vis);
         }
@@ -1259,6 +1264,116 @@ struct Frontend::Impl {
             toParent = db::OcsToWorld(e.props.extrusion) * toParent;
         }
         DrawBlockRef(d, d.blocks[g->block], toParent, 1.0, scope, f);
+    }
+
+    // A feature-control frame: each row of boxes below the previous one, each box as wide
+    // as its text with the dimension gap on either side and as high as the text and two
+    // gaps, the text in the middle.
+    void DrawTolerance(const db::Entity& e, const Frame& f) {
+        const auto* g = e.As<db::Tolerance>();
+        if (!g || !Finite(g->position) || !Finite(g->xAxis)) {
+            return;
+        }
+        const db::Database& d = *f.scope.db;
+        const bool metric = d.header.measurement == 1;
+        const double h = DimensionSize(d.header, "$DIMTXT", metric ? 2.5 : 0.18);
+        const double gap = DimensionSize(d.header, "$DIMGAP", metric ? 0.625 : 0.09);
+        const fonts::ResolvedFont* font = FontFor(d, db::kNone);
+        Vec3 normal = db::Normalized(e.props.extrusion);
+        if (db::Length(normal) == 0 || !Finite(normal)) {
+            normal = {0, 0, 1};
+        }
+        Vec3 xdir = db::Normalized(g->xAxis);
+        if (db::Length(xdir) == 0) {
+            xdir = db::OcsToWorld(normal).ApplyVector({1, 0, 0});
+        }
+        const Vec3 ydir = db::Normalized(db::Cross(normal, xdir));
+        const Transform plane = f.toPaper * Transform::FromAxes(xdir, ydir, normal, g->position);
+        const Resolved r = ctx.Resolve(e.props, f.scope);
+        const plotstyle::Pen& pen = ctx.PenFor(r);
+        const double ltMm = LinetypeMm(e.props, f);
+        Resolved solid = r;  // symbols are drawn whole, as glyphs are
+        solid.linetype = nullptr;
+        const double rowHeight = h + 2 * gap;
+        const auto rows = ToleranceRows(g->text);
+        budget.Spend(static_cast<std::int64_t>(rows.size()));
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            const double top = -static_cast<double>(i) * rowHeight;
+            double x = 0;
+            for (const ToleranceBox& box : rows[i]) {
+                if (box.empty()) {
+                    continue;
+                }
+                // Pieces left to right from the gap on, each followed by a fifth of the
+                // text height; the box closes a gap after the last one's ink.
+                double cursor = x + gap, right = x + gap;
+                const double baseline = top - rowHeight / 2 - h / 2;
+                for (const TolerancePiece& piece : box) {
+                    if (piece.symbol != 0) {
+                        for (const auto& stroke : GdtSymbolStrokes(piece.symbol)) {
+                            local.clear();
+                            for (const QPointF& q : stroke) {
+                                local.push_back({cursor + q.x() * h, baseline + q.y() * h, 0});
+                            }
+                            StrokeLocal(plane, false, solid, pen, ltMm);
+                        }
+                        right = cursor + h;
+                        cursor += h * 1.2;
+                        continue;
+                    }
+                    if (!font) {
+                        continue;
+                    }
+                    db::MText mt;
+                    mt.text = piece.text;
+                    mt.height = h;
+                    mt.attachment = 4;  // middle left
+                    LayoutMText(mt, TextStyleOf(d, db::kNone), font, glyphs, text);
+                    double ink = 0;
+                    bool inked = false;
+                    for (const PlacedGlyph& pg : text.glyphs) {
+                        if (pg.glyph && pg.glyph->hasInk) {
+                            ink = std::max(ink, pg.toPlane.map(QPointF(pg.glyph->inkRight, 0)).x());
+                            inked = true;
+                        }
+                    }
+                    const Transform at = plane * Translation({cursor, top - rowHeight / 2, 0});
+                    EmitText(PlaneToPaper(at, 0), r, f.scope);
+                    if (inked) {
+                        right = cursor + ink;
+                        cursor += ink + h * 0.2;
+                    }
+                }
+                const double width = std::max(right - (x + gap), h * 0.5);
+                const double w = width + 2 * gap;
+                local = {{x, top, 0},
+                         {x + w, top, 0},
+                         {x + w, top - rowHeight, 0},
+                         {x, top - rowHeight, 0}};
+                StrokeLocal(plane, true, r, pen, ltMm);
+                x += w;
+            }
+        }
+    }
+
+    // A subdivision mesh as its level-0 wire: each edge of its faces once.
+    void DrawMesh(const db::Entity& e, const Frame& f) {
+        const auto* g = e.As<db::Mesh>();
+        if (!g) {
+            return;
+        }
+        const auto edges = MeshEdges(*g);
+        budget.Spend(static_cast<std::int64_t>(edges.size()));
+        const Resolved r = ctx.Resolve(e.props, f.scope);
+        const plotstyle::Pen& pen = ctx.PenFor(r);
+        const double ltMm = LinetypeMm(e.props, f);
+        for (const auto& [a, b] : edges) {
+            if (std::max(a, b) < g->vertices.size() && Finite(g->vertices[a]) &&
+                Finite(g->vertices[b])) {
+                local = {g->vertices[a], g->vertices[b]};
+                StrokeLocal(f.toPaper, false, r, pen, ltMm);
+            }
+        }
     }
 
     void DrawLeader(const db::Entity& e, const Frame& f) {

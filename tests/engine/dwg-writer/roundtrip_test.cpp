@@ -21,9 +21,12 @@ namespace fs = std::filesystem;
 using db::Database;
 using db::Entity;
 
-// What the writer keeps: entity types the engine knows up to VIEWPORT, raster images aside.
+// What the writer keeps: entity types the engine knows up to VIEWPORT, raster images and
+// the later dimension kinds aside.
 bool Written(const Entity& e) {
-    return e.type < db::EntityType::XLine && e.type != db::EntityType::Image;
+    const auto* d = e.As<db::Dimension>();
+    return e.type < db::EntityType::XLine && e.type != db::EntityType::Image &&
+           !(d && !d->typeName.empty());
 }
 
 std::vector<fs::path> Cases() {

@@ -179,6 +179,14 @@ inline Reading ReadingOf(const Database& d, const Entity& e) {
     } else if (const auto* at = e.As<db::Attribute>()) {
         r.words.insert(r.words.end(), {at->tag, at->prompt});
         text(at->text);
+    } else if (const auto* fcf = e.As<db::Tolerance>()) {
+        r.words.push_back(Uncaret(fcf->text));
+        p(fcf->position);
+        p(fcf->xAxis);
+    } else if (const auto* mesh = e.As<db::Mesh>()) {
+        n({static_cast<double>(mesh->vertices.size()), static_cast<double>(mesh->faceSizes.size()),
+           mesh->faceIndices.empty() ? -1.0 : static_cast<double>(mesh->faceIndices.back())});
+        p(mesh->vertices.empty() ? db::Vec3{} : mesh->vertices.back());
     }
     return r;
 }

@@ -453,9 +453,11 @@ TEST_P(DwgTwins, SameDrawingAsTheDxfTwin) {
                                        << e.TypeName() << ") is not in the DXF file";
             const Entity& x = *it->second;
             std::string what = std::string(e.TypeName()) + " " + std::to_string(e.props.handle);
-            // an R13/R14 export keeps a table as a reference to its block, a multileader
-            // as a proxy
-            if (x.type == EntityType::Unknown && GetParam().kind == Twin::Downgraded) {
+            // an R13/R14 export keeps a table or an arc-length dimension as a reference to
+            // its block, a multileader as a proxy
+            if ((x.type == EntityType::Unknown ||
+                 (e.type == EntityType::Dimension && x.type == EntityType::Insert)) &&
+                GetParam().kind == Twin::Downgraded) {
                 continue;
             }
             if (!(e.type == EntityType::Table && x.type == EntityType::Insert)) {

@@ -69,7 +69,7 @@ void WriteDrawings(const std::filesystem::path& dir) {
         .Groups(
             "0 LINE|330 1F|8 Walls|10 -10,0|11 10,0|0 CIRCLE|330 1F|8 0|10 0,0|40 5.0|"
             "0 INSERT|330 1F|8 0|2 BASE|10 100,100|0 CIRCLE|330 1F|8 0|10 0,0|40 big|"
-            "0 TOLERANCE|330 1F|8 0|0 VIEWPORT|330 1B|8 0|67 1|10 100,80|40 200.0|41 150.0|68 1|"
+            "0 REGION|330 1F|8 0|0 VIEWPORT|330 1B|8 0|67 1|10 100,80|40 200.0|41 150.0|68 1|"
             "69 1")
         .EndSection()
         .Section("OBJECTS")
@@ -102,7 +102,7 @@ TEST(InfoCommand, SummaryText) {
         "  CIRCLE             1\n"
         "  INSERT             1\n"
         "  LINE               1\n"
-        "  TOLERANCE          1  (not drawn)\n"
+        "  REGION             1  (not drawn)\n"
         "  VIEWPORT           1\n"
         "Layouts:    2\n"
         "  Model: 4 entities\n"
@@ -133,7 +133,7 @@ TEST(InfoCommand, JsonHasTheAgreedKeys) {
          {"version", "units", "extents", "layers", "entities", "layouts", "xrefs", "warnings"}) {
         EXPECT_TRUE(o.contains(key)) << key;
     }
-    EXPECT_EQ(o["entities"].toObject()["TOLERANCE"].toInt(), 1);
+    EXPECT_EQ(o["entities"].toObject()["REGION"].toInt(), 1);
     const auto xrefs = o["xrefs"].toArray();
     EXPECT_EQ(xrefs[0].toObject()["path"].toString(), "xref\\base.dxf");
 }

@@ -1,0 +1,136 @@
+// Feature-control frames, subdivision meshes and arc-length dimensions, from DXF groups to
+// what reaches the page.
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "RenderTools.h"
+#include "dxf/TestDxf.h"
+#include "engine/dxf/DxfReader.h"
+#include "engine/render/Kinds.h"
+
+using namespace vx::engine;
+using namespace vx::testing;
+
+namespace {
+
+// A drawing with text 2.5 and gap 1 (boxes 4.5 high), the given block definitions and
+// model-space entities, plotted 1:1 without fonts (so only frames and lines are strokes).
+Plot PlotDxf(const std::string& blocks, const std::string& entities, std::string* warnings) {
+    vx::test::TestDxf t;
+    t.Section("HEADER").Groups("9 $ACADVER|1 AC1032|9 $DIMTXT|40 2.5|9 $DIMGAP|40 1.0");
+    t.EndSection().Section("BLOCKS");
+    if (!blocks.empty()) {
+        t.Groups(blocks);
+    }
+    t.EndSection().Section("ENTITIES").Groups(entities).EndSection().Eof();
+    const auto r = dxf::ReadDxf(t.Ascii());
+    EXPECT_TRUE(r.Ok()) << r.error.Text();
+    for (const auto& w : r.database->warnings) {
+        *warnings += w.Text() + "\n";
+    }
+    return Draw(*r.database, 0, {}, page::Affine::Translation(100, 100));
+}
+
+const char* kCube =
+    "0 MESH|8 0|100 AcDbEntity|100 AcDbSubDMesh|71 2|72 0|91 0|92 8|10 0,0,0|10 10,0,0|"
+    "10 10,10,0|10 0,10,0|10 0,0,10|10 10,0,10|10 10,10,10|10 0,10,10|93 30|"
+    "90 4|90 0|90 1|90 2|90 3|90 4|90 4|90 5|90 6|90 7|90 4|90 0|90 1|90 5|90 4|"
+    "90 4|90 1|90 2|90 6|90 5|90 4|90 2|90 3|90 7|90 6|90 4|90 3|90 0|90 4|90 7|"
+    "94 12|90 0|90 1|95 0";
+
+}  // namespace
+
+TEST(Kinds, EntitiesDrawTheirBoxesEdgesAndPictures) {
+    const struct {
+        const char* name;
+        std::string blocks, entities;
+        std::size_t strokes, closed;
+        std::set<double> rowTops;  // highest paper y of each closed stroke (frame box)
+        const char* warning;
+    } cases[] = {
+        {"frame of three boxes",
+         "",
+         "0 TOLERANCE|8 0|100 AcDbEntity|100 AcDbFcf|3 Standard|10 0,0,0|"
+         "1 {\\Fgdt;j}%%v{\\Fgdt;n}0.5%%vA",
+         8,
+         3,
+         {100},
+         ""},
+        {"two rows, empty boxes left out, rows along the x-axis given",
+         "",
+         "0 TOLERANCE|8 0|100 AcDbEntity|100 AcDbFcf|10 0,0,0|11 -1,0,0|"
+         "1 {\\Fgdt;j}%%v%%v%%v%%v%%v^J{\\Fgdt;d}%%v0.1%%V",
+         7,
+         3,
+         {104.5, 109},
+         ""},
+        {"datum identifier and empty frame",
+         "",
+         "0 TOLERANCE|8 0|100 AcDbEntity|100 AcDbFcf|10 0,0,0|1 A|"
+         "0 TOLERANCE|8 0|100 AcDbEntity|100 AcDbFcf|10 0,0,0|1 ",
+         1,
+         1,
+         {100},
+         ""},
+        {"cube mesh draws each of its 12 edges once", "", kCube, 12, 0, {}, ""},
+        {"mesh face beyond its vertices or its list",
+         "",
+         "0 MESH|8 0|100 AcDbEntity|100 AcDbSubDMesh|92 3|10 0,0,0|10 10,0,0|10 0,10,0|"
+         "93 9|90 3|90 0|90 1|90 2|90 3|90 0|90 1|90 7|90 9",
+         3,
+         0,
+         {},
+         "mesh's face list is damaged"},
+        {"arc dimension from its picture block",
+         "0 BLOCK|8 0|2 *D1|70 1|10 0,0,0|3 *D1|0 LINE|8 0|10 0,0,0|11 5,5,0|0 ENDBLK|8 0",
+         "0 ARC_DIMENSION|8 0|100 AcDbEntity|100 AcDbDimension|2 *D1|10 1,1,0|70 37|"
+         "100 AcDbArcDimension|13 0,0,0|14 5,5,0|15 0,5,0|70 0|40 0.0|41 1.5",
+         1,
+         0,
+         {},
+         ""},
+    };
+    for (const auto& c : cases) {
+        std::string warnings;
+        const Plot p = PlotDxf(c.blocks, c.entities, &warnings);
+        EXPECT_EQ(p->strokes.size(), c.strokes) << c.name;
+        std::set<double> tops;
+        std::size_t closed = 0;
+        for (const auto& s : p->strokes) {
+            if (s.closed) {
+                ++closed;
+                const QRectF b = s.points.boundingRect();
+                EXPECT_NEAR(b.height(), 4.5, 1e-9) << c.name;
+                tops.insert(std::round(b.bottom() * 1e6) / 1e6);
+            }
+        }
+        EXPECT_EQ(closed, c.closed) << c.name;
+        EXPECT_EQ(tops, c.rowTops) << c.name;
+        EXPECT_EQ(p.report.notDrawn.size(), 0u) << c.name;
+        EXPECT_PRED2(Has, warnings, c.warning) << c.name;
+    }
+}
+
+TEST(Kinds, FrameBoxesFollowTheirTextAndTheXAxis) {
+    std::string warnings;
+    const Plot p = PlotDxf("",
+                           "0 TOLERANCE|8 0|100 AcDbEntity|100 AcDbFcf|10 0,0,0|11 0,1,0|"
+                           "1 {\\Fgdt;j}%%v{\\Fgdt;n}0.5%%vA",
+                           &warnings);
+    // Rotated a quarter turn: the row runs up the page from the insertion point, the
+    // boxes lie to its right (below the row in the frame's own plane).
+    const page::Rect b = p->Bounds();
+    EXPECT_TRUE(Near(QPointF(b.xmin, b.ymin), QPointF(100, 100))) << b.xmin << "," << b.ymin;
+    EXPECT_NEAR(b.xmax, 104.5, 1e-9);
+    EXPECT_GT(b.ymax - b.ymin, 3 * 2.0);  // three boxes, each at least two gaps wide
+}
+
+TEST(Kinds, GdtLettersBecomeSymbolsAndTheRestStaysText) {
+    using P = render::TolerancePiece;
+    const auto rows =
+        render::ToleranceRows("{\\Fgdt;j}%%v{\\Fgdt;n}.5{\\fGDT|b0;m}\nA{\\Fgdt;9}{\\H2x;B}");
+    const std::vector<std::vector<render::ToleranceBox>> want = {
+        {{P{"", 'j'}}, {P{"", 'n'}, P{".5", 0}, P{"", 'm'}}}, {{P{"A9{\\H2x;B}", 0}}}};
+    EXPECT_EQ(rows, want);
+}
