@@ -31,9 +31,8 @@ engine::remote::RemoteOptions EngineProcessOptions(EngineSharing sharing) {
     if (sharing == EngineSharing::Own) {
         // The shared socket's name with this process's number: unique while it runs, and
         // the engine ends by itself when no program has talked to it for a while.
-        o.socketName =
-            engine::remote::DefaultSocketName(engine::remote::DefaultEngineProgram()) +
-            QStringLiteral("-%1").arg(QCoreApplication::applicationPid());
+        o.socketName = engine::remote::DefaultSocketName(engine::remote::DefaultEngineProgram()) +
+                       QStringLiteral("-%1").arg(QCoreApplication::applicationPid());
     }
     const auto settings = OpenUserSettings();
     o.limits.longSeconds =

@@ -391,8 +391,8 @@ int RunCheck(const QStringList& args, CommandIo& io) {
     try {
         if (!a.device.isEmpty()) {
             plot::PlotChoices choices{search::ToFileSystemPath(a.device),
-                                     search::ToFileSystemPath(a.paper),
-                                     search::ToFileSystemPath(a.style), 0};
+                                      search::ToFileSystemPath(a.paper),
+                                      search::ToFileSystemPath(a.style), 0};
             const auto lists = session.FillLists();
             const auto among = [](const std::vector<std::string>& l, const std::string& s) {
                 return std::find(l.begin(), l.end(), s) != l.end();

@@ -226,11 +226,11 @@ TEST(ArchiveRun, ShardsOfAListJoinedReportWhatOneRunReports) {
     // The shards run side by side, as jobs on one machine do: each with an engine of its own.
     std::vector<std::unique_ptr<QProcess>> shards;
     for (const char* shard : {"1/2", "2/2"}) {
-        shards.push_back(CliStart(root, QStringList{"plot", "--files-from", Q(list), "--report",
-                                                    Q(root / (shard[0] == '1' ? "s1.json"
-                                                                              : "s2.json")),
-                                                    "--shard", shard} +
-                                            choices));
+        shards.push_back(CliStart(
+            root,
+            QStringList{"plot", "--files-from", Q(list), "--report",
+                        Q(root / (shard[0] == '1' ? "s1.json" : "s2.json")), "--shard", shard} +
+                choices));
     }
     for (auto& shard : shards) {
         const CliRun r = Finished(*shard);

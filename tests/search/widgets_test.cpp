@@ -14,10 +14,10 @@
 #include "PreviewTestData.h"
 #include "TempTree.h"
 #include "UserInput.h"
+#include "search/FileSystemPath.h"
 #include "search/widgets/DirListBox.h"
 #include "search/widgets/DrawingListView.h"
 #include "search/widgets/DwgThumbnail.h"
-#include "search/FileSystemPath.h"
 #include "search/widgets/FolderTree.h"
 
 using namespace vx::search;

@@ -38,5 +38,4 @@ std::shared_ptr<EngineClass> RegisterEngine(cad::ClassRegistry& registry, Engine
     return cls;
 }
 
-
 }  // namespace vx::engine::automation

@@ -11,8 +11,8 @@
 #include <QThread>
 #include <algorithm>
 #include <atomic>
-#include <filesystem>
 #include <deque>
+#include <filesystem>
 #include <map>
 #include <optional>
 
