@@ -51,7 +51,7 @@ TEST(CustomObjects, DrawTheirPictureInTheirPropertiesAndCountWhenTheyHaveNone) {
 }
 
 TEST(CustomObjects, RealDrawingsShowTheirCustomObjects) {
-    for (const char* rel : {"dxf/libredwg/example_r14.dxf", "dwg/libredwg/example_r14.dwg"}) {
+    for (const char* rel : {"dxf/libredwg/example_r14.dxf", "dwg/acadsharp/sample_AC1032.dwg"}) {
         const auto path = vx::test::TestData() / rel;
         if (!std::filesystem::exists(path)) {
             GTEST_SKIP() << "testdata absent: " << path;
