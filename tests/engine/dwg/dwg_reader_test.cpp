@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "db/TestBitWriter.h"
 #include "dwg/EntityReading.h"
 #include "dxf/TestDxf.h"
 #include "engine/db/Database.h"
@@ -23,52 +24,7 @@
 namespace vx::engine::dwg {
 namespace {
 
-// A writer of bit streams: values go in most significant bit first, in the format's codes,
-// so that the reader can be given exactly the bits a case needs.
-class BitWriter {
-public:
-    BitWriter& Bits(std::uint64_t v, int n) {
-        for (int i = n - 1; i >= 0; --i) {
-            Bit(((v >> i) & 1) != 0);
-        }
-        return *this;
-    }
-    BitWriter& Bit(bool b) {
-        if (pos_ % 8 == 0) {
-            bytes_.push_back(0);
-        }
-        if (b) {
-            bytes_.back() = static_cast<std::uint8_t>(bytes_.back() | (0x80 >> (pos_ % 8)));
-        }
-        ++pos_;
-        return *this;
-    }
-    BitWriter& RC(std::uint8_t v) { return Bits(v, 8); }
-    // Little-endian: RS, RL.
-    BitWriter& Le(std::uint64_t v, int bytes) {
-        for (int i = 0; i < bytes; ++i) {
-            RC(static_cast<std::uint8_t>(v >> (8 * i)));
-        }
-        return *this;
-    }
-    BitWriter& RS(std::uint16_t v) { return Le(v, 2); }
-    BitWriter& RL(std::uint32_t v) { return Le(v, 4); }
-    // The code bits and value of a BS / BL / BD, chosen by the caller.
-    BitWriter& Code(int code) { return Bits(static_cast<std::uint64_t>(code), 2); }
-    BitWriter& Handle(int code, std::vector<std::uint8_t> bytes) {
-        RC(static_cast<std::uint8_t>((code << 4) | static_cast<int>(bytes.size())));
-        for (auto b : bytes) {
-            RC(b);
-        }
-        return *this;
-    }
-    std::size_t BitCount() const { return pos_; }
-    const std::vector<std::uint8_t>& Data() const { return bytes_; }
-
-private:
-    std::vector<std::uint8_t> bytes_;
-    std::size_t pos_ = 0;
-};
+using vx::test::BitWriter;
 
 bool AnyWarning(const db::Database& d, const std::string& part) {
     for (const auto& w : d.warnings) {
