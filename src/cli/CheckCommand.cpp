@@ -17,6 +17,7 @@
 
 #include "CadSession.h"
 #include "Command.h"
+#include "CommandOptions.h"
 #include "DrawingFacts.h"
 #include "DrawingList.h"
 #include "PlotReport.h"
@@ -75,45 +76,15 @@ struct DrawingCheck {
 };
 
 std::optional<QString> Parse(const QStringList& args, CheckArguments& a) {
-    const std::pair<const char*, QString*> valued[] = {{"--files-from", &a.filesFrom},
-                                                       {"--pattern", &a.pattern},
-                                                       {"--device", &a.device},
-                                                       {"--paper", &a.paper},
-                                                       {"--style", &a.style}};
-    const std::pair<const char*, bool*> flags[] = {
-        {"--recursive", &a.recursive}, {"--json", &a.json}, {"--layouts", &a.layouts}};
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        const QString& arg = args[i];
-        if (arg == QLatin1String("--")) {
-            a.inputs += args.mid(i + 1);
-            break;
-        }
-        bool matched = false;
-        for (const auto& [name, target] : flags) {
-            if (arg == QLatin1String(name)) {
-                *target = matched = true;
-            }
-        }
-        for (const auto& [name, target] : valued) {
-            const QString option = QLatin1String(name);
-            if (arg == option) {
-                if (i + 1 >= args.size()) {
-                    return option + QStringLiteral(" needs a value");
-                }
-                *target = args[++i];
-                matched = true;
-            } else if (arg.startsWith(option + QLatin1Char('='))) {
-                *target = arg.mid(option.size() + 1);
-                matched = true;
-            }
-        }
-        if (matched) {
-            continue;
-        }
-        if (arg.startsWith(QLatin1Char('-')) && arg.size() > 1) {
-            return QStringLiteral("unknown option ") + arg;
-        }
-        a.inputs << arg;
+    if (auto problem = ReadOptions(
+            args, {{"--recursive", &a.recursive}, {"--json", &a.json}, {"--layouts", &a.layouts}},
+            {{"--files-from", &a.filesFrom},
+             {"--pattern", &a.pattern},
+             {"--device", &a.device},
+             {"--paper", &a.paper},
+             {"--style", &a.style}},
+            a.inputs)) {
+        return problem;
     }
     if (a.inputs.isEmpty() && a.filesFrom.isNull()) {
         return QStringLiteral("no drawing or folder given");

@@ -22,6 +22,7 @@
 #include <algorithm>
 
 #include "CadSession.h"
+#include "CommandOptions.h"
 #include "DrawingList.h"
 #include "PlotReport.h"
 #include "RunPrinter.h"
@@ -110,45 +111,18 @@ int UsageError(CommandIo& io, const QString& message) {
 
 // Reads the arguments; a message when they are not usable.
 std::optional<QString> Parse(const QStringList& args, PlotArguments& a) {
-    const std::pair<const char*, QString*> valued[] = {
-        {"--device", &a.device},   {"--paper", &a.paper},          {"--style", &a.style},
-        {"--copies", &a.copies},   {"--pattern", &a.pattern},      {"--report", &a.report},
-        {"--timeout", &a.timeout}, {"--files-from", &a.filesFrom}, {"--shard", &a.shardText}};
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        const QString& arg = args[i];
-        if (arg == QLatin1String("--layouts")) {
-            a.layouts = true;
-            continue;
-        }
-        if (arg == QLatin1String("--recursive")) {
-            a.recursive = true;
-            continue;
-        }
-        if (arg == QLatin1String("--")) {
-            a.inputs += args.mid(i + 1);
-            break;
-        }
-        bool matched = false;
-        for (const auto& [name, target] : valued) {
-            const QString option = QLatin1String(name);
-            if (arg == option) {
-                if (i + 1 >= args.size()) {
-                    return option + QStringLiteral(" needs a value");
-                }
-                *target = args[++i];
-                matched = true;
-            } else if (arg.startsWith(option + QLatin1Char('='))) {
-                *target = arg.mid(option.size() + 1);
-                matched = true;
-            }
-        }
-        if (matched) {
-            continue;
-        }
-        if (arg.startsWith(QLatin1String("--")) || (arg.startsWith('-') && arg.size() > 1)) {
-            return QStringLiteral("unknown option ") + arg;
-        }
-        a.inputs << arg;
+    if (auto problem = ReadOptions(args, {{"--layouts", &a.layouts}, {"--recursive", &a.recursive}},
+                                   {{"--device", &a.device},
+                                    {"--paper", &a.paper},
+                                    {"--style", &a.style},
+                                    {"--copies", &a.copies},
+                                    {"--pattern", &a.pattern},
+                                    {"--report", &a.report},
+                                    {"--timeout", &a.timeout},
+                                    {"--files-from", &a.filesFrom},
+                                    {"--shard", &a.shardText}},
+                                   a.inputs)) {
+        return problem;
     }
     if (a.inputs.isEmpty() && a.filesFrom.isNull()) {
         return QStringLiteral("no drawing or folder given");
