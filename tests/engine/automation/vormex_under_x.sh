@@ -9,6 +9,13 @@ main='^Vormex - AutoCAD Sheafrun Utility$'
 count() { xdotool search --onlyvisible --name "$1" 2>/dev/null | grep -c . ; }
 alive() { kill -0 "$pid" 2>/dev/null; }
 
+# The X server may still be coming up on a busy machine: the program starts once it answers.
+i=0
+while [ $i -lt 100 ] && ! xdpyinfo >/dev/null 2>&1; do
+    sleep 0.1
+    i=$((i + 1))
+done
+
 "$prog" &
 pid=$!
 
