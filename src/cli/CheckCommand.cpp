@@ -336,19 +336,12 @@ int RunCheck(const QStringList& args, CommandIo& io) {
                << '\n';
         return kExitUsage;
     }
-    QStringList listed;
-    if (!a.filesFrom.isNull()) {
-        QString problem;
-        auto paths = ReadPathList(a.filesFrom, problem);
-        if (!paths) {
-            io.err << "vormex-cli check: the list " << a.filesFrom << " cannot be read: " << problem
-                   << '\n';
-            return kExitUsage;
-        }
-        listed = *paths;
+    const auto listed = ListedPaths(a.filesFrom, "check", io);
+    if (!listed) {
+        return kExitUsage;
     }
     const DrawingListing listing =
-        ListDrawings(a.inputs, listed, a.pattern, a.recursive, std::nullopt);
+        ListDrawings(a.inputs, *listed, a.pattern, a.recursive, std::nullopt);
     if (listing.drawings.empty() && listing.notFound.empty()) {
         io.err << "vormex-cli check: " << search::kNoFilesFound << '\n';
         return 1;

@@ -55,6 +55,20 @@ std::optional<QStringList> ReadPathList(QIODevice& in, QString& error) {
     return paths;
 }
 
+std::optional<QStringList> ListedPaths(const QString& filesFrom, const char* command,
+                                       CommandIo& io) {
+    if (filesFrom.isNull()) {
+        return QStringList{};
+    }
+    QString problem;
+    auto paths = ReadPathList(filesFrom, problem);
+    if (!paths) {
+        io.err << "vormex-cli " << command << ": the list " << filesFrom
+               << " cannot be read: " << problem << '\n';
+    }
+    return paths;
+}
+
 std::optional<QStringList> ReadPathList(const QString& file, QString& error) {
     QFile in;
     const bool opened = file == QLatin1String("-")

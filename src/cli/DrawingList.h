@@ -22,6 +22,8 @@
 #include <string_view>
 #include <vector>
 
+#include "Command.h"
+
 namespace vx::cli {
 
 inline constexpr qint64 kMaxListBytes = qint64{64} << 20;
@@ -31,6 +33,10 @@ inline constexpr qint64 kMaxLineBytes = 4096;
 // file cannot be read or breaks a bound.
 std::optional<QStringList> ReadPathList(const QString& file, QString& error);
 std::optional<QStringList> ReadPathList(QIODevice& in, QString& error);
+// The paths of a command's `--files-from` list (none without the option); nothing, after
+// saying why on standard error, when the list cannot be read.
+std::optional<QStringList> ListedPaths(const QString& filesFrom, const char* command,
+                                       CommandIo& io);
 
 struct Shard {
     int index = 1;  // 1 to count

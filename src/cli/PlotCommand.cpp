@@ -173,16 +173,9 @@ int RunPlot(const QStringList& args, CommandIo& io, const cad::ClassRegistry& re
         return kExitUsage;
     }
 
-    QStringList listed;
-    if (!a.filesFrom.isNull()) {
-        QString problem;
-        auto paths = ReadPathList(a.filesFrom, problem);
-        if (!paths) {
-            io.err << "vormex-cli plot: the list " << a.filesFrom << " cannot be read: " << problem
-                   << '\n';
-            return kExitUsage;
-        }
-        listed = *paths;
+    const auto listed = ListedPaths(a.filesFrom, "plot", io);
+    if (!listed) {
+        return kExitUsage;
     }
     QElapsedTimer clock;
     clock.start();
@@ -197,7 +190,7 @@ int RunPlot(const QStringList& args, CommandIo& io, const cad::ClassRegistry& re
     if (a.shard) {
         report.shard = QStringLiteral("%1/%2").arg(a.shard->index).arg(a.shard->count);
     }
-    DrawingListing listing = ListDrawings(a.inputs, listed, a.pattern, a.recursive, a.shard);
+    DrawingListing listing = ListDrawings(a.inputs, *listed, a.pattern, a.recursive, a.shard);
     report.notFound = std::move(listing.notFound);
     report.positions = std::move(listing.positions);
     struct Row {
