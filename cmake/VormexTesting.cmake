@@ -3,7 +3,7 @@ include(GoogleTest)
 
 # vormex_add_test(<name> LABEL <label> SOURCES ... [LIBS ...] [GUI|NOQT] [LOCK <resource>])
 # LOCK: tests sharing a resource never run at the same time (e.g. "xvfb" for the tests
-# that start their own X server with xvfb-run).
+# that start their own X server with scripts/xvfb-exec).
 # GUI tests get a QApplication on the offscreen platform; the others a QCoreApplication
 # when they link Qt, plain gtest_main otherwise.
 function(vormex_add_test name)

@@ -1,20 +1,14 @@
 #!/bin/sh
-# Runs under xvfb-run: starts the program, waits for its message box by title, counts
-# the boxes and the visible main windows, dismisses the box with Enter, waits for the
-# program to end, and reports each finding as name=value on standard output.
+# Runs on an X display of its own (scripts/xvfb-exec): starts the program, waits for its
+# message box by title, counts the boxes and the visible main windows, dismisses the box
+# with Enter, waits for the program to end, and reports each finding as name=value on
+# standard output.
 prog="$1"
 box='^Coult not start AutoCAD$'
 main='^Vormex - AutoCAD Sheafrun Utility$'
 
 count() { xdotool search --onlyvisible --name "$1" 2>/dev/null | grep -c . ; }
 alive() { kill -0 "$pid" 2>/dev/null; }
-
-# The X server may still be coming up on a busy machine: the program starts once it answers.
-i=0
-while [ $i -lt 100 ] && ! xdpyinfo >/dev/null 2>&1; do
-    sleep 0.1
-    i=$((i + 1))
-done
 
 "$prog" &
 pid=$!
@@ -57,6 +51,7 @@ if alive; then
     wait "$pid"
 else
     wait "$pid"
+    status=$?
     echo "ended=1"
-    echo "exit=$?"
+    echo "exit=$status"
 fi

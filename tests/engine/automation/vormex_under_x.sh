@@ -1,20 +1,14 @@
 #!/bin/sh
-# Runs under xvfb-run: starts the window program on the built-in engine, waits for its
-# main window, counts it and any could-not-start message box, lets the window fill its
-# lists, ends the program and reports each finding as name=value on standard output.
+# Runs on an X display of its own (scripts/xvfb-exec): starts the window program on the
+# built-in engine, waits for its main window, counts it and any could-not-start message
+# box, lets the window fill its lists, ends the program and reports each finding as
+# name=value on standard output.
 prog="$1"
 box='^Coult not start AutoCAD$'
 main='^Vormex - AutoCAD Sheafrun Utility$'
 
 count() { xdotool search --onlyvisible --name "$1" 2>/dev/null | grep -c . ; }
 alive() { kill -0 "$pid" 2>/dev/null; }
-
-# The X server may still be coming up on a busy machine: the program starts once it answers.
-i=0
-while [ $i -lt 100 ] && ! xdpyinfo >/dev/null 2>&1; do
-    sleep 0.1
-    i=$((i + 1))
-done
 
 "$prog" &
 pid=$!
