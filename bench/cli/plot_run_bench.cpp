@@ -2,6 +2,9 @@
 // PDF: the search, the run, the per-drawing report and the JSON report together.
 //   BM_PlotRun/<N>   time per run; drawings/s and s/drawing as counters, which
 //                    stay flat as N grows when nothing in the run grows with the run
+//   BM_ResumeUnchanged/<N>  the same run again with the journal of a finished run: every
+//                    drawing, its output and its journal record looked at and hashed,
+//                    nothing plotted; s/drawing is the cost of a drawing skipped
 //
 //   cli_plot_bench [--benchmark_filter=...]     (QT_QPA_PLATFORM=offscreen is set)
 #include <benchmark/benchmark.h>
@@ -22,7 +25,9 @@ namespace {
 namespace fs = std::filesystem;
 using namespace vx;
 
-void BM_PlotRun(benchmark::State& state) {
+// Runs vormex-cli plot over a folder of N copies of a small drawing; with `resume`, a first
+// run with a journal before the timed ones, which then find nothing to plot.
+void PlotRuns(benchmark::State& state, bool resume) {
     const auto drawings = static_cast<int>(state.range(0));
     QTemporaryDir temp;
     const fs::path root(temp.path().toStdString());
@@ -37,26 +42,37 @@ void BM_PlotRun(benchmark::State& state) {
     o.folders = engine::device::EngineFolders{VORMEX_PROGRAM_DIR, root / "user"};
     o.noPrinters = true;
     engine::automation::RegisterEngine(registry, o);
-    const QStringList args{QString::fromStdString(folder.string()),
-                           "--pattern",
-                           "*.dxf",
-                           "--device",
-                           "PDF.pc3",
-                           "--paper",
-                           "A4",
-                           "--style",
-                           "monochrome.ctb",
-                           "--report",
-                           QString::fromStdString((root / "report.json").string())};
-    for (auto _ : state) {
+    QStringList args{QString::fromStdString(folder.string()),
+                     "--pattern",
+                     "*.dxf",
+                     "--device",
+                     "PDF.pc3",
+                     "--paper",
+                     "A4",
+                     "--style",
+                     "monochrome.ctb",
+                     "--report",
+                     QString::fromStdString((root / "report.json").string())};
+    const auto run = [&](const QStringList& arguments, QString& errText) {
         QByteArray outBytes;
-        QString errText;
         QBuffer outBuffer(&outBytes);
         outBuffer.open(QIODevice::WriteOnly);
         QTextStream out(&outBuffer);
         QTextStream err(&errText);
         cli::CommandIo io{out, err, false, false};
-        if (cli::RunPlot(args, io, registry) != 0) {
+        return cli::RunPlot(arguments, io, registry);
+    };
+    if (resume) {
+        args << "--journal" << QString::fromStdString((root / "journal.jsonl").string());
+        QString errText;
+        if (run(args, errText) != 0) {
+            state.SkipWithError(errText.toStdString().c_str());
+            return;
+        }
+    }
+    for (auto _ : state) {
+        QString errText;
+        if (run(args, errText) != 0) {
             state.SkipWithError(errText.toStdString().c_str());
             break;
         }
@@ -69,7 +85,16 @@ void BM_PlotRun(benchmark::State& state) {
         benchmark::Counter(static_cast<double>(drawings) * static_cast<double>(state.iterations()),
                            benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
+
+void BM_PlotRun(benchmark::State& state) {
+    PlotRuns(state, false);
+}
 BENCHMARK(BM_PlotRun)->Arg(16)->Arg(128)->Arg(1024)->Unit(benchmark::kMillisecond);
+
+void BM_ResumeUnchanged(benchmark::State& state) {
+    PlotRuns(state, true);
+}
+BENCHMARK(BM_ResumeUnchanged)->Arg(16)->Arg(128)->Arg(1024)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -1,6 +1,6 @@
 // vormex-cli plot DIR|FILE... --device NAME --paper NAME --style TABLE [--layouts]
 //   [--copies N] [--pattern P] [--recursive] [--files-from LIST] [--shard K/N]
-//   [--report FILE.json] [--timeout SECONDS]
+//   [--report FILE.json] [--timeout SECONDS] [--journal FILE [--retry-failed]]
 //
 // The drawing list is built as the window builds it: a folder is searched as the
 // "&Find Files" button searches it (pattern, subfolders), a file becomes a row of its own;
@@ -10,11 +10,14 @@
 // window's plot-choice check and must be entries of the window's device and style lists;
 // the paper may be any text, which the run matches against the device's paper names as in
 // the window. Then the run of "Print All &Drawing" plots every row, from the last to the
-// first, on the CAD application the window would use.
+// first, on the CAD application the window would use. With a journal, the drawings whose
+// plots from an earlier run still stand are skipped before the run (RunJournal.h), and
+// each drawing done is recorded in it.
 //
-// Exit status: 0 when every drawing was plotted, 1 when any was not (or the report could
-// not be written), 2 for bad usage or choices, 3 when no CAD application could be reached
-// or started, 4 when every drawing was plotted but some with warnings.
+// Exit status: 0 when every drawing was plotted or skipped, 1 when any was not (or the
+// report or the journal could not be written), 2 for bad usage or choices, 3 when no CAD
+// application could be reached or started, 4 when every drawing was plotted but some with
+// warnings.
 #include "PlotCommand.h"
 
 #include <QElapsedTimer>
@@ -25,6 +28,7 @@
 #include "CommandOptions.h"
 #include "DrawingList.h"
 #include "PlotReport.h"
+#include "RunJournal.h"
 #include "RunPrinter.h"
 #include "engine/remote/RemoteEngine.h"
 #include "plot/PlotChoiceCheck.h"
@@ -40,7 +44,7 @@ namespace {
 constexpr char kUsage[] =
     "DIR|FILE... --device NAME --paper NAME --style TABLE [--layouts] [--copies N] "
     "[--pattern P] [--recursive] [--files-from LIST] [--shard K/N] [--report FILE.json] "
-    "[--timeout SECONDS]";
+    "[--timeout SECONDS] [--journal FILE [--retry-failed]]";
 
 constexpr char kHelp[] =
     R"(Plots the drawings as the window's "Print All Drawing" does. A folder is searched as the
@@ -71,6 +75,16 @@ beside the drawing.
                      time whole or not at all); "complete" is false until the run ends
   --timeout SECONDS  the CAD engine's time limit for opening or plotting one drawing;
                      a drawing that takes longer is not plotted and the run goes on
+  --journal FILE     record in FILE, as each drawing is done, what was plotted with which
+                     choices, the drawing's size, time and content hash (BLAKE2b-256),
+                     its references' and its output files' (one JSON object a line,
+                     appended and synced). A later run with the same journal skips a
+                     drawing whose drawing, references, choices and outputs are unchanged
+                     (its result: skipped (unchanged), which counts as done) and plots
+                     the others: a run stopped at any moment is finished by running it
+                     again
+  --retry-failed     with --journal: plot only the drawings whose last record says they
+                     failed; the others are skipped (not failed before)
   --                 the arguments after it are drawings or folders, even if they
                      begin with -
 
@@ -84,7 +98,7 @@ standard error; Ctrl-C stops the run, giving up the drawing under way.
 
 Exit status:
   0  every drawing plotted
-  1  a drawing not plotted, or the report not written
+  1  a drawing not plotted, or the report or the journal not written
   2  bad usage or plot choices
   3  no CAD application could be reached or started
   4  every drawing plotted, some with warnings
@@ -102,6 +116,8 @@ struct PlotArguments {
     QString filesFrom;
     QString shardText;
     std::optional<Shard> shard;
+    QString journal;
+    bool retryFailed = false;
 };
 
 int UsageError(CommandIo& io, const QString& message) {
@@ -111,7 +127,10 @@ int UsageError(CommandIo& io, const QString& message) {
 
 // Reads the arguments; a message when they are not usable.
 std::optional<QString> Parse(const QStringList& args, PlotArguments& a) {
-    if (auto problem = ReadOptions(args, {{"--layouts", &a.layouts}, {"--recursive", &a.recursive}},
+    if (auto problem = ReadOptions(args,
+                                   {{"--layouts", &a.layouts},
+                                    {"--recursive", &a.recursive},
+                                    {"--retry-failed", &a.retryFailed}},
                                    {{"--device", &a.device},
                                     {"--paper", &a.paper},
                                     {"--style", &a.style},
@@ -120,12 +139,16 @@ std::optional<QString> Parse(const QStringList& args, PlotArguments& a) {
                                     {"--report", &a.report},
                                     {"--timeout", &a.timeout},
                                     {"--files-from", &a.filesFrom},
-                                    {"--shard", &a.shardText}},
+                                    {"--shard", &a.shardText},
+                                    {"--journal", &a.journal}},
                                    a.inputs)) {
         return problem;
     }
     if (a.inputs.isEmpty() && a.filesFrom.isNull()) {
         return QStringLiteral("no drawing or folder given");
+    }
+    if (a.retryFailed && a.journal.isEmpty()) {
+        return QStringLiteral("--retry-failed needs --journal");
     }
     if (!a.shardText.isNull() && !(a.shard = ParseShard(a.shardText))) {
         return QStringLiteral("--shard takes K/N with 1 <= K <= N, not \"") + a.shardText +
@@ -235,6 +258,53 @@ int RunPlot(const QStringList& args, CommandIo& io, const cad::ClassRegistry& re
         }
     }
 
+    // The journal takes out of the run the drawings whose plots stand.
+    std::vector<std::string> listOrder;
+    for (const Row& row : rows) {
+        listOrder.push_back(row.path + row.name);
+    }
+    const JournalChoices journalChoices{choices.StrPrinter, choices.StrPaper, choices.StrCTB,
+                                        a.layouts, a.copies.isNull() ? 0 : a.copies.toInt()};
+    std::unique_ptr<RunJournal> journal;
+    std::vector<DrawingReport> skipped;
+    bool journalFailed = false;
+    if (!a.journal.isEmpty()) {
+        if (auto clash = JournalClash(a.journal, a.report, listOrder)) {
+            return UsageError(io, *clash);
+        }
+        QString error;
+        if (!(journal = RunJournal::Open(a.journal, error))) {
+            io.err << "vormex-cli plot: the journal " << a.journal << " cannot be used: " << error
+                   << '\n';
+            return 1;
+        }
+        std::erase_if(rows, [&](const Row& row) {
+            auto skip = journal->Skip(row.path + row.name, journalChoices, a.retryFailed);
+            if (skip) {
+                skipped.push_back(std::move(*skip));
+            }
+            return skip.has_value();
+        });
+        for (auto it = skipped.rbegin(); it != skipped.rend(); ++it) {
+            WriteDrawingLine(io, *it);
+        }
+        if (rows.empty()) {
+            // Nothing to plot: no CAD application is needed.
+            report.drawings = skipped;
+            report.complete = true;
+            report.seconds = static_cast<double>(clock.elapsed()) / 1000.0;
+            QString reportError;
+            if (!a.report.isEmpty() && !WriteReport(report, a.report, reportError)) {
+                io.err << "vormex-cli plot: the report " << a.report
+                       << " was not written: " << reportError << '\n';
+                return 1;
+            }
+            io.err << report.Total() << " drawings: 0 plotted, " << skipped.size() << " skipped, "
+                   << report.notFound.size() << " not plotted\n";
+            return report.notFound.empty() ? 0 : 1;
+        }
+    }
+
     if (!a.timeout.isNull()) {
         engine::remote::SetLongCallLimit(a.timeout.toInt());
     }
@@ -296,9 +366,19 @@ int RunPlot(const QStringList& args, CommandIo& io, const cad::ClassRegistry& re
                 if (sinceWrite.nsecsElapsed() < 20 * writeCost) {
                     return;
                 }
-                report.drawings = host.DoneInListOrder();
+                report.drawings = JoinInListOrder(listOrder, skipped, host.DoneInListOrder());
                 report.seconds = static_cast<double>(clock.elapsed()) / 1000.0;
                 writeReport();  // the final write decides
+            };
+        }
+        if (journal) {
+            host.onDrawingReport = [&](const DrawingReport& d) {
+                QString journalError;
+                if (!journal->Record(d, journalChoices, journalError) && !journalFailed) {
+                    journalFailed = true;
+                    io.err << "vormex-cli plot: the journal " << a.journal
+                           << " was not written: " << journalError << '\n';
+                }
             };
         }
         plot::PlotService service(session.Connection(), session);
@@ -307,7 +387,7 @@ int RunPlot(const QStringList& args, CommandIo& io, const cad::ClassRegistry& re
             RunPrinter::InterruptAsStop interrupts;
             service.Run(request, host);
         }
-        report.drawings = host.Finish();
+        report.drawings = JoinInListOrder(listOrder, skipped, host.Finish());
     } catch (const cad::ProgramEnded&) {
         return kExitNoCad;
     } catch (const cad::CadError& e) {
@@ -322,12 +402,18 @@ int RunPlot(const QStringList& args, CommandIo& io, const cad::ClassRegistry& re
     const int plotted = report.Plotted();
     const int doubtful = report.PlottedWithWarnings();
     const int total = report.Total();
+    const int skips = report.Skipped();
     io.err << total << (total == 1 ? " drawing: " : " drawings: ") << plotted << " plotted";
     if (doubtful > 0) {
         io.err << " (" << doubtful << " with warnings)";
     }
-    io.err << ", " << total - plotted << " not plotted\n";
-    int status = plotted < total ? 1 : doubtful > 0 ? kExitPlottedWithWarnings : 0;
+    if (skips > 0) {
+        io.err << ", " << skips << " skipped";
+    }
+    io.err << ", " << total - plotted - skips << " not plotted\n";
+    int status = plotted + skips < total || journalFailed ? 1
+                 : doubtful > 0                           ? kExitPlottedWithWarnings
+                                                          : 0;
     if (!a.report.isEmpty()) {
         QString error;
         if (!WriteReport(report, a.report, error)) {

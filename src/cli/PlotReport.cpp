@@ -44,6 +44,8 @@ const char* ResultWord(DrawingResult r) {
             return "not plotted";
         case DrawingResult::NotFound:
             return "not found";
+        case DrawingResult::Skipped:
+            return "skipped";
     }
     return "not plotted";
 }
@@ -97,12 +99,21 @@ QJsonObject DrawingJson(const DrawingReport& d) {
 
 std::string DrawingReport::ResultText() const {
     const std::string word = ResultWord(result);
+    if (result == DrawingResult::Skipped) {
+        return word + " (" + reason + ")";
+    }
     return result == DrawingResult::Plotted || reason.empty() ? word : word + ": " + reason;
 }
 
 int RunReport::Plotted() const {
     return static_cast<int>(std::count_if(drawings.begin(), drawings.end(),
                                           [](const auto& d) { return d.WasPlotted(); }));
+}
+
+int RunReport::Skipped() const {
+    return static_cast<int>(std::count_if(drawings.begin(), drawings.end(), [](const auto& d) {
+        return d.result == DrawingResult::Skipped;
+    }));
 }
 
 int RunReport::PlottedWithWarnings() const {
@@ -118,7 +129,8 @@ QJsonObject RunReport::ToJson() const {
     o["summary"] = QJsonObject{{"drawings", Total()},
                                {"plotted", plotted},
                                {"with_warnings", PlottedWithWarnings()},
-                               {"failed", Total() - plotted},
+                               {"skipped", Skipped()},
+                               {"failed", Total() - plotted - Skipped()},
                                {"not_found", static_cast<int>(notFound.size())},
                                {"seconds", Seconds(seconds)}};
     o["choices"] = QJsonObject{{"device", Text(device)},

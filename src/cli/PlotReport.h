@@ -48,8 +48,18 @@ struct FontSubstitution {
 };
 
 // PlottedWithWarnings: plotted, but a page came out blank or the drawing was read with
-// damage warnings, so the plot may not show what the drawing holds.
-enum class DrawingResult { Plotted, PlottedWithWarnings, Failed, NotOpened, NotReached, NotFound };
+// damage warnings, so the plot may not show what the drawing holds. Skipped: a journal
+// showed its plot from an earlier run still stands (or, retrying failures, that it did
+// not fail).
+enum class DrawingResult {
+    Plotted,
+    PlottedWithWarnings,
+    Failed,
+    NotOpened,
+    NotReached,
+    NotFound,
+    Skipped
+};
 
 struct DrawingReport {
     std::string drawing;  // the full path, as the drawing list holds it
@@ -59,13 +69,16 @@ struct DrawingReport {
     std::vector<std::string> outputs;
     std::vector<MissingXref> missingXrefs;
     std::vector<FoundXref> foundXrefs;
+    // The files of all its external references, as the drawing's folder resolves them
+    // (not part of the JSON report).
+    std::vector<std::string> references;
     std::vector<FontSubstitution> fonts;
     std::vector<std::string> warnings;
     std::vector<std::string> errors;
     double seconds = 0;
 
     // "plotted", "plotted with warnings: <reason>", "failed: <reason>", "not opened:
-    // <reason>", "not plotted: <reason>".
+    // <reason>", "not plotted: <reason>", "skipped (<reason>)".
     std::string ResultText() const;
     bool WasPlotted() const {
         return result == DrawingResult::Plotted || result == DrawingResult::PlottedWithWarnings;
@@ -97,6 +110,7 @@ struct RunReport {
     // Drawings plotted, with warnings or without.
     int Plotted() const;
     int PlottedWithWarnings() const;
+    int Skipped() const;
     // The drawings, including those not found.
     int Total() const { return static_cast<int>(drawings.size() + notFound.size()); }
     QJsonObject ToJson() const;

@@ -113,22 +113,26 @@ std::optional<MergedReport> MergeReports(const std::vector<QJsonObject>& reports
                          [](const Entry& a, const Entry& b) { return a.index < b.index; });
     }
     QJsonArray drawings;
-    int plotted = 0, warned = 0, notFound = 0;
+    int plotted = 0, warned = 0, notFound = 0, skipped = 0;
     for (const Entry& e : entries) {
         const QString result = e.drawing["result"].toString();
         plotted += Plotted(result) ? 1 : 0;
         warned += result == QLatin1String("plotted with warnings") ? 1 : 0;
         notFound += result == QLatin1String("not found") ? 1 : 0;
+        skipped += result == QLatin1String("skipped") ? 1 : 0;
         drawings.append(e.drawing);
     }
     const int total = static_cast<int>(drawings.size());
     QJsonObject& o = merged.report;
     o = reports.front();
     o["complete"] = complete;
-    o["summary"] =
-        QJsonObject{{"drawings", total},       {"plotted", plotted},
-                    {"with_warnings", warned}, {"failed", total - plotted},
-                    {"not_found", notFound},   {"seconds", std::round(seconds * 1000.0) / 1000.0}};
+    o["summary"] = QJsonObject{{"drawings", total},
+                               {"plotted", plotted},
+                               {"with_warnings", warned},
+                               {"skipped", skipped},
+                               {"failed", total - plotted - skipped},
+                               {"not_found", notFound},
+                               {"seconds", std::round(seconds * 1000.0) / 1000.0}};
     o["drawings"] = drawings;
     return merged;
 }

@@ -12,6 +12,7 @@
 
 #include "CadSession.h"
 #include "TerminalText.h"
+#include "engine/load/DrawingLoader.h"
 #include "engine/remote/RemoteEngine.h"
 #include "plot/PlotPaths.h"
 #include "search/FileSystemPath.h"
@@ -152,13 +153,15 @@ void RunPrinter::Status(const std::string& text) {
 }
 
 // The external references of the drawing that are still not loaded, asked while it is
-// open: a reference block whose drawing gives no model space ("No database").
+// open: a reference block whose drawing gives no model space ("No database"); and the
+// file each reference names, from the drawing's folder.
 void RunPrinter::ProbeReferences() {
     if (!current_ || !connection_.CadApp) {
         return;
     }
     Current& c = *current_;
     c.missing.clear();
+    c.references.clear();
     try {
         auto doc = connection_.CadApp->Application()->ActiveDocument();
         const std::string name = plot::LastComponent(c.path);
@@ -172,6 +175,10 @@ void RunPrinter::ProbeReferences() {
                 if (!block->IsXRef()) {
                     continue;
                 }
+                const auto file =
+                    engine::load::ResolveXrefPath(block->Path(), plot::FsPath(c.path).parent_path())
+                        .u8string();
+                AddOnce(c.references, std::string(file.begin(), file.end()));
                 try {
                     block->XRefDatabase()->ModelSpace()->Count();
                 } catch (const cad::CadError& e) {
@@ -194,6 +201,9 @@ void RunPrinter::Done() {
     }
     done_.push_back(Report(*current_));
     current_.reset();
+    if (onDrawingReport) {
+        onDrawingReport(done_.back());
+    }
     // The report first: once the line is out, the report holds the drawing too.
     if (onDrawingDone) {
         onDrawingDone();
@@ -207,6 +217,7 @@ DrawingReport RunPrinter::Report(const Current& c) const {
     d.seconds = static_cast<double>(c.timer.elapsed()) / 1000.0;
     d.missingXrefs = c.missing;
     d.foundXrefs = c.foundXrefs;
+    d.references = c.references;
     const std::size_t damage = c.readWarnings.size();
     for (const auto& w : c.readWarnings) {
         AddOnce(d.warnings, w);
@@ -309,6 +320,11 @@ DrawingReport RunPrinter::Report(const Current& c) const {
 
 void RunPrinter::PrintLine(const DrawingReport& d) {
     ClearProgress();
+    WriteDrawingLine(io_, d);
+    DrawProgress();
+}
+
+void WriteDrawingLine(CommandIo& io, const DrawingReport& d) {
     std::string result = d.ResultText();
     for (const auto& x : d.foundXrefs) {
         result += "; reference " + x.name + " found at " + x.found;
@@ -318,9 +334,8 @@ void RunPrinter::PrintLine(const DrawingReport& d) {
     for (const auto& out : d.outputs) {
         line += QLatin1Char('\t') + Field(search::FromFileSystemPath(out));
     }
-    WriteExact(io_.out, line + QLatin1Char('\n'));
-    FlushNow(io_.out);
-    DrawProgress();
+    WriteExact(io.out, line + QLatin1Char('\n'));
+    FlushNow(io.out);
 }
 
 void RunPrinter::DrawProgress() {

@@ -3,7 +3,8 @@
 // line on standard error (on a terminal only), and the report of each drawing built from
 // the events: what its plots did as the CAD application told them, what failed, which
 // references were found elsewhere. Before the run closes a drawing the printer asks the
-// CAD application which external references of it are still not loaded. An interrupt
+// CAD application which external references of it are still not loaded, and which files
+// all of them name. An interrupt
 // (Ctrl-C) is the stop request.
 #pragma once
 
@@ -21,6 +22,9 @@
 
 namespace vx::cli {
 
+// A drawing's line on standard output: path, result, output files, tab-separated.
+void WriteDrawingLine(CommandIo& io, const DrawingReport& d);
+
 class RunPrinter : public plot::PlotEvents {
 public:
     // `drawings` in the order of the drawing list; `messages` shows the list of the drawings
@@ -35,6 +39,8 @@ public:
     std::vector<DrawingReport> DoneInListOrder() const;
     // Called as each drawing is done, just before its line is printed.
     std::function<void()> onDrawingDone;
+    // Called with each drawing's report as it is done, before onDrawingDone.
+    std::function<void(const DrawingReport&)> onDrawingReport;
 
     // Makes an interrupt the stop request while the object lives.
     class InterruptAsStop {
@@ -73,6 +79,7 @@ private:
         std::vector<cad::PlotOutcome> plots;
         std::vector<FoundXref> foundXrefs;
         std::vector<MissingXref> missing;
+        std::vector<std::string> references;
         QElapsedTimer timer;
     };
 

@@ -1,4 +1,4 @@
-// The file-system calls behind AtomicFile, one implementation per platform
+// The file-system calls behind AtomicFile and AppendFile, one implementation per platform
 // (AtomicFilePosix.cpp, AtomicFileWindows.cpp). Each returns an empty text on success and
 // the system's reason otherwise.
 #pragma once
@@ -26,5 +26,12 @@ void Close(std::intptr_t& handle);
 // at), and makes the rename durable.
 std::string Replace(const std::filesystem::path& temp, const std::filesystem::path& target);
 void Remove(const std::filesystem::path& temp);
+
+// Opens `file` for appending, creating it when it does not exist (and then making its
+// folder entry durable). Refuses a link at the name, and anything that is not a regular
+// file once open, without waiting on a pipe.
+std::string OpenForAppend(const std::filesystem::path& file, std::intptr_t& handle);
+// Flushes what was written to the disk; the handle stays open.
+std::string Sync(std::intptr_t handle);
 
 }  // namespace vx::files::platform

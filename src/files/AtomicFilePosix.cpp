@@ -144,4 +144,33 @@ void Remove(const fs::path& temp) {
     unlink(temp.c_str());
 }
 
+std::string OpenForAppend(const fs::path& file, std::intptr_t& handle) {
+    struct stat st {};
+    const bool existed = lstat(file.c_str(), &st) == 0;
+    const int fd =
+        open(file.c_str(),
+             O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK, 0666);
+    if (fd < 0) {
+        return errno == ELOOP ? std::string("it is a symbolic link") : Reason(errno);
+    }
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        const bool folder = S_ISDIR(st.st_mode);
+        close(fd);
+        return folder ? "it is a folder" : "it is not a regular file";
+    }
+    if (!existed) {
+        const int dir = open(FolderOf(file).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (dir >= 0) {
+            fsync(dir);
+            close(dir);
+        }
+    }
+    handle = fd;
+    return {};
+}
+
+std::string Sync(std::intptr_t handle) {
+    return fsync(static_cast<int>(handle)) == 0 ? std::string() : Reason(errno);
+}
+
 }  // namespace vx::files::platform

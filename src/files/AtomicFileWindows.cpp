@@ -121,4 +121,26 @@ void Remove(const fs::path& temp) {
     DeleteFileW(temp.c_str());
 }
 
+std::string OpenForAppend(const fs::path& file, std::intptr_t& handle) {
+    const HANDLE h =
+        CreateFileW(file.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES, FILE_SHARE_READ, nullptr,
+                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        return Reason(GetLastError());
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (GetFileType(h) != FILE_TYPE_DISK || !GetFileInformationByHandle(h, &info) ||
+        (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))) {
+        const bool link = info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT;
+        CloseHandle(h);
+        return link ? "it is a symbolic link" : "it is not a regular file";
+    }
+    handle = reinterpret_cast<std::intptr_t>(h);
+    return {};
+}
+
+std::string Sync(std::intptr_t handle) {
+    return FlushFileBuffers(H(handle)) ? std::string() : Reason(GetLastError());
+}
+
 }  // namespace vx::files::platform

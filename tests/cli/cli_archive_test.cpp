@@ -11,6 +11,7 @@
 #include "../engine/automation/EngineFixture.h"
 #include "DrawingList.h"
 #include "ReportMerge.h"
+#include "RunJournal.h"
 
 namespace vx::testing {
 namespace {
@@ -111,24 +112,25 @@ QJsonObject Drawing(const char* path, const char* result, int index = -1) {
 
 TEST(ReportMerge, JoinsShardsInListOrderEachDrawingOnceWithTheSummaryCountedAgain) {
     QString error;
-    const auto merged =
-        cli::MergeReports({Report(true, {Drawing("/c", "failed", 2), Drawing("/a", "plotted", 0)}),
-                           Report(false, {Drawing("/b", "not found", 1), Drawing("/a", "failed", 0),
-                                          Drawing("/d", "plotted with warnings", 3)})},
-                          error);
+    const auto merged = cli::MergeReports(
+        {Report(true, {Drawing("/c", "failed", 2), Drawing("/a", "plotted", 0)}),
+         Report(false, {Drawing("/b", "not found", 1), Drawing("/a", "failed", 0),
+                        Drawing("/d", "plotted with warnings", 3), Drawing("/e", "skipped", 4)})},
+        error);
     ASSERT_TRUE(merged) << error.toStdString();
     const QJsonObject& o = merged->report;
     QStringList order;
     for (const auto& d : o["drawings"].toArray()) {
         order << d.toObject()["drawing"].toString() + " " + d.toObject()["result"].toString();
     }
-    EXPECT_EQ(order,
-              (QStringList{"/a plotted", "/b not found", "/c failed", "/d plotted with warnings"}));
+    EXPECT_EQ(order, (QStringList{"/a plotted", "/b not found", "/c failed",
+                                  "/d plotted with warnings", "/e skipped"}));
     EXPECT_EQ(merged->duplicates, 1);
     EXPECT_FALSE(o["complete"].toBool());
-    EXPECT_EQ(o["summary"].toObject(), (QJsonObject{{"drawings", 4},
+    EXPECT_EQ(o["summary"].toObject(), (QJsonObject{{"drawings", 5},
                                                     {"plotted", 2},
                                                     {"with_warnings", 1},
+                                                    {"skipped", 1},
                                                     {"failed", 2},
                                                     {"not_found", 1},
                                                     {"seconds", 5.0}}));
@@ -305,6 +307,193 @@ TEST(ArchiveCheck, NamesEachProblemOfADrawing) {
                                     "--paper", "no-such-paper", "--json"});
     EXPECT_EQ(paper.status, 1) << paper.err.toStdString();
     EXPECT_FALSE(QJsonDocument::fromJson(paper.out)["drawings"][0]["paper_offered"].toBool(true));
+}
+
+// A drawing with one line, ending at x = `end`, and an external reference to `xref`.
+QByteArray Dxf(int end, const QByteArray& xref = {}) {
+    QByteArray blocks, insert;
+    if (!xref.isEmpty()) {
+        blocks =
+            "0\nBLOCK\n8\n0\n2\nGRID\n70\n4\n10\n0\n20\n0\n3\nGRID\n1\n" + xref + "\n0\nENDBLK\n";
+        insert = "0\nINSERT\n8\n0\n2\nGRID\n10\n0\n20\n0\n";
+    }
+    return "0\nSECTION\n2\nBLOCKS\n" + blocks + "0\nENDSEC\n0\nSECTION\n2\nENTITIES\n" +
+           "0\nLINE\n8\n0\n10\n0\n20\n0\n11\n" + QByteArray::number(end) + "\n21\n10\n" + insert +
+           "0\nENDSEC\n0\nEOF\n";
+}
+
+// The result each drawing's line gives, by file name.
+std::map<QString, QString> LineResults(const QByteArray& out) {
+    std::map<QString, QString> results;
+    for (const QByteArray& line : out.split('\n')) {
+        const QList<QByteArray> fields = line.split('\t');
+        if (fields.size() >= 2) {
+            results[QFileInfo(fields[0]).fileName()] = fields[1];
+        }
+    }
+    return results;
+}
+
+TEST(RunJournal, TheLastRecordCountsTornLinesArePassedOverAndTheNextRecordStartsALine) {
+    QTemporaryDir temp;
+    const fs::path root(temp.path().toStdString());
+    const cli::JournalChoices choices{"PDF.pc3", "A4", "monochrome.ctb", false, 0};
+    const auto line = [&](const char* drawing, bool done) {
+        cli::JournalRecord r{drawing, "", done, choices, {}, {}, {}};
+        return QJsonDocument(r.ToJson()).toJson(QJsonDocument::Compact) + "\n";
+    };
+    Write(root / "j", line("/a", true) + line("/b", true) + "{\"drawing\": 1}\n" +
+                          line("/a", false) + line("/c", true).left(40));
+    QString error;
+    auto journal = cli::RunJournal::Open(Q(root / "j"), error);
+    ASSERT_TRUE(journal) << error.toStdString();
+    EXPECT_FALSE(journal->Last("/a")->done);
+    EXPECT_TRUE(journal->Last("/b")->done);
+    EXPECT_FALSE(journal->Last("/c"));
+    EXPECT_EQ(journal->UnreadLines(), 2);
+    cli::DrawingReport d;
+    d.drawing = "/d";
+    d.result = cli::DrawingResult::Plotted;
+    ASSERT_TRUE(journal->Record(d, choices, error)) << error.toStdString();
+    journal = cli::RunJournal::Open(Q(root / "j"), error);
+    ASSERT_TRUE(journal) << error.toStdString();
+    EXPECT_TRUE(journal->Last("/d").value_or(cli::JournalRecord{}).done);
+    EXPECT_EQ(journal->UnreadLines(), 2);
+
+    fs::create_directory(root / "folder");
+    fs::create_symlink(root / "j", root / "link");
+    for (const char* refused : {"folder", "link"}) {
+        EXPECT_FALSE(cli::RunJournal::Open(Q(root / refused), error)) << refused;
+    }
+}
+
+// One journal through a series of runs, each after a change: what changed is plotted again,
+// the rest skipped.
+TEST(JournalRun, SkipsWhatStandsAndPlotsAgainWhatChanged) {
+    QTemporaryDir temp;
+    const fs::path root(temp.path().toStdString());
+    Write(root / "grid.dxf", Dxf(5));
+    Write(root / "a.dxf", Dxf(10, "grid.dxf"));
+    Write(root / "b.dxf", Dxf(20));
+    const QStringList plot{"plot",           Q(root / "a.dxf"), Q(root / "b.dxf"),
+                           "--device",       "PDF.pc3",         "--style",
+                           "monochrome.ctb", "--journal",       Q(root / "j.jsonl")};
+    const QString plotted = "plotted", unchanged = "skipped (unchanged)";
+    const struct {
+        const char* change;
+        std::function<void()> make;
+        QStringList more;
+        QString a, b;  // the start of each drawing's result
+    } cases[] = {
+        {"none: the first run", [] {}, {}, plotted, plotted},
+        {"none", [] {}, {}, unchanged, unchanged},
+        {"a drawing", [&] { Write(root / "b.dxf", Dxf(30)); }, {}, unchanged, plotted},
+        {"a reference", [&] { Write(root / "grid.dxf", Dxf(6)); }, {}, plotted, unchanged},
+        {"an output", [&] { fs::remove(root / "b.pdf"); }, {}, unchanged, plotted},
+        {"a drawing spoilt",
+         [&] { Write(root / "b.dxf", "no drawing"); },
+         {},
+         unchanged,
+         "not opened"},
+        {"none, failures retried",
+         [] {},
+         {"--retry-failed"},
+         "skipped (not failed before)",
+         "not opened"},
+        {"the drawing mended, failures retried",
+         [&] { Write(root / "b.dxf", Dxf(40)); },
+         {"--retry-failed"},
+         "skipped (not failed before)",
+         plotted},
+        {"the paper", [] {}, {"--paper", "A3"}, plotted, plotted},
+    };
+    for (const auto& c : cases) {
+        c.make();
+        const QStringList paper =
+            c.more.contains("--paper") ? QStringList{} : QStringList{"--paper", "A4"};
+        const CliRun r = Cli(root, plot + paper + c.more);
+        const auto results = LineResults(r.out);
+        EXPECT_TRUE(results.at("a.dxf").startsWith(c.a)) << c.change << ": " << r.out.toStdString();
+        EXPECT_TRUE(results.at("b.dxf").startsWith(c.b)) << c.change << ": " << r.out.toStdString();
+        EXPECT_EQ(r.status, QString(c.b).startsWith("not") ? 1 : 0) << c.change;
+    }
+}
+
+// A run killed at several points, each time resumed with the same journal, plots each
+// drawing once: every drawing done before a kill is skipped by the next run, the journal
+// holds one plotted record per drawing, and the outputs are whole and those recorded.
+TEST(JournalRun, KilledAtSeveralPointsAndResumedPlotsEachDrawingOnce) {
+    QTemporaryDir temp;
+    const fs::path root(temp.path().toStdString());
+    std::vector<std::string> drawings;
+    for (int i = 0; i < 8; ++i) {
+        drawings.push_back((root / ("d" + std::to_string(i) + ".dxf")).string());
+        Write(drawings.back(), Dxf(10 + i));
+    }
+    const QString journalFile = Q(root / "j.jsonl");
+    const QStringList plot{"plot",     Q(root),          "--pattern", "*.dxf",
+                           "--device", "PDF.pc3",        "--paper",   "A4",
+                           "--style",  "monochrome.ctb", "--journal", journalFile};
+    const auto recorded = [&] {
+        QString error;
+        const auto journal = cli::RunJournal::Open(journalFile, error);
+        std::set<std::string> done;
+        for (const auto& d : drawings) {
+            if (journal && journal->Last(d).value_or(cli::JournalRecord{}).done) {
+                done.insert(d);
+            }
+        }
+        return done;
+    };
+    std::set<std::string> before;
+    // Killed once the run has printed this many "plotted" lines; then run to its end.
+    for (const int killAfter : {2, 0, 1, 3, -1}) {
+        auto cli = CliStart(root, plot);
+        ASSERT_TRUE(cli->waitForStarted());
+        QByteArray out;
+        while (killAfter >= 0 && out.count("\tplotted") < killAfter &&
+               cli->waitForReadyRead(60000)) {
+            out += cli->readAllStandardOutput();
+        }
+        if (killAfter >= 0) {
+            cli->kill();
+        }
+        const CliRun r = Finished(*cli);
+        out += r.out;
+        const auto results = LineResults(out);
+        for (const auto& d : before) {
+            const QString name = QString::fromStdString(fs::path(d).filename().string());
+            EXPECT_EQ(results.count(name) ? results.at(name) : QString(), "skipped (unchanged)")
+                << name.toStdString() << " after the kill before " << killAfter;
+        }
+        if (killAfter < 0) {
+            EXPECT_EQ(r.status, 0) << r.err.toStdString();
+        }
+        before = recorded();
+    }
+    EXPECT_EQ(before.size(), drawings.size());
+
+    QFile journal(journalFile);
+    ASSERT_TRUE(journal.open(QIODevice::ReadOnly));
+    std::map<QString, int> plotted;
+    for (const QByteArray& line : journal.readAll().split('\n')) {
+        const QJsonObject o = QJsonDocument::fromJson(line).object();
+        plotted[o["drawing"].toString()] += o["done"].toBool() ? 1 : 0;
+    }
+    QString error;
+    const auto last = cli::RunJournal::Open(journalFile, error);
+    ASSERT_TRUE(last);
+    for (const auto& d : drawings) {
+        EXPECT_EQ(plotted[Q(d)], 1) << d;
+        const fs::path pdf = fs::path(d).replace_extension(".pdf");
+        QFile f(Q(pdf));
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << pdf;
+        const QByteArray bytes = f.readAll();
+        EXPECT_TRUE(bytes.startsWith("%PDF-") && bytes.trimmed().endsWith("%%EOF")) << pdf;
+        const auto outputs = last->Last(d).value_or(cli::JournalRecord{}).outputs;
+        ASSERT_EQ(outputs.size(), 1u) << d;
+        EXPECT_TRUE(cli::FactsOf(pdf.string()).SameContent(outputs[0])) << pdf;
+    }
 }
 
 }  // namespace
