@@ -171,7 +171,7 @@ std::unique_ptr<RunJournal> RunJournal::Open(const QString& file, QString& error
     std::error_code ec;
     if (fs::exists(fs::symlink_status(path, ec)) &&
         !engine::load::ReadRegularFile(path, kMaxBytes, bytes, problem)) {
-        error = QString::fromStdString(problem);
+        error = QString::fromStdString(problem).remove(QStringLiteral(", not a drawing file"));
         return nullptr;
     }
     std::unique_ptr<RunJournal> journal(new RunJournal(path));
@@ -276,14 +276,16 @@ std::optional<QString> JournalClash(const QString& journal, const QString& repor
     if (!target) {
         return std::nullopt;
     }
-    QStringList others{report};
-    for (const auto& d : drawings) {
-        others << Text(d);
-    }
-    for (const QString& other : others) {
+    const auto same = [&](const QString& other) {
         const auto status = other.isEmpty() ? std::nullopt : search::StatusOf(other);
-        if (status && status->identity == target->identity) {
-            return journal + QStringLiteral(" is also ") + other;
+        return status && status->identity == target->identity;
+    };
+    if (same(report)) {
+        return journal + QStringLiteral(" is also the report");
+    }
+    for (const auto& d : drawings) {
+        if (same(Text(d))) {
+            return journal + QStringLiteral(" is one of the drawings");
         }
     }
     return std::nullopt;

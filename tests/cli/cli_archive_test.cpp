@@ -361,9 +361,13 @@ TEST(RunJournal, TheLastRecordCountsTornLinesArePassedOverAndTheNextRecordStarts
     EXPECT_EQ(journal->UnreadLines(), 2);
 
     fs::create_directory(root / "folder");
+    std::vector<const char*> refused{"folder"};
+#ifndef _WIN32
     fs::create_symlink(root / "j", root / "link");
-    for (const char* refused : {"folder", "link"}) {
-        EXPECT_FALSE(cli::RunJournal::Open(Q(root / refused), error)) << refused;
+    refused.push_back("link");
+#endif
+    for (const char* name : refused) {
+        EXPECT_FALSE(cli::RunJournal::Open(Q(root / name), error)) << name;
     }
 }
 
