@@ -131,7 +131,7 @@ std::string OpenForAppend(const fs::path& file, std::intptr_t& handle) {
     BY_HANDLE_FILE_INFORMATION info{};
     if (GetFileType(h) != FILE_TYPE_DISK || !GetFileInformationByHandle(h, &info) ||
         (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))) {
-        const bool link = info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT;
+        const bool link = (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
         CloseHandle(h);
         return link ? "it is a symbolic link" : "it is not a regular file";
     }
