@@ -35,6 +35,10 @@ public:
     std::vector<DrawingReport> DoneInListOrder() const;
     // Called as each drawing is done, just before its line is printed.
     std::function<void()> onDrawingDone;
+    // The renamed plot files of a drawing, asked as it is done.
+    std::function<std::vector<std::string>(const std::string&)> renamedOf;
+    // Told each reference file found elsewhere, before the drawing is plotted.
+    std::function<void(const std::string&)> onReferenceFound;
 
     // Makes an interrupt the stop request while the object lives.
     class InterruptAsStop {
