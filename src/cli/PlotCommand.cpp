@@ -216,10 +216,6 @@ int RunPlot(const QStringList& args, CommandIo& io, const cad::ClassRegistry& re
     DrawingListing listing = ListDrawings(a.inputs, *listed, a.pattern, a.recursive, a.shard);
     report.notFound = std::move(listing.notFound);
     report.positions = std::move(listing.positions);
-    struct Row {
-        std::string name;  // File Name
-        std::string path;  // Path, ending with a separator
-    };
     std::unique_ptr<OutputNames> names;
     if (!a.outputDir.isNull()) {
         QString error;
@@ -244,6 +240,10 @@ int RunPlot(const QStringList& args, CommandIo& io, const cad::ClassRegistry& re
             (ProgramDataFolder() / "plotstyles" / plot::FsPath(choices.StrCTB)).u8string();
         names->AddRead(std::string(table.begin(), table.end()));
     }
+    struct Row {
+        std::string name;  // File Name
+        std::string path;  // Path, ending with a separator
+    };
     std::vector<Row> rows;
     for (auto& drawing : listing.drawings) {
         rows.push_back({std::move(drawing.name), std::move(drawing.path)});
