@@ -130,18 +130,19 @@ DrawingListing ListDrawings(const QStringList& arguments, const QStringList& lis
             if (l.firstFolder.isEmpty()) {
                 l.firstFolder = folder;
             }
+            const std::string root = search::ToFileSystemPath(folder);
             TerminalSearchHost host(folder, pattern, recursive,
-                                    [&rows](const search::DrawingRow& row) {
+                                    [&rows, &root](const search::DrawingRow& row) {
                                         rows.push_back({search::ToFileSystemPath(row.FileName),
-                                                        search::ToFileSystemPath(row.Path)});
+                                                        search::ToFileSystemPath(row.Path), root});
                                     });
             host.FindFiles();
         } else {
             const QFileInfo file(input);
             const QString path =
                 search::AddBackslash(search::NormalizeFolderPath(file.absolutePath()));
-            rows.push_back(
-                {search::ToFileSystemPath(file.fileName()), search::ToFileSystemPath(path)});
+            rows.push_back({search::ToFileSystemPath(file.fileName()),
+                            search::ToFileSystemPath(path), search::ToFileSystemPath(path)});
         }
         for (std::size_t r = first; r < rows.size(); ++r) {
             l.positions.emplace(rows[r].path + rows[r].name, next++);

@@ -55,6 +55,7 @@ struct DrawingListing {
     struct Drawing {
         std::string name;  // file name
         std::string path;  // folder, ending with a separator
+        std::string root;  // the folder searched that found it; its own for a file
     };
     std::vector<Drawing> drawings;
     // The list file's paths that do not exist, made absolute.

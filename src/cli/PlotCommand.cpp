@@ -1,6 +1,7 @@
 // vormex-cli plot DIR|FILE... --device NAME --paper NAME --style TABLE [--layouts]
 //   [--copies N] [--pattern P] [--recursive] [--files-from LIST] [--shard K/N]
 //   [--report FILE.json] [--timeout SECONDS] [--journal FILE [--retry-failed]]
+//   [--output-dir DIR [--name TEMPLATE]]
 //
 // The drawing list is built as the window builds it: a folder is searched as the
 // "&Find Files" button searches it (pattern, subfolders), a file becomes a row of its own;
@@ -20,6 +21,7 @@
 // warnings.
 #include "PlotCommand.h"
 
+#include <QDate>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <algorithm>
@@ -27,11 +29,14 @@
 #include "CadSession.h"
 #include "CommandOptions.h"
 #include "DrawingList.h"
+#include "OutputNames.h"
 #include "PlotReport.h"
 #include "RunJournal.h"
 #include "RunPrinter.h"
+#include "common/ProgramData.h"
 #include "engine/remote/RemoteEngine.h"
 #include "plot/PlotChoiceCheck.h"
+#include "plot/PlotPaths.h"
 #include "plot/PlotService.h"
 #include "search/FileSearch.h"
 #include "search/FileSystemPath.h"
@@ -44,7 +49,7 @@ namespace {
 constexpr char kUsage[] =
     "DIR|FILE... --device NAME --paper NAME --style TABLE [--layouts] [--copies N] "
     "[--pattern P] [--recursive] [--files-from LIST] [--shard K/N] [--report FILE.json] "
-    "[--timeout SECONDS] [--journal FILE [--retry-failed]]";
+    "[--timeout SECONDS] [--journal FILE [--retry-failed]] [--output-dir DIR [--name TEMPLATE]]";
 
 constexpr char kHelp[] =
     R"(Plots the drawings as the window's "Print All Drawing" does. A folder is searched as the
@@ -52,7 +57,7 @@ window's "Find Files" searches it; a file is plotted as it is named. The device 
 style table must be entries of the window's lists (vormex-cli devices, vormex-cli
 styles); the paper may be a canonical name or a short one ("A4"), matched against the
 device's papers as the window does. A plotter configuration (.pc3) writes its plot files
-beside the drawing.
+beside the drawing, or into --output-dir.
 
   --device NAME      the plot device: a plotter configuration or a system printer
   --paper NAME       the paper (vormex-cli papers NAME lists them)
@@ -85,6 +90,19 @@ beside the drawing.
                      again
   --retry-failed     with --journal: plot only the drawings whose last record says they
                      failed; the others are skipped (not failed before)
+  --output-dir DIR   write the plot files into DIR (made when missing), named by --name
+  --name TEMPLATE    the plot file's name inside DIR, without extension (the device's
+                     format gives it); "/" makes folders, made as needed. Fields:
+                     {drawing} the drawing's name less its extension, {layout} the
+                     layout ("Model" for model space), {folder} the drawing's folder
+                     relative to the folder argument it was found under (empty for a
+                     file argument or a listed file), {device} less ".pc3", {paper} as
+                     given, {date} the run's date (yyyy-MM-dd). Default: "{drawing}" for
+                     model space, "{drawing}-{layout}" for layouts. A field's own "/"
+                     and the characters no file name may hold become "_"; nothing is
+                     written outside DIR. A name another plot of the run took, or that
+                     a file the run read has (less its extension), gets "-2", "-3"...,
+                     told in the drawing's line and the report
   --                 the arguments after it are drawings or folders, even if they
                      begin with -
 
@@ -118,6 +136,7 @@ struct PlotArguments {
     std::optional<Shard> shard;
     QString journal;
     bool retryFailed = false;
+    QString outputDir, nameTemplate;
 };
 
 int UsageError(CommandIo& io, const QString& message) {
@@ -140,7 +159,9 @@ std::optional<QString> Parse(const QStringList& args, PlotArguments& a) {
                                     {"--timeout", &a.timeout},
                                     {"--files-from", &a.filesFrom},
                                     {"--shard", &a.shardText},
-                                    {"--journal", &a.journal}},
+                                    {"--journal", &a.journal},
+                                    {"--output-dir", &a.outputDir},
+                                    {"--name", &a.nameTemplate}},
                                    a.inputs)) {
         return problem;
     }
@@ -149,6 +170,9 @@ std::optional<QString> Parse(const QStringList& args, PlotArguments& a) {
     }
     if (a.retryFailed && a.journal.isEmpty()) {
         return QStringLiteral("--retry-failed needs --journal");
+    }
+    if (!a.nameTemplate.isNull() && a.outputDir.isNull()) {
+        return QStringLiteral("--name needs --output-dir");
     }
     if (!a.shardText.isNull() && !(a.shard = ParseShard(a.shardText))) {
         return QStringLiteral("--shard takes K/N with 1 <= K <= N, not \"") + a.shardText +
@@ -216,6 +240,30 @@ int RunPlot(const QStringList& args, CommandIo& io, const cad::ClassRegistry& re
     DrawingListing listing = ListDrawings(a.inputs, *listed, a.pattern, a.recursive, a.shard);
     report.notFound = std::move(listing.notFound);
     report.positions = std::move(listing.positions);
+    std::unique_ptr<OutputNames> names;
+    if (!a.outputDir.isNull()) {
+        QString error;
+        names = OutputNames::Make(
+            a.outputDir, a.nameTemplate,
+            {choices.StrPrinter, choices.StrPaper, QDate::currentDate().toString(Qt::ISODate)},
+            error);
+        if (!names) {
+            return UsageError(io, error);
+        }
+        report.outputDir = names->Folder();
+        report.nameTemplate = names->Template(false);
+        report.layoutNameTemplate = names->Template(true);
+        for (const auto& drawing : listing.drawings) {
+            names->AddRoot(drawing.path + drawing.name, drawing.root);
+        }
+        for (const QString& read :
+             {a.filesFrom == QStringLiteral("-") ? QString() : a.filesFrom, a.report}) {
+            names->AddRead(search::ToFileSystemPath(read));
+        }
+        const auto table =
+            (ProgramDataFolder() / "plotstyles" / plot::FsPath(choices.StrCTB)).u8string();
+        names->AddRead(std::string(table.begin(), table.end()));
+    }
     struct Row {
         std::string name;  // File Name
         std::string path;  // Path, ending with a separator
@@ -349,6 +397,11 @@ int RunPlot(const QStringList& args, CommandIo& io, const cad::ClassRegistry& re
         plot::PlotRequest request;
         request.choices = choices;
         request.layouts = a.layouts;
+        if (names) {
+            request.plotFileName = [&names](const std::string& drawing, const std::string& layout) {
+                return names->Name(drawing, layout);
+            };
+        }
         for (const Row& row : rows) {
             drawings.push_back(row.path + row.name);
         }
@@ -357,6 +410,10 @@ int RunPlot(const QStringList& args, CommandIo& io, const cad::ClassRegistry& re
             request.rows.push_back({*it, true});
         }
         RunPrinter host(io, session.Connection(), session, drawings);
+        if (names) {
+            host.renamedOf = [&names](const std::string& d) { return names->RenamedOf(d); };
+            host.onReferenceFound = [&names](const std::string& f) { names->AddRead(f); };
+        }
         if (!a.report.isEmpty()) {
             // The whole report is written again, so each write costs more as the run goes
             // on. It is written once the run has spent twenty times the last write's cost

@@ -91,6 +91,7 @@ QJsonObject DrawingJson(const DrawingReport& d) {
     o["substituted_fonts"] = fonts;
     o["warnings"] = Texts(d.warnings);
     o["errors"] = Texts(d.errors);
+    o["renamed_outputs"] = Texts(d.renamed);
     o["seconds"] = Seconds(d.seconds);
     return o;
 }
@@ -145,6 +146,11 @@ QJsonObject RunReport::ToJson() const {
         search["shard"] = shard;
     }
     o["search"] = search;
+    if (!outputDir.isEmpty()) {
+        o["output"] = QJsonObject{{"dir", outputDir},
+                                  {"template", nameTemplate},
+                                  {"layout_template", layoutNameTemplate}};
+    }
     std::vector<std::pair<qint64, QJsonObject>> placed;
     const auto place = [&](const std::string& path, QJsonObject json) {
         const auto at = positions.find(path);

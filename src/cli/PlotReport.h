@@ -75,6 +75,8 @@ struct DrawingReport {
     std::vector<FontSubstitution> fonts;
     std::vector<std::string> warnings;
     std::vector<std::string> errors;
+    // Plot file names that were taken and got a number.
+    std::vector<std::string> renamed;
     double seconds = 0;
 
     // "plotted", "plotted with warnings: <reason>", "failed: <reason>", "not opened:
@@ -94,6 +96,9 @@ struct RunReport {
     QString pattern;
     bool recursive = false;
     QString shard;  // "K/N" when the run took one shard of the list
+    // --output-dir (absolute) and the name templates of model space and of layouts; empty
+    // when the plot files lie beside the drawings.
+    QString outputDir, nameTemplate, layoutNameTemplate;
     // In the order of the drawing list.
     std::vector<DrawingReport> drawings;
     // Drawings named by a list file that do not exist: reported as "not found" among the

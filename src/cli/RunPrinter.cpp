@@ -123,6 +123,9 @@ void RunPrinter::ReferenceFound(const std::string& /*path*/,
     if (current_) {
         current_->foundXrefs.push_back({found.name, found.stored, found.found});
     }
+    if (onReferenceFound) {
+        onReferenceFound(found.found);
+    }
 }
 
 void RunPrinter::DrawingFailed(const std::string& /*path*/, const std::string& description) {
@@ -218,6 +221,9 @@ DrawingReport RunPrinter::Report(const Current& c) const {
     d.missingXrefs = c.missing;
     d.foundXrefs = c.foundXrefs;
     d.references = c.references;
+    if (renamedOf) {
+        d.renamed = renamedOf(c.path);
+    }
     const std::size_t damage = c.readWarnings.size();
     for (const auto& w : c.readWarnings) {
         AddOnce(d.warnings, w);
@@ -328,6 +334,9 @@ void WriteDrawingLine(CommandIo& io, const DrawingReport& d) {
     std::string result = d.ResultText();
     for (const auto& x : d.foundXrefs) {
         result += "; reference " + x.name + " found at " + x.found;
+    }
+    for (const auto& r : d.renamed) {
+        result += "; " + r;
     }
     QString line = Field(search::FromFileSystemPath(d.drawing)) + QLatin1Char('\t') +
                    Field(search::FromFileSystemPath(result));

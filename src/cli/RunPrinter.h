@@ -41,6 +41,10 @@ public:
     std::function<void()> onDrawingDone;
     // Called with each drawing's report as it is done, before onDrawingDone.
     std::function<void(const DrawingReport&)> onDrawingReport;
+    // The renamed plot files of a drawing, asked as it is done.
+    std::function<std::vector<std::string>(const std::string&)> renamedOf;
+    // Told each reference file found elsewhere, before the drawing is plotted.
+    std::function<void(const std::string&)> onReferenceFound;
 
     // Makes an interrupt the stop request while the object lives.
     class InterruptAsStop {

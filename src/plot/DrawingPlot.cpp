@@ -93,13 +93,36 @@ void PlotService::PlotModelSpace() {
     doc->ActiveLayout()->RefreshPlotDeviceInfo();
     doc->Plot()->SetQuietErrorMode(true);
 
-    const std::string plotFile = PlotFileName(StrFileName, ".plt");
+    const bool toFile = IsPlotterConfiguration(choices.StrPrinter);
     bool plotted = false;
-    if (IsPlotterConfiguration(choices.StrPrinter)) {
-        plotted = Plotted(*doc, true, {}, plotFile);
+    if (toFile) {
+        const auto plotFile = NamedPlotFile({}, PlotFileName(StrFileName, ".plt"));
+        if (!plotFile) {
+            return;
+        }
+        plotted = Plotted(*doc, true, {}, *plotFile);
     }
-    if (!plotted) {
+    // A device plot of a plotter configuration writes beside the drawing: not where a
+    // namer puts the files.
+    if (!plotted && !(toFile && plotFileName)) {
         Plotted(*doc, false, {}, {});
+    }
+}
+
+std::optional<std::string> PlotService::NamedPlotFile(const std::string& layout,
+                                                      const std::string& defaultName) {
+    if (!plotFileName) {
+        return defaultName;
+    }
+    try {
+        return plotFileName(StrFileName, layout);
+    } catch (const PlotFileRefused& e) {
+        cad::PlotOutcome refused;
+        refused.layout = layout.empty() ? "Model" : layout;
+        refused.device = choices.StrPrinter;
+        refused.error = e.what();
+        events_->LayoutPlotted(StrFileName, refused);
+        return std::nullopt;
     }
 }
 
@@ -239,13 +262,18 @@ void PlotService::SetLayoutsToPlot() {
         onP([&] { p->Plot()->SetQuietErrorMode(true); });
 
         onDoc([&] { plotFile = PlotFileName(doc->Name(), ".Plt"); });
+        const bool toFile = IsPlotterConfiguration(choices.StrPrinter);
+        std::optional<std::string> file = plotFile;
+        if (toFile && plotFileName) {
+            file = NamedPlotFile(name, plotFile);
+        }
         if (choices.NumOfCopies > 1) {
             onDoc([&] { doc->Plot()->SetNumberOfCopies(choices.NumOfCopies); });
         }
-        if (IsPlotterConfiguration(choices.StrPrinter) && !plotFile.empty()) {
-            onDoc([&] { filePlotted = Plotted(*doc, true, name, plotFile); });
+        if (toFile && file && !file->empty()) {
+            onDoc([&] { filePlotted = Plotted(*doc, true, name, *file); });
         }
-        if (!filePlotted.value_or(false)) {
+        if (!filePlotted.value_or(false) && !(toFile && plotFileName)) {
             onDoc([&] { Plotted(*doc, false, name, {}); });
         }
     }

@@ -68,6 +68,7 @@ bool PlotService::Run(const PlotRequest& request, PlotEvents& events) {
     }
     choices = request.choices;
     plotLayouts = request.layouts;
+    plotFileName = request.plotFileName;
     if (!CheckPlotChoices()) {
         return false;
     }

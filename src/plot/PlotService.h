@@ -8,7 +8,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -55,11 +57,24 @@ struct RunRow {
     bool take = true;  // false: looked at (the progress moves) but not plotted
 };
 
+// Names the plot file of one plot: (the drawing's full path, the layout's name or "" for
+// model space) -> the file name handed to the CAD application. Throws PlotFileRefused when
+// the plot may not be written anywhere: that plot is then not made.
+using PlotFileNamer = std::function<std::string(const std::string&, const std::string&)>;
+
+class PlotFileRefused : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
 struct PlotRequest {
     std::vector<RunRow> rows;  // in run order: the list's last row first
     PlotChoices choices;       // device, paper, style table and copies (> 1 sets them)
     bool layouts = false;      // plot the paper-space layouts of drawings that have some
     RunShape shape = kAllListedRun;
+    // Without it a plot file is named after the drawing and lands beside it. With it a
+    // plot whose file cannot be written where it names is not sent to the device instead.
+    PlotFileNamer plotFileName;
 };
 
 // A drawing whose processing an error of the CAD application ended.
@@ -145,6 +160,7 @@ public:
     // The choices the procedures use (a run sets them from its request).
     PlotChoices choices;
     bool plotLayouts = false;
+    PlotFileNamer plotFileName;
     // The full path of the drawing being processed.
     std::string StrFileName;
     // The sink of the procedures called on their own (a run sets its own).
@@ -162,6 +178,10 @@ private:
     bool Stop();
     bool Plotted(cad::AcadDocument& doc, bool toFile, const std::string& layout,
                  const std::string& file);
+    // The file of a plot of the drawing being processed; nothing (the refusal told to the
+    // sink) when the namer refuses it.
+    std::optional<std::string> NamedPlotFile(const std::string& layout,
+                                             const std::string& defaultName);
     void ReportRelocations();
     cad::Ref<cad::AcadApplication> App();
 

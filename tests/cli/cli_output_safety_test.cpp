@@ -135,6 +135,73 @@ TEST_F(CliSafety, DrawingsWhoseNamesAreNoValidTextGetAPlotEachAndALinkIsNotFollo
     fs::remove_all(folder);  // names Qt cannot spell
 }
 
+TEST_F(CliSafety, AnOutputFolderTakesEveryPlotUnderANameOfItsOwn) {
+    const fs::path root = work / "archive";
+    for (const char* folder : {"a", "b"}) {
+        fs::create_directories(root / folder);
+        fs::copy_file(Example("flange.dxf"), root / folder / "x.dxf");
+    }
+    fs::copy_file(Example("site-layouts.dxf"), root / "a" / "site.dxf");
+    const fs::path out = work / "out";
+    const struct {
+        const char* nameTemplate;  // nullptr: the default
+        std::set<std::string> files;
+        int renamed;
+    } cases[] = {
+        {nullptr, {"x.pdf", "x-2.pdf", "site-Site Plan A3.pdf", "site-Details A4.pdf"}, 1},
+        {"{folder}/{drawing}/{layout}",
+         {"a/x/Model.pdf", "b/x/Model.pdf", "a/site/Site Plan A3.pdf", "a/site/Details A4.pdf"},
+         0},
+        // The report's name less its extension is taken.
+        {"r", {"r-2.pdf", "r-3.pdf", "r-4.pdf", "r-5.pdf"}, 4},
+    };
+    for (const auto& c : cases) {
+        fs::remove_all(out);
+        QStringList args{Q(root),        "--recursive", "--pattern", "*.dxf",          "--layouts",
+                         "--output-dir", Q(out),        "--report",  Q(out / "r.json")};
+        if (c.nameTemplate) {
+            args << "--name" << c.nameTemplate;
+        }
+        const CliResult r = Plot(args);
+        ASSERT_EQ(r.status, 0) << r.err.toStdString();
+        const QJsonObject report = Json(out / "r.json");
+        int renamed = 0;
+        std::set<std::string> outputs;
+        for (const auto& d : report["drawings"].toArray()) {
+            renamed += static_cast<int>(d.toObject()["renamed_outputs"].toArray().size());
+            for (const auto& o : d.toObject()["outputs"].toArray()) {
+                const fs::path file = o.toString().toStdString();
+                EXPECT_TRUE(fs::is_regular_file(file)) << file;
+                outputs.insert(file.lexically_relative(out).generic_string());
+            }
+        }
+        EXPECT_EQ(outputs, c.files) << r.out.toStdString();
+        EXPECT_EQ(renamed, c.renamed);
+        EXPECT_EQ(static_cast<int>(r.out.count("was taken: named")), c.renamed);
+        EXPECT_EQ(report["output"]["dir"].toString().toStdString(), out.string());
+        EXPECT_EQ(report["output"]["layout_template"].toString(),
+                  c.nameTemplate ? c.nameTemplate : "{drawing}-{layout}");
+    }
+}
+
+#ifndef _WIN32
+TEST_F(CliSafety, APlotWhoseFolderLeadsOutOfTheOutputFolderIsNotMadeAnywhere) {
+    const fs::path drawing = work / "in" / "flange.dxf";
+    fs::create_directories(drawing.parent_path());
+    fs::copy_file(Example("flange.dxf"), drawing);
+    fs::create_directories(work / "out");
+    fs::create_directories(work / "elsewhere");
+    fs::create_directory_symlink(work / "elsewhere", work / "out" / "Model");
+
+    const CliResult r =
+        Plot({Q(drawing), "--output-dir", Q(work / "out"), "--name", "{layout}/{drawing}"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_THAT(r.out.toStdString(), HasSubstr("leads out of the output folder"));
+    EXPECT_TRUE(fs::is_empty(work / "elsewhere"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(drawing.parent_path()), {}), 1);
+}
+#endif
+
 TEST_F(CliSafety, ABlankPageOrADamagedDrawingIsPlottedWithWarnings) {
     const std::string flange = Bytes(Example("flange.dxf"));
     const struct {

@@ -100,7 +100,7 @@ struct PlotFixture : ::testing::Test {
 
     // The window's three runs over window.rows, as WindowRunHost asks for them.
     void Run(const plot::RunShape& shape) {
-        plot::PlotRequest r{{}, choices, window.layouts != 0, shape};
+        plot::PlotRequest r{{}, choices, window.layouts != 0, shape, {}};
         for (auto row = window.rows.rbegin(); row != window.rows.rend(); ++row) {
             r.rows.push_back({row->path + row->name, !shape.selectedOnly || row->selected});
         }
