@@ -1,6 +1,6 @@
 // vormex-cli plot DIR|FILE... --device NAME --paper NAME --style TABLE [--layouts]
 //   [--copies N] [--pattern P] [--recursive] [--files-from LIST] [--shard K/N]
-//   [--report FILE.json] [--timeout SECONDS]
+//   [--report FILE.json] [--merge OUT.pdf] [--timeout SECONDS]
 //
 // The drawing list is built as the window builds it: a folder is searched as the
 // "&Find Files" button searches it (pattern, subfolders), a file becomes a row of its own;
@@ -12,9 +12,10 @@
 // the window. Then the run of "Print All &Drawing" plots every row, from the last to the
 // first, on the CAD application the window would use.
 //
-// Exit status: 0 when every drawing was plotted, 1 when any was not (or the report could
-// not be written), 2 for bad usage or choices, 3 when no CAD application could be reached
-// or started, 4 when every drawing was plotted but some with warnings.
+// Exit status: 0 when every drawing was plotted, 1 when any was not (or the report or the
+// PDF set could not be written), 2 for bad usage or choices (a --merge device that wrote
+// no PDF too), 3 when no CAD application could be reached or started, 4 when every drawing
+// was plotted but some with warnings.
 #include "PlotCommand.h"
 
 #include <QElapsedTimer>
@@ -24,6 +25,7 @@
 #include "CadSession.h"
 #include "CommandOptions.h"
 #include "DrawingList.h"
+#include "PdfSet.h"
 #include "PlotReport.h"
 #include "RunPrinter.h"
 #include "engine/remote/RemoteEngine.h"
@@ -40,7 +42,7 @@ namespace {
 constexpr char kUsage[] =
     "DIR|FILE... --device NAME --paper NAME --style TABLE [--layouts] [--copies N] "
     "[--pattern P] [--recursive] [--files-from LIST] [--shard K/N] [--report FILE.json] "
-    "[--timeout SECONDS]";
+    "[--merge OUT.pdf] [--timeout SECONDS]";
 
 constexpr char kHelp[] =
     R"(Plots the drawings as the window's "Print All Drawing" does. A folder is searched as the
@@ -69,6 +71,13 @@ beside the drawing.
                      starts a CAD engine of its own, so runs side by side never meet
   --report FILE      write a JSON report of the run, again as each drawing is done (each
                      time whole or not at all); "complete" is false until the run ends
+  --merge OUT.pdf    also bind every sheet the run plotted into the one PDF file OUT.pdf
+                     (whole or not at all), in the order of the drawing list and of each
+                     drawing's layouts, with a bookmark per drawing and under it one per
+                     layout; each page keeps its paper and orientation, and its vector
+                     content as plotted. The device must write PDF files; drawings not
+                     plotted have no place in it; with no sheet plotted no file is written.
+                     The report gives it as "merged"
   --timeout SECONDS  the CAD engine's time limit for opening or plotting one drawing;
                      a drawing that takes longer is not plotted and the run goes on
   --                 the arguments after it are drawings or folders, even if they
@@ -84,8 +93,8 @@ standard error; Ctrl-C stops the run, giving up the drawing under way.
 
 Exit status:
   0  every drawing plotted
-  1  a drawing not plotted, or the report not written
-  2  bad usage or plot choices
+  1  a drawing not plotted, or the report or the PDF set not written
+  2  bad usage or plot choices (with --merge, a device that wrote no PDF)
   3  no CAD application could be reached or started
   4  every drawing plotted, some with warnings
 )";
@@ -102,6 +111,7 @@ struct PlotArguments {
     QString filesFrom;
     QString shardText;
     std::optional<Shard> shard;
+    QString merge;  // the bound PDF set
 };
 
 int UsageError(CommandIo& io, const QString& message) {
@@ -120,7 +130,8 @@ std::optional<QString> Parse(const QStringList& args, PlotArguments& a) {
                                     {"--report", &a.report},
                                     {"--timeout", &a.timeout},
                                     {"--files-from", &a.filesFrom},
-                                    {"--shard", &a.shardText}},
+                                    {"--shard", &a.shardText},
+                                    {"--merge", &a.merge}},
                                    a.inputs)) {
         return problem;
     }
@@ -172,6 +183,10 @@ int RunPlot(const QStringList& args, CommandIo& io, const cad::ClassRegistry& re
                << QString::fromStdString(message->text) << '\n';
         return kExitUsage;
     }
+    if (!a.merge.isNull() && !DeviceWritesFiles(a.device)) {
+        return UsageError(io, QStringLiteral("--merge binds PDF plot files; the device ") +
+                                  a.device + QStringLiteral(" writes none"));
+    }
 
     const auto listed = ListedPaths(a.filesFrom, "plot", io);
     if (!listed) {
@@ -212,6 +227,10 @@ int RunPlot(const QStringList& args, CommandIo& io, const cad::ClassRegistry& re
             return 1;
         }
         io.err << report.Total() << " drawings: 0 plotted, " << report.Total() << " not found\n";
+        if (!a.merge.isNull()) {
+            QJsonObject json = report.ToJson();
+            BindSetOfReport(json, a.merge, io.err, "vormex-cli plot");  // no sheet: no set
+        }
         return report.notFound.empty() ? 0 : 1;
     }
     if (rows.empty()) {
@@ -232,6 +251,23 @@ int RunPlot(const QStringList& args, CommandIo& io, const cad::ClassRegistry& re
         }
         if (!QFileInfo(QFileInfo(a.report).absolutePath()).isDir()) {
             return UsageError(io, QStringLiteral("no folder for the report ") + a.report);
+        }
+    }
+
+    if (!a.merge.isNull()) {
+        // The set never takes the place of a file the run reads or writes.
+        QStringList taken;
+        if (!a.report.isEmpty()) {
+            taken << a.report;
+        }
+        if (!a.filesFrom.isNull() && a.filesFrom != QLatin1String("-")) {
+            taken << a.filesFrom;
+        }
+        for (const auto& row : rows) {
+            taken << search::FromFileSystemPath(row.path + row.name);
+        }
+        if (auto problem = SetNameProblem(a.merge, taken)) {
+            return UsageError(io, *problem);
         }
     }
 
@@ -328,6 +364,13 @@ int RunPlot(const QStringList& args, CommandIo& io, const cad::ClassRegistry& re
     }
     io.err << ", " << total - plotted << " not plotted\n";
     int status = plotted < total ? 1 : doubtful > 0 ? kExitPlottedWithWarnings : 0;
+    if (!a.merge.isNull()) {
+        QJsonObject json = report.ToJson();
+        if (const int setStatus = BindSetOfReport(json, a.merge, io.err, "vormex-cli plot")) {
+            status = setStatus;
+        }
+        report.merged = json["merged"].toObject();
+    }
     if (!a.report.isEmpty()) {
         QString error;
         if (!WriteReport(report, a.report, error)) {

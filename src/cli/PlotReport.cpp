@@ -160,6 +160,9 @@ QJsonObject RunReport::ToJson() const {
         list.append(json);
     }
     o["drawings"] = list;
+    if (!merged.isEmpty()) {
+        o["merged"] = merged;
+    }
     return o;
 }
 
