@@ -2,12 +2,18 @@
 // PDF: the search, the run, the per-drawing report and the JSON report together.
 //   BM_PlotRun/<N>   time per run; drawings/s and s/drawing as counters, which
 //                    stay flat as N grows when nothing in the run grows with the run
+//   BM_PlotRunMerged/<N>  the same run with --merge: its time beside BM_PlotRun/<N> is
+//                    what binding the PDF set adds; "merge/run" is the set's own time
+//                    (the report's "merged" seconds) over the run's ("summary" seconds)
 //
 //   cli_plot_bench [--benchmark_filter=...]     (QT_QPA_PLATFORM=offscreen is set)
 #include <benchmark/benchmark.h>
 
 #include <QBuffer>
+#include <QFile>
 #include <QGuiApplication>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <filesystem>
@@ -22,7 +28,7 @@ namespace {
 namespace fs = std::filesystem;
 using namespace vx;
 
-void BM_PlotRun(benchmark::State& state) {
+void PlotRun(benchmark::State& state, bool merge) {
     const auto drawings = static_cast<int>(state.range(0));
     QTemporaryDir temp;
     const fs::path root(temp.path().toStdString());
@@ -48,6 +54,11 @@ void BM_PlotRun(benchmark::State& state) {
                            "monochrome.ctb",
                            "--report",
                            QString::fromStdString((root / "report.json").string())};
+    QStringList runArgs = args;
+    if (merge) {
+        runArgs << "--merge" << QString::fromStdString((root / "set.pdf").string());
+    }
+    double mergeShare = 0;
     for (auto _ : state) {
         QByteArray outBytes;
         QString errText;
@@ -56,10 +67,20 @@ void BM_PlotRun(benchmark::State& state) {
         QTextStream out(&outBuffer);
         QTextStream err(&errText);
         cli::CommandIo io{out, err, false, false};
-        if (cli::RunPlot(args, io, registry) != 0) {
+        if (cli::RunPlot(runArgs, io, registry) != 0) {
             state.SkipWithError(errText.toStdString().c_str());
             break;
         }
+        if (merge) {
+            QFile file(QString::fromStdString((root / "report.json").string()));
+            file.open(QIODevice::ReadOnly);
+            const QJsonObject report = QJsonDocument::fromJson(file.readAll()).object();
+            mergeShare +=
+                report["merged"]["seconds"].toDouble() / report["summary"]["seconds"].toDouble();
+        }
+    }
+    if (merge && state.iterations() > 0) {
+        state.counters["merge/run"] = mergeShare / static_cast<double>(state.iterations());
     }
     state.counters["drawings/s"] =
         benchmark::Counter(static_cast<double>(drawings) * static_cast<double>(state.iterations()),
@@ -69,7 +90,14 @@ void BM_PlotRun(benchmark::State& state) {
         benchmark::Counter(static_cast<double>(drawings) * static_cast<double>(state.iterations()),
                            benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
+void BM_PlotRun(benchmark::State& state) {
+    PlotRun(state, false);
+}
+void BM_PlotRunMerged(benchmark::State& state) {
+    PlotRun(state, true);
+}
 BENCHMARK(BM_PlotRun)->Arg(16)->Arg(128)->Arg(1024)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PlotRunMerged)->Arg(16)->Arg(128)->Arg(1024)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
