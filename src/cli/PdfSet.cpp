@@ -25,6 +25,9 @@ namespace vx::cli {
 
 namespace {
 
+// What the sheets read whole into memory may hold together.
+constexpr qint64 kHeldSheetBytes = qint64{256} << 20;
+
 // QPDFWriter's output, gathered into large writes to the atomic file.
 class AtomicPipeline : public Pipeline {
 public:
@@ -172,10 +175,13 @@ SetResult WritePdfSet(const std::vector<SetDrawing>& set, const QString& target)
         out.setSuppressWarnings(true);
         out.emptyPDF();
         QPDFPageDocumentHelper pages(out);
-        // Each source stays open only while it is read, so that a set of thousands of
-        // sheets needs no more file handles than one; the pages copied from it read their
-        // contents through it when the set is written.
+        // The pages copied from a sheet read their contents from it when the set is
+        // written. A sheet is read whole, in one call, while the sheets held so stay within
+        // kHeldSheetBytes; the others are read from their files, each open only while it is
+        // read, so that a set of thousands of sheets needs no more file handles than one.
         std::vector<std::unique_ptr<QPDF>> sources;
+        std::vector<QByteArray> held;
+        qint64 heldBytes = 0;
         struct Placed {
             QString title;
             std::size_t page;  // the first page of the sheet in the set
@@ -186,18 +192,29 @@ SetResult WritePdfSet(const std::vector<SetDrawing>& set, const QString& target)
         for (const SetDrawing& d : set) {
             std::vector<Placed> layouts;
             for (const auto& [layout, file] : d.sheets) {
-                auto input =
-                    std::make_shared<ClosedFileInputSource>(search::ToFileSystemPath(file).c_str());
                 auto source = std::make_unique<QPDF>();
                 source->setSuppressWarnings(true);
                 source->setAttemptRecovery(false);
-                input->stayOpen(true);
-                source->processInputSource(input);
+                const std::string name = search::ToFileSystemPath(file);
+                std::shared_ptr<ClosedFileInputSource> input;
+                QFile in(file);
+                if (heldBytes + in.size() <= kHeldSheetBytes && in.open(QIODevice::ReadOnly)) {
+                    held.push_back(in.read(std::min(in.size(), kMaxSheetBytes)));
+                    heldBytes += held.back().size();
+                    source->processMemoryFile(name.c_str(), held.back().constData(),
+                                              static_cast<std::size_t>(held.back().size()));
+                } else {
+                    input = std::make_shared<ClosedFileInputSource>(name.c_str());
+                    input->stayOpen(true);
+                    source->processInputSource(input);
+                }
                 const auto sheetPages = QPDFPageDocumentHelper(*source).getAllPages();
                 for (const auto& page : sheetPages) {
                     pages.addPage(page, false);
                 }
-                input->stayOpen(false);
+                if (input) {
+                    input->stayOpen(false);
+                }
                 if (!sheetPages.empty()) {
                     layouts.push_back({layout, pageCount});
                     pageCount += sheetPages.size();
