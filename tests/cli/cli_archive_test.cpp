@@ -301,9 +301,11 @@ TEST(ArchiveRun, ShardsOfAListJoinedReportWhatOneRunReports) {
     EXPECT_EQ(Bookmarks(root / "all.pdf"), set);
     EXPECT_EQ(all["merged"]["file"], Q(root / "all.pdf"));
 
-    // Only plot files can be bound, and the set never replaces what the run reads.
-    for (const auto& [device, name] :
-         {std::pair{"PDF.pc3", "list.txt"}, {"PDF.pc3", "flange.dxf"}, {"Some Printer", "p.pdf"}}) {
+    // Only PDF plot files can be bound, and the set never replaces what the run reads.
+    for (const auto& [device, name] : {std::pair{"PDF.pc3", "list.txt"},
+                                       {"PDF.pc3", "flange.dxf"},
+                                       {"Some Printer", "p.pdf"},
+                                       {"SVG.pc3", "p.pdf"}}) {
         const CliRun r = Cli(root, {"plot", "--files-from", Q(list), "--device", device, "--paper",
                                     "A4", "--style", "monochrome.ctb", "--merge", Q(root / name)});
         EXPECT_EQ(r.status, 2) << name << r.err.toStdString();
