@@ -5,12 +5,18 @@
 //   BM_ResumeUnchanged/<N>  the same run again with the journal of a finished run: every
 //                    drawing, its output and its journal record looked at and hashed,
 //                    nothing plotted; s/drawing (real time) is the cost of a drawing skipped
+//   BM_PlotRunMerged/<N>  the same run with --merge: its time beside BM_PlotRun/<N> is
+//                    what binding the PDF set adds; "merge/run" is the set's own time
+//                    (the report's "merged" seconds) over the run's ("summary" seconds)
 //
 //   cli_plot_bench [--benchmark_filter=...]     (QT_QPA_PLATFORM=offscreen is set)
 #include <benchmark/benchmark.h>
 
 #include <QBuffer>
+#include <QFile>
 #include <QGuiApplication>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <filesystem>
@@ -25,9 +31,12 @@ namespace {
 namespace fs = std::filesystem;
 using namespace vx;
 
-// Runs vormex-cli plot over a folder of N copies of a small drawing; with `resume`, a first
-// run with a journal before the timed ones, which then find nothing to plot.
-void PlotRuns(benchmark::State& state, bool resume) {
+enum class Mode { Plot, Resume, Merge };
+
+// Runs vormex-cli plot over a folder of N copies of a small drawing. Resume: a first run
+// with a journal before the timed ones, which then find nothing to plot. Merge: each run
+// also binds its PDF set.
+void PlotRuns(benchmark::State& state, Mode mode) {
     const auto drawings = static_cast<int>(state.range(0));
     QTemporaryDir temp;
     const fs::path root(temp.path().toStdString());
@@ -62,7 +71,10 @@ void PlotRuns(benchmark::State& state, bool resume) {
         cli::CommandIo io{out, err, false, false};
         return cli::RunPlot(arguments, io, registry);
     };
-    if (resume) {
+    if (mode == Mode::Merge) {
+        args << "--merge" << QString::fromStdString((root / "set.pdf").string());
+    }
+    if (mode == Mode::Resume) {
         args << "--journal" << QString::fromStdString((root / "journal.jsonl").string());
         QString errText;
         if (run(args, errText) != 0) {
@@ -70,12 +82,23 @@ void PlotRuns(benchmark::State& state, bool resume) {
             return;
         }
     }
+    double mergeShare = 0;
     for (auto _ : state) {
         QString errText;
         if (run(args, errText) != 0) {
             state.SkipWithError(errText.toStdString().c_str());
             break;
         }
+        if (mode == Mode::Merge) {
+            QFile file(QString::fromStdString((root / "report.json").string()));
+            file.open(QIODevice::ReadOnly);
+            const QJsonObject report = QJsonDocument::fromJson(file.readAll()).object();
+            mergeShare +=
+                report["merged"]["seconds"].toDouble() / report["summary"]["seconds"].toDouble();
+        }
+    }
+    if (mode == Mode::Merge && state.iterations() > 0) {
+        state.counters["merge/run"] = mergeShare / static_cast<double>(state.iterations());
     }
     state.counters["drawings/s"] =
         benchmark::Counter(static_cast<double>(drawings) * static_cast<double>(state.iterations()),
@@ -87,12 +110,17 @@ void PlotRuns(benchmark::State& state, bool resume) {
 }
 
 void BM_PlotRun(benchmark::State& state) {
-    PlotRuns(state, false);
+    PlotRuns(state, Mode::Plot);
 }
 BENCHMARK(BM_PlotRun)->Arg(16)->Arg(128)->Arg(1024)->Unit(benchmark::kMillisecond);
 
+void BM_PlotRunMerged(benchmark::State& state) {
+    PlotRuns(state, Mode::Merge);
+}
+BENCHMARK(BM_PlotRunMerged)->Arg(16)->Arg(128)->Arg(1024)->Unit(benchmark::kMillisecond);
+
 void BM_ResumeUnchanged(benchmark::State& state) {
-    PlotRuns(state, true);
+    PlotRuns(state, Mode::Resume);
 }
 // Real time: the run's waits on the disk (the report's sync) count.
 BENCHMARK(BM_ResumeUnchanged)

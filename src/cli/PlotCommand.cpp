@@ -1,7 +1,7 @@
 // vormex-cli plot DIR|FILE... --device NAME --paper NAME --style TABLE [--layouts]
 //   [--copies N] [--pattern P] [--recursive] [--files-from LIST] [--shard K/N]
-//   [--report FILE.json] [--timeout SECONDS] [--journal FILE [--retry-failed]]
-//   [--output-dir DIR [--name TEMPLATE]]
+//   [--report FILE.json] [--merge OUT.pdf] [--timeout SECONDS] [--journal FILE
+//   [--retry-failed]] [--output-dir DIR [--name TEMPLATE]]
 //
 // The drawing list is built as the window builds it: a folder is searched as the
 // "&Find Files" button searches it (pattern, subfolders), a file becomes a row of its own;
@@ -16,9 +16,9 @@
 // each drawing done is recorded in it.
 //
 // Exit status: 0 when every drawing was plotted or skipped, 1 when any was not (or the
-// report or the journal could not be written), 2 for bad usage or choices, 3 when no CAD
-// application could be reached or started, 4 when every drawing was plotted but some with
-// warnings.
+// report, the journal or the PDF set could not be written), 2 for bad usage or choices (a
+// --merge device that wrote no PDF too), 3 when no CAD application could be reached or
+// started, 4 when every drawing was plotted but some with warnings.
 #include "PlotCommand.h"
 
 #include <QDate>
@@ -30,6 +30,7 @@
 #include "CommandOptions.h"
 #include "DrawingList.h"
 #include "OutputNames.h"
+#include "PdfSet.h"
 #include "PlotReport.h"
 #include "RunJournal.h"
 #include "RunPrinter.h"
@@ -49,7 +50,8 @@ namespace {
 constexpr char kUsage[] =
     "DIR|FILE... --device NAME --paper NAME --style TABLE [--layouts] [--copies N] "
     "[--pattern P] [--recursive] [--files-from LIST] [--shard K/N] [--report FILE.json] "
-    "[--timeout SECONDS] [--journal FILE [--retry-failed]] [--output-dir DIR [--name TEMPLATE]]";
+    "[--merge OUT.pdf] [--timeout SECONDS] [--journal FILE [--retry-failed]] "
+    "[--output-dir DIR [--name TEMPLATE]]";
 
 constexpr char kHelp[] =
     R"(Plots the drawings as the window's "Print All Drawing" does. A folder is searched as the
@@ -78,6 +80,13 @@ beside the drawing, or into --output-dir.
                      starts a CAD engine of its own, so runs side by side never meet
   --report FILE      write a JSON report of the run, again as each drawing is done (each
                      time whole or not at all); "complete" is false until the run ends
+  --merge OUT.pdf    also bind every sheet the run plotted into the one PDF file OUT.pdf
+                     (whole or not at all), in the order of the drawing list and of each
+                     drawing's layouts, with a bookmark per drawing and under it one per
+                     layout; each page keeps its paper and orientation, and its vector
+                     content as plotted. The device must write PDF files; drawings not
+                     plotted have no place in it; with no sheet plotted no file is written.
+                     The report gives it as "merged"
   --timeout SECONDS  the CAD engine's time limit for opening or plotting one drawing;
                      a drawing that takes longer is not plotted and the run goes on
   --journal FILE     record in FILE, as each drawing is done, what was plotted with which
@@ -116,8 +125,8 @@ standard error; Ctrl-C stops the run, giving up the drawing under way.
 
 Exit status:
   0  every drawing plotted
-  1  a drawing not plotted, or the report or the journal not written
-  2  bad usage or plot choices
+  1  a drawing not plotted, or the report, the journal or the PDF set not written
+  2  bad usage or plot choices (with --merge, a device that wrote no PDF)
   3  no CAD application could be reached or started
   4  every drawing plotted, some with warnings
 )";
@@ -137,6 +146,7 @@ struct PlotArguments {
     QString journal;
     bool retryFailed = false;
     QString outputDir, nameTemplate;
+    QString merge;  // the bound PDF set
 };
 
 int UsageError(CommandIo& io, const QString& message) {
@@ -161,7 +171,9 @@ std::optional<QString> Parse(const QStringList& args, PlotArguments& a) {
                                     {"--shard", &a.shardText},
                                     {"--journal", &a.journal},
                                     {"--output-dir", &a.outputDir},
-                                    {"--name", &a.nameTemplate}},
+                                    {"--name", &a.nameTemplate},
+
+                                    {"--merge", &a.merge}},
                                    a.inputs)) {
         return problem;
     }
@@ -218,6 +230,10 @@ int RunPlot(const QStringList& args, CommandIo& io, const cad::ClassRegistry& re
         io.err << "vormex-cli plot: " << QString::fromStdString(message->title) << ": "
                << QString::fromStdString(message->text) << '\n';
         return kExitUsage;
+    }
+    if (!a.merge.isNull() && !DeviceWritesFiles(a.device)) {
+        return UsageError(io, QStringLiteral("--merge binds PDF plot files; the device ") +
+                                  a.device + QStringLiteral(" writes none"));
     }
 
     const auto listed = ListedPaths(a.filesFrom, "plot", io);
@@ -283,6 +299,10 @@ int RunPlot(const QStringList& args, CommandIo& io, const cad::ClassRegistry& re
             return 1;
         }
         io.err << report.Total() << " drawings: 0 plotted, " << report.Total() << " not found\n";
+        if (!a.merge.isNull()) {
+            QJsonObject json = report.ToJson();
+            BindSetOfReport(json, a.merge, io.err, "vormex-cli plot");  // no sheet: no set
+        }
         return report.notFound.empty() ? 0 : 1;
     }
     if (rows.empty()) {
@@ -306,13 +326,39 @@ int RunPlot(const QStringList& args, CommandIo& io, const cad::ClassRegistry& re
         }
     }
 
+    if (!a.merge.isNull()) {
+        // The set never takes the place of a file the run reads or writes.
+        QStringList taken;
+        if (!a.report.isEmpty()) {
+            taken << a.report;
+        }
+        if (!a.filesFrom.isNull() && a.filesFrom != QLatin1String("-")) {
+            taken << a.filesFrom;
+        }
+        for (const auto& row : rows) {
+            taken << search::FromFileSystemPath(row.path + row.name);
+        }
+        if (auto problem = SetNameProblem(a.merge, taken)) {
+            return UsageError(io, *problem);
+        }
+    }
+
     // The journal takes out of the run the drawings whose plots stand.
     std::vector<std::string> listOrder;
     for (const Row& row : rows) {
         listOrder.push_back(row.path + row.name);
     }
-    const JournalChoices journalChoices{choices.StrPrinter, choices.StrPaper, choices.StrCTB,
-                                        a.layouts, a.copies.isNull() ? 0 : a.copies.toInt()};
+    JournalChoices journalChoices{choices.StrPrinter,
+                                  choices.StrPaper,
+                                  choices.StrCTB,
+                                  a.layouts,
+                                  a.copies.isNull() ? 0 : a.copies.toInt(),
+                                  {}};
+    if (names) {
+        journalChoices.output =
+            search::ToFileSystemPath(names->Folder() + QLatin1Char('\n') + names->Template(false) +
+                                     QLatin1Char('\n') + names->Template(true));
+    }
     std::unique_ptr<RunJournal> journal;
     std::vector<DrawingReport> skipped;
     bool journalFailed = false;
@@ -340,6 +386,17 @@ int RunPlot(const QStringList& args, CommandIo& io, const cad::ClassRegistry& re
             // Nothing to plot: no CAD application is needed.
             report.drawings = skipped;
             report.complete = true;
+            int status = report.notFound.empty() ? 0 : 1;
+            if (!a.merge.isNull()) {
+                // The set of a run that plotted nothing again is bound from the sheets
+                // its drawings' last plots left.
+                QJsonObject json = report.ToJson();
+                if (const int setStatus =
+                        BindSetOfReport(json, a.merge, io.err, "vormex-cli plot")) {
+                    status = setStatus;
+                }
+                report.merged = json["merged"].toObject();
+            }
             report.seconds = static_cast<double>(clock.elapsed()) / 1000.0;
             QString reportError;
             if (!a.report.isEmpty() && !WriteReport(report, a.report, reportError)) {
@@ -349,7 +406,7 @@ int RunPlot(const QStringList& args, CommandIo& io, const cad::ClassRegistry& re
             }
             io.err << report.Total() << " drawings: 0 plotted, " << skipped.size() << " skipped, "
                    << report.notFound.size() << " not plotted\n";
-            return report.notFound.empty() ? 0 : 1;
+            return status;
         }
     }
 
@@ -471,6 +528,13 @@ int RunPlot(const QStringList& args, CommandIo& io, const cad::ClassRegistry& re
     int status = plotted + skips < total || journalFailed ? 1
                  : doubtful > 0                           ? kExitPlottedWithWarnings
                                                           : 0;
+    if (!a.merge.isNull()) {
+        QJsonObject json = report.ToJson();
+        if (const int setStatus = BindSetOfReport(json, a.merge, io.err, "vormex-cli plot")) {
+            status = setStatus;
+        }
+        report.merged = json["merged"].toObject();
+    }
     if (!a.report.isEmpty()) {
         QString error;
         if (!WriteReport(report, a.report, error)) {

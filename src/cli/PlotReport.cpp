@@ -178,6 +178,9 @@ QJsonObject RunReport::ToJson() const {
         list.append(json);
     }
     o["drawings"] = list;
+    if (!merged.isEmpty()) {
+        o["merged"] = merged;
+    }
     return o;
 }
 

@@ -111,6 +111,8 @@ struct RunReport {
     double seconds = 0;
     // False until the run is over: the drawings are then those done so far.
     bool complete = false;
+    // The bound PDF set of the run's sheets (plot --merge), once written: "merged".
+    QJsonObject merged;
 
     // Drawings plotted, with warnings or without.
     int Plotted() const;

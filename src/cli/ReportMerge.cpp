@@ -1,4 +1,4 @@
-// vormex-cli report merge REPORT.json... --out ALL.json
+// vormex-cli report merge REPORT.json... --out ALL.json [--merge OUT.pdf]
 #include "ReportMerge.h"
 
 #include <QFile>
@@ -10,6 +10,7 @@
 
 #include "Command.h"
 #include "DrawingList.h"
+#include "PdfSet.h"
 #include "files/AtomicFile.h"
 #include "plot/PlotPaths.h"
 #include "search/FileSystemPath.h"
@@ -134,12 +135,13 @@ std::optional<MergedReport> MergeReports(const std::vector<QJsonObject>& reports
                                {"not_found", notFound},
                                {"seconds", std::round(seconds * 1000.0) / 1000.0}};
     o["drawings"] = drawings;
+    o.remove("merged");  // a shard's own set is not the joined run's
     return merged;
 }
 
 namespace {
 
-constexpr char kUsage[] = "merge REPORT.json... --out ALL.json";
+constexpr char kUsage[] = "merge REPORT.json... --out ALL.json [--merge OUT.pdf]";
 
 int RunReportCommand(const QStringList& args, CommandIo& io) {
     const auto usage = [&](const QString& message) {
@@ -151,12 +153,17 @@ int RunReportCommand(const QStringList& args, CommandIo& io) {
         return usage(QStringLiteral("the one action is merge"));
     }
     QString out;
+    QString set;
     QStringList inputs;
     for (qsizetype i = 1; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--out") && i + 1 < args.size()) {
             out = args[++i];
         } else if (args[i].startsWith(QLatin1String("--out="))) {
             out = args[i].mid(6);
+        } else if (args[i] == QLatin1String("--merge") && i + 1 < args.size()) {
+            set = args[++i];
+        } else if (args[i].startsWith(QLatin1String("--merge="))) {
+            set = args[i].mid(8);
         } else if (args[i].startsWith(QLatin1Char('-')) && args[i] != QLatin1String("-")) {
             return usage(QStringLiteral("unknown option ") + args[i]);
         } else {
@@ -165,6 +172,11 @@ int RunReportCommand(const QStringList& args, CommandIo& io) {
     }
     if (out.isEmpty() || inputs.isEmpty()) {
         return usage(QStringLiteral("reports and --out FILE are needed"));
+    }
+    if (!set.isNull()) {
+        if (auto problem = SetNameProblem(set, inputs + QStringList{out})) {
+            return usage(*problem);
+        }
     }
     std::vector<QJsonObject> reports;
     for (const QString& file : inputs) {
@@ -190,7 +202,13 @@ int RunReportCommand(const QStringList& args, CommandIo& io) {
         io.err << "vormex-cli report: " << merged->duplicates
                << " drawings named by more than one report were kept once\n";
     }
-    const QByteArray bytes = QJsonDocument(merged->report).toJson(QJsonDocument::Indented);
+    QJsonObject report = merged->report;
+    int status = 0;
+    if (!set.isNull()) {
+        // The drawings' sheets in the joined report's order, which is the list's.
+        status = BindSetOfReport(report, set, io.err, QStringLiteral("vormex-cli report"));
+    }
+    const QByteArray bytes = QJsonDocument(report).toJson(QJsonDocument::Indented);
     std::string problem;
     if (!files::WriteFileAtomically(
             plot::FsPath(search::ToFileSystemPath(out)),
@@ -203,7 +221,7 @@ int RunReportCommand(const QStringList& args, CommandIo& io) {
     io.err << summary["drawings"].toInt() << " drawings: " << summary["plotted"].toInt()
            << " plotted, " << summary["failed"].toInt() << " not plotted"
            << (merged->report["complete"].toBool() ? "" : " (some runs not complete)") << '\n';
-    return 0;
+    return status == 2 ? 1 : status;
 }
 
 constexpr char kHelp[] =
@@ -215,6 +233,9 @@ for shards when there is a report of each.
 Reports made with other plot choices are not joined.
 
   --out FILE         the joined report
+  --merge OUT.pdf    also bind the sheets of the joined report's plotted drawings, in its
+                     order, into the one PDF file OUT.pdf, as "vormex-cli plot --merge"
+                     does; the joined report gives it as "merged"
 )";
 
 }  // namespace

@@ -138,7 +138,8 @@ QJsonObject JournalRecord::ToJson() const {
                                {"paper", Text(choices.paper)},
                                {"style_table", Text(choices.styleTable)},
                                {"layouts", choices.layouts},
-                               {"copies", choices.copies}};
+                               {"copies", choices.copies},
+                               {"output", Text(choices.output)}};
     o["file"] = FactsJson(file, false);
     o["references"] = FactsList(references);
     o["outputs"] = FactsList(outputs);
@@ -155,8 +156,8 @@ std::optional<JournalRecord> JournalRecord::FromJson(const QJsonObject& o) {
     r.result = o["result"].toString();
     r.done = o["done"].toBool();
     const QJsonObject c = o["choices"].toObject();
-    r.choices = {Path(c["device"]), Path(c["paper"]), Path(c["style_table"]), c["layouts"].toBool(),
-                 c["copies"].toInt()};
+    r.choices = {Path(c["device"]),     Path(c["paper"]),    Path(c["style_table"]),
+                 c["layouts"].toBool(), c["copies"].toInt(), Path(c["output"])};
     r.file = FactsFrom(o["file"].toObject(), r.drawing);
     r.references = FactsList(o["references"]);
     r.outputs = FactsList(o["outputs"]);

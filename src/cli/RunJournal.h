@@ -4,7 +4,7 @@
 //
 // One JSON object a line, appended and synced as each drawing is done, never rewritten:
 //   {"drawing": PATH, "result": "plotted", "done": true,
-//    "choices": {"device", "paper", "style_table", "layouts", "copies"},
+//    "choices": {"device", "paper", "style_table", "layouts", "copies", "output"},
 //    "file": FACTS, "references": [FACTS...], "outputs": [FACTS...], "at": ISO-TIME}
 // where FACTS is {"path", "size", "mtime_us", "blake2b"} (BLAKE2b-256 of the bytes, hex)
 // or {"path", "missing": true}. A drawing may have several records; the last one counts.
@@ -41,6 +41,9 @@ struct JournalChoices {
     std::string device, paper, styleTable;
     bool layouts = false;
     int copies = 0;  // 0: each drawing's own
+    // Where the plot files go: the output folder and name templates; empty beside the
+    // drawing.
+    std::string output;
     friend bool operator==(const JournalChoices&, const JournalChoices&) = default;
 };
 

@@ -1,15 +1,24 @@
-// Runs over whole archives: list files, shards, the check before a run, joined reports.
+// Runs over whole archives: list files, shards, the check before a run, joined reports and
+// the bound PDF set of a run (its pages as pdfinfo sees them, its bookmarks as libqpdf reads
+// them back).
 #include <gmock/gmock.h>
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFOutlineDocumentHelper.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/QPDFWriter.hh>
 
 #include <QBuffer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
 #include <memory>
 #include <set>
 
 #include "../engine/automation/EngineFixture.h"
 #include "DrawingList.h"
+#include "PdfSet.h"
 #include "ReportMerge.h"
 #include "RunJournal.h"
 
@@ -196,6 +205,48 @@ std::vector<std::pair<QString, QString>> Results(const QJsonObject& report) {
     return r;
 }
 
+// A PDF of `pages` pages of w x h points turned by `rotate` degrees, each with a line on it.
+void WriteSheet(const fs::path& file, int w, int h, int rotate, int pages = 1) {
+    QPDF pdf;
+    pdf.emptyPDF();
+    for (int i = 0; i < pages; ++i) {
+        auto page = pdf.makeIndirectObject(QPDFObjectHandle::parse(
+            "<< /Type /Page /MediaBox [0 0 " + std::to_string(w) + " " + std::to_string(h) +
+            "] /Rotate " + std::to_string(rotate) + " /Resources << >> >>"));
+        page.replaceKey("/Contents", QPDFObjectHandle::newStream(&pdf, "0 0 m 10 10 l S"));
+        QPDFPageDocumentHelper(pdf).addPage(page, false);
+    }
+    QPDFWriter(pdf, file.c_str()).write();
+}
+
+// The bookmarks, "title page" each (pages from 1), a layout's indented under its drawing's.
+QStringList Bookmarks(const fs::path& file) {
+    QPDF pdf;
+    pdf.processFile(file.c_str());
+    const auto pages = pdf.getAllPages();
+    const auto at = [&](QPDFOutlineObjectHelper& o) {
+        for (std::size_t i = 0; i < pages.size(); ++i) {
+            if (pages[i].getObjGen() == o.getDestPage().getObjGen()) {
+                return QString::number(i + 1);
+            }
+        }
+        return QString("none");
+    };
+    QStringList marks;
+    QPDFOutlineDocumentHelper outlines(pdf);
+    for (auto& drawing : outlines.getTopLevelOutlines()) {
+        marks << QString::fromStdString(drawing.getTitle()) + " " + at(drawing);
+        for (auto& layout : drawing.getKids()) {
+            marks << "  " + QString::fromStdString(layout.getTitle()) + " " + at(layout);
+        }
+    }
+    return marks;
+}
+
+QJsonObject Layout(const char* name, const fs::path& output, bool ok = true) {
+    return {{"layout", name}, {"output", Q(output)}, {"ok", ok}};
+}
+
 // Two shards of a list with a comment and a missing drawing, joined, tell what one run
 // over the whole list tells, in the list's order.
 TEST(ArchiveRun, ShardsOfAListJoinedReportWhatOneRunReports) {
@@ -214,7 +265,7 @@ TEST(ArchiveRun, ShardsOfAListJoinedReportWhatOneRunReports) {
                    QStringList{"plot", "--files-from", Q(list), "--report", Q(root / report)} +
                        choices + more);
     };
-    const CliRun single = plot({}, "single.json");
+    const CliRun single = plot({"--merge", Q(root / "single.pdf")}, "single.json");
     EXPECT_EQ(single.status, 1) << single.err.toStdString();  // a drawing not found
     const QJsonObject whole = ReadJson(root / "single.json");
     const std::vector<std::pair<QString, QString>> expected{
@@ -224,6 +275,11 @@ TEST(ArchiveRun, ShardsOfAListJoinedReportWhatOneRunReports) {
         {Q(root / "bracket-r12.dxf"), "plotted"}};
     EXPECT_EQ(Results(whole), expected);
     EXPECT_EQ(whole["summary"]["not_found"], 1);
+    // One sheet per plotted drawing, in the list's order.
+    const QStringList set{"flange.dxf 1", "  Model 1",         "floor-plan.dxf 2",
+                          "  Model 2",    "bracket-r12.dxf 3", "  Model 3"};
+    EXPECT_EQ(Bookmarks(root / "single.pdf"), set);
+    EXPECT_EQ(whole["merged"]["pages"], 3);
 
     // The shards run side by side, as jobs on one machine do: each with an engine of its own.
     std::vector<std::unique_ptr<QProcess>> shards;
@@ -239,11 +295,99 @@ TEST(ArchiveRun, ShardsOfAListJoinedReportWhatOneRunReports) {
         EXPECT_THAT(r.status, ::testing::AnyOf(0, 1)) << r.err.toStdString();
     }
     const CliRun merge = Cli(root, {"report", "merge", Q(root / "s2.json"), Q(root / "s1.json"),
-                                    "--out", Q(root / "all.json")});
+                                    "--out", Q(root / "all.json"), "--merge", Q(root / "all.pdf")});
     ASSERT_EQ(merge.status, 0) << merge.err.toStdString();
     const QJsonObject all = ReadJson(root / "all.json");
     EXPECT_EQ(Results(all), expected);
     EXPECT_TRUE(all["complete"].toBool());
+    EXPECT_EQ(Bookmarks(root / "all.pdf"), set);
+    EXPECT_EQ(all["merged"]["file"], Q(root / "all.pdf"));
+
+    // Only PDF plot files can be bound, and the set never replaces what the run reads.
+    for (const auto& [device, name] : {std::pair{"PDF.pc3", "list.txt"},
+                                       {"PDF.pc3", "flange.dxf"},
+                                       {"Some Printer", "p.pdf"},
+                                       {"SVG.pc3", "p.pdf"}}) {
+        const CliRun r = Cli(root, {"plot", "--files-from", Q(list), "--device", device, "--paper",
+                                    "A4", "--style", "monochrome.ctb", "--merge", Q(root / name)});
+        EXPECT_EQ(r.status, 2) << name << r.err.toStdString();
+    }
+    EXPECT_FALSE(fs::exists(root / "p.pdf"));
+}
+
+TEST(PdfSet, BindsThePlottedSheetsInReportOrderWithTheirPapersAndBookmarks) {
+    QTemporaryDir temp;
+    const fs::path root(temp.path().toStdString());
+    const struct {
+        const char* file;
+        int w, h, rotate, pages;
+    } sheets[] = {{"b.pdf", 842, 595, 0, 1},       // A4 landscape
+                  {"b-L2.pdf", 1191, 842, 90, 2},  // A3, turned, two pages
+                  {"a.pdf", 612, 792, 0, 1},       // Letter
+                  {"c.pdf", 100, 100, 0, 1}};      // of a drawing that failed
+    for (const auto& s : sheets) {
+        WriteSheet(root / s.file, s.w, s.h, s.rotate, s.pages);
+    }
+    const auto drawing = [&](const char* name, const char* result, QJsonArray layouts) {
+        return QJsonObject{{"drawing", Q(root / name)}, {"result", result}, {"layouts", layouts}};
+    };
+    const QJsonArray drawings{
+        drawing("b.dwg", "plotted with warnings",
+                {Layout("L1", root / "b.pdf"), Layout("L3", root / "c.pdf", false),
+                 Layout("L2", root / "b-L2.pdf")}),
+        drawing("c.dwg", "failed", {Layout("Model", root / "c.pdf")}),
+        drawing("a.dwg", "plotted", {Layout("Model", root / "a.pdf")})};
+    const fs::path set = root / "set.pdf";
+    const cli::SetResult r = cli::WritePdfSet(cli::SetOfReport({{"drawings", drawings}}), Q(set));
+    ASSERT_TRUE(r.error.isEmpty()) << r.error.toStdString();
+    EXPECT_EQ(std::tie(r.drawings, r.sheets, r.pages), std::make_tuple(2, 3, 4));
+    EXPECT_EQ(Bookmarks(set), (QStringList{"b.dwg 1", "  L1 1", "  L2 2", "a.dwg 4", "  Model 4"}));
+
+    const QString pdfinfo = QStandardPaths::findExecutable("pdfinfo");
+    if (pdfinfo.isEmpty()) {
+        GTEST_SKIP() << "no pdfinfo (poppler-utils)";
+    }
+    QProcess info;
+    info.start(pdfinfo, {"-f", "1", "-l", "99", Q(set)});
+    ASSERT_TRUE(info.waitForFinished(60000));
+    const QString text = info.readAllStandardOutput();
+    QStringList seen, expected;  // "w x h rotation" of each page
+    const QRegularExpression line(R"(Page +(\d+) size: +(\S+ x \S+) pts.*\nPage +\1 rot: +(\d+))");
+    for (auto m = line.globalMatch(text); m.hasNext();) {
+        const auto page = m.next();
+        seen << page.captured(2) + " " + page.captured(3);
+    }
+    for (const int s : {0, 1, 1, 2}) {  // the sheet of each page of the set
+        expected << QString("%1 x %2 %3").arg(sheets[s].w).arg(sheets[s].h).arg(sheets[s].rotate);
+    }
+    EXPECT_EQ(seen, expected) << text.toStdString();
+}
+
+// Nothing is written, and no sheet touched, when one sheet cannot be bound or the set would
+// take a sheet's place.
+TEST(PdfSet, WritesNothingWhenASheetCannotBeBound) {
+    QTemporaryDir temp;
+    const fs::path root(temp.path().toStdString());
+    WriteSheet(root / "ok.pdf", 100, 100, 0);
+    Write(root / "sheet.svg", "<svg/>");
+    fs::create_directory(root / "folder.pdf");
+    const struct {
+        fs::path sheet, target;
+        bool notPdf;
+    } cases[] = {{root / "sheet.svg", root / "set.pdf", true},
+                 {root / "folder.pdf", root / "set.pdf", false},
+                 {root / "gone.pdf", root / "set.pdf", false},
+                 {root / "ok.pdf", root / "ok.pdf", false}};
+    const auto before = fs::file_size(root / "ok.pdf");
+    for (const auto& c : cases) {
+        const cli::SetResult r = cli::WritePdfSet(
+            {{"d.dwg", {{"Model", Q(root / "ok.pdf")}}}, {"e.dwg", {{"Model", Q(c.sheet)}}}},
+            Q(c.target));
+        EXPECT_FALSE(r.error.isEmpty()) << c.sheet;
+        EXPECT_EQ(r.notPdf, c.notPdf) << c.sheet;
+        EXPECT_FALSE(fs::exists(root / "set.pdf")) << c.sheet;
+        EXPECT_EQ(fs::file_size(root / "ok.pdf"), before) << c.sheet;
+    }
 }
 
 // A drawing with each kind of problem; each is found, and only its own.
