@@ -481,7 +481,7 @@ std::map<QString, QString> LineResults(const QByteArray& out) {
 TEST(RunJournal, TheLastRecordCountsTornLinesArePassedOverAndTheNextRecordStartsALine) {
     QTemporaryDir temp;
     const fs::path root(temp.path().toStdString());
-    const cli::JournalChoices choices{"PDF.pc3", "A4", "monochrome.ctb", false, 0};
+    const cli::JournalChoices choices{"PDF.pc3", "A4", "monochrome.ctb", false, 0, {}};
     const auto line = [&](const char* drawing, bool done) {
         cli::JournalRecord r{drawing, "", done, choices, {}, {}, {}};
         return QJsonDocument(r.ToJson()).toJson(QJsonDocument::Compact) + "\n";
@@ -554,6 +554,17 @@ TEST(JournalRun, SkipsWhatStandsAndPlotsAgainWhatChanged) {
          "skipped (not failed before)",
          plotted},
         {"the paper", [] {}, {"--paper", "A3"}, plotted, plotted},
+        {"the output folder",
+         [] {},
+         {"--paper", "A3", "--output-dir", Q(root / "out")},
+         plotted,
+         plotted},
+        // Nothing plotted again, yet the set holds every drawing's sheet.
+        {"none, bound",
+         [] {},
+         {"--paper", "A3", "--output-dir", Q(root / "out"), "--merge", Q(root / "set.pdf")},
+         unchanged,
+         unchanged},
     };
     for (const auto& c : cases) {
         c.make();
@@ -565,6 +576,7 @@ TEST(JournalRun, SkipsWhatStandsAndPlotsAgainWhatChanged) {
         EXPECT_TRUE(results.at("b.dxf").startsWith(c.b)) << c.change << ": " << r.out.toStdString();
         EXPECT_EQ(r.status, QString(c.b).startsWith("not") ? 1 : 0) << c.change;
     }
+    EXPECT_EQ(Bookmarks(root / "set.pdf"), (QStringList{"a.dxf 1", "  a 1", "b.dxf 2", "  b 2"}));
 }
 
 // A run killed at several points, each time resumed with the same journal, plots each
