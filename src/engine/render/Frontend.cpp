@@ -19,6 +19,7 @@
 #include "engine/render/PageWriter.h"
 #include "engine/render/RenderContext.h"
 #include "engine/render/TextLayout.h"
+#include "engine/underlay/PdfPages.h"
 
 namespace vx::engine::render {
 
@@ -216,6 +217,7 @@ struct Frontend::Impl {
     std::set<std::string> warned;
     std::unordered_map<const db::Block*, db::Box3> blockBoxes;
     std::unordered_map<std::string, QImage> images;
+    underlay::PdfPages pdfs;
     struct PatternKey {
         const db::Linetype* lt;
         double scale;
@@ -524,6 +526,8 @@ struct Frontend::Impl {
                 return DrawTolerance(e, f);
             case T::Mesh:
                 return DrawMesh(e, f);
+            case T::Underlay:
+                return DrawUnderlay(e, f);
             case T::Unknown:
                 return DrawUnknown(e, f, vis);
         }
@@ -1589,6 +1593,147 @@ struct Frontend::Impl {
         }
         if (!clip.isEmpty()) {
             page.PopClip();
+        }
+    }
+
+    // Underlays: a PDF page drawn in place as an image at the plot's resolution, clipped by
+    // the underlay's boundary. DWF and DGN underlays, and PDF pages that cannot be read,
+    // show their frame: the clip boundary, or the page's edges when its size is known.
+    void DrawUnderlay(const db::Entity& e, const Frame& f) {
+        using U = db::Underlay;
+        const auto* g = e.As<U>();
+        if (!g || !Finite(g->position) || !Finite(g->scale) || !std::isfinite(g->rotation) ||
+            !(g->flags & U::kOn)) {
+            return;  // an underlay turned off shows nothing
+        }
+        const db::Database& d = *f.scope.db;
+        const db::UnderlayDef* def =
+            g->definition < d.underlays.size() ? &d.underlays[g->definition] : nullptr;
+        const Transform m = OcsFrame(f, e.props.extrusion) * g->ToOcs();
+        const std::vector<Vec3> clip = g->ClipPolygon();
+        const bool pdf = g->format == U::Format::Pdf;
+        std::filesystem::path path;
+        underlay::PdfPages::Page sheet;
+        if (!def || def->fileName.empty()) {
+            sheet.error = "has no file";
+        } else if (pdf) {
+            path = FindImage(def->fileName);
+            sheet = path.empty() ? underlay::PdfPages::Page{.error =
+                                                                "was not found beside the "
+                                                                "drawing or at its path"}
+                                 : pdfs.Open(path, def->pageName);
+        }
+        // The page in underlay units: an inch is 72 of the page's points.
+        const double wide = sheet.widthPt / 72, high = sheet.heightPt / 72;
+        const bool clipped = (g->flags & U::kClipping) && !clip.empty();
+        std::vector<Vec3> frame = clip;
+        if (sheet.ok && (!clipped || (g->flags & U::kClipInside))) {
+            frame = {{0, 0, 0}, {wide, 0, 0}, {wide, high, 0}, {0, high, 0}};
+        }
+        const Resolved r = ctx.Resolve(e.props, f.scope);
+        const auto drawFrame = [&] {
+            if (frame.empty()) {
+                return NotDrawn(e);
+            }
+            local = frame;
+            StrokeLocal(m, true, r, ctx.PenFor(r), LinetypeMm(e.props, f));
+        };
+        const std::string file = def && !def->fileName.empty() ? def->fileName : "(none)";
+        if (!pdf) {
+            const std::string kind = g->format == U::Format::Dwf ? "DWF" : "DGN";
+            Warn("The " + kind + " underlay \"" + file + "\" is drawn as its frame: " + kind +
+                 " files are not read.");
+            return drawFrame();
+        }
+        if (!sheet.ok) {
+            Warn("The PDF underlay \"" + file + "\" " + sheet.error +
+                 "; its frame is drawn instead.");
+            return drawFrame();
+        }
+        if (clipped && (g->flags & U::kClipInside)) {
+            Warn("The PDF underlay \"" + file +
+                 "\" hides what lies inside its clip boundary; it is drawn whole.");
+        }
+        QPolygonF framePaper;
+        for (const Vec3& p : frame) {
+            framePaper << Map(m, p);
+        }
+        if (page.Measuring()) {
+            page.Stroke(framePaper, true, ctx.PenFor(r));  // the page covers its frame
+            return;
+        }
+        if (!page.MayShow(output::BoundsOf(framePaper))) {
+            return;
+        }
+        // The part of the page to draw: the frame's box on the page, cut to what can show.
+        QRectF region = QPolygonF(framePaper).boundingRect();
+        const QTransform toPaper = PlaneToPaper(m, 0);
+        bool invertible = false;
+        const QTransform back = toPaper.inverted(&invertible);
+        const page::Rect vis = page.Visible();
+        if (!invertible || !std::isfinite(back.m11())) {
+            return;  // seen edge-on
+        }
+        region = back.mapRect(region.intersected(
+                                  QRectF(QPointF(vis.xmin, vis.ymin), QPointF(vis.xmax, vis.ymax))))
+                     .intersected(QRectF(0, 0, wide, high));
+        if (region.isEmpty()) {
+            return;
+        }
+        // Pixels per underlay unit for the plot's resolution, within the pixel budget.
+        double perUnit =
+            PlaneScale(m, {1, 0, 0}, {0, 1, 0}) / 25.4 * std::max(options.underlayDpi, 1.0);
+        const double budgetPx = static_cast<double>(pdfs.Limits().maxPixels) * 0.98;
+        const double pixels = region.width() * region.height() * perUnit * perUnit;
+        if (!(pixels <= budgetPx) && pixels > 0) {
+            perUnit *= std::sqrt(budgetPx / pixels);
+        }
+        QRectF part(region.left() * 72, (high - region.bottom()) * 72, region.width() * 72,
+                    region.height() * 72);
+        std::string error;
+        QImage img = pdfs.Render(path, def->pageName, part, perUnit / 72, error);
+        if (img.isNull()) {
+            Warn("The PDF underlay \"" + file + "\" " + error + "; its frame is drawn instead.");
+            return drawFrame();
+        }
+        UnderlayLook(img, (g->flags & U::kMonochrome) != 0, g->fade);
+        output::Image out;
+        out.image = std::move(img);
+        const double left = part.left() / 72, bottom = high - part.bottom() / 72;
+        out.origin = Map(m, {left, bottom, 0});
+        const Vec3 w = m.ApplyVector({part.width() / 72, 0, 0});
+        const Vec3 h = m.ApplyVector({0, part.height() / 72, 0});
+        out.width = QPointF(w.x, w.y);
+        out.height = QPointF(h.x, h.y);
+        const bool push = clipped && !(g->flags & U::kClipInside);
+        if (push) {
+            page.PushClip(framePaper);
+        }
+        page.Picture(out);
+        if (push) {
+            page.PopClip();
+        }
+    }
+
+    // An underlay's page shown in grey, and faded towards the paper by `fade` per cent.
+    static void UnderlayLook(QImage& img, bool monochrome, int fade) {
+        const int keep = 100 - std::clamp(fade, 0, 100);
+        if (!monochrome && keep == 100) {
+            return;
+        }
+        img = img.convertToFormat(QImage::Format_RGB32);
+        for (int y = 0; y < img.height(); ++y) {
+            auto* row = reinterpret_cast<QRgb*>(img.scanLine(y));
+            for (int x = 0; x < img.width(); ++x) {
+                int c[3] = {qRed(row[x]), qGreen(row[x]), qBlue(row[x])};
+                if (monochrome) {
+                    c[0] = c[1] = c[2] = qGray(row[x]);
+                }
+                for (int& v : c) {
+                    v = 255 - (255 - v) * keep / 100;
+                }
+                row[x] = qRgb(c[0], c[1], c[2]);
+            }
         }
     }
 

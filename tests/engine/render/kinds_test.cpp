@@ -1,7 +1,12 @@
-// Feature-control frames, subdivision meshes and arc-length dimensions, from DXF groups to
-// what reaches the page.
+// Feature-control frames, subdivision meshes, arc-length dimensions and underlays, from DXF
+// groups to what reaches the page.
 #include <gtest/gtest.h>
 
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QTemporaryDir>
+#include <fstream>
 #include <set>
 
 #include "RenderTools.h"
@@ -16,20 +21,25 @@ namespace {
 
 // A drawing with text 2.5 and gap 1 (boxes 4.5 high), the given block definitions and
 // model-space entities, plotted 1:1 without fonts (so only frames and lines are strokes).
-Plot PlotDxf(const std::string& blocks, const std::string& entities, std::string* warnings) {
+Plot PlotDxf(const std::string& blocks, const std::string& entities, std::string* warnings,
+             const std::string& objects = "", render::RenderOptions options = {}) {
     vx::test::TestDxf t;
     t.Section("HEADER").Groups("9 $ACADVER|1 AC1032|9 $DIMTXT|40 2.5|9 $DIMGAP|40 1.0");
     t.EndSection().Section("BLOCKS");
     if (!blocks.empty()) {
         t.Groups(blocks);
     }
-    t.EndSection().Section("ENTITIES").Groups(entities).EndSection().Eof();
+    t.EndSection().Section("ENTITIES").Groups(entities).EndSection();
+    if (!objects.empty()) {
+        t.Section("OBJECTS").Groups(objects).EndSection();
+    }
+    t.Eof();
     const auto r = dxf::ReadDxf(t.Ascii());
     EXPECT_TRUE(r.Ok()) << r.error.Text();
     for (const auto& w : r.database->warnings) {
         *warnings += w.Text() + "\n";
     }
-    return Draw(*r.database, 0, {}, page::Affine::Translation(100, 100));
+    return Draw(*r.database, 0, options, page::Affine::Translation(100, 100));
 }
 
 const char* kCube =
@@ -133,4 +143,103 @@ TEST(Kinds, GdtLettersBecomeSymbolsAndTheRestStaysText) {
     const std::vector<std::vector<render::ToleranceBox>> want = {
         {{P{"", 'j'}}, {P{"", 'n'}, P{".5", 0}, P{"", 'm'}}}, {{P{"A9{\\H2x;B}", 0}}}};
     EXPECT_EQ(rows, want);
+}
+
+TEST(Kinds, PdfUnderlaysShowTheirPageInPlaceOrTheirFrame) {
+    // A page 2 by 1 inches, black all over, beside the drawing; "notes.txt" is no PDF.
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    {
+        QPdfWriter pdf(dir.filePath("plan.pdf"));
+        pdf.setPageSize(QPageSize(QSizeF(144, 72), QPageSize::Point));
+        pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
+        QPainter painter(&pdf);
+        painter.fillRect(QRect(0, 0, pdf.width(), pdf.height()), Qt::black);
+    }
+    std::ofstream(dir.filePath("notes.txt").toStdString()) << "not a page";
+    const std::string defs =
+        "0 PDFDEFINITION|5 A1|100 AcDbUnderlayDefinition|1 C:\\x\\plan.pdf|"
+        "2 1|0 PDFDEFINITION|5 A2|1 gone.pdf|2 1|"
+        "0 PDFDEFINITION|5 A3|1 notes.txt|2 1|0 DWFDEFINITION|5 A4|1 a.dwf|2 1";
+    const auto underlay = [](const char* type, const char* def, const std::string& rest) {
+        return std::string("0 ") + type + "|8 0|100 AcDbEntity|100 AcDbUnderlayReference|340 " +
+               def + "|10 5,5,0|" + rest;
+    };
+    const std::string clip = "|11 0.5,0.25|11 1.5,0.75";
+    const struct {
+        const char* name;
+        std::string entities;
+        page::Rect image;  // empty: no image
+        std::size_t clips, frames;
+        const char* warning;
+        std::int64_t notDrawn;
+    } cases[] = {
+        {"whole page, 10 units an inch",
+         underlay("PDFUNDERLAY", "A1", "41 10|42 10|280 2"),
+         {105, 105, 125, 115},
+         0,
+         0,
+         "",
+         0},
+        {"clipped: the part inside the boundary",
+         underlay("PDFUNDERLAY", "A1", "41 10|42 10|280 3" + clip),
+         {110, 107.5, 120, 112.5},
+         1,
+         0,
+         "",
+         0},
+        {"boundary kept but clipping off",
+         underlay("PDFUNDERLAY", "A1", "41 10|42 10|280 2" + clip),
+         {105, 105, 125, 115},
+         0,
+         0,
+         "",
+         0},
+        {"a quarter turn",
+         underlay("PDFUNDERLAY", "A1", "41 10|42 10|50 90|280 2"),
+         {95, 105, 105, 125},
+         0,
+         0,
+         "",
+         0},
+        {"turned off", underlay("PDFUNDERLAY", "A1", "41 10|42 10|280 0"), page::Rect::Empty(), 0,
+         0, "", 0},
+        {"missing file: its boundary", underlay("PDFUNDERLAY", "A2", "280 3" + clip),
+         page::Rect::Empty(), 0, 1, "\"gone.pdf\" was not found", 0},
+        {"missing file without boundary", underlay("PDFUNDERLAY", "A2", "280 2"),
+         page::Rect::Empty(), 0, 0, "\"gone.pdf\" was not found", 1},
+        {"not a PDF file", underlay("PDFUNDERLAY", "A3", "280 3" + clip), page::Rect::Empty(), 0, 1,
+         "\"notes.txt\" is not a PDF file", 0},
+        {"DWF: its frame", underlay("DWFUNDERLAY", "A4", "280 3" + clip), page::Rect::Empty(), 0, 1,
+         "DWF underlay \"a.dwf\" is drawn as its frame", 0},
+        {"definition of another format", underlay("PDFUNDERLAY", "A4", "280 3" + clip),
+         page::Rect::Empty(), 0, 1, "\"(none)\" has no file", 0},
+    };
+    render::RenderOptions options;
+    options.drawingFolder = dir.path().toStdString();
+    for (const auto& c : cases) {
+        std::string readWarnings;
+        const Plot p = PlotDxf("", c.entities, &readWarnings, defs, options);
+        EXPECT_EQ(p->images.size(), c.image.IsEmpty() ? 0u : 1u) << c.name;
+        if (!p->images.empty() && !c.image.IsEmpty()) {
+            const auto& im = p->images[0];
+            const QPolygonF corners = {im.origin, im.origin + im.width,
+                                       im.origin + im.width + im.height, im.origin + im.height};
+            // Whole pixels at 300 dpi: within a pixel (0.085 mm) of the part asked for.
+            EXPECT_TRUE(Near(output::BoundsOf(corners), c.image, 0.09)) << c.name;
+            // Black where the page is: ink in the image's middle.
+            EXPECT_LT(qGray(im.image.pixel(im.image.width() / 2, im.image.height() / 2)), 64)
+                << c.name;
+        }
+        EXPECT_EQ(p->clips.size(), c.clips) << c.name;
+        EXPECT_EQ(p->strokes.size(), c.frames) << c.name;
+        std::string warnings;
+        for (const auto& w : p.report.warnings) {
+            warnings += w + "\n";
+        }
+        EXPECT_PRED2(Has, warnings, c.warning) << c.name;
+        EXPECT_EQ(c.warning[0] == 0, p.report.warnings.empty()) << c.name << ": " << warnings;
+        const auto nd = p.report.notDrawn.find("PDFUNDERLAY");
+        EXPECT_EQ(nd == p.report.notDrawn.end() ? 0 : nd->second, c.notDrawn) << c.name;
+    }
 }
