@@ -1794,7 +1794,8 @@ struct Frontend::Impl {
     }
 
     // MLINE: each element of the style as a polyline through its points at the vertices,
-    // in the element's colour and linetype; the style's fill and square caps.
+    // in the element's colour and linetype, broken where the element's parameters say; the
+    // style's fill, square caps and round caps (outer and inner arcs).
     void DrawMLine(const db::Entity& e, const Frame& f) {
         const auto* g = e.As<db::MLine>();
         if (!g || g->vertices.size() < 2) {
@@ -1869,6 +1870,7 @@ struct Frontend::Impl {
             }
             page.Fill({area}, ctx.PenFor(r));
         }
+        const std::size_t nv = g->vertices.size();
         for (std::size_t i = 0; i < count; ++i) {
             db::EntityProps ep = e.props;
             if (style && i < style->elements.size()) {
@@ -1876,24 +1878,117 @@ struct Frontend::Impl {
                 ep.linetype = style->elements[i].linetype;
             }
             const Resolved r = ctx.Resolve(ep, f.scope);
-            local = points[i];
-            StrokeLocal(f.toPaper, closed, r, ctx.PenFor(r), LinetypeMm(e.props, f));
+            const plotstyle::Pen& pen = ctx.PenFor(r);
+            // Each segment draws the pieces its breaks leave; pieces that meet at a vertex
+            // run on as one line, so that the linetype runs on too.
+            std::vector<Vec3> runPts;
+            const auto flush = [&] {
+                if (runPts.size() >= 2) {
+                    local = runPts;
+                    StrokeLocal(f.toPaper, false, r, pen, LinetypeMm(e.props, f));
+                }
+                runPts.clear();
+            };
+            bool whole = true;
+            for (std::size_t j = 0; j + 1 < nv || (closed && j < nv); ++j) {
+                const Vec3 a = points[i][j], b = points[i][(j + 1) % nv];
+                const db::MLineVertex& v = g->vertices[j];
+                Vec3 dir = db::Normalized(v.direction);
+                if (db::Length(dir) == 0 || !Finite(dir)) {
+                    dir = db::Normalized(b - a);
+                }
+                const double len = std::max(db::Dot(b - a, dir), 0.0);
+                static const std::vector<double> kNoBreaks;
+                const auto pieces = MLinePieces(i < v.params.size() ? v.params[i] : kNoBreaks, len);
+                whole =
+                    whole && pieces.size() == 1 && pieces[0].first <= 0 && pieces[0].second >= len;
+                for (const auto& [from, to] : pieces) {
+                    const Vec3 p = from <= 0 ? a : a + dir * from;
+                    const Vec3 q = to >= len ? b : a + dir * to;
+                    if (runPts.empty() || from > 0 || !(runPts.back() == a)) {
+                        flush();
+                        runPts.push_back(p);
+                    }
+                    runPts.push_back(q);
+                }
+            }
+            if (closed && whole) {
+                runPts.clear();
+                local = points[i];
+                StrokeLocal(f.toPaper, true, r, pen, LinetypeMm(e.props, f));
+            }
+            flush();
         }
         if (closed || !style) {
             return;
         }
         const Resolved r = ctx.Resolve(e.props, f.scope);
-        auto cap = [&](std::size_t j) {
-            local = {points[top][j], points[bottom][j]};
-            StrokeLocal(f.toPaper, false, r, ctx.PenFor(r), LinetypeMm(e.props, f));
+        constexpr int kStartInnerArcs = 32, kEndInnerArcs = 512;  // MLINESTYLE flags
+        // Elements from the outermost on one side to the outermost on the other.
+        std::vector<std::size_t> order(count);
+        for (std::size_t i = 0; i < count; ++i) {
+            order[i] = i;
+        }
+        if (style->elements.size() == count) {
+            std::stable_sort(order.begin(), order.end(), [&](std::size_t x, std::size_t y) {
+                return style->elements[x].offset > style->elements[y].offset;
+            });
+        }
+        const auto cap = [&](std::size_t j, int square, int outer, int inner) {
+            if (style->flags & square) {
+                local = {points[top][j], points[bottom][j]};
+                StrokeLocal(f.toPaper, false, r, ctx.PenFor(r), LinetypeMm(e.props, f));
+            }
+            // Half circles between pairs of elements, bulging away from the line.
+            const Vec3 out =
+                db::Normalized(j == 0 ? g->vertices[0].direction * -1.0
+                                      : g->vertices[j].position - g->vertices[j - 1].position);
+            for (std::size_t k = 0; k < count / 2; ++k) {
+                if (!(style->flags & (k == 0 ? outer : inner))) {
+                    continue;
+                }
+                const Vec3 p = points[order[k]][j], q = points[order[count - 1 - k]][j];
+                const Vec3 c = (p + q) * 0.5;
+                const double radius = db::Length(p - c);
+                if (!(radius > 0) || db::Length(out) == 0) {
+                    continue;
+                }
+                const double mm = PlaneScale(f.toPaper, {1, 0, 0}, {0, 1, 0});
+                const int n = ArcSegments(radius * mm, kPi, CurveTol(2 * radius * mm));
+                local.clear();
+                const Vec3 u = (p - c) * (1.0 / radius);
+                for (int s = 0; s <= n; ++s) {
+                    const double t = kPi * s / n;
+                    local.push_back(c + u * (radius * std::cos(t)) + out * (radius * std::sin(t)));
+                }
+                StrokeLocal(f.toPaper, false, r, ctx.PenFor(r), LinetypeMm(e.props, f));
+            }
         };
-        if ((style->flags & db::MLineStyle::kStartSquare) &&
-            !(g->flags & db::MLine::kNoStartCaps)) {
-            cap(0);
+        if (!(g->flags & db::MLine::kNoStartCaps)) {
+            cap(0, db::MLineStyle::kStartSquare, db::MLineStyle::kStartRound, kStartInnerArcs);
         }
-        if ((style->flags & db::MLineStyle::kEndSquare) && !(g->flags & db::MLine::kNoEndCaps)) {
-            cap(g->vertices.size() - 1);
+        if (!(g->flags & db::MLine::kNoEndCaps)) {
+            cap(nv - 1, db::MLineStyle::kEndSquare, db::MLineStyle::kEndRound, kEndInnerArcs);
         }
+    }
+
+    // The pieces of one element along a segment `len` long, as distances from its start:
+    // the element's parameters after its offset are where it starts, breaks, starts again,
+    // ...; a last start runs to the segment's end. Without them the whole segment.
+    static std::vector<std::pair<double, double>> MLinePieces(const std::vector<double>& params,
+                                                              double len) {
+        if (params.size() < 2) {
+            return {{0, len}};
+        }
+        std::vector<std::pair<double, double>> out;
+        for (std::size_t k = 1; k < params.size(); k += 2) {
+            const double from = std::clamp(params[k], 0.0, len);
+            const double to = k + 1 < params.size() ? std::clamp(params[k + 1], 0.0, len) : len;
+            if (std::isfinite(from) && std::isfinite(to) && to > from) {
+                out.emplace_back(from, to);
+            }
+        }
+        return out;
     }
 
     // WIPEOUT: its boundary filled with the paper's colour, so that what was drawn before

@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <fstream>
 #include <set>
 
@@ -241,5 +242,70 @@ TEST(Kinds, PdfUnderlaysShowTheirPageInPlaceOrTheirFrame) {
         EXPECT_EQ(c.warning[0] == 0, p.report.warnings.empty()) << c.name << ": " << warnings;
         const auto nd = p.report.notDrawn.find("PDFUNDERLAY");
         EXPECT_EQ(nd == p.report.notDrawn.end() ? 0 : nd->second, c.notDrawn) << c.name;
+    }
+}
+
+TEST(Kinds, MultilinesKeepTheirBreaksAndDrawTheirStylesCaps) {
+    // Styles by flags (16/256 square, 64/1024 round, 32 inner arcs at the start); elements
+    // at +-0.5 (and +-1.5), scale 10: lines 10 apart, 100 long.
+    const auto style = [](const char* handle, int flags, bool four) {
+        return std::string("0 MLINESTYLE|5 ") + handle + "|100 AcDbMlineStyle|2 S" + handle +
+               "|70 " + std::to_string(flags) + "|71 " + (four ? "4|49 1.5|62 256|" : "2|") +
+               "49 0.5|62 256|49 -0.5|62 256" + (four ? "|49 -1.5|62 256" : "");
+    };
+    const std::string objects = style("B1", 0, false) + "|" + style("B2", 16 | 256, false) + "|" +
+                                style("B3", 64 | 1024, false) + "|" + style("B4", 32 | 64, true);
+    // `params[v]` holds each element's 41 values at vertex v.
+    const auto mline = [](const char* handle, int flags, std::vector<std::string> at,
+                          std::vector<std::vector<std::string>> params) {
+        std::string s = std::string("0 MLINE|8 0|100 AcDbEntity|100 AcDbMline|340 ") + handle +
+                        "|40 10|70 1|71 " + std::to_string(flags) + "|10 0,0,0";
+        for (std::size_t v = 0; v < at.size(); ++v) {
+            s += "|11 " + at[v] + "|12 " + (v == 0 ? "1,0,0" : "0,1,0") + "|13 0,1,0";
+            for (const std::string& el : params[v]) {
+                s += "|74 " + std::to_string(std::count(el.begin(), el.end(), '|') + 1) + "|41 " +
+                     el + "|75 0";
+            }
+        }
+        return s;
+    };
+    const std::vector<std::string> two = {"0,0,0", "100,0,0"};
+    const std::vector<std::vector<std::string>> plain = {{"5|41 0", "-5|41 0"},
+                                                         {"5|41 0", "-5|41 0"}};
+    const double half5 = 3.14159265358979 * 5, half15 = 3.14159265358979 * 15;
+    const struct {
+        const char* name;
+        std::string entity;
+        std::vector<double> lengths;  // sorted
+    } cases[] = {
+        {"unbroken", mline("B1", 1, two, plain), {100, 100}},
+        {"one break in the first element",
+         mline("B1", 1, two, {{"5|41 0|41 30|41 60", "-5|41 0"}, {"5|41 0", "-5|41 0"}}),
+         {30, 40, 100}},
+        {"the first element starts late and ends early",
+         mline("B1", 1, two, {{"5|41 20|41 90", "-5|41 0"}, {"5|41 0", "-5|41 0"}}),
+         {70, 100}},
+        {"square caps", mline("B2", 1, two, plain), {10, 10, 100, 100}},
+        {"round caps", mline("B3", 1, two, plain), {half5, half5, 100, 100}},
+        {"round start cap suppressed", mline("B3", 1 | 4, two, plain), {half5, 100, 100}},
+        {"outer and inner arcs at the start",
+         mline("B4", 1, two,
+               {{"15|41 0", "5|41 0", "-5|41 0", "-15|41 0"},
+                {"15|41 0", "5|41 0", "-5|41 0", "-15|41 0"}}),
+         {half5, half15, 100, 100, 100, 100}},
+        {"pieces meeting at a vertex run on",
+         mline("B1", 1, {"0,0,0", "100,0,0", "100,50,0"},
+               {{"0|41 0", "0|41 40"}, {"0|41 0", "0|41 0|41 10"}, {"0|41 0", "0|41 0"}}),
+         {70, 150}},
+    };
+    for (const auto& c : cases) {
+        std::string warnings;
+        const Plot p = PlotDxf("", c.entity, &warnings, objects);
+        std::vector<double> lengths = p->Lengths();
+        std::sort(lengths.begin(), lengths.end());
+        ASSERT_EQ(lengths.size(), c.lengths.size()) << c.name;
+        for (std::size_t i = 0; i < lengths.size(); ++i) {
+            EXPECT_NEAR(lengths[i], c.lengths[i], 0.05) << c.name << " #" << i;
+        }
     }
 }
