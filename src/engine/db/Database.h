@@ -405,6 +405,8 @@ struct MLeader {
     MText text{};
     Handle textStyleHandle = 0;
     Color textColor{};
+    bool textFrame = false;  // a frame around the text, `landingGap` from it
+    double landingGap = 0;
     // block content
     bool hasBlock = false;
     Handle blockHandle = 0;

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 #include <numbers>
+#include <optional>
 #include <set>
 #include <string>
 #include <unordered_map>
@@ -1062,7 +1063,9 @@ struct Frontend::Impl {
         EmitText(PlaneToPaper(m, t.position.z), r, f.scope);
     }
 
-    void DrawMText(const db::MText& t, const db::EntityProps& props, const Frame& f) {
+    // `frameGap`: also a frame around the text's ink, this far from it (a multileader's).
+    void DrawMText(const db::MText& t, const db::EntityProps& props, const Frame& f,
+                   std::optional<double> frameGap = std::nullopt) {
         const db::Database& d = *f.scope.db;
         const fonts::ResolvedFont* font = FontFor(d, t.style);
         if (!font || t.text.empty() || !Finite(t.position)) {
@@ -1088,6 +1091,27 @@ struct Frontend::Impl {
         const Transform plane = f.toPaper * Transform::FromAxes(xdir, ydir, normal, t.position);
         const Resolved r = ctx.Resolve(props, f.scope);
         EmitText(PlaneToPaper(plane, 0), r, f.scope);
+        if (frameGap) {
+            QRectF box;
+            for (const PlacedGlyph& pg : text.glyphs) {
+                const CachedGlyph* c = pg.glyph;
+                if (c && c->hasInk) {
+                    box |= pg.toPlane.mapRect(
+                        QRectF(QPointF(c->inkLeft, c->inkBottom), QPointF(c->inkRight, c->inkTop))
+                            .normalized());
+                }
+            }
+            for (const PlacedLine& l : text.lines) {
+                box |= QRectF(l.a, l.b).normalized();
+            }
+            const double gap = std::isfinite(*frameGap) ? std::max(*frameGap, 0.0) : 0.0;
+            box.adjust(-gap, -gap, gap, gap);
+            if (box.isValid()) {
+                const QPolygonF ring = {box.bottomLeft(), box.bottomRight(), box.topRight(),
+                                        box.topLeft()};
+                page.Stroke(PlaneToPaper(plane, 0).map(ring), true, ctx.PenFor(r));
+            }
+        }
     }
 
     void DrawAttribute(const db::Attribute& a, const db::EntityProps& props, const Frame& f,
@@ -2068,7 +2092,8 @@ struct Frontend::Impl {
             if (g->textColor.kind != db::Color::Kind::ByBlock) {
                 tp.color = g->textColor;
             }
-            DrawMText(g->text, tp, f);
+            DrawMText(g->text, tp, f,
+                      g->textFrame ? std::optional<double>(g->landingGap) : std::nullopt);
         }
         if (g->hasBlock && g->block < d.blocks.size() && f.depth < kMaxDepth &&
             Finite(g->blockPosition) && Finite(g->blockScale)) {

@@ -13,6 +13,7 @@
 #include "RenderTools.h"
 #include "dxf/TestDxf.h"
 #include "engine/dxf/DxfReader.h"
+#include "engine/fonts/FontResolver.h"
 #include "engine/render/Kinds.h"
 
 using namespace vx::engine;
@@ -306,6 +307,62 @@ TEST(Kinds, MultilinesKeepTheirBreaksAndDrawTheirStylesCaps) {
         ASSERT_EQ(lengths.size(), c.lengths.size()) << c.name;
         for (std::size_t i = 0; i < lengths.size(); ++i) {
             EXPECT_NEAR(lengths[i], c.lengths[i], 0.05) << c.name << " #" << i;
+        }
+    }
+}
+
+TEST(Kinds, MultileadersFrameTheirTextAndCurveSplineLeaders) {
+    const auto mleader = [](const char* own, const char* gap) {
+        return std::string(
+                   "0 MULTILEADER|8 0|100 AcDbEntity|100 AcDbMLeader|300 CONTEXT_DATA{|"
+                   "41 2.5|140 0|145 ") +
+               gap +
+               "|290 1|304 HIT|12 10,10,0|13 1,0,0|43 0|45 1|171 7|302 LEADER{|290 1|"
+               "10 10,10,0|11 1,0,0|40 0|304 LEADER_LINE{|10 0,0,0|10 3,8,0|305 }|303 }|301 }|"
+               "291 0|172 2|" +
+               own;
+    };
+    const struct {
+        const char* name;
+        std::string entity;
+        std::size_t frames;
+        double gap;             // of the frame from the text's strokes
+        std::size_t leaderPts;  // points of the leader line
+    } cases[] = {
+        {"framed text, 2 from its ink", mleader("170 1|292 1", "2"), 1, 2, 3},
+        {"framed text, no gap", mleader("170 1|292 1", "0"), 1, 0, 3},
+        {"no frame", mleader("170 1|292 0", "2"), 0, 0, 3},
+        {"spline leader through its three points", mleader("170 2|292 0", "2"), 0, 0, 4},
+    };
+    fonts::FontResolver resolver;
+    render::RenderOptions options;
+    options.fonts = &resolver;
+    for (const auto& c : cases) {
+        std::string warnings;
+        const Plot p = PlotDxf("", c.entity, &warnings, "", options);
+        std::vector<const RecordingSink::Stroke*> frames;
+        page::Rect text = page::Rect::Empty();
+        std::size_t leaderPts = 0;
+        for (const auto& s : p->strokes) {
+            if (s.closed) {
+                frames.push_back(&s);
+            } else if (output::BoundsOf(s.points).ymin < 100.5) {  // from the arrow's point
+                leaderPts = static_cast<std::size_t>(s.points.size());
+            } else {
+                text.Include(output::BoundsOf(s.points));
+            }
+        }
+        ASSERT_EQ(frames.size(), c.frames) << c.name;
+        ASSERT_FALSE(text.IsEmpty()) << c.name;
+        EXPECT_GE(leaderPts, c.leaderPts) << c.name;
+        EXPECT_LE(leaderPts, c.leaderPts == 3 ? 3u : 1000u) << c.name;
+        if (!frames.empty()) {
+            const page::Rect f = output::BoundsOf(frames[0]->points);
+            EXPECT_EQ(frames[0]->points.size(), 4) << c.name;
+            const page::Rect want{text.xmin - c.gap, text.ymin - c.gap, text.xmax + c.gap,
+                                  text.ymax + c.gap};
+            EXPECT_TRUE(Near(f, want, 0.05)) << c.name << ": frame " << f.xmin << "," << f.ymin
+                                             << " " << f.xmax << "," << f.ymax;
         }
     }
 }
