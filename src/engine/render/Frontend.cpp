@@ -1642,10 +1642,11 @@ struct Frontend::Impl {
             sheet.error = "has no file";
         } else if (pdf) {
             path = FindImage(def->fileName);
-            sheet = path.empty() ? underlay::PdfPages::Page{.error =
-                                                                "was not found beside the "
-                                                                "drawing or at its path"}
-                                 : pdfs.Open(path, def->pageName);
+            if (path.empty()) {
+                sheet.error = "was not found beside the drawing or at its path";
+            } else {
+                sheet = pdfs.Open(path, def->pageName);
+            }
         }
         // The page in underlay units: an inch is 72 of the page's points.
         const double wide = sheet.widthPt / 72, high = sheet.heightPt / 72;
