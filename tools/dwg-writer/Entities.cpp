@@ -452,6 +452,7 @@ bool Builder::WriteEntity(const db::Entity& e, Handle self, const EntityLinks& l
         case db::EntityType::Wipeout:
         case db::EntityType::Tolerance:
         case db::EntityType::Mesh:
+        case db::EntityType::Underlay:
         case db::EntityType::Unknown:
             return false;
     }

@@ -77,6 +77,7 @@ constexpr const char* kObjectNames[] = {"AcDbLine",
                                         "AcDbWipeout",
                                         "AcDbFcf",
                                         "AcDbSubDMesh",
+                                        "AcDbPdfReference",
                                         "AcDbEntity"};
 static_assert(std::size(kObjectNames) == static_cast<std::size_t>(db::EntityType::Unknown) + 1);
 
@@ -91,6 +92,11 @@ std::string ObjectNameOf(const db::Entity& e) {
         if ((p->flags & db::Polyline::kPolyline3d) != 0) {
             return "AcDb3dPolyline";
         }
+    }
+    if (const auto* u = e.As<db::Underlay>()) {
+        return u->format == db::Underlay::Format::Dwf   ? "AcDbDwfReference"
+               : u->format == db::Underlay::Format::Dgn ? "AcDbDgnReference"
+                                                        : "AcDbPdfReference";
     }
     return kObjectNames[static_cast<std::size_t>(e.type)];
 }

@@ -187,6 +187,7 @@ const render::LayoutBounds& ExtentsOf(EngineState& engine, DocState& doc, std::u
         options.plotLineweights = s.plotLineweights;
         options.scaleLineweights = s.scaleLineweights;
         options.fonts = engine.extentsFonts.get();
+        options.drawingFolder = doc.folder;
         it = doc.extents.emplace(std::move(key), render::MeasureLayout(*doc.db, layout, options))
                  .first;
     }

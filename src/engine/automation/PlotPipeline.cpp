@@ -196,6 +196,7 @@ PlotRecord RunPlot(EngineState& engine, DocState& doc, const PlotTarget& target)
         options.scaleLineweights = s.scaleLineweights;
         options.fonts = engine.fonts.get();
         options.plotArea = placed.plotted;
+        options.drawingFolder = doc.folder;
         const render::RenderReport report =
             render::RenderLayout(*doc.db, index, placed.drawingToPaper, options, *sink);
         r.entities = report.entities;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cmath>
 #include <cstdlib>
 
 namespace vx::engine::db {
@@ -47,14 +48,45 @@ Color Color::FromRgb(std::uint32_t rgb, std::int16_t nearestIndex) {
 }
 
 std::string_view TypeName(EntityType type) {
-    static constexpr std::array<std::string_view, 29> kNames{
-        "LINE",       "POINT",    "CIRCLE",    "ARC",       "ELLIPSE", "LWPOLYLINE",
-        "POLYLINE",   "SPLINE",   "SOLID",     "TRACE",     "3DFACE",  "TEXT",
-        "MTEXT",      "ATTDEF",   "INSERT",    "DIMENSION", "LEADER",  "HATCH",
-        "IMAGE",      "VIEWPORT", "XLINE",     "RAY",       "MLINE",   "MULTILEADER",
-        "ACAD_TABLE", "WIPEOUT",  "TOLERANCE", "MESH",      "UNKNOWN"};
+    static constexpr std::array<std::string_view, 30> kNames{
+        "LINE",       "POINT",    "CIRCLE",    "ARC",       "ELLIPSE",     "LWPOLYLINE",
+        "POLYLINE",   "SPLINE",   "SOLID",     "TRACE",     "3DFACE",      "TEXT",
+        "MTEXT",      "ATTDEF",   "INSERT",    "DIMENSION", "LEADER",      "HATCH",
+        "IMAGE",      "VIEWPORT", "XLINE",     "RAY",       "MLINE",       "MULTILEADER",
+        "ACAD_TABLE", "WIPEOUT",  "TOLERANCE", "MESH",      "PDFUNDERLAY", "UNKNOWN"};
     static_assert(kNames.size() == static_cast<std::size_t>(EntityType::Unknown) + 1);
     return kNames[static_cast<std::size_t>(type)];
+}
+
+Transform Underlay::ToOcs() const {
+    const double a = rotation * 3.14159265358979323846 / 180.0;
+    const double c = std::cos(a), s = std::sin(a);
+    Transform r;
+    r.m[0][0] = c * scale.x, r.m[0][1] = -s * scale.y;
+    r.m[1][0] = s * scale.x, r.m[1][1] = c * scale.y;
+    r.m[2][2] = scale.z;
+    r.t = position;
+    return r;
+}
+
+std::vector<Vec3> Underlay::ClipPolygon() const {
+    if (clipBoundary.size() == 2) {
+        const Vec3 a = clipBoundary[0], b = clipBoundary[1];
+        return {a, {b.x, a.y, 0}, b, {a.x, b.y, 0}};
+    }
+    return clipBoundary.size() >= 3 ? clipBoundary : std::vector<Vec3>{};
+}
+
+std::string_view UnderlayTypeName(Underlay::Format format) {
+    switch (format) {
+        case Underlay::Format::Dwf:
+            return "DWFUNDERLAY";
+        case Underlay::Format::Dgn:
+            return "DGNUNDERLAY";
+        case Underlay::Format::Pdf:
+            break;
+    }
+    return "PDFUNDERLAY";
 }
 
 std::string_view Entity::TypeName() const {
@@ -65,6 +97,9 @@ std::string_view Entity::TypeName() const {
     }
     if (const auto* d = As<Dimension>(); d && !d->typeName.empty()) {
         return d->typeName;
+    }
+    if (const auto* u = As<Underlay>()) {
+        return UnderlayTypeName(u->format);
     }
     return db::TypeName(type);
 }

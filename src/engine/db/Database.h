@@ -14,6 +14,7 @@
 //   ├── layouts        Layout      (tab order, "Model" first; each names its block and
 //   │                              carries its plot settings)
 //   ├── images         ImageDef    (the raster files IMAGE entities show)
+//   ├── underlays      UnderlayDef (the PDF, DWF and DGN files underlays show)
 //   └── mlineStyles    MLineStyle  (the elements MLINE entities draw)
 //
 // Text is UTF-8 throughout, whatever the file's code page was. Handles are the file's
@@ -404,6 +405,8 @@ struct MLeader {
     MText text{};
     Handle textStyleHandle = 0;
     Color textColor{};
+    bool textFrame = false;  // a frame around the text, `landingGap` from it
+    double landingGap = 0;
     // block content
     bool hasBlock = false;
     Handle blockHandle = 0;
@@ -429,6 +432,38 @@ struct Mesh {
     std::vector<Vec3> vertices{};  // world
     std::vector<std::uint32_t> faceSizes{};
     std::vector<std::uint32_t> faceIndices{};  // checked against `vertices` by the readers
+};
+
+// PDFUNDERLAY, DWFUNDERLAY, DGNUNDERLAY: a page of another document shown in place, like an
+// image. One unit of the underlay is one unit of the page before `scale`: an inch of a PDF
+// page (72 of its points). The page's lower-left corner lies at `position`.
+struct Underlay {
+    enum class Format : std::uint8_t { Pdf, Dwf, Dgn };
+    enum Flags : std::int16_t {
+        kClipping = 1,
+        kOn = 2,
+        kMonochrome = 4,
+        kAdjustForBackground = 8,
+        kClipInside = 16,
+    };
+    Format format = Format::Pdf;
+    Vec3 position{};  // OCS
+    Vec3 scale{1, 1, 1};
+    double rotation = 0;  // degrees
+    std::int16_t flags = kOn;
+    std::int16_t contrast = 100;  // 20..100
+    std::int16_t fade = 0;        // 0..80
+    // Underlay units from the insertion point, unscaled and unrotated; two points are the
+    // corners of a rectangle.
+    std::vector<Vec3> clipBoundary{};
+    Handle definitionHandle = 0;
+    std::uint32_t definition = kNone;  // index into Database::underlays
+
+    // Underlay units to the OCS: scaled, turned by `rotation`, moved to `position`.
+    Transform ToOcs() const;
+    // The clip boundary as a polygon (a rectangle's four corners), in underlay units;
+    // empty when there is none.
+    std::vector<Vec3> ClipPolygon() const;
 };
 
 // An entity of a type the engine does not draw; kept so that reports can name it.
@@ -469,6 +504,7 @@ enum class EntityType : std::uint8_t {
     Wipeout,  // an Image whose boundary masks what lies beneath
     Tolerance,
     Mesh,
+    Underlay,  // PDFUNDERLAY, DWFUNDERLAY, DGNUNDERLAY by its format
     Unknown,
 };
 
@@ -497,7 +533,7 @@ inline constexpr bool kBoxedGeometry =
     std::is_same_v<T, Spline> || std::is_same_v<T, Attribute> || std::is_same_v<T, Dimension> ||
     std::is_same_v<T, Leader> || std::is_same_v<T, Hatch> || std::is_same_v<T, Image> ||
     std::is_same_v<T, Viewport> || std::is_same_v<T, MLine> || std::is_same_v<T, MLeader> ||
-    std::is_same_v<T, Tolerance> || std::is_same_v<T, Mesh>;
+    std::is_same_v<T, Tolerance> || std::is_same_v<T, Mesh> || std::is_same_v<T, Underlay>;
 
 // One entity: its common properties and its type's geometry. Read the geometry with
 // As<T>() (T one of the structs above, Attribute for ATTDEF, Face for SOLID, TRACE and
@@ -509,7 +545,7 @@ struct Entity {
     std::variant<Line, Point, Circle, Arc, Ellipse, LwPolyline, Polyline, Boxed<Spline>, Face, Text,
                  MText, Boxed<Attribute>, Insert, Boxed<Dimension>, Boxed<Leader>, Boxed<Hatch>,
                  Boxed<Image>, Boxed<Viewport>, XLine, Boxed<MLine>, Boxed<MLeader>,
-                 Boxed<Tolerance>, Boxed<Mesh>, Unknown>
+                 Boxed<Tolerance>, Boxed<Mesh>, Boxed<Underlay>, Unknown>
         data{};
 
     // The geometry as the given type; null when the entity holds another.
@@ -635,6 +671,8 @@ private:
 
 // The format's name of a known type.
 std::string_view TypeName(EntityType type);
+// "PDFUNDERLAY", "DWFUNDERLAY" or "DGNUNDERLAY".
+std::string_view UnderlayTypeName(Underlay::Format format);
 
 // ---------------------------------------------------------------------------------------
 // Tables
@@ -817,6 +855,14 @@ struct ImageDef {
     double pixelsU = 0, pixelsV = 0;
 };
 
+// PDFDEFINITION, DWFDEFINITION, DGNDEFINITION: the file an underlay shows and its page.
+struct UnderlayDef {
+    Handle handle = 0;
+    Underlay::Format format = Underlay::Format::Pdf;
+    std::string fileName{};
+    std::string pageName{};  // a PDF page's number, "1" the first
+};
+
 // ---------------------------------------------------------------------------------------
 // Header
 
@@ -881,6 +927,7 @@ struct Database {
     std::vector<Block> blocks{};
     std::vector<Layout> layouts{};  // tab order, model first
     std::vector<ImageDef> images{};
+    std::vector<UnderlayDef> underlays{};
     std::vector<MLineStyle> mlineStyles{};
     BlockId modelSpace = kNone;
     BlockId activePaperSpace = kNone;    // "*Paper_Space"

@@ -512,6 +512,16 @@ Box3 SimpleEntityBox(const Entity& e, const Transform& m) {
                 box.Add(m.Apply(p));
             }
             break;
+        case EntityType::Underlay: {
+            // The page's size is in its file: the insertion point and the clip boundary.
+            const auto& g = *e.As<Underlay>();
+            const Transform u = m * OcsToWorld(e.props.extrusion) * g.ToOcs();
+            box.Add(u.Apply({}));
+            for (Vec3 p : g.ClipPolygon()) {
+                box.Add(u.Apply(p));
+            }
+            break;
+        }
         // Construction lines are endless: they have no extents (zooming to the extents
         // leaves them out, as the CAD application does).
         case EntityType::XLine:

@@ -136,7 +136,7 @@ void DwgReaderImpl::ReadMLeader(ObjectStreams& o, Entity& e) {
     d.B3D();  // content base point
     g.text.height = d.BD();
     g.arrowSize = d.BD();
-    d.BD();  // landing gap
+    g.landingGap = d.BD();
     for (int k = 0; k < 4; ++k) {
         d.BS();
     }
@@ -206,7 +206,13 @@ void DwgReaderImpl::ReadMLeader(ObjectStreams& o, Entity& e) {
     o.H();   // arrowhead
     d.BD();  // arrowhead size (of the style; the context has the one drawn)
     g.contentType = d.BS();
-    // What follows (text style, block style and their overrides) is not needed to draw.
+    o.H();  // text style
+    for (int k = 0; k < 4; ++k) {
+        d.BS();  // left and right attachment, angle type, alignment
+    }
+    d.CMC();  // text colour (the context holds the one drawn)
+    g.textFrame = d.B();
+    // What follows (block style and the overrides) is not needed to draw.
     if (g.contentType != 2) {
         g.hasText = false;
     }

@@ -190,6 +190,13 @@ void DwgReaderImpl::AddEntity(Block& block, BlockId id, PendingEntity& p) {
                 im->imageDef = static_cast<ImageDefId>(i);
             }
         }
+    } else if (auto* u = e.As<Underlay>()) {
+        for (std::size_t i = 0; i < db_->underlays.size(); ++i) {
+            const UnderlayDef& def = db_->underlays[i];
+            if (def.handle == u->definitionHandle && def.format == u->format) {
+                u->definition = static_cast<std::uint32_t>(i);
+            }
+        }
     } else if (auto* vp = e.As<Viewport>()) {
         for (Handle h : vp->frozenLayerHandles) {
             auto it = layerIds_.find(h);
@@ -292,6 +299,7 @@ void DwgReaderImpl::Assemble() {
         d.textStyles.push_back(std::move(s));
     }
     d.images = std::move(imageDefs_);
+    d.underlays = std::move(underlayDefs_);
     d.RebuildIndexes();
     // blocks
     std::vector<Handle> order = TableOrder(blocks_, listed(blockControl_));

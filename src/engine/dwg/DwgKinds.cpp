@@ -1,10 +1,28 @@
-// Feature-control frames (TOLERANCE), subdivision meshes (MESH) and the dimensions of
-// later releases (ARC_DIMENSION, LARGE_RADIAL_DIMENSION), from their DWG objects.
+// Feature-control frames (TOLERANCE), subdivision meshes (MESH), the dimensions of later
+// releases (ARC_DIMENSION, LARGE_RADIAL_DIMENSION) and underlays (PDF, DWF, DGN), from their
+// DWG objects.
 #include "engine/dwg/DwgReaderImpl.h"
 
 namespace vx::engine::dwg {
 
 using namespace vx::engine::db;
+
+std::optional<Underlay::Format> UnderlayFormatOf(std::string_view name, std::string_view suffix) {
+    if (name.size() != 3 + suffix.size() || name.substr(3) != suffix) {
+        return std::nullopt;
+    }
+    const std::string_view f = name.substr(0, 3);
+    if (f == "PDF") {
+        return Underlay::Format::Pdf;
+    }
+    if (f == "DWF") {
+        return Underlay::Format::Dwf;
+    }
+    if (f == "DGN") {
+        return Underlay::Format::Dgn;
+    }
+    return std::nullopt;
+}
 
 bool DwgReaderImpl::ReadKind(std::uint32_t type, const std::string& cls, ObjectStreams& o,
                              PendingEntity& p) {
@@ -38,6 +56,24 @@ bool DwgReaderImpl::ReadKind(std::uint32_t type, const std::string& cls, ObjectS
                 g->dimType = static_cast<std::int16_t>((g->dimType & ~0x0F) | 5);
             }
         }
+        return true;
+    }
+    if (const auto format = UnderlayFormatOf(cls, "UNDERLAY")) {
+        Underlay g;
+        g.format = *format;
+        e.props.extrusion = d.B3D();  // all three, even when (0, 0, 1)
+        g.position = d.B3D();
+        g.rotation = d.BD() * 180.0 / 3.14159265358979323846;
+        g.scale = d.B3D();
+        g.flags = d.RC();
+        g.contrast = d.RC();
+        g.fade = d.RC();
+        const std::size_t n = Count(d.BL(), d, 128, "underlay clip points");
+        for (std::size_t i = 0; i < n; ++i) {
+            g.clipBoundary.push_back(d.R2D());
+        }
+        g.definitionHandle = o.H();
+        e.Set(EntityType::Underlay, std::move(g));
         return true;
     }
     if (cls != "MESH") {

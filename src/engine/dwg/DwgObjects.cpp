@@ -1195,6 +1195,13 @@ void DwgReaderImpl::ReadTableObject(std::uint32_t type, const std::string& name,
         def.pixelsV = size.y;
         def.fileName = Str(o.T());
         imageDefs_.push_back(std::move(def));
+    } else if (const auto format = UnderlayFormatOf(name, "DEFINITION")) {
+        UnderlayDef def;
+        def.handle = o.self;
+        def.format = *format;
+        def.fileName = Str(o.T());
+        def.pageName = Str(o.T());
+        underlayDefs_.push_back(std::move(def));
     }
 }
 

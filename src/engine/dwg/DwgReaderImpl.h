@@ -6,7 +6,9 @@
 #include <map>
 #include <memory>
 #include <numbers>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -17,6 +19,11 @@
 #include "engine/dxf/CodePage.h"
 
 namespace vx::engine::dwg {
+
+// The format an underlay's or underlay definition's class name says ("PDFUNDERLAY" with
+// `suffix` "UNDERLAY", "DWFDEFINITION" with "DEFINITION"), or none.
+std::optional<db::Underlay::Format> UnderlayFormatOf(std::string_view name,
+                                                     std::string_view suffix);
 
 // The three streams of one object: its data, its handle references and (from R2007)
 // its text.
@@ -252,6 +259,7 @@ private:
     std::unordered_map<db::Handle, DictionaryRecord> dictionaries_;
     std::vector<LayoutRecord> layouts_;
     std::vector<db::ImageDef> imageDefs_;
+    std::vector<db::UnderlayDef> underlayDefs_;
     std::unordered_map<db::Handle, BitReader::CmColor> bookColors_;
     std::size_t objectsRead_ = 0;
     std::string currentType_;   // of the object being read, for messages

@@ -1045,6 +1045,8 @@ void Reader::ReadObjects() {
                             d.pixelsV = Dbl(t);
                     }
                     db_->images.push_back(std::move(d));
+                } else if (typeName.ends_with("DEFINITION")) {
+                    ParseUnderlayDefinition(typeName, tags);
                 }
             } catch (const ItemError& e) {
                 Warn(e.Where(), std::string(e.what()) + "; " + typeName + " object skipped");
@@ -1072,6 +1074,10 @@ void Reader::Finish() {
     for (std::size_t i = 0; i < db_->images.size(); ++i) {
         imageByHandle[db_->images[i].handle] = static_cast<ImageDefId>(i);
     }
+    std::unordered_map<Handle, std::uint32_t> underlayByHandle;
+    for (std::size_t i = 0; i < db_->underlays.size(); ++i) {
+        underlayByHandle[db_->underlays[i].handle] = static_cast<std::uint32_t>(i);
+    }
     std::set<std::string> missing;
     for (auto& b : db_->blocks) {
         for (auto& e : b.entities) {
@@ -1091,6 +1097,12 @@ void Reader::Finish() {
                 auto it = imageByHandle.find(im->imageDefHandle);
                 if (it != imageByHandle.end()) {
                     im->imageDef = it->second;
+                }
+            } else if (auto* u = e.As<Underlay>()) {
+                auto it = underlayByHandle.find(u->definitionHandle);
+                if (it != underlayByHandle.end() &&
+                    db_->underlays[it->second].format == u->format) {
+                    u->definition = it->second;
                 }
             } else if (auto* vp = e.As<Viewport>()) {
                 for (Handle h : vp->frozenLayerHandles) {

@@ -61,9 +61,11 @@ public:
     // False when `type` is none of them.
     bool ParseAnnotation(std::string_view type, const std::vector<Tag>& tags, db::Entity& e);
     void ParseMLeader(const std::vector<Tag>& tags, db::Entity& e);
-    // --- TOLERANCE, MESH, ARC_DIMENSION, LARGE_RADIAL_DIMENSION (ReaderKinds.cpp) ---
+    // --- TOLERANCE, MESH, ARC_DIMENSION, LARGE_RADIAL_DIMENSION, underlays (ReaderKinds.cpp)
     // False when `type` is none of them.
     bool ParseKind(std::string_view type, const std::vector<Tag>& tags, db::Entity& e);
+    // PDFDEFINITION, DWFDEFINITION, DGNDEFINITION objects (other types are passed over).
+    void ParseUnderlayDefinition(std::string_view type, const std::vector<Tag>& tags);
     // MLINESTYLE and WIPEOUTVARIABLES objects.
     void ParseAnnotationObject(std::string_view type, const std::vector<Tag>& tags);
     void ParseMLineStyle(const std::vector<Tag>& tags);

@@ -287,6 +287,9 @@ void Reader::ParseMLeader(const std::vector<Tag>& tags, Entity& e) {
                     case 140:
                         g.arrowSize = Dbl(t);
                         return;
+                    case 145:
+                        g.landingGap = Dbl(t);
+                        return;
                     case 290:
                         g.hasText = Int(t) != 0;
                         return;
@@ -340,6 +343,9 @@ void Reader::ParseMLeader(const std::vector<Tag>& tags, Entity& e) {
                         return;
                     case 291:
                         g.dogleg = Int(t) != 0;
+                        return;
+                    case 292:
+                        g.textFrame = Int(t) != 0;
                         return;
                     case 172:
                         g.contentType = I16(t);

@@ -1,5 +1,7 @@
-// Feature-control frames (TOLERANCE), subdivision meshes (MESH) and the dimensions that
-// came with later releases (ARC_DIMENSION, LARGE_RADIAL_DIMENSION).
+// Feature-control frames (TOLERANCE), subdivision meshes (MESH), the dimensions that came
+// with later releases (ARC_DIMENSION, LARGE_RADIAL_DIMENSION) and underlays (PDF, DWF and DGN
+// underlays with their definition objects).
+#include <optional>
 #include <string>
 
 #include "engine/dxf/DxfReaderImpl.h"
@@ -35,7 +37,47 @@ bool Point(Reader& r, const Tag& t, int base, Vec3& p) {
     return IsPointCode(t.code, base) && Coord(t.code, base, r.Dbl(t), p);
 }
 
+// The format of an underlay or underlay definition type name ("PDF..."), or none.
+std::optional<Underlay::Format> UnderlayFormat(std::string_view type, std::string_view suffix) {
+    if (type.size() != 3 + suffix.size() || type.substr(3) != suffix) {
+        return std::nullopt;
+    }
+    const std::string_view f = type.substr(0, 3);
+    if (f == "PDF") {
+        return Underlay::Format::Pdf;
+    }
+    if (f == "DWF") {
+        return Underlay::Format::Dwf;
+    }
+    if (f == "DGN") {
+        return Underlay::Format::Dgn;
+    }
+    return std::nullopt;
+}
+
 }  // namespace
+
+// Underlay clip boundaries hold at most this many points; more are dropped with a warning.
+constexpr std::size_t kMaxUnderlayClipPoints = 100000;
+
+void Reader::ParseUnderlayDefinition(std::string_view type, const std::vector<Tag>& tags) {
+    const auto format = UnderlayFormat(type, "DEFINITION");
+    if (!format) {
+        return;
+    }
+    UnderlayDef d;
+    d.format = *format;
+    for (const auto& t : tags) {
+        if (t.code == 5) {
+            d.handle = Hnd(t);
+        } else if (t.code == 1) {
+            d.fileName = Str(t);
+        } else if (t.code == 2) {
+            d.pageName = Str(t);
+        }
+    }
+    db_->underlays.push_back(std::move(d));
+}
 
 bool Reader::ParseKind(std::string_view type, const std::vector<Tag>& tags, Entity& e) {
     EntityProps& p = e.props;
@@ -92,6 +134,60 @@ bool Reader::ParseKind(std::string_view type, const std::vector<Tag>& tags, Enti
             }
         });
         e.Set(EntityType::Dimension, std::move(g));
+        return true;
+    }
+    if (const auto format = UnderlayFormat(type, "UNDERLAY")) {
+        Underlay g;
+        g.format = *format;
+        g.flags = 0;
+        std::string dropped;  // where the points beyond the limit begin
+        EachOwnTag(*this, tags, p, [&](std::string_view, const Tag& t) {
+            switch (t.code) {
+                case 340:
+                    g.definitionHandle = Hnd(t);
+                    return;
+                case 41:
+                    g.scale.x = Dbl(t);
+                    return;
+                case 42:
+                    g.scale.y = Dbl(t);
+                    return;
+                case 43:
+                    g.scale.z = Dbl(t);
+                    return;
+                case 50:
+                    g.rotation = Dbl(t);
+                    return;
+                case 280:
+                    g.flags = I16(t);
+                    return;
+                case 281:
+                    g.contrast = I16(t);
+                    return;
+                case 282:
+                    g.fade = I16(t);
+                    return;
+                case 11:
+                    if (g.clipBoundary.size() < kMaxUnderlayClipPoints) {
+                        g.clipBoundary.push_back({Dbl(t), 0, 0});
+                    } else {
+                        dropped = dropped.empty() ? Where(t) : dropped;
+                    }
+                    return;
+                case 21:
+                    if (!g.clipBoundary.empty() && dropped.empty()) {
+                        g.clipBoundary.back().y = Dbl(t);
+                    }
+                    return;
+                default:
+                    Point(*this, t, 10, g.position) || Point(*this, t, 210, p.extrusion);
+            }
+        });
+        if (!dropped.empty()) {
+            Warn(dropped,
+                 "An underlay's clip boundary has too many points; the rest are left out.");
+        }
+        e.Set(EntityType::Underlay, std::move(g));
         return true;
     }
     if (type != "MESH") {

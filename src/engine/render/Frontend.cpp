@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 #include <numbers>
+#include <optional>
 #include <set>
 #include <string>
 #include <unordered_map>
@@ -19,6 +20,7 @@
 #include "engine/render/PageWriter.h"
 #include "engine/render/RenderContext.h"
 #include "engine/render/TextLayout.h"
+#include "engine/underlay/PdfPages.h"
 
 namespace vx::engine::render {
 
@@ -216,6 +218,7 @@ struct Frontend::Impl {
     std::set<std::string> warned;
     std::unordered_map<const db::Block*, db::Box3> blockBoxes;
     std::unordered_map<std::string, QImage> images;
+    underlay::PdfPages pdfs;
     struct PatternKey {
         const db::Linetype* lt;
         double scale;
@@ -524,6 +527,8 @@ struct Frontend::Impl {
                 return DrawTolerance(e, f);
             case T::Mesh:
                 return DrawMesh(e, f);
+            case T::Underlay:
+                return DrawUnderlay(e, f);
             case T::Unknown:
                 return DrawUnknown(e, f, vis);
         }
@@ -1058,7 +1063,9 @@ struct Frontend::Impl {
         EmitText(PlaneToPaper(m, t.position.z), r, f.scope);
     }
 
-    void DrawMText(const db::MText& t, const db::EntityProps& props, const Frame& f) {
+    // `frameGap`: also a frame around the text's ink, this far from it (a multileader's).
+    void DrawMText(const db::MText& t, const db::EntityProps& props, const Frame& f,
+                   std::optional<double> frameGap = std::nullopt) {
         const db::Database& d = *f.scope.db;
         const fonts::ResolvedFont* font = FontFor(d, t.style);
         if (!font || t.text.empty() || !Finite(t.position)) {
@@ -1084,6 +1091,27 @@ struct Frontend::Impl {
         const Transform plane = f.toPaper * Transform::FromAxes(xdir, ydir, normal, t.position);
         const Resolved r = ctx.Resolve(props, f.scope);
         EmitText(PlaneToPaper(plane, 0), r, f.scope);
+        if (frameGap) {
+            QRectF box;
+            for (const PlacedGlyph& pg : text.glyphs) {
+                const CachedGlyph* c = pg.glyph;
+                if (c && c->hasInk) {
+                    box |= pg.toPlane.mapRect(
+                        QRectF(QPointF(c->inkLeft, c->inkBottom), QPointF(c->inkRight, c->inkTop))
+                            .normalized());
+                }
+            }
+            for (const PlacedLine& l : text.lines) {
+                box |= QRectF(l.a, l.b).normalized();
+            }
+            const double gap = std::isfinite(*frameGap) ? std::max(*frameGap, 0.0) : 0.0;
+            box.adjust(-gap, -gap, gap, gap);
+            if (box.isValid()) {
+                const QPolygonF ring = {box.bottomLeft(), box.bottomRight(), box.topRight(),
+                                        box.topLeft()};
+                page.Stroke(PlaneToPaper(plane, 0).map(ring), true, ctx.PenFor(r));
+            }
+        }
     }
 
     void DrawAttribute(const db::Attribute& a, const db::EntityProps& props, const Frame& f,
@@ -1592,6 +1620,148 @@ struct Frontend::Impl {
         }
     }
 
+    // Underlays: a PDF page drawn in place as an image at the plot's resolution, clipped by
+    // the underlay's boundary. DWF and DGN underlays, and PDF pages that cannot be read,
+    // show their frame: the clip boundary, or the page's edges when its size is known.
+    void DrawUnderlay(const db::Entity& e, const Frame& f) {
+        using U = db::Underlay;
+        const auto* g = e.As<U>();
+        if (!g || !Finite(g->position) || !Finite(g->scale) || !std::isfinite(g->rotation) ||
+            !(g->flags & U::kOn)) {
+            return;  // an underlay turned off shows nothing
+        }
+        const db::Database& d = *f.scope.db;
+        const db::UnderlayDef* def =
+            g->definition < d.underlays.size() ? &d.underlays[g->definition] : nullptr;
+        const Transform m = OcsFrame(f, e.props.extrusion) * g->ToOcs();
+        const std::vector<Vec3> clip = g->ClipPolygon();
+        const bool pdf = g->format == U::Format::Pdf;
+        std::filesystem::path path;
+        underlay::PdfPages::Page sheet;
+        if (!def || def->fileName.empty()) {
+            sheet.error = "has no file";
+        } else if (pdf) {
+            path = FindImage(def->fileName);
+            if (path.empty()) {
+                sheet.error = "was not found beside the drawing or at its path";
+            } else {
+                sheet = pdfs.Open(path, def->pageName);
+            }
+        }
+        // The page in underlay units: an inch is 72 of the page's points.
+        const double wide = sheet.widthPt / 72, high = sheet.heightPt / 72;
+        const bool clipped = (g->flags & U::kClipping) && !clip.empty();
+        std::vector<Vec3> frame = clip;
+        if (sheet.ok && (!clipped || (g->flags & U::kClipInside))) {
+            frame = {{0, 0, 0}, {wide, 0, 0}, {wide, high, 0}, {0, high, 0}};
+        }
+        const Resolved r = ctx.Resolve(e.props, f.scope);
+        const auto drawFrame = [&] {
+            if (frame.empty()) {
+                return NotDrawn(e);
+            }
+            local = frame;
+            StrokeLocal(m, true, r, ctx.PenFor(r), LinetypeMm(e.props, f));
+        };
+        const std::string file = def && !def->fileName.empty() ? def->fileName : "(none)";
+        if (!pdf) {
+            const std::string kind = g->format == U::Format::Dwf ? "DWF" : "DGN";
+            Warn("The " + kind + " underlay \"" + file + "\" is drawn as its frame: " + kind +
+                 " files are not read.");
+            return drawFrame();
+        }
+        if (!sheet.ok) {
+            Warn("The PDF underlay \"" + file + "\" " + sheet.error +
+                 "; its frame is drawn instead.");
+            return drawFrame();
+        }
+        if (clipped && (g->flags & U::kClipInside)) {
+            Warn("The PDF underlay \"" + file +
+                 "\" hides what lies inside its clip boundary; it is drawn whole.");
+        }
+        QPolygonF framePaper;
+        for (const Vec3& p : frame) {
+            framePaper << Map(m, p);
+        }
+        if (page.Measuring()) {
+            page.Stroke(framePaper, true, ctx.PenFor(r));  // the page covers its frame
+            return;
+        }
+        if (!page.MayShow(output::BoundsOf(framePaper))) {
+            return;
+        }
+        // The part of the page to draw: the frame's box on the page, cut to what can show.
+        QRectF region = QPolygonF(framePaper).boundingRect();
+        const QTransform toPaper = PlaneToPaper(m, 0);
+        bool invertible = false;
+        const QTransform back = toPaper.inverted(&invertible);
+        const page::Rect vis = page.Visible();
+        if (!invertible || !std::isfinite(back.m11())) {
+            return;  // seen edge-on
+        }
+        region = back.mapRect(region.intersected(
+                                  QRectF(QPointF(vis.xmin, vis.ymin), QPointF(vis.xmax, vis.ymax))))
+                     .intersected(QRectF(0, 0, wide, high));
+        if (region.isEmpty()) {
+            return;
+        }
+        // Pixels per underlay unit for the plot's resolution, within the pixel budget.
+        double perUnit =
+            PlaneScale(m, {1, 0, 0}, {0, 1, 0}) / 25.4 * std::max(options.underlayDpi, 1.0);
+        const double budgetPx = static_cast<double>(pdfs.Limits().maxPixels) * 0.98;
+        const double pixels = region.width() * region.height() * perUnit * perUnit;
+        if (!(pixels <= budgetPx) && pixels > 0) {
+            perUnit *= std::sqrt(budgetPx / pixels);
+        }
+        QRectF part(region.left() * 72, (high - region.bottom()) * 72, region.width() * 72,
+                    region.height() * 72);
+        std::string error;
+        QImage img = pdfs.Render(path, def->pageName, part, perUnit / 72, error);
+        if (img.isNull()) {
+            Warn("The PDF underlay \"" + file + "\" " + error + "; its frame is drawn instead.");
+            return drawFrame();
+        }
+        UnderlayLook(img, (g->flags & U::kMonochrome) != 0, g->fade);
+        output::Image out;
+        out.image = std::move(img);
+        const double left = part.left() / 72, bottom = high - part.bottom() / 72;
+        out.origin = Map(m, {left, bottom, 0});
+        const Vec3 w = m.ApplyVector({part.width() / 72, 0, 0});
+        const Vec3 h = m.ApplyVector({0, part.height() / 72, 0});
+        out.width = QPointF(w.x, w.y);
+        out.height = QPointF(h.x, h.y);
+        const bool push = clipped && !(g->flags & U::kClipInside);
+        if (push) {
+            page.PushClip(framePaper);
+        }
+        page.Picture(out);
+        if (push) {
+            page.PopClip();
+        }
+    }
+
+    // An underlay's page shown in grey, and faded towards the paper by `fade` per cent.
+    static void UnderlayLook(QImage& img, bool monochrome, int fade) {
+        const int keep = 100 - std::clamp(fade, 0, 100);
+        if (!monochrome && keep == 100) {
+            return;
+        }
+        img = img.convertToFormat(QImage::Format_RGB32);
+        for (int y = 0; y < img.height(); ++y) {
+            auto* row = reinterpret_cast<QRgb*>(img.scanLine(y));
+            for (int x = 0; x < img.width(); ++x) {
+                int c[3] = {qRed(row[x]), qGreen(row[x]), qBlue(row[x])};
+                if (monochrome) {
+                    c[0] = c[1] = c[2] = qGray(row[x]);
+                }
+                for (int& v : c) {
+                    v = 255 - (255 - v) * keep / 100;
+                }
+                row[x] = qRgb(c[0], c[1], c[2]);
+            }
+        }
+    }
+
     // ----------------------------------------------------------------------------------
     // Construction lines, multilines, wipeouts, multileaders
 
@@ -1649,7 +1819,8 @@ struct Frontend::Impl {
     }
 
     // MLINE: each element of the style as a polyline through its points at the vertices,
-    // in the element's colour and linetype; the style's fill and square caps.
+    // in the element's colour and linetype, broken where the element's parameters say; the
+    // style's fill, square caps and round caps (outer and inner arcs).
     void DrawMLine(const db::Entity& e, const Frame& f) {
         const auto* g = e.As<db::MLine>();
         if (!g || g->vertices.size() < 2) {
@@ -1724,6 +1895,7 @@ struct Frontend::Impl {
             }
             page.Fill({area}, ctx.PenFor(r));
         }
+        const std::size_t nv = g->vertices.size();
         for (std::size_t i = 0; i < count; ++i) {
             db::EntityProps ep = e.props;
             if (style && i < style->elements.size()) {
@@ -1731,24 +1903,117 @@ struct Frontend::Impl {
                 ep.linetype = style->elements[i].linetype;
             }
             const Resolved r = ctx.Resolve(ep, f.scope);
-            local = points[i];
-            StrokeLocal(f.toPaper, closed, r, ctx.PenFor(r), LinetypeMm(e.props, f));
+            const plotstyle::Pen& pen = ctx.PenFor(r);
+            // Each segment draws the pieces its breaks leave; pieces that meet at a vertex
+            // run on as one line, so that the linetype runs on too.
+            std::vector<Vec3> runPts;
+            const auto flush = [&] {
+                if (runPts.size() >= 2) {
+                    local = runPts;
+                    StrokeLocal(f.toPaper, false, r, pen, LinetypeMm(e.props, f));
+                }
+                runPts.clear();
+            };
+            bool whole = true;
+            for (std::size_t j = 0; j + 1 < nv || (closed && j < nv); ++j) {
+                const Vec3 a = points[i][j], b = points[i][(j + 1) % nv];
+                const db::MLineVertex& v = g->vertices[j];
+                Vec3 dir = db::Normalized(v.direction);
+                if (db::Length(dir) == 0 || !Finite(dir)) {
+                    dir = db::Normalized(b - a);
+                }
+                const double len = std::max(db::Dot(b - a, dir), 0.0);
+                static const std::vector<double> kNoBreaks;
+                const auto pieces = MLinePieces(i < v.params.size() ? v.params[i] : kNoBreaks, len);
+                whole =
+                    whole && pieces.size() == 1 && pieces[0].first <= 0 && pieces[0].second >= len;
+                for (const auto& [from, to] : pieces) {
+                    const Vec3 p = from <= 0 ? a : a + dir * from;
+                    const Vec3 q = to >= len ? b : a + dir * to;
+                    if (runPts.empty() || from > 0 || !(runPts.back() == a)) {
+                        flush();
+                        runPts.push_back(p);
+                    }
+                    runPts.push_back(q);
+                }
+            }
+            if (closed && whole) {
+                runPts.clear();
+                local = points[i];
+                StrokeLocal(f.toPaper, true, r, pen, LinetypeMm(e.props, f));
+            }
+            flush();
         }
         if (closed || !style) {
             return;
         }
         const Resolved r = ctx.Resolve(e.props, f.scope);
-        auto cap = [&](std::size_t j) {
-            local = {points[top][j], points[bottom][j]};
-            StrokeLocal(f.toPaper, false, r, ctx.PenFor(r), LinetypeMm(e.props, f));
+        constexpr int kStartInnerArcs = 32, kEndInnerArcs = 512;  // MLINESTYLE flags
+        // Elements from the outermost on one side to the outermost on the other.
+        std::vector<std::size_t> order(count);
+        for (std::size_t i = 0; i < count; ++i) {
+            order[i] = i;
+        }
+        if (style->elements.size() == count) {
+            std::stable_sort(order.begin(), order.end(), [&](std::size_t x, std::size_t y) {
+                return style->elements[x].offset > style->elements[y].offset;
+            });
+        }
+        const auto cap = [&](std::size_t j, int square, int outer, int inner) {
+            if (style->flags & square) {
+                local = {points[top][j], points[bottom][j]};
+                StrokeLocal(f.toPaper, false, r, ctx.PenFor(r), LinetypeMm(e.props, f));
+            }
+            // Half circles between pairs of elements, bulging away from the line.
+            const Vec3 out =
+                db::Normalized(j == 0 ? g->vertices[0].direction * -1.0
+                                      : g->vertices[j].position - g->vertices[j - 1].position);
+            for (std::size_t k = 0; k < count / 2; ++k) {
+                if (!(style->flags & (k == 0 ? outer : inner))) {
+                    continue;
+                }
+                const Vec3 p = points[order[k]][j], q = points[order[count - 1 - k]][j];
+                const Vec3 c = (p + q) * 0.5;
+                const double radius = db::Length(p - c);
+                if (!(radius > 0) || db::Length(out) == 0) {
+                    continue;
+                }
+                const double mm = PlaneScale(f.toPaper, {1, 0, 0}, {0, 1, 0});
+                const int n = ArcSegments(radius * mm, kPi, CurveTol(2 * radius * mm));
+                local.clear();
+                const Vec3 u = (p - c) * (1.0 / radius);
+                for (int s = 0; s <= n; ++s) {
+                    const double t = kPi * s / n;
+                    local.push_back(c + u * (radius * std::cos(t)) + out * (radius * std::sin(t)));
+                }
+                StrokeLocal(f.toPaper, false, r, ctx.PenFor(r), LinetypeMm(e.props, f));
+            }
         };
-        if ((style->flags & db::MLineStyle::kStartSquare) &&
-            !(g->flags & db::MLine::kNoStartCaps)) {
-            cap(0);
+        if (!(g->flags & db::MLine::kNoStartCaps)) {
+            cap(0, db::MLineStyle::kStartSquare, db::MLineStyle::kStartRound, kStartInnerArcs);
         }
-        if ((style->flags & db::MLineStyle::kEndSquare) && !(g->flags & db::MLine::kNoEndCaps)) {
-            cap(g->vertices.size() - 1);
+        if (!(g->flags & db::MLine::kNoEndCaps)) {
+            cap(nv - 1, db::MLineStyle::kEndSquare, db::MLineStyle::kEndRound, kEndInnerArcs);
         }
+    }
+
+    // The pieces of one element along a segment `len` long, as distances from its start:
+    // the element's parameters after its offset are where it starts, breaks, starts again,
+    // ...; a last start runs to the segment's end. Without them the whole segment.
+    static std::vector<std::pair<double, double>> MLinePieces(const std::vector<double>& params,
+                                                              double len) {
+        if (params.size() < 2) {
+            return {{0, len}};
+        }
+        std::vector<std::pair<double, double>> out;
+        for (std::size_t k = 1; k < params.size(); k += 2) {
+            const double from = std::clamp(params[k], 0.0, len);
+            const double to = k + 1 < params.size() ? std::clamp(params[k + 1], 0.0, len) : len;
+            if (std::isfinite(from) && std::isfinite(to) && to > from) {
+                out.emplace_back(from, to);
+            }
+        }
+        return out;
     }
 
     // WIPEOUT: its boundary filled with the paper's colour, so that what was drawn before
@@ -1828,7 +2093,8 @@ struct Frontend::Impl {
             if (g->textColor.kind != db::Color::Kind::ByBlock) {
                 tp.color = g->textColor;
             }
-            DrawMText(g->text, tp, f);
+            DrawMText(g->text, tp, f,
+                      g->textFrame ? std::optional<double>(g->landingGap) : std::nullopt);
         }
         if (g->hasBlock && g->block < d.blocks.size() && f.depth < kMaxDepth &&
             Finite(g->blockPosition) && Finite(g->blockScale)) {

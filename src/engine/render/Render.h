@@ -50,8 +50,12 @@ struct RenderOptions {
     // Fonts for text; the resolver logs every substitution. Without one, text is not drawn
     // (and reported). A resolver is not thread-safe: give each rendering thread its own.
     fonts::FontResolver* fonts = nullptr;
-    // The drawing's folder: raster images and relative image paths are looked for there.
+    // The drawing's folder: raster images, underlay files and their relative paths are
+    // looked for there.
     std::filesystem::path drawingFolder;
+    // Pages of PDF underlays become images of this many dots per inch of paper (fewer when
+    // a page would pass the pixel budget of one underlay).
+    double underlayDpi = 300;
     // Largest distance of a drawn chord from its true curve, in paper millimetres.
     double curveTolerance = 0.01;
     // Draw the frames of paper-space viewports that lie on plotted layers.

@@ -154,7 +154,7 @@ inline Reading ReadingOf(const Database& d, const Entity& e) {
     } else if (const auto* ml = e.As<db::MLeader>()) {
         r.words.push_back(ml->text.text);
         n({double(ml->contentType), double(ml->lineType), ml->arrowSize, double(ml->hasText),
-           ml->text.height});
+           ml->text.height, double(ml->textFrame), ml->landingGap});
         p(ml->text.position);
         for (const auto& b : ml->branches) {
             p(b.landing), n({b.doglegLength, double(b.lines.size())});
@@ -183,6 +183,13 @@ inline Reading ReadingOf(const Database& d, const Entity& e) {
         r.words.push_back(Uncaret(fcf->text));
         p(fcf->position);
         p(fcf->xAxis);
+    } else if (const auto* u = e.As<db::Underlay>()) {
+        const db::UnderlayDef* def =
+            u->definition == db::kNone ? nullptr : &d.underlays[u->definition];
+        r.words.push_back(def ? def->fileName + " page " + def->pageName : "(none)");
+        p(u->position), p(u->scale);
+        n({u->rotation, double(u->flags), double(u->contrast), double(u->fade),
+           double(u->clipBoundary.size())});
     } else if (const auto* mesh = e.As<db::Mesh>()) {
         n({static_cast<double>(mesh->vertices.size()), static_cast<double>(mesh->faceSizes.size()),
            mesh->faceIndices.empty() ? -1.0 : static_cast<double>(mesh->faceIndices.back())});

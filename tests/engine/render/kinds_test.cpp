@@ -1,12 +1,19 @@
-// Feature-control frames, subdivision meshes and arc-length dimensions, from DXF groups to
-// what reaches the page.
+// Feature-control frames, subdivision meshes, arc-length dimensions and underlays, from DXF
+// groups to what reaches the page.
 #include <gtest/gtest.h>
 
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <fstream>
 #include <set>
 
 #include "RenderTools.h"
 #include "dxf/TestDxf.h"
 #include "engine/dxf/DxfReader.h"
+#include "engine/fonts/FontResolver.h"
 #include "engine/render/Kinds.h"
 
 using namespace vx::engine;
@@ -16,20 +23,25 @@ namespace {
 
 // A drawing with text 2.5 and gap 1 (boxes 4.5 high), the given block definitions and
 // model-space entities, plotted 1:1 without fonts (so only frames and lines are strokes).
-Plot PlotDxf(const std::string& blocks, const std::string& entities, std::string* warnings) {
+Plot PlotDxf(const std::string& blocks, const std::string& entities, std::string* warnings,
+             const std::string& objects = "", render::RenderOptions options = {}) {
     vx::test::TestDxf t;
     t.Section("HEADER").Groups("9 $ACADVER|1 AC1032|9 $DIMTXT|40 2.5|9 $DIMGAP|40 1.0");
     t.EndSection().Section("BLOCKS");
     if (!blocks.empty()) {
         t.Groups(blocks);
     }
-    t.EndSection().Section("ENTITIES").Groups(entities).EndSection().Eof();
+    t.EndSection().Section("ENTITIES").Groups(entities).EndSection();
+    if (!objects.empty()) {
+        t.Section("OBJECTS").Groups(objects).EndSection();
+    }
+    t.Eof();
     const auto r = dxf::ReadDxf(t.Ascii());
     EXPECT_TRUE(r.Ok()) << r.error.Text();
     for (const auto& w : r.database->warnings) {
         *warnings += w.Text() + "\n";
     }
-    return Draw(*r.database, 0, {}, page::Affine::Translation(100, 100));
+    return Draw(*r.database, 0, options, page::Affine::Translation(100, 100));
 }
 
 const char* kCube =
@@ -133,4 +145,224 @@ TEST(Kinds, GdtLettersBecomeSymbolsAndTheRestStaysText) {
     const std::vector<std::vector<render::ToleranceBox>> want = {
         {{P{"", 'j'}}, {P{"", 'n'}, P{".5", 0}, P{"", 'm'}}}, {{P{"A9{\\H2x;B}", 0}}}};
     EXPECT_EQ(rows, want);
+}
+
+TEST(Kinds, PdfUnderlaysShowTheirPageInPlaceOrTheirFrame) {
+    // A page 2 by 1 inches, black all over, beside the drawing; "notes.txt" is no PDF.
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    {
+        QPdfWriter pdf(dir.filePath("plan.pdf"));
+        pdf.setPageSize(QPageSize(QSizeF(144, 72), QPageSize::Point));
+        pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
+        QPainter painter(&pdf);
+        painter.fillRect(QRect(0, 0, pdf.width(), pdf.height()), Qt::black);
+    }
+    std::ofstream(dir.filePath("notes.txt").toStdString()) << "not a page";
+    const std::string defs =
+        "0 PDFDEFINITION|5 A1|100 AcDbUnderlayDefinition|1 C:\\x\\plan.pdf|"
+        "2 1|0 PDFDEFINITION|5 A2|1 gone.pdf|2 1|"
+        "0 PDFDEFINITION|5 A3|1 notes.txt|2 1|0 DWFDEFINITION|5 A4|1 a.dwf|2 1";
+    const auto underlay = [](const char* type, const char* def, const std::string& rest) {
+        return std::string("0 ") + type + "|8 0|100 AcDbEntity|100 AcDbUnderlayReference|340 " +
+               def + "|10 5,5,0|" + rest;
+    };
+    const std::string clip = "|11 0.5,0.25|11 1.5,0.75";
+    const struct {
+        const char* name;
+        std::string entities;
+        page::Rect image;  // empty: no image
+        std::size_t clips, frames;
+        const char* warning;
+        std::int64_t notDrawn;
+    } cases[] = {
+        {"whole page, 10 units an inch",
+         underlay("PDFUNDERLAY", "A1", "41 10|42 10|280 2"),
+         {105, 105, 125, 115},
+         0,
+         0,
+         "",
+         0},
+        {"clipped: the part inside the boundary",
+         underlay("PDFUNDERLAY", "A1", "41 10|42 10|280 3" + clip),
+         {110, 107.5, 120, 112.5},
+         1,
+         0,
+         "",
+         0},
+        {"boundary kept but clipping off",
+         underlay("PDFUNDERLAY", "A1", "41 10|42 10|280 2" + clip),
+         {105, 105, 125, 115},
+         0,
+         0,
+         "",
+         0},
+        {"a quarter turn",
+         underlay("PDFUNDERLAY", "A1", "41 10|42 10|50 90|280 2"),
+         {95, 105, 105, 125},
+         0,
+         0,
+         "",
+         0},
+        {"turned off", underlay("PDFUNDERLAY", "A1", "41 10|42 10|280 0"), page::Rect::Empty(), 0,
+         0, "", 0},
+        {"missing file: its boundary", underlay("PDFUNDERLAY", "A2", "280 3" + clip),
+         page::Rect::Empty(), 0, 1, "\"gone.pdf\" was not found", 0},
+        {"missing file without boundary", underlay("PDFUNDERLAY", "A2", "280 2"),
+         page::Rect::Empty(), 0, 0, "\"gone.pdf\" was not found", 1},
+        {"not a PDF file", underlay("PDFUNDERLAY", "A3", "280 3" + clip), page::Rect::Empty(), 0, 1,
+         "\"notes.txt\" is not a PDF file", 0},
+        {"DWF: its frame", underlay("DWFUNDERLAY", "A4", "280 3" + clip), page::Rect::Empty(), 0, 1,
+         "DWF underlay \"a.dwf\" is drawn as its frame", 0},
+        {"definition of another format", underlay("PDFUNDERLAY", "A4", "280 3" + clip),
+         page::Rect::Empty(), 0, 1, "\"(none)\" has no file", 0},
+    };
+    render::RenderOptions options;
+    options.drawingFolder = dir.path().toStdString();
+    for (const auto& c : cases) {
+        std::string readWarnings;
+        const Plot p = PlotDxf("", c.entities, &readWarnings, defs, options);
+        EXPECT_EQ(p->images.size(), c.image.IsEmpty() ? 0u : 1u) << c.name;
+        if (!p->images.empty() && !c.image.IsEmpty()) {
+            const auto& im = p->images[0];
+            const QPolygonF corners = {im.origin, im.origin + im.width,
+                                       im.origin + im.width + im.height, im.origin + im.height};
+            // Whole pixels at 300 dpi: within a pixel (0.085 mm) of the part asked for.
+            EXPECT_TRUE(Near(output::BoundsOf(corners), c.image, 0.09)) << c.name;
+            // Black where the page is: ink in the image's middle.
+            EXPECT_LT(qGray(im.image.pixel(im.image.width() / 2, im.image.height() / 2)), 64)
+                << c.name;
+        }
+        EXPECT_EQ(p->clips.size(), c.clips) << c.name;
+        EXPECT_EQ(p->strokes.size(), c.frames) << c.name;
+        std::string warnings;
+        for (const auto& w : p.report.warnings) {
+            warnings += w + "\n";
+        }
+        EXPECT_PRED2(Has, warnings, c.warning) << c.name;
+        EXPECT_EQ(c.warning[0] == 0, p.report.warnings.empty()) << c.name << ": " << warnings;
+        const auto nd = p.report.notDrawn.find("PDFUNDERLAY");
+        EXPECT_EQ(nd == p.report.notDrawn.end() ? 0 : nd->second, c.notDrawn) << c.name;
+    }
+}
+
+TEST(Kinds, MultilinesKeepTheirBreaksAndDrawTheirStylesCaps) {
+    // Styles by flags (16/256 square, 64/1024 round, 32 inner arcs at the start); elements
+    // at +-0.5 (and +-1.5), scale 10: lines 10 apart, 100 long.
+    const auto style = [](const char* handle, int flags, bool four) {
+        return std::string("0 MLINESTYLE|5 ") + handle + "|100 AcDbMlineStyle|2 S" + handle +
+               "|70 " + std::to_string(flags) + "|71 " + (four ? "4|49 1.5|62 256|" : "2|") +
+               "49 0.5|62 256|49 -0.5|62 256" + (four ? "|49 -1.5|62 256" : "");
+    };
+    const std::string objects = style("B1", 0, false) + "|" + style("B2", 16 | 256, false) + "|" +
+                                style("B3", 64 | 1024, false) + "|" + style("B4", 32 | 64, true);
+    // `params[v]` holds each element's 41 values at vertex v.
+    const auto mline = [](const char* handle, int flags, std::vector<std::string> at,
+                          std::vector<std::vector<std::string>> params) {
+        std::string s = std::string("0 MLINE|8 0|100 AcDbEntity|100 AcDbMline|340 ") + handle +
+                        "|40 10|70 1|71 " + std::to_string(flags) + "|10 0,0,0";
+        for (std::size_t v = 0; v < at.size(); ++v) {
+            s += "|11 " + at[v] + "|12 " + (v == 0 ? "1,0,0" : "0,1,0") + "|13 0,1,0";
+            for (const std::string& el : params[v]) {
+                s += "|74 " + std::to_string(std::count(el.begin(), el.end(), '|') + 1) + "|41 " +
+                     el + "|75 0";
+            }
+        }
+        return s;
+    };
+    const std::vector<std::string> two = {"0,0,0", "100,0,0"};
+    const std::vector<std::vector<std::string>> plain = {{"5|41 0", "-5|41 0"},
+                                                         {"5|41 0", "-5|41 0"}};
+    const double half5 = 3.14159265358979 * 5, half15 = 3.14159265358979 * 15;
+    const struct {
+        const char* name;
+        std::string entity;
+        std::vector<double> lengths;  // sorted
+    } cases[] = {
+        {"unbroken", mline("B1", 1, two, plain), {100, 100}},
+        {"one break in the first element",
+         mline("B1", 1, two, {{"5|41 0|41 30|41 60", "-5|41 0"}, {"5|41 0", "-5|41 0"}}),
+         {30, 40, 100}},
+        {"the first element starts late and ends early",
+         mline("B1", 1, two, {{"5|41 20|41 90", "-5|41 0"}, {"5|41 0", "-5|41 0"}}),
+         {70, 100}},
+        {"square caps", mline("B2", 1, two, plain), {10, 10, 100, 100}},
+        {"round caps", mline("B3", 1, two, plain), {half5, half5, 100, 100}},
+        {"round start cap suppressed", mline("B3", 1 | 4, two, plain), {half5, 100, 100}},
+        {"outer and inner arcs at the start",
+         mline("B4", 1, two,
+               {{"15|41 0", "5|41 0", "-5|41 0", "-15|41 0"},
+                {"15|41 0", "5|41 0", "-5|41 0", "-15|41 0"}}),
+         {half5, half15, 100, 100, 100, 100}},
+        {"pieces meeting at a vertex run on",
+         mline("B1", 1, {"0,0,0", "100,0,0", "100,50,0"},
+               {{"0|41 0", "0|41 40"}, {"0|41 0", "0|41 0|41 10"}, {"0|41 0", "0|41 0"}}),
+         {70, 150}},
+    };
+    for (const auto& c : cases) {
+        std::string warnings;
+        const Plot p = PlotDxf("", c.entity, &warnings, objects);
+        std::vector<double> lengths = p->Lengths();
+        std::sort(lengths.begin(), lengths.end());
+        ASSERT_EQ(lengths.size(), c.lengths.size()) << c.name;
+        for (std::size_t i = 0; i < lengths.size(); ++i) {
+            EXPECT_NEAR(lengths[i], c.lengths[i], 0.05) << c.name << " #" << i;
+        }
+    }
+}
+
+TEST(Kinds, MultileadersFrameTheirTextAndCurveSplineLeaders) {
+    const auto mleader = [](const char* own, const char* gap) {
+        return std::string(
+                   "0 MULTILEADER|8 0|100 AcDbEntity|100 AcDbMLeader|300 CONTEXT_DATA{|"
+                   "41 2.5|140 0|145 ") +
+               gap +
+               "|290 1|304 HIT|12 10,10,0|13 1,0,0|43 0|45 1|171 7|302 LEADER{|290 1|"
+               "10 10,10,0|11 1,0,0|40 0|304 LEADER_LINE{|10 0,0,0|10 3,8,0|305 }|303 }|301 }|"
+               "291 0|172 2|" +
+               own;
+    };
+    const struct {
+        const char* name;
+        std::string entity;
+        std::size_t frames;
+        double gap;             // of the frame from the text's strokes
+        std::size_t leaderPts;  // points of the leader line
+    } cases[] = {
+        {"framed text, 2 from its ink", mleader("170 1|292 1", "2"), 1, 2, 3},
+        {"framed text, no gap", mleader("170 1|292 1", "0"), 1, 0, 3},
+        {"no frame", mleader("170 1|292 0", "2"), 0, 0, 3},
+        {"spline leader through its three points", mleader("170 2|292 0", "2"), 0, 0, 4},
+    };
+    fonts::FontResolver resolver;
+    render::RenderOptions options;
+    options.fonts = &resolver;
+    for (const auto& c : cases) {
+        std::string warnings;
+        const Plot p = PlotDxf("", c.entity, &warnings, "", options);
+        std::vector<const RecordingSink::Stroke*> frames;
+        page::Rect text = page::Rect::Empty();
+        std::size_t leaderPts = 0;
+        for (const auto& s : p->strokes) {
+            if (s.closed) {
+                frames.push_back(&s);
+            } else if (output::BoundsOf(s.points).ymin < 100.5) {  // from the arrow's point
+                leaderPts = static_cast<std::size_t>(s.points.size());
+            } else {
+                text.Include(output::BoundsOf(s.points));
+            }
+        }
+        ASSERT_EQ(frames.size(), c.frames) << c.name;
+        ASSERT_FALSE(text.IsEmpty()) << c.name;
+        EXPECT_GE(leaderPts, c.leaderPts) << c.name;
+        EXPECT_LE(leaderPts, c.leaderPts == 3 ? 3u : 1000u) << c.name;
+        if (!frames.empty()) {
+            const page::Rect f = output::BoundsOf(frames[0]->points);
+            EXPECT_EQ(frames[0]->points.size(), 4) << c.name;
+            const page::Rect want{text.xmin - c.gap, text.ymin - c.gap, text.xmax + c.gap,
+                                  text.ymax + c.gap};
+            EXPECT_TRUE(Near(f, want, 0.05)) << c.name << ": frame " << f.xmin << "," << f.ymin
+                                             << " " << f.xmax << "," << f.ymax;
+        }
+    }
 }
