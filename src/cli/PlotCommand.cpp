@@ -1,6 +1,6 @@
 // vormex-cli plot DIR|FILE... --device NAME --paper NAME --style TABLE [--layouts]
 //   [--copies N] [--pattern P] [--recursive] [--files-from LIST] [--shard K/N]
-//   [--report FILE.json] [--timeout SECONDS]
+//   [--report FILE.json] [--timeout SECONDS] [--jobs N]
 //
 // The drawing list is built as the window builds it: a folder is searched as the
 // "&Find Files" button searches it (pattern, subfolders), a file becomes a row of its own;
@@ -10,7 +10,9 @@
 // window's plot-choice check and must be entries of the window's device and style lists;
 // the paper may be any text, which the run matches against the device's paper names as in
 // the window. Then the run of "Print All &Drawing" plots every row, from the last to the
-// first, on the CAD application the window would use.
+// first, on the CAD application the window would use. With more than one job, workers
+// side by side each take the next drawing in that order on an engine of their own
+// (ParallelRun.h); the report and the summary are the same as one worker's.
 //
 // Exit status: 0 when every drawing was plotted, 1 when any was not (or the report could
 // not be written), 2 for bad usage or choices, 3 when no CAD application could be reached
@@ -19,13 +21,16 @@
 
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QThread>
 #include <algorithm>
 
 #include "CadSession.h"
 #include "CommandOptions.h"
 #include "DrawingList.h"
+#include "ParallelRun.h"
 #include "PlotReport.h"
 #include "RunPrinter.h"
+#include "backends/BackEnds.h"
 #include "engine/remote/RemoteEngine.h"
 #include "plot/PlotChoiceCheck.h"
 #include "plot/PlotService.h"
@@ -40,7 +45,7 @@ namespace {
 constexpr char kUsage[] =
     "DIR|FILE... --device NAME --paper NAME --style TABLE [--layouts] [--copies N] "
     "[--pattern P] [--recursive] [--files-from LIST] [--shard K/N] [--report FILE.json] "
-    "[--timeout SECONDS]";
+    "[--timeout SECONDS] [--jobs N]";
 
 constexpr char kHelp[] =
     R"(Plots the drawings as the window's "Print All Drawing" does. A folder is searched as the
@@ -71,16 +76,23 @@ beside the drawing.
                      time whole or not at all); "complete" is false until the run ends
   --timeout SECONDS  the CAD engine's time limit for opening or plotting one drawing;
                      a drawing that takes longer is not plotted and the run goes on
+  --jobs N           plot N drawings at once, 1 to 64 (default: the number of cores,
+                     never more than the drawings), each on a CAD engine of its own;
+                     each job takes the next drawing in the run's order as it is free.
+                     The lines come as drawings are done; the report and the summary
+                     are in the list's order, the same as with --jobs 1
   --                 the arguments after it are drawings or folders, even if they
                      begin with -
 
 One line per drawing on standard output as it is done (the run goes from the last listed
-drawing to the first): the drawing, its result ("plotted", "plotted with warnings: ...",
-"failed: ...", "not opened: ...", "not plotted: ...") and the files written, separated by
-tabs. "Plotted with warnings" means a page came out blank or the drawing was read with
-damage warnings. A reference loaded from another place than the drawing names is added
-to the result ("; reference NAME found at PATH"). On a terminal a progress line on
-standard error; Ctrl-C stops the run, giving up the drawing under way.
+drawing to the first; with several jobs the lines come in the order the drawings are
+done): the drawing, its result ("plotted", "plotted with warnings: ...", "failed: ...",
+"not opened: ...", "not plotted: ...") and the files written, separated by tabs.
+"Plotted with warnings" means a page came out blank or the drawing was read with damage
+warnings. A reference loaded from another place than the drawing names is added to the
+result ("; reference NAME found at PATH"). On a terminal a progress line on standard
+error, counting every job's drawings; Ctrl-C stops the run, each job giving up its
+drawing under way.
 
 Exit status:
   0  every drawing plotted
@@ -102,6 +114,8 @@ struct PlotArguments {
     QString filesFrom;
     QString shardText;
     std::optional<Shard> shard;
+    QString jobsText;
+    int jobs = 0;  // 0: the number of cores
 };
 
 int UsageError(CommandIo& io, const QString& message) {
@@ -120,7 +134,8 @@ std::optional<QString> Parse(const QStringList& args, PlotArguments& a) {
                                     {"--report", &a.report},
                                     {"--timeout", &a.timeout},
                                     {"--files-from", &a.filesFrom},
-                                    {"--shard", &a.shardText}},
+                                    {"--shard", &a.shardText},
+                                    {"--jobs", &a.jobsText}},
                                    a.inputs)) {
         return problem;
     }
@@ -142,6 +157,14 @@ std::optional<QString> Parse(const QStringList& args, PlotArguments& a) {
                    a.copies + QLatin1Char('"');
         }
     }
+    if (!a.jobsText.isNull()) {
+        bool ok = false;
+        a.jobs = a.jobsText.toInt(&ok);
+        if (!ok || a.jobs < 1 || a.jobs > 64) {
+            return QStringLiteral("--jobs takes a number from 1 to 64, not \"") + a.jobsText +
+                   QLatin1Char('"');
+        }
+    }
     if (!a.timeout.isNull()) {
         bool ok = false;
         const int seconds = a.timeout.toInt(&ok);
@@ -157,9 +180,25 @@ bool Listed(const std::vector<std::string>& list, const std::string& name) {
     return std::find(list.begin(), list.end(), name) != list.end();
 }
 
+// The choice the CAD application's lists do not have, if any: its message.
+std::optional<QString> UnlistedChoice(CadSession& session, const plot::PlotChoices& choices,
+                                      const PlotArguments& a) {
+    const CadSession::Lists lists = session.FillLists();
+    if (!Listed(lists.devices, choices.StrPrinter)) {
+        return QStringLiteral("there is no plot device named \"") + a.device +
+               QStringLiteral("\" (vormex-cli devices lists them)");
+    }
+    if (!Listed(lists.styles, choices.StrCTB)) {
+        return QStringLiteral("there is no plot style table named \"") + a.style +
+               QStringLiteral("\" (vormex-cli styles lists them)");
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
-int RunPlot(const QStringList& args, CommandIo& io, const cad::ClassRegistry& registry) {
+int RunPlot(const QStringList& args, CommandIo& io, const cad::ClassRegistry& registry,
+            const WorkerBackEnds& workerBackEnds) {
     PlotArguments a;
     if (auto problem = Parse(args, a)) {
         return UsageError(io, *problem);
@@ -239,82 +278,107 @@ int RunPlot(const QStringList& args, CommandIo& io, const cad::ClassRegistry& re
         engine::remote::SetLongCallLimit(a.timeout.toInt());
     }
 
-    CadSession session(io, registry, QStringLiteral("plot"));
-    session.showStatus = io.errTerminal;
-    if (!session.Connect()) {
-        return kExitNoCad;
-    }
-    try {
-        const CadSession::Lists lists = session.FillLists();
-        if (!Listed(lists.devices, choices.StrPrinter)) {
-            io.err << "vormex-cli plot: there is no plot device named \"" << a.device
-                   << "\" (vormex-cli devices lists them)\n";
-            return kExitUsage;
-        }
-        if (!Listed(lists.styles, choices.StrCTB)) {
-            io.err << "vormex-cli plot: there is no plot style table named \"" << a.style
-                   << "\" (vormex-cli styles lists them)\n";
-            return kExitUsage;
-        }
-
-        // The report stands from the start and follows the run, so that a run that is
-        // killed leaves one that tells what was done.
-        QString reportError;
-        QElapsedTimer sinceWrite;
-        qint64 writeCost = 0;  // nanoseconds the last write took
-        const auto writeReport = [&] {
-            QElapsedTimer cost;
-            cost.start();
-            const bool ok = WriteReport(report, a.report, reportError);
-            writeCost = cost.nsecsElapsed();
-            sinceWrite.start();
-            return ok;
-        };
+    // The report stands from the start and follows the run, so that a run that is
+    // killed leaves one that tells what was done.
+    QString reportError;
+    QElapsedTimer sinceWrite;
+    qint64 writeCost = 0;  // nanoseconds the last write took
+    const auto writeReport = [&] {
+        QElapsedTimer cost;
+        cost.start();
+        const bool ok = WriteReport(report, a.report, reportError);
+        writeCost = cost.nsecsElapsed();
+        sinceWrite.start();
+        return ok;
+    };
+    const auto writeFirstReport = [&] {
         if (!a.report.isEmpty() && !writeReport()) {
             io.err << "vormex-cli plot: the report " << a.report
                    << " cannot be written: " << reportError << '\n';
+            return false;
+        }
+        return true;
+    };
+    // The whole report is written again, so each write costs more as the run goes on. It
+    // is written once the run has spent twenty times the last write's cost since that
+    // write: writing stays within about 5 % of the run's time, and the report never
+    // trails the run by more than that.
+    const auto followRun = [&](const auto& doneInListOrder) {
+        if (a.report.isEmpty() || sinceWrite.nsecsElapsed() < 20 * writeCost) {
+            return;
+        }
+        report.drawings = doneInListOrder();
+        report.seconds = static_cast<double>(clock.elapsed()) / 1000.0;
+        writeReport();  // the final write decides
+    };
+    std::vector<std::string> drawings;
+    plot::PlotRequest request;
+    request.choices = choices;
+    request.layouts = a.layouts;
+    for (const Row& row : rows) {
+        drawings.push_back(row.path + row.name);
+    }
+    report.copies = choices.NumOfCopies;
+
+    // Never more workers than drawings; one where the back ends cannot give each its own.
+    const int jobs = a.jobs > 0 ? a.jobs : std::max(1, QThread::idealThreadCount());
+    const int workers = workerBackEnds ? std::min(jobs, static_cast<int>(rows.size())) : 1;
+    int status = 0;
+    if (workers > 1) {
+        ParallelRun run(io, drawings, workers, workerBackEnds);
+        run.check = [&](CadSession& session) { return UnlistedChoice(session, choices, a); };
+        bool reportRefused = false;
+        run.beforeFirst = [&] { return !(reportRefused = !writeFirstReport()); };
+        run.onDrawingDone = [&](std::size_t, const DrawingReport&) {
+            followRun([&] { return run.DoneInListOrder(); });
+        };
+        switch (run.Run(request)) {
+            case ParallelRun::Outcome::NoCad:
+                return kExitNoCad;
+            case ParallelRun::Outcome::Refused:
+                return reportRefused || run.CadFailed() ? 1 : kExitUsage;
+            case ParallelRun::Outcome::Ran:
+                break;
+        }
+        report.drawings = run.Reports();
+        if (run.CadEnded() && report.Plotted() < static_cast<int>(report.drawings.size())) {
+            return kExitNoCad;
+        }
+        status = run.CadFailed() ? 1 : 0;
+    } else {
+        CadSession session(io, registry, QStringLiteral("plot"));
+        session.showStatus = io.errTerminal;
+        if (!session.Connect()) {
+            return kExitNoCad;
+        }
+        try {
+            if (auto unlisted = UnlistedChoice(session, choices, a)) {
+                io.err << "vormex-cli plot: " << *unlisted << '\n';
+                return kExitUsage;
+            }
+            if (!writeFirstReport()) {
+                return 1;
+            }
+            // The run goes from the last listed drawing to the first, as the window's.
+            for (auto it = drawings.rbegin(); it != drawings.rend(); ++it) {
+                request.rows.push_back({*it, true});
+            }
+            RunPrinter host(io, session.Connection(), session, drawings);
+            host.onDrawingDone = [&] { followRun([&] { return host.DoneInListOrder(); }); };
+            plot::PlotService service(session.Connection(), session);
+            {
+                RunPrinter::InterruptAsStop interrupts;
+                service.Run(request, host);
+            }
+            report.drawings = host.Finish();
+        } catch (const cad::ProgramEnded&) {
+            return kExitNoCad;
+        } catch (const cad::CadError& e) {
+            io.err << "vormex-cli plot: " << QString::fromStdString(e.Description()) << '\n';
             return 1;
         }
-        std::vector<std::string> drawings;
-        plot::PlotRequest request;
-        request.choices = choices;
-        request.layouts = a.layouts;
-        for (const Row& row : rows) {
-            drawings.push_back(row.path + row.name);
-        }
-        // The run goes from the last listed drawing to the first, as the window's.
-        for (auto it = drawings.rbegin(); it != drawings.rend(); ++it) {
-            request.rows.push_back({*it, true});
-        }
-        RunPrinter host(io, session.Connection(), session, drawings);
-        if (!a.report.isEmpty()) {
-            // The whole report is written again, so each write costs more as the run goes
-            // on. It is written once the run has spent twenty times the last write's cost
-            // since that write: writing stays within about 5 % of the run's time, and the
-            // report never trails the run by more than that.
-            host.onDrawingDone = [&] {
-                if (sinceWrite.nsecsElapsed() < 20 * writeCost) {
-                    return;
-                }
-                report.drawings = host.DoneInListOrder();
-                report.seconds = static_cast<double>(clock.elapsed()) / 1000.0;
-                writeReport();  // the final write decides
-            };
-        }
-        plot::PlotService service(session.Connection(), session);
-        report.copies = choices.NumOfCopies;
-        {
-            RunPrinter::InterruptAsStop interrupts;
-            service.Run(request, host);
-        }
-        report.drawings = host.Finish();
-    } catch (const cad::ProgramEnded&) {
-        return kExitNoCad;
-    } catch (const cad::CadError& e) {
-        io.err << "vormex-cli plot: " << QString::fromStdString(e.Description()) << '\n';
-        return 1;
+        session.Finish();
     }
-    session.Finish();
     report.seconds = static_cast<double>(clock.elapsed()) / 1000.0;
 
     report.complete = true;
@@ -327,7 +391,9 @@ int RunPlot(const QStringList& args, CommandIo& io, const cad::ClassRegistry& re
         io.err << " (" << doubtful << " with warnings)";
     }
     io.err << ", " << total - plotted << " not plotted\n";
-    int status = plotted < total ? 1 : doubtful > 0 ? kExitPlottedWithWarnings : 0;
+    if (status == 0) {
+        status = plotted < total ? 1 : doubtful > 0 ? kExitPlottedWithWarnings : 0;
+    }
     if (!a.report.isEmpty()) {
         QString error;
         if (!WriteReport(report, a.report, error)) {
@@ -343,7 +409,13 @@ int RunPlot(const QStringList& args, CommandIo& io, const cad::ClassRegistry& re
 namespace {
 
 int Plot(const QStringList& args, CommandIo& io) {
-    return RunPlot(args, io, ProgramBackEnds());
+    // Workers side by side each need an engine of their own, which an installed CAD
+    // application is not.
+    WorkerBackEnds workers;
+    if (backends::SideBySideBackEnds(0)) {
+        workers = [](int worker) { return backends::SideBySideBackEnds(worker); };
+    }
+    return RunPlot(args, io, ProgramBackEnds(), workers);
 }
 
 }  // namespace

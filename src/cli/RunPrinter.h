@@ -21,6 +21,9 @@
 
 namespace vx::cli {
 
+// The progress line: "[ 42% 7/16] " and the status, its middle cut to the terminal's width.
+QString ProgressText(int percent, std::size_t counter, std::size_t total, const QString& status);
+
 class RunPrinter : public plot::PlotEvents {
 public:
     // `drawings` in the order of the drawing list; `messages` shows the list of the drawings
@@ -35,6 +38,10 @@ public:
     std::vector<DrawingReport> DoneInListOrder() const;
     // Called as each drawing is done, just before its line is printed.
     std::function<void()> onDrawingDone;
+    // The drawings done so far, in the order of the run.
+    const std::vector<DrawingReport>& DoneInRunOrder() const { return done_; }
+    // Called with each status text ("Opening Drawing ...") as the run comes to it.
+    std::function<void(const QString&)> onStatus;
 
     // Makes an interrupt the stop request while the object lives.
     class InterruptAsStop {
