@@ -58,13 +58,14 @@ struct RunRow {
 
 struct PlotRequest {
     std::vector<RunRow> rows;  // in run order: the list's last row first
-    // When set, the rows instead: each taken as the run comes to it, after the steps
-    // before a row, until it gives none (runs side by side that share one list). The steps
-    // then come once more before the end, and the progress counts the rows taken.
-    std::function<std::optional<RunRow>()> nextRow;
-    PlotChoices choices;   // device, paper, style table and copies (> 1 sets them)
-    bool layouts = false;  // plot the paper-space layouts of drawings that have some
+    PlotChoices choices;       // device, paper, style table and copies (> 1 sets them)
+    bool layouts = false;      // plot the paper-space layouts of drawings that have some
     RunShape shape = kAllListedRun;
+    // When set, the rows instead of `rows`: each taken as the run comes to it, after the
+    // steps before a row, until it gives none (runs side by side that share one list).
+    // The steps then come once more before the end, and the progress counts the rows
+    // taken.
+    std::function<std::optional<RunRow>()> nextRow = {};
 };
 
 // A drawing whose processing an error of the CAD application ended.

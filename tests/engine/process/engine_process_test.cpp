@@ -105,7 +105,7 @@ struct ProcessFixture : ::testing::Test {
 
     // vormex-cli plot of the working folder's DXF files to PDF.
     CliResult Plot(const cad::ClassRegistry& registry, QStringList more = {},
-                   const cli::WorkerBackEnds& workers = {}) const {
+                   const cli::WorkerBackEnds& workers = {}, bool errTerminal = false) const {
         QStringList args{QString::fromStdString(work.string()),
                          "--pattern",
                          "*.dxf",
@@ -117,7 +117,8 @@ struct ProcessFixture : ::testing::Test {
                          "monochrome.ctb"};
         args += more;
         return Capture(
-            [&](cli::CommandIo& io) { return cli::RunPlot(args, io, registry, workers); });
+            [&](cli::CommandIo& io) { return cli::RunPlot(args, io, registry, workers); },
+            errTerminal);
     }
 
     // The line of standard output about `name`: drawing, result, outputs (tab-separated).
@@ -174,22 +175,24 @@ QList<QByteArray> SortedLines(const QByteArray& out) {
 }
 
 // Workers side by side report what one worker reports: the same drawings, results and plot
-// files, in the list's order; the same lines, in the order the drawings are done.
+// files, in the list's order; the same lines, in the order the drawings are done. The
+// progress line counts the drawings of every worker.
 TEST_F(RemoteEngineTest, ParallelRunReportsWhatOneWorkerReports) {
     fs::copy(fs::path(VORMEX_SOURCE_DIR) / "examples", work, fs::copy_options::recursive);
     cad::ClassRegistry registry;
     engine::remote::RegisterRemoteEngine(registry, Options());
-    const auto run = [&](const char* jobs, const fs::path& report) {
+    const auto run = [&](const char* jobs, const fs::path& report, bool errTerminal) {
         return Plot(registry,
                     {"--recursive", "--jobs", jobs, "--report", QString::fromStdString(report)},
-                    Workers());
+                    Workers(), errTerminal);
     };
-    const CliResult one = run("1", root / "one.json");
-    const CliResult three = run("3", root / "three.json");
+    const CliResult one = run("1", root / "one.json", false);
+    const CliResult three = run("3", root / "three.json", true);
     ASSERT_EQ(one.status, 0) << one.err.toStdString();
     EXPECT_EQ(three.status, 0) << three.err.toStdString();
     EXPECT_EQ(SortedLines(three.out), SortedLines(one.out));
-    EXPECT_EQ(three.err, one.err);
+    EXPECT_THAT(three.err.toStdString(), HasSubstr("\r\x1b[K[100% 7/7] "));
+    EXPECT_TRUE(three.err.endsWith("\r\x1b[K" + one.err)) << three.err.toStdString();
     const QJsonObject report = Untimed(root / "one.json");
     EXPECT_EQ(report["drawings"].toArray().size(), 7);
     EXPECT_EQ(Untimed(root / "three.json"), report);
