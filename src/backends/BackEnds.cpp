@@ -63,6 +63,19 @@ void RegisterBackEnds(cad::ClassRegistry& registry, const InProcessEngine& inPro
     }
 }
 
+std::unique_ptr<cad::ClassRegistry> SideBySideBackEnds(int session) {
+    auto registry = std::make_unique<cad::ClassRegistry>();
+#ifdef _WIN32
+    if (cad::com::RegisterComBackEnd(*registry)) {
+        return nullptr;
+    }
+#endif
+    engine::remote::RemoteOptions o = EngineProcessOptions(EngineSharing::Own);
+    o.socketName += QStringLiteral("-%1").arg(session);
+    engine::remote::RegisterRemoteEngine(*registry, o);
+    return registry;
+}
+
 cad::ClassRegistry& ProgramBackEnds(const InProcessEngine& inProcess, EngineSharing sharing) {
     static std::once_flag registered;
     std::call_once(registered,

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 
 #include "engine/remote/RemoteEngine.h"
 
@@ -29,6 +30,12 @@ void RegisterBackEnds(cad::ClassRegistry& registry, const InProcessEngine& inPro
 // The default registry with the back ends registered (on the first call only).
 cad::ClassRegistry& ProgramBackEnds(const InProcessEngine& inProcess = {},
                                     EngineSharing sharing = EngineSharing::Shared);
+
+// A registry of its own for one of this process's sessions that work side by side (the
+// workers of vormex-cli plot --jobs), each with an engine of its own: the socket of
+// EngineSharing::Own with the session's number added. Null where an installed CAD
+// application serves the class, which such sessions would all share.
+std::unique_ptr<cad::ClassRegistry> SideBySideBackEnds(int session);
 
 // The engine process's limits from the user's settings (group "Engine"), or their defaults.
 // With EngineSharing::Own, the engine's socket is this process's own.

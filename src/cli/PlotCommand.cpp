@@ -1,6 +1,6 @@
 // vormex-cli plot DIR|FILE... --device NAME --paper NAME --style TABLE [--layouts]
 //   [--copies N] [--pattern P] [--recursive] [--files-from LIST] [--shard K/N]
-//   [--report FILE.json] [--merge OUT.pdf] [--timeout SECONDS] [--journal FILE
+//   [--report FILE.json] [--merge OUT.pdf] [--timeout SECONDS] [--jobs N] [--journal FILE
 //   [--retry-failed]] [--output-dir DIR [--name TEMPLATE]]
 //
 // The drawing list is built as the window builds it: a folder is searched as the
@@ -11,9 +11,11 @@
 // window's plot-choice check and must be entries of the window's device and style lists;
 // the paper may be any text, which the run matches against the device's paper names as in
 // the window. Then the run of "Print All &Drawing" plots every row, from the last to the
-// first, on the CAD application the window would use. With a journal, the drawings whose
-// plots from an earlier run still stand are skipped before the run (RunJournal.h), and
-// each drawing done is recorded in it.
+// first, on the CAD application the window would use. With more than one job, workers
+// side by side each take the next drawing in that order on an engine of their own
+// (ParallelRun.h); the report and the summary are the same as one worker's. With a
+// journal, the drawings whose plots from an earlier run still stand are skipped before the
+// run (RunJournal.h), and each drawing done is recorded in it.
 //
 // Exit status: 0 when every drawing was plotted or skipped, 1 when any was not (or the
 // report, the journal or the PDF set could not be written), 2 for bad usage or choices (a
@@ -24,16 +26,19 @@
 #include <QDate>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QThread>
 #include <algorithm>
 
 #include "CadSession.h"
 #include "CommandOptions.h"
 #include "DrawingList.h"
 #include "OutputNames.h"
+#include "ParallelRun.h"
 #include "PdfSet.h"
 #include "PlotReport.h"
 #include "RunJournal.h"
 #include "RunPrinter.h"
+#include "backends/BackEnds.h"
 #include "common/ProgramData.h"
 #include "engine/remote/RemoteEngine.h"
 #include "plot/PlotChoiceCheck.h"
@@ -50,7 +55,7 @@ namespace {
 constexpr char kUsage[] =
     "DIR|FILE... --device NAME --paper NAME --style TABLE [--layouts] [--copies N] "
     "[--pattern P] [--recursive] [--files-from LIST] [--shard K/N] [--report FILE.json] "
-    "[--merge OUT.pdf] [--timeout SECONDS] [--journal FILE [--retry-failed]] "
+    "[--merge OUT.pdf] [--timeout SECONDS] [--jobs N] [--journal FILE [--retry-failed]] "
     "[--output-dir DIR [--name TEMPLATE]]";
 
 constexpr char kHelp[] =
@@ -89,6 +94,11 @@ beside the drawing, or into --output-dir.
                      The report gives it as "merged"
   --timeout SECONDS  the CAD engine's time limit for opening or plotting one drawing;
                      a drawing that takes longer is not plotted and the run goes on
+  --jobs N           plot N drawings at once, 1 to 64 (default: the number of cores,
+                     never more than the drawings), each on a CAD engine of its own;
+                     each job takes the next drawing in the run's order as it is free.
+                     The lines come as drawings are done; the report and the summary
+                     are in the list's order, the same as with --jobs 1
   --journal FILE     record in FILE, as each drawing is done, what was plotted with which
                      choices, the drawing's size, time and content hash (BLAKE2b-256),
                      its references' and its output files' (one JSON object a line,
@@ -116,12 +126,14 @@ beside the drawing, or into --output-dir.
                      begin with -
 
 One line per drawing on standard output as it is done (the run goes from the last listed
-drawing to the first): the drawing, its result ("plotted", "plotted with warnings: ...",
-"failed: ...", "not opened: ...", "not plotted: ...") and the files written, separated by
-tabs. "Plotted with warnings" means a page came out blank or the drawing was read with
-damage warnings. A reference loaded from another place than the drawing names is added
-to the result ("; reference NAME found at PATH"). On a terminal a progress line on
-standard error; Ctrl-C stops the run, giving up the drawing under way.
+drawing to the first; with several jobs the lines come in the order the drawings are
+done): the drawing, its result ("plotted", "plotted with warnings: ...", "failed: ...",
+"not opened: ...", "not plotted: ...") and the files written, separated by tabs.
+"Plotted with warnings" means a page came out blank or the drawing was read with damage
+warnings. A reference loaded from another place than the drawing names is added to the
+result ("; reference NAME found at PATH"). On a terminal a progress line on standard
+error, counting every job's drawings; Ctrl-C stops the run, each job giving up its
+drawing under way.
 
 Exit status:
   0  every drawing plotted
@@ -147,6 +159,8 @@ struct PlotArguments {
     bool retryFailed = false;
     QString outputDir, nameTemplate;
     QString merge;  // the bound PDF set
+    QString jobsText;
+    int jobs = 0;  // 0: the number of cores
 };
 
 int UsageError(CommandIo& io, const QString& message) {
@@ -172,8 +186,8 @@ std::optional<QString> Parse(const QStringList& args, PlotArguments& a) {
                                     {"--journal", &a.journal},
                                     {"--output-dir", &a.outputDir},
                                     {"--name", &a.nameTemplate},
-
-                                    {"--merge", &a.merge}},
+                                    {"--merge", &a.merge},
+                                    {"--jobs", &a.jobsText}},
                                    a.inputs)) {
         return problem;
     }
@@ -201,6 +215,14 @@ std::optional<QString> Parse(const QStringList& args, PlotArguments& a) {
                    a.copies + QLatin1Char('"');
         }
     }
+    if (!a.jobsText.isNull()) {
+        bool ok = false;
+        a.jobs = a.jobsText.toInt(&ok);
+        if (!ok || a.jobs < 1 || a.jobs > 64) {
+            return QStringLiteral("--jobs takes a number from 1 to 64, not \"") + a.jobsText +
+                   QLatin1Char('"');
+        }
+    }
     if (!a.timeout.isNull()) {
         bool ok = false;
         const int seconds = a.timeout.toInt(&ok);
@@ -216,9 +238,25 @@ bool Listed(const std::vector<std::string>& list, const std::string& name) {
     return std::find(list.begin(), list.end(), name) != list.end();
 }
 
+// The choice the CAD application's lists do not have, if any: its message.
+std::optional<QString> UnlistedChoice(CadSession& session, const plot::PlotChoices& choices,
+                                      const PlotArguments& a) {
+    const CadSession::Lists lists = session.FillLists();
+    if (!Listed(lists.devices, choices.StrPrinter)) {
+        return QStringLiteral("there is no plot device named \"") + a.device +
+               QStringLiteral("\" (vormex-cli devices lists them)");
+    }
+    if (!Listed(lists.styles, choices.StrCTB)) {
+        return QStringLiteral("there is no plot style table named \"") + a.style +
+               QStringLiteral("\" (vormex-cli styles lists them)");
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
-int RunPlot(const QStringList& args, CommandIo& io, const cad::ClassRegistry& registry) {
+int RunPlot(const QStringList& args, CommandIo& io, const cad::ClassRegistry& registry,
+            const WorkerBackEnds& workerBackEnds) {
     PlotArguments a;
     if (auto problem = Parse(args, a)) {
         return UsageError(io, *problem);
@@ -414,101 +452,134 @@ int RunPlot(const QStringList& args, CommandIo& io, const cad::ClassRegistry& re
         engine::remote::SetLongCallLimit(a.timeout.toInt());
     }
 
-    CadSession session(io, registry, QStringLiteral("plot"));
-    session.showStatus = io.errTerminal;
-    if (!session.Connect()) {
-        return kExitNoCad;
-    }
-    try {
-        const CadSession::Lists lists = session.FillLists();
-        if (!Listed(lists.devices, choices.StrPrinter)) {
-            io.err << "vormex-cli plot: there is no plot device named \"" << a.device
-                   << "\" (vormex-cli devices lists them)\n";
-            return kExitUsage;
-        }
-        if (!Listed(lists.styles, choices.StrCTB)) {
-            io.err << "vormex-cli plot: there is no plot style table named \"" << a.style
-                   << "\" (vormex-cli styles lists them)\n";
-            return kExitUsage;
-        }
-
-        // The report stands from the start and follows the run, so that a run that is
-        // killed leaves one that tells what was done.
-        QString reportError;
-        QElapsedTimer sinceWrite;
-        qint64 writeCost = 0;  // nanoseconds the last write took
-        const auto writeReport = [&] {
-            QElapsedTimer cost;
-            cost.start();
-            const bool ok = WriteReport(report, a.report, reportError);
-            writeCost = cost.nsecsElapsed();
-            sinceWrite.start();
-            return ok;
-        };
+    // The report stands from the start and follows the run, so that a run that is
+    // killed leaves one that tells what was done.
+    QString reportError;
+    QElapsedTimer sinceWrite;
+    qint64 writeCost = 0;  // nanoseconds the last write took
+    const auto writeReport = [&] {
+        QElapsedTimer cost;
+        cost.start();
+        const bool ok = WriteReport(report, a.report, reportError);
+        writeCost = cost.nsecsElapsed();
+        sinceWrite.start();
+        return ok;
+    };
+    const auto writeFirstReport = [&] {
         if (!a.report.isEmpty() && !writeReport()) {
             io.err << "vormex-cli plot: the report " << a.report
                    << " cannot be written: " << reportError << '\n';
-            return 1;
+            return false;
         }
-        std::vector<std::string> drawings;
-        plot::PlotRequest request;
-        request.choices = choices;
-        request.layouts = a.layouts;
-        if (names) {
-            request.plotFileName = [&names](const std::string& drawing, const std::string& layout) {
-                return names->Name(drawing, layout);
-            };
+        return true;
+    };
+    // The whole report is written again, so each write costs more as the run goes on. It
+    // is written once the run has spent twenty times the last write's cost since that
+    // write: writing stays within about 5 % of the run's time, and the report never
+    // trails the run by more than that.
+    const auto followRun = [&](const auto& doneInListOrder) {
+        if (a.report.isEmpty() || sinceWrite.nsecsElapsed() < 20 * writeCost) {
+            return;
         }
-        for (const Row& row : rows) {
-            drawings.push_back(row.path + row.name);
-        }
-        // The run goes from the last listed drawing to the first, as the window's.
-        for (auto it = drawings.rbegin(); it != drawings.rend(); ++it) {
-            request.rows.push_back({*it, true});
-        }
-        RunPrinter host(io, session.Connection(), session, drawings);
+        report.drawings = doneInListOrder();
+        report.seconds = static_cast<double>(clock.elapsed()) / 1000.0;
+        writeReport();  // the final write decides
+    };
+    std::vector<std::string> drawings;
+    plot::PlotRequest request;
+    request.choices = choices;
+    request.layouts = a.layouts;
+    if (names) {
+        request.plotFileName = [&names](const std::string& drawing, const std::string& layout) {
+            return names->Name(drawing, layout);
+        };
+    }
+    // What every printer of the run tells the names and the journal.
+    const auto prepareHost = [&](RunPrinter& host) {
         if (names) {
             host.renamedOf = [&names](const std::string& d) { return names->RenamedOf(d); };
             host.onReferenceFound = [&names](const std::string& f) { names->AddRead(f); };
         }
-        if (!a.report.isEmpty()) {
-            // The whole report is written again, so each write costs more as the run goes
-            // on. It is written once the run has spent twenty times the last write's cost
-            // since that write: writing stays within about 5 % of the run's time, and the
-            // report never trails the run by more than that.
-            host.onDrawingDone = [&] {
-                if (sinceWrite.nsecsElapsed() < 20 * writeCost) {
-                    return;
-                }
-                report.drawings = JoinInListOrder(listOrder, skipped, host.DoneInListOrder());
-                report.seconds = static_cast<double>(clock.elapsed()) / 1000.0;
-                writeReport();  // the final write decides
-            };
+    };
+    const auto recordInJournal = [&](const DrawingReport& d) {
+        QString journalError;
+        if (journal && !journal->Record(d, journalChoices, journalError) && !journalFailed) {
+            journalFailed = true;
+            io.err << "vormex-cli plot: the journal " << a.journal
+                   << " was not written: " << journalError << '\n';
         }
-        if (journal) {
-            host.onDrawingReport = [&](const DrawingReport& d) {
-                QString journalError;
-                if (!journal->Record(d, journalChoices, journalError) && !journalFailed) {
-                    journalFailed = true;
-                    io.err << "vormex-cli plot: the journal " << a.journal
-                           << " was not written: " << journalError << '\n';
-                }
-            };
-        }
-        plot::PlotService service(session.Connection(), session);
-        report.copies = choices.NumOfCopies;
-        {
-            RunPrinter::InterruptAsStop interrupts;
-            service.Run(request, host);
-        }
-        report.drawings = JoinInListOrder(listOrder, skipped, host.Finish());
-    } catch (const cad::ProgramEnded&) {
-        return kExitNoCad;
-    } catch (const cad::CadError& e) {
-        io.err << "vormex-cli plot: " << QString::fromStdString(e.Description()) << '\n';
-        return 1;
+    };
+    for (const Row& row : rows) {
+        drawings.push_back(row.path + row.name);
     }
-    session.Finish();
+    report.copies = choices.NumOfCopies;
+
+    // Never more workers than drawings; one where the back ends cannot give each its own.
+    const int jobs = a.jobs > 0 ? a.jobs : std::max(1, QThread::idealThreadCount());
+    const int workers = workerBackEnds ? std::min(jobs, static_cast<int>(rows.size())) : 1;
+    int status = 0;
+    if (workers > 1) {
+        ParallelRun run(io, drawings, workers, workerBackEnds);
+        run.check = [&](CadSession& session) { return UnlistedChoice(session, choices, a); };
+        bool reportRefused = false;
+        run.beforeFirst = [&] { return !(reportRefused = !writeFirstReport()); };
+        run.prepareWorker = [&](int, RunPrinter& host, plot::PlotService&) { prepareHost(host); };
+        run.onDrawingDone = [&](std::size_t, const DrawingReport& d) {
+            recordInJournal(d);
+            followRun([&] { return JoinInListOrder(listOrder, skipped, run.DoneInListOrder()); });
+        };
+        switch (run.Run(request)) {
+            case ParallelRun::Outcome::NoCad:
+                return kExitNoCad;
+            case ParallelRun::Outcome::Refused:
+                return reportRefused || run.CadFailed() ? 1 : kExitUsage;
+            case ParallelRun::Outcome::Ran:
+                break;
+        }
+        report.drawings = JoinInListOrder(listOrder, skipped, run.Reports());
+        if (run.CadEnded() && report.Plotted() < static_cast<int>(report.drawings.size())) {
+            return kExitNoCad;
+        }
+        status = run.CadFailed() ? 1 : 0;
+    } else {
+        CadSession session(io, registry, QStringLiteral("plot"));
+        session.showStatus = io.errTerminal;
+        if (!session.Connect()) {
+            return kExitNoCad;
+        }
+        try {
+            if (auto unlisted = UnlistedChoice(session, choices, a)) {
+                io.err << "vormex-cli plot: " << *unlisted << '\n';
+                return kExitUsage;
+            }
+            if (!writeFirstReport()) {
+                return 1;
+            }
+            // The run goes from the last listed drawing to the first, as the window's.
+            for (auto it = drawings.rbegin(); it != drawings.rend(); ++it) {
+                request.rows.push_back({*it, true});
+            }
+            RunPrinter host(io, session.Connection(), session, drawings);
+            prepareHost(host);
+            host.onDrawingReport = recordInJournal;
+            host.onDrawingDone = [&] {
+                followRun(
+                    [&] { return JoinInListOrder(listOrder, skipped, host.DoneInListOrder()); });
+            };
+            plot::PlotService service(session.Connection(), session);
+            {
+                RunPrinter::InterruptAsStop interrupts;
+                service.Run(request, host);
+            }
+            report.drawings = JoinInListOrder(listOrder, skipped, host.Finish());
+        } catch (const cad::ProgramEnded&) {
+            return kExitNoCad;
+        } catch (const cad::CadError& e) {
+            io.err << "vormex-cli plot: " << QString::fromStdString(e.Description()) << '\n';
+            return 1;
+        }
+        session.Finish();
+    }
     report.seconds = static_cast<double>(clock.elapsed()) / 1000.0;
 
     report.complete = true;
@@ -525,9 +596,11 @@ int RunPlot(const QStringList& args, CommandIo& io, const cad::ClassRegistry& re
         io.err << ", " << skips << " skipped";
     }
     io.err << ", " << total - plotted - skips << " not plotted\n";
-    int status = plotted + skips < total || journalFailed ? 1
+    if (status == 0) {
+        status = plotted + skips < total || journalFailed ? 1
                  : doubtful > 0                           ? kExitPlottedWithWarnings
                                                           : 0;
+    }
     if (!a.merge.isNull()) {
         QJsonObject json = report.ToJson();
         if (const int setStatus = BindSetOfReport(json, a.merge, io.err, "vormex-cli plot")) {
@@ -550,7 +623,13 @@ int RunPlot(const QStringList& args, CommandIo& io, const cad::ClassRegistry& re
 namespace {
 
 int Plot(const QStringList& args, CommandIo& io) {
-    return RunPlot(args, io, ProgramBackEnds());
+    // Workers side by side each need an engine of their own, which an installed CAD
+    // application is not.
+    WorkerBackEnds workers;
+    if (backends::SideBySideBackEnds(0)) {
+        workers = [](int worker) { return backends::SideBySideBackEnds(worker); };
+    }
+    return RunPlot(args, io, ProgramBackEnds(), workers);
 }
 
 }  // namespace

@@ -3,10 +3,14 @@
 #pragma once
 
 #include "Command.h"
+#include "ParallelRun.h"
 #include "cad/ClassRegistry.h"
 
 namespace vx::cli {
 
-int RunPlot(const QStringList& args, CommandIo& io, const cad::ClassRegistry& registry);
+// `workerBackEnds` gives each worker of a run with several jobs back ends of its own;
+// without it, the run has one worker, on `registry`.
+int RunPlot(const QStringList& args, CommandIo& io, const cad::ClassRegistry& registry,
+            const WorkerBackEnds& workerBackEnds = {});
 
 }  // namespace vx::cli

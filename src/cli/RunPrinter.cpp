@@ -8,6 +8,7 @@
 #endif
 
 #include <algorithm>
+#include <atomic>
 #include <csignal>
 
 #include "CadSession.h"
@@ -21,10 +22,12 @@ namespace vx::cli {
 
 namespace {
 
-volatile std::sig_atomic_t interrupted = 0;
+// Read by the workers of a parallel run too.
+std::atomic<bool> interrupted{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
 
 extern "C" void OnInterrupt(int) {
-    interrupted = 1;
+    interrupted = true;
     // A call that the CAD engine works on is given up at once.
     engine::remote::CancelCalls();
     // A second interrupt ends the program at once.
@@ -57,7 +60,7 @@ int TerminalWidth() {
 }  // namespace
 
 RunPrinter::InterruptAsStop::InterruptAsStop() {
-    interrupted = 0;
+    interrupted = false;
     engine::remote::ClearCancel();
     previous_ = std::signal(SIGINT, OnInterrupt);
 }
@@ -152,6 +155,9 @@ void RunPrinter::RunEnded(const plot::RunSummary& summary) {
 
 void RunPrinter::Status(const std::string& text) {
     status_ = TerminalLines(text).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    if (onStatus) {
+        onStatus(status_);
+    }
     DrawProgress();
 }
 
@@ -351,25 +357,28 @@ void RunPrinter::DrawProgress() {
     if (!io_.errTerminal || status_.isEmpty()) {
         return;
     }
-    const QString counter = QStringLiteral("[%1% %2/%3] ")
-                                .arg(static_cast<int>(progress_), 3)
-                                .arg(done_.size() + (current_ ? 1 : 0))
-                                .arg(drawings_.size());
-    QString text = counter + status_;
+    io_.err << "\r\x1b[K"
+            << ProgressText(static_cast<int>(progress_), done_.size() + (current_ ? 1 : 0),
+                            drawings_.size(), status_);
+    io_.err.flush();
+    progressShown_ = true;
+}
+
+QString ProgressText(int percent, std::size_t counter, std::size_t total, const QString& status) {
+    const QString head = QStringLiteral("[%1% %2/%3] ").arg(percent, 3).arg(counter).arg(total);
+    QString text = head + status;
     const int width = TerminalWidth() - 1;
     if (text.size() > width) {
         // The middle of the path goes: what happens stands before it, the drawing's name
         // at its end.
-        qsizetype head = status_.indexOf(search::NativeSeparator());
-        head = head < 0 ? width / 3 : counter.size() + head + 1;
-        if (head > width - 24) {
-            head = width / 3;
+        qsizetype cut = status.indexOf(search::NativeSeparator());
+        cut = cut < 0 ? width / 3 : head.size() + cut + 1;
+        if (cut > width - 24) {
+            cut = width / 3;
         }
-        text = text.left(head) + QStringLiteral("...") + text.right(width - head - 3);
+        text = text.left(cut) + QStringLiteral("...") + text.right(width - cut - 3);
     }
-    io_.err << "\r\x1b[K" << text;
-    io_.err.flush();
-    progressShown_ = true;
+    return text;
 }
 
 void RunPrinter::ClearProgress() {

@@ -24,6 +24,8 @@ namespace vx::cli {
 
 // A drawing's line on standard output: path, result, output files, tab-separated.
 void WriteDrawingLine(CommandIo& io, const DrawingReport& d);
+// The progress line: "[ 42% 7/16] " and the status, its middle cut to the terminal's width.
+QString ProgressText(int percent, std::size_t counter, std::size_t total, const QString& status);
 
 class RunPrinter : public plot::PlotEvents {
 public:
@@ -45,6 +47,10 @@ public:
     std::function<std::vector<std::string>(const std::string&)> renamedOf;
     // Told each reference file found elsewhere, before the drawing is plotted.
     std::function<void(const std::string&)> onReferenceFound;
+    // The drawings done so far, in the order of the run.
+    const std::vector<DrawingReport>& DoneInRunOrder() const { return done_; }
+    // Called with each status text ("Opening Drawing ...") as the run comes to it.
+    std::function<void(const QString&)> onStatus;
 
     // Makes an interrupt the stop request while the object lives.
     class InterruptAsStop {

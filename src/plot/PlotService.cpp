@@ -77,7 +77,7 @@ bool PlotService::Run(const PlotRequest& request, PlotEvents& events) {
     RunSummary summary;
     summary.rows = static_cast<int>(request.rows.size());
     int counter = 0;
-    for (const RunRow& row : request.rows) {
+    for (std::size_t i = 0; request.nextRow || i < request.rows.size(); ++i) {
         for (const RowStep step : request.shape.beforeRow) {
             switch (step) {
                 case RowStep::Busy:
@@ -92,22 +92,29 @@ bool PlotService::Run(const PlotRequest& request, PlotEvents& events) {
                         return true;
                     }
                     break;
-                case RowStep::Progress:
+                case RowStep::Progress: {
                     ++counter;
-                    events.Progress(counter, summary.rows,
-                                    static_cast<float>(std::floor(static_cast<double>(counter) /
-                                                                  summary.rows * 100.0)));
+                    const int rows = request.nextRow ? counter : summary.rows;
+                    events.Progress(counter, rows,
+                                    static_cast<float>(
+                                        std::floor(static_cast<double>(counter) / rows * 100.0)));
                     break;
+                }
                 case RowStep::Folder:
                     events.InFolder();
                     break;
             }
         }
-        if (!row.take) {
+        const std::optional<RunRow> row =
+            request.nextRow ? request.nextRow() : std::optional(request.rows[i]);
+        if (!row) {
+            break;
+        }
+        if (!row->take) {
             continue;
         }
         ++summary.drawings;
-        ProcessRow(row.path);
+        ProcessRow(row->path);
     }
     summary.failures = failures_;
     events.RunEnded(summary);

@@ -75,6 +75,11 @@ struct PlotRequest {
     // Without it a plot file is named after the drawing and lands beside it. With it a
     // plot whose file cannot be written where it names is not sent to the device instead.
     PlotFileNamer plotFileName;
+    // When set, the rows instead of `rows`: each taken as the run comes to it, after the
+    // steps before a row, until it gives none (runs side by side that share one list).
+    // The steps then come once more before the end, and the progress counts the rows
+    // taken.
+    std::function<std::optional<RunRow>()> nextRow = {};
 };
 
 // A drawing whose processing an error of the CAD application ended.

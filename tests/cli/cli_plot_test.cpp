@@ -116,19 +116,22 @@ TEST(CliPlotProgram, PlotsEveryExampleToOneValidPdfAndLeavesTheDrawingsAsTheyWer
     ASSERT_EQ(cli.exitCode(), 0) << err.toStdString() << out.toStdString();
     EXPECT_FALSE(err.contains('\r')) << "a progress line without a terminal";
 
-    // One line per drawing as each is done: the run goes from the last listed to the first.
+    // One line per drawing as each is done (with a job per core, in the order they finish).
     const auto lines = Lines(out);
     ASSERT_THAT(lines, SizeIs(kExampleDrawings.size()));
     std::vector<fs::path> outputs;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        const fs::path drawing = examples / kExampleDrawings[kExampleDrawings.size() - 1 - i];
-        EXPECT_EQ(lines[i].drawing, drawing.string());
+    for (const std::string& relative : kExampleDrawings) {
+        const fs::path drawing = examples / relative;
+        const auto line = std::find_if(lines.begin(), lines.end(), [&](const Line& l) {
+            return l.drawing == drawing.string();
+        });
+        ASSERT_NE(line, lines.end()) << drawing;
         // (the moved reference's drawing names where the reference was found)
-        EXPECT_EQ(lines[i].result.substr(0, lines[i].result.find(';')), "plotted");
-        ASSERT_THAT(lines[i].outputs, SizeIs(1)) << drawing;
+        EXPECT_EQ(line->result.substr(0, line->result.find(';')), "plotted");
+        ASSERT_THAT(line->outputs, SizeIs(1)) << drawing;
         fs::path pdf = drawing;
         pdf.replace_extension(".pdf");
-        EXPECT_EQ(lines[i].outputs[0], pdf.string());
+        EXPECT_EQ(line->outputs[0], pdf.string());
         const auto info = ReadPdfInfo(pdf);
         ASSERT_TRUE(info) << pdf << " is no PDF that pdfinfo reads";
         EXPECT_NEAR(std::max(info->widthPt, info->heightPt), MmToPt(420), 1.0) << pdf;
@@ -273,6 +276,8 @@ TEST_F(CliPlot, BadChoicesAndUsageEndWithStatusTwoAndTouchNothing) {
          "no plot device named \"pdf.pc3\""},
         {Pdf({Q(drawing), "--copies", "0"}), "--copies takes a whole number from 1 to 32767"},
         {Pdf({Q(drawing), "--sideways"}), "unknown option --sideways"},
+        {Pdf({Q(drawing), "--jobs", "0"}), "--jobs takes a number from 1 to 64"},
+        {Pdf({Q(drawing), "--jobs=2x"}), "--jobs takes a number from 1 to 64"},
         {Pdf({Q(drawing), "--report", Q(drawing)}), "is one of the drawings"},
         {Pdf({Q(drawing), "--report", Q(work)}), "is a folder, not a report file"},
     };
@@ -291,6 +296,13 @@ TEST_F(CliPlot, BadChoicesAndUsageEndWithStatusTwoAndTouchNothing) {
         Capture([&](cli::CommandIo& io) { return cli::RunPlot(Pdf({Q(drawing)}), io, none); });
     EXPECT_EQ(r.status, 3);
     EXPECT_THAT(r.err.toStdString(), HasSubstr("Could not start autocad application."));
+    // Nor for any worker of a parallel run.
+    const CliResult jobs = Capture([&](cli::CommandIo& io) {
+        return cli::RunPlot(Pdf({Q(drawing), Q(Example("site-layouts.dxf")), "--jobs", "2"}), io,
+                            none, [](int) { return std::make_unique<cad::ClassRegistry>(); });
+    });
+    EXPECT_EQ(jobs.status, 3);
+    EXPECT_TRUE(jobs.out.isEmpty());
 }
 
 // The event printer on its own: an interrupt is the stop request; the drawings the run did

@@ -436,8 +436,14 @@ std::shared_ptr<const ResolvedFont> FontResolver::Resolve(std::string_view fontN
     }
     const std::string key = Lower(asked) + '\n' + Lower(big);
     if (const auto it = resolved_.find(key); it != resolved_.end()) {
+        // Every plot that uses the font tells its substitution, whatever was plotted
+        // before it (the log is cleared for each plot).
+        for (const Substitution& s : resolvedSubstitutions_[key]) {
+            log_->Add(s);
+        }
         return it->second;
     }
+    const std::size_t logged = log_->Items().size();
     // The file name without folder (a style may store a Windows path) and extension.
     std::string base = asked.substr(asked.find_last_of("/\\") + 1);
     std::string ext;
@@ -468,6 +474,9 @@ std::shared_ptr<const ResolvedFont> FontResolver::Resolve(std::string_view fontN
         font = std::move(withBig);
     }
     resolved_[key] = font;
+    const auto& items = log_->Items();
+    resolvedSubstitutions_[key].assign(items.begin() + static_cast<std::ptrdiff_t>(logged),
+                                       items.end());
     return font;
 }
 

@@ -175,6 +175,8 @@ private:
 
     std::shared_ptr<FontStore> store_;
     std::map<std::string, std::shared_ptr<const ResolvedFont>> resolved_;
+    // The substitutions each resolved font was logged with, logged again at each use.
+    std::map<std::string, std::vector<Substitution>> resolvedSubstitutions_;
     std::shared_ptr<SubstitutionLog> log_ = std::make_shared<SubstitutionLog>();
 };
 

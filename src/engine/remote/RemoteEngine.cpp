@@ -26,9 +26,14 @@ namespace {
 
 using namespace cad;
 
-std::atomic<bool> cancelRequested{false};
+// The interrupts so far (CancelCalls), and their count at the last ClearCancel. Each
+// session gives up one call for the interrupts it has not taken up yet, so that one
+// interrupt stops the calls of every session of the process (the workers of a parallel
+// run), each once.
+std::atomic<std::uint32_t> cancels{0};
+std::atomic<std::uint32_t> cancelsCleared{0};
 std::atomic<int> longCallOverride{0};
-static_assert(std::atomic<bool>::is_always_lock_free);
+static_assert(std::atomic<std::uint32_t>::is_always_lock_free);
 
 // A call is given up on an interrupt only after it has run this long.
 constexpr int kCancelAfterMs = 150;
@@ -85,6 +90,15 @@ public:
 
     // Connects to the engine that runs; false when none answers.
     bool Attach();
+    // Whether an interrupt came that this session has not taken up; takes it up.
+    bool TakeCancel() {
+        const std::uint32_t count = cancels.load();
+        if (count == cancelsTaken_ || count == cancelsCleared.load()) {
+            return false;
+        }
+        cancelsTaken_ = count;
+        return true;
+    }
     // Starts an engine and connects to it.
     void Start();
 
@@ -190,6 +204,7 @@ private:
     // reply came (a call's time limit counts from then or from its sending, the later).
     std::string outgoing_;
     std::deque<Pending> pending_;
+    std::uint32_t cancelsTaken_ = 0;  // the interrupts this session has taken up
     qint64 lastReply_ = 0;
 };
 
@@ -232,7 +247,7 @@ Session::Wait Session::Receive(std::string& message, qint64 deadline, bool cance
         if (now >= deadline) {
             return Wait::Timeout;
         }
-        if (cancellable && now >= since + kCancelAfterMs && cancelRequested.exchange(false)) {
+        if (cancellable && now >= since + kCancelAfterMs && TakeCancel()) {
             return Wait::Cancelled;
         }
         if (socket_->state() != QLocalSocket::ConnectedState && socket_->bytesAvailable() == 0) {
@@ -1027,11 +1042,11 @@ std::shared_ptr<RemoteEngineClass> RegisterRemoteEngine(cad::ClassRegistry& regi
 }
 
 void CancelCalls() {
-    cancelRequested.store(true);
+    cancels.fetch_add(1);
 }
 
 void ClearCancel() {
-    cancelRequested.store(false);
+    cancelsCleared.store(cancels.load());
 }
 
 void SetLongCallLimit(int seconds) {

@@ -77,7 +77,8 @@ std::shared_ptr<RemoteEngineClass> RegisterRemoteEngine(cad::ClassRegistry& regi
                                                         RemoteOptions options = {});
 
 // Gives up on the call under way (safe in a signal handler): the engine is told, and ended
-// when it does not answer at once. Only a call that has run for a moment is given up.
+// when it does not answer at once. Only a call that has run for a moment is given up. Every
+// engine of this process gives up its call, each once per CancelCalls.
 void CancelCalls();
 // Forgets an earlier CancelCalls that no call took up.
 void ClearCancel();

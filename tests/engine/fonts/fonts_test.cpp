@@ -98,6 +98,10 @@ TEST(Resolving, ShxFontsBecomeStrokeFontsAndAreReported) {
         EXPECT_TRUE(Reported(resolver, asked, used));
     }
     EXPECT_EQ(resolver.Resolve("romans.shx"), romans);  // the same font again
+    // The same font in the next plot is reported again.
+    resolver.ClearSubstitutions();
+    resolver.Resolve("txt");
+    EXPECT_TRUE(Reported(resolver, "txt", "standard.lff"));
     // An LFF font asked for by its own name is no substitution.
     resolver.ClearSubstitutions();
     EXPECT_EQ(resolver.Resolve("simplex.lff")->UsedName(), "simplex.lff");

@@ -6,11 +6,15 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <functional>
@@ -26,6 +30,7 @@
 #include "engine/automation/Engine.h"
 #include "engine/remote/ProcessControl.h"
 #include "engine/remote/RemoteEngine.h"
+#include "plot/PlotService.h"
 #include "search/widgets/DirListBox.h"
 #include "search/widgets/DrawingListView.h"
 
@@ -51,7 +56,8 @@ struct ProcessFixture : ::testing::Test {
     }
     // An engine that was told to quit takes its socket with it as it ends.
     void TearDown() override {
-        for (const char* name : {"engine", "faulty"}) {
+        for (const char* name : {"engine", "faulty", "engine-w0", "engine-w1", "engine-w2",
+                                 "faulty-w0", "faulty-w1"}) {
             for (int i = 0; i < 30 && QFileInfo::exists(temp.filePath(name)); ++i) {
                 QThread::msleep(100);
             }
@@ -86,8 +92,20 @@ struct ProcessFixture : ::testing::Test {
         }
     }
 
+    // The engines of the workers of a parallel run, each on a socket of its own.
+    cli::WorkerBackEnds Workers(bool faulty = false) const {
+        return [this, faulty](int worker) {
+            auto registry = std::make_unique<cad::ClassRegistry>();
+            auto o = Options(faulty);
+            o.socketName += QStringLiteral("-w%1").arg(worker);
+            engine::remote::RegisterRemoteEngine(*registry, o);
+            return registry;
+        };
+    }
+
     // vormex-cli plot of the working folder's DXF files to PDF.
-    CliResult Plot(const cad::ClassRegistry& registry, QStringList more = {}) const {
+    CliResult Plot(const cad::ClassRegistry& registry, QStringList more = {},
+                   const cli::WorkerBackEnds& workers = {}, bool errTerminal = false) const {
         QStringList args{QString::fromStdString(work.string()),
                          "--pattern",
                          "*.dxf",
@@ -98,7 +116,9 @@ struct ProcessFixture : ::testing::Test {
                          "--style",
                          "monochrome.ctb"};
         args += more;
-        return Capture([&](cli::CommandIo& io) { return cli::RunPlot(args, io, registry); });
+        return Capture(
+            [&](cli::CommandIo& io) { return cli::RunPlot(args, io, registry, workers); },
+            errTerminal);
     }
 
     // The line of standard output about `name`: drawing, result, outputs (tab-separated).
@@ -128,6 +148,54 @@ TEST_F(RemoteEngineTest, PlotRunReportsTheSameAsTheEngineInTheProgramsProcess) {
     EXPECT_EQ(there.out, here.out);
     EXPECT_EQ(there.err, here.err);
     EXPECT_EQ(LineOf(there, "site-layouts.dxf").section('\t', 0, 0), "plotted");
+}
+
+// The report without its times, which differ from run to run.
+QJsonObject Untimed(const fs::path& file) {
+    QFile f(QString::fromStdString(file.string()));
+    EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << file;
+    QJsonObject report = QJsonDocument::fromJson(f.readAll()).object();
+    QJsonObject summary = report["summary"].toObject();
+    summary.remove("seconds");
+    report["summary"] = summary;
+    QJsonArray drawings;
+    for (const auto& d : report["drawings"].toArray()) {
+        QJsonObject drawing = d.toObject();
+        drawing.remove("seconds");
+        drawings.append(drawing);
+    }
+    report["drawings"] = drawings;
+    return report;
+}
+
+QList<QByteArray> SortedLines(const QByteArray& out) {
+    QList<QByteArray> lines = out.split('\n');
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
+// Workers side by side report what one worker reports: the same drawings, results and plot
+// files, in the list's order; the same lines, in the order the drawings are done. The
+// progress line counts the drawings of every worker.
+TEST_F(RemoteEngineTest, ParallelRunReportsWhatOneWorkerReports) {
+    fs::copy(fs::path(VORMEX_SOURCE_DIR) / "examples", work, fs::copy_options::recursive);
+    cad::ClassRegistry registry;
+    engine::remote::RegisterRemoteEngine(registry, Options());
+    const auto run = [&](const char* jobs, const fs::path& report, bool errTerminal) {
+        return Plot(registry,
+                    {"--recursive", "--jobs", jobs, "--report", QString::fromStdString(report)},
+                    Workers(), errTerminal);
+    };
+    const CliResult one = run("1", root / "one.json", false);
+    const CliResult three = run("3", root / "three.json", true);
+    ASSERT_EQ(one.status, 0) << one.err.toStdString();
+    EXPECT_EQ(three.status, 0) << three.err.toStdString();
+    EXPECT_EQ(SortedLines(three.out), SortedLines(one.out));
+    EXPECT_THAT(three.err.toStdString(), HasSubstr("\r\x1b[K[100% 7/7] "));
+    EXPECT_TRUE(three.err.endsWith("\r\x1b[K" + one.err)) << three.err.toStdString();
+    const QJsonObject report = Untimed(root / "one.json");
+    EXPECT_EQ(report["drawings"].toArray().size(), 7);
+    EXPECT_EQ(Untimed(root / "three.json"), report);
 }
 
 // Each step fails in the engine; the program sees the same description either way.
@@ -255,17 +323,32 @@ struct FaultsTest : ProcessFixture {
     }
 };
 
+// One worker, or two side by side: a fault costs its drawing only, and the drawings not
+// plotted are listed once, in the run's order.
 TEST_F(FaultsTest, CliRunGoesOnPastEveryFaultAndReportsEach) {
-    cad::ClassRegistry registry;
-    engine::remote::RegisterRemoteEngine(registry, Options(true));
-    const CliResult r = Plot(registry, {"--timeout", "5"});
-    EXPECT_EQ(r.status, 1);
-    for (const auto& d : kBatch) {
-        EXPECT_THAT(LineOf(r, d.name).toStdString(), StartsWith(d.result)) << d.name;
+    for (const char* jobs : {"1", "2"}) {
+        SCOPED_TRACE(std::string("--jobs ") + jobs);
+        fs::remove(work / "a.pdf");
+        fs::remove(work / "e.pdf");
+        cad::ClassRegistry registry;
+        engine::remote::RegisterRemoteEngine(registry, Options(true));
+        const CliResult r = Plot(registry, {"--timeout", "5", "--jobs", jobs}, Workers(true));
+        EXPECT_EQ(r.status, 1);
+        for (const auto& d : kBatch) {
+            EXPECT_THAT(LineOf(r, d.name).toStdString(), StartsWith(d.result)) << d.name;
+        }
+        const std::string err = r.err.toStdString();
+        EXPECT_THAT(err, HasSubstr("5 drawings: 2 plotted, 3 not plotted"));
+        const auto listed = [&](const char* name) {
+            return err.find((work / name).string() + ": ", err.find(plot::kFailuresTitle));
+        };
+        EXPECT_EQ(err.find(plot::kFailuresTitle), err.rfind(plot::kFailuresTitle));
+        EXPECT_LT(listed("hang-d.dxf"), listed("flood-c.dxf"));
+        EXPECT_LT(listed("flood-c.dxf"), listed("crash-b.dxf"));
+        EXPECT_NE(listed("crash-b.dxf"), std::string::npos);
+        EXPECT_TRUE(fs::exists(work / "a.pdf"));
+        EXPECT_TRUE(fs::exists(work / "e.pdf"));
     }
-    EXPECT_THAT(r.err.toStdString(), HasSubstr("5 drawings: 2 plotted, 3 not plotted"));
-    EXPECT_TRUE(fs::exists(work / "a.pdf"));
-    EXPECT_TRUE(fs::exists(work / "e.pdf"));
 }
 
 TEST_F(FaultsTest, WindowRunListsEachFaultInDrawingsNotPlotted) {
@@ -298,33 +381,45 @@ TEST_F(FaultsTest, WindowRunListsEachFaultInDrawingsNotPlotted) {
     f.Command3_Click();
 }
 
+// The run goes z, hang-c, hang-b, a. One worker hangs on hang-c and never reaches hang-b;
+// two hang on both, and the one interrupt gives up both calls.
 TEST_F(FaultsTest, InterruptDuringAHangingCallStopsTheRunAtOnce) {
-    fs::remove_all(work);
-    fs::create_directories(work);
-    Drawings({"a.dxf", "hang-b.dxf", "z.dxf"});
-    cad::ClassRegistry registry;
-    engine::remote::RegisterRemoteEngine(registry, Options(true));  // a minute per call
-    // Outside the run an interrupt is ignored rather than ending the test.
-    const auto previous = std::signal(SIGINT, SIG_IGN);
-    QElapsedTimer clock;
-    clock.start();
-    // z.dxf is done first; a moment later the engine hangs on hang-b.dxf.
-    std::thread interrupt([pdf = work / "z.pdf"] {
-        for (int i = 0; i < 300 && !fs::exists(pdf); ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(1000));
-        std::raise(SIGINT);
-    });
-    const CliResult r = Plot(registry);
-    interrupt.join();
-    std::signal(SIGINT, previous);
-    EXPECT_LT(clock.elapsed(), 30000) << "the hanging call was waited for";
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(LineOf(r, "z.dxf"), "plotted\t" + QString::fromStdString((work / "z.pdf").string()));
-    EXPECT_THAT(LineOf(r, "hang-b.dxf").toStdString(),
-                StartsWith("failed: the run was stopped while opening "));
-    EXPECT_EQ(LineOf(r, "a.dxf"), "not plotted: the run was stopped");
+    const struct {
+        const char* jobs;
+        const char* hangB;  // the start of hang-b's result
+    } kRuns[] = {
+        {"1", "not plotted: the run was stopped"},
+        {"2", "failed: the run was stopped while opening "},
+    };
+    for (const auto& run : kRuns) {
+        SCOPED_TRACE(std::string("--jobs ") + run.jobs);
+        fs::remove_all(work);
+        fs::create_directories(work);
+        Drawings({"a.dxf", "hang-b.dxf", "hang-c.dxf", "z.dxf"});
+        cad::ClassRegistry registry;
+        engine::remote::RegisterRemoteEngine(registry, Options(true));  // a minute per call
+        // Outside the run an interrupt is ignored rather than ending the test.
+        const auto previous = std::signal(SIGINT, SIG_IGN);
+        // z.dxf is done first; a moment later the engines hang (a call waited for out
+        // would end as "stopped responding").
+        std::thread interrupt([pdf = work / "z.pdf"] {
+            for (int i = 0; i < 300 && !fs::exists(pdf); ++i) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+            std::raise(SIGINT);
+        });
+        const CliResult r = Plot(registry, {"--jobs", run.jobs}, Workers(true));
+        interrupt.join();
+        std::signal(SIGINT, previous);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(LineOf(r, "z.dxf"),
+                  "plotted\t" + QString::fromStdString((work / "z.pdf").string()));
+        EXPECT_THAT(LineOf(r, "hang-c.dxf").toStdString(),
+                    StartsWith("failed: the run was stopped while opening "));
+        EXPECT_THAT(LineOf(r, "hang-b.dxf").toStdString(), StartsWith(run.hangB));
+        EXPECT_EQ(LineOf(r, "a.dxf"), "not plotted: the run was stopped");
+    }
 }
 
 // Calls that return nothing go to the engine with the next call that waits: a failure of one
