@@ -165,6 +165,10 @@ QJsonObject Untimed(const fs::path& file) {
         drawings.append(drawing);
     }
     report["drawings"] = drawings;
+    QJsonObject merged = report["merged"].toObject();
+    merged.remove("file");
+    merged.remove("seconds");
+    report["merged"] = merged;
     return report;
 }
 
@@ -181,21 +185,31 @@ TEST_F(RemoteEngineTest, ParallelRunReportsWhatOneWorkerReports) {
     fs::copy(fs::path(VORMEX_SOURCE_DIR) / "examples", work, fs::copy_options::recursive);
     cad::ClassRegistry registry;
     engine::remote::RegisterRemoteEngine(registry, Options());
-    const auto run = [&](const char* jobs, const fs::path& report, bool errTerminal) {
+    const auto run = [&](const char* jobs, const std::string& name, bool errTerminal) {
+        const auto file = [&](const char* extension) {
+            return QString::fromStdString((root / (name + extension)).string());
+        };
         return Plot(registry,
-                    {"--recursive", "--jobs", jobs, "--report", QString::fromStdString(report)},
+                    {"--recursive", "--jobs", jobs, "--report", file(".json"), "--journal",
+                     file(".jsonl"), "--merge", file(".pdf")},
                     Workers(), errTerminal);
     };
-    const CliResult one = run("1", root / "one.json", false);
-    const CliResult three = run("3", root / "three.json", true);
+    const CliResult one = run("1", "one", false);
+    const CliResult three = run("3", "three", true);
     ASSERT_EQ(one.status, 0) << one.err.toStdString();
     EXPECT_EQ(three.status, 0) << three.err.toStdString();
     EXPECT_EQ(SortedLines(three.out), SortedLines(one.out));
     EXPECT_THAT(three.err.toStdString(), HasSubstr("\r\x1b[K[100% 7/7] "));
-    EXPECT_TRUE(three.err.endsWith("\r\x1b[K" + one.err)) << three.err.toStdString();
+    EXPECT_TRUE(QString(three.err).replace("three.pdf", "one.pdf").endsWith("\r\x1b[K" + one.err))
+        << three.err.toStdString();
     const QJsonObject report = Untimed(root / "one.json");
     EXPECT_EQ(report["drawings"].toArray().size(), 7);
     EXPECT_EQ(Untimed(root / "three.json"), report);
+    // Every worker's drawings are in the journal and the set.
+    QFile journal(QString::fromStdString((root / "three.jsonl").string()));
+    ASSERT_TRUE(journal.open(QIODevice::ReadOnly));
+    EXPECT_EQ(journal.readAll().count('\n'), 7);
+    EXPECT_EQ(report["merged"]["drawings"].toInt(), 7);
 }
 
 // Each step fails in the engine; the program sees the same description either way.
