@@ -10,6 +10,9 @@
 #include <algorithm>
 #include <atomic>
 #include <csignal>
+#include <deque>
+#include <string_view>
+#include <unordered_map>
 
 #include "CadSession.h"
 #include "TerminalText.h"
@@ -389,16 +392,37 @@ void RunPrinter::ClearProgress() {
     }
 }
 
+namespace {
+
+constexpr std::size_t kNoReport = static_cast<std::size_t>(-1);
+
+// For each row of the list, the index of its report among `done`: the first report of its
+// drawing that no earlier row took; kNoReport for a row not done. Linear in the run, so
+// that writing the report as a long run goes on stays cheap.
+std::vector<std::size_t> ReportsOfRows(const std::vector<std::string>& list,
+                                       const std::vector<DrawingReport>& done) {
+    std::unordered_map<std::string_view, std::deque<std::size_t>> byDrawing;
+    for (std::size_t i = 0; i < done.size(); ++i) {
+        byDrawing[done[i].drawing].push_back(i);
+    }
+    std::vector<std::size_t> at(list.size(), kNoReport);
+    for (std::size_t row = 0; row < list.size(); ++row) {
+        const auto it = byDrawing.find(list[row]);
+        if (it != byDrawing.end() && !it->second.empty()) {
+            at[row] = it->second.front();
+            it->second.pop_front();
+        }
+    }
+    return at;
+}
+
+}  // namespace
+
 std::vector<DrawingReport> RunPrinter::DoneInListOrder() const {
-    std::vector<bool> used(done_.size(), false);
     std::vector<DrawingReport> inListOrder;
-    for (const std::string& path : drawings_) {
-        for (std::size_t i = 0; i < done_.size(); ++i) {
-            if (!used[i] && done_[i].drawing == path) {
-                used[i] = true;
-                inListOrder.push_back(done_[i]);
-                break;
-            }
+    for (const std::size_t i : ReportsOfRows(drawings_, done_)) {
+        if (i != kNoReport) {
+            inListOrder.push_back(done_[i]);
         }
     }
     return inListOrder;
@@ -407,18 +431,13 @@ std::vector<DrawingReport> RunPrinter::DoneInListOrder() const {
 std::vector<DrawingReport> RunPrinter::Finish() {
     Done();
     // The drawing list's order; a listed drawing the run never reached says so.
-    std::vector<bool> used(done_.size(), false);
+    const std::vector<std::size_t> at = ReportsOfRows(drawings_, done_);
     std::vector<DrawingReport> inListOrder(drawings_.size());
     std::vector<bool> reached(drawings_.size(), false);
     for (std::size_t row = 0; row < drawings_.size(); ++row) {
-        const std::string path = drawings_[row];
-        for (std::size_t i = 0; i < done_.size(); ++i) {
-            if (!used[i] && done_[i].drawing == path) {
-                used[i] = true;
-                reached[row] = true;
-                inListOrder[row] = done_[i];
-                break;
-            }
+        if (at[row] != kNoReport) {
+            reached[row] = true;
+            inListOrder[row] = done_[at[row]];
         }
     }
     for (std::size_t row = drawings_.size(); row-- > 0;) {

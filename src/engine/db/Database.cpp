@@ -58,6 +58,24 @@ std::string_view TypeName(EntityType type) {
     return kNames[static_cast<std::size_t>(type)];
 }
 
+std::optional<Underlay::Format> Underlay::FormatOf(std::string_view typeName,
+                                                   std::string_view suffix) {
+    if (typeName.size() != 3 + suffix.size() || typeName.substr(3) != suffix) {
+        return std::nullopt;
+    }
+    const std::string_view f = typeName.substr(0, 3);
+    if (f == "PDF") {
+        return Format::Pdf;
+    }
+    if (f == "DWF") {
+        return Format::Dwf;
+    }
+    if (f == "DGN") {
+        return Format::Dgn;
+    }
+    return std::nullopt;
+}
+
 Transform Underlay::ToOcs() const {
     const double a = rotation * 3.14159265358979323846 / 180.0;
     const double c = std::cos(a), s = std::sin(a);

@@ -464,6 +464,10 @@ struct Underlay {
     // The clip boundary as a polygon (a rectangle's four corners), in underlay units;
     // empty when there is none.
     std::vector<Vec3> ClipPolygon() const;
+
+    // The format an underlay's or underlay definition's type name says ("PDFUNDERLAY" with
+    // `suffix` "UNDERLAY", "DWFDEFINITION" with "DEFINITION"), or none.
+    static std::optional<Format> FormatOf(std::string_view typeName, std::string_view suffix);
 };
 
 // An entity of a type the engine does not draw; kept so that reports can name it.

@@ -7,23 +7,6 @@ namespace vx::engine::dwg {
 
 using namespace vx::engine::db;
 
-std::optional<Underlay::Format> UnderlayFormatOf(std::string_view name, std::string_view suffix) {
-    if (name.size() != 3 + suffix.size() || name.substr(3) != suffix) {
-        return std::nullopt;
-    }
-    const std::string_view f = name.substr(0, 3);
-    if (f == "PDF") {
-        return Underlay::Format::Pdf;
-    }
-    if (f == "DWF") {
-        return Underlay::Format::Dwf;
-    }
-    if (f == "DGN") {
-        return Underlay::Format::Dgn;
-    }
-    return std::nullopt;
-}
-
 bool DwgReaderImpl::ReadKind(std::uint32_t type, const std::string& cls, ObjectStreams& o,
                              PendingEntity& p) {
     BitReader& d = o.d;
@@ -58,7 +41,7 @@ bool DwgReaderImpl::ReadKind(std::uint32_t type, const std::string& cls, ObjectS
         }
         return true;
     }
-    if (const auto format = UnderlayFormatOf(cls, "UNDERLAY")) {
+    if (const auto format = Underlay::FormatOf(cls, "UNDERLAY")) {
         Underlay g;
         g.format = *format;
         e.props.extrusion = d.B3D();  // all three, even when (0, 0, 1)

@@ -1195,7 +1195,7 @@ void DwgReaderImpl::ReadTableObject(std::uint32_t type, const std::string& name,
         def.pixelsV = size.y;
         def.fileName = Str(o.T());
         imageDefs_.push_back(std::move(def));
-    } else if (const auto format = UnderlayFormatOf(name, "DEFINITION")) {
+    } else if (const auto format = db::Underlay::FormatOf(name, "DEFINITION")) {
         UnderlayDef def;
         def.handle = o.self;
         def.format = *format;

@@ -20,11 +20,6 @@
 
 namespace vx::engine::dwg {
 
-// The format an underlay's or underlay definition's class name says ("PDFUNDERLAY" with
-// `suffix` "UNDERLAY", "DWFDEFINITION" with "DEFINITION"), or none.
-std::optional<db::Underlay::Format> UnderlayFormatOf(std::string_view name,
-                                                     std::string_view suffix);
-
 // The three streams of one object: its data, its handle references and (from R2007)
 // its text.
 struct ObjectStreams {

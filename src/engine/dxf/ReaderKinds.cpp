@@ -37,31 +37,13 @@ bool Point(Reader& r, const Tag& t, int base, Vec3& p) {
     return IsPointCode(t.code, base) && Coord(t.code, base, r.Dbl(t), p);
 }
 
-// The format of an underlay or underlay definition type name ("PDF..."), or none.
-std::optional<Underlay::Format> UnderlayFormat(std::string_view type, std::string_view suffix) {
-    if (type.size() != 3 + suffix.size() || type.substr(3) != suffix) {
-        return std::nullopt;
-    }
-    const std::string_view f = type.substr(0, 3);
-    if (f == "PDF") {
-        return Underlay::Format::Pdf;
-    }
-    if (f == "DWF") {
-        return Underlay::Format::Dwf;
-    }
-    if (f == "DGN") {
-        return Underlay::Format::Dgn;
-    }
-    return std::nullopt;
-}
-
 }  // namespace
 
 // Underlay clip boundaries hold at most this many points; more are dropped with a warning.
 constexpr std::size_t kMaxUnderlayClipPoints = 100000;
 
 void Reader::ParseUnderlayDefinition(std::string_view type, const std::vector<Tag>& tags) {
-    const auto format = UnderlayFormat(type, "DEFINITION");
+    const auto format = Underlay::FormatOf(type, "DEFINITION");
     if (!format) {
         return;
     }
@@ -136,7 +118,7 @@ bool Reader::ParseKind(std::string_view type, const std::vector<Tag>& tags, Enti
         e.Set(EntityType::Dimension, std::move(g));
         return true;
     }
-    if (const auto format = UnderlayFormat(type, "UNDERLAY")) {
+    if (const auto format = Underlay::FormatOf(type, "UNDERLAY")) {
         Underlay g;
         g.format = *format;
         g.flags = 0;
