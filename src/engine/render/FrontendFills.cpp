@@ -1,0 +1,367 @@
+#include <QImageReader>
+#include <algorithm>
+#include <cmath>
+
+#include "engine/load/DrawingLoader.h"
+#include "engine/render/FrontendParts.h"
+
+namespace vx::engine::render {
+
+void Frontend::Impl::DrawSolid(const db::Entity& e, const Frame& f) {
+    const auto* g = e.As<db::Face>();
+    if (!g) {
+        return;
+    }
+    const Transform m = OcsFrame(f, e.props.extrusion);
+    // Corners are stored in the order 1-2-4-3.
+    QPolygonF ring;
+    for (int k : {0, 1, 3, 2}) {
+        if (!Finite(g->corners[k])) {
+            return;
+        }
+        ring.append(Map(m, g->corners[k]));
+    }
+    const Resolved r = ctx.Resolve(e.props, f.scope);
+    const plotstyle::Pen& pen = ctx.PenFor(r);
+    page.Fill({ring}, pen);
+    // The outline too, so that a solid thinner than the lineweight still shows.
+    page.Stroke(ring, true, pen);
+}
+
+void Frontend::Impl::Draw3dFace(const db::Entity& e, const Frame& f) {
+    const auto* g = e.As<db::Face>();
+    if (!g) {
+        return;
+    }
+    const Resolved r = ctx.Resolve(e.props, f.scope);
+    const plotstyle::Pen& pen = ctx.PenFor(r);
+    const double ltMm = LinetypeMm(e.props, f);
+    for (int k = 0; k < 4; ++k) {
+        if (g->invisibleEdges & (1 << k)) {
+            continue;
+        }
+        const Vec3 a = g->corners[k], b = g->corners[(k + 1) % 4];
+        if (a == b || !Finite(a) || !Finite(b)) {
+            continue;
+        }
+        local = {a, b};
+        StrokeLocal(f.toPaper, false, r, pen, ltMm);
+    }
+}
+
+void Frontend::Impl::DrawHatch(const db::Entity& e, const Frame& f) {
+    const auto* g = e.As<db::Hatch>();
+    if (!g) {
+        return;
+    }
+    const Transform m = OcsFrame(f, e.props.extrusion);
+    const double mm = PlaneScale(m, {1, 0, 0}, {0, 1, 0});
+    HatchLoops(*g, mm, page.Measuring() ? CurveTol(HatchSpan(*g) * mm) : tol, loops);
+    if (loops.empty()) {
+        return;
+    }
+    const Resolved r = ctx.Resolve(e.props, f.scope);
+    const plotstyle::Pen& pen = ctx.PenFor(r);
+    // Cull on the boundary's box before any pattern work.
+    page::Rect box = page::Rect::Empty();
+    for (const auto& loop : loops) {
+        for (const Vec3& p : loop) {
+            const QPointF q = Map(m, p);
+            box.Include(page::Point{q.x(), q.y()});
+        }
+    }
+    if (!page.MayShow(box)) {
+        return;
+    }
+    if (page.Measuring()) {
+        // The pattern lies within the boundary, so the boundary's box is the hatch's.
+        page.Fill({QPolygonF(QRectF(QPointF(box.xmin, box.ymin), QPointF(box.xmax, box.ymax)))},
+                  pen);
+        return;
+    }
+    const auto fillSolid = [&] {
+        std::vector<QPolygonF> rings;
+        rings.reserve(loops.size());
+        for (const auto& loop : loops) {
+            QPolygonF ring;
+            ring.reserve(static_cast<qsizetype>(loop.size()));
+            for (const Vec3& p : loop) {
+                ring.append(Map(m, p));
+            }
+            rings.push_back(std::move(ring));
+        }
+        page.Fill(std::move(rings), pen);
+    };
+    if (g->solid || g->gradient) {
+        fillSolid();
+        return;
+    }
+    bool unknown = false;
+    const std::vector<db::HatchPatternLine> pattern =
+        EffectivePattern(*g, db.header.measurement == 1, unknown);
+    if (unknown) {
+        Warn("The hatch pattern \"" + g->patternName +
+             "\" is neither stored in the drawing nor a standard pattern; its hatches are "
+             "drawn with ANSI31.");
+        db::Hatch copy;
+        copy.patternName = "ANSI31";
+        copy.patternScale = g->patternScale;
+        copy.patternAngle = g->patternAngle;
+        bool dummy = false;
+        const auto fallback = EffectivePattern(copy, db.header.measurement == 1, dummy);
+        DrawPattern(fallback, m, pen, g, fillSolid);
+        return;
+    }
+    DrawPattern(pattern, m, pen, g, fillSolid);
+}
+
+template <class FillSolid>
+void Frontend::Impl::DrawPattern(const std::vector<db::HatchPatternLine>& pattern,
+                                 const Transform& m, const plotstyle::Pen& pen, const db::Hatch* g,
+                                 FillSolid fillSolid) {
+    if (pattern.empty()) {
+        return;
+    }
+    if (!PatternSegments(pattern, loops, kMaxHatchSegments, segments)) {
+        Warn("The hatch pattern \"" + g->patternName +
+             "\" is too dense for its area; such hatches are filled solid.");
+        fillSolid();
+        return;
+    }
+    const double z = g->elevation;
+    for (const PatternSegment& s : segments) {
+        run = {Map(m, {s.ax, s.ay, z}), Map(m, {s.bx, s.by, z})};
+        const bool dot = s.ax == s.bx && s.ay == s.by;
+        page.Stroke(run.data(), dot ? 1 : 2, false, pen);
+    }
+}
+
+std::filesystem::path Frontend::Impl::FindImage(const std::string& stored) {
+    if (stored.empty()) {
+        return {};
+    }
+    std::error_code ec;
+    const std::filesystem::path folder = options.drawingFolder;
+    const std::filesystem::path asStored = load::ResolveXrefPath(stored, folder);
+    if (std::filesystem::is_regular_file(asStored, ec)) {
+        return asStored;
+    }
+    // Beside the drawing, by its file name alone.
+    std::string name = stored.substr(stored.find_last_of("/\\") + 1);
+    if (!folder.empty() && !name.empty()) {
+        const auto beside = folder / name;
+        if (std::filesystem::is_regular_file(beside, ec)) {
+            return beside;
+        }
+    }
+    return {};
+}
+
+void Frontend::Impl::DrawImage(const db::Entity& e, const Frame& f) {
+    const auto* g = e.As<db::Image>();
+    if (!g || !Finite(g->position) || !Finite(g->uVector) || !Finite(g->vVector)) {
+        return;
+    }
+    const db::Database& d = *f.scope.db;
+    const Vec3 w = g->uVector * g->pixelsU, h = g->vVector * g->pixelsV;
+    const Resolved r = ctx.Resolve(e.props, f.scope);
+    const plotstyle::Pen& pen = ctx.PenFor(r);
+    if (page.Measuring()) {
+        // The frame, as drawn when the image is missing; the image is not read.
+        local = {g->position, g->position + w, g->position + w + h, g->position + h};
+        StrokeLocal(f.toPaper, true, r, pen, LinetypeMm(e.props, f));
+        return;
+    }
+    const std::string stored =
+        g->imageDef < d.images.size() ? d.images[g->imageDef].fileName : std::string();
+    QImage* img = nullptr;
+    if (!stored.empty()) {
+        auto it = images.find(stored);
+        if (it == images.end()) {
+            QImage loaded;
+            const auto path = FindImage(stored);
+            if (!path.empty()) {
+                QImageReader reader(QString::fromStdString(path.string()));
+                reader.setAutoTransform(false);
+                loaded = reader.read();
+            }
+            if (loaded.isNull()) {
+                Warn("The image \"" + stored +
+                     "\" was not found beside the drawing or at its path; its frame is "
+                     "drawn instead.");
+            }
+            it = images.emplace(stored, std::move(loaded)).first;
+        }
+        img = it->second.isNull() ? nullptr : &it->second;
+    }
+    // The clip boundary: pixel coordinates from the image's top-left corner.
+    QPolygonF clip;
+    if (g->clipping && g->clipBoundary.size() >= 2) {
+        const Vec3 origin = g->position + g->uVector * 0.5 - g->vVector * 0.5;
+        std::vector<Vec3> bp = g->clipBoundary;
+        if (bp.size() == 2) {
+            bp = {bp[0], {bp[1].x, bp[0].y, 0}, bp[1], {bp[0].x, bp[1].y, 0}};
+        }
+        for (const Vec3& p : bp) {
+            clip.append(
+                Map(f.toPaper, origin + g->uVector * p.x + g->vVector * (g->pixelsV - p.y)));
+        }
+    }
+    if (!clip.isEmpty()) {
+        page.PushClip(clip);
+    }
+    if (img) {
+        output::Image out;
+        out.image = *img;
+        out.origin = Map(f.toPaper, g->position);
+        const Vec3 wp = f.toPaper.ApplyVector(w), hp = f.toPaper.ApplyVector(h);
+        out.width = QPointF(wp.x, wp.y);
+        out.height = QPointF(hp.x, hp.y);
+        page.Picture(out);
+    } else {
+        local = {g->position, g->position + w, g->position + w + h, g->position + h};
+        StrokeLocal(f.toPaper, true, r, pen, LinetypeMm(e.props, f));
+    }
+    if (!clip.isEmpty()) {
+        page.PopClip();
+    }
+}
+
+void Frontend::Impl::DrawUnderlay(const db::Entity& e, const Frame& f) {
+    using U = db::Underlay;
+    const auto* g = e.As<U>();
+    if (!g || !Finite(g->position) || !Finite(g->scale) || !std::isfinite(g->rotation) ||
+        !(g->flags & U::kOn)) {
+        return;  // an underlay turned off shows nothing
+    }
+    const db::Database& d = *f.scope.db;
+    const db::UnderlayDef* def =
+        g->definition < d.underlays.size() ? &d.underlays[g->definition] : nullptr;
+    const Transform m = OcsFrame(f, e.props.extrusion) * g->ToOcs();
+    const std::vector<Vec3> clip = g->ClipPolygon();
+    const bool pdf = g->format == U::Format::Pdf;
+    std::filesystem::path path;
+    underlay::PdfPages::Page sheet;
+    if (!def || def->fileName.empty()) {
+        sheet.error = "has no file";
+    } else if (pdf) {
+        path = FindImage(def->fileName);
+        if (path.empty()) {
+            sheet.error = "was not found beside the drawing or at its path";
+        } else {
+            sheet = pdfs.Open(path, def->pageName);
+        }
+    }
+    // The page in underlay units: an inch is 72 of the page's points.
+    const double wide = sheet.widthPt / 72, high = sheet.heightPt / 72;
+    const bool clipped = (g->flags & U::kClipping) && !clip.empty();
+    std::vector<Vec3> frame = clip;
+    if (sheet.ok && (!clipped || (g->flags & U::kClipInside))) {
+        frame = {{0, 0, 0}, {wide, 0, 0}, {wide, high, 0}, {0, high, 0}};
+    }
+    const Resolved r = ctx.Resolve(e.props, f.scope);
+    const auto drawFrame = [&] {
+        if (frame.empty()) {
+            return NotDrawn(e);
+        }
+        local = frame;
+        StrokeLocal(m, true, r, ctx.PenFor(r), LinetypeMm(e.props, f));
+    };
+    const std::string file = def && !def->fileName.empty() ? def->fileName : "(none)";
+    if (!pdf) {
+        const std::string kind = g->format == U::Format::Dwf ? "DWF" : "DGN";
+        Warn("The " + kind + " underlay \"" + file + "\" is drawn as its frame: " + kind +
+             " files are not read.");
+        return drawFrame();
+    }
+    if (!sheet.ok) {
+        Warn("The PDF underlay \"" + file + "\" " + sheet.error + "; its frame is drawn instead.");
+        return drawFrame();
+    }
+    if (clipped && (g->flags & U::kClipInside)) {
+        Warn("The PDF underlay \"" + file +
+             "\" hides what lies inside its clip boundary; it is drawn whole.");
+    }
+    QPolygonF framePaper;
+    for (const Vec3& p : frame) {
+        framePaper << Map(m, p);
+    }
+    if (page.Measuring()) {
+        page.Stroke(framePaper, true, ctx.PenFor(r));  // the page covers its frame
+        return;
+    }
+    if (!page.MayShow(output::BoundsOf(framePaper))) {
+        return;
+    }
+    // The part of the page to draw: the frame's box on the page, cut to what can show.
+    QRectF region = QPolygonF(framePaper).boundingRect();
+    const QTransform toPaper = PlaneToPaper(m, 0);
+    bool invertible = false;
+    const QTransform back = toPaper.inverted(&invertible);
+    const page::Rect vis = page.Visible();
+    if (!invertible || !std::isfinite(back.m11())) {
+        return;  // seen edge-on
+    }
+    region = back.mapRect(region.intersected(
+                              QRectF(QPointF(vis.xmin, vis.ymin), QPointF(vis.xmax, vis.ymax))))
+                 .intersected(QRectF(0, 0, wide, high));
+    if (region.isEmpty()) {
+        return;
+    }
+    // Pixels per underlay unit for the plot's resolution, within the pixel budget.
+    double perUnit =
+        PlaneScale(m, {1, 0, 0}, {0, 1, 0}) / 25.4 * std::max(options.underlayDpi, 1.0);
+    const double budgetPx = static_cast<double>(pdfs.Limits().maxPixels) * 0.98;
+    const double pixels = region.width() * region.height() * perUnit * perUnit;
+    if (!(pixels <= budgetPx) && pixels > 0) {
+        perUnit *= std::sqrt(budgetPx / pixels);
+    }
+    QRectF part(region.left() * 72, (high - region.bottom()) * 72, region.width() * 72,
+                region.height() * 72);
+    std::string error;
+    QImage img = pdfs.Render(path, def->pageName, part, perUnit / 72, error);
+    if (img.isNull()) {
+        Warn("The PDF underlay \"" + file + "\" " + error + "; its frame is drawn instead.");
+        return drawFrame();
+    }
+    UnderlayLook(img, (g->flags & U::kMonochrome) != 0, g->fade);
+    output::Image out;
+    out.image = std::move(img);
+    const double left = part.left() / 72, bottom = high - part.bottom() / 72;
+    out.origin = Map(m, {left, bottom, 0});
+    const Vec3 w = m.ApplyVector({part.width() / 72, 0, 0});
+    const Vec3 h = m.ApplyVector({0, part.height() / 72, 0});
+    out.width = QPointF(w.x, w.y);
+    out.height = QPointF(h.x, h.y);
+    const bool push = clipped && !(g->flags & U::kClipInside);
+    if (push) {
+        page.PushClip(framePaper);
+    }
+    page.Picture(out);
+    if (push) {
+        page.PopClip();
+    }
+}
+
+void Frontend::Impl::UnderlayLook(QImage& img, bool monochrome, int fade) {
+    const int keep = 100 - std::clamp(fade, 0, 100);
+    if (!monochrome && keep == 100) {
+        return;
+    }
+    img = img.convertToFormat(QImage::Format_RGB32);
+    for (int y = 0; y < img.height(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(img.scanLine(y));
+        for (int x = 0; x < img.width(); ++x) {
+            int c[3] = {qRed(row[x]), qGreen(row[x]), qBlue(row[x])};
+            if (monochrome) {
+                c[0] = c[1] = c[2] = qGray(row[x]);
+            }
+            for (int& v : c) {
+                v = 255 - (255 - v) * keep / 100;
+            }
+            row[x] = qRgb(c[0], c[1], c[2]);
+        }
+    }
+}
+
+}  // namespace vx::engine::render
