@@ -106,14 +106,22 @@ bool PlotService::ActivateDrawing(const std::string& path, bool doActivate) {
                 taken->Activate();
             } catch (const cad::CadFailure&) {
                 throw;
-            } catch (const CadError&) {
+            } catch (const CadError& e) {
                 ready = false;
+                if (openError_.empty()) {
+                    openError_ = e.Description();
+                }
             }
         }
         return ready;
     } catch (const cad::CadFailure&) {
         throw;
-    } catch (const CadError&) {
+    } catch (const CadError& e) {
+        // The drawing is not plotted; why is kept for the run's report (a drawing that
+        // expands without end fails here, at its first zoom).
+        if (openError_.empty()) {
+            openError_ = e.Description();
+        }
         return false;
     }
 }

@@ -103,6 +103,29 @@ bool IsListedFile(const std::string& path) {
 #endif
 }
 
+std::string UnlistedReason(const std::string& path) {
+    std::error_code ec;
+    const auto st = path.empty() ? fs::file_status{} : fs::status(FsPath(path), ec);
+    switch (ec ? fs::file_type::not_found : st.type()) {
+        case fs::file_type::regular:
+            return "is a hidden file";
+        case fs::file_type::directory:
+            return "is a folder, not a drawing file";
+        case fs::file_type::fifo:
+            return "is a pipe (FIFO), not a drawing file";
+        case fs::file_type::block:
+        case fs::file_type::character:
+            return "is a device, not a drawing file";
+        case fs::file_type::socket:
+            return "is a socket, not a drawing file";
+        case fs::file_type::none:
+        case fs::file_type::not_found:
+            return "no such file";
+        default:
+            return "is not a regular file";
+    }
+}
+
 bool EqualsIgnoringCase(const std::string& a, const std::string& b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
                                               [](char x, char y) { return Lower(x) == Lower(y); });

@@ -37,6 +37,9 @@ std::string PlotFileName(const std::string& drawing, const std::string& extensio
 // A file found by a plain directory lookup of the path: an existing ordinary file
 // (links followed) that is not hidden.
 bool IsListedFile(const std::string& path);
+// Why a path is not such a file, for reports: "no such file", "is a folder, not a drawing
+// file", "is a pipe (FIFO), not a drawing file", "is a hidden file", ...
+std::string UnlistedReason(const std::string& path);
 // An existing ordinary file (links followed), hidden or not.
 bool FileExists(const std::string& path);
 

@@ -139,7 +139,7 @@ void PlotService::ProcessRow(const std::string& path) {
                 PlotModelSpace();
             }
         } else {
-            events_->DrawingNotOpened(path, !exists ? "no such file"
+            events_->DrawingNotOpened(path, !exists ? UnlistedReason(path)
                                             : !openError_.empty()
                                                 ? openError_
                                                 : "the CAD application did not open it");

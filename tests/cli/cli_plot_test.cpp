@@ -9,6 +9,9 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <csignal>
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 #include "../app/ShellHarness.h"
 #include "../engine/automation/EngineFixture.h"
@@ -227,14 +230,29 @@ TEST_F(CliPlot, ADrawingThatFailsStopsNoOtherAndTheReportSaysWhy) {
         ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
         bad.write("0\nSECTION\n2\nENTITIES\n0\nLINE\n10\nnot a number\n");
     }
+    {
+        // A block that inserts itself twice: the first zoom already passes the budget.
+        QFile endless(Q(folder / "endless.dxf"));
+        ASSERT_TRUE(endless.open(QIODevice::WriteOnly));
+        endless.write(
+            "0\nSECTION\n2\nBLOCKS\n0\nBLOCK\n8\n0\n2\nA\n70\n0\n10\n0\n20\n0\n"
+            "0\nLINE\n8\n0\n10\n0\n20\n0\n11\n1\n21\n1\n0\nINSERT\n8\n0\n2\nA\n"
+            "10\n0\n20\n0\n0\nINSERT\n8\n0\n2\nA\n10\n0.001\n20\n0\n0\nENDBLK\n"
+            "0\nENDSEC\n0\nSECTION\n2\nENTITIES\n0\nINSERT\n8\n0\n2\nA\n10\n0\n"
+            "20\n0\n0\nENDSEC\n0\nEOF\n");
+    }
     // flange's plot file cannot be written: a folder has its name.
     fs::create_directories(folder / "flange.pdf");
     const auto before = Snapshot(folder);
     const fs::path missing = folder / "gone.dxf";
     const fs::path report = work / "r.json";
+    const fs::path notAFile = work / "pipe.dxf";
+#ifndef _WIN32
+    ASSERT_EQ(::mkfifo(notAFile.c_str(), 0600), 0);
+#endif
 
-    const CliResult r =
-        Plot(Pdf({Q(folder), Q(missing), "--pattern", "*.dxf", "--report", Q(report)}));
+    const CliResult r = Plot(
+        Pdf({Q(folder), Q(missing), Q(notAFile), "--pattern", "*.dxf", "--report", Q(report)}));
     EXPECT_EQ(r.status, 1);
     std::map<std::string, std::string> results;
     for (const auto& l : Lines(r.out)) {
@@ -245,9 +263,14 @@ TEST_F(CliPlot, ADrawingThatFailsStopsNoOtherAndTheReportSaysWhy) {
                 ::testing::StartsWith("failed: The plot file"));
     EXPECT_THAT(results[(folder / "damaged.dxf").string()], ::testing::StartsWith("not opened: "));
     EXPECT_EQ(results[missing.string()], "not opened: no such file");
+#ifndef _WIN32
+    EXPECT_EQ(results[notAFile.string()], "not opened: is a pipe (FIFO), not a drawing file");
+#endif
+    EXPECT_THAT(results[(folder / "endless.dxf").string()],
+                ::testing::StartsWith("not opened: The drawing expands to more than"));
 
     const QJsonObject json = ReadJson(report);
-    EXPECT_EQ(json["summary"].toObject()["failed"].toInt(), 3);
+    EXPECT_EQ(json["summary"].toObject()["failed"].toInt(), 5);
     const QJsonObject flange = DrawingIn(json, folder / "flange.dxf");
     EXPECT_THAT(flange["reason"].toString().toStdString(), HasSubstr("cannot be written"));
     const QJsonObject damaged = DrawingIn(json, folder / "damaged.dxf");

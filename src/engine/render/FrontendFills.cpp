@@ -1,8 +1,11 @@
+#include <QBuffer>
+#include <QByteArray>
 #include <QImageReader>
 #include <algorithm>
 #include <cmath>
 
 #include "engine/load/DrawingLoader.h"
+#include "engine/load/InputFile.h"
 #include "engine/render/FrontendParts.h"
 
 namespace vx::engine::render {
@@ -142,20 +145,53 @@ std::filesystem::path Frontend::Impl::FindImage(const std::string& stored) {
     }
     std::error_code ec;
     const std::filesystem::path folder = options.drawingFolder;
+    // Whatever exists under the name counts as found; what it is (a folder, a pipe, a file too
+    // large) is for the read to say.
     const std::filesystem::path asStored = load::ResolveXrefPath(stored, folder);
-    if (std::filesystem::is_regular_file(asStored, ec)) {
+    if (std::filesystem::exists(asStored, ec)) {
         return asStored;
     }
     // Beside the drawing, by its file name alone.
     std::string name = stored.substr(stored.find_last_of("/\\") + 1);
     if (!folder.empty() && !name.empty()) {
         const auto beside = folder / name;
-        if (std::filesystem::is_regular_file(beside, ec)) {
+        if (std::filesystem::exists(beside, ec)) {
             return beside;
         }
     }
     return {};
 }
+
+namespace {
+
+// Image files are untrusted like drawings: read whole only when they are regular files of a
+// bounded size (a pipe or a device named like a picture never blocks the plot), then decoded
+// from memory with the decoder's own allocation limit.
+constexpr std::uintmax_t kMaxImageFileBytes = std::uintmax_t{256} << 20;
+constexpr int kMaxImageDecodeMiB = 256;
+
+// The image at `path`, or a null image with `problem` saying why not.
+QImage ReadImageFile(const std::filesystem::path& path, std::string& problem) {
+    std::string bytes;
+    std::string error;
+    if (!load::ReadRegularFile(path, kMaxImageFileBytes, bytes, error)) {
+        problem = "could not be read (" + error + ")";
+        return {};
+    }
+    QByteArray data = QByteArray::fromStdString(bytes);
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    reader.setAutoTransform(false);
+    reader.setAllocationLimit(kMaxImageDecodeMiB);
+    QImage image = reader.read();
+    if (image.isNull()) {
+        problem = "could not be decoded (" + reader.errorString().toStdString() + ")";
+    }
+    return image;
+}
+
+}  // namespace
 
 void Frontend::Impl::DrawImage(const db::Entity& e, const Frame& f) {
     const auto* g = e.As<db::Image>();
@@ -180,15 +216,12 @@ void Frontend::Impl::DrawImage(const db::Entity& e, const Frame& f) {
         if (it == images.end()) {
             QImage loaded;
             const auto path = FindImage(stored);
+            std::string problem = "was not found beside the drawing or at its path";
             if (!path.empty()) {
-                QImageReader reader(QString::fromStdString(path.string()));
-                reader.setAutoTransform(false);
-                loaded = reader.read();
+                loaded = ReadImageFile(path, problem);
             }
             if (loaded.isNull()) {
-                Warn("The image \"" + stored +
-                     "\" was not found beside the drawing or at its path; its frame is "
-                     "drawn instead.");
+                Warn("The image \"" + stored + "\" " + problem + "; its frame is drawn instead.");
             }
             it = images.emplace(stored, std::move(loaded)).first;
         }

@@ -3,6 +3,8 @@
 // viewports, raster images and wipeouts; and the report of what was substituted or left out.
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
 
@@ -10,6 +12,9 @@
 #include <functional>
 #include <map>
 #include <numbers>
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 #include "RenderTools.h"
 #include "engine/db/Extents.h"
@@ -754,6 +759,45 @@ TEST_F(ImageTest, FoundBesideTheDrawingOrMissingAndReportedOnce) {
     EXPECT_EQ(output::BoundsOf(p->strokes[0].points), (page::Rect{10, 10, 30, 20}));
     ASSERT_EQ(p.report.warnings.size(), 1u);
     EXPECT_TRUE(Has(p.report.warnings[0], "gone.png"));
+}
+
+// Images that are there but unusable: the frame is drawn and the warning says why, and a pipe
+// named like a picture is refused without waiting for a writer.
+TEST_F(ImageTest, UnreadableImagesDrawTheirFrameAndSayWhy) {
+    struct Case {
+        const char* name;
+        void (*make)(const QString& path);
+        const char* why;
+    };
+    const Case cases[] = {
+        {"damaged.png",
+         [](const QString& path) {
+             QFile f(path);
+             ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+             f.write("\x89PNG\r\n\x1a\n not a picture after all");
+         },
+         "could not be decoded"},
+        {"folder.png", [](const QString& path) { ASSERT_TRUE(QDir().mkdir(path)); },
+         "could not be read (is a folder"},
+#ifndef _WIN32
+        {"pipe.png",
+         [](const QString& path) { ASSERT_EQ(::mkfifo(path.toStdString().c_str(), 0600), 0); },
+         "could not be read (is a pipe"},
+#endif
+    };
+    for (const Case& c : cases) {
+        c.make(dir.filePath(c.name));
+        AddImage(c.name);
+    }
+    const auto p = DrawAll();
+    EXPECT_TRUE(p->images.empty());
+    EXPECT_EQ(p->strokes.size(), std::size(cases));  // each image's frame
+    ASSERT_EQ(p.report.warnings.size(), std::size(cases));
+    for (size_t k = 0; k < std::size(cases); ++k) {
+        EXPECT_TRUE(Has(p.report.warnings[k], cases[k].name) &&
+                    Has(p.report.warnings[k], cases[k].why))
+            << p.report.warnings[k];
+    }
 }
 
 // A wipeout fills its boundary (an image's clip boundary on a frame of one pixel) with the
