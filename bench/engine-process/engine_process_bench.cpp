@@ -1,7 +1,8 @@
 // vormex-cli plot over a folder of N copies of a small drawing, to PDF, on the engine in
 // the program's process and on the engine in its own process (vormex-engine, started and
 // quit by each run as the program does).
-//   BM_PlotRun/<engine>/<N>   wall time per run; s/drawing (wall time) as a counter
+//   BM_PlotRun/<engine>/<N>   wall time per run; s/drawing (wall time) and trips/drawing
+//                             (waits for the engine's answer) as counters
 //   BM_Call/<engine>          wall time of one call that waits for its answer
 // The engine's process should cost at most a fifth more than the engine in the process:
 // compare the two times of one N. Most of what the process costs is waiting for the other
@@ -71,6 +72,7 @@ void BM_PlotRun(benchmark::State& state) {
                            "A4",
                            "--style",
                            "monochrome.ctb"};
+    const std::uint64_t trips = engine::remote::RoundTrips();
     for (auto _ : state) {
         QByteArray outBytes;
         QString errText;
@@ -87,12 +89,15 @@ void BM_PlotRun(benchmark::State& state) {
     state.SetLabel(state.range(0) == kInProcess ? "in process" : "vormex-engine");
     // Seconds of wall time per drawing (shown with an SI prefix: 3.1m is 3.1 ms): the
     // engine's own process works while this one waits.
+    state.counters["trips/drawing"] = static_cast<double>(engine::remote::RoundTrips() - trips) /
+                                      static_cast<double>(drawings) /
+                                      static_cast<double>(state.iterations());
     state.counters["s/drawing"] =
         benchmark::Counter(static_cast<double>(drawings) * static_cast<double>(state.iterations()),
                            benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_PlotRun)
-    ->ArgsProduct({{kInProcess, kOwnProcess}, {200}})
+    ->ArgsProduct({{kInProcess, kOwnProcess}, {1, 200}})
     ->ArgNames({"engine", "drawings"})
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);

@@ -131,6 +131,10 @@ void Writer::Objects(const HandleList& list) {
     for (const auto& h : list.items) {
         Object(h);
     }
+    U32(static_cast<std::uint32_t>(list.blocks.size()));
+    for (const auto& h : list.blocks) {
+        Object(h);
+    }
 }
 
 void Writer::Plot(const automation::PlotRecord& r) {
@@ -268,6 +272,16 @@ HandleList Reader::Objects() {
     list.items.reserve(n);
     for (std::uint32_t i = 0; i < n; ++i) {
         list.items.push_back(Object());
+    }
+    const std::uint32_t blocks = Count(kHandleBytes);
+    if (blocks != 0 && blocks != n) {
+        throw ProtocolError("a list of objects that does not add up");
+    }
+    for (std::uint32_t i = 0; i < blocks; ++i) {
+        list.blocks.push_back(Object());
+        if (list.blocks.back().id != 0 && list.blocks.back().kind != Kind::Block) {
+            throw ProtocolError("a block of another kind");
+        }
     }
     return list;
 }

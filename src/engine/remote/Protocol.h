@@ -90,12 +90,14 @@ inline constexpr std::uint8_t kLayoutFacts = 4;
 inline constexpr std::uint8_t kEntityFacts = 8;
 inline constexpr std::uint8_t kDrawingFacts = 16;
 
-// The items of a collection at once: its count, the first items (at most kMaxListed), and
-// for the open drawings the index of the active one among them (-1: not told).
+// The items of a collection at once: its count, the first items (at most kMaxListed), for
+// the open drawings the index of the active one among them (-1: not told), for layouts the
+// block of each item (none, or one per item; id 0: not told).
 struct HandleList {
     std::int32_t count = 0;
     std::vector<Handle> items;
     std::int32_t active = -1;
+    std::vector<Handle> blocks;
 };
 inline constexpr std::size_t kMaxListed = 4096;
 

@@ -33,6 +33,7 @@ using namespace cad;
 std::atomic<std::uint32_t> cancels{0};
 std::atomic<std::uint32_t> cancelsCleared{0};
 std::atomic<int> longCallOverride{0};
+std::atomic<std::uint64_t> roundTrips{0};
 static_assert(std::atomic<std::uint32_t>::is_always_lock_free);
 
 // A call is given up on an interrupt only after it has run this long.
@@ -437,7 +438,9 @@ void Session::Start() {
             }
             throw CadError("The CAD engine ended as it started.");
         }
-        QThread::msleep(10);
+        // An engine is ready in some tens of milliseconds: its socket is looked for often
+        // until then.
+        QThread::msleep(clock.elapsed() < 500 ? 1 : 10);
     }
     KillProcess(pid);
     throw CadError("The CAD engine did not start within " +
@@ -519,6 +522,7 @@ Value Session::Call(std::uint64_t generation, std::uint32_t handle, Method m,
         return {};
     }
     Flush();
+    roundTrips.fetch_add(1, std::memory_order_relaxed);
     return Settle();
 }
 
@@ -735,6 +739,7 @@ protected:
         std::optional<std::uint64_t> epoch;
         std::int32_t count = 0;
         std::vector<Ref<I>> items;
+        std::vector<Handle> blocks;
     };
     template <class I>
     const Listed<I>& List(Listed<I>& slot, Method m) const;
@@ -768,6 +773,7 @@ auto Proxy::List(Listed<I>& slot, Method m) const -> const Listed<I>& {
         }
         Listed<I> fresh;
         fresh.count = list->count;
+        fresh.blocks = std::move(list->blocks);
         for (const auto& h : list->items) {
             fresh.items.push_back(MakeProxy<I>(session_, h, label_));
         }
@@ -943,9 +949,9 @@ private:
 class RemoteLayouts : public AcadLayouts, public Proxy {
 public:
     using Proxy::Proxy;
-    std::int32_t Count() override { return List(listed_, Method::LayoutsList).count; }
+    std::int32_t Count() override { return WithBlocks().count; }
     Ref<AcadLayout> Item(std::int32_t index) override {
-        const auto& listed = List(listed_, Method::LayoutsList);
+        const auto& listed = WithBlocks();
         if (index >= 0 && static_cast<std::size_t>(index) < listed.items.size()) {
             return listed.items[static_cast<std::size_t>(index)];
         }
@@ -956,6 +962,9 @@ public:
     }
 
 private:
+    // The layouts, each told its block.
+    const Listed<AcadLayout>& WithBlocks();
+
     Listed<AcadLayout> listed_;
 };
 
@@ -1005,11 +1014,37 @@ public:
     void SetCenterPlot(bool value) override { Post(Method::LayoutSetCenterPlot, {value}); }
     void ZoomExtents() override { Post(Method::LayoutZoomExtents); }
     Ref<AcadPlot> Plot() override { return Promised<AcadPlot>(Method::LayoutPlot, Kind::Plot); }
-    Ref<AcadBlock> Block() override { return Object<AcadBlock>(Method::LayoutBlock); }
+    // The block that came with the layout's handle, while no reference is reloaded or moved.
+    Ref<AcadBlock> Block() override {
+        if (block_ && blockEpoch_ == session_->Epoch()) {
+            Alive();
+            return block_;
+        }
+        return Object<AcadBlock>(Method::LayoutBlock);
+    }
+    void TellBlock(const Handle& h) {
+        block_ = MakeProxy<AcadBlock>(session_, h, label_);
+        blockEpoch_ = session_->Epoch();
+    }
 
 private:
     std::optional<std::string> name_;
+    Ref<AcadBlock> block_;
+    std::uint64_t blockEpoch_ = 0;
 };
+
+auto RemoteLayouts::WithBlocks() -> const Listed<AcadLayout>& {
+    auto& listed = List(listed_, Method::LayoutsList);
+    if (!listed.blocks.empty()) {
+        for (std::size_t i = 0; i < listed.items.size() && i < listed.blocks.size(); ++i) {
+            if (listed.blocks[i].id != 0) {
+                static_cast<RemoteLayout&>(*listed.items[i]).TellBlock(listed.blocks[i]);
+            }
+        }
+        listed_.blocks.clear();
+    }
+    return listed;
+}
 
 void RemoteDocument::SetActiveLayout(const Ref<AcadLayout>& layout) {
     const auto* remote = dynamic_cast<const RemoteLayout*>(layout.get());
@@ -1295,6 +1330,10 @@ void ClearCancel() {
 
 void SetLongCallLimit(int seconds) {
     longCallOverride.store(seconds > 0 ? seconds : 0);
+}
+
+std::uint64_t RoundTrips() {
+    return roundTrips.load(std::memory_order_relaxed);
 }
 
 }  // namespace vx::engine::remote

@@ -84,6 +84,8 @@ void CancelCalls();
 void ClearCancel();
 // Overrides the long time limit of every engine of this process (0: the options' own).
 void SetLongCallLimit(int seconds);
+// How often this process has waited for an engine's answers so far: what its calls cost.
+std::uint64_t RoundTrips();
 
 // The engine's settings of the user's settings store: time limits in seconds and the
 // memory limit in megabytes, with their defaults.

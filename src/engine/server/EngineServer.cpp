@@ -556,8 +556,20 @@ Value EngineServer::Dispatch(Client& client, std::uint32_t handle, Method m,
         case Method::EntityObjectName:
             return as(entity).ObjectName();
         case Method::LayoutsList: {
+            // Each layout with its block: the client looks into it next.
             auto& c = as(layouts);
-            return List(c.Count(), [&](std::int32_t i) { return put(Kind::Layout, c.Item(i)); });
+            std::vector<Handle> theirBlocks;
+            HandleList list = List(c.Count(), [&](std::int32_t i) {
+                auto item = c.Item(i);
+                Value itsBlock;
+                TryStep([&] { itsBlock = put(Kind::Block, item->Block()); });
+                const auto* h = std::get_if<Handle>(&itsBlock);
+                theirBlocks.push_back(h ? *h : Handle{});
+                return put(Kind::Layout, std::move(item));
+            });
+            theirBlocks.resize(list.items.size());
+            list.blocks = std::move(theirBlocks);
+            return list;
         }
         case Method::BlocksList: {
             auto& c = as(blocks);
