@@ -972,10 +972,12 @@ class RemoteLayout : public AcadLayout, public Proxy {
 public:
     RemoteLayout(std::shared_ptr<Session> s, const Handle& h, std::string label)
         : Proxy(std::move(s), h, std::move(label)),
-          name_((h.flags & kLayoutFacts) != 0 ? std::optional(h.name) : std::nullopt) {}
-    // A layout's name came with its handle.
+          name_((h.flags & kLayoutFacts) != 0 ? std::optional(h.name) : std::nullopt),
+          nameEpoch_(session_->Epoch()) {}
+    // A layout's name came with its handle; once its drawing may be closed, it is asked.
     std::string Name() override {
-        return name_ ? (Alive(), *name_) : Get<std::string>(Method::LayoutName);
+        return name_ && nameEpoch_ == session_->Epoch() ? (Alive(), *name_)
+                                                        : Get<std::string>(Method::LayoutName);
     }
     void RefreshPlotDeviceInfo() override { Post(Method::LayoutRefreshPlotDeviceInfo); }
     Strings GetPlotDeviceNames() override { return Get<Strings>(Method::LayoutGetPlotDeviceNames); }
@@ -1029,6 +1031,7 @@ public:
 
 private:
     std::optional<std::string> name_;
+    std::uint64_t nameEpoch_;
     Ref<AcadBlock> block_;
     std::uint64_t blockEpoch_ = 0;
 };
