@@ -58,8 +58,6 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
-    // Qt's own event loop: it wakes for a call with less work than GLib's.
-    qputenv("QT_NO_GLIB", "1");
     QString socket;
     std::uint64_t memoryMB = 0;
     int idleMs = 0;
