@@ -5,7 +5,8 @@
 //                             (waits for the engine's answer) as counters
 //   BM_Call/<engine>          wall time of one call that waits for its answer
 // The engine's process should cost at most a fifth more than the engine in the process:
-// compare the two times of one N. Most of what the process costs is waiting for the other
+// compare the two times of one N (N = 1 shows what starting and quitting the engine
+// costs a run). Most of what the process costs is waiting for the other
 // side to be scheduled, so a loaded machine widens the gap: compare several runs of both,
 // taken in turn, e.g.
 //
