@@ -1,9 +1,12 @@
 // vormex-cli plot over a folder of N copies of a small drawing, to PDF, on the engine in
 // the program's process and on the engine in its own process (vormex-engine, started and
 // quit by each run as the program does).
-//   BM_PlotRun/<engine>/<N>   wall time per run; s/drawing (wall time) as a counter
+//   BM_PlotRun/<engine>/<N>   wall time per run; s/drawing (wall time) and trips/drawing
+//                             (waits for the engine's answer) as counters
+//   BM_Call/<engine>          wall time of one call that waits for its answer
 // The engine's process should cost at most a fifth more than the engine in the process:
-// compare the two times of one N. Most of what the process costs is waiting for the other
+// compare the two times of one N (N = 1 shows what starting and quitting the engine
+// costs a run). Most of what the process costs is waiting for the other
 // side to be scheduled, so a loaded machine widens the gap: compare several runs of both,
 // taken in turn, e.g.
 //
@@ -31,18 +34,10 @@ using namespace vx;
 
 enum Engine { kInProcess = 0, kOwnProcess = 1 };
 
-void BM_PlotRun(benchmark::State& state) {
-    const auto drawings = static_cast<int>(state.range(1));
-    QTemporaryDir temp;
+// The engine of the program's folder, its user folder in `temp`.
+void Register(cad::ClassRegistry& registry, Engine which, const QTemporaryDir& temp) {
     const fs::path root(temp.path().toStdString());
-    const fs::path folder = root / "drawings";
-    fs::create_directories(folder);
-    for (int i = 0; i < drawings; ++i) {
-        fs::copy_file(fs::path(VORMEX_SOURCE_DIR) / "examples/bracket-r12.dxf",
-                      folder / ("d" + std::to_string(10000 + i) + ".dxf"));
-    }
-    cad::ClassRegistry registry;
-    if (state.range(0) == kInProcess) {
+    if (which == kInProcess) {
         engine::automation::EngineOptions o;
         o.folders = engine::device::EngineFolders{VORMEX_PROGRAM_DIR, root / "user"};
         o.noPrinters = true;
@@ -55,6 +50,20 @@ void BM_PlotRun(benchmark::State& state) {
                        QString::fromStdString((root / "user").string()), "--no-printers"};
         engine::remote::RegisterRemoteEngine(registry, o);
     }
+}
+
+void BM_PlotRun(benchmark::State& state) {
+    const auto drawings = static_cast<int>(state.range(1));
+    QTemporaryDir temp;
+    const fs::path root(temp.path().toStdString());
+    const fs::path folder = root / "drawings";
+    fs::create_directories(folder);
+    for (int i = 0; i < drawings; ++i) {
+        fs::copy_file(fs::path(VORMEX_SOURCE_DIR) / "examples/bracket-r12.dxf",
+                      folder / ("d" + std::to_string(10000 + i) + ".dxf"));
+    }
+    cad::ClassRegistry registry;
+    Register(registry, static_cast<Engine>(state.range(0)), temp);
     const QStringList args{QString::fromStdString(folder.string()),
                            "--pattern",
                            "*.dxf",
@@ -64,6 +73,7 @@ void BM_PlotRun(benchmark::State& state) {
                            "A4",
                            "--style",
                            "monochrome.ctb"};
+    const std::uint64_t trips = engine::remote::RoundTrips();
     for (auto _ : state) {
         QByteArray outBytes;
         QString errText;
@@ -80,15 +90,36 @@ void BM_PlotRun(benchmark::State& state) {
     state.SetLabel(state.range(0) == kInProcess ? "in process" : "vormex-engine");
     // Seconds of wall time per drawing (shown with an SI prefix: 3.1m is 3.1 ms): the
     // engine's own process works while this one waits.
+    state.counters["trips/drawing"] = static_cast<double>(engine::remote::RoundTrips() - trips) /
+                                      static_cast<double>(drawings) /
+                                      static_cast<double>(state.iterations());
     state.counters["s/drawing"] =
         benchmark::Counter(static_cast<double>(drawings) * static_cast<double>(state.iterations()),
                            benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_PlotRun)
-    ->ArgsProduct({{kInProcess, kOwnProcess}, {200}})
+    ->ArgsProduct({{kInProcess, kOwnProcess}, {1, 200}})
     ->ArgNames({"engine", "drawings"})
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
+
+// One call that waits for its answer (a system variable of an open drawing), against the
+// same call on the engine in this process: what a round trip to the engine costs.
+void BM_Call(benchmark::State& state) {
+    QTemporaryDir temp;
+    cad::ClassRegistry registry;
+    Register(registry, static_cast<Engine>(state.range(0)), temp);
+    auto app = registry.CreateObject(cad::kCadClassName);
+    auto doc = app->Documents()->Open(
+        (fs::path(VORMEX_SOURCE_DIR) / "examples/bracket-r12.dxf").string(), true);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(doc->GetVariable("SDI"));
+    }
+    doc.reset();
+    app->Quit();
+    state.SetLabel(state.range(0) == kInProcess ? "in process" : "vormex-engine");
+}
+BENCHMARK(BM_Call)->Arg(kInProcess)->Arg(kOwnProcess)->ArgName("engine")->UseRealTime();
 
 }  // namespace
 

@@ -6,7 +6,18 @@ namespace vx::engine::remote {
 
 namespace {
 
-enum class Tag : std::uint8_t { None = 0, Int = 1, Bool = 2, Text = 3, List = 4, Object = 5 };
+enum class Tag : std::uint8_t {
+    None = 0,
+    Int = 1,
+    Bool = 2,
+    Text = 3,
+    List = 4,
+    Object = 5,
+    Objects = 6
+};
+
+// The fewest bytes of a handle on the wire.
+constexpr std::size_t kHandleBytes = 18;
 
 }  // namespace
 
@@ -95,13 +106,34 @@ void Writer::Val(const Value& v) {
         List(*l);
     } else if (const auto* h = std::get_if<Handle>(&v)) {
         U8(static_cast<std::uint8_t>(Tag::Object));
-        U8(static_cast<std::uint8_t>(h->kind));
-        U32(h->id);
-        Str(h->name);
-        Str(h->path);
-        U8(h->flags);
+        Object(*h);
+    } else if (const auto* hl = std::get_if<HandleList>(&v)) {
+        U8(static_cast<std::uint8_t>(Tag::Objects));
+        Objects(*hl);
     } else {
         U8(static_cast<std::uint8_t>(Tag::None));
+    }
+}
+
+void Writer::Object(const Handle& h) {
+    U8(static_cast<std::uint8_t>(h.kind));
+    U32(h.id);
+    Str(h.name);
+    Str(h.path);
+    U8(h.flags);
+    U32(static_cast<std::uint32_t>(h.number));
+}
+
+void Writer::Objects(const HandleList& list) {
+    U32(static_cast<std::uint32_t>(list.count));
+    U32(static_cast<std::uint32_t>(list.active));
+    U32(static_cast<std::uint32_t>(list.items.size()));
+    for (const auto& h : list.items) {
+        Object(h);
+    }
+    U32(static_cast<std::uint32_t>(list.blocks.size()));
+    for (const auto& h : list.blocks) {
+        Object(h);
     }
 }
 
@@ -204,22 +236,54 @@ Value Reader::Val() {
             return Str();
         case Tag::List:
             return List();
-        case Tag::Object: {
-            Handle h;
-            const std::uint8_t kind = U8();
-            if (kind < static_cast<std::uint8_t>(Kind::Application) ||
-                kind > static_cast<std::uint8_t>(Kind::Entity)) {
-                throw ProtocolError("an unknown object kind");
-            }
-            h.kind = static_cast<Kind>(kind);
-            h.id = U32();
-            h.name = Str();
-            h.path = Str();
-            h.flags = U8();
-            return h;
-        }
+        case Tag::Object:
+            return Object();
+        case Tag::Objects:
+            return Objects();
     }
     throw ProtocolError("an unknown value type");
+}
+
+Handle Reader::Object() {
+    Handle h;
+    const std::uint8_t kind = U8();
+    if (kind < static_cast<std::uint8_t>(Kind::Application) ||
+        kind > static_cast<std::uint8_t>(Kind::Entity)) {
+        throw ProtocolError("an unknown object kind");
+    }
+    h.kind = static_cast<Kind>(kind);
+    h.id = U32();
+    h.name = Str();
+    h.path = Str();
+    h.flags = U8();
+    h.number = static_cast<std::int32_t>(U32());
+    return h;
+}
+
+HandleList Reader::Objects() {
+    HandleList list;
+    list.count = static_cast<std::int32_t>(U32());
+    list.active = static_cast<std::int32_t>(U32());
+    const std::uint32_t n = Count(kHandleBytes);
+    if (n > kMaxListed || static_cast<std::int64_t>(n) > list.count ||
+        list.active >= static_cast<std::int32_t>(n) || list.active < -1) {
+        throw ProtocolError("a list of objects that does not add up");
+    }
+    list.items.reserve(n);
+    for (std::uint32_t i = 0; i < n; ++i) {
+        list.items.push_back(Object());
+    }
+    const std::uint32_t blocks = Count(kHandleBytes);
+    if (blocks != 0 && blocks != n) {
+        throw ProtocolError("a list of objects that does not add up");
+    }
+    for (std::uint32_t i = 0; i < blocks; ++i) {
+        list.blocks.push_back(Object());
+        if (list.blocks.back().id != 0 && list.blocks.back().kind != Kind::Block) {
+            throw ProtocolError("a block of another kind");
+        }
+    }
+    return list;
 }
 
 automation::PlotRecord Reader::Plot() {

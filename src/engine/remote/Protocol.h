@@ -19,10 +19,13 @@
 //             handles, u8 n, n x value
 //   Cancel  : u8 type, u32 sequence
 //   Reply   : u8 type, u32 sequence, u8 status, value (Ok) or string (an error), then
-//             the plot and open records that the call added to the engine's journal
+//             the plot and open records that the call added to the engine's journal,
+//             then u8 1 and the open drawings (a handle list) after a call that opens
+//             or closes one, else u8 0
 //
 // Objects are addressed by handles that the engine hands out per connection; a value is
-// a tagged int32, bool, string, string list or handle. Plain C++: both ends share it.
+// a tagged int32, bool, string, string list, handle or handle list. Plain C++: both ends
+// share it.
 #pragma once
 
 #include <cstdint>
@@ -36,7 +39,7 @@
 
 namespace vx::engine::remote {
 
-inline constexpr std::uint16_t kProtocolVersion = 3;
+inline constexpr std::uint16_t kProtocolVersion = 4;
 inline constexpr std::uint32_t kMaxFrame = 16u << 20;
 inline constexpr std::uint32_t kApplicationHandle = 1;
 // The handles that the client chooses; the engine counts its own up from 2.
@@ -69,19 +72,37 @@ enum class Kind : std::uint8_t {
     Entity
 };
 
-// A handle with what the engine tells of the object at once, which never changes while the
+// A handle with what the engine tells of the object at once. Never changing while the
 // object lives: a drawing's name and folder; a block's name and whether it is an external
-// reference (kBlockFacts set).
+// reference (kBlockFacts set); a layout's name (kLayoutFacts); an entity's object name
+// (kEntityFacts). True when the handle was given, until the program changes the drawing
+// (`number`): a block's count of entities (kBlockFacts), a drawing's DBMOD (kDrawingFacts).
 struct Handle {
     Kind kind = Kind::Application;
     std::uint32_t id = 0;
     std::string name, path;
     std::uint8_t flags = 0;
+    std::int32_t number = 0;
 };
 inline constexpr std::uint8_t kBlockFacts = 1;
 inline constexpr std::uint8_t kBlockIsXRef = 2;
+inline constexpr std::uint8_t kLayoutFacts = 4;
+inline constexpr std::uint8_t kEntityFacts = 8;
+inline constexpr std::uint8_t kDrawingFacts = 16;
 
-using Value = std::variant<std::monostate, std::int32_t, bool, std::string, cad::Strings, Handle>;
+// The items of a collection at once: its count, the first items (at most kMaxListed), for
+// the open drawings the index of the active one among them (-1: not told), for layouts the
+// block of each item (none, or one per item; id 0: not told).
+struct HandleList {
+    std::int32_t count = 0;
+    std::vector<Handle> items;
+    std::int32_t active = -1;
+    std::vector<Handle> blocks;
+};
+inline constexpr std::size_t kMaxListed = 4096;
+
+using Value =
+    std::variant<std::monostate, std::int32_t, bool, std::string, cad::Strings, Handle, HandleList>;
 
 // Every member of the automation interface, one number each.
 enum class Method : std::uint16_t {
@@ -148,7 +169,9 @@ enum class Method : std::uint16_t {
     LayoutBlock,
     BlockItem,
     EntityObjectName,
-    Last = EntityObjectName
+    LayoutsList,  // a layouts collection's items: a HandleList
+    BlocksList,   // a blocks collection's items: a HandleList
+    Last = BlocksList
 };
 
 // Calls that read or plot a drawing and get the long time limit.
@@ -172,6 +195,8 @@ public:
     void Str(const std::string& s);
     void List(const cad::Strings& list);
     void Val(const Value& v);
+    void Object(const Handle& h);
+    void Objects(const HandleList& list);
     void Plot(const automation::PlotRecord& r);
     void Open(const automation::OpenRecord& r);
     // The frame: length and message. Throws ProtocolError beyond kMaxFrame.
@@ -192,6 +217,8 @@ public:
     std::string Str();
     cad::Strings List();
     Value Val();
+    Handle Object();
+    HandleList Objects();
     automation::PlotRecord Plot();
     automation::OpenRecord Open();
     // A count of items that take at least `each` bytes: never more than the rest holds.

@@ -33,6 +33,7 @@ using namespace cad;
 std::atomic<std::uint32_t> cancels{0};
 std::atomic<std::uint32_t> cancelsCleared{0};
 std::atomic<int> longCallOverride{0};
+std::atomic<std::uint64_t> roundTrips{0};
 static_assert(std::atomic<std::uint32_t>::is_always_lock_free);
 
 // A call is given up on an interrupt only after it has run this long.
@@ -64,6 +65,82 @@ std::string FullName(const Handle& h) {
 #endif
     return h.path.empty() ? h.name : h.path + kSeparator + h.name;
 }
+
+// Calls that change nothing in the engine: answers kept from before them stay true.
+bool ReadsOnly(Method m) {
+    switch (m) {
+        case Method::AppActiveDocument:
+        case Method::AppDocuments:
+        case Method::DocsCount:
+        case Method::DocsItem:
+        case Method::DocGetVariable:
+        case Method::DocName:
+        case Method::DocPath:
+        case Method::DocActiveLayout:
+        case Method::DocLayouts:
+        case Method::DocModelSpace:
+        case Method::DocPaperSpace:
+        case Method::DocPlot:
+        case Method::DocBlocks:
+        case Method::LayoutsCount:
+        case Method::LayoutsItem:
+        case Method::LayoutsItemByName:
+        case Method::LayoutsList:
+        case Method::LayoutName:
+        case Method::LayoutGetPlotDeviceNames:
+        case Method::LayoutGetCanonicalMediaNames:
+        case Method::LayoutGetPlotStyleTableNames:
+        case Method::LayoutGetLocaleMediaName:
+        case Method::LayoutStyleSheet:
+        case Method::LayoutPlot:
+        case Method::LayoutBlock:
+        case Method::BlocksCount:
+        case Method::BlocksItem:
+        case Method::BlocksItemByName:
+        case Method::BlocksList:
+        case Method::BlockName:
+        case Method::BlockIsXRef:
+        case Method::BlockXRefDatabase:
+        case Method::BlockPath:
+        case Method::BlockCount:
+        case Method::BlockLayout:
+        case Method::BlockItem:
+        case Method::DatabaseModelSpace:
+        case Method::EntityObjectName:
+            return true;
+        default:
+            return false;
+    }
+}
+
+class Session;
+
+// A handle that more than one proxy may serve: given back to the engine when the last of
+// them and the list it came in are gone.
+class HandleOwner {
+public:
+    HandleOwner(Session& s, std::uint64_t generation, std::uint32_t id)
+        : session_(s), generation_(generation), id_(id) {}
+    ~HandleOwner();
+    HandleOwner(const HandleOwner&) = delete;
+    HandleOwner& operator=(const HandleOwner&) = delete;
+
+private:
+    Session& session_;
+    std::uint64_t generation_;
+    std::uint32_t id_;
+};
+
+// The open drawings as the engine told them after the last call that opened or closed one:
+// true while the epochs stay the same (the active one while the active epoch does).
+struct OpenDrawings {
+    std::uint64_t epoch = 0;
+    std::uint64_t activeEpoch = 0;
+    std::uint64_t changes = 0;
+    HandleList list;
+    std::vector<std::shared_ptr<HandleOwner>> owners;
+    std::vector<std::weak_ptr<AcadDocument>> made;  // the proxies served so far
+};
 
 // The client's end of the connection to whichever engine serves it now. A new engine
 // gives a new generation; objects of an earlier one fail.
@@ -127,6 +204,15 @@ public:
     std::uint64_t Epoch() const { return epoch_; }
     // Changes with these and with every call that may change which drawing is active.
     std::uint64_t ActiveEpoch() const { return activeEpoch_; }
+    // Changes with every call that may change something in the engine.
+    std::uint64_t Changes() const { return changes_; }
+    // The open drawings, while nothing may have changed them; null otherwise.
+    OpenDrawings* Drawings() {
+        return drawings_ && drawings_->epoch == epoch_ ? &*drawings_ : nullptr;
+    }
+    bool ActiveTold() const {
+        return drawings_ && drawings_->activeEpoch == activeEpoch_ && drawings_->list.active >= 0;
+    }
     // A drawing that was just activated is the active drawing, until the next change.
     void NoteActivated(std::weak_ptr<AcadDocument> doc) {
         activated_ = {activeEpoch_, std::move(doc)};
@@ -179,6 +265,7 @@ private:
     void Flush();
     // Reads the replies of every pending call; the last one's answer.
     Value Settle();
+    void SetDrawings(HandleList list);
     int LimitSeconds(Method m) const;
     // Waits for the next message until `deadline` (ms of clock_); a cancel is taken up
     // only `since` + kCancelAfterMs on.
@@ -194,6 +281,8 @@ private:
     std::uint32_t chosen_ = 0;
     std::uint64_t epoch_ = 0;
     std::uint64_t activeEpoch_ = 0;
+    std::uint64_t changes_ = 0;
+    std::optional<OpenDrawings> drawings_;
     std::pair<std::uint64_t, std::weak_ptr<AcadDocument>> activated_;
     std::vector<std::uint32_t> released_;
     bool quit_ = false;
@@ -208,7 +297,12 @@ private:
     qint64 lastReply_ = 0;
 };
 
+HandleOwner::~HandleOwner() {
+    session_.Release(generation_, id_);
+}
+
 void Session::Drop() {
+    drawings_.reset();
     if (socket_) {
         socket_->abort();
         socket_.reset();
@@ -344,7 +438,9 @@ void Session::Start() {
             }
             throw CadError("The CAD engine ended as it started.");
         }
-        QThread::msleep(10);
+        // An engine is ready in some tens of milliseconds: its socket is looked for often
+        // until then.
+        QThread::msleep(clock.elapsed() < 500 ? 1 : 10);
     }
     KillProcess(pid);
     throw CadError("The CAD engine did not start within " +
@@ -375,6 +471,9 @@ Value Session::Call(std::uint64_t generation, std::uint32_t handle, Method m,
         throw CadFailure(kEnded);
     }
     const std::uint32_t sequence = ++sequence_;
+    if (!ReadsOnly(m)) {
+        ++changes_;
+    }
     switch (m) {
         case Method::DocsOpen:
         case Method::DocsAdd:
@@ -423,6 +522,7 @@ Value Session::Call(std::uint64_t generation, std::uint32_t handle, Method m,
         return {};
     }
     Flush();
+    roundTrips.fetch_add(1, std::memory_order_relaxed);
     return Settle();
 }
 
@@ -441,9 +541,23 @@ void Session::Flush() {
     }
 }
 
+void Session::SetDrawings(HandleList list) {
+    OpenDrawings d;
+    d.epoch = epoch_;
+    d.activeEpoch = activeEpoch_;
+    d.changes = changes_;
+    for (const auto& h : list.items) {
+        d.owners.push_back(std::make_shared<HandleOwner>(*this, generation_, h.id));
+    }
+    d.made.resize(list.items.size());
+    d.list = std::move(list);
+    drawings_ = std::move(d);
+}
+
 Value Session::Settle() {
     // The first failure of a call that did not wait: the call that waits throws it.
     std::optional<std::string> failed;
+    std::optional<HandleList> drawings;
     for (;;) {
         // The engine runs the calls in order: the first pending one is the one under way.
         const Pending head = pending_.front();
@@ -496,6 +610,14 @@ Value Session::Settle() {
             for (std::uint32_t i = 0, n = in.Count(13); i < n; ++i) {
                 journal_.AddOpen(in.Open());
             }
+            if (in.U8() != 0) {
+                drawings = in.Objects();
+                for (const auto& h : drawings->items) {
+                    if (h.kind != Kind::Document) {
+                        throw ProtocolError("a drawing of another kind");
+                    }
+                }
+            }
         } catch (const ProtocolError& e) {
             Fail(std::string("the CAD engine gave an answer that makes no sense") + doing + " (" +
                      e.what() + ")",
@@ -527,6 +649,9 @@ Value Session::Settle() {
                      true);
         }
         if (pending_.empty()) {
+            if (drawings) {
+                SetDrawings(std::move(*drawings));
+            }
             if (failed) {
                 throw CadError(*failed);
             }
@@ -544,7 +669,13 @@ public:
           generation_(session_->Generation()),
           id_(h.id),
           label_(std::move(label)) {}
-    ~Proxy() { session_->Release(generation_, id_); }
+    ~Proxy() {
+        if (!owner_) {
+            session_->Release(generation_, id_);
+        }
+    }
+    // The handle is another's to give back.
+    void Share(std::shared_ptr<HandleOwner> owner) { owner_ = std::move(owner); }
     Proxy(const Proxy&) = delete;
     Proxy& operator=(const Proxy&) = delete;
     std::uint64_t Generation() const { return generation_; }
@@ -602,11 +733,22 @@ protected:
     }
     template <class I>
     Ref<I> Object(Method m, std::vector<Value> args = {}) const;
+    // The items of a collection, asked all at once and kept while the epoch stays.
+    template <class I>
+    struct Listed {
+        std::optional<std::uint64_t> epoch;
+        std::int32_t count = 0;
+        std::vector<Ref<I>> items;
+        std::vector<Handle> blocks;
+    };
+    template <class I>
+    const Listed<I>& List(Listed<I>& slot, Method m) const;
 
     std::shared_ptr<Session> session_;
     std::uint64_t generation_;
     std::uint32_t id_;
     std::string label_;
+    std::shared_ptr<HandleOwner> owner_;
 };
 
 template <class I>
@@ -622,6 +764,27 @@ Ref<I> Proxy::Promised(Method m, Kind kind) const {
 }
 
 template <class I>
+auto Proxy::List(Listed<I>& slot, Method m) const -> const Listed<I>& {
+    if (slot.epoch != session_->Epoch()) {
+        Value v = Call(m);
+        auto* list = std::get_if<HandleList>(&v);
+        if (!list) {
+            throw CadError("The CAD engine answered with a value of another type.");
+        }
+        Listed<I> fresh;
+        fresh.count = list->count;
+        fresh.blocks = std::move(list->blocks);
+        for (const auto& h : list->items) {
+            fresh.items.push_back(MakeProxy<I>(session_, h, label_));
+        }
+        fresh.epoch = session_->Epoch();
+        slot = std::move(fresh);
+    }
+    Alive();
+    return slot;
+}
+
+template <class I>
 Ref<I> Proxy::Object(Method m, std::vector<Value> args) const {
     Value v = Call(m, std::move(args));
     if (std::holds_alternative<std::monostate>(v)) {
@@ -634,14 +797,27 @@ Ref<I> Proxy::Object(Method m, std::vector<Value> args) const {
     return MakeProxy<I>(session_, *h, label_);
 }
 
-// The count and the items are kept while no drawing is opened, added or closed.
+// The proxy of an open drawing that the engine told after a call that opened or closed one.
+Ref<AcadDocument> DrawingAt(const std::shared_ptr<Session>& s, OpenDrawings& d, std::size_t i);
+
+// The count and the items are those the engine told with its last answer that opened or
+// closed a drawing, else kept while no drawing is opened, added or closed.
 class RemoteDocuments : public AcadDocuments, public Proxy {
 public:
     using Proxy::Proxy;
     std::int32_t Count() override {
+        Alive();
+        if (const auto* told = session_->Drawings()) {
+            return told->list.count;
+        }
         return Kept(count_, [&] { return Get<std::int32_t>(Method::DocsCount); });
     }
     Ref<AcadDocument> Item(std::int32_t index) override {
+        Alive();
+        auto* told = session_->Drawings();
+        if (told && index >= 0 && static_cast<std::size_t>(index) < told->list.items.size()) {
+            return DrawingAt(session_, *told, static_cast<std::size_t>(index));
+        }
         return KeptItem(itemsEpoch_, items_, index,
                         [&] { return Object<AcadDocument>(Method::DocsItem, {index}); });
     }
@@ -666,8 +842,19 @@ class RemoteDocument : public AcadDocument,
                        public std::enable_shared_from_this<RemoteDocument> {
 public:
     RemoteDocument(std::shared_ptr<Session> s, const Handle& h, std::string label)
-        : Proxy(std::move(s), h, std::move(label)), name_(h.name), path_(h.path) {}
+        : Proxy(std::move(s), h, std::move(label)),
+          name_(h.name),
+          path_(h.path),
+          dbmod_((h.flags & kDrawingFacts) != 0 ? std::optional(h.number) : std::nullopt),
+          toldAt_(session_->Changes()) {}
+    // What came with the handle was true when the engine had made that many changes.
+    void ToldAt(std::uint64_t changes) { toldAt_ = changes; }
+    // DBMOD, as told with the handle while nothing may have changed the drawing.
     std::int32_t GetVariable(const std::string& name) override {
+        if (dbmod_ && !closed_ && toldAt_ == session_->Changes() && IsDbmod(name)) {
+            Alive();
+            return *dbmod_;
+        }
         return Get<std::int32_t>(Method::DocGetVariable, {name});
     }
     void SetVariable(const std::string& name, std::int32_t value) override {
@@ -698,8 +885,13 @@ public:
         return activeLayout_;
     }
     void SetActiveLayout(const Ref<AcadLayout>& layout) override;
+    // The layouts object, like the blocks one, serves while the drawing is open.
     Ref<AcadLayouts> Layouts() override {
-        return Promised<AcadLayouts>(Method::DocLayouts, Kind::Layouts);
+        if (!layouts_) {
+            layouts_ = Promised<AcadLayouts>(Method::DocLayouts, Kind::Layouts);
+        }
+        Alive();
+        return layouts_;
     }
     Ref<AcadBlock> ModelSpace() override { return Object<AcadBlock>(Method::DocModelSpace); }
     Ref<AcadBlock> PaperSpace() override { return Object<AcadBlock>(Method::DocPaperSpace); }
@@ -733,8 +925,18 @@ public:
     }
 
 private:
+    static bool IsDbmod(const std::string& name) {
+        static constexpr char kDbmod[] = "DBMOD";
+        return name.size() == 5 && std::equal(name.begin(), name.end(), kDbmod, [](char a, char b) {
+                   return (a >= 'a' && a <= 'z' ? static_cast<char>(a - 'a' + 'A') : a) == b;
+               });
+    }
+
     Ref<AcadBlocks> blocks_;
+    Ref<AcadLayouts> layouts_;
     std::string name_, path_;
+    std::optional<std::int32_t> dbmod_;
+    std::uint64_t toldAt_;
     bool closed_ = false;
     // The active layout as last asked, while nothing may have changed it.
     Ref<AcadLayout> activeLayout_;
@@ -743,22 +945,40 @@ private:
     std::uint64_t plotEpoch_ = 0;
 };
 
+// The count and the items, asked at once, are kept while nothing changes the drawings.
 class RemoteLayouts : public AcadLayouts, public Proxy {
 public:
     using Proxy::Proxy;
-    std::int32_t Count() override { return Get<std::int32_t>(Method::LayoutsCount); }
+    std::int32_t Count() override { return WithBlocks().count; }
     Ref<AcadLayout> Item(std::int32_t index) override {
+        const auto& listed = WithBlocks();
+        if (index >= 0 && static_cast<std::size_t>(index) < listed.items.size()) {
+            return listed.items[static_cast<std::size_t>(index)];
+        }
         return Object<AcadLayout>(Method::LayoutsItem, {index});
     }
     Ref<AcadLayout> Item(const std::string& name) override {
         return Object<AcadLayout>(Method::LayoutsItemByName, {name});
     }
+
+private:
+    // The layouts, each told its block.
+    const Listed<AcadLayout>& WithBlocks();
+
+    Listed<AcadLayout> listed_;
 };
 
 class RemoteLayout : public AcadLayout, public Proxy {
 public:
-    using Proxy::Proxy;
-    std::string Name() override { return Get<std::string>(Method::LayoutName); }
+    RemoteLayout(std::shared_ptr<Session> s, const Handle& h, std::string label)
+        : Proxy(std::move(s), h, std::move(label)),
+          name_((h.flags & kLayoutFacts) != 0 ? std::optional(h.name) : std::nullopt),
+          nameEpoch_(session_->Epoch()) {}
+    // A layout's name came with its handle; once its drawing may be closed, it is asked.
+    std::string Name() override {
+        return name_ && nameEpoch_ == session_->Epoch() ? (Alive(), *name_)
+                                                        : Get<std::string>(Method::LayoutName);
+    }
     void RefreshPlotDeviceInfo() override { Post(Method::LayoutRefreshPlotDeviceInfo); }
     Strings GetPlotDeviceNames() override { return Get<Strings>(Method::LayoutGetPlotDeviceNames); }
     Strings GetCanonicalMediaNames() override {
@@ -771,17 +991,17 @@ public:
         return Get<std::string>(Method::LayoutGetLocaleMediaName, {canonicalName});
     }
     void SetConfigName(const std::string& device) override {
-        Call(Method::LayoutSetConfigName, {device});
+        Post(Method::LayoutSetConfigName, {device});
     }
     void SetCanonicalMediaName(const std::string& name) override {
-        Call(Method::LayoutSetCanonicalMediaName, {name});
+        Post(Method::LayoutSetCanonicalMediaName, {name});
     }
     void SetPlotWithPlotStyles(bool value) override {
         Post(Method::LayoutSetPlotWithPlotStyles, {value});
     }
     std::string StyleSheet() override { return Get<std::string>(Method::LayoutStyleSheet); }
     void SetStyleSheet(const std::string& name) override {
-        Call(Method::LayoutSetStyleSheet, {name});
+        Post(Method::LayoutSetStyleSheet, {name});
     }
     void SetPlotType(std::int32_t type) override { Post(Method::LayoutSetPlotType, {type}); }
     void SetStandardScale(std::int32_t scale) override {
@@ -796,8 +1016,38 @@ public:
     void SetCenterPlot(bool value) override { Post(Method::LayoutSetCenterPlot, {value}); }
     void ZoomExtents() override { Post(Method::LayoutZoomExtents); }
     Ref<AcadPlot> Plot() override { return Promised<AcadPlot>(Method::LayoutPlot, Kind::Plot); }
-    Ref<AcadBlock> Block() override { return Object<AcadBlock>(Method::LayoutBlock); }
+    // The block that came with the layout's handle, while no reference is reloaded or moved.
+    Ref<AcadBlock> Block() override {
+        if (block_ && blockEpoch_ == session_->Epoch()) {
+            Alive();
+            return block_;
+        }
+        return Object<AcadBlock>(Method::LayoutBlock);
+    }
+    void TellBlock(const Handle& h) {
+        block_ = MakeProxy<AcadBlock>(session_, h, label_);
+        blockEpoch_ = session_->Epoch();
+    }
+
+private:
+    std::optional<std::string> name_;
+    std::uint64_t nameEpoch_;
+    Ref<AcadBlock> block_;
+    std::uint64_t blockEpoch_ = 0;
 };
+
+auto RemoteLayouts::WithBlocks() -> const Listed<AcadLayout>& {
+    auto& listed = List(listed_, Method::LayoutsList);
+    if (!listed.blocks.empty()) {
+        for (std::size_t i = 0; i < listed.items.size() && i < listed.blocks.size(); ++i) {
+            if (listed.blocks[i].id != 0) {
+                static_cast<RemoteLayout&>(*listed.items[i]).TellBlock(listed.blocks[i]);
+            }
+        }
+        listed_.blocks.clear();
+    }
+    return listed;
+}
 
 void RemoteDocument::SetActiveLayout(const Ref<AcadLayout>& layout) {
     const auto* remote = dynamic_cast<const RemoteLayout*>(layout.get());
@@ -818,7 +1068,7 @@ public:
     using Proxy::Proxy;
     void SetQuietErrorMode(bool quiet) override { Post(Method::PlotSetQuietErrorMode, {quiet}); }
     void SetNumberOfCopies(std::int32_t copies) override {
-        Call(Method::PlotSetNumberOfCopies, {copies});
+        Post(Method::PlotSetNumberOfCopies, {copies});
     }
     bool PlotToFile(const std::string& fileName, const std::string& configName) override {
         return session_->Plotting([&] {
@@ -836,25 +1086,25 @@ public:
     }
 };
 
-// The count and the items are kept while no reference is reloaded or moved.
+// The count and the items, asked at once, are kept while no reference is reloaded or
+// moved.
 class RemoteBlocks : public AcadBlocks, public Proxy {
 public:
     using Proxy::Proxy;
-    std::int32_t Count() override {
-        return Kept(count_, [&] { return Get<std::int32_t>(Method::BlocksCount); });
-    }
+    std::int32_t Count() override { return List(listed_, Method::BlocksList).count; }
     Ref<AcadBlock> Item(std::int32_t index) override {
-        return KeptItem(itemsEpoch_, items_, index,
-                        [&] { return Object<AcadBlock>(Method::BlocksItem, {index}); });
+        const auto& listed = List(listed_, Method::BlocksList);
+        if (index >= 0 && static_cast<std::size_t>(index) < listed.items.size()) {
+            return listed.items[static_cast<std::size_t>(index)];
+        }
+        return Object<AcadBlock>(Method::BlocksItem, {index});
     }
     Ref<AcadBlock> Item(const std::string& name) override {
         return Object<AcadBlock>(Method::BlocksItemByName, {name});
     }
 
 private:
-    std::pair<std::uint64_t, std::int32_t> count_{0, 0};
-    std::uint64_t itemsEpoch_ = 0;
-    std::map<std::int32_t, Ref<AcadBlock>> items_;
+    Listed<AcadBlock> listed_;
 };
 
 class RemoteBlock : public AcadBlock, public Proxy {
@@ -863,7 +1113,9 @@ public:
         : Proxy(std::move(s), h, std::move(label)),
           facts_((h.flags & kBlockFacts) != 0),
           name_(h.name),
-          xref_((h.flags & kBlockIsXRef) != 0) {}
+          xref_((h.flags & kBlockIsXRef) != 0),
+          count_(h.number),
+          toldIn_(session_->Epoch()) {}
     // A block's name and kind came with its handle.
     std::string Name() override {
         return facts_ ? (Alive(), name_) : Get<std::string>(Method::BlockName);
@@ -875,7 +1127,11 @@ public:
     std::string Path() override { return Get<std::string>(Method::BlockPath); }
     void SetPath(const std::string& path) override { Call(Method::BlockSetPath, {path}); }
     void Reload() override { Call(Method::BlockReload); }
-    std::int32_t Count() override { return Get<std::int32_t>(Method::BlockCount); }
+    // Its count of entities too, while no reference is reloaded or moved.
+    std::int32_t Count() override {
+        return facts_ && toldIn_ == session_->Epoch() ? (Alive(), count_)
+                                                      : Get<std::int32_t>(Method::BlockCount);
+    }
     Ref<AcadLayout> Layout() override { return Object<AcadLayout>(Method::BlockLayout); }
     Ref<AcadEntity> Item(std::int32_t index) override {
         return Object<AcadEntity>(Method::BlockItem, {index});
@@ -885,6 +1141,8 @@ private:
     bool facts_;
     std::string name_;
     bool xref_;
+    std::int32_t count_;
+    std::uint64_t toldIn_;
 };
 
 class RemoteDatabase : public AcadDatabase, public Proxy {
@@ -893,10 +1151,18 @@ public:
     Ref<AcadBlock> ModelSpace() override { return Object<AcadBlock>(Method::DatabaseModelSpace); }
 };
 
+// An entity is what it was when its block was asked for it; its name came with its handle.
 class RemoteEntity : public AcadEntity, public Proxy {
 public:
-    using Proxy::Proxy;
-    std::string ObjectName() override { return Get<std::string>(Method::EntityObjectName); }
+    RemoteEntity(std::shared_ptr<Session> s, const Handle& h, std::string label)
+        : Proxy(std::move(s), h, std::move(label)),
+          name_((h.flags & kEntityFacts) != 0 ? std::optional(h.name) : std::nullopt) {}
+    std::string ObjectName() override {
+        return name_ ? (Alive(), *name_) : Get<std::string>(Method::EntityObjectName);
+    }
+
+private:
+    std::optional<std::string> name_;
 };
 
 template <class I, class P>
@@ -933,6 +1199,18 @@ Ref<I> MakeProxy(const std::shared_ptr<Session>& s, const Handle& h, const std::
     }
 }
 
+Ref<AcadDocument> DrawingAt(const std::shared_ptr<Session>& s, OpenDrawings& d, std::size_t i) {
+    if (auto made = d.made[i].lock()) {
+        return made;
+    }
+    const Handle& h = d.list.items[i];
+    auto doc = std::make_shared<RemoteDocument>(s, h, FullName(h));
+    doc->Share(d.owners[i]);
+    doc->ToldAt(d.changes);
+    d.made[i] = doc;
+    return doc;
+}
+
 class RemoteApplication : public AcadApplication,
                           public automation::JournalHolder,
                           public std::enable_shared_from_this<RemoteApplication> {
@@ -948,6 +1226,10 @@ public:
         session_->Connect();
         if (!active_ || activeKey_ != Key()) {
             active_ = session_->Activated();
+            auto* told = session_->Drawings();
+            if (!active_ && told && session_->ActiveTold()) {
+                active_ = DrawingAt(session_, *told, static_cast<std::size_t>(told->list.active));
+            }
             if (!active_) {
                 active_ = Object<AcadDocument>(Method::AppActiveDocument);
             }
@@ -1051,6 +1333,10 @@ void ClearCancel() {
 
 void SetLongCallLimit(int seconds) {
     longCallOverride.store(seconds > 0 ? seconds : 0);
+}
+
+std::uint64_t RoundTrips() {
+    return roundTrips.load(std::memory_order_relaxed);
 }
 
 }  // namespace vx::engine::remote

@@ -18,11 +18,17 @@
 // the ended engine fails with a clear description.
 //
 // Each wait for the engine's answer costs two switches between the processes, so calls
-// that return nothing and fail only with the drawing's state (zooming, regenerating, the
-// plot settings that take no name) do not wait, nor do the calls for the objects that a
-// drawing always has (its layouts, active layout, plot and blocks): they go to the engine
-// with the next call that waits. When one of them fails, the engine leaves the calls
-// after it undone up to that call, which throws the failure with its description.
+// that return nothing (zooming, regenerating, every plot setting, the number of copies) do
+// not wait, nor do the calls for the objects that a drawing always has (its layouts,
+// active layout, plot and blocks): they go to the engine with the next call that waits.
+// When one of them fails, the engine leaves the calls after it undone up to that call,
+// which throws the failure with its description.
+//
+// Answers that only the program's own calls change are kept on this side: the engine
+// tells the open drawings (and DBMOD of each) with every answer that opens or closes one,
+// a collection's items all at once (a layout with its block), a layout's and an entity's
+// name and a block's count of entities with their handles. Whatever call may change one
+// of them makes it be asked again.
 //
 // The engine's journal of plots and opens is carried across: JournalOf(app) answers for
 // these application objects as for the engine in this process.
@@ -84,6 +90,8 @@ void CancelCalls();
 void ClearCancel();
 // Overrides the long time limit of every engine of this process (0: the options' own).
 void SetLongCallLimit(int seconds);
+// How often this process has waited for an engine's answers so far: what its calls cost.
+std::uint64_t RoundTrips();
 
 // The engine's settings of the user's settings store: time limits in seconds and the
 // memory limit in megabytes, with their defaults.

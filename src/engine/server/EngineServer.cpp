@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QLocalSocket>
+#include <algorithm>
 #include <new>
 #include <utility>
 
@@ -29,6 +30,28 @@ bool Bool(const std::vector<Value>& a, std::size_t i) {
 }
 const std::string& Text(const std::vector<Value>& a, std::size_t i) {
     return Arg<std::string>(a, i);
+}
+
+// A collection's count and its first items, up to the first that cannot be had (the
+// client asks for that one itself and gets its failure).
+template <class F>
+HandleList List(std::int32_t count, F&& item) {
+    HandleList list;
+    list.count = count;
+    const auto n = std::min<std::int64_t>(count, static_cast<std::int64_t>(kMaxListed));
+    for (std::int32_t i = 0; i < n; ++i) {
+        Value v;
+        if (!TryStep([&] { v = item(i); }) || !std::holds_alternative<Handle>(v)) {
+            break;
+        }
+        list.items.push_back(std::get<Handle>(std::move(v)));
+    }
+    return list;
+}
+
+// The calls after which the client is told the open drawings.
+bool ChangesDrawings(Method m) {
+    return m == Method::DocsOpen || m == Method::DocsAdd || m == Method::DocClose;
 }
 
 }  // namespace
@@ -202,7 +225,35 @@ void EngineServer::Serve(Client& client, const std::string& message) {
         client.chosen = 0;
         client.skipping = !waits && status != Status::Ok;
     }
-    Reply(client, sequence, status, result, error, plots, opens);
+    std::optional<HandleList> drawings;
+    if (status != Status::Skipped && status != Status::OutOfMemory &&
+        ChangesDrawings(static_cast<Method>(method))) {
+        drawings = OpenDrawings(client);
+    }
+    Reply(client, sequence, status, result, error, plots, opens, drawings);
+}
+
+std::optional<HandleList> EngineServer::OpenDrawings(Client& client) {
+    std::optional<HandleList> list;
+    TryStep([&] {
+        auto docs = app_->Documents();
+        HandleList l = List(docs->Count(), [&](std::int32_t i) {
+            return Put(client, Kind::Document, docs->Item(i));
+        });
+        // The active drawing by its name and folder, when no other open drawing has both.
+        if (auto active = app_->ActiveDocument()) {
+            const std::string name = active->Name();
+            const std::string path = active->Path();
+            for (std::size_t i = 0; i < l.items.size(); ++i) {
+                if (l.items[i].name == name && l.items[i].path == path) {
+                    l.active = l.active == -1 ? static_cast<std::int32_t>(i) : -2;
+                }
+            }
+            l.active = std::max(l.active, -1);
+        }
+        list = std::move(l);
+    });
+    return list;
 }
 
 Status EngineServer::Run(Client& client, std::uint32_t handle, Method method,
@@ -232,7 +283,8 @@ Status EngineServer::Run(Client& client, std::uint32_t handle, Method method,
 }
 
 void EngineServer::Reply(Client& client, std::uint32_t sequence, Status status, const Value& result,
-                         const std::string& error, std::size_t plots, std::size_t opens) {
+                         const std::string& error, std::size_t plots, std::size_t opens,
+                         const std::optional<HandleList>& drawings) {
     const auto* journal = automation::JournalOf(app_);
     Writer out(MessageType::Reply);
     out.U32(sequence);
@@ -254,6 +306,10 @@ void EngineServer::Reply(Client& client, std::uint32_t sequence, Status status, 
     for (const auto& r : newOpens) {
         out.Open(r);
     }
+    out.U8(drawings ? 1 : 0);
+    if (drawings) {
+        out.Objects(*drawings);
+    }
     client.socket->write(QByteArray::fromStdString(out.Frame()));
     client.socket->flush();
     if (status == Status::OutOfMemory) {
@@ -262,6 +318,49 @@ void EngineServer::Reply(Client& client, std::uint32_t sequence, Status status, 
         client.socket->waitForBytesWritten(1000);
         End();
     }
+}
+
+template <class T>
+Value EngineServer::Put(Client& client, Kind kind, Ref<T> object) {
+    if (!object) {
+        if (client.chosen != 0) {
+            throw CadError("The CAD engine has no such object.");
+        }
+        return std::monostate{};
+    }
+    Handle h;
+    h.kind = kind;
+    h.id = client.chosen != 0 ? std::exchange(client.chosen, 0) : client.next++;
+    // Asked once here rather than by a call each: the client asks them often.
+    if constexpr (std::is_same_v<T, AcadDocument>) {
+        TryStep([&] {
+            h.name = object->Name();
+            h.path = object->Path();
+        });
+        TryStep([&] {
+            h.number = object->GetVariable("DBMOD");
+            h.flags = kDrawingFacts;
+        });
+    } else if constexpr (std::is_same_v<T, AcadBlock>) {
+        TryStep([&] {
+            const bool xref = object->IsXRef();
+            h.name = object->Name();
+            h.number = object->Count();
+            h.flags = static_cast<std::uint8_t>(kBlockFacts | (xref ? kBlockIsXRef : 0));
+        });
+    } else if constexpr (std::is_same_v<T, AcadLayout>) {
+        TryStep([&] {
+            h.name = object->Name();
+            h.flags = kLayoutFacts;
+        });
+    } else if constexpr (std::is_same_v<T, AcadEntity>) {
+        TryStep([&] {
+            h.name = object->ObjectName();
+            h.flags = kEntityFacts;
+        });
+    }
+    client.objects[h.id] = std::move(object);
+    return h;
 }
 
 Value EngineServer::Dispatch(Client& client, std::uint32_t handle, Method m,
@@ -278,31 +377,8 @@ Value EngineServer::Dispatch(Client& client, std::uint32_t handle, Method m,
         }
         return **ref;
     };
-    auto put = [&]<class T>(Kind kind, Ref<T> object) -> Value {
-        if (!object) {
-            if (client.chosen != 0) {
-                throw CadError("The CAD engine has no such object.");
-            }
-            return std::monostate{};
-        }
-        Handle h;
-        h.kind = kind;
-        h.id = client.chosen != 0 ? std::exchange(client.chosen, 0) : client.next++;
-        if constexpr (std::is_same_v<T, AcadDocument>) {
-            // Asked once here rather than by a call each: the client asks them often.
-            TryStep([&] {
-                h.name = object->Name();
-                h.path = object->Path();
-            });
-        } else if constexpr (std::is_same_v<T, AcadBlock>) {
-            TryStep([&] {
-                const bool xref = object->IsXRef();
-                h.name = object->Name();
-                h.flags = static_cast<std::uint8_t>(kBlockFacts | (xref ? kBlockIsXRef : 0));
-            });
-        }
-        client.objects[h.id] = std::move(object);
-        return h;
+    auto put = [&]<class T>(Kind kind, Ref<T> object) {
+        return Put(client, kind, std::move(object));
     };
     AcadApplication* const app = nullptr;
     AcadDocuments* const docs = nullptr;
@@ -479,6 +555,26 @@ Value EngineServer::Dispatch(Client& client, std::uint32_t handle, Method m,
             return put(Kind::Entity, as(block).Item(Int(a, 0)));
         case Method::EntityObjectName:
             return as(entity).ObjectName();
+        case Method::LayoutsList: {
+            // Each layout with its block: the client looks into it next.
+            auto& c = as(layouts);
+            std::vector<Handle> theirBlocks;
+            HandleList list = List(c.Count(), [&](std::int32_t i) {
+                auto item = c.Item(i);
+                Value itsBlock;
+                TryStep([&] { itsBlock = put(Kind::Block, item->Block()); });
+                const auto* h = std::get_if<Handle>(&itsBlock);
+                theirBlocks.push_back(h ? *h : Handle{});
+                return put(Kind::Layout, std::move(item));
+            });
+            theirBlocks.resize(list.items.size());
+            list.blocks = std::move(theirBlocks);
+            return list;
+        }
+        case Method::BlocksList: {
+            auto& c = as(blocks);
+            return List(c.Count(), [&](std::int32_t i) { return put(Kind::Block, c.Item(i)); });
+        }
     }
     throw ProtocolError("an unknown method");
 }

@@ -12,6 +12,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <variant>
 
 #include "cad/ClassRegistry.h"
@@ -63,11 +64,19 @@ private:
     void Serve(Client& client, const std::string& message);
     Status Run(Client& client, std::uint32_t handle, Method method, const std::vector<Value>& args,
                Value& result, std::string& error);
-    // Answers a call, with the journal records it added (those from `plots` and `opens`).
+    // Answers a call, with the journal records it added (those from `plots` and `opens`)
+    // and the open drawings when they are given.
     void Reply(Client& client, std::uint32_t sequence, Status status, const Value& result,
-               const std::string& error, std::size_t plots, std::size_t opens);
+               const std::string& error, std::size_t plots, std::size_t opens,
+               const std::optional<HandleList>& drawings);
     Value Dispatch(Client& client, std::uint32_t handle, Method method,
                    const std::vector<Value>& args);
+    // A handle for `object`, with what the client is told of it at once.
+    template <class T>
+    Value Put(Client& client, Kind kind, cad::Ref<T> object);
+    // The open drawings and the active one, with a handle each; nothing when they cannot
+    // be had.
+    std::optional<HandleList> OpenDrawings(Client& client);
     void CheckEnd();
     // No more clients: the socket goes at once, the process when its event loop ends.
     void End();

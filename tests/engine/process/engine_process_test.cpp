@@ -488,6 +488,90 @@ TEST_F(PipelineTest, ACrashOrHangIsToldOfTheCallUnderWay) {
     app->Quit();
 }
 
+// What a drawing looks like: its layouts, each with its block's name, count and first entity.
+std::string Sheets(cad::AcadDocument& doc) {
+    std::string text;
+    auto layouts = doc.Layouts();
+    for (std::int32_t i = 0, n = layouts->Count(); i < n; ++i) {
+        auto layout = layouts->Item(i);
+        auto block = layout->Block();
+        const std::int32_t count = block->Count();
+        text += layout->Name() + ":" + block->Name() + ":" + std::to_string(count) + ":" +
+                (count > 0 ? block->Item(0)->ObjectName() : "") + " ";
+    }
+    return text;
+}
+
+// The open drawings, the active one and whether it was changed.
+std::string OpenOnes(cad::AcadApplication& app) {
+    std::string text;
+    auto docs = app.Documents();
+    for (std::int32_t i = 0, n = docs->Count(); i < n; ++i) {
+        text += docs->Item(i)->Name() + " ";
+    }
+    auto active = app.ActiveDocument();
+    return text + "active " + active->Name() + " DBMOD " +
+           std::to_string(active->GetVariable("dbmod"));
+}
+
+// Answers kept on this side are the engine's, also after the changes that make them old,
+// and each step waits for the engine no more often than it must; a setting that fails is
+// told by the next call that answers.
+TEST_F(PipelineTest, KeptAnswersAreTheEnginesAndSpareRoundTrips) {
+    Drawings({"a.dxf"}, "site-layouts.dxf");
+    Drawings({"b.dxf"});
+    const std::string a = (work / "a.dxf").string(), b = (work / "b.dxf").string();
+    const struct {
+        const char* step;
+        std::uint64_t trips;  // at most
+        std::function<std::string(cad::AcadApplication&)> run;
+    } steps[] = {
+        {"open", 2,
+         [&](auto& app) {
+             app.Documents()->Open(a, true);
+             return OpenOnes(app);
+         }},
+        {"layouts", 4, [](auto& app) { return Sheets(*app.ActiveDocument()); }},
+        {"settings change the drawing", 2,
+         [](auto& app) {
+             auto layout = app.ActiveDocument()->ActiveLayout();
+             layout->SetConfigName("PDF.pc3");
+             layout->SetPlotRotation(1);
+             return layout->StyleSheet() + " " + OpenOnes(app);
+         }},
+        {"a failed setting", 1,
+         [](auto& app) {
+             auto layout = app.ActiveDocument()->ActiveLayout();
+             layout->SetStyleSheet("nowhere.ctb");
+             return layout->StyleSheet();
+         }},
+        {"another open and close", 6,
+         [&](auto& app) {
+             app.Documents()->Open(b, true)->Close(false);
+             return OpenOnes(app) + " " + Sheets(*app.ActiveDocument());
+         }},
+    };
+    cad::ClassRegistry inProcess, remote;
+    engine::automation::RegisterEngine(inProcess, InProcess());
+    engine::remote::RegisterRemoteEngine(remote, Options());
+    auto here = inProcess.CreateObject(cad::kCadClassName);
+    auto there = remote.CreateObject(cad::kCadClassName);
+    const auto outcome = [](auto& step, cad::AcadApplication& app) {
+        try {
+            return step.run(app);
+        } catch (const cad::CadError& e) {
+            return "failed: " + e.Description();
+        }
+    };
+    for (const auto& step : steps) {
+        const std::string expected = outcome(step, *here);
+        const std::uint64_t before = engine::remote::RoundTrips();
+        EXPECT_EQ(outcome(step, *there), expected) << step.step;
+        EXPECT_LE(engine::remote::RoundTrips() - before, step.trips) << step.step;
+    }
+    there->Quit();
+}
+
 TEST_F(PipelineTest, AProgramThatComesAsTheLastOneQuitsGetsAFreshEngine) {
     cad::ClassRegistry registry;
     engine::remote::RegisterRemoteEngine(registry, Options());
