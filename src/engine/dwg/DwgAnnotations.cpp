@@ -1,6 +1,5 @@
 // The DWG objects that annotate and construct: XLINE, RAY, MLINE with its MLINESTYLE,
-// ACAD_TABLE (up to R2007, where the table is an insert of its picture block) and
-// MULTILEADER. (WIPEOUT is read as IMAGE is.)
+// ACAD_TABLE (an insert of its picture block) and MULTILEADER. (WIPEOUT is read as IMAGE is.)
 #include <cmath>
 #include <numbers>
 
@@ -63,8 +62,10 @@ bool DwgReaderImpl::ReadAnnotation(std::uint32_t type, const std::string& cls, O
         ReadMLeader(o, e);
         return true;
     }
-    if (cls == "ACAD_TABLE" && version_ < 1024) {
-        // Up to R2007 a table starts as a block reference to its picture block.
+    if (cls == "ACAD_TABLE") {
+        // A table starts as a block reference to its picture block, the anonymous "*T"
+        // block. From R2010 its cells follow in the data (and their links in the handles,
+        // after the block's); the picture is all the plot needs.
         Insert g;
         g.position = d.B3D();
         g.scale = InsertScale(d, version_);

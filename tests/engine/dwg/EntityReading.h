@@ -30,6 +30,15 @@ inline std::unordered_map<engine::db::Handle, const Entity*> ByHandle(const Data
     return m;
 }
 
+// Entity counts by type in one block.
+inline std::map<std::string, int> CountsOf(const engine::db::Block& b) {
+    std::map<std::string, int> m;
+    for (const auto& e : b.entities) {
+        ++m[std::string(e.TypeName())];
+    }
+    return m;
+}
+
 // Entity counts by type, per layout name, of the entities `counted` accepts.
 inline std::map<std::string, std::map<std::string, int>> CountsByLayout(
     const Database& d, const std::function<bool(const Entity&)>& counted = {}) {
