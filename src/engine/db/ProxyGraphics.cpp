@@ -967,26 +967,28 @@ ProxyGraphics DecodeProxyGraphics(std::string_view data, const Database& db,
 void AttachProxyGraphics(Database& db, std::unordered_map<Handle, std::string>& streams,
                          const ProxyGraphicsOptions& options,
                          const std::function<void(std::string, std::string)>& warn) {
-    if (streams.empty()) {
-        return;
-    }
-    if (LayerZero(db) == kNone) {
-        db.AddImplicitLayer("0");
-    }
     struct Target {
         BlockId block;
         std::size_t index;
         Handle handle;
     };
     std::vector<Target> targets;
-    for (std::size_t b = 0; b < db.blocks.size(); ++b) {
+    for (std::size_t b = 0; b < db.blocks.size() && !streams.empty(); ++b) {
         const EntityList& list = db.blocks[b].entities;
         for (std::size_t i = 0; i < list.size(); ++i) {
             const Entity& e = list[i];
-            if (e.type == EntityType::Unknown && streams.count(e.props.handle)) {
+            const Insert* table = e.type == EntityType::Table ? e.As<Insert>() : nullptr;
+            // A table draws its picture block; its own picture stands in when that block
+            // is missing or empty.
+            const bool bare = table && (table->block >= db.blocks.size() ||
+                                        db.blocks[table->block].entities.empty());
+            if ((e.type == EntityType::Unknown || bare) && streams.count(e.props.handle)) {
                 targets.push_back({static_cast<BlockId>(b), i, e.props.handle});
             }
         }
+    }
+    if (!targets.empty() && LayerZero(db) == kNone) {
+        db.AddImplicitLayer("0");
     }
     for (const Target& t : targets) {
         auto it = streams.find(t.handle);
@@ -1010,8 +1012,14 @@ void AttachProxyGraphics(Database& db, std::unordered_map<Handle, std::string>& 
             picture.entities.push_back(std::move(e));
         }
         db.blocks.push_back(std::move(picture));
-        if (auto* u = db.blocks[t.block].entities[t.index].As<Unknown>()) {
-            u->graphics = static_cast<BlockId>(db.blocks.size() - 1);
+        const auto id = static_cast<BlockId>(db.blocks.size() - 1);
+        Entity& owner = db.blocks[t.block].entities[t.index];
+        if (auto* u = owner.As<Unknown>()) {
+            u->graphics = id;
+        } else if (auto* table = owner.As<Insert>()) {
+            // The picture is in the coordinates of the block that holds the table.
+            *table = Insert{.blockName = table->blockName, .block = id};
+            owner.props.extrusion = {0, 0, 1};
         }
     }
     streams.clear();

@@ -82,7 +82,9 @@ ProxyGraphics DecodeProxyGraphics(std::string_view data, const Database& db,
 
 // For the readers, after the tables and blocks are complete: every Unknown entity whose
 // handle has a stream in `streams` gets its decoded picture as a new anonymous block
-// (Unknown::graphics). Streams that decode to nothing leave the entity as it was.
+// (Unknown::graphics), and so does every ACAD_TABLE whose picture block is missing or
+// empty (the table then inserts the new block in place). Streams that decode to nothing
+// leave the entity as it was.
 // `warn(where, what)` reports damage. Layer "0" is added when the file lacks it.
 void AttachProxyGraphics(Database& db, std::unordered_map<Handle, std::string>& streams,
                          const ProxyGraphicsOptions& options,

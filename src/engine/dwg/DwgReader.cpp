@@ -1179,7 +1179,8 @@ void DwgReaderImpl::ReadObject(Handle handle, std::size_t offset) {
         PendingEntity p;
         CommonEntity(o, p);
         ReadEntityData(type, name, o, p);
-        if (!picture.empty() && p.entity.type == EntityType::Unknown) {
+        if (!picture.empty() &&
+            (p.entity.type == EntityType::Unknown || p.entity.type == EntityType::Table)) {
             proxyGraphics_[handle] = std::move(picture);
         }
         entities_[handle] = std::move(p);

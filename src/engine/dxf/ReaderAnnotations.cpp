@@ -122,6 +122,7 @@ bool Reader::ParseAnnotation(std::string_view type, const std::vector<Tag>& tags
             g.rotation = std::atan2(direction.y, direction.x) * 180.0 / 3.14159265358979323846;
         }
         e.Set(EntityType::Table, std::move(g));
+        KeepProxyGraphics(tags, p.handle);  // drawn when the picture block is missing
         return true;
     }
     if (type == "WIPEOUT") {
