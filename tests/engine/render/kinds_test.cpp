@@ -15,6 +15,7 @@
 #include "engine/dxf/DxfReader.h"
 #include "engine/fonts/FontResolver.h"
 #include "engine/render/Kinds.h"
+#include "engine/render/Pictures.h"
 
 using namespace vx::engine;
 using namespace vx::testing;
@@ -243,6 +244,31 @@ TEST(Kinds, PdfUnderlaysShowTheirPageInPlaceOrTheirFrame) {
         EXPECT_EQ(c.warning[0] == 0, p.report.warnings.empty()) << c.name << ": " << warnings;
         const auto nd = p.report.notDrawn.find("PDFUNDERLAY");
         EXPECT_EQ(nd == p.report.notDrawn.end() ? 0 : nd->second, c.notDrawn) << c.name;
+    }
+}
+
+TEST(Kinds, UnderlayPagesShowInGreyWithLessContrastAndFaded) {
+    const struct {
+        bool monochrome;
+        int contrast, fade;
+        QRgb in, out;
+    } cases[] = {
+        {false, 100, 0, qRgb(200, 40, 0), qRgb(200, 40, 0)},
+        {true, 100, 0, qRgb(255, 0, 0), qRgb(87, 87, 87)},     // luminance kept
+        {false, 100, 50, qRgb(0, 0, 0), qRgb(128, 128, 128)},  // half way to the paper
+        {false, 100, 50, qRgb(255, 255, 255), qRgb(255, 255, 255)},
+        {false, 20, 0, qRgb(0, 0, 0), qRgb(102, 102, 102)},  // towards the middle grey
+        {false, 20, 0, qRgb(255, 255, 255), qRgb(153, 153, 153)},
+        {false, 50, 50, qRgb(0, 64, 255), qRgb(160, 176, 223)},  // contrast, then fade
+        {false, 150, -5, qRgb(0, 64, 255), qRgb(0, 64, 255)},    // out of range: as is
+    };
+    for (const auto& c : cases) {
+        QImage img(1, 1, QImage::Format_RGB32);
+        img.setPixel(0, 0, c.in);
+        render::AdjustPicture(img, c.monochrome, c.contrast, c.fade);
+        EXPECT_EQ(QColor(img.pixel(0, 0)), QColor(c.out))
+            << c.monochrome << " " << c.contrast << " " << c.fade << " "
+            << QColor(c.in).name().toStdString();
     }
 }
 

@@ -1,0 +1,20 @@
+// How pictures are shown: the colour settings a drawing gives an underlay's page, and the
+// part of a picture that an inverted clip boundary hides.
+#pragma once
+
+#include <QImage>
+#include <QPolygonF>
+
+namespace vx::engine::render {
+
+// An underlay's look: grey when `monochrome` (luminance kept), its contrast cut to
+// `contrast` per cent (each channel drawn towards the grey half-way between paper white
+// and black), then faded towards the paper by `fade` per cent. Contrast 100 and fade 0
+// leave the colours as they are; values out of 0..100 are taken at the nearer end.
+void AdjustPicture(QImage& img, bool monochrome, int contrast, int fade);
+
+// Makes the pixels inside `polygon` (pixel units, y down from the top-left corner)
+// transparent, so that what lies beneath the picture shows there.
+void HideInside(QImage& img, const QPolygonF& polygon);
+
+}  // namespace vx::engine::render
