@@ -297,6 +297,7 @@ struct Image {
     std::int16_t displayFlags = 0;
     bool clipping = false;
     std::vector<Vec3> clipBoundary{};  // pixel coordinates
+    bool clipInside = false;           // the boundary hides what lies inside it (from R2010)
     Handle imageDefHandle = 0;
     ImageDefId imageDef = kNone;
 };

@@ -909,7 +909,7 @@ void DwgReaderImpl::ReadEntityData(std::uint32_t type, const std::string& name, 
         d.RC();
         d.RC();
         if (v >= 1024) {
-            d.B();
+            g.clipInside = d.B();
         }
         std::int16_t clipType = d.BS();
         if (clipType == 1) {

@@ -677,10 +677,16 @@ void Reader::ParseEntity(std::string_view type, const std::vector<Tag>& tags, En
         set(EntityType::Hatch, std::move(g));
     } else if (type == "IMAGE") {
         Image g;
-        static constexpr Group<Image> kGroups[] = {
-            {13, &Image::pixelsU},      {23, &Image::pixelsV},   {340, &Image::imageDefHandle},
-            {70, &Image::displayFlags}, {280, &Image::clipping}, {33},
-            {10, &Image::position},     {11, &Image::uVector},   {12, &Image::vVector}};
+        static constexpr Group<Image> kGroups[] = {{13, &Image::pixelsU},
+                                                   {23, &Image::pixelsV},
+                                                   {340, &Image::imageDefHandle},
+                                                   {70, &Image::displayFlags},
+                                                   {280, &Image::clipping},
+                                                   {290, &Image::clipInside},
+                                                   {33},
+                                                   {10, &Image::position},
+                                                   {11, &Image::uVector},
+                                                   {12, &Image::vVector}};
         Walk(*this, tags, p, [&](const Tag& t) {
             switch (t.code) {
                 case 14:

@@ -7,6 +7,7 @@
 #include "engine/load/DrawingLoader.h"
 #include "engine/load/InputFile.h"
 #include "engine/render/FrontendParts.h"
+#include "engine/render/Pictures.h"
 
 namespace vx::engine::render {
 
@@ -227,17 +228,23 @@ void Frontend::Impl::DrawImage(const db::Entity& e, const Frame& f) {
         }
         img = it->second.isNull() ? nullptr : &it->second;
     }
-    // The clip boundary: pixel coordinates from the image's top-left corner.
-    QPolygonF clip;
+    // The clip boundary: pixel coordinates from the image's top-left corner, whose centre
+    // is pixel (0, 0). Clipped inside out, the image is drawn with those pixels cleared.
+    QPolygonF clip, hole;
     if (g->clipping && g->clipBoundary.size() >= 2) {
         const Vec3 origin = g->position + g->uVector * 0.5 - g->vVector * 0.5;
         std::vector<Vec3> bp = g->clipBoundary;
         if (bp.size() == 2) {
             bp = {bp[0], {bp[1].x, bp[0].y, 0}, bp[1], {bp[0].x, bp[1].y, 0}};
         }
+        const bool inside = g->clipInside && img && g->pixelsU > 0 && g->pixelsV > 0;
         for (const Vec3& p : bp) {
-            clip.append(
-                Map(f.toPaper, origin + g->uVector * p.x + g->vVector * (g->pixelsV - p.y)));
+            if (inside) {
+                hole << QPointF((p.x + 0.5) * img->width() / g->pixelsU,
+                                (p.y + 0.5) * img->height() / g->pixelsV);
+            } else {
+                clip << Map(f.toPaper, origin + g->uVector * p.x + g->vVector * (g->pixelsV - p.y));
+            }
         }
     }
     if (!clip.isEmpty()) {
@@ -246,6 +253,7 @@ void Frontend::Impl::DrawImage(const db::Entity& e, const Frame& f) {
     if (img) {
         output::Image out;
         out.image = *img;
+        HideInside(out.image, hole);
         out.origin = Map(f.toPaper, g->position);
         const Vec3 wp = f.toPaper.ApplyVector(w), hp = f.toPaper.ApplyVector(h);
         out.width = QPointF(wp.x, wp.y);
@@ -311,10 +319,6 @@ void Frontend::Impl::DrawUnderlay(const db::Entity& e, const Frame& f) {
         Warn("The PDF underlay \"" + file + "\" " + sheet.error + "; its frame is drawn instead.");
         return drawFrame();
     }
-    if (clipped && (g->flags & U::kClipInside)) {
-        Warn("The PDF underlay \"" + file +
-             "\" hides what lies inside its clip boundary; it is drawn whole.");
-    }
     QPolygonF framePaper;
     for (const Vec3& p : frame) {
         framePaper << Map(m, p);
@@ -357,7 +361,16 @@ void Frontend::Impl::DrawUnderlay(const db::Entity& e, const Frame& f) {
         Warn("The PDF underlay \"" + file + "\" " + error + "; its frame is drawn instead.");
         return drawFrame();
     }
-    UnderlayLook(img, (g->flags & U::kMonochrome) != 0, g->fade);
+    AdjustPicture(img, (g->flags & U::kMonochrome) != 0, g->contrast, g->fade);
+    if (clipped && (g->flags & U::kClipInside)) {
+        // Inside the boundary nothing of the page shows: those pixels are cleared.
+        const double sx = img.width() / part.width(), sy = img.height() / part.height();
+        QPolygonF hole;
+        for (const Vec3& p : clip) {
+            hole << QPointF((p.x * 72 - part.left()) * sx, ((high - p.y) * 72 - part.top()) * sy);
+        }
+        HideInside(img, hole);
+    }
     output::Image out;
     out.image = std::move(img);
     const double left = part.left() / 72, bottom = high - part.bottom() / 72;
@@ -373,27 +386,6 @@ void Frontend::Impl::DrawUnderlay(const db::Entity& e, const Frame& f) {
     page.Picture(out);
     if (push) {
         page.PopClip();
-    }
-}
-
-void Frontend::Impl::UnderlayLook(QImage& img, bool monochrome, int fade) {
-    const int keep = 100 - std::clamp(fade, 0, 100);
-    if (!monochrome && keep == 100) {
-        return;
-    }
-    img = img.convertToFormat(QImage::Format_RGB32);
-    for (int y = 0; y < img.height(); ++y) {
-        auto* row = reinterpret_cast<QRgb*>(img.scanLine(y));
-        for (int x = 0; x < img.width(); ++x) {
-            int c[3] = {qRed(row[x]), qGreen(row[x]), qBlue(row[x])};
-            if (monochrome) {
-                c[0] = c[1] = c[2] = qGray(row[x]);
-            }
-            for (int& v : c) {
-                v = 255 - (255 - v) * keep / 100;
-            }
-            row[x] = qRgb(c[0], c[1], c[2]);
-        }
     }
 }
 

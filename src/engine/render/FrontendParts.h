@@ -328,12 +328,10 @@ struct Frontend::Impl {
     void DrawImage(const db::Entity& e, const Frame& f);
 
     // Underlays: a PDF page drawn in place as an image at the plot's resolution, clipped by
-    // the underlay's boundary. DWF and DGN underlays, and PDF pages that cannot be read,
-    // show their frame: the clip boundary, or the page's edges when its size is known.
+    // the underlay's boundary (or with what lies inside it cleared when the boundary hides
+    // its inside), in the underlay's colours. DWF and DGN underlays, and PDF pages that cannot be
+    // read, show their frame: the clip boundary, or the page's edges when its size is known.
     void DrawUnderlay(const db::Entity& e, const Frame& f);
-
-    // An underlay's page shown in grey, and faded towards the paper by `fade` per cent.
-    static void UnderlayLook(QImage& img, bool monochrome, int fade);
 
     // --- Block references and viewports (FrontendBlocks.cpp) -----------------------------
     const db::Box3& BlockBox(const db::Database& d, const db::Block& b);

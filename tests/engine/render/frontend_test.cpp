@@ -800,6 +800,24 @@ TEST_F(ImageTest, UnreadableImagesDrawTheirFrameAndSayWhy) {
     }
 }
 
+// Clipped inside out, the image is drawn whole, but the pixels inside its boundary cleared.
+TEST_F(ImageTest, ClippedInsideOutShowsAllButTheBoundarysInside) {
+    QImage pic(40, 20, QImage::Format_RGB32);
+    pic.fill(Qt::darkGreen);
+    ASSERT_TRUE(pic.save(dir.filePath("site.png")));
+    auto& img = AddImage("site.png");
+    img.clipping = img.clipInside = true;
+    img.clipBoundary = {{0, 0, 0}, {20, 10, 0}};  // the left half of the top half
+    const auto p = DrawAll();
+    ASSERT_EQ(p->images.size(), 1u);
+    EXPECT_TRUE(p->clips.empty());
+    const QImage& out = p->images[0].image;
+    for (const auto& [x, y, alpha] :
+         {std::tuple{5, 5, 0}, {19, 9, 0}, {21, 5, 255}, {5, 11, 255}}) {
+        EXPECT_EQ(qAlpha(out.pixel(x, y)), alpha) << x << "," << y;
+    }
+}
+
 // A wipeout fills its boundary (an image's clip boundary on a frame of one pixel) with the
 // paper's white, whatever its own colour, and is no ink.
 TEST_F(ImageTest, WipeoutsMaskWithThePaperColour) {

@@ -173,6 +173,7 @@ TEST(Kinds, PdfUnderlaysShowTheirPageInPlaceOrTheirFrame) {
         const char* name;
         std::string entities;
         page::Rect image;  // empty: no image
+        int middle;        // grey of the image's middle pixel; -1: cleared
         std::size_t clips, frames;
         const char* warning;
         std::int64_t notDrawn;
@@ -182,18 +183,37 @@ TEST(Kinds, PdfUnderlaysShowTheirPageInPlaceOrTheirFrame) {
          {105, 105, 125, 115},
          0,
          0,
+         0,
          "",
          0},
         {"clipped: the part inside the boundary",
          underlay("PDFUNDERLAY", "A1", "41 10|42 10|280 3" + clip),
          {110, 107.5, 120, 112.5},
+         0,
          1,
+         0,
+         "",
+         0},
+        {"clipped inside out: the page but the boundary's inside",
+         underlay("PDFUNDERLAY", "A1", "41 10|42 10|280 19" + clip),
+         {105, 105, 125, 115},
+         -1,
+         0,
          0,
          "",
          0},
         {"boundary kept but clipping off",
          underlay("PDFUNDERLAY", "A1", "41 10|42 10|280 2" + clip),
          {105, 105, 125, 115},
+         0,
+         0,
+         0,
+         "",
+         0},
+        {"grey, contrast and fade halved",
+         underlay("PDFUNDERLAY", "A1", "41 10|42 10|280 6|281 50|282 50"),
+         {105, 105, 125, 115},
+         160,
          0,
          0,
          "",
@@ -203,20 +223,21 @@ TEST(Kinds, PdfUnderlaysShowTheirPageInPlaceOrTheirFrame) {
          {95, 105, 105, 125},
          0,
          0,
+         0,
          "",
          0},
         {"turned off", underlay("PDFUNDERLAY", "A1", "41 10|42 10|280 0"), page::Rect::Empty(), 0,
-         0, "", 0},
+         0, 0, "", 0},
         {"missing file: its boundary", underlay("PDFUNDERLAY", "A2", "280 3" + clip),
-         page::Rect::Empty(), 0, 1, "\"gone.pdf\" was not found", 0},
+         page::Rect::Empty(), 0, 0, 1, "\"gone.pdf\" was not found", 0},
         {"missing file without boundary", underlay("PDFUNDERLAY", "A2", "280 2"),
-         page::Rect::Empty(), 0, 0, "\"gone.pdf\" was not found", 1},
-        {"not a PDF file", underlay("PDFUNDERLAY", "A3", "280 3" + clip), page::Rect::Empty(), 0, 1,
-         "\"notes.txt\" is not a PDF file", 0},
-        {"DWF: its frame", underlay("DWFUNDERLAY", "A4", "280 3" + clip), page::Rect::Empty(), 0, 1,
-         "DWF underlay \"a.dwf\" is drawn as its frame", 0},
+         page::Rect::Empty(), 0, 0, 0, "\"gone.pdf\" was not found", 1},
+        {"not a PDF file", underlay("PDFUNDERLAY", "A3", "280 3" + clip), page::Rect::Empty(), 0, 0,
+         1, "\"notes.txt\" is not a PDF file", 0},
+        {"DWF: its frame", underlay("DWFUNDERLAY", "A4", "280 3" + clip), page::Rect::Empty(), 0, 0,
+         1, "DWF underlay \"a.dwf\" is drawn as its frame", 0},
         {"definition of another format", underlay("PDFUNDERLAY", "A4", "280 3" + clip),
-         page::Rect::Empty(), 0, 1, "\"(none)\" has no file", 0},
+         page::Rect::Empty(), 0, 0, 1, "\"(none)\" has no file", 0},
     };
     render::RenderOptions options;
     options.drawingFolder = dir.path().toStdString();
@@ -230,9 +251,16 @@ TEST(Kinds, PdfUnderlaysShowTheirPageInPlaceOrTheirFrame) {
                                        im.origin + im.width + im.height, im.origin + im.height};
             // Whole pixels at 300 dpi: within a pixel (0.085 mm) of the part asked for.
             EXPECT_TRUE(Near(output::BoundsOf(corners), c.image, 0.09)) << c.name;
-            // Black where the page is: ink in the image's middle.
-            EXPECT_LT(qGray(im.image.pixel(im.image.width() / 2, im.image.height() / 2)), 64)
-                << c.name;
+            // The page is black: the middle as the underlay's colours make it, or cleared
+            // with the page's corner still shown.
+            const QRgb middle = im.image.pixel(im.image.width() / 2, im.image.height() / 2);
+            if (c.middle < 0) {
+                EXPECT_EQ(qAlpha(middle), 0) << c.name;
+                EXPECT_EQ(im.image.pixel(1, 1), qRgb(0, 0, 0)) << c.name;
+            } else {
+                EXPECT_EQ(qAlpha(middle), 255) << c.name;
+                EXPECT_NEAR(qGray(middle), c.middle, 2) << c.name;
+            }
         }
         EXPECT_EQ(p->clips.size(), c.clips) << c.name;
         EXPECT_EQ(p->strokes.size(), c.frames) << c.name;
