@@ -323,6 +323,23 @@ TEST(ReaderTestdata, AnnotationsFindTheirBlocksAndStyles) {
     EXPECT_EQ(d->header.wipeoutFrame, 1);  // its WIPEOUTVARIABLES object
 }
 
+TEST(ReaderTestdata, ImagesKeepWhetherTheirBoundaryHidesItsInside) {
+    VX_TESTDATA_OR_SKIP("dxf/ezdxf/viewports.dxf", bytes);
+    auto d = Read(bytes);
+    ASSERT_TRUE(d);
+    int images = 0, inside = 0;
+    for (const auto& b : d->blocks) {
+        for (const auto& e : b.entities) {
+            if (const auto* im = e.As<db::Image>(); im && e.type == db::EntityType::Image) {
+                ++images;
+                inside += im->clipInside ? 1 : 0;
+            }
+        }
+    }
+    EXPECT_EQ(images, 5);
+    EXPECT_EQ(inside, 1);  // (group 290)
+}
+
 TestDxf ThreeLines() {
     TestDxf t;
     t.Header("AC1015").Section("ENTITIES");
