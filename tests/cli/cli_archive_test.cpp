@@ -483,7 +483,7 @@ TEST(RunJournal, TheLastRecordCountsTornLinesArePassedOverAndTheNextRecordStarts
     const fs::path root(temp.path().toStdString());
     const cli::JournalChoices choices{"PDF.pc3", "A4", "monochrome.ctb", false, 0, {}};
     const auto line = [&](const char* drawing, bool done) {
-        cli::JournalRecord r{drawing, "", done, choices, {}, {}, {}};
+        cli::JournalRecord r{drawing, "", done, choices, {}, {}, {}, {}};
         return QJsonDocument(r.ToJson()).toJson(QJsonDocument::Compact) + "\n";
     };
     Write(root / "j", line("/a", true) + line("/b", true) + "{\"drawing\": 1}\n" +
@@ -576,6 +576,24 @@ TEST(JournalRun, SkipsWhatStandsAndPlotsAgainWhatChanged) {
         EXPECT_TRUE(results.at("b.dxf").startsWith(c.b)) << c.change << ": " << r.out.toStdString();
         EXPECT_EQ(r.status, QString(c.b).startsWith("not") ? 1 : 0) << c.change;
     }
+    // The bookmarks of a fresh run's set; a journal of older runs, which names no layouts,
+    // marks each sheet by its file's name.
+    EXPECT_EQ(Bookmarks(root / "set.pdf"),
+              (QStringList{"a.dxf 1", "  Model 1", "b.dxf 2", "  Model 2"}));
+    QFile journal(Q(root / "j.jsonl"));
+    ASSERT_TRUE(journal.open(QIODevice::ReadWrite));
+    QByteArray older;
+    for (const QByteArray& line : journal.readAll().split('\n')) {
+        QJsonObject o = QJsonDocument::fromJson(line).object();
+        o.remove("sheets");
+        older +=
+            o.isEmpty() ? QByteArray() : QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n';
+    }
+    journal.resize(0);
+    journal.seek(0);
+    journal.write(older);
+    journal.close();
+    EXPECT_EQ(Cli(root, plot + cases[std::size(cases) - 1].more).status, 0);
     EXPECT_EQ(Bookmarks(root / "set.pdf"), (QStringList{"a.dxf 1", "  a 1", "b.dxf 2", "  b 2"}));
 }
 
