@@ -163,6 +163,43 @@ TEST(ReportMerge, JoinsShardsInListOrderEachDrawingOnceWithTheSummaryCountedAgai
     EXPECT_FALSE(cli::MergeReports({QJsonObject{{"drawings", 1}}}, error));
 }
 
+// The report's text, its entries made once each, reads as the report's JSON: with indexes
+// or without, and with the drawings done so far of a run under way.
+TEST(PlotReport, TheTextWrittenIsTheReportsJson) {
+    QTemporaryDir temp;
+    const QString file = temp.path() + "/r.json";
+    cli::RunReport report;
+    report.device = "PDF.pc3";
+    report.notFound = {"/gone.dwg"};
+    report.merged = {{"pages", 1}};
+    cli::DrawingReport a, b;
+    a.drawing = "/a.dwg";
+    a.result = cli::DrawingResult::Plotted;
+    a.plots = {{"Model", "PDF.pc3", "A4", "m.ctb", "/a.pdf", true, "", {"note"}, 3, 2}};
+    a.warnings = {"w \"quoted\"\nand broken"};
+    b.drawing = "/b.dwg";
+    b.result = cli::DrawingResult::Failed;
+    const auto read = [&] {
+        QFile f(file);
+        f.open(QIODevice::ReadOnly);
+        return QJsonDocument::fromJson(f.readAll()).object();
+    };
+    QString error;
+    for (const std::map<std::string, qint64>& positions :
+         {std::map<std::string, qint64>{}, {{"/a.dwg", 2}, {"/b.dwg", 0}, {"/gone.dwg", 1}}}) {
+        report.positions = positions;
+        report.drawings = {a, b};
+        for (int write = 0; write < 2; ++write) {
+            ASSERT_TRUE(cli::WriteReport(report, file, error)) << error.toStdString();
+            EXPECT_EQ(read(), report.ToJson());
+        }
+        const std::vector<const cli::DrawingReport*> done{&b};
+        ASSERT_TRUE(cli::WriteReport(report, file, error, &done));
+        report.drawings = {b};
+        EXPECT_EQ(read(), report.ToJson());
+    }
+}
+
 struct CliRun {
     int status = -1;
     QByteArray out, err;
