@@ -121,7 +121,8 @@ beside the drawing, or into --output-dir.
                      and the characters no file name may hold become "_"; nothing is
                      written outside DIR. A name another plot of the run took, or that
                      a file the run read has (less its extension), gets "-2", "-3"...,
-                     told in the drawing's line and the report
+                     told in the drawing's line and the report; with several jobs the
+                     same plot gets the number as with one
   --                 the arguments after it are drawings or folders, even if they
                      begin with -
 
@@ -497,10 +498,12 @@ int RunPlot(const QStringList& args, CommandIo& io, const cad::ClassRegistry& re
         }
         return true;
     };
-    // The whole report is written again, so each write costs more as the run goes on. It
-    // is written once the run has spent twenty times the last write's cost since that
-    // write: writing stays within about 5 % of the run's time, and the report never
-    // trails the run by more than that.
+    // The whole report is written again, so each write costs more as the run goes on,
+    // though no more than copying its bytes: each drawing's entry is made once, and the
+    // drawings are not copied. It is written once the run has spent twenty times the last
+    // write's cost (gathering, writing, syncing) since that write: writing stays within
+    // about 5 % of the run's time, whatever its length, and the report never trails the
+    // run by more than that.
     const auto followRun = [&](const auto& doneInListOrder) {
         if (a.report.isEmpty() || sinceWrite.nsecsElapsed() < 20 * writeCost) {
             return;
