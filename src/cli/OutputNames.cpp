@@ -362,12 +362,15 @@ void OutputNames::EndDrawing(std::size_t place) {
 }
 
 bool OutputNames::EarlierMayAsk(std::size_t place, const QString& wanted) const {
+    // A name that ends with a number may be another's, numbered.
+    static const QRegularExpression numbered(QStringLiteral("-[0-9]+$"));
+    const QString unnumbered = QString(wanted).remove(numbered);
     for (std::size_t q = settled_; q < place && q < under_.size(); ++q) {
         if (under_[q].state != Under::State::Naming) {
             continue;
         }
         for (const QString& form : under_[q].forms) {
-            if (Matches(form, wanted)) {
+            if (Matches(form, wanted) || Matches(form, unnumbered)) {
                 return true;
             }
         }

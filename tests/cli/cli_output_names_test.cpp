@@ -138,14 +138,16 @@ TEST_F(Names, DrawingsSideBySideAreNamedInTheRunsOrder) {
         bool waits;
         const char *firstName, *secondName;
     } cases[] = {
-        {"{drawing}", "/x/plan.dwg", "", "/y/PLAN.dxf", "", true, "plan.plt", "PLAN-2.plt"},
-        {"{drawing}", "/x/plan.dwg", "", "/y/site.dwg", "", false, "plan.plt", "site.plt"},
+        {"{drawing}", "/x/plan.dwg", "", "/y/PLAN.dxf", "", true, "plan-2.plt", "PLAN-3.plt"},
+        {"{drawing}", "/x/plan.dwg", "", "/y/site.dwg", "", false, "plan-2.plt", "site.plt"},
+        {"{drawing}", "/x/plan.dwg", "", "/y/plan-2.dwg", "", true, "plan-2.plt", "plan-2-2.plt"},
         {"", "/x/a.dwg", "b-c", "/y/a-b.dwg", "c", true, "a-b-c.plt", "a-b-c-2.plt"},
         {"", "/x/a.dwg", "c", "/y/b.dwg", "c", false, "a-c.plt", "b-c.plt"},
         {"{layout}/{drawing}", "/x/a.dwg", "L", "/y/a.dwg", "L", true, "L/a.plt", "L/a-2.plt"},
     };
     for (const auto& c : cases) {
         const auto names = Make(c.nameTemplate);
+        names->AddRead(dir + "/plan.txt");  // a file the run reads: no plot is named plan
         names->BeginDrawing(0, c.first, true);
         names->BeginDrawing(1, c.second, true);
         std::promise<std::string> second;
