@@ -79,6 +79,47 @@ QString Key(const QString& folder, const QString& stem) {
     return (folder + QLatin1Char('/') + stem).toCaseFolded();
 }
 
+// Stands for a layout's name among the names a drawing may ask for: any text.
+constexpr QChar kAnyText(0xE000);
+
+// A name below DIR as names are compared while drawings wait for each other: case-folded,
+// each part without the "_" a made-safe part may begin with, so that a reserved name made
+// safe still meets the field that made it.
+QString MatchForm(const QStringList& parts) {
+    QStringList folded;
+    for (const QString& part : parts) {
+        qsizetype lead = 0;
+        while (lead < part.size() && part[lead] == QLatin1Char('_')) {
+            ++lead;
+        }
+        folded << part.mid(lead).toCaseFolded();
+    }
+    return folded.join(QLatin1Char('/'));
+}
+
+// Whether `text` is one of the names `form` stands for, each kAnyText of it any text.
+bool Matches(QStringView form, QStringView text) {
+    qsizetype f = 0, t = 0, star = -1, resume = 0;
+    while (t < text.size()) {
+        if (f < form.size() && form[f] == kAnyText) {
+            star = f++;
+            resume = t;
+        } else if (f < form.size() && form[f] == text[t]) {
+            ++f;
+            ++t;
+        } else if (star >= 0) {
+            f = star + 1;
+            t = ++resume;
+        } else {
+            return false;
+        }
+    }
+    while (f < form.size() && form[f] == kAnyText) {
+        ++f;
+    }
+    return f == form.size();
+}
+
 }  // namespace
 
 std::optional<OutputNames::Pieces> OutputNames::Parse(const QString& nameTemplate, QString& error) {
@@ -189,7 +230,7 @@ void OutputNames::AddRead(const std::string& path) {
     read_.insert(key);
 }
 
-std::string OutputNames::Name(const std::string& drawing, const std::string& layout) {
+QStringList OutputNames::Parts(const std::string& drawing, const QString& layout) const {
     const QFileInfo file(Text(drawing));
     QString folderField;
     {
@@ -203,7 +244,7 @@ std::string OutputNames::Name(const std::string& drawing, const std::string& lay
         folderField.clear();
     }
     QString name;
-    for (const Piece& p : layout.empty() ? model_ : layout_) {
+    for (const Piece& p : layout.isEmpty() ? model_ : layout_) {
         switch (p.field) {
             case Field::Text:
                 name += p.text;
@@ -212,8 +253,7 @@ std::string OutputNames::Name(const std::string& drawing, const std::string& lay
                 name += OnePart(file.completeBaseName());
                 break;
             case Field::Layout:
-                name += OnePart(layout.empty() ? QStringLiteral("Model")
-                                               : QString::fromStdString(layout));
+                name += OnePart(layout.isEmpty() ? QStringLiteral("Model") : layout);
                 break;
             case Field::Folder:
                 name += folderField;
@@ -244,8 +284,17 @@ std::string OutputNames::Name(const std::string& drawing, const std::string& lay
         parts << QStringLiteral("_");
     }
     for (qsizetype i = 0; i < parts.size(); ++i) {
-        parts[i] = SafePart(parts[i], i + 1 < parts.size());
+        // A part cut to length may lose its field, and then matches anything.
+        const bool cut = parts[i].contains(kAnyText) && parts[i].toUtf8().size() > kMaxPartBytes;
+        parts[i] = cut ? QString(kAnyText) : SafePart(parts[i], i + 1 < parts.size());
     }
+    return parts;
+}
+
+std::string OutputNames::Name(const std::string& drawing, const std::string& layout,
+                              std::optional<std::size_t> place) {
+    QStringList parts = Parts(drawing, QString::fromStdString(layout));
+    const QString wanted = place ? MatchForm(parts) : QString();
     const QString stem = parts.takeLast();
     const QString folder = parts.isEmpty() ? dir_ : dir_ + QLatin1Char('/') + parts.join('/');
     if (!QDir().mkpath(folder)) {
@@ -259,11 +308,22 @@ std::string OutputNames::Name(const std::string& drawing, const std::string& lay
                                     "there.");
     }
     const QString relative = parts.isEmpty() ? QString() : parts.join('/') + QLatin1Char('/');
-    const std::lock_guard lock(mutex_);
+    std::unique_lock lock(mutex_);
+    if (place) {
+        ended_.wait(lock, [&] { return !EarlierMayAsk(*place, wanted); });
+    }
+    const QString key = Key(canonical, stem);
     QString given = stem;
-    for (int n = 2; taken_.contains(Key(canonical, given)) || read_.contains(Key(canonical, given));
-         ++n) {
-        given = stem + QLatin1Char('-') + QString::number(n);
+    if (taken_.contains(key) || read_.contains(key)) {
+        // The numbers below the next one to try are all taken.
+        int& next = nextNumber_[key];
+        for (int n = std::max(next, 2);; ++n) {
+            given = stem + QLatin1Char('-') + QString::number(n);
+            if (!taken_.contains(Key(canonical, given)) && !read_.contains(Key(canonical, given))) {
+                next = n + 1;
+                break;
+            }
+        }
     }
     taken_.insert(Key(canonical, given));
     if (given != stem) {
@@ -273,6 +333,49 @@ std::string OutputNames::Name(const std::string& drawing, const std::string& lay
     }
     return search::ToFileSystemPath(
         QDir::toNativeSeparators(folder + QLatin1Char('/') + given + QStringLiteral(".plt")));
+}
+
+void OutputNames::BeginDrawing(std::size_t place, const std::string& drawing, bool layouts) {
+    Under under{Under::State::Naming, {MatchForm(Parts(drawing, {}))}};
+    if (layouts) {
+        under.forms.push_back(MatchForm(Parts(drawing, QString(kAnyText))));
+    }
+    const std::lock_guard lock(mutex_);
+    if (under_.size() <= place) {
+        under_.resize(place + 1);
+    }
+    under_[place] = std::move(under);
+}
+
+void OutputNames::EndDrawing(std::size_t place) {
+    {
+        const std::lock_guard lock(mutex_);
+        if (place >= under_.size()) {
+            return;
+        }
+        under_[place] = {Under::State::Ended, {}};
+        while (settled_ < under_.size() && under_[settled_].state == Under::State::Ended) {
+            ++settled_;
+        }
+    }
+    ended_.notify_all();
+}
+
+bool OutputNames::EarlierMayAsk(std::size_t place, const QString& wanted) const {
+    // A name that ends with a number may be another's, numbered.
+    static const QRegularExpression numbered(QStringLiteral("-[0-9]+$"));
+    const QString unnumbered = QString(wanted).remove(numbered);
+    for (std::size_t q = settled_; q < place && q < under_.size(); ++q) {
+        if (under_[q].state != Under::State::Naming) {
+            continue;
+        }
+        for (const QString& form : under_[q].forms) {
+            if (Matches(form, wanted) || Matches(form, unnumbered)) {
+                return true;
+            }
+        }
+    }
+    return false;
 }
 
 std::vector<std::string> OutputNames::RenamedOf(const std::string& drawing) const {

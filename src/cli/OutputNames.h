@@ -21,9 +21,17 @@
 // .dws) blocks no name: a plot file ends with its format's extension. A name taken gets
 // "-2", "-3"... and the renaming is told for the drawing. Safe to call from several
 // threads.
+//
+// Plots named side by side (--jobs N) get the names a run of one job gives, whichever
+// finishes first: each drawing of such a run is begun with its place in the run's order,
+// and a plot of a drawing waits while a drawing before it that is still under way could
+// ask for the same name (its names are compared with the plot's, each field of a layout
+// matching any text), until that drawing is ended.
 #pragma once
 
 #include <QString>
+#include <QStringList>
+#include <condition_variable>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -56,7 +64,15 @@ public:
     // The plot file of `drawing`'s `layout` ("" for model space), to hand to the CAD
     // application. Throws plot::PlotFileRefused when it would lie outside DIR or its folder
     // cannot be made.
-    std::string Name(const std::string& drawing, const std::string& layout);
+    // `place`: the drawing's place in the run's order, when it was begun.
+    std::string Name(const std::string& drawing, const std::string& layout,
+                     std::optional<std::size_t> place = std::nullopt);
+    // The drawing at `place` (0 first) is under way: with `layouts`, its layouts may be
+    // plotted. Drawings are begun in the run's order, each before any later one names a
+    // plot.
+    void BeginDrawing(std::size_t place, const std::string& drawing, bool layouts);
+    // The drawing at `place` names no more plots: those after it stop waiting for it.
+    void EndDrawing(std::size_t place);
     // The renamings of `drawing`'s plots so far.
     std::vector<std::string> RenamedOf(const std::string& drawing) const;
 
@@ -74,6 +90,17 @@ private:
 
     OutputNames() = default;
     static std::optional<Pieces> Parse(const QString& nameTemplate, QString& error);
+    // The parts of a plot's name below DIR, the file's stem last, made safe; a layout of
+    // kAnyText stays a field that matches any text.
+    QStringList Parts(const std::string& drawing, const QString& layout) const;
+    // Whether a drawing before `place` that is still under way may ask for `wanted`
+    // (folder/stem below DIR, as MatchForm gives it). Under the lock.
+    bool EarlierMayAsk(std::size_t place, const QString& wanted) const;
+
+    struct Under {
+        enum class State { NotBegun, Naming, Ended } state = State::NotBegun;
+        std::vector<QString> forms;  // the names it may ask for, kAnyText for any text
+    };
 
     QString dir_;           // absolute, "/"-separated
     QString canonicalDir_;  // links resolved
@@ -86,6 +113,12 @@ private:
     std::set<QString> read_;   // folder/stem, case-folded
     std::set<QString> taken_;  // folder/stem, case-folded
     std::map<std::string, std::vector<std::string>> renamed_;
+    std::map<QString, int> nextNumber_;  // per name, the number to try first
+    // The drawings of a run side by side, by place in the run; those before `settled_`
+    // are ended.
+    std::vector<Under> under_;
+    std::size_t settled_ = 0;
+    std::condition_variable ended_;
 };
 
 }  // namespace vx::cli

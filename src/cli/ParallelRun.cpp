@@ -121,8 +121,9 @@ private:
 // progress line; the drawings it could not finish are listed by the run at its end.
 class ParallelRun::Worker : public RunPrinter {
 public:
-    Worker(CommandIo& io, CadSession& session, State& state)
-        : RunPrinter(io, session.Connection(), session, {}), state_(state) {}
+    Worker(CommandIo& io, CadSession& session, State& state, const ParallelRun& run)
+        : RunPrinter(io, session.Connection(), session, {}), state_(state), run_(run) {}
+    ~Worker() override { GiveUp(); }
 
     // Takes the next row of the queue; none when it is empty or the run is stopped.
     std::optional<std::size_t> Take() {
@@ -131,10 +132,18 @@ public:
             return std::nullopt;
         }
         taken_.push_back(--state_.next);
+        if (run_.onRowTaken) {
+            run_.onRowTaken(taken_.back());
+        }
         return taken_.back();
     }
+    // The row of the drawing under way.
+    std::size_t Current() const {
+        const std::lock_guard lock(state_.mutex);
+        return taken_.empty() ? 0 : taken_.front();
+    }
     // Puts the report of the drawing just done in its row.
-    void Record(const std::function<void(std::size_t, const DrawingReport&)>& callback) {
+    void Record() {
         const std::lock_guard lock(state_.mutex);
         if (taken_.empty()) {
             return;
@@ -143,9 +152,22 @@ public:
         taken_.pop_front();
         state_.done[row] = DoneInRunOrder().back();
         ++state_.doneCount;
-        if (callback) {
-            callback(row, *state_.done[row]);
+        if (run_.onRowEnded) {
+            run_.onRowEnded(row);
         }
+        if (run_.onDrawingDone) {
+            run_.onDrawingDone(row, *state_.done[row]);
+        }
+    }
+    // The rows taken and not done are given up (the worker's CAD application failed).
+    void GiveUp() {
+        const std::lock_guard lock(state_.mutex);
+        for (const std::size_t row : taken_) {
+            if (run_.onRowEnded) {
+                run_.onRowEnded(row);
+            }
+        }
+        taken_.clear();
     }
     void DrawingFailed(const std::string& path, const std::string& description) override {
         RunPrinter::DrawingFailed(path, description);
@@ -161,6 +183,7 @@ public:
 
 private:
     State& state_;
+    const ParallelRun& run_;
     std::deque<std::size_t> taken_;  // rows taken and not yet done, the oldest first
 };
 
@@ -218,19 +241,26 @@ void ParallelRun::Work(int worker, const plot::PlotRequest& request) {
         }
     }
 
-    Worker printer(io, *session, s);
-    printer.onDrawingDone = [&] { printer.Record(onDrawingDone); };
-    printer.onStatus = [&](const QString& text) {
-        const std::lock_guard lock(s.mutex);
-        s.status = text;
-        s.DrawProgress(io_);
-    };
+    Worker printer(io, *session, s, *this);
+    printer.onDrawingDone = [&] { printer.Record(); };
+    if (io_.errTerminal) {
+        printer.onStatus = [&](const QString& text) {
+            const std::lock_guard lock(s.mutex);
+            s.status = text;
+            s.DrawProgress(io_);
+        };
+    }
     plot::PlotService service(session->Connection(), *session);
     if (prepareWorker) {
         prepareWorker(worker, printer, service);
     }
     plot::PlotRequest mine = request;
     mine.rows.clear();
+    if (plotFileName) {
+        mine.plotFileName = [&](const std::string& drawing, const std::string& layout) {
+            return plotFileName(printer.Current(), drawing, layout);
+        };
+    }
     mine.nextRow = [&]() -> std::optional<plot::RunRow> {
         if (const auto row = printer.Take()) {
             return plot::RunRow{drawings_[*row], true};
@@ -250,6 +280,7 @@ void ParallelRun::Work(int worker, const plot::PlotRequest& request) {
         const std::lock_guard lock(s.mutex);
         s.cadFailed = true;
     }
+    printer.GiveUp();
     out.flush();
     err.flush();
     session->Finish();
@@ -335,11 +366,12 @@ void ParallelRun::Finish() {
     FlushNow(io_.out);
 }
 
-std::vector<DrawingReport> ParallelRun::DoneInListOrder() const {
-    std::vector<DrawingReport> inListOrder;
+std::vector<const DrawingReport*> ParallelRun::DoneInListOrder() const {
+    std::vector<const DrawingReport*> inListOrder;
+    inListOrder.reserve(state_->doneCount);
     for (const auto& d : state_->done) {
         if (d) {
-            inListOrder.push_back(*d);
+            inListOrder.push_back(&*d);
         }
     }
     return inListOrder;

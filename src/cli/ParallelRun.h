@@ -58,6 +58,12 @@ public:
     // Called as each drawing is done, just before its line is printed, under the run's lock:
     // one call at a time, whatever the worker. `row` is the drawing's place in the list.
     std::function<void(std::size_t row, const DrawingReport& report)> onDrawingDone;
+    // Called under the run's lock as a worker takes a row (so in the run's order), and as
+    // the row's drawing is done or given up.
+    std::function<void(std::size_t row)> onRowTaken, onRowEnded;
+    // When set, names the plot files instead of the request's namer, told the row of the
+    // drawing: (row, drawing, layout), in the worker's thread.
+    std::function<std::string(std::size_t, const std::string&, const std::string&)> plotFileName;
     // Called in each worker's thread before its first drawing, with the worker's own
     // printer and plot service (the place for settings of a worker's own).
     std::function<void(int worker, RunPrinter& printer, plot::PlotService& service)> prepareWorker;
@@ -65,8 +71,9 @@ public:
     // Plots the drawings with the request's choices; its rows are not used.
     Outcome Run(const plot::PlotRequest& request);
 
-    // The drawings done so far, in the list's order (from onDrawingDone, or after Run).
-    std::vector<DrawingReport> DoneInListOrder() const;
+    // The drawings done so far, in the list's order (from onDrawingDone, or after Run);
+    // valid until the next drawing is done.
+    std::vector<const DrawingReport*> DoneInListOrder() const;
     // After Run: every drawing in the list's order, those never reached marked so.
     const std::vector<DrawingReport>& Reports() const { return reports_; }
     // After Run: a worker's CAD application ended for good; an error of the CAD

@@ -5,6 +5,7 @@
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/QPDFPageObjectHelper.hh>
 #include <qpdf/QPDFWriter.hh>
 
 #include <QDir>
@@ -12,9 +13,14 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
+#include <condition_variable>
+#include <deque>
 #include <exception>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 
 #include "files/AtomicFile.h"
 #include "plot/PlotPaths.h"
@@ -126,23 +132,31 @@ std::vector<SetDrawing> SetOfReport(const QJsonObject& report) {
         const QJsonObject d = value.toObject();
         const QString result = d["result"].toString();
         SetDrawing drawing{d["drawing"].toString(), {}};
-        if (result == QLatin1String("skipped")) {
-            // A drawing a journal found unchanged: the sheets its last plot left, each
-            // marked by its file's name.
-            for (const QJsonValue& output : d["outputs"].toArray()) {
-                const QString file = output.toString();
-                if (file.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive)) {
-                    drawing.sheets.emplace_back(QFileInfo(file).completeBaseName(), file);
-                }
-            }
-        } else if (result != QLatin1String("plotted") &&
-                   result != QLatin1String("plotted with warnings")) {
+        const bool skipped = result == QLatin1String("skipped");
+        if (!skipped && result != QLatin1String("plotted") &&
+            result != QLatin1String("plotted with warnings")) {
             continue;
         }
+        // A drawing a journal skipped brings the sheets of its last plot, in PDF only: a
+        // retry of failures keeps what other choices left.
+        const auto bound = [skipped](const QString& file) {
+            return !file.isEmpty() &&
+                   (!skipped || file.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive));
+        };
         for (const QJsonValue& layout : d["layouts"].toArray()) {
             const QString output = layout["output"].toString();
-            if (layout["ok"].toBool() && !output.isEmpty()) {
+            if (layout["ok"].toBool() && bound(output)) {
                 drawing.sheets.emplace_back(layout["layout"].toString(), output);
+            }
+        }
+        if (skipped && drawing.sheets.empty()) {
+            // A journal of an older run names no layouts: each sheet is marked by its
+            // file's name.
+            for (const QJsonValue& output : d["outputs"].toArray()) {
+                const QString file = output.toString();
+                if (bound(file)) {
+                    drawing.sheets.emplace_back(QFileInfo(file).completeBaseName(), file);
+                }
             }
         }
         if (!drawing.sheets.empty()) {
@@ -160,10 +174,129 @@ QJsonObject SetResult::ToJson(const QString& target) const {
             {"seconds", static_cast<double>(qRound64(seconds * 1000.0)) / 1000.0}};
 }
 
-SetResult WritePdfSet(const std::vector<SetDrawing>& set, const QString& target) {
+struct PdfSetBinder::Impl {
+    Impl() {
+        out.setSuppressWarnings(true);
+        out.emptyPDF();
+    }
+
+    // A sheet's pages, copied into the set (not yet among its pages), or why it cannot be
+    // bound.
+    struct Sheet {
+        std::vector<QPDFObjectHandle> pages;
+        std::optional<QString> problem;
+        bool notPdf = false;
+    };
+
+    // Reads `file` and copies its pages into the set. The pages copied read their contents
+    // from their sheet when the set is written: a sheet is read whole, in one call, while
+    // the sheets held so stay within kHeldSheetBytes; the others are read from their
+    // files, each open only while it is read, so that a set of thousands of sheets needs
+    // no more file handles than one.
+    Sheet Copy(const QString& file) {
+        Sheet sheet;
+        if ((sheet.problem = SheetProblem(file, sheet.notPdf))) {
+            return sheet;
+        }
+        try {
+            auto source = std::make_unique<QPDF>();
+            source->setSuppressWarnings(true);
+            source->setAttemptRecovery(false);
+            const std::string name = search::ToFileSystemPath(file);
+            std::shared_ptr<ClosedFileInputSource> input;
+            QFile in(file);
+            if (heldBytes + in.size() <= kHeldSheetBytes && in.open(QIODevice::ReadOnly)) {
+                held.push_back(in.read(std::min(in.size(), kMaxSheetBytes)));
+                heldBytes += held.back().size();
+                source->processMemoryFile(name.c_str(), held.back().constData(),
+                                          static_cast<std::size_t>(held.back().size()));
+            } else {
+                input = std::make_shared<ClosedFileInputSource>(name.c_str());
+                input->stayOpen(true);
+                source->processInputSource(input);
+            }
+            for (const auto& page : QPDFPageDocumentHelper(*source).getAllPages()) {
+                sheet.pages.push_back(out.copyForeignObject(page.getObjectHandle()));
+            }
+            if (input) {
+                input->stayOpen(false);
+            }
+            sources.push_back(std::move(source));
+        } catch (const std::exception& e) {
+            sheet.pages.clear();
+            sheet.problem = QString::fromStdString(e.what());
+        }
+        return sheet;
+    }
+
+    void Work() {
+        std::unique_lock lock(mutex);
+        for (;;) {
+            wake.wait(lock, [&] { return !queue.empty() || closing; });
+            if (queue.empty() || abandon) {
+                return;
+            }
+            const QString file = queue.front();
+            queue.pop_front();
+            lock.unlock();
+            Sheet sheet = Copy(file);
+            lock.lock();
+            sheets.insert_or_assign(file, std::move(sheet));
+        }
+    }
+
+    // Lets the thread finish the sheets added (or, abandoning, the one under way).
+    void Close(bool abandoning) {
+        {
+            const std::lock_guard lock(mutex);
+            closing = true;
+            abandon = abandoning;
+        }
+        wake.notify_all();
+        if (thread.joinable()) {
+            thread.join();
+        }
+    }
+
+    QPDF out;
+    std::vector<std::unique_ptr<QPDF>> sources;
+    std::vector<QByteArray> held;
+    qint64 heldBytes = 0;
+
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::deque<QString> queue;
+    bool closing = false, abandon = false;
+    std::map<QString, Sheet> sheets;
+    std::thread thread;
+};
+
+PdfSetBinder::PdfSetBinder() : impl_(std::make_unique<Impl>()) {}
+
+PdfSetBinder::~PdfSetBinder() {
+    impl_->Close(true);
+}
+
+void PdfSetBinder::Add(const QString& file) {
+    {
+        const std::lock_guard lock(impl_->mutex);
+        if (impl_->closing) {
+            return;
+        }
+        impl_->queue.push_back(file);
+        if (!impl_->thread.joinable()) {
+            impl_->thread = std::thread([this] { impl_->Work(); });
+        }
+    }
+    impl_->wake.notify_one();
+}
+
+SetResult PdfSetBinder::Write(const std::vector<SetDrawing>& set, const QString& target) {
     SetResult r;
     QElapsedTimer clock;
     clock.start();
+    Impl& b = *impl_;
+    b.Close(false);
     if (set.empty()) {
         return r;
     }
@@ -173,24 +306,20 @@ SetResult WritePdfSet(const std::vector<SetDrawing>& set, const QString& target)
                 r.error = target + QStringLiteral(" is one of the plot files");
                 return r;
             }
-            if (auto problem = SheetProblem(file, r.notPdf)) {
-                r.error = *problem;
+            auto sheet = b.sheets.find(file);
+            if (sheet == b.sheets.end()) {
+                sheet = b.sheets.emplace(file, b.Copy(file)).first;
+            }
+            if (sheet->second.problem) {
+                r.error = *sheet->second.problem;
+                r.notPdf = sheet->second.notPdf;
                 return r;
             }
         }
     }
     try {
-        QPDF out;
-        out.setSuppressWarnings(true);
-        out.emptyPDF();
+        QPDF& out = b.out;
         QPDFPageDocumentHelper pages(out);
-        // The pages copied from a sheet read their contents from it when the set is
-        // written. A sheet is read whole, in one call, while the sheets held so stay within
-        // kHeldSheetBytes; the others are read from their files, each open only while it is
-        // read, so that a set of thousands of sheets needs no more file handles than one.
-        std::vector<std::unique_ptr<QPDF>> sources;
-        std::vector<QByteArray> held;
-        qint64 heldBytes = 0;
         struct Placed {
             QString title;
             std::size_t page;  // the first page of the sheet in the set
@@ -201,35 +330,16 @@ SetResult WritePdfSet(const std::vector<SetDrawing>& set, const QString& target)
         for (const SetDrawing& d : set) {
             std::vector<Placed> layouts;
             for (const auto& [layout, file] : d.sheets) {
-                auto source = std::make_unique<QPDF>();
-                source->setSuppressWarnings(true);
-                source->setAttemptRecovery(false);
-                const std::string name = search::ToFileSystemPath(file);
-                std::shared_ptr<ClosedFileInputSource> input;
-                QFile in(file);
-                if (heldBytes + in.size() <= kHeldSheetBytes && in.open(QIODevice::ReadOnly)) {
-                    held.push_back(in.read(std::min(in.size(), kMaxSheetBytes)));
-                    heldBytes += held.back().size();
-                    source->processMemoryFile(name.c_str(), held.back().constData(),
-                                              static_cast<std::size_t>(held.back().size()));
-                } else {
-                    input = std::make_shared<ClosedFileInputSource>(name.c_str());
-                    input->stayOpen(true);
-                    source->processInputSource(input);
-                }
-                const auto sheetPages = QPDFPageDocumentHelper(*source).getAllPages();
+                const std::vector<QPDFObjectHandle>& sheetPages = b.sheets.at(file).pages;
+                // A sheet bound twice: its pages again, as copies of their own.
                 for (const auto& page : sheetPages) {
-                    pages.addPage(page, false);
-                }
-                if (input) {
-                    input->stayOpen(false);
+                    pages.addPage(QPDFPageObjectHelper(page), false);
                 }
                 if (!sheetPages.empty()) {
                     layouts.push_back({layout, pageCount});
                     pageCount += sheetPages.size();
                     ++sheets;
                 }
-                sources.push_back(std::move(source));
             }
             if (!layouts.empty()) {
                 marks.emplace_back(QFileInfo(d.drawing).fileName(), std::move(layouts));
@@ -268,6 +378,8 @@ SetResult WritePdfSet(const std::vector<SetDrawing>& set, const QString& target)
         writer.setOutputPipeline(&pipe);
         // The pages' streams are copied as they are: neither decoded nor compressed again.
         writer.setDecodeLevel(qpdf_dl_none);
+        writer.setCompressStreams(false);
+        writer.setObjectStreamMode(qpdf_o_disable);
         writer.write();
         if (!file.Commit()) {
             r.error = target + QStringLiteral(": ") + QString::fromStdString(file.Error());
@@ -283,9 +395,14 @@ SetResult WritePdfSet(const std::vector<SetDrawing>& set, const QString& target)
     return r;
 }
 
+SetResult WritePdfSet(const std::vector<SetDrawing>& set, const QString& target) {
+    return PdfSetBinder().Write(set, target);
+}
+
 int BindSetOfReport(QJsonObject& report, const QString& target, QTextStream& err,
-                    const QString& who) {
-    const SetResult r = WritePdfSet(SetOfReport(report), target);
+                    const QString& who, PdfSetBinder* binder) {
+    const std::vector<SetDrawing> set = SetOfReport(report);
+    const SetResult r = binder ? binder->Write(set, target) : WritePdfSet(set, target);
     if (!r.error.isEmpty()) {
         err << who << ": the PDF set " << target << " was not written: " << r.error << '\n';
         return r.notPdf ? 2 : 1;

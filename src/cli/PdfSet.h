@@ -14,6 +14,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTextStream>
+#include <memory>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -45,6 +46,29 @@ struct SetResult {
     QJsonObject ToJson(const QString& target) const;
 };
 
+// Binds sheets while a run goes on: each sheet added is read and its pages copied into
+// the set, on a thread of the binder's own, so that at the run's end only the order, the
+// bookmarks and the writing are left. A sheet that cannot be bound is told only if the
+// set holds it. Add() may be called from any thread.
+class PdfSetBinder {
+public:
+    PdfSetBinder();
+    ~PdfSetBinder();
+    PdfSetBinder(const PdfSetBinder&) = delete;
+    PdfSetBinder& operator=(const PdfSetBinder&) = delete;
+
+    // A sheet's file as it is now (a file added again is read again).
+    void Add(const QString& file);
+    // Binds `set` into `target` (atomically): the sheets added as they were read, the
+    // others read now. An empty `set` writes nothing and is no error; the caller says so.
+    // Once only. The result's seconds are those this call took.
+    SetResult Write(const std::vector<SetDrawing>& set, const QString& target);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
 // Binds the sheets into `target` (atomically). An empty `set` writes nothing and is no
 // error; the caller says so.
 SetResult WritePdfSet(const std::vector<SetDrawing>& set, const QString& target);
@@ -52,9 +76,10 @@ SetResult WritePdfSet(const std::vector<SetDrawing>& set, const QString& target)
 // Binds the sheets of `report` (a run report's JSON) into `target`, tells `err` what came
 // of it (each line begun with `who`) and sets the report's "merged" when the set was
 // written. The exit status it asks for: 0 when the set was written or no sheet was
-// plotted (nothing is written then), 2 when a sheet is not a PDF, else 1.
+// plotted (nothing is written then), 2 when a sheet is not a PDF, else 1. With a binder,
+// the sheets it was given are bound as it read them.
 int BindSetOfReport(QJsonObject& report, const QString& target, QTextStream& err,
-                    const QString& who);
+                    const QString& who, PdfSetBinder* binder = nullptr);
 
 // Whether `device` writes files the set can hold: a plotter configuration (a printer
 // writes none).

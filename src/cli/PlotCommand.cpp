@@ -121,7 +121,8 @@ beside the drawing, or into --output-dir.
                      and the characters no file name may hold become "_"; nothing is
                      written outside DIR. A name another plot of the run took, or that
                      a file the run read has (less its extension), gets "-2", "-3"...,
-                     told in the drawing's line and the report
+                     told in the drawing's line and the report; with several jobs the
+                     same plot gets the number as with one
   --                 the arguments after it are drawings or folders, even if they
                      begin with -
 
@@ -452,6 +453,30 @@ int RunPlot(const QStringList& args, CommandIo& io, const cad::ClassRegistry& re
         engine::remote::SetLongCallLimit(a.timeout.toInt());
     }
 
+    // The set's sheets are read as their drawings are done, beside the run.
+    std::unique_ptr<PdfSetBinder> binder;
+    const auto bindSheets = [&](const DrawingReport& d) {
+        if (!binder || !(d.WasPlotted() || d.result == DrawingResult::Skipped)) {
+            return;
+        }
+        for (const LayoutPlot& p : d.plots) {
+            if (p.ok && !p.output.empty()) {
+                binder->Add(search::FromFileSystemPath(p.output));
+            }
+        }
+        if (d.result == DrawingResult::Skipped && d.plots.empty()) {
+            for (const std::string& output : d.outputs) {
+                binder->Add(search::FromFileSystemPath(output));
+            }
+        }
+    };
+    if (!a.merge.isNull()) {
+        binder = std::make_unique<PdfSetBinder>();
+        for (const DrawingReport& d : skipped) {
+            bindSheets(d);
+        }
+    }
+
     // The report stands from the start and follows the run, so that a run that is
     // killed leaves one that tells what was done.
     QString reportError;
@@ -473,17 +498,23 @@ int RunPlot(const QStringList& args, CommandIo& io, const cad::ClassRegistry& re
         }
         return true;
     };
-    // The whole report is written again, so each write costs more as the run goes on. It
-    // is written once the run has spent twenty times the last write's cost since that
-    // write: writing stays within about 5 % of the run's time, and the report never
-    // trails the run by more than that.
+    // The whole report is written again, so each write costs more as the run goes on,
+    // though no more than copying its bytes: each drawing's entry is made once, and the
+    // drawings are not copied. It is written once the run has spent twenty times the last
+    // write's cost (gathering, writing, syncing) since that write: writing stays within
+    // about 5 % of the run's time, whatever its length, and the report never trails the
+    // run by more than that.
     const auto followRun = [&](const auto& doneInListOrder) {
         if (a.report.isEmpty() || sinceWrite.nsecsElapsed() < 20 * writeCost) {
             return;
         }
-        report.drawings = doneInListOrder();
+        QElapsedTimer cost;
+        cost.start();
+        const std::vector<const DrawingReport*> done = doneInListOrder();
         report.seconds = static_cast<double>(clock.elapsed()) / 1000.0;
-        writeReport();  // the final write decides
+        WriteReport(report, a.report, reportError, &done);  // the final write decides
+        writeCost = cost.nsecsElapsed();
+        sinceWrite.start();
     };
     std::vector<std::string> drawings;
     plot::PlotRequest request;
@@ -501,7 +532,9 @@ int RunPlot(const QStringList& args, CommandIo& io, const cad::ClassRegistry& re
             host.onReferenceFound = [&names](const std::string& f) { names->AddRead(f); };
         }
     };
-    const auto recordInJournal = [&](const DrawingReport& d) {
+    // Each drawing done: its sheets to the set, its record to the journal.
+    const auto drawingDone = [&](const DrawingReport& d) {
+        bindSheets(d);
         QString journalError;
         if (journal && !journal->Record(d, journalChoices, journalError) && !journalFailed) {
             journalFailed = true;
@@ -524,8 +557,19 @@ int RunPlot(const QStringList& args, CommandIo& io, const cad::ClassRegistry& re
         bool reportRefused = false;
         run.beforeFirst = [&] { return !(reportRefused = !writeFirstReport()); };
         run.prepareWorker = [&](int, RunPrinter& host, plot::PlotService&) { prepareHost(host); };
+        if (names) {
+            // The names come in the run's order (the last row first), as with one job.
+            const auto place = [&](std::size_t row) { return drawings.size() - 1 - row; };
+            run.onRowTaken = [&](std::size_t row) {
+                names->BeginDrawing(place(row), drawings[row], a.layouts);
+            };
+            run.onRowEnded = [&](std::size_t row) { names->EndDrawing(place(row)); };
+            run.plotFileName = [&](std::size_t row, const std::string& d, const std::string& l) {
+                return names->Name(d, l, place(row));
+            };
+        }
         run.onDrawingDone = [&](std::size_t, const DrawingReport& d) {
-            recordInJournal(d);
+            drawingDone(d);
             followRun([&] { return JoinInListOrder(listOrder, skipped, run.DoneInListOrder()); });
         };
         switch (run.Run(request)) {
@@ -561,7 +605,7 @@ int RunPlot(const QStringList& args, CommandIo& io, const cad::ClassRegistry& re
             }
             RunPrinter host(io, session.Connection(), session, drawings);
             prepareHost(host);
-            host.onDrawingReport = recordInJournal;
+            host.onDrawingReport = drawingDone;
             host.onDrawingDone = [&] {
                 followRun(
                     [&] { return JoinInListOrder(listOrder, skipped, host.DoneInListOrder()); });
@@ -603,7 +647,8 @@ int RunPlot(const QStringList& args, CommandIo& io, const cad::ClassRegistry& re
     }
     if (!a.merge.isNull()) {
         QJsonObject json = report.ToJson();
-        if (const int setStatus = BindSetOfReport(json, a.merge, io.err, "vormex-cli plot")) {
+        if (const int setStatus =
+                BindSetOfReport(json, a.merge, io.err, "vormex-cli plot", binder.get())) {
             status = setStatus;
         }
         report.merged = json["merged"].toObject();

@@ -123,15 +123,30 @@ int RunReport::PlottedWithWarnings() const {
     }));
 }
 
-QJsonObject RunReport::ToJson() const {
+std::vector<const DrawingReport*> RunReport::Own() const {
+    std::vector<const DrawingReport*> own;
+    own.reserve(drawings.size());
+    for (const auto& d : drawings) {
+        own.push_back(&d);
+    }
+    return own;
+}
+
+QJsonObject RunReport::Head(const std::vector<const DrawingReport*>& given) const {
     QJsonObject o;
-    const int plotted = Plotted();
+    int plotted = 0, warned = 0, skipped = 0;
+    for (const DrawingReport* d : given) {
+        plotted += d->WasPlotted() ? 1 : 0;
+        warned += d->result == DrawingResult::PlottedWithWarnings ? 1 : 0;
+        skipped += d->result == DrawingResult::Skipped ? 1 : 0;
+    }
+    const int total = static_cast<int>(given.size() + notFound.size());
     o["complete"] = complete;
-    o["summary"] = QJsonObject{{"drawings", Total()},
+    o["summary"] = QJsonObject{{"drawings", total},
                                {"plotted", plotted},
-                               {"with_warnings", PlottedWithWarnings()},
-                               {"skipped", Skipped()},
-                               {"failed", Total() - plotted - Skipped()},
+                               {"with_warnings", warned},
+                               {"skipped", skipped},
+                               {"failed", total - plotted - skipped},
                                {"not_found", static_cast<int>(notFound.size())},
                                {"seconds", Seconds(seconds)}};
     o["choices"] = QJsonObject{{"device", Text(device)},
@@ -151,41 +166,92 @@ QJsonObject RunReport::ToJson() const {
                                   {"template", nameTemplate},
                                   {"layout_template", layoutNameTemplate}};
     }
-    std::vector<std::pair<qint64, QJsonObject>> placed;
-    const auto place = [&](const std::string& path, QJsonObject json) {
-        const auto at = positions.find(path);
-        const qint64 index = at == positions.end() ? -1 : at->second;
-        if (index >= 0) {
-            json["index"] = index;
-        }
-        placed.emplace_back(index, std::move(json));
-    };
-    for (const auto& d : drawings) {
-        place(d.drawing, DrawingJson(d));
-    }
-    for (const auto& path : notFound) {
-        DrawingReport missing;
-        missing.drawing = path;
-        missing.result = DrawingResult::NotFound;
-        place(path, DrawingJson(missing));
-    }
-    if (!positions.empty()) {
-        std::stable_sort(placed.begin(), placed.end(),
-                         [](const auto& a, const auto& b) { return a.first < b.first; });
-    }
-    QJsonArray list;
-    for (auto& [index, json] : placed) {
-        list.append(json);
-    }
-    o["drawings"] = list;
     if (!merged.isEmpty()) {
         o["merged"] = merged;
     }
     return o;
 }
 
-bool WriteReport(const RunReport& report, const QString& file, QString& error) {
-    const QByteArray bytes = QJsonDocument(report.ToJson()).toJson(QJsonDocument::Indented);
+std::vector<std::pair<qint64, const DrawingReport*>> RunReport::Placed(
+    const std::vector<const DrawingReport*>& given, std::vector<DrawingReport>& missing) const {
+    std::vector<std::pair<qint64, const DrawingReport*>> placed;
+    placed.reserve(given.size() + notFound.size());
+    const auto place = [&](const DrawingReport& d) {
+        const auto at = positions.find(d.drawing);
+        placed.emplace_back(at == positions.end() ? -1 : at->second, &d);
+    };
+    for (const DrawingReport* d : given) {
+        place(*d);
+    }
+    missing.reserve(notFound.size());
+    for (const auto& path : notFound) {
+        DrawingReport& d = missing.emplace_back();
+        d.drawing = path;
+        d.result = DrawingResult::NotFound;
+        place(d);
+    }
+    if (!positions.empty()) {
+        std::stable_sort(placed.begin(), placed.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+    }
+    return placed;
+}
+
+QJsonObject RunReport::ToJson() const {
+    const std::vector<const DrawingReport*> own = Own();
+    QJsonObject o = Head(own);
+    QJsonArray list;
+    std::vector<DrawingReport> missing;
+    for (const auto& [index, d] : Placed(own, missing)) {
+        QJsonObject json = DrawingJson(*d);
+        if (index >= 0) {
+            json["index"] = index;
+        }
+        list.append(json);
+    }
+    o["drawings"] = list;
+    return o;
+}
+
+bool WriteReport(const RunReport& report, const QString& file, QString& error,
+                 const std::vector<const DrawingReport*>* drawings) {
+    const std::vector<const DrawingReport*> own =
+        drawings ? std::vector<const DrawingReport*>{} : report.Own();
+    const std::vector<const DrawingReport*>& given = drawings ? *drawings : own;
+    // The drawings' entries are made once each and set into the text of the rest, in the
+    // place of "drawings", as QJsonDocument would indent them.
+    QJsonObject head = report.Head(given);
+    static const QString kPlace = QStringLiteral("drawings go here");
+    head["drawings"] = kPlace;
+    const QByteArray headText = QJsonDocument(head).toJson(QJsonDocument::Indented);
+    const QByteArray placeholder = "\n    \"drawings\": \"" + kPlace.toUtf8() + '"';
+    const qsizetype at = headText.indexOf(placeholder);
+    std::vector<DrawingReport> missing;
+    const auto placed = report.Placed(given, missing);
+    qsizetype size = headText.size();
+    for (const auto& [index, d] : placed) {
+        DrawingReport::Entry& entry = *d->entry;
+        if (entry.text.isEmpty() || entry.index != index) {
+            QJsonObject json = DrawingJson(*d);
+            if (index >= 0) {
+                json["index"] = index;
+            }
+            const QByteArray text = QJsonDocument(json).toJson(QJsonDocument::Indented).trimmed();
+            entry.text = "        " + QByteArray(text).replace("\n", "\n        ");
+            entry.index = index;
+        }
+        size += entry.text.size() + 2;
+    }
+    QByteArray bytes;
+    bytes.reserve(size + 64);
+    bytes += headText.left(at + placeholder.size() - kPlace.toUtf8().size() - 2);
+    bytes += "[\n";
+    for (std::size_t i = 0; i < placed.size(); ++i) {
+        bytes += placed[i].second->entry->text;
+        bytes += i + 1 < placed.size() ? ",\n" : "\n";
+    }
+    bytes += "    ]";
+    bytes += headText.mid(at + placeholder.size());
     std::string problem;
     if (!files::WriteFileAtomically(
             plot::FsPath(search::ToFileSystemPath(file)),

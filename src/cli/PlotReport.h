@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -78,6 +79,14 @@ struct DrawingReport {
     // Plot file names that were taken and got a number.
     std::vector<std::string> renamed;
     double seconds = 0;
+    // The drawing's entry in the report's text, made when a report first holds it and
+    // shared by the copies of this report (which is not changed once the drawing is done),
+    // so that a report written again as a long run goes on does not make it again.
+    struct Entry {
+        qint64 index = -2;
+        QByteArray text;
+    };
+    std::shared_ptr<Entry> entry = std::make_shared<Entry>();
 
     // "plotted", "plotted with warnings: <reason>", "failed: <reason>", "not opened:
     // <reason>", "not plotted: <reason>", "skipped (<reason>)".
@@ -121,10 +130,22 @@ struct RunReport {
     // The drawings, including those not found.
     int Total() const { return static_cast<int>(drawings.size() + notFound.size()); }
     QJsonObject ToJson() const;
+
+private:
+    friend bool WriteReport(const RunReport&, const QString&, QString&,
+                            const std::vector<const DrawingReport*>*);
+    // The report without its drawings, those given; and the drawings given (those not
+    // found among them, made in `missing`) with their indexes, in the report's order.
+    QJsonObject Head(const std::vector<const DrawingReport*>& given) const;
+    std::vector<std::pair<qint64, const DrawingReport*>> Placed(
+        const std::vector<const DrawingReport*>& given, std::vector<DrawingReport>& missing) const;
+    std::vector<const DrawingReport*> Own() const;
 };
 
 // Writes the report to `file` atomically: the file has all of it or stays as it was.
-// False with `error` set when it cannot be written.
-bool WriteReport(const RunReport& report, const QString& file, QString& error);
+// False with `error` set when it cannot be written. With `drawings`, the report holds those
+// instead of its own (a run's drawings done so far).
+bool WriteReport(const RunReport& report, const QString& file, QString& error,
+                 const std::vector<const DrawingReport*>* drawings = nullptr);
 
 }  // namespace vx::cli

@@ -143,6 +143,11 @@ QJsonObject JournalRecord::ToJson() const {
     o["file"] = FactsJson(file, false);
     o["references"] = FactsList(references);
     o["outputs"] = FactsList(outputs);
+    QJsonArray sheetList;
+    for (const auto& [layout, output] : sheets) {
+        sheetList.append(QJsonObject{{"layout", Text(layout)}, {"output", Text(output)}});
+    }
+    o["sheets"] = sheetList;
     o["at"] = QDateTime::currentDateTimeUtc().toString(Qt::ISODate);
     return o;
 }
@@ -161,6 +166,10 @@ std::optional<JournalRecord> JournalRecord::FromJson(const QJsonObject& o) {
     r.file = FactsFrom(o["file"].toObject(), r.drawing);
     r.references = FactsList(o["references"]);
     r.outputs = FactsList(o["outputs"]);
+    for (const auto& item : o["sheets"].toArray()) {
+        const QJsonObject sheet = item.toObject();
+        r.sheets.emplace_back(Path(sheet["layout"]), Path(sheet["output"]));
+    }
     return r;
 }
 
@@ -216,6 +225,16 @@ std::optional<DrawingReport> RunJournal::Skip(const std::string& drawing,
         for (const auto& out : last->outputs) {
             skipped.outputs.push_back(out.path);
         }
+        for (const auto& [layout, output] : last->sheets) {
+            LayoutPlot sheet;
+            sheet.layout = layout;
+            sheet.device = last->choices.device;
+            sheet.paper = last->choices.paper;
+            sheet.styleTable = last->choices.styleTable;
+            sheet.output = output;
+            sheet.ok = true;
+            skipped.plots.push_back(std::move(sheet));
+        }
     }
     FileFacts now;
     if (retryFailed) {
@@ -250,6 +269,11 @@ bool RunJournal::Record(const DrawingReport& done, const JournalChoices& choices
     }
     for (const auto& out : done.outputs) {
         r.outputs.push_back(FactsOf(out));
+    }
+    for (const auto& plot : done.plots) {
+        if (plot.ok && !plot.output.empty()) {
+            r.sheets.emplace_back(plot.layout, plot.output);
+        }
     }
     const std::lock_guard lock(mutex_);
     const auto seen = seen_.find(done.drawing);
@@ -292,17 +316,33 @@ std::optional<QString> JournalClash(const QString& journal, const QString& repor
     return std::nullopt;
 }
 
-std::vector<DrawingReport> JoinInListOrder(const std::vector<std::string>& list,
-                                           const std::vector<DrawingReport>& skipped,
-                                           const std::vector<DrawingReport>& done) {
-    std::vector<DrawingReport> joined;
+std::vector<const DrawingReport*> JoinInListOrder(const std::vector<std::string>& list,
+                                                  const std::vector<DrawingReport>& skipped,
+                                                  const std::vector<const DrawingReport*>& done) {
+    std::vector<const DrawingReport*> joined;
+    joined.reserve(skipped.size() + done.size());
     std::size_t s = 0, d = 0;
     for (const auto& path : list) {
         if (s < skipped.size() && skipped[s].drawing == path) {
-            joined.push_back(skipped[s++]);
-        } else if (d < done.size() && done[d].drawing == path) {
+            joined.push_back(&skipped[s++]);
+        } else if (d < done.size() && done[d]->drawing == path) {
             joined.push_back(done[d++]);
         }
+    }
+    return joined;
+}
+
+std::vector<DrawingReport> JoinInListOrder(const std::vector<std::string>& list,
+                                           const std::vector<DrawingReport>& skipped,
+                                           const std::vector<DrawingReport>& done) {
+    std::vector<const DrawingReport*> all;
+    all.reserve(done.size());
+    for (const auto& d : done) {
+        all.push_back(&d);
+    }
+    std::vector<DrawingReport> joined;
+    for (const DrawingReport* d : JoinInListOrder(list, skipped, all)) {
+        joined.push_back(*d);
     }
     return joined;
 }

@@ -5,11 +5,13 @@
 // One JSON object a line, appended and synced as each drawing is done, never rewritten:
 //   {"drawing": PATH, "result": "plotted", "done": true,
 //    "choices": {"device", "paper", "style_table", "layouts", "copies", "output"},
-//    "file": FACTS, "references": [FACTS...], "outputs": [FACTS...], "at": ISO-TIME}
+//    "file": FACTS, "references": [FACTS...], "outputs": [FACTS...],
+//    "sheets": [{"layout", "output"}...], "at": ISO-TIME}
 // where FACTS is {"path", "size", "mtime_us", "blake2b"} (BLAKE2b-256 of the bytes, hex)
-// or {"path", "missing": true}. A drawing may have several records; the last one counts.
-// A line that does not read as a record (the torn end of a run cut off by a power loss)
-// is passed over.
+// or {"path", "missing": true}; "sheets" are the layouts that wrote a file, in the order
+// plotted (records of older runs have none). A drawing may have several records; the last one
+// counts. A line that does not read as a record (the torn end of a run cut off by a power loss) is
+// passed over.
 //
 // A drawing is skipped when its last record says it was plotted with the same choices
 // and its bytes, its references' bytes (present or missing as they were) and its output
@@ -71,6 +73,8 @@ struct JournalRecord {
     FileFacts file;
     std::vector<FileFacts> references;
     std::vector<FileFacts> outputs;
+    // Each layout that wrote a file, and its file, in the order plotted.
+    std::vector<std::pair<std::string, std::string>> sheets;
 
     QJsonObject ToJson() const;
     // Nothing when the object is no record.
@@ -85,7 +89,8 @@ public:
     static constexpr std::uintmax_t kMaxBytes = std::uintmax_t{1} << 30;
 
     // Whether a run with `choices` plots the drawing; when not, the drawing's report
-    // ("skipped") with the outputs its last plot made.
+    // ("skipped") with the outputs its last plot made and, as far as the record tells, the
+    // layouts that made them.
     std::optional<DrawingReport> Skip(const std::string& drawing, const JournalChoices& choices,
                                       bool retryFailed);
 
@@ -120,5 +125,8 @@ std::optional<QString> JournalClash(const QString& journal, const QString& repor
 std::vector<DrawingReport> JoinInListOrder(const std::vector<std::string>& list,
                                            const std::vector<DrawingReport>& skipped,
                                            const std::vector<DrawingReport>& done);
+std::vector<const DrawingReport*> JoinInListOrder(const std::vector<std::string>& list,
+                                                  const std::vector<DrawingReport>& skipped,
+                                                  const std::vector<const DrawingReport*>& done);
 
 }  // namespace vx::cli

@@ -157,6 +157,9 @@ void RunPrinter::RunEnded(const plot::RunSummary& summary) {
 }
 
 void RunPrinter::Status(const std::string& text) {
+    if (!io_.errTerminal && !onStatus) {
+        return;  // shown nowhere
+    }
     status_ = TerminalLines(text).replace(QLatin1Char('\n'), QLatin1Char(' '));
     if (onStatus) {
         onStatus(status_);
@@ -418,12 +421,11 @@ std::vector<std::size_t> ReportsOfRows(const std::vector<std::string>& list,
 
 }  // namespace
 
-std::vector<DrawingReport> RunPrinter::DoneInListOrder() const {
-    std::vector<DrawingReport> inListOrder;
-    for (const std::size_t i : ReportsOfRows(drawings_, done_)) {
-        if (i != kNoReport) {
-            inListOrder.push_back(done_[i]);
-        }
+std::vector<const DrawingReport*> RunPrinter::DoneInListOrder() const {
+    std::vector<const DrawingReport*> inListOrder;
+    inListOrder.reserve(done_.size());
+    for (auto it = done_.rbegin(); it != done_.rend(); ++it) {
+        inListOrder.push_back(&*it);
     }
     return inListOrder;
 }

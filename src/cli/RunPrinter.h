@@ -37,8 +37,9 @@ public:
     // Ends the report after the run: the last drawing done, drawings never reached marked
     // as such; returns the reports in the order of the drawing list.
     std::vector<DrawingReport> Finish();
-    // The drawings done so far, in the order of the drawing list.
-    std::vector<DrawingReport> DoneInListOrder() const;
+    // The drawings done so far, in the order of the drawing list (the run goes from its
+    // last drawing to its first); valid until the next drawing is done.
+    std::vector<const DrawingReport*> DoneInListOrder() const;
     // Called as each drawing is done, just before its line is printed.
     std::function<void()> onDrawingDone;
     // Called with each drawing's report as it is done, before onDrawingDone.

@@ -163,6 +163,43 @@ TEST(ReportMerge, JoinsShardsInListOrderEachDrawingOnceWithTheSummaryCountedAgai
     EXPECT_FALSE(cli::MergeReports({QJsonObject{{"drawings", 1}}}, error));
 }
 
+// The report's text, its entries made once each, reads as the report's JSON: with indexes
+// or without, and with the drawings done so far of a run under way.
+TEST(PlotReport, TheTextWrittenIsTheReportsJson) {
+    QTemporaryDir temp;
+    const QString file = temp.path() + "/r.json";
+    cli::RunReport report;
+    report.device = "PDF.pc3";
+    report.notFound = {"/gone.dwg"};
+    report.merged = {{"pages", 1}};
+    cli::DrawingReport a, b;
+    a.drawing = "/a.dwg";
+    a.result = cli::DrawingResult::Plotted;
+    a.plots = {{"Model", "PDF.pc3", "A4", "m.ctb", "/a.pdf", true, "", {"note"}, 3, 2}};
+    a.warnings = {"w \"quoted\"\nand broken"};
+    b.drawing = "/b.dwg";
+    b.result = cli::DrawingResult::Failed;
+    const auto read = [&] {
+        QFile f(file);
+        f.open(QIODevice::ReadOnly);
+        return QJsonDocument::fromJson(f.readAll()).object();
+    };
+    QString error;
+    for (const std::map<std::string, qint64>& positions :
+         {std::map<std::string, qint64>{}, {{"/a.dwg", 2}, {"/b.dwg", 0}, {"/gone.dwg", 1}}}) {
+        report.positions = positions;
+        report.drawings = {a, b};
+        for (int write = 0; write < 2; ++write) {
+            ASSERT_TRUE(cli::WriteReport(report, file, error)) << error.toStdString();
+            EXPECT_EQ(read(), report.ToJson());
+        }
+        const std::vector<const cli::DrawingReport*> done{&b};
+        ASSERT_TRUE(cli::WriteReport(report, file, error, &done));
+        report.drawings = {b};
+        EXPECT_EQ(read(), report.ToJson());
+    }
+}
+
 struct CliRun {
     int status = -1;
     QByteArray out, err;
@@ -483,7 +520,7 @@ TEST(RunJournal, TheLastRecordCountsTornLinesArePassedOverAndTheNextRecordStarts
     const fs::path root(temp.path().toStdString());
     const cli::JournalChoices choices{"PDF.pc3", "A4", "monochrome.ctb", false, 0, {}};
     const auto line = [&](const char* drawing, bool done) {
-        cli::JournalRecord r{drawing, "", done, choices, {}, {}, {}};
+        cli::JournalRecord r{drawing, "", done, choices, {}, {}, {}, {}};
         return QJsonDocument(r.ToJson()).toJson(QJsonDocument::Compact) + "\n";
     };
     Write(root / "j", line("/a", true) + line("/b", true) + "{\"drawing\": 1}\n" +
@@ -576,6 +613,24 @@ TEST(JournalRun, SkipsWhatStandsAndPlotsAgainWhatChanged) {
         EXPECT_TRUE(results.at("b.dxf").startsWith(c.b)) << c.change << ": " << r.out.toStdString();
         EXPECT_EQ(r.status, QString(c.b).startsWith("not") ? 1 : 0) << c.change;
     }
+    // The bookmarks of a fresh run's set; a journal of older runs, which names no layouts,
+    // marks each sheet by its file's name.
+    EXPECT_EQ(Bookmarks(root / "set.pdf"),
+              (QStringList{"a.dxf 1", "  Model 1", "b.dxf 2", "  Model 2"}));
+    QFile journal(Q(root / "j.jsonl"));
+    ASSERT_TRUE(journal.open(QIODevice::ReadWrite));
+    QByteArray older;
+    for (const QByteArray& line : journal.readAll().split('\n')) {
+        QJsonObject o = QJsonDocument::fromJson(line).object();
+        o.remove("sheets");
+        older +=
+            o.isEmpty() ? QByteArray() : QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n';
+    }
+    journal.resize(0);
+    journal.seek(0);
+    journal.write(older);
+    journal.close();
+    EXPECT_EQ(Cli(root, plot + cases[std::size(cases) - 1].more).status, 0);
     EXPECT_EQ(Bookmarks(root / "set.pdf"), (QStringList{"a.dxf 1", "  a 1", "b.dxf 2", "  b 2"}));
 }
 

@@ -5,6 +5,7 @@
 #include <QTemporaryDir>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <thread>
 
 #include "OutputNames.h"
@@ -125,6 +126,41 @@ TEST_F(Names, NoTwoPlotsShareANameNorTakeTheNameOfAFileTheRunRead) {
         distinct.insert(list.begin(), list.end());
     }
     EXPECT_EQ(distinct.size(), 200u);
+}
+
+// Drawings plotted side by side get the names one job gives them (the earlier in the run
+// the plain name), whichever asks first: a plot waits for an earlier drawing that may ask
+// for its name, and for no other.
+TEST_F(Names, DrawingsSideBySideAreNamedInTheRunsOrder) {
+    const struct {
+        const char* nameTemplate;
+        std::string first, firstLayout, second, secondLayout;  // places 0 and 1 of the run
+        bool waits;
+        const char *firstName, *secondName;
+    } cases[] = {
+        {"{drawing}", "/x/plan.dwg", "", "/y/PLAN.dxf", "", true, "plan-2.plt", "PLAN-3.plt"},
+        {"{drawing}", "/x/plan.dwg", "", "/y/site.dwg", "", false, "plan-2.plt", "site.plt"},
+        {"{drawing}", "/x/plan.dwg", "", "/y/plan-2.dwg", "", true, "plan-2.plt", "plan-2-2.plt"},
+        {"", "/x/a.dwg", "b-c", "/y/a-b.dwg", "c", true, "a-b-c.plt", "a-b-c-2.plt"},
+        {"", "/x/a.dwg", "c", "/y/b.dwg", "c", false, "a-c.plt", "b-c.plt"},
+        {"{layout}/{drawing}", "/x/a.dwg", "L", "/y/a.dwg", "L", true, "L/a.plt", "L/a-2.plt"},
+    };
+    for (const auto& c : cases) {
+        const auto names = Make(c.nameTemplate);
+        names->AddRead(dir + "/plan.txt");  // a file the run reads: no plot is named plan
+        names->BeginDrawing(0, c.first, true);
+        names->BeginDrawing(1, c.second, true);
+        std::promise<std::string> second;
+        std::future<std::string> secondName = second.get_future();
+        std::jthread later([&] { second.set_value(names->Name(c.second, c.secondLayout, 1)); });
+        EXPECT_EQ(
+            secondName.wait_for(std::chrono::milliseconds(300)) == std::future_status::timeout,
+            c.waits)
+            << c.second;
+        EXPECT_EQ(Rel(names->Name(c.first, c.firstLayout, 0)), c.firstName);
+        names->EndDrawing(0);
+        EXPECT_EQ(Rel(secondName.get()), c.secondName);
+    }
 }
 
 }  // namespace

@@ -46,6 +46,16 @@ std::vector<OpenRecord> PlotJournal::Opens() const {
     return opens_;
 }
 
+std::optional<OpenRecord> PlotJournal::LastOpenOf(const std::string& drawing) const {
+    std::lock_guard lock(mutex_);
+    for (auto it = opens_.rbegin(); it != opens_.rend(); ++it) {
+        if (it->ok && it->drawing == drawing) {
+            return *it;
+        }
+    }
+    return std::nullopt;
+}
+
 std::vector<OpenRecord> PlotJournal::OpensFrom(std::size_t first) const {
     std::lock_guard lock(mutex_);
     return {opens_.begin() + static_cast<std::ptrdiff_t>(std::min(first, opens_.size())),

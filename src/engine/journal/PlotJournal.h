@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -59,6 +60,8 @@ public:
 
     void AddOpen(OpenRecord record);
     std::vector<OpenRecord> Opens() const;
+    // The last open of `drawing` that succeeded, looked for from the newest open back.
+    std::optional<OpenRecord> LastOpenOf(const std::string& drawing) const;
     std::vector<OpenRecord> OpensFrom(std::size_t first) const;
     std::size_t OpenCount() const;
 

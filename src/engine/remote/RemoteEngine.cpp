@@ -908,13 +908,9 @@ public:
     Strings ReadWarnings() override {
         Alive();
         const std::string file = (std::filesystem::path(path_) / name_).string();
-        const auto opens = session_->Journal().Opens();
-        for (auto it = opens.rbegin(); it != opens.rend(); ++it) {
-            if (it->ok && it->drawing == file) {
-                return it->warnings;
-            }
-        }
-        return {};
+        // Asked as each drawing is opened: its open is the newest, found at once.
+        const auto open = session_->Journal().LastOpenOf(file);
+        return open ? open->warnings : Strings{};
     }
     Ref<AcadBlocks> Blocks() override {
         if (!blocks_) {
