@@ -173,10 +173,13 @@ std::size_t VisibleLength(std::string_view s) {
     return n;
 }
 
+// Characters are taken a text height wide: txt, the default font, sets them at that pitch.
+constexpr double kCharacterWidth = 1.0;
+
 void AddTextBox(Box3& box, const Transform& m, const Text& t, Vec3 extrusion) {
     double h = t.height > 0 ? t.height : 1.0;
     double wf = t.widthFactor > 0 ? t.widthFactor : 1.0;
-    double w = static_cast<double>(VisibleLength(t.text)) * h * wf * 0.8;
+    double w = static_cast<double>(VisibleLength(t.text)) * h * wf * kCharacterWidth;
     double x0 = 0, y0 = -0.25 * h, x1 = w, y1 = h;
     Vec3 anchor = t.position;
     double rot = t.rotation * kDeg;
@@ -245,7 +248,7 @@ void AddMTextBox(Box3& box, const Transform& m, const MText& t, Vec3 extrusion) 
         ++current;
     }
     longest = std::max(longest, current);
-    double w = t.rectWidth > 0 ? t.rectWidth : static_cast<double>(longest) * h * 0.8;
+    double w = t.rectWidth > 0 ? t.rectWidth : static_cast<double>(longest) * h * kCharacterWidth;
     double th = static_cast<double>(lines) * h * 1.667 * (t.lineSpacing > 0 ? t.lineSpacing : 1);
     int col = (t.attachment - 1) % 3;  // 0 left, 1 centre, 2 right
     int row = (t.attachment - 1) / 3;  // 0 top, 1 middle, 2 bottom

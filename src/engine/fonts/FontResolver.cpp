@@ -496,6 +496,19 @@ std::shared_ptr<const ResolvedFont> FontResolver::ResolveStroke(const std::strin
             font->strokes_.push_back(f);
         }
     }
+    // txt.shx and monotxt.shx set letters and digits 4 units wide on a 6-unit capital at a
+    // pitch of 6 (a TEXT "FOO" 0.75 high fitted between points 2 apart); the proportional
+    // font standing in for them is set on that grid, so that their texts keep their length.
+    if (const std::string b = Lower(base);
+        (b == "txt" || b == "monotxt") && !font->strokes_.empty() &&
+        std::filesystem::path(font->strokes_.front()->Name()).stem().string() != b) {
+        const std::string key = "|txt pitch|" + font->strokes_.front()->Name();
+        auto& fitted = store_->loaded[key];
+        if (!fitted) {
+            fitted = StrokeFont::AtPitch(*font->strokes_.front(), 4.0 / 6.0, 1.0);
+        }
+        font->strokes_.front() = fitted;
+    }
     // Fallbacks: the first that exists stands in for a font that is not installed; the
     // others wait until a glyph is missing.
     for (const char* fallback : kStrokeFallbacks) {

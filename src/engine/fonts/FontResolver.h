@@ -3,6 +3,7 @@
 //
 // - SHX fonts ("romans.shx", "txt", "simplex") are drawn with single-stroke fonts read at
 //   run time: LibreCAD's LFF fonts by the same or a similar name, else the Hershey fonts.
+//   txt and monotxt, drawn with the proportional standard.lff, are set at txt's pitch.
 // - TrueType fonts ("arial.ttf", "Arial", "Times New Roman") come through Qt and
 //   fontconfig; when fontconfig gives another family than the one asked for, that is a
 //   substitution too.

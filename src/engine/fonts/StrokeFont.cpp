@@ -334,6 +334,31 @@ std::shared_ptr<const StrokeFont> StrokeFont::Load(const std::filesystem::path& 
     throw FontError("\"" + file.string() + "\" is no stroke font (.lff or .jhf).");
 }
 
+std::shared_ptr<const StrokeFont> StrokeFont::AtPitch(const StrokeFont& font, double inkWidth,
+                                                      double pitch) {
+    auto out = std::make_shared<StrokeFont>(font);
+    const StrokeGlyph* x = font.Glyph(U'x');
+    const double xWidth = x && !x->strokes.empty() ? MaxX(x->strokes) : 0.0;
+    const double regular = xWidth > 0 ? xWidth : inkWidth;
+    for (auto& [code, g] : out->glyphs_) {
+        if (g.strokes.empty()) {
+            g.advance = pitch;
+            continue;
+        }
+        const double width = MaxX(g.strokes);
+        // Glyphs down to three quarters of the 'x' (c, r, t, 0) take the full width.
+        const double scale = width >= 0.75 * regular ? inkWidth / width : inkWidth / regular;
+        for (QPolygonF& stroke : g.strokes) {
+            for (QPointF& p : stroke) {
+                p.setX(p.x() * scale);
+            }
+        }
+        g.advance = std::max(0.0, width * scale) + (pitch - inkWidth);
+    }
+    out->space_ = pitch;
+    return out;
+}
+
 const StrokeGlyph* StrokeFont::Glyph(char32_t c) const {
     const auto it = glyphs_.find(c);
     return it == glyphs_.end() ? nullptr : &it->second;

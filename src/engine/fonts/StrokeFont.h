@@ -33,6 +33,12 @@ public:
     static std::shared_ptr<const StrokeFont> LoadJhf(const std::filesystem::path& file);
     // By extension (.lff or .jhf).
     static std::shared_ptr<const StrokeFont> Load(const std::filesystem::path& file);
+    // A copy of `font` set at a fixed pitch, as txt.shx sets its letters: each glyph at least
+    // about as wide as the font's 'x' is fitted to `inkWidth` and advances `pitch`; narrower
+    // glyphs (I, l, 1, points) are widened as the 'x' is and advance by their width and the
+    // same gap. A blank advances `pitch`. Widths are in capital heights.
+    static std::shared_ptr<const StrokeFont> AtPitch(const StrokeFont& font, double inkWidth,
+                                                     double pitch);
 
     // The file name ("romans.lff").
     const std::string& Name() const { return name_; }

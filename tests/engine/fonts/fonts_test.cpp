@@ -108,6 +108,27 @@ TEST(Resolving, ShxFontsBecomeStrokeFontsAndAreReported) {
     EXPECT_TRUE(resolver.Substitutions().empty());
 }
 
+// Texts in txt keep the length the CAD program gave them: ALIGNED texts it wrote fit "FOO"
+// 0.75 high between points 2 apart and "xx" 280.7 high between points 467.8 apart.
+TEST(Resolving, TxtStandInKeepsTheLengthOfTxtTexts) {
+    REQUIRE_FONT_FOLDER(kLff);
+    FontResolver resolver;
+    const std::pair<const char32_t*, double> cases[] = {{U"FOO", 8.0 / 3}, {U"xx", 5.0 / 3}};
+    for (const char* name : {"txt", "TXT.SHX", "monotxt.shx"}) {
+        const auto font = resolver.Resolve(name);
+        for (const auto& [text, inkWidth] : cases) {
+            double x = 0;
+            double right = 0;
+            for (const char32_t* c = text; *c; ++c) {
+                const GlyphShape g = font->Glyph(*c);
+                right = x + Bounds(g.strokes).right();
+                x += g.advance;
+            }
+            EXPECT_NEAR(right, inkWidth, 1e-6) << name;
+        }
+    }
+}
+
 TEST(Resolving, UnknownTrueTypeFamiliesAreSubstitutedAndReported) {
     FontResolver resolver;
     const auto unknown = resolver.Resolve("No Such Family Here");
