@@ -19,6 +19,7 @@
 
 #include "engine/db/Database.h"
 #include "engine/fonts/FontResolver.h"
+#include "engine/geom/Transform.h"
 #include "engine/output/PageSink.h"
 #include "engine/page/PageGeometry.h"
 #include "engine/render/Curves.h"
@@ -35,6 +36,11 @@ namespace vx::engine::render {
 
 using db::Transform;
 using db::Vec3;
+using geom::FromAffine;
+using geom::RotationZ;
+using geom::Scaling;
+using geom::Translation;
+using geom::Transposed;
 
 inline constexpr double kPi = std::numbers::pi;
 inline constexpr double kDeg = kPi / 180.0;
@@ -51,43 +57,6 @@ inline constexpr double kMeasureTolerance = 1e-3;
 inline QPointF Map(const Transform& m, Vec3 p) {
     return {m.m[0][0] * p.x + m.m[0][1] * p.y + m.m[0][2] * p.z + m.t.x,
             m.m[1][0] * p.x + m.m[1][1] * p.y + m.m[1][2] * p.z + m.t.y};
-}
-
-inline Transform Translation(Vec3 t) {
-    Transform r;
-    r.t = t;
-    return r;
-}
-
-inline Transform Scaling(Vec3 s) {
-    Transform r;
-    r.m[0][0] = s.x, r.m[1][1] = s.y, r.m[2][2] = s.z;
-    return r;
-}
-
-inline Transform RotationZ(double rad) {
-    Transform r;
-    const double c = std::cos(rad), s = std::sin(rad);
-    r.m[0][0] = c, r.m[0][1] = -s;
-    r.m[1][0] = s, r.m[1][1] = c;
-    return r;
-}
-
-inline Transform Transposed(const Transform& a) {
-    Transform r;
-    for (int i = 0; i < 3; ++i) {
-        for (int j = 0; j < 3; ++j) {
-            r.m[i][j] = a.m[j][i];
-        }
-    }
-    return r;
-}
-
-inline Transform FromAffine(const page::Affine& a) {
-    Transform r;
-    r.m[0][0] = a.a, r.m[0][1] = a.c, r.t.x = a.e;
-    r.m[1][0] = a.b, r.m[1][1] = a.d, r.t.y = a.f;
-    return r;
 }
 
 // How many paper millimetres a unit along the plane spanned by ax, ay becomes, at most.
