@@ -19,10 +19,10 @@
 
 #include "engine/db/Database.h"
 #include "engine/fonts/FontResolver.h"
+#include "engine/geom/Curves.h"
 #include "engine/geom/Transform.h"
 #include "engine/output/PageSink.h"
 #include "engine/page/PageGeometry.h"
-#include "engine/render/Curves.h"
 #include "engine/render/Dashes.h"
 #include "engine/render/Frontend.h"
 #include "engine/render/Hatching.h"
@@ -36,11 +36,21 @@ namespace vx::engine::render {
 
 using db::Transform;
 using db::Vec3;
+using geom::AppendBulge;
+using geom::AppendEllipse;
+using geom::AppendFitSpline;
+using geom::AppendSpline;
+using geom::ArcSegments;
+using geom::BulgeArc;
+using geom::BulgeGeometry;
+using geom::EvaluateSpline;
 using geom::FromAffine;
 using geom::RotationZ;
 using geom::Scaling;
+using geom::SplineData;
 using geom::Translation;
 using geom::Transposed;
+using geom::ValidSpline;
 
 inline constexpr double kPi = std::numbers::pi;
 inline constexpr double kDeg = kPi / 180.0;
