@@ -337,9 +337,6 @@ struct Frontend::Impl {
     // area and the part of the page that can show (a viewport's box inside viewports).
     void DrawXLine(const db::Entity& e, const Frame& f, bool ray);
 
-    // Cuts the line p + t·d to `box` (Liang–Barsky); false when nothing is left.
-    static bool ClipParametric(QPointF p, QPointF d, const page::Rect& box, double& t0, double& t1);
-
     // MLINE: each element of the style as a polyline through its points at the vertices,
     // in the element's colour and linetype, broken where the element's parameters say; the
     // style's fill, square caps and round caps (outer and inner arcs).
