@@ -7,6 +7,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "engine/db/Polyface.h"
 #include "engine/geom/Curves.h"
 
 namespace vx::engine::db {
@@ -320,8 +321,7 @@ Box3 SimpleEntityBox(const Entity& e, const Transform& m) {
             const auto& g = *e.As<Polyline>();
             if (g.Is3d()) {
                 for (const auto& v : g.vertices) {
-                    bool faceRecord =
-                        (g.flags & Polyline::kPolyfaceMesh) && (v.flags & 128) && !(v.flags & 64);
+                    bool faceRecord = (g.flags & Polyline::kPolyfaceMesh) && IsPolyfaceFace(v);
                     if (!faceRecord) {
                         box.Add(m.Apply(v.position));
                     }
