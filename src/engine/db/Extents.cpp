@@ -1,9 +1,14 @@
 #include "engine/db/Extents.h"
 
 #include <cmath>
+#include <cstdint>
 #include <numbers>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
+
+#include "engine/db/Polyface.h"
+#include "engine/geom/Curves.h"
 
 namespace vx::engine::db {
 
@@ -51,90 +56,26 @@ void AddBulge(Box3& box, const Transform& m, double x1, double y1, double x2, do
               double bulge, double z) {
     box.Add(m.Apply({x1, y1, z}));
     box.Add(m.Apply({x2, y2, z}));
-    if (bulge == 0 || !std::isfinite(bulge)) {
+    geom::BulgeArc arc;
+    if (!geom::BulgeGeometry(x1, y1, x2, y2, bulge, arc)) {
         return;
     }
-    double dx = x2 - x1, dy = y2 - y1;
-    double chord = std::hypot(dx, dy);
-    if (chord == 0) {
-        return;
-    }
-    double theta = 4 * std::atan(bulge);  // included angle, signed (> 0 counter-clockwise)
-    double radius = chord / (2 * std::sin(std::abs(theta) / 2));
-    // The centre lies on the chord's normal, left of it for a counter-clockwise arc.
-    double mx = (x1 + x2) / 2, my = (y1 + y2) / 2;
-    double nx = -dy / chord, ny = dx / chord;
-    double d = (chord / 2) / std::tan(theta / 2);  // signed distance midpoint → centre
-    double cx = mx + nx * d;
-    double cy = my + ny * d;
-    double a1 = std::atan2(y1 - cy, x1 - cx);
-    double a2 = std::atan2(y2 - cy, x2 - cx);
-    Vec3 c = m.Apply({cx, cy, z});
-    Vec3 u = m.ApplyVector({std::abs(radius), 0, 0});
-    Vec3 v = m.ApplyVector({0, std::abs(radius), 0});
-    if (bulge > 0) {
-        AddEllipticalArc(box, c, u, v, a1, a2);
+    const Vec3 c = m.Apply({arc.cx, arc.cy, z});
+    const Vec3 u = m.ApplyVector({arc.radius, 0, 0});
+    const Vec3 v = m.ApplyVector({0, arc.radius, 0});
+    const double end = arc.start + arc.sweep;
+    if (arc.sweep > 0) {
+        AddEllipticalArc(box, c, u, v, arc.start, end);
     } else {
-        AddEllipticalArc(box, c, u, v, a2, a1);
+        AddEllipticalArc(box, c, u, v, end, arc.start);
     }
-}
-
-bool ValidSpline(std::int32_t degree, const std::vector<double>& knots,
-                 const std::vector<Vec3>& ctrl, const std::vector<double>& weights) {
-    if (degree < 1 || degree > 20 || ctrl.size() < static_cast<std::size_t>(degree) + 1) {
-        return false;
-    }
-    if (knots.size() != ctrl.size() + static_cast<std::size_t>(degree) + 1) {
-        return false;
-    }
-    if (!weights.empty() && weights.size() != ctrl.size()) {
-        return false;
-    }
-    for (std::size_t i = 1; i < knots.size(); ++i) {
-        if (!(knots[i] >= knots[i - 1])) {
-            return false;
-        }
-    }
-    return knots[ctrl.size()] > knots[static_cast<std::size_t>(degree)];
-}
-
-// de Boor's algorithm on homogeneous points.
-Vec3 EvalNurbs(std::int32_t p, const std::vector<double>& k, const std::vector<Vec3>& ctrl,
-               const std::vector<double>& w, double u) {
-    const std::size_t n = ctrl.size();
-    std::size_t s = static_cast<std::size_t>(p);
-    while (s + 1 < n && u >= k[s + 1]) {
-        ++s;
-    }
-    struct H {
-        double x, y, z, w;
-    };
-    H d[21];
-    for (std::int32_t j = 0; j <= p; ++j) {
-        std::size_t i = s - static_cast<std::size_t>(p) + static_cast<std::size_t>(j);
-        double wi = w.empty() ? 1.0 : w[i];
-        d[j] = {ctrl[i].x * wi, ctrl[i].y * wi, ctrl[i].z * wi, wi};
-    }
-    for (std::int32_t r = 1; r <= p; ++r) {
-        for (std::int32_t j = p; j >= r; --j) {
-            std::size_t i = s - static_cast<std::size_t>(p) + static_cast<std::size_t>(j);
-            double den = k[i + static_cast<std::size_t>(p - r) + 1] - k[i];
-            double a = den != 0 ? (u - k[i]) / den : 0;
-            d[j] = {(1 - a) * d[j - 1].x + a * d[j].x, (1 - a) * d[j - 1].y + a * d[j].y,
-                    (1 - a) * d[j - 1].z + a * d[j].z, (1 - a) * d[j - 1].w + a * d[j].w};
-        }
-    }
-    H h = d[p];
-    if (h.w == 0) {
-        return {h.x, h.y, h.z};
-    }
-    return {h.x / h.w, h.y / h.w, h.z / h.w};
 }
 
 void AddSpline(Box3& box, const Transform& m, std::int32_t degree, const std::vector<double>& knots,
                const std::vector<Vec3>& ctrl, const std::vector<double>& weights,
                const std::vector<Vec3>& fit) {
-    if (!ValidSpline(degree, knots, ctrl, weights)) {
+    const geom::SplineData spline{degree, &knots, &ctrl, &weights};
+    if (!geom::ValidSpline(spline)) {
         // The control polygon bounds the curve; fit points lie on it.
         for (Vec3 p : ctrl) {
             box.Add(m.Apply(p));
@@ -157,10 +98,10 @@ void AddSpline(Box3& box, const Transform& m, std::int32_t degree, const std::ve
             if (i == kSamples && s + 1 == n) {
                 u = b - (b - a) * 1e-12;
             }
-            box.Add(m.Apply(EvalNurbs(degree, knots, ctrl, weights, u)));
+            box.Add(m.Apply(geom::EvaluateSpline(spline, u)));
         }
     }
-    box.Add(m.Apply(EvalNurbs(degree, knots, ctrl, weights, knots[p])));
+    box.Add(m.Apply(geom::EvaluateSpline(spline, knots[p])));
 }
 
 std::size_t VisibleLength(std::string_view s) {
@@ -383,8 +324,7 @@ Box3 SimpleEntityBox(const Entity& e, const Transform& m) {
             const auto& g = *e.As<Polyline>();
             if (g.Is3d()) {
                 for (const auto& v : g.vertices) {
-                    bool faceRecord =
-                        (g.flags & Polyline::kPolyfaceMesh) && (v.flags & 128) && !(v.flags & 64);
+                    bool faceRecord = (g.flags & Polyline::kPolyfaceMesh) && IsPolyfaceFace(v);
                     if (!faceRecord) {
                         box.Add(m.Apply(v.position));
                     }

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <optional>
 
+#include "engine/geom/Curves.h"
+
 namespace vx::engine::db {
 
 namespace {
@@ -897,24 +899,16 @@ private:
             const LwVertex& a = g.vertices[i];
             const LwVertex& c = g.vertices[(i + 1) % count];
             const Vec3 pa{a.x, a.y, g.elevation}, pc{c.x, c.y, g.elevation};
-            if (a.bulge == 0) {
-                Path({ocs.Apply(pa), ocs.Apply(pc)}, false);
+            geom::BulgeArc arc;
+            if (!geom::BulgeGeometry(pa.x, pa.y, pc.x, pc.y, a.bulge, arc)) {
+                if (a.bulge == 0 || Length(pc - pa) > 0) {
+                    Path({ocs.Apply(pa), ocs.Apply(pc)}, false);
+                }
                 continue;
             }
-            // The arc's centre and the angles of its ends.
-            const double theta = 4 * std::atan(a.bulge);
-            const Vec3 chord = pc - pa;
-            const double len = Length(chord);
-            if (len == 0) {
-                continue;
-            }
-            const double r = len / (2 * std::sin(std::abs(theta) / 2));
-            const Vec3 mid = (pa + pc) * 0.5;
-            const Vec3 perp = Vec3{-chord.y, chord.x, 0} * (1.0 / len);
-            const double off = r * std::cos(theta / 2) * (a.bulge > 0 ? 1 : -1);
-            const Vec3 center = mid + perp * off;
-            const double start = std::atan2(pa.y - center.y, pa.x - center.x);
-            const Vec3 u{r * std::cos(start), r * std::sin(start), 0};
+            const double theta = arc.sweep;
+            const Vec3 center{arc.cx, arc.cy, g.elevation};
+            const Vec3 u{arc.radius * std::cos(arc.start), arc.radius * std::sin(arc.start), 0};
             const Vec3 w{-u.y, u.x, 0};
             const Vec3 wc = ocs.Apply(center), wu = ocs.ApplyVector(u), ww = ocs.ApplyVector(w);
             if (theta > 0) {

@@ -8,6 +8,8 @@
 #include <numbers>
 #include <sstream>
 
+#include "engine/geom/Curves.h"
+
 namespace vx::engine::fonts {
 
 namespace {
@@ -92,20 +94,13 @@ double MaxX(const std::vector<QPolygonF>& strokes) {
 }  // namespace
 
 std::vector<QPointF> BulgeArc(QPointF from, QPointF to, double bulge) {
-    const QPointF chord = to - from;
-    const double c = std::hypot(chord.x(), chord.y());
-    if (std::abs(bulge) < 1e-9 || c < 1e-12) {
+    geom::BulgeArc arc;
+    if (std::abs(bulge) < 1e-9 ||
+        !geom::BulgeGeometry(from.x(), from.y(), to.x(), to.y(), bulge, arc)) {
         return {to};
     }
-    const double theta = 4 * std::atan(bulge);  // included angle, signed
-    const double radius = c / (2 * std::sin(std::abs(theta) / 2));
-    // Centre: from the chord's middle, along its normal.
-    const QPointF mid = (from + to) / 2;
-    const QPointF normal(-chord.y() / c, chord.x() / c);
-    // Negative past a half turn: the centre then lies on the other side of the chord.
-    const double h = radius * std::cos(std::abs(theta) / 2);
-    const QPointF centre = mid + normal * (bulge > 0 ? h : -h);
-    const double start = std::atan2(from.y() - centre.y(), from.x() - centre.x());
+    const double theta = arc.sweep, radius = arc.radius, start = arc.start;
+    const QPointF centre(arc.cx, arc.cy);
     const int n = std::max(2, static_cast<int>(std::ceil(std::abs(theta) / (2 * std::numbers::pi) *
                                                          kArcSegmentsPerTurn)));
     std::vector<QPointF> points;

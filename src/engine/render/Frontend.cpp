@@ -9,38 +9,6 @@
 
 namespace vx::engine::render {
 
-void Frontend::Impl::Warn(const std::string& text) {
-    if (warned.insert(text).second) {
-        report.warnings.push_back(text);
-    }
-}
-
-double Frontend::Impl::CurveTol(double sizeMm) {
-    if (!page.Measuring()) {
-        return tol;
-    }
-    const double t = std::isfinite(sizeMm) && sizeMm > 0 ? sizeMm * kMeasureTolerance : 0;
-    page.SetSlack(std::max(page.Slack(), t));
-    return t;
-}
-
-const DashPattern& Frontend::Impl::PatternFor(const db::Linetype* lt, double mmPerUnit) {
-    const PatternKey key{lt, mmPerUnit};
-    auto it = patterns.find(key);
-    if (it == patterns.end()) {
-        it = patterns.emplace(key, ScaledPattern(lt, mmPerUnit)).first;
-    }
-    return it->second;
-}
-
-double Frontend::Impl::LinetypeMm(const db::EntityProps& props, const Frame& f) const {
-    const double lts =
-        std::isfinite(db.header.ltScale) && db.header.ltScale > 0 ? db.header.ltScale : 1.0;
-    const double own =
-        std::isfinite(props.linetypeScale) && props.linetypeScale > 0 ? props.linetypeScale : 1.0;
-    return lts * own * f.ltMmPerUnit;
-}
-
 void Frontend::Impl::StrokeDashed(const QPointF* pts, std::size_t n, bool closed,
                                   const plotstyle::Pen& pen, const DashPattern* pattern,
                                   const Resolved* r) {
@@ -304,13 +272,6 @@ void Frontend::Impl::DrawUnknown(const db::Entity& e, const Frame& f, Visibility
     ins.block = u->graphics;
     ref.Set(db::EntityType::Insert, std::move(ins));
     DrawInsert(ref, f, vis);
-}
-
-Transform Frontend::Impl::OcsFrame(const Frame& f, Vec3 extrusion) const {
-    if (db::IsDefaultExtrusion(extrusion) || !Finite(extrusion) || db::Length(extrusion) == 0) {
-        return f.toPaper;
-    }
-    return f.toPaper * db::OcsToWorld(extrusion);
 }
 
 Frontend::Frontend(const db::Database& db, const RenderOptions& options, output::PageSink& sink,

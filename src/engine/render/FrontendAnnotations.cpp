@@ -2,6 +2,7 @@
 #include <cmath>
 #include <limits>
 
+#include "engine/geom/Clip.h"
 #include "engine/render/FrontendParts.h"
 #include "engine/render/Kinds.h"
 
@@ -111,35 +112,12 @@ void Frontend::Impl::DrawXLine(const db::Entity& e, const Frame& f, bool ray) {
     }
     double t0 = ray ? 0.0 : -std::numeric_limits<double>::infinity();
     double t1 = std::numeric_limits<double>::infinity();
-    if (!ClipParametric(p, d, box, t0, t1)) {
+    if (!geom::ClipLine({p.x(), p.y()}, {d.x(), d.y()}, box, t0, t1)) {
         return;
     }
     const Resolved r = ctx.Resolve(e.props, f.scope);
     paper = {p + d * t0, p + d * t1};
     StrokePaper(false, r, ctx.PenFor(r), LinetypeMm(e.props, f), nullptr);
-}
-
-bool Frontend::Impl::ClipParametric(QPointF p, QPointF d, const page::Rect& box, double& t0,
-                                    double& t1) {
-    const double q[4][2] = {{-d.x(), p.x() - box.xmin},
-                            {d.x(), box.xmax - p.x()},
-                            {-d.y(), p.y() - box.ymin},
-                            {d.y(), box.ymax - p.y()}};
-    for (const auto& [den, num] : q) {
-        if (den == 0) {
-            if (num < 0) {
-                return false;
-            }
-            continue;
-        }
-        const double t = num / den;
-        if (den < 0) {
-            t0 = std::max(t0, t);
-        } else {
-            t1 = std::min(t1, t);
-        }
-    }
-    return t0 < t1 && std::isfinite(t0) && std::isfinite(t1);
 }
 
 void Frontend::Impl::DrawMLine(const db::Entity& e, const Frame& f) {

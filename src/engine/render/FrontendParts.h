@@ -19,9 +19,10 @@
 
 #include "engine/db/Database.h"
 #include "engine/fonts/FontResolver.h"
+#include "engine/geom/Curves.h"
+#include "engine/geom/Transform.h"
 #include "engine/output/PageSink.h"
 #include "engine/page/PageGeometry.h"
-#include "engine/render/Curves.h"
 #include "engine/render/Dashes.h"
 #include "engine/render/Frontend.h"
 #include "engine/render/Hatching.h"
@@ -35,6 +36,21 @@ namespace vx::engine::render {
 
 using db::Transform;
 using db::Vec3;
+using geom::AppendBulge;
+using geom::AppendEllipse;
+using geom::AppendFitSpline;
+using geom::AppendSpline;
+using geom::ArcSegments;
+using geom::BulgeArc;
+using geom::BulgeGeometry;
+using geom::EvaluateSpline;
+using geom::FromAffine;
+using geom::RotationZ;
+using geom::Scaling;
+using geom::SplineData;
+using geom::Translation;
+using geom::Transposed;
+using geom::ValidSpline;
 
 inline constexpr double kPi = std::numbers::pi;
 inline constexpr double kDeg = kPi / 180.0;
@@ -51,43 +67,6 @@ inline constexpr double kMeasureTolerance = 1e-3;
 inline QPointF Map(const Transform& m, Vec3 p) {
     return {m.m[0][0] * p.x + m.m[0][1] * p.y + m.m[0][2] * p.z + m.t.x,
             m.m[1][0] * p.x + m.m[1][1] * p.y + m.m[1][2] * p.z + m.t.y};
-}
-
-inline Transform Translation(Vec3 t) {
-    Transform r;
-    r.t = t;
-    return r;
-}
-
-inline Transform Scaling(Vec3 s) {
-    Transform r;
-    r.m[0][0] = s.x, r.m[1][1] = s.y, r.m[2][2] = s.z;
-    return r;
-}
-
-inline Transform RotationZ(double rad) {
-    Transform r;
-    const double c = std::cos(rad), s = std::sin(rad);
-    r.m[0][0] = c, r.m[0][1] = -s;
-    r.m[1][0] = s, r.m[1][1] = c;
-    return r;
-}
-
-inline Transform Transposed(const Transform& a) {
-    Transform r;
-    for (int i = 0; i < 3; ++i) {
-        for (int j = 0; j < 3; ++j) {
-            r.m[i][j] = a.m[j][i];
-        }
-    }
-    return r;
-}
-
-inline Transform FromAffine(const page::Affine& a) {
-    Transform r;
-    r.m[0][0] = a.a, r.m[0][1] = a.c, r.t.x = a.e;
-    r.m[1][0] = a.b, r.m[1][1] = a.d, r.t.y = a.f;
-    return r;
 }
 
 // How many paper millimetres a unit along the plane spanned by ax, ay becomes, at most.
@@ -356,9 +335,6 @@ struct Frontend::Impl {
     // area and the part of the page that can show (a viewport's box inside viewports).
     void DrawXLine(const db::Entity& e, const Frame& f, bool ray);
 
-    // Cuts the line p + t·d to `box` (Liang–Barsky); false when nothing is left.
-    static bool ClipParametric(QPointF p, QPointF d, const page::Rect& box, double& t0, double& t1);
-
     // MLINE: each element of the style as a polyline through its points at the vertices,
     // in the element's colour and linetype, broken where the element's parameters say; the
     // style's fill, square caps and round caps (outer and inner arcs).
@@ -382,5 +358,46 @@ struct Frontend::Impl {
     void DrawArrowhead(const std::vector<Vec3>& v, double size, const Frame& f,
                        const plotstyle::Pen& pen);
 };
+
+// Small members every family calls for each entity, kept inline.
+
+inline void Frontend::Impl::Warn(const std::string& text) {
+    if (warned.insert(text).second) {
+        report.warnings.push_back(text);
+    }
+}
+
+inline double Frontend::Impl::CurveTol(double sizeMm) {
+    if (!page.Measuring()) {
+        return tol;
+    }
+    const double t = std::isfinite(sizeMm) && sizeMm > 0 ? sizeMm * kMeasureTolerance : 0;
+    page.SetSlack(std::max(page.Slack(), t));
+    return t;
+}
+
+inline const DashPattern& Frontend::Impl::PatternFor(const db::Linetype* lt, double mmPerUnit) {
+    const PatternKey key{lt, mmPerUnit};
+    auto it = patterns.find(key);
+    if (it == patterns.end()) {
+        it = patterns.emplace(key, ScaledPattern(lt, mmPerUnit)).first;
+    }
+    return it->second;
+}
+
+inline double Frontend::Impl::LinetypeMm(const db::EntityProps& props, const Frame& f) const {
+    const double lts =
+        std::isfinite(db.header.ltScale) && db.header.ltScale > 0 ? db.header.ltScale : 1.0;
+    const double own =
+        std::isfinite(props.linetypeScale) && props.linetypeScale > 0 ? props.linetypeScale : 1.0;
+    return lts * own * f.ltMmPerUnit;
+}
+
+inline Transform Frontend::Impl::OcsFrame(const Frame& f, Vec3 extrusion) const {
+    if (db::IsDefaultExtrusion(extrusion) || !Finite(extrusion) || db::Length(extrusion) == 0) {
+        return f.toPaper;
+    }
+    return f.toPaper * db::OcsToWorld(extrusion);
+}
 
 }  // namespace vx::engine::render

@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "engine/db/Polyface.h"
 #include "engine/render/FrontendParts.h"
 #include "engine/render/Kinds.h"
 
@@ -147,12 +148,12 @@ void Frontend::Impl::DrawPolyline(const db::Entity& e, const Frame& f) {
         // negative: the edge from that vertex is hidden).
         std::vector<Vec3> pts;
         for (const db::PolyVertex& v : g->vertices) {
-            if (v.flags & 64) {
+            if (db::IsPolyfacePoint(v)) {
                 pts.push_back(v.position);
             }
         }
         for (const db::PolyVertex& v : g->vertices) {
-            if (!((v.flags & 128) && !(v.flags & 64))) {
+            if (!db::IsPolyfaceFace(v)) {
                 continue;
             }
             int count = 0;

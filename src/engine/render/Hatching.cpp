@@ -6,9 +6,17 @@
 #include <map>
 #include <numbers>
 
-#include "engine/render/Curves.h"
+#include "engine/geom/Curves.h"
 
 namespace vx::engine::render {
+
+using geom::AppendBulge;
+using geom::AppendEllipse;
+using geom::AppendFitSpline;
+using geom::AppendSpline;
+using geom::ArcSegments;
+using geom::SplineData;
+using geom::ValidSpline;
 
 // The text of patterns/standard.pat, compiled in.
 extern const char* const kStandardPatText;

@@ -79,6 +79,13 @@ TEST(Extents, CurvesPolylinesAndSplinesAreBoundedByTheirExtremes) {
     Spline s{.degree = 2, .knots = {0, 0, 0, 1, 1, 1}};
     s.controlPoints = {{0, 0, 0}, {1, 2, 0}, {2, 0, 0}};
     EXPECT_EQ(ExtentsOf(E::Spline, s), Str({0, 0, 0}, {2, 1, 0}));
+    // A polyface mesh: its points count, its face records' positions do not.
+    Polyline mesh{.flags = Polyline::kPolyfaceMesh};
+    mesh.vertices = {{.position = {1, 1, 1}, .flags = 192},
+                     {.position = {2, 1, 1}, .flags = 192},
+                     {.position = {1, 3, 1}, .flags = 192},
+                     {.position = {50, 50, 50}, .flags = 128, .faceIndices = {1, 2, 3, 0}}};
+    EXPECT_EQ(ExtentsOf(E::Polyline, mesh), Str({1, 1, 1}, {2, 3, 1}));
 }
 
 TEST(Extents, InsertsThroughTheirTransform) {

@@ -1,10 +1,10 @@
-#include "engine/render/Curves.h"
+#include "engine/geom/Curves.h"
 
 #include <algorithm>
 #include <cmath>
 #include <numbers>
 
-namespace vx::engine::render {
+namespace vx::engine::geom {
 
 namespace {
 
@@ -15,11 +15,11 @@ constexpr int kMaxDegree = 20;
 // Distance of p from the line through a and b (from a when they coincide).
 double DistanceToChord(Vec3 p, Vec3 a, Vec3 b) {
     const Vec3 ab = b - a;
-    const double len = db::Length(ab);
+    const double len = Length(ab);
     if (len == 0) {
-        return db::Length(p - a);
+        return Length(p - a);
     }
-    return db::Length(db::Cross(ab, p - a)) / len;
+    return Length(Cross(ab, p - a)) / len;
 }
 
 // Chords for a curve piece whose points at quarter steps lie `deviation` units off its chord.
@@ -256,11 +256,11 @@ void AppendFitSpline(std::vector<Vec3>& out, const std::vector<Vec3>& fitIn, Vec
     std::vector<Vec3> fit;
     fit.reserve(fitIn.size() + 6);
     for (Vec3 p : fitIn) {
-        if (fit.empty() || db::Length(p - fit.back()) > 1e-12) {
+        if (fit.empty() || Length(p - fit.back()) > 1e-12) {
             fit.push_back(p);
         }
     }
-    if (closed && fit.size() > 2 && db::Length(fit.front() - fit.back()) <= 1e-12) {
+    if (closed && fit.size() > 2 && Length(fit.front() - fit.back()) <= 1e-12) {
         fit.pop_back();
     }
     if (fit.size() < 2) {
@@ -289,12 +289,12 @@ void AppendFitSpline(std::vector<Vec3>& out, const std::vector<Vec3>& fitIn, Vec
     const std::size_t n = fit.size();
     std::vector<double> t(n, 0.0);
     for (std::size_t i = 1; i < n; ++i) {
-        t[i] = t[i - 1] + db::Length(fit[i] - fit[i - 1]);
+        t[i] = t[i - 1] + Length(fit[i] - fit[i - 1]);
     }
     const double nan = std::nan("");
-    const bool useStart = !closed && db::Length(startTangent) > 0;
-    const bool useEnd = !closed && db::Length(endTangent) > 0;
-    const Vec3 st = db::Normalized(startTangent), et = db::Normalized(endTangent);
+    const bool useStart = !closed && Length(startTangent) > 0;
+    const bool useEnd = !closed && Length(endTangent) > 0;
+    const Vec3 st = Normalized(startTangent), et = Normalized(endTangent);
     std::vector<double> vx(n), vy(n), vz(n);
     for (std::size_t i = 0; i < n; ++i) {
         vx[i] = fit[i].x, vy[i] = fit[i].y, vz[i] = fit[i].z;
@@ -322,4 +322,4 @@ void AppendFitSpline(std::vector<Vec3>& out, const std::vector<Vec3>& fitIn, Vec
     }
 }
 
-}  // namespace vx::engine::render
+}  // namespace vx::engine::geom

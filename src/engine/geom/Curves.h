@@ -1,7 +1,7 @@
 // Curves as point runs: arcs, ellipses, polyline bulges and splines, tessellated so that no
 // chord strays from the curve by more than a tolerance given in paper millimetres.
 //
-// The functions work in the entity's own coordinates; `mmPerUnit` says how many paper
+// The functions work in the curve's own coordinates; `mmPerUnit` says how many paper
 // millimetres one of those units becomes, so that a curve plotted large gets more points
 // than one plotted small.
 #pragma once
@@ -9,11 +9,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "engine/db/DrawingGeometry.h"
+#include "engine/geom/Vector.h"
 
-namespace vx::engine::render {
-
-using db::Vec3;
+namespace vx::engine::geom {
 
 // Chords needed for an arc of `radiusMm` on paper sweeping `sweep` radians.
 int ArcSegments(double radiusMm, double sweep, double toleranceMm);
@@ -58,4 +56,4 @@ void AppendSpline(std::vector<Vec3>& out, const SplineData& s, double mmPerUnit,
 void AppendFitSpline(std::vector<Vec3>& out, const std::vector<Vec3>& fit, Vec3 startTangent,
                      Vec3 endTangent, bool closed, double mmPerUnit, double toleranceMm);
 
-}  // namespace vx::engine::render
+}  // namespace vx::engine::geom

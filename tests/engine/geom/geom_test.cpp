@@ -1,0 +1,119 @@
+// The geometry layer where it decides something: the arc of a polyline bulge, the object
+// coordinate system of an extrusion (including the switch of axis near the world z axis),
+// and cutting lines and rays to a rectangle.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <numbers>
+
+#include "engine/geom/Clip.h"
+#include "engine/geom/Curves.h"
+#include "engine/geom/Transform.h"
+
+using namespace vx::engine::geom;
+
+namespace {
+
+constexpr double kPi = std::numbers::pi;
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
+TEST(Bulge, ArcThroughBothEndsOnTheSideTheSignSays) {
+    const struct {
+        double ax, ay, bx, by, bulge;
+        bool arc;
+        double cx, cy, radius, sweep;
+    } cases[] = {
+        {0, 0, 2, 0, 1, true, 1, 0, 1, kPi},    // half circle, counter-clockwise
+        {0, 0, 2, 0, -1, true, 1, 0, 1, -kPi},  // clockwise
+        {0, 0, 2, 0, std::tan(kPi / 8), true, 1, 1, std::sqrt(2.0), kPi / 2},  // quarter
+        {0, 0, 2, 0, -std::tan(kPi / 8), true, 1, -1, std::sqrt(2.0), -kPi / 2},
+        {5, 5, 5, 9, 1, true, 5, 7, 2, kPi},  // vertical chord: centre on it
+        {0, 0, 2, 0, 0, false, 0, 0, 0, 0},
+        {0, 0, 2, 0, 1e-12, false, 0, 0, 0, 0},  // as good as straight
+        {3, 3, 3, 3, 1, false, 0, 0, 0, 0},      // no chord
+        {0, 0, 2, 0, std::nan(""), false, 0, 0, 0, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "bulge " << c.bulge << " to " << c.bx << "," << c.by);
+        BulgeArc arc;
+        ASSERT_EQ(BulgeGeometry(c.ax, c.ay, c.bx, c.by, c.bulge, arc), c.arc);
+        if (!c.arc) {
+            continue;
+        }
+        EXPECT_NEAR(arc.cx, c.cx, 1e-12);
+        EXPECT_NEAR(arc.cy, c.cy, 1e-12);
+        EXPECT_NEAR(arc.radius, c.radius, 1e-12);
+        EXPECT_NEAR(arc.sweep, c.sweep, 1e-12);
+        // It starts at a and sweeps to b.
+        EXPECT_NEAR(arc.cx + arc.radius * std::cos(arc.start), c.ax, 1e-12);
+        EXPECT_NEAR(arc.cy + arc.radius * std::sin(arc.start), c.ay, 1e-12);
+        EXPECT_NEAR(arc.cx + arc.radius * std::cos(arc.start + arc.sweep), c.bx, 1e-12);
+        EXPECT_NEAR(arc.cy + arc.radius * std::sin(arc.start + arc.sweep), c.by, 1e-12);
+    }
+}
+
+TEST(ObjectCoordinates, ArbitraryAxisAlgorithm) {
+    const double nz = 1 / std::hypot(0.01, 1.0);
+    const struct {
+        Vec3 extrusion;
+        Vec3 xAxis, yAxis;  // where the OCS x and y axes go
+    } cases[] = {
+        {{0, 0, 1}, {1, 0, 0}, {0, 1, 0}},
+        {{0, 0, 7}, {1, 0, 0}, {0, 1, 0}},  // length does not matter
+        {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}},  // no direction: the world's axes
+        {{0, 0, -1}, {-1, 0, 0}, {0, 1, 0}},
+        {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}},
+        {{0, -1, 0}, {1, 0, 0}, {0, 0, 1}},
+        // Inside 1/64 of the z axis x comes from the world's y axis, outside from its z axis.
+        {{0.01, 0, 1}, {nz, 0, -0.01 * nz}, {0, 1, 0}},
+        {{0.02, 0, 1}, {0, 1, 0}, {-1 / std::hypot(0.02, 1.0), 0, 0.02 / std::hypot(0.02, 1.0)}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "extrusion " << c.extrusion.x << "," << c.extrusion.y
+                                        << "," << c.extrusion.z);
+        const Transform m = OcsToWorld(c.extrusion);
+        const Vec3 normal = Length(c.extrusion) > 0 ? Normalized(c.extrusion) : Vec3{0, 0, 1};
+        const Vec3 got[3] = {m.Apply({1, 0, 0}), m.Apply({0, 1, 0}), m.Apply({0, 0, 1})};
+        const Vec3 want[3] = {c.xAxis, c.yAxis, normal};
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_NEAR(got[i].x, want[i].x, 1e-12) << "axis " << i;
+            EXPECT_NEAR(got[i].y, want[i].y, 1e-12) << "axis " << i;
+            EXPECT_NEAR(got[i].z, want[i].z, 1e-12) << "axis " << i;
+        }
+    }
+}
+
+TEST(ClipLine, CutsToTheRectangleEdgesIncluded) {
+    const Rect box{0, 0, 10, 10};
+    const struct {
+        const char* what;
+        Vec2 p, d;
+        double t0, t1;
+        bool kept;
+        double want0, want1;
+    } cases[] = {
+        {"crossing", {-5, 5}, {20, 0}, 0, 1, true, 0.25, 0.75},
+        {"inside", {2, 2}, {1, 1}, 0, 1, true, 0, 1},
+        {"along an edge", {0, -5}, {0, 20}, 0, 1, true, 0.25, 0.75},
+        {"beside, parallel", {-1, 5}, {0, 1}, 0, 1, false, 0, 0},
+        {"short of the box", {-5, 5}, {1, 0}, 0, 1, false, 0, 0},
+        {"through a corner only", {-5, 5}, {1, -1}, 0, 20, false, 0, 0},
+        {"endless line", {5, 5}, {1, 1}, -kInf, kInf, true, -5, 5},
+        {"ray from inside", {5, 5}, {1, 0}, 0, kInf, true, 0, 5},
+        {"ray pointing away", {20, 5}, {1, 0}, 0, kInf, false, 0, 0},
+        {"broken point", {std::nan(""), 5}, {1, 0}, -kInf, kInf, false, 0, 0},
+    };
+    for (const auto& c : cases) {
+        double t0 = c.t0, t1 = c.t1;
+        ASSERT_EQ(ClipLine(c.p, c.d, box, t0, t1), c.kept) << c.what;
+        if (c.kept) {
+            EXPECT_DOUBLE_EQ(t0, c.want0) << c.what;
+            EXPECT_DOUBLE_EQ(t1, c.want1) << c.what;
+        }
+    }
+    double t0 = -kInf, t1 = kInf;
+    EXPECT_FALSE(ClipLine({0, 0}, {1, 0}, Rect::Empty(), t0, t1)) << "an empty box keeps nothing";
+}
+
+}  // namespace
