@@ -14,18 +14,15 @@
 //   cli_plot_bench [--benchmark_filter=...]     (QT_QPA_PLATFORM=offscreen is set)
 #include <benchmark/benchmark.h>
 
-#include <QBuffer>
 #include <QFile>
 #include <QGuiApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
-#include <QTextStream>
 #include <filesystem>
 
 #include "../GuiBenchMain.h"
-#include "PlotCommand.h"
-#include "cad/ClassRegistry.h"
+#include "../PlotRunBench.h"
 #include "engine/automation/Engine.h"
 
 namespace {
@@ -43,35 +40,16 @@ void PlotRuns(benchmark::State& state, Mode mode) {
     QTemporaryDir temp;
     const fs::path root(temp.path().toStdString());
     const fs::path folder = root / "drawings";
-    fs::create_directories(folder);
-    for (int i = 0; i < drawings; ++i) {
-        fs::copy_file(fs::path(VORMEX_SOURCE_DIR) / "examples/bracket-r12.dxf",
-                      folder / ("d" + std::to_string(10000 + i) + ".dxf"));
-    }
+    bench::CopySmallDrawing(folder, drawings);
     cad::ClassRegistry registry;
     engine::automation::EngineOptions o;
     o.folders = engine::device::EngineFolders{VORMEX_PROGRAM_DIR, root / "user"};
     o.noPrinters = true;
     engine::automation::RegisterEngine(registry, o);
-    QStringList args{QString::fromStdString(folder.string()),
-                     "--pattern",
-                     "*.dxf",
-                     "--device",
-                     "PDF.pc3",
-                     "--paper",
-                     "A4",
-                     "--style",
-                     "monochrome.ctb",
-                     "--report",
-                     QString::fromStdString((root / "report.json").string())};
+    QStringList args = bench::PlotFolderToPdf(folder);
+    args << "--report" << QString::fromStdString((root / "report.json").string());
     const auto run = [&](const QStringList& arguments, QString& errText) {
-        QByteArray outBytes;
-        QBuffer outBuffer(&outBytes);
-        outBuffer.open(QIODevice::WriteOnly);
-        QTextStream out(&outBuffer);
-        QTextStream err(&errText);
-        cli::CommandIo io{out, err, false, false};
-        return cli::RunPlot(arguments, io, registry);
+        return bench::RunPlot(arguments, registry, errText);
     };
     if (mode == Mode::Merge) {
         args << "--merge" << QString::fromStdString((root / "set.pdf").string());

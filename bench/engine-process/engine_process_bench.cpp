@@ -15,15 +15,12 @@
 //   engine_process_bench [--benchmark_filter=...]     (QT_QPA_PLATFORM=offscreen is set)
 #include <benchmark/benchmark.h>
 
-#include <QBuffer>
 #include <QGuiApplication>
 #include <QTemporaryDir>
-#include <QTextStream>
 #include <filesystem>
 
 #include "../GuiBenchMain.h"
-#include "PlotCommand.h"
-#include "cad/ClassRegistry.h"
+#include "../PlotRunBench.h"
 #include "engine/automation/Engine.h"
 #include "engine/remote/RemoteEngine.h"
 
@@ -57,32 +54,14 @@ void BM_PlotRun(benchmark::State& state) {
     QTemporaryDir temp;
     const fs::path root(temp.path().toStdString());
     const fs::path folder = root / "drawings";
-    fs::create_directories(folder);
-    for (int i = 0; i < drawings; ++i) {
-        fs::copy_file(fs::path(VORMEX_SOURCE_DIR) / "examples/bracket-r12.dxf",
-                      folder / ("d" + std::to_string(10000 + i) + ".dxf"));
-    }
+    bench::CopySmallDrawing(folder, drawings);
     cad::ClassRegistry registry;
     Register(registry, static_cast<Engine>(state.range(0)), temp);
-    const QStringList args{QString::fromStdString(folder.string()),
-                           "--pattern",
-                           "*.dxf",
-                           "--device",
-                           "PDF.pc3",
-                           "--paper",
-                           "A4",
-                           "--style",
-                           "monochrome.ctb"};
+    const QStringList args = bench::PlotFolderToPdf(folder);
     const std::uint64_t trips = engine::remote::RoundTrips();
     for (auto _ : state) {
-        QByteArray outBytes;
         QString errText;
-        QBuffer outBuffer(&outBytes);
-        outBuffer.open(QIODevice::WriteOnly);
-        QTextStream out(&outBuffer);
-        QTextStream err(&errText);
-        cli::CommandIo io{out, err, false, false};
-        if (cli::RunPlot(args, io, registry) != 0) {
+        if (bench::RunPlot(args, registry, errText) != 0) {
             state.SkipWithError(errText.toStdString().c_str());
             break;
         }
