@@ -10,8 +10,8 @@
 #include <filesystem>
 #include <string>
 
-#include "PlotCommand.h"
 #include "cad/ClassRegistry.h"
+#include "cli/PlotCommand.h"
 
 namespace vx::bench {
 

@@ -1,7 +1,7 @@
 # Where `cmake --install` and the package put things. On Linux the programs go to
 # <prefix>/bin and what they ship (plot devices, plot style tables, fonts, help file) to
 # <prefix>/share/vormex, which the programs find relative to their own folder (see
-# src/common/ProgramData.h); on Windows the data lies beside the programs.
+# src/common/include/common/ProgramData.h); on Windows the data lies beside the programs.
 include(GNUInstallDirs)
 if(WIN32)
     set(VORMEX_INSTALL_BINDIR .)

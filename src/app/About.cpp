@@ -1,4 +1,4 @@
-#include "About.h"
+#include "app/About.h"
 
 #include <QFrame>
 #include <QLabel>
@@ -7,7 +7,7 @@
 #include <QPushButton>
 #include <cstdio>
 
-#include "Settings.h"
+#include "app/Settings.h"
 
 #ifndef VORMEX_VERSION_MAJOR
 #error "the build gives the program's version numbers"

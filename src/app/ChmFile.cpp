@@ -1,4 +1,4 @@
-#include "ChmFile.h"
+#include "app/ChmFile.h"
 
 #include <chm_lib.h>
 

@@ -1,4 +1,4 @@
-#include "ChoiceCombo.h"
+#include "app/ChoiceCombo.h"
 
 #include <QComboBox>
 #include <QEvent>

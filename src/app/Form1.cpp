@@ -1,4 +1,4 @@
-#include "Form1.h"
+#include "app/Form1.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -16,12 +16,12 @@
 #include <QPushButton>
 #include <QScreen>
 
-#include "About.h"
-#include "ChoiceCombo.h"
-#include "ElidedLabel.h"
-#include "QtServices.h"
-#include "ShellRules.h"
-#include "WindowRunHost.h"
+#include "app/About.h"
+#include "app/ChoiceCombo.h"
+#include "app/ElidedLabel.h"
+#include "app/QtServices.h"
+#include "app/ShellRules.h"
+#include "app/WindowRunHost.h"
 #include "common/ProgramData.h"
 #include "plot/PlotService.h"
 #include "search/FileSystemPath.h"

@@ -1,4 +1,4 @@
-#include "Main.h"
+#include "app/Main.h"
 
 #include <QApplication>
 #include <QDir>
@@ -6,9 +6,9 @@
 #include <QSessionManager>
 #include <QSettings>
 
-#include "Form1.h"
-#include "QtServices.h"
-#include "Settings.h"
+#include "app/Form1.h"
+#include "app/QtServices.h"
+#include "app/Settings.h"
 #include "common/UserSettings.h"
 #include "search/FileSystemPath.h"
 #include "search/widgets/FolderTree.h"

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "Main.h"
+#include "app/Main.h"
 #include "backends/BackEnds.h"
 #include "engine/automation/Engine.h"
 

@@ -1,4 +1,4 @@
-#include "QtServices.h"
+#include "app/QtServices.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -6,7 +6,7 @@
 #include <QMessageBox>
 #include <QProcess>
 
-#include "HelpViewer.h"
+#include "app/HelpViewer.h"
 
 namespace vx::app {
 

@@ -1,4 +1,4 @@
-#include "RunDisplay.h"
+#include "app/RunDisplay.h"
 
 namespace vx::app {
 

@@ -1,4 +1,4 @@
-#include "ShellRules.h"
+#include "app/ShellRules.h"
 
 #include "cad/CadConnection.h"
 

@@ -1,4 +1,4 @@
-#include "WindowRunHost.h"
+#include "app/WindowRunHost.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "StatusBar.h"
+#include "app/StatusBar.h"
 #include "search/FileSystemPath.h"
 #include "search/widgets/DirListBox.h"
 #include "search/widgets/DrawingListView.h"

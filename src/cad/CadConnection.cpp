@@ -1,4 +1,4 @@
-#include "CadConnection.h"
+#include "cad/CadConnection.h"
 
 #include <vector>
 

@@ -1,4 +1,4 @@
-#include "ClassRegistry.h"
+#include "cad/ClassRegistry.h"
 
 namespace vx::cad {
 

@@ -1,4 +1,4 @@
-#include "CadSession.h"
+#include "cli/CadSession.h"
 
 #include <QRegularExpression>
 #include <QStringList>

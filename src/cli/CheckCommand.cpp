@@ -15,12 +15,12 @@
 #include <QJsonObject>
 #include <algorithm>
 
-#include "CadSession.h"
-#include "Command.h"
-#include "CommandOptions.h"
-#include "DrawingFacts.h"
-#include "DrawingList.h"
-#include "PlotReport.h"
+#include "cli/CadSession.h"
+#include "cli/Command.h"
+#include "cli/CommandOptions.h"
+#include "cli/DrawingFacts.h"
+#include "cli/DrawingList.h"
+#include "cli/PlotReport.h"
 #include "engine/load/DrawingLoader.h"
 #include "plot/PlotChoiceCheck.h"
 #include "plot/PlotPaths.h"

@@ -7,8 +7,8 @@
 #include <cstdio>
 #include <memory>
 
-#include "Command.h"
-#include "Commands.h"
+#include "cli/Command.h"
+#include "cli/Commands.h"
 #include "search/FileSystemPath.h"
 
 #ifdef _WIN32

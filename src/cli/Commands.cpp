@@ -1,4 +1,4 @@
-#include "Commands.h"
+#include "cli/Commands.h"
 
 namespace vx::cli {
 

@@ -1,4 +1,4 @@
-#include "DrawingFacts.h"
+#include "cli/DrawingFacts.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,11 +1,11 @@
-#include "DrawingList.h"
+#include "cli/DrawingList.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <cstdio>
 
-#include "TerminalSearchHost.h"
+#include "cli/TerminalSearchHost.h"
 #include "search/FileSystemPath.h"
 #include "search/FolderListing.h"
 

@@ -7,8 +7,8 @@
 #include <map>
 #include <string>
 
-#include "Command.h"
-#include "DrawingFacts.h"
+#include "cli/Command.h"
+#include "cli/DrawingFacts.h"
 #include "engine/db/Database.h"
 #include "engine/db/Extents.h"
 #include "engine/load/DrawingLoader.h"

@@ -1,8 +1,8 @@
 // vormex-cli list DIR [--pattern P] [--recursive]: the rows the window's search lists for
 // DIR, tab-separated, in search order, with the same texts.
-#include "Command.h"
-#include "TerminalSearchHost.h"
-#include "TerminalText.h"
+#include "cli/Command.h"
+#include "cli/TerminalSearchHost.h"
+#include "cli/TerminalText.h"
 #include "search/FileSearch.h"
 #include "search/FileSystemPath.h"
 #include "search/FolderListing.h"

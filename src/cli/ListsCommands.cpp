@@ -6,10 +6,10 @@
 // layout is configured for) and prints every canonical paper name of DEVICE; with
 // --as-listed it prints the paper list exactly as the window's FillPaperList fills it,
 // the fixed "A0", "A1", "A4", "A3" first and then the names that pass its filter.
-#include "ListsCommands.h"
+#include "cli/ListsCommands.h"
 
-#include "CadSession.h"
-#include "TerminalText.h"
+#include "cli/CadSession.h"
+#include "cli/TerminalText.h"
 #include "search/FileSystemPath.h"
 
 namespace vx::cli {

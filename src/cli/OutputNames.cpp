@@ -1,4 +1,4 @@
-#include "OutputNames.h"
+#include "cli/OutputNames.h"
 
 #include <QDir>
 #include <QFileInfo>

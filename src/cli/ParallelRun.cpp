@@ -1,4 +1,4 @@
-#include "ParallelRun.h"
+#include "cli/ParallelRun.h"
 
 #include <QIODevice>
 #include <algorithm>
@@ -7,10 +7,10 @@
 #include <mutex>
 #include <thread>
 
-#include "CadSession.h"
-#include "RunPrinter.h"
-#include "TerminalText.h"
 #include "cad/ClassRegistry.h"
+#include "cli/CadSession.h"
+#include "cli/RunPrinter.h"
+#include "cli/TerminalText.h"
 #include "search/FileSystemPath.h"
 
 namespace vx::cli {

@@ -1,4 +1,4 @@
-#include "PdfSet.h"
+#include "cli/PdfSet.h"
 
 #include <qpdf/ClosedFileInputSource.hh>
 #include <qpdf/Pipeline.hh>

@@ -21,7 +21,7 @@
 // report, the journal or the PDF set could not be written), 2 for bad usage or choices (a
 // --merge device that wrote no PDF too), 3 when no CAD application could be reached or
 // started, 4 when every drawing was plotted but some with warnings.
-#include "PlotCommand.h"
+#include "cli/PlotCommand.h"
 
 #include <QDate>
 #include <QElapsedTimer>
@@ -29,16 +29,16 @@
 #include <QThread>
 #include <algorithm>
 
-#include "CadSession.h"
-#include "CommandOptions.h"
-#include "DrawingList.h"
-#include "OutputNames.h"
-#include "ParallelRun.h"
-#include "PdfSet.h"
-#include "PlotReport.h"
-#include "RunJournal.h"
-#include "RunPrinter.h"
 #include "backends/BackEnds.h"
+#include "cli/CadSession.h"
+#include "cli/CommandOptions.h"
+#include "cli/DrawingList.h"
+#include "cli/OutputNames.h"
+#include "cli/ParallelRun.h"
+#include "cli/PdfSet.h"
+#include "cli/PlotReport.h"
+#include "cli/RunJournal.h"
+#include "cli/RunPrinter.h"
 #include "common/ProgramData.h"
 #include "engine/remote/RemoteEngine.h"
 #include "plot/PlotChoiceCheck.h"

@@ -1,4 +1,4 @@
-#include "PlotReport.h"
+#include "cli/PlotReport.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -1,5 +1,5 @@
 // vormex-cli report merge REPORT.json... --out ALL.json [--merge OUT.pdf]
-#include "ReportMerge.h"
+#include "cli/ReportMerge.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -8,9 +8,9 @@
 #include <cmath>
 #include <set>
 
-#include "Command.h"
-#include "DrawingList.h"
-#include "PdfSet.h"
+#include "cli/Command.h"
+#include "cli/DrawingList.h"
+#include "cli/PdfSet.h"
 #include "files/AtomicFile.h"
 #include "plot/PlotPaths.h"
 #include "search/FileSystemPath.h"

@@ -1,4 +1,4 @@
-#include "RunJournal.h"
+#include "cli/RunJournal.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>

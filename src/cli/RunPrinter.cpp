@@ -1,4 +1,4 @@
-#include "RunPrinter.h"
+#include "cli/RunPrinter.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -14,8 +14,8 @@
 #include <string_view>
 #include <unordered_map>
 
-#include "CadSession.h"
-#include "TerminalText.h"
+#include "cli/CadSession.h"
+#include "cli/TerminalText.h"
 #include "engine/load/DrawingLoader.h"
 #include "engine/remote/RemoteEngine.h"
 #include "plot/PlotPaths.h"

@@ -1,4 +1,4 @@
-#include "TerminalSearchHost.h"
+#include "cli/TerminalSearchHost.h"
 
 namespace vx::cli {
 

@@ -1,7 +1,7 @@
 // vormex-cli thumbnail DRAWING OUT.png: the preview image stored in a drawing, as PNG.
 #include <QBuffer>
 
-#include "Command.h"
+#include "cli/Command.h"
 #include "files/AtomicFile.h"
 #include "plot/PlotPaths.h"
 #include "search/DrawingPreview.h"

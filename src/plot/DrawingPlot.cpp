@@ -1,8 +1,8 @@
 // Plotting the active drawing: its current layout, or each of its paper-space layouts.
 #include <optional>
 
-#include "PlotPaths.h"
-#include "PlotService.h"
+#include "plot/PlotPaths.h"
+#include "plot/PlotService.h"
 
 namespace vx::plot {
 

@@ -1,6 +1,6 @@
 // Carrying one drawing through the CAD application: open, ready, close.
-#include "PlotPaths.h"
-#include "PlotService.h"
+#include "plot/PlotPaths.h"
+#include "plot/PlotService.h"
 
 namespace vx::plot {
 

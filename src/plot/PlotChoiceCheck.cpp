@@ -1,4 +1,4 @@
-#include "PlotChoiceCheck.h"
+#include "plot/PlotChoiceCheck.h"
 
 namespace vx::plot {
 

@@ -1,4 +1,4 @@
-#include "PlotLists.h"
+#include "plot/PlotLists.h"
 
 namespace vx::plot {
 

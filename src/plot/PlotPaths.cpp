@@ -1,4 +1,4 @@
-#include "PlotPaths.h"
+#include "plot/PlotPaths.h"
 
 #include <algorithm>
 #include <system_error>

@@ -1,9 +1,9 @@
-#include "PlotService.h"
+#include "plot/PlotService.h"
 
 #include <cmath>
 
-#include "PlotChoiceCheck.h"
-#include "PlotPaths.h"
+#include "plot/PlotChoiceCheck.h"
+#include "plot/PlotPaths.h"
 
 namespace vx::plot {
 

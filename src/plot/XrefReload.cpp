@@ -1,11 +1,11 @@
-#include "XrefReload.h"
+#include "plot/XrefReload.h"
 
 #include <algorithm>
 #include <memory>
 #include <system_error>
 #include <vector>
 
-#include "PlotPaths.h"
+#include "plot/PlotPaths.h"
 #include "search/FileSystemPath.h"
 #include "search/FolderListing.h"
 

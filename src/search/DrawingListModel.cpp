@@ -1,4 +1,4 @@
-#include "DrawingListModel.h"
+#include "search/DrawingListModel.h"
 
 #include <algorithm>
 #include <numeric>

@@ -1,4 +1,4 @@
-#include "DrawingPreview.h"
+#include "search/DrawingPreview.h"
 
 #include <QBuffer>
 #include <QImageReader>
@@ -8,7 +8,7 @@
 #include <optional>
 #include <string_view>
 
-#include "FileSystemPath.h"
+#include "search/FileSystemPath.h"
 
 #ifdef _WIN32
 #include <windows.h>

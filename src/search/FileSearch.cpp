@@ -1,10 +1,10 @@
-#include "FileSearch.h"
+#include "search/FileSearch.h"
 
 #include <cmath>
 #include <vector>
 
-#include "FileSystemPath.h"
-#include "Wildcard.h"
+#include "search/FileSystemPath.h"
+#include "search/Wildcard.h"
 
 namespace vx::search {
 

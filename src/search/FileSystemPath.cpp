@@ -1,4 +1,4 @@
-#include "FileSystemPath.h"
+#include "search/FileSystemPath.h"
 
 #include <QDir>
 

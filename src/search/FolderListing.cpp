@@ -1,8 +1,8 @@
-#include "FolderListing.h"
+#include "search/FolderListing.h"
 
 #include <algorithm>
 
-#include "FileSystemPath.h"
+#include "search/FileSystemPath.h"
 
 #ifdef _WIN32
 #include <windows.h>

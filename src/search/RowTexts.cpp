@@ -1,4 +1,4 @@
-#include "RowTexts.h"
+#include "search/RowTexts.h"
 
 namespace vx::search {
 

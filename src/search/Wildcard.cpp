@@ -1,4 +1,4 @@
-#include "Wildcard.h"
+#include "search/Wildcard.h"
 
 namespace vx::search {
 

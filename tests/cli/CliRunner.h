@@ -4,7 +4,7 @@
 #include <QBuffer>
 #include <QTextStream>
 
-#include "Commands.h"
+#include "cli/Commands.h"
 
 namespace vx::testing {
 

@@ -17,10 +17,10 @@
 #include <set>
 
 #include "../engine/automation/EngineFixture.h"
-#include "DrawingList.h"
-#include "PdfSet.h"
-#include "ReportMerge.h"
-#include "RunJournal.h"
+#include "cli/DrawingList.h"
+#include "cli/PdfSet.h"
+#include "cli/ReportMerge.h"
+#include "cli/RunJournal.h"
 
 namespace vx::testing {
 namespace {

@@ -10,7 +10,7 @@
 #include "../engine/automation/EngineFixture.h"
 #include "CliRunner.h"
 #include "FakeCad.h"
-#include "PlotCommand.h"
+#include "cli/PlotCommand.h"
 
 namespace vx::testing {
 namespace {

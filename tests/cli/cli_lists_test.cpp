@@ -9,8 +9,8 @@
 
 #include "../app/ShellHarness.h"
 #include "CliRunner.h"
-#include "ListsCommands.h"
 #include "app/Main.h"
+#include "cli/ListsCommands.h"
 #include "engine/automation/Engine.h"
 
 namespace vx::testing {

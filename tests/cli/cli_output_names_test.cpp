@@ -8,7 +8,7 @@
 #include <future>
 #include <thread>
 
-#include "OutputNames.h"
+#include "cli/OutputNames.h"
 
 namespace vx::testing {
 namespace {

@@ -14,7 +14,7 @@
 #include "../engine/automation/EngineFixture.h"
 #include "../support/FullDisk.h"
 #include "CliRunner.h"
-#include "PlotCommand.h"
+#include "cli/PlotCommand.h"
 #include "search/FileSystemPath.h"
 
 namespace vx::testing {

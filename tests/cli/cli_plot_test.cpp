@@ -16,8 +16,8 @@
 #include "../app/ShellHarness.h"
 #include "../engine/automation/EngineFixture.h"
 #include "CliRunner.h"
-#include "PlotCommand.h"
-#include "RunPrinter.h"
+#include "cli/PlotCommand.h"
+#include "cli/RunPrinter.h"
 #include "ui/UserServices.h"
 
 namespace vx::testing {

@@ -1,8 +1,8 @@
-#include "WinPlatform.h"
+#include "app/win/WinPlatform.h"
 
 #include <cstring>
 
-#include "WinText.h"
+#include "app/win/WinText.h"
 
 namespace vx::app::win {
 

@@ -1,4 +1,4 @@
-#include "BusyCalls.h"
+#include "cad/com/BusyCalls.h"
 
 #include <cstdio>
 

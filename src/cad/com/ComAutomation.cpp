@@ -1,4 +1,4 @@
-#include "ComAutomation.h"
+#include "cad/com/ComAutomation.h"
 
 #include <limits>
 #include <utility>

@@ -1,8 +1,8 @@
-#include "ComBackEnd.h"
+#include "cad/com/ComBackEnd.h"
 
 #include <ole2.h>
 
-#include "ComAutomation.h"
+#include "cad/com/ComAutomation.h"
 
 namespace vx::cad::com {
 

@@ -1,4 +1,4 @@
-#include "ComSupport.h"
+#include "cad/com/ComSupport.h"
 
 #include <climits>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "Dispatch.h"
+#include "cad/com/Dispatch.h"
 
 namespace vx::cad::com {
 

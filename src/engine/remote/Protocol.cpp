@@ -1,4 +1,4 @@
-#include "Protocol.h"
+#include "engine/remote/Protocol.h"
 
 #include <cstring>
 

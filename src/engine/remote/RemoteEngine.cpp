@@ -1,4 +1,4 @@
-#include "RemoteEngine.h"
+#include "engine/remote/RemoteEngine.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -16,9 +16,9 @@
 #include <map>
 #include <optional>
 
-#include "ProcessControl.h"
-#include "Protocol.h"
 #include "engine/journal/PlotJournal.h"
+#include "engine/remote/ProcessControl.h"
+#include "engine/remote/Protocol.h"
 
 namespace vx::engine::remote {
 

@@ -8,9 +8,9 @@
 #include <cstdio>
 #include <memory>
 
-#include "EngineServer.h"
 #include "engine/automation/Engine.h"
 #include "engine/remote/ProcessControl.h"
+#include "engine/server/EngineServer.h"
 
 #ifdef VORMEX_ENGINE_FAULTS
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "EngineServer.h"
+#include "engine/server/EngineServer.h"
 
 #include <QCoreApplication>
 #include <QLocalSocket>

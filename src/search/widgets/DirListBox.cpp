@@ -1,4 +1,4 @@
-#include "DirListBox.h"
+#include "search/widgets/DirListBox.h"
 
 #include <QFileIconProvider>
 #include <QKeyEvent>

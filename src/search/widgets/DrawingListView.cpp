@@ -1,4 +1,4 @@
-#include "DrawingListView.h"
+#include "search/widgets/DrawingListView.h"
 
 #include <QHeaderView>
 #include <QKeyEvent>

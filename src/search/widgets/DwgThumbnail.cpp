@@ -1,8 +1,8 @@
-#include "DwgThumbnail.h"
+#include "search/widgets/DwgThumbnail.h"
 
 #include <QPainter>
 
-#include "DrawingListView.h"
+#include "search/widgets/DrawingListView.h"
 
 namespace vx::search {
 

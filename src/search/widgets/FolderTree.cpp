@@ -1,4 +1,4 @@
-#include "FolderTree.h"
+#include "search/widgets/FolderTree.h"
 
 #include <QEvent>
 #include <QFileSystemModel>
@@ -6,8 +6,8 @@
 #include <QKeyEvent>
 #include <QScrollBar>
 
-#include "DirListBox.h"
 #include "search/FileSystemPath.h"
+#include "search/widgets/DirListBox.h"
 
 namespace vx::search {
 

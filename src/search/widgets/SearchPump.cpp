@@ -1,4 +1,4 @@
-#include "SearchPump.h"
+#include "search/widgets/SearchPump.h"
 
 #include <QCoreApplication>
 #include <QEvent>

@@ -1,4 +1,4 @@
-#include "WindowSearch.h"
+#include "search/widgets/WindowSearch.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -6,10 +6,10 @@
 #include <QLabel>
 #include <QLineEdit>
 
-#include "DirListBox.h"
-#include "DrawingListView.h"
-#include "DwgThumbnail.h"
-#include "FolderTree.h"
+#include "search/widgets/DirListBox.h"
+#include "search/widgets/DrawingListView.h"
+#include "search/widgets/DwgThumbnail.h"
+#include "search/widgets/FolderTree.h"
 
 namespace vx::search {
 

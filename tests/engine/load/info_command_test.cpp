@@ -7,7 +7,7 @@
 #include <QString>
 #include <QTextStream>
 
-#include "Commands.h"
+#include "cli/Commands.h"
 #include "dxf/TestDxf.h"
 
 namespace vx::cli {

@@ -23,10 +23,10 @@
 #include <vector>
 
 #include "CliRunner.h"
-#include "PlotCommand.h"
 #include "ShellHarness.h"
 #include "app/Main.h"
 #include "cad/ClassRegistry.h"
+#include "cli/PlotCommand.h"
 #include "engine/automation/Engine.h"
 #include "engine/remote/ProcessControl.h"
 #include "engine/remote/RemoteEngine.h"

@@ -6,7 +6,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "../ProcessControl.h"
+#include "engine/remote/ProcessControl.h"
 
 namespace vx::engine::remote {
 

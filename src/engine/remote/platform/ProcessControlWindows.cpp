@@ -3,7 +3,7 @@
 #include <cwctype>
 #include <vector>
 
-#include "../ProcessControl.h"
+#include "engine/remote/ProcessControl.h"
 
 namespace vx::engine::remote {
 
