@@ -178,9 +178,10 @@ enum class Method : std::uint16_t {
     LayoutBlock,
     BlockItem,
     EntityObjectName,
-    LayoutsList,  // a layouts collection's items: a HandleList
-    BlocksList,   // a blocks collection's items: a HandleList
-    Last = BlocksList
+    LayoutsList,                // a layouts collection's items: a HandleList
+    BlocksList,                 // a blocks collection's items: a HandleList
+    LayoutGetLocaleMediaNames,  // GetLocaleMediaName of each of a list of papers
+    Last = LayoutGetLocaleMediaNames
 };
 
 // Calls that read or plot a drawing and get the long time limit.

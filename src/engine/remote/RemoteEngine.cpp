@@ -91,6 +91,7 @@ bool ReadsOnly(Method m) {
         case Method::LayoutGetCanonicalMediaNames:
         case Method::LayoutGetPlotStyleTableNames:
         case Method::LayoutGetLocaleMediaName:
+        case Method::LayoutGetLocaleMediaNames:
         case Method::LayoutStyleSheet:
         case Method::LayoutPlot:
         case Method::LayoutBlock:
@@ -1070,12 +1071,33 @@ public:
     void RefreshPlotDeviceInfo() override { Post(Method::LayoutRefreshPlotDeviceInfo); }
     Strings GetPlotDeviceNames() override { return Get<Strings>(Method::LayoutGetPlotDeviceNames); }
     Strings GetCanonicalMediaNames() override {
-        return Get<Strings>(Method::LayoutGetCanonicalMediaNames);
+        Strings papers = Get<Strings>(Method::LayoutGetCanonicalMediaNames);
+        papers_ = papers;
+        papersAt_ = session_->Changes();
+        localeNames_.clear();
+        return papers;
     }
     Strings GetPlotStyleTableNames() override {
         return Get<Strings>(Method::LayoutGetPlotStyleTableNames);
     }
+    // The locale names of the papers last listed are asked all at once, at the first.
     std::string GetLocaleMediaName(const std::string& canonicalName) override {
+        if (papersAt_ == session_->Changes() && papers_.size() <= kMaxListed &&
+            std::find(papers_.begin(), papers_.end(), canonicalName) != papers_.end()) {
+            if (localeNames_.empty()) {
+                Value v = session_->Call(generation_, id_, Method::LayoutGetLocaleMediaNames,
+                                         {papers_}, label_, true, 0, true);
+                if (const auto* names = std::get_if<Strings>(&v);
+                    names && names->size() == papers_.size()) {
+                    for (std::size_t i = 0; i < names->size(); ++i) {
+                        localeNames_.emplace(papers_[i], (*names)[i]);
+                    }
+                }
+            }
+            if (auto it = localeNames_.find(canonicalName); it != localeNames_.end()) {
+                return it->second;
+            }
+        }
         return Get<std::string>(Method::LayoutGetLocaleMediaName, {canonicalName});
     }
     void SetConfigName(const std::string& device) override {
@@ -1137,6 +1159,9 @@ private:
     std::optional<std::string> name_;
     std::uint64_t nameEpoch_;
     std::optional<Told> styleSheet_;
+    Strings papers_;
+    std::optional<std::uint64_t> papersAt_;
+    std::map<std::string, std::string> localeNames_;
     Ref<AcadBlock> block_;
     std::uint64_t blockEpoch_ = 0;
 };

@@ -604,6 +604,18 @@ Value EngineServer::Dispatch(Client& client, std::uint32_t handle, Method m,
             list.blocks = std::move(theirBlocks);
             return list;
         }
+        case Method::LayoutGetLocaleMediaNames: {
+            auto& l = as(layout);
+            const auto& papers = Arg<Strings>(a, 0);
+            if (papers.size() > kMaxListed) {
+                throw ProtocolError("too many papers");
+            }
+            Strings names;
+            for (const auto& paper : papers) {
+                names.push_back(l.GetLocaleMediaName(paper));
+            }
+            return names;
+        }
         case Method::BlocksList: {
             auto& c = as(blocks);
             return List(c.Count(), [&](std::int32_t i) { return put(Kind::Block, c.Item(i)); });
