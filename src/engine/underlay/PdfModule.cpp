@@ -44,8 +44,8 @@ public:
         if (!page) {
             return {};
         }
-        return page->renderToImage(dpi, dpi, x0, y0, w, h, Poppler::Page::Rotate0, nullptr,
-                                   nullptr, PastDeadline, QVariant(static_cast<qlonglong>(deadline)));
+        return page->renderToImage(dpi, dpi, x0, y0, w, h, Poppler::Page::Rotate0, nullptr, nullptr,
+                                   PastDeadline, QVariant(static_cast<qlonglong>(deadline)));
     }
 
 private:
@@ -81,8 +81,7 @@ public:
         Poppler::setDebugErrorFunction([](const QString&, const QVariant&) {}, QVariant());
     }
 
-    std::unique_ptr<PdfModuleDocument> Load(const std::string& bytes,
-                                            std::string& error) override {
+    std::unique_ptr<PdfModuleDocument> Load(const std::string& bytes, std::string& error) override {
         auto doc = Poppler::Document::loadFromData(
             QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
         if (!doc) {
