@@ -6,7 +6,6 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLocalSocket>
-#include <QProcess>
 #include <QStandardPaths>
 #include <QThread>
 #include <algorithm>
@@ -475,19 +474,15 @@ void Session::Start() {
         throw CadError("The CAD engine's program " + options_.program.toStdString() +
                        " was not found.");
     }
-    QProcess process;
-    process.setProgram(options_.program);
-    process.setArguments(QStringList{QStringLiteral("--socket"), options_.socketName,
-                                     QStringLiteral("--memory-mb"),
-                                     QString::number(options_.memoryLimitMB)} +
-                         options_.arguments);
-    process.setStandardInputFile(QProcess::nullDevice());
-    process.setStandardOutputFile(QProcess::nullDevice());
-    process.setStandardErrorFile(QProcess::nullDevice());
-    qint64 pid = 0;
-    if (!process.startDetached(&pid)) {
-        throw CadError("The CAD engine could not be started: " +
-                       process.errorString().toStdString());
+    std::vector<std::string> arguments{"--socket", options_.socketName.toStdString(), "--memory-mb",
+                                       std::to_string(options_.memoryLimitMB)};
+    for (const QString& a : options_.arguments) {
+        arguments.push_back(a.toStdString());
+    }
+    std::string error;
+    const std::int64_t pid = StartDetached(options_.program.toStdString(), arguments, error);
+    if (pid == 0) {
+        throw CadError("The CAD engine could not be started: " + error);
     }
     QElapsedTimer clock;
     clock.start();
