@@ -386,6 +386,8 @@ void Session::Fail(const std::string& what, bool kill) {
 
 bool Session::Send(const std::string& bytes) {
     socket_->write(bytes.data(), static_cast<qint64>(bytes.size()));
+    // Written at once while the socket takes it, waited for only when it is full.
+    socket_->flush();
     while (socket_->bytesToWrite() > 0) {
         if (!socket_->waitForBytesWritten(1000)) {
             return false;
