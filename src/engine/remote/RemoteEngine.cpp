@@ -1375,6 +1375,12 @@ Ref<AcadDocument> RemoteDocuments::Open(const std::string& path, bool readOnly) 
     ahead->generation = generation_;
     ahead->epoch = s.Epoch();
     ahead->file = FullName(told->handle);
+    // They serve the proxies of this drawing that its name and folder tell apart: none
+    // while another copy of the file is open.
+    const OpenDrawings* open = s.Drawings();
+    const bool alone =
+        open && std::count_if(open->list.items.begin(), open->list.items.end(),
+                              [&](const Handle& h) { return FullName(h) == ahead->file; }) == 1;
     if (auto* list = std::get_if<HandleList>(&layoutList)) {
         Handle h;
         h.kind = Kind::Layouts;
@@ -1396,8 +1402,10 @@ Ref<AcadDocument> RemoteDocuments::Open(const std::string& path, bool readOnly) 
     } else {
         s.Release(generation_, blocks);
     }
-    opened_ = ahead;
-    s.NoteOpened(ahead);
+    if (alone) {
+        opened_ = ahead;
+        s.NoteOpened(ahead);
+    }
     return opened;
 }
 
