@@ -122,6 +122,9 @@ void Writer::Object(const Handle& h) {
     Str(h.path);
     U8(h.flags);
     U32(static_cast<std::uint32_t>(h.number));
+    if ((h.flags & kBlockEntities) != 0) {
+        List(h.entities);
+    }
 }
 
 void Writer::Objects(const HandleList& list) {
@@ -257,6 +260,12 @@ Handle Reader::Object() {
     h.path = Str();
     h.flags = U8();
     h.number = static_cast<std::int32_t>(U32());
+    if ((h.flags & kBlockEntities) != 0) {
+        h.entities = List();
+        if (h.entities.size() > kMaxToldEntities) {
+            throw ProtocolError("a block that tells too many entities");
+        }
+    }
     return h;
 }
 

@@ -6,7 +6,6 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLocalSocket>
-#include <QProcess>
 #include <QStandardPaths>
 #include <QThread>
 #include <algorithm>
@@ -91,6 +90,7 @@ bool ReadsOnly(Method m) {
         case Method::LayoutGetCanonicalMediaNames:
         case Method::LayoutGetPlotStyleTableNames:
         case Method::LayoutGetLocaleMediaName:
+        case Method::LayoutGetLocaleMediaNames:
         case Method::LayoutStyleSheet:
         case Method::LayoutPlot:
         case Method::LayoutBlock:
@@ -114,6 +114,24 @@ bool ReadsOnly(Method m) {
 }
 
 class Session;
+
+// The blocks and layouts of the drawing opened last, asked with its open: the run looks at
+// them next. True while no drawing is opened or closed.
+struct OpenedAhead {
+    std::uint64_t generation = 0;
+    std::uint64_t epoch = 0;
+    std::string file;
+    Ref<AcadBlocks> blocks;
+    Ref<AcadLayouts> layouts;
+};
+
+// What the engine told of an object whose handle the program chose, with when the call
+// that made it was sent.
+struct Told {
+    Handle handle;
+    std::uint64_t epoch = 0;
+    std::uint64_t styleSheetSets = 0;
+};
 
 // A handle that more than one proxy may serve: given back to the engine when the last of
 // them and the list it came in are gone.
@@ -182,8 +200,42 @@ public:
     // A call and its answer. With `wait` false, a call that returns nothing goes out with
     // the next call that waits; should it fail, that call throws its error instead.
     // `chosen`: the handle that the object the call returns is to get.
+    // With `ahead`, a failure of the call is no failure of the program's: its answer is
+    // then empty.
     Value Call(std::uint64_t generation, std::uint32_t handle, Method m, std::vector<Value> args,
-               const std::string& label, bool wait = true, std::uint32_t chosen = 0);
+               const std::string& label, bool wait = true, std::uint32_t chosen = 0,
+               bool ahead = false);
+    // A call asked ahead without waiting; its answer, once read, is Answer(its number).
+    std::uint32_t Ahead(std::uint64_t generation, std::uint32_t handle, Method m,
+                        std::uint32_t chosen, const std::string& label) {
+        Call(generation, handle, m, {}, label, false, chosen, true);
+        return sequence_;
+    }
+    Value Answer(std::uint32_t sequence) {
+        auto it = answers_.find(sequence);
+        if (it == answers_.end()) {
+            return {};
+        }
+        Value v = std::move(it->second);
+        answers_.erase(it);
+        return v;
+    }
+    // What the engine told of the object of a handle the program chose, once its call's
+    // answer has been read; null before.
+    const Told* ToldOf(std::uint32_t handle) const {
+        auto it = told_.find(handle);
+        return it == told_.end() ? nullptr : &it->second;
+    }
+    // Changes with every plot style table set on a layout.
+    std::uint64_t StyleSheetSets() const { return styleSheetSets_; }
+    void NoteStyleSheetSet() { ++styleSheetSets_; }
+    void NoteOpened(std::weak_ptr<OpenedAhead> opened) { opened_ = std::move(opened); }
+    // The blocks and layouts asked with the open of `file`, while they are true.
+    std::shared_ptr<OpenedAhead> OpenedAheadOf(const std::string& file) const {
+        auto a = opened_.lock();
+        return a && a->generation == generation_ && a->epoch == epoch_ && a->file == file ? a
+                                                                                          : nullptr;
+    }
     // A handle of the client's choice for an object to come.
     std::uint32_t ChooseHandle() {
         if (chosen_ == 0) {
@@ -194,6 +246,7 @@ public:
     // A call on the application object: a fresh engine when the last one ended.
     Value CallApplication(Method m, std::vector<Value> args, bool wait = true);
     void Release(std::uint64_t generation, std::uint32_t handle) {
+        told_.erase(handle);
         if (generation == generation_ && socket_) {
             released_.push_back(handle);
         }
@@ -256,6 +309,10 @@ private:
         Method method;
         std::string label;
         qint64 sentAt;  // ms of clock_; -1 while still in outgoing_
+        std::uint32_t chosen;
+        bool ahead;
+        std::uint64_t epoch;
+        std::uint64_t styleSheetSets;
     };
 
     [[noreturn]] void Fail(const std::string& what, bool kill);
@@ -295,6 +352,10 @@ private:
     std::deque<Pending> pending_;
     std::uint32_t cancelsTaken_ = 0;  // the interrupts this session has taken up
     qint64 lastReply_ = 0;
+    std::map<std::uint32_t, Value> answers_;
+    std::map<std::uint32_t, Told> told_;
+    std::uint64_t styleSheetSets_ = 0;
+    std::weak_ptr<OpenedAhead> opened_;
 };
 
 HandleOwner::~HandleOwner() {
@@ -311,6 +372,8 @@ void Session::Drop() {
     released_.clear();
     outgoing_.clear();
     pending_.clear();
+    answers_.clear();
+    told_.clear();
 }
 
 void Session::Fail(const std::string& what, bool kill) {
@@ -323,6 +386,8 @@ void Session::Fail(const std::string& what, bool kill) {
 
 bool Session::Send(const std::string& bytes) {
     socket_->write(bytes.data(), static_cast<qint64>(bytes.size()));
+    // Written at once while the socket takes it, waited for only when it is full.
+    socket_->flush();
     while (socket_->bytesToWrite() > 0) {
         if (!socket_->waitForBytesWritten(1000)) {
             return false;
@@ -411,19 +476,15 @@ void Session::Start() {
         throw CadError("The CAD engine's program " + options_.program.toStdString() +
                        " was not found.");
     }
-    QProcess process;
-    process.setProgram(options_.program);
-    process.setArguments(QStringList{QStringLiteral("--socket"), options_.socketName,
-                                     QStringLiteral("--memory-mb"),
-                                     QString::number(options_.memoryLimitMB)} +
-                         options_.arguments);
-    process.setStandardInputFile(QProcess::nullDevice());
-    process.setStandardOutputFile(QProcess::nullDevice());
-    process.setStandardErrorFile(QProcess::nullDevice());
-    qint64 pid = 0;
-    if (!process.startDetached(&pid)) {
-        throw CadError("The CAD engine could not be started: " +
-                       process.errorString().toStdString());
+    std::vector<std::string> arguments{"--socket", options_.socketName.toStdString(), "--memory-mb",
+                                       std::to_string(options_.memoryLimitMB)};
+    for (const QString& a : options_.arguments) {
+        arguments.push_back(a.toStdString());
+    }
+    std::string error;
+    const std::int64_t pid = StartDetached(options_.program.toStdString(), arguments, error);
+    if (pid == 0) {
+        throw CadError("The CAD engine could not be started: " + error);
     }
     QElapsedTimer clock;
     clock.start();
@@ -466,7 +527,7 @@ int Session::LimitSeconds(Method m) const {
 
 Value Session::Call(std::uint64_t generation, std::uint32_t handle, Method m,
                     std::vector<Value> args, const std::string& label, bool wait,
-                    std::uint32_t chosen) {
+                    std::uint32_t chosen, bool ahead) {
     if (generation != generation_ || !socket_) {
         throw CadFailure(kEnded);
     }
@@ -495,7 +556,7 @@ Value Session::Call(std::uint64_t generation, std::uint32_t handle, Method m,
     call.U32(sequence);
     call.U32(handle);
     call.U16(static_cast<std::uint16_t>(m));
-    call.U8(wait ? 0 : kNoWait);
+    call.U8(static_cast<std::uint8_t>((wait ? 0 : kNoWait) | (ahead ? kAhead : 0)));
     call.U32(chosen);
     call.U32(static_cast<std::uint32_t>(released_.size()));
     for (std::uint32_t id : released_) {
@@ -513,7 +574,7 @@ Value Session::Call(std::uint64_t generation, std::uint32_t handle, Method m,
     }
     released_.clear();
     outgoing_ += frame;
-    pending_.push_back(Pending{sequence, m, label, -1});
+    pending_.push_back(Pending{sequence, m, label, -1, chosen, ahead, epoch_, styleSheetSets_});
     if (!wait) {
         // A long row of calls goes out without waiting for the one that ends it.
         if (outgoing_.size() > kMaxOutgoing) {
@@ -558,6 +619,7 @@ Value Session::Settle() {
     // The first failure of a call that did not wait: the call that waits throws it.
     std::optional<std::string> failed;
     std::optional<HandleList> drawings;
+    answers_.clear();
     for (;;) {
         // The engine runs the calls in order: the first pending one is the one under way.
         const Pending head = pending_.front();
@@ -623,6 +685,18 @@ Value Session::Settle() {
                      e.what() + ")",
                  true);
         }
+        if (status == Status::Ok && head.chosen != 0) {
+            if (const auto* h = std::get_if<Handle>(&result); h && h->id == head.chosen) {
+                told_[head.chosen] = Told{*h, head.epoch, head.styleSheetSets};
+            }
+        }
+        if (head.ahead && (status == Status::CadError || status == Status::BadRequest)) {
+            status = Status::Ok;
+            result = {};
+        }
+        if (head.ahead && !pending_.empty()) {
+            answers_[head.sequence] = std::move(result);
+        }
         switch (status) {
             case Status::Ok:
                 break;
@@ -670,7 +744,8 @@ public:
           id_(h.id),
           label_(std::move(label)) {}
     ~Proxy() {
-        if (!owner_) {
+        // Handle 0: an object told with another, of which the engine keeps nothing.
+        if (!owner_ && id_ != 0) {
             session_->Release(generation_, id_);
         }
     }
@@ -743,6 +818,9 @@ protected:
     };
     template <class I>
     const Listed<I>& List(Listed<I>& slot, Method m) const;
+    // Fills `slot` with `list`, true from now.
+    template <class I>
+    void Fill(Listed<I>& slot, HandleList list) const;
 
     std::shared_ptr<Session> session_;
     std::uint64_t generation_;
@@ -771,17 +849,22 @@ auto Proxy::List(Listed<I>& slot, Method m) const -> const Listed<I>& {
         if (!list) {
             throw CadError("The CAD engine answered with a value of another type.");
         }
-        Listed<I> fresh;
-        fresh.count = list->count;
-        fresh.blocks = std::move(list->blocks);
-        for (const auto& h : list->items) {
-            fresh.items.push_back(MakeProxy<I>(session_, h, label_));
-        }
-        fresh.epoch = session_->Epoch();
-        slot = std::move(fresh);
+        Fill(slot, std::move(*list));
     }
     Alive();
     return slot;
+}
+
+template <class I>
+void Proxy::Fill(Listed<I>& slot, HandleList list) const {
+    Listed<I> fresh;
+    fresh.count = list.count;
+    fresh.blocks = std::move(list.blocks);
+    for (const auto& h : list.items) {
+        fresh.items.push_back(MakeProxy<I>(session_, h, label_));
+    }
+    fresh.epoch = session_->Epoch();
+    slot = std::move(fresh);
 }
 
 template <class I>
@@ -822,16 +905,11 @@ public:
                         [&] { return Object<AcadDocument>(Method::DocsItem, {index}); });
     }
     Ref<AcadDocument> Add() override { return Object<AcadDocument>(Method::DocsAdd); }
-    Ref<AcadDocument> Open(const std::string& path, bool readOnly) override {
-        Value v = session_->Call(generation_, id_, Method::DocsOpen, {path, readOnly}, path);
-        const auto* h = std::get_if<Handle>(&v);
-        if (!h) {
-            throw CadError("The CAD engine answered with a value of another type.");
-        }
-        return MakeProxy<AcadDocument>(session_, *h, path);
-    }
+    // The drawing's blocks and layouts are asked with it, without a wait of their own.
+    Ref<AcadDocument> Open(const std::string& path, bool readOnly) override;
 
 private:
+    std::shared_ptr<OpenedAhead> opened_;
     std::pair<std::uint64_t, std::int32_t> count_{0, 0};
     std::uint64_t itemsEpoch_ = 0;
     std::map<std::int32_t, Ref<AcadDocument>> items_;
@@ -888,7 +966,10 @@ public:
     // The layouts object, like the blocks one, serves while the drawing is open.
     Ref<AcadLayouts> Layouts() override {
         if (!layouts_) {
-            layouts_ = Promised<AcadLayouts>(Method::DocLayouts, Kind::Layouts);
+            const auto ahead = session_->OpenedAheadOf(label_);
+            layouts_ = ahead && ahead->layouts
+                           ? ahead->layouts
+                           : Promised<AcadLayouts>(Method::DocLayouts, Kind::Layouts);
         }
         Alive();
         return layouts_;
@@ -914,7 +995,10 @@ public:
     }
     Ref<AcadBlocks> Blocks() override {
         if (!blocks_) {
-            blocks_ = Promised<AcadBlocks>(Method::DocBlocks, Kind::Blocks);
+            const auto ahead = session_->OpenedAheadOf(label_);
+            blocks_ = ahead && ahead->blocks
+                          ? ahead->blocks
+                          : Promised<AcadBlocks>(Method::DocBlocks, Kind::Blocks);
         }
         Alive();
         return blocks_;
@@ -957,6 +1041,8 @@ public:
         return Object<AcadLayout>(Method::LayoutsItemByName, {name});
     }
 
+    void Tell(HandleList list) { Fill(listed_, std::move(list)); }
+
 private:
     // The layouts, each told its block.
     const Listed<AcadLayout>& WithBlocks();
@@ -969,7 +1055,11 @@ public:
     RemoteLayout(std::shared_ptr<Session> s, const Handle& h, std::string label)
         : Proxy(std::move(s), h, std::move(label)),
           name_((h.flags & kLayoutFacts) != 0 ? std::optional(h.name) : std::nullopt),
-          nameEpoch_(session_->Epoch()) {}
+          nameEpoch_(session_->Epoch()) {
+        if ((h.flags & kLayoutFacts) != 0) {
+            styleSheet_ = Told{h, nameEpoch_, session_->StyleSheetSets()};
+        }
+    }
     // A layout's name came with its handle; once its drawing may be closed, it is asked.
     std::string Name() override {
         return name_ && nameEpoch_ == session_->Epoch() ? (Alive(), *name_)
@@ -978,12 +1068,33 @@ public:
     void RefreshPlotDeviceInfo() override { Post(Method::LayoutRefreshPlotDeviceInfo); }
     Strings GetPlotDeviceNames() override { return Get<Strings>(Method::LayoutGetPlotDeviceNames); }
     Strings GetCanonicalMediaNames() override {
-        return Get<Strings>(Method::LayoutGetCanonicalMediaNames);
+        Strings papers = Get<Strings>(Method::LayoutGetCanonicalMediaNames);
+        papers_ = papers;
+        papersAt_ = session_->Changes();
+        localeNames_.clear();
+        return papers;
     }
     Strings GetPlotStyleTableNames() override {
         return Get<Strings>(Method::LayoutGetPlotStyleTableNames);
     }
+    // The locale names of the papers last listed are asked all at once, at the first.
     std::string GetLocaleMediaName(const std::string& canonicalName) override {
+        if (papersAt_ == session_->Changes() && papers_.size() <= kMaxListed &&
+            std::find(papers_.begin(), papers_.end(), canonicalName) != papers_.end()) {
+            if (localeNames_.empty()) {
+                Value v = session_->Call(generation_, id_, Method::LayoutGetLocaleMediaNames,
+                                         {papers_}, label_, true, 0, true);
+                if (const auto* names = std::get_if<Strings>(&v);
+                    names && names->size() == papers_.size()) {
+                    for (std::size_t i = 0; i < names->size(); ++i) {
+                        localeNames_.emplace(papers_[i], (*names)[i]);
+                    }
+                }
+            }
+            if (auto it = localeNames_.find(canonicalName); it != localeNames_.end()) {
+                return it->second;
+            }
+        }
         return Get<std::string>(Method::LayoutGetLocaleMediaName, {canonicalName});
     }
     void SetConfigName(const std::string& device) override {
@@ -995,8 +1106,24 @@ public:
     void SetPlotWithPlotStyles(bool value) override {
         Post(Method::LayoutSetPlotWithPlotStyles, {value});
     }
-    std::string StyleSheet() override { return Get<std::string>(Method::LayoutStyleSheet); }
+    // The plot style table as told with the handle (or with the answer of the call that
+    // made it), while no table is set on any layout.
+    std::string StyleSheet() override {
+        if (!styleSheet_) {
+            if (const Told* told = session_->ToldOf(id_);
+                told && (told->handle.flags & kLayoutFacts) != 0) {
+                styleSheet_ = *told;
+            }
+        }
+        if (styleSheet_ && styleSheet_->epoch == session_->Epoch() &&
+            styleSheet_->styleSheetSets == session_->StyleSheetSets()) {
+            Alive();
+            return styleSheet_->handle.path;
+        }
+        return Get<std::string>(Method::LayoutStyleSheet);
+    }
     void SetStyleSheet(const std::string& name) override {
+        session_->NoteStyleSheetSet();
         Post(Method::LayoutSetStyleSheet, {name});
     }
     void SetPlotType(std::int32_t type) override { Post(Method::LayoutSetPlotType, {type}); }
@@ -1028,6 +1155,10 @@ public:
 private:
     std::optional<std::string> name_;
     std::uint64_t nameEpoch_;
+    std::optional<Told> styleSheet_;
+    Strings papers_;
+    std::optional<std::uint64_t> papersAt_;
+    std::map<std::string, std::string> localeNames_;
     Ref<AcadBlock> block_;
     std::uint64_t blockEpoch_ = 0;
 };
@@ -1099,6 +1230,8 @@ public:
         return Object<AcadBlock>(Method::BlocksItemByName, {name});
     }
 
+    void Tell(HandleList list) { Fill(listed_, std::move(list)); }
+
 private:
     Listed<AcadBlock> listed_;
 };
@@ -1111,6 +1244,7 @@ public:
           name_(h.name),
           xref_((h.flags & kBlockIsXRef) != 0),
           count_(h.number),
+          entities_((h.flags & kBlockEntities) != 0 ? h.entities : Strings{}),
           toldIn_(session_->Epoch()) {}
     // A block's name and kind came with its handle.
     std::string Name() override {
@@ -1129,7 +1263,17 @@ public:
                                                       : Get<std::int32_t>(Method::BlockCount);
     }
     Ref<AcadLayout> Layout() override { return Object<AcadLayout>(Method::BlockLayout); }
+    // Its first entities, as far as their names came with the handle.
     Ref<AcadEntity> Item(std::int32_t index) override {
+        if (index >= 0 && static_cast<std::size_t>(index) < entities_.size() &&
+            toldIn_ == session_->Epoch()) {
+            Alive();
+            Handle h;
+            h.kind = Kind::Entity;
+            h.name = entities_[static_cast<std::size_t>(index)];
+            h.flags = kEntityFacts;
+            return MakeProxy<AcadEntity>(session_, h, label_);
+        }
         return Object<AcadEntity>(Method::BlockItem, {index});
     }
 
@@ -1138,6 +1282,7 @@ private:
     std::string name_;
     bool xref_;
     std::int32_t count_;
+    Strings entities_;
     std::uint64_t toldIn_;
 };
 
@@ -1205,6 +1350,63 @@ Ref<AcadDocument> DrawingAt(const std::shared_ptr<Session>& s, OpenDrawings& d, 
     doc->ToldAt(d.changes);
     d.made[i] = doc;
     return doc;
+}
+
+Ref<AcadDocument> RemoteDocuments::Open(const std::string& path, bool readOnly) {
+    Session& s = *session_;
+    const std::uint32_t doc = s.ChooseHandle();
+    const std::uint32_t blocks = s.ChooseHandle();
+    const std::uint32_t layouts = s.ChooseHandle();
+    s.Call(generation_, id_, Method::DocsOpen, {path, readOnly}, path, false, doc);
+    s.Ahead(generation_, doc, Method::DocBlocks, blocks, path);
+    const std::uint32_t blockList = s.Ahead(generation_, blocks, Method::BlocksList, 0, path);
+    s.Ahead(generation_, doc, Method::DocLayouts, layouts, path);
+    // The open's failure, if any, is thrown here.
+    Value layoutList = s.Call(generation_, layouts, Method::LayoutsList, {}, path, true, 0, true);
+    const Told* told = s.ToldOf(doc);
+    if (!told || told->handle.kind != Kind::Document) {
+        s.Release(generation_, doc);
+        s.Release(generation_, blocks);
+        s.Release(generation_, layouts);
+        throw CadError("The CAD engine answered with a value of another type.");
+    }
+    auto opened = MakeProxy<AcadDocument>(session_, told->handle, path);
+    auto ahead = std::make_shared<OpenedAhead>();
+    ahead->generation = generation_;
+    ahead->epoch = s.Epoch();
+    ahead->file = FullName(told->handle);
+    // They serve the proxies of this drawing that its name and folder tell apart: none
+    // while another copy of the file is open.
+    const OpenDrawings* open = s.Drawings();
+    const bool alone =
+        open && std::count_if(open->list.items.begin(), open->list.items.end(),
+                              [&](const Handle& h) { return FullName(h) == ahead->file; }) == 1;
+    if (auto* list = std::get_if<HandleList>(&layoutList)) {
+        Handle h;
+        h.kind = Kind::Layouts;
+        h.id = layouts;
+        auto made = MakeProxy<AcadLayouts>(session_, h, ahead->file);
+        static_cast<RemoteLayouts&>(*made).Tell(std::move(*list));
+        ahead->layouts = std::move(made);
+    } else {
+        s.Release(generation_, layouts);
+    }
+    Value blockValue = s.Answer(blockList);
+    if (auto* list = std::get_if<HandleList>(&blockValue)) {
+        Handle h;
+        h.kind = Kind::Blocks;
+        h.id = blocks;
+        auto made = MakeProxy<AcadBlocks>(session_, h, ahead->file);
+        static_cast<RemoteBlocks&>(*made).Tell(std::move(*list));
+        ahead->blocks = std::move(made);
+    } else {
+        s.Release(generation_, blocks);
+    }
+    if (alone) {
+        opened_ = ahead;
+        s.NoteOpened(ahead);
+    }
+    return opened;
 }
 
 class RemoteApplication : public AcadApplication,

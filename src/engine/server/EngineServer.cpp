@@ -49,6 +49,31 @@ HandleList List(std::int32_t count, F&& item) {
     return list;
 }
 
+// The object names of a block's first entities up to the first that is no viewport: the
+// client looks at them to tell whether a sheet is blank.
+void TellEntities(AcadBlock& block, Handle& h) {
+    if ((h.flags & kBlockFacts) == 0) {
+        return;
+    }
+    TryStep([&] {
+        Strings names;
+        const auto n =
+            std::min<std::int64_t>(h.number, static_cast<std::int64_t>(kMaxToldEntities));
+        for (std::int32_t i = 0; i < n; ++i) {
+            auto entity = block.Item(i);
+            if (!entity) {
+                return;
+            }
+            names.push_back(entity->ObjectName());
+            if (names.back() != kViewportObject) {
+                break;
+            }
+        }
+        h.entities = std::move(names);
+        h.flags |= kBlockEntities;
+    });
+}
+
 // The calls after which the client is told the open drawings.
 bool ChangesDrawings(Method m) {
     return m == Method::DocsOpen || m == Method::DocsAdd || m == Method::DocClose;
@@ -191,7 +216,8 @@ void EngineServer::Serve(Client& client, const std::string& message) {
     const std::uint32_t sequence = in.U32();
     const std::uint32_t handle = in.U32();
     const std::uint16_t method = in.U16();
-    const bool waits = (in.U8() & kNoWait) == 0;
+    const std::uint8_t flags = in.U8();
+    const bool waits = (flags & kNoWait) == 0;
     const std::uint32_t chosen = in.U32();
     if (chosen != 0 && (chosen < kFirstClientHandle || client.objects.count(chosen))) {
         throw ProtocolError("a handle that cannot be given");
@@ -223,7 +249,7 @@ void EngineServer::Serve(Client& client, const std::string& message) {
         client.chosen = chosen;
         status = Run(client, handle, static_cast<Method>(method), args, result, error);
         client.chosen = 0;
-        client.skipping = !waits && status != Status::Ok;
+        client.skipping = !waits && status != Status::Ok && (flags & kAhead) == 0;
     }
     std::optional<HandleList> drawings;
     if (status != Status::Skipped && status != Status::OutOfMemory &&
@@ -351,6 +377,7 @@ Value EngineServer::Put(Client& client, Kind kind, Ref<T> object) {
     } else if constexpr (std::is_same_v<T, AcadLayout>) {
         TryStep([&] {
             h.name = object->Name();
+            h.path = object->StyleSheet();
             h.flags = kLayoutFacts;
         });
     } else if constexpr (std::is_same_v<T, AcadEntity>) {
@@ -562,7 +589,13 @@ Value EngineServer::Dispatch(Client& client, std::uint32_t handle, Method m,
             HandleList list = List(c.Count(), [&](std::int32_t i) {
                 auto item = c.Item(i);
                 Value itsBlock;
-                TryStep([&] { itsBlock = put(Kind::Block, item->Block()); });
+                TryStep([&] {
+                    auto layoutBlock = item->Block();
+                    itsBlock = put(Kind::Block, layoutBlock);
+                    if (auto* h = std::get_if<Handle>(&itsBlock)) {
+                        TellEntities(*layoutBlock, *h);
+                    }
+                });
                 const auto* h = std::get_if<Handle>(&itsBlock);
                 theirBlocks.push_back(h ? *h : Handle{});
                 return put(Kind::Layout, std::move(item));
@@ -570,6 +603,18 @@ Value EngineServer::Dispatch(Client& client, std::uint32_t handle, Method m,
             theirBlocks.resize(list.items.size());
             list.blocks = std::move(theirBlocks);
             return list;
+        }
+        case Method::LayoutGetLocaleMediaNames: {
+            auto& l = as(layout);
+            const auto& papers = Arg<Strings>(a, 0);
+            if (papers.size() > kMaxListed) {
+                throw ProtocolError("too many papers");
+            }
+            Strings names;
+            for (const auto& paper : papers) {
+                names.push_back(l.GetLocaleMediaName(paper));
+            }
+            return names;
         }
         case Method::BlocksList: {
             auto& c = as(blocks);

@@ -1,19 +1,14 @@
 #include "engine/underlay/PdfPages.h"
 
-#include <QByteArray>
-#include <QColor>
-#include <QVariant>
+#include <QCoreApplication>
+#include <QLibrary>
 #include <chrono>
 #include <cmath>
+#include <mutex>
 #include <string>
 
 #include "engine/load/InputFile.h"
-
-#if VORMEX_HAVE_POPPLER
-#include <poppler-qt6.h>
-
-#include <mutex>
-#endif
+#include "engine/underlay/PdfModule.h"
 
 namespace vx::engine::underlay {
 
@@ -23,27 +18,46 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Poppler reports damage in a file on the standard error; our warnings say what matters.
-void QuietPoppler() {
+// The PDF reader library, loaded at the first PDF file of the process and kept: from the
+// program's folder, else from where the installation puts its libraries.
+PdfModule* Module(std::string& error) {
     static std::once_flag once;
+    static PdfModule* module = nullptr;
+    static std::string failure;
     std::call_once(once, [] {
-        Poppler::setDebugErrorFunction([](const QString&, const QVariant&) {}, QVariant());
+        const QString folder = QCoreApplication::applicationDirPath();
+        QString why = QStringLiteral("no program folder");
+        for (const QString& place :
+             {folder, folder + QStringLiteral("/" VORMEX_MODULES_FROM_PROGRAM)}) {
+            if (folder.isEmpty()) {
+                break;
+            }
+            auto* library = new QLibrary(place + QStringLiteral("/vormex_pdf"));
+            if (const auto entry =
+                    reinterpret_cast<PdfModuleEntry>(library->resolve(kPdfModuleEntry))) {
+                module = entry();
+                return;  // the library stays loaded for the rest of the process
+            }
+            why = library->errorString();
+            delete library;
+        }
+        failure = "cannot be read: the PDF reader library could not be loaded (" +
+                  why.toStdString() + ")";
     });
-}
-
-bool PastDeadline(const QVariant& deadline) {
-    return Clock::now().time_since_epoch().count() > deadline.toLongLong();
+    error = failure;
+    return module;
 }
 
 }  // namespace
 
 struct PdfPages::Document {
-    std::unique_ptr<Poppler::Document> doc;
+    std::unique_ptr<PdfModuleDocument> doc;
     std::string error;
 };
 
 bool PdfAvailable() {
-    return true;
+    std::string error;
+    return Module(error) != nullptr;
 }
 
 PdfPages::Document* PdfPages::Find(const std::filesystem::path& file, std::string& error) {
@@ -56,20 +70,8 @@ PdfPages::Document* PdfPages::Find(const std::filesystem::path& file, std::strin
             // the reason is in d->error
         } else if (std::string_view(bytes).substr(0, 1024).find("%PDF-") == std::string::npos) {
             d->error = "is not a PDF file";
-        } else {
-            QuietPoppler();
-            d->doc = Poppler::Document::loadFromData(
-                QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
-            if (!d->doc) {
-                d->error = "cannot be read as a PDF file";
-            } else if (d->doc->isLocked()) {
-                d->doc.reset();
-                d->error = "is protected by a password";
-            } else {
-                d->doc->setRenderHint(Poppler::Document::Antialiasing);
-                d->doc->setRenderHint(Poppler::Document::TextAntialiasing);
-                d->doc->setPaperColor(Qt::white);
-            }
+        } else if (PdfModule* module = Module(d->error)) {
+            d->doc = module->Load(bytes, d->error);
         }
         it = documents_.emplace(file, std::move(d)).first;
     }
@@ -77,61 +79,23 @@ PdfPages::Document* PdfPages::Find(const std::filesystem::path& file, std::strin
     return it->second->doc ? it->second.get() : nullptr;
 }
 
-namespace {
-
-std::unique_ptr<Poppler::Page> PageOf(const Poppler::Document& doc, std::string_view name,
-                                      std::string& error) {
-    int number = 0;
-    bool digits = !name.empty() && name.size() < 9;
-    for (char c : name) {
-        digits = digits && c >= '0' && c <= '9';
-        number = digits ? number * 10 + (c - '0') : number;
-    }
-    std::unique_ptr<Poppler::Page> page;
-    if (name.empty()) {
-        page = doc.page(0);
-    } else if (digits && number >= 1 && number <= doc.numPages()) {
-        page = doc.page(number - 1);
-    } else if (!digits) {
-        page = doc.page(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())));
-    }
-    if (!page) {
-        error = "has no page " + std::string(name.empty() ? "1" : name);
-    }
-    return page;
-}
-
-}  // namespace
-
 PdfPages::Page PdfPages::Open(const std::filesystem::path& file, std::string_view pageName) {
     Page r;
-    const Document* d = Find(file, r.error);
-    if (!d) {
-        return r;
+    Document* d = Find(file, r.error);
+    if (d) {
+        r.ok = d->doc->PageSize(pageName, r.widthPt, r.heightPt, r.error);
     }
-    const auto page = PageOf(*d->doc, pageName, r.error);
-    if (!page) {
-        return r;
-    }
-    const QSizeF size = page->pageSizeF();
-    if (!(size.width() > 0 && size.height() > 0)) {
-        r.error = "has a page without size";
-        return r;
-    }
-    r.ok = true;
-    r.widthPt = size.width();
-    r.heightPt = size.height();
     return r;
 }
 
 QImage PdfPages::Render(const std::filesystem::path& file, std::string_view pageName,
                         QRectF& regionPt, double pixelsPerPt, std::string& error) {
-    const Document* d = Find(file, error);
+    Document* d = Find(file, error);
     if (!d) {
         return {};
     }
-    const auto page = PageOf(*d->doc, pageName, error);
-    if (!page) {
+    double widthPt = 0, heightPt = 0;
+    if (!d->doc->PageSize(pageName, widthPt, heightPt, error)) {
         return {};
     }
     const double x0 = std::floor(regionPt.left() * pixelsPerPt);
@@ -147,17 +111,17 @@ QImage PdfPages::Render(const std::filesystem::path& file, std::string_view page
         return {};
     }
     const auto deadline = Clock::now() + std::chrono::milliseconds(limits_.maxMilliseconds);
-    const double dpi = pixelsPerPt * 72.0;
-    QImage image = page->renderToImage(
-        dpi, dpi, static_cast<int>(x0), static_cast<int>(y0), static_cast<int>(w),
-        static_cast<int>(h), Poppler::Page::Rotate0, nullptr, nullptr, PastDeadline,
-        QVariant(static_cast<qlonglong>(deadline.time_since_epoch().count())));
+    QImage image = d->doc->Render(pageName, static_cast<int>(x0), static_cast<int>(y0),
+                                  static_cast<int>(w), static_cast<int>(h), pixelsPerPt * 72.0,
+                                  deadline.time_since_epoch().count(), error);
     if (Clock::now() > deadline) {
         error = "took too long to draw";
         return {};
     }
     if (image.isNull()) {
-        error = "could not be drawn";
+        if (error.empty()) {
+            error = "could not be drawn";
+        }
         return {};
     }
     regionPt = QRectF(x0 / pixelsPerPt, y0 / pixelsPerPt, w / pixelsPerPt, h / pixelsPerPt);

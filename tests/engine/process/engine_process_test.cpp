@@ -29,6 +29,7 @@
 #include "cli/PlotCommand.h"
 #include "engine/automation/Engine.h"
 #include "engine/remote/ProcessControl.h"
+#include "engine/remote/Protocol.h"
 #include "engine/remote/RemoteEngine.h"
 #include "plot/PlotService.h"
 #include "search/widgets/DirListBox.h"
@@ -531,7 +532,7 @@ TEST_F(PipelineTest, KeptAnswersAreTheEnginesAndSpareRoundTrips) {
              app.Documents()->Open(a, true);
              return OpenOnes(app);
          }},
-        {"layouts", 4, [](auto& app) { return Sheets(*app.ActiveDocument()); }},
+        {"layouts", 0, [](auto& app) { return Sheets(*app.ActiveDocument()); }},
         {"settings change the drawing", 2,
          [](auto& app) {
              auto layout = app.ActiveDocument()->ActiveLayout();
@@ -545,7 +546,24 @@ TEST_F(PipelineTest, KeptAnswersAreTheEnginesAndSpareRoundTrips) {
              layout->SetStyleSheet("nowhere.ctb");
              return layout->StyleSheet();
          }},
-        {"another open and close", 6,
+        {"a table set through another handle of the layout", 3,
+         [](auto& app) {
+             auto layouts = app.ActiveDocument()->Layouts();
+             auto byIndex = layouts->Item(1);
+             const std::string before = byIndex->StyleSheet();
+             layouts->Item(byIndex->Name())->SetStyleSheet("monochrome.ctb");
+             return before + " " + byIndex->StyleSheet();
+         }},
+        {"the papers' locale names", 2,
+         [](auto& app) {
+             auto layout = app.ActiveDocument()->ActiveLayout();
+             std::string text;
+             for (const auto& paper : layout->GetCanonicalMediaNames()) {
+                 text += layout->GetLocaleMediaName(paper) + ",";
+             }
+             return text;
+         }},
+        {"another open and close", 3,
          [&](auto& app) {
              app.Documents()->Open(b, true)->Close(false);
              return OpenOnes(app) + " " + Sheets(*app.ActiveDocument());
@@ -570,6 +588,28 @@ TEST_F(PipelineTest, KeptAnswersAreTheEnginesAndSpareRoundTrips) {
         EXPECT_LE(engine::remote::RoundTrips() - before, step.trips) << step.step;
     }
     there->Quit();
+}
+
+// A block tells the names of its first entities with its handle, never more than the
+// bound, whatever an engine sends.
+TEST(ProtocolTest, ABlockHandleTellsAtMostTheBoundOfEntities) {
+    using namespace engine::remote;
+    for (const std::size_t n : {std::size_t{0}, kMaxToldEntities, kMaxToldEntities + 1}) {
+        Handle h;
+        h.kind = Kind::Block;
+        h.flags = kBlockFacts | kBlockEntities;
+        h.entities.assign(n, cad::kViewportObject);
+        Writer out(MessageType::Reply);
+        out.Object(h);
+        const std::string message = out.Frame().substr(4);
+        Reader in(message);
+        in.U8();
+        if (n <= kMaxToldEntities) {
+            EXPECT_EQ(in.Object().entities, h.entities) << n;
+        } else {
+            EXPECT_THROW(in.Object(), ProtocolError) << n;
+        }
+    }
 }
 
 TEST_F(PipelineTest, AProgramThatComesAsTheLastOneQuitsGetsAFreshEngine) {

@@ -1,11 +1,33 @@
 #include <windows.h>
 
+#include <QProcess>
+#include <QStringList>
 #include <cwctype>
 #include <vector>
 
 #include "engine/remote/ProcessControl.h"
 
 namespace vx::engine::remote {
+
+std::int64_t StartDetached(const std::string& program, const std::vector<std::string>& arguments,
+                           std::string& error) {
+    QProcess process;
+    process.setProgram(QString::fromStdString(program));
+    QStringList list;
+    for (const auto& a : arguments) {
+        list.push_back(QString::fromStdString(a));
+    }
+    process.setArguments(list);
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.setStandardErrorFile(QProcess::nullDevice());
+    qint64 pid = 0;
+    if (!process.startDetached(&pid)) {
+        error = process.errorString().toStdString();
+        return 0;
+    }
+    return pid;
+}
 
 bool KillProcess(std::int64_t pid) {
     HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, static_cast<DWORD>(pid));

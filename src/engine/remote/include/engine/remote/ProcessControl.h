@@ -1,11 +1,18 @@
-// What the engine's process needs of the operating system: ending a process by its id,
-// a memory limit on the own process, and the user that a socket belongs to.
+// What the engine's process needs of the operating system: starting it, ending a process
+// by its id, a memory limit on the own process, and the user that a socket belongs to.
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace vx::engine::remote {
+
+// Starts `program` with `arguments` in a session of its own, its standard streams on the
+// null device, and leaves it running; its process id, or 0 with `error` set. The calling
+// process is not copied for it, however large it is.
+std::int64_t StartDetached(const std::string& program, const std::vector<std::string>& arguments,
+                           std::string& error);
 
 // Ends the process at once; false when there is no such process (any more).
 bool KillProcess(std::int64_t pid);

@@ -10,7 +10,9 @@
 // such a call fails, the engine runs none of the calls after it up to and including the
 // next one that waits, and answers them Skipped: the program goes on as if the failed
 // call had thrown where it was made. A call that returns an object may name the handle
-// that its object is to get (from kFirstClientHandle on) and go without waiting too.
+// that its object is to get (from kFirstClientHandle on) and go without waiting too. A
+// call asked ahead (kAhead), for an answer the program is likely to want next, neither
+// fails the calls after it nor is run after an earlier failure.
 //
 //   Hello   : u8 type, u16 version
 //   Welcome : u8 type, u16 version, i64 pid, u32 application handle
@@ -39,7 +41,7 @@
 
 namespace vx::engine::remote {
 
-inline constexpr std::uint16_t kProtocolVersion = 4;
+inline constexpr std::uint16_t kProtocolVersion = 5;
 inline constexpr std::uint32_t kMaxFrame = 16u << 20;
 inline constexpr std::uint32_t kApplicationHandle = 1;
 // The handles that the client chooses; the engine counts its own up from 2.
@@ -57,6 +59,7 @@ enum class Status : std::uint8_t {
 
 // The flags of a call.
 inline constexpr std::uint8_t kNoWait = 1;
+inline constexpr std::uint8_t kAhead = 2;
 
 // The object kinds of the automation model.
 enum class Kind : std::uint8_t {
@@ -76,19 +79,25 @@ enum class Kind : std::uint8_t {
 // object lives: a drawing's name and folder; a block's name and whether it is an external
 // reference (kBlockFacts set); a layout's name (kLayoutFacts); an entity's object name
 // (kEntityFacts). True when the handle was given, until the program changes the drawing
-// (`number`): a block's count of entities (kBlockFacts), a drawing's DBMOD (kDrawingFacts).
+// (`number`, `path` of a layout, `entities`): a block's count of entities (kBlockFacts), a
+// drawing's DBMOD (kDrawingFacts), a layout's plot style table (kLayoutFacts), the object
+// names of a block's first entities up to the first that is no viewport (kBlockEntities,
+// at most kMaxToldEntities).
 struct Handle {
     Kind kind = Kind::Application;
     std::uint32_t id = 0;
     std::string name, path;
     std::uint8_t flags = 0;
     std::int32_t number = 0;
+    cad::Strings entities;  // on the wire only with kBlockEntities
 };
 inline constexpr std::uint8_t kBlockFacts = 1;
 inline constexpr std::uint8_t kBlockIsXRef = 2;
 inline constexpr std::uint8_t kLayoutFacts = 4;
 inline constexpr std::uint8_t kEntityFacts = 8;
 inline constexpr std::uint8_t kDrawingFacts = 16;
+inline constexpr std::uint8_t kBlockEntities = 32;
+inline constexpr std::size_t kMaxToldEntities = 64;
 
 // The items of a collection at once: its count, the first items (at most kMaxListed), for
 // the open drawings the index of the active one among them (-1: not told), for layouts the
@@ -169,9 +178,10 @@ enum class Method : std::uint16_t {
     LayoutBlock,
     BlockItem,
     EntityObjectName,
-    LayoutsList,  // a layouts collection's items: a HandleList
-    BlocksList,   // a blocks collection's items: a HandleList
-    Last = BlocksList
+    LayoutsList,                // a layouts collection's items: a HandleList
+    BlocksList,                 // a blocks collection's items: a HandleList
+    LayoutGetLocaleMediaNames,  // GetLocaleMediaName of each of a list of papers
+    Last = LayoutGetLocaleMediaNames
 };
 
 // Calls that read or plot a drawing and get the long time limit.

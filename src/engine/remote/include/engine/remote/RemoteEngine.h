@@ -26,9 +26,11 @@
 //
 // Answers that only the program's own calls change are kept on this side: the engine
 // tells the open drawings (and DBMOD of each) with every answer that opens or closes one,
-// a collection's items all at once (a layout with its block), a layout's and an entity's
-// name and a block's count of entities with their handles. Whatever call may change one
-// of them makes it be asked again.
+// a collection's items all at once (a layout with its block), a layout's name and plot
+// style table, an entity's name, a block's count of entities and the names of a sheet's
+// first entities with their handles. An open asks ahead for the drawing's blocks and
+// layouts, which a run looks at next, and the locale names of a layout's papers are asked
+// all at once. Whatever call may change one of them makes it be asked again.
 //
 // The engine's journal of plots and opens is carried across: JournalOf(app) answers for
 // these application objects as for the engine in this process.
