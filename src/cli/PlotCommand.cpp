@@ -34,11 +34,11 @@
 #include "DrawingList.h"
 #include "OutputNames.h"
 #include "ParallelRun.h"
-#include "PdfSet.h"
 #include "PlotReport.h"
 #include "RunJournal.h"
 #include "RunPrinter.h"
 #include "backends/BackEnds.h"
+#include "cli/PdfSet.h"
 #include "common/ProgramData.h"
 #include "engine/remote/RemoteEngine.h"
 #include "plot/PlotChoiceCheck.h"
@@ -471,7 +471,7 @@ int RunPlot(const QStringList& args, CommandIo& io, const cad::ClassRegistry& re
         }
     };
     if (!a.merge.isNull()) {
-        binder = std::make_unique<PdfSetBinder>();
+        binder = std::make_unique<PdfSetBinder>(a.merge);
         for (const DrawingReport& d : skipped) {
             bindSheets(d);
         }
