@@ -5,12 +5,12 @@
 #include <qpdf/QPDFWriter.hh>
 
 #include <algorithm>
-#include <charconv>
 #include <cctype>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
-#include <initializer_list>
 #include <exception>
+#include <initializer_list>
 #include <utility>
 
 namespace vx::cli {
@@ -398,7 +398,6 @@ std::string Rewritten(std::string_view bytes) {
     writer.write();
     return out;
 }
-
 
 std::string HexUtf16(const std::u16string& text) {
     static constexpr char kHex[] = "0123456789ABCDEF";
@@ -817,8 +816,7 @@ bool PdfSetWriter::Finish(const std::vector<std::size_t>& order, const std::vect
             s.Put(std::string_view(entry, 20));
         }
         s.Put("trailer\n<</Size " + std::to_string(s.offsets.size()) + " /Root " +
-              std::to_string(catalog) + " 0 R>>\nstartxref\n" + std::to_string(xref) +
-              "\n%%EOF\n");
+              std::to_string(catalog) + " 0 R>>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n");
         s.Flush();
     } catch (const Malformed& e) {
         error = e.what;
