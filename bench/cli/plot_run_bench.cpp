@@ -8,8 +8,9 @@
 //   BM_PlotRunMerged/<N>  the same run with --merge: its time beside BM_PlotRun/<N> is
 //                    what binding the PDF set adds; "merge/run" is the time the set held
 //                    up the run's end (the report's "merged" seconds) over the run's
-//                    ("summary" seconds). The sheets are read beside the run, on a thread
-//                    of their own: the CPU time of both is that of the whole process.
+//                    ("summary" seconds). The sheets are copied into the set beside the
+//                    run, on a thread of their own: the CPU time of both is that of the
+//                    whole process.
 //
 //   cli_plot_bench [--benchmark_filter=...]     (QT_QPA_PLATFORM=offscreen is set)
 #include <benchmark/benchmark.h>
