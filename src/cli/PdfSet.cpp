@@ -5,9 +5,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
+#include <algorithm>
 #include <condition_variable>
 #include <deque>
-#include <exception>
 #include <map>
 #include <memory>
 #include <mutex>
