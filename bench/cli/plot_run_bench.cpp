@@ -8,8 +8,13 @@
 //   BM_PlotRunMerged/<N>  the same run with --merge: its time beside BM_PlotRun/<N> is
 //                    what binding the PDF set adds; "merge/run" is the time the set held
 //                    up the run's end (the report's "merged" seconds) over the run's
-//                    ("summary" seconds). The sheets are read beside the run, on a thread
-//                    of their own: the CPU time of both is that of the whole process.
+//                    ("summary" seconds). The sheets are copied into the set beside the
+//                    run, on a thread of their own: the CPU time of both is that of the
+//                    whole process.
+//
+//   BM_BindSheets/<N>  N sheets of the same run bound into a set, as a run's binder does
+//                    it (each added, then the set written): "s/sheet" beside BM_PlotRun's
+//                    "s/drawing" is the share of a run the set takes, free of the run's noise
 //
 //   cli_plot_bench [--benchmark_filter=...]     (QT_QPA_PLATFORM=offscreen is set)
 #include <benchmark/benchmark.h>
@@ -20,9 +25,12 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "../GuiBenchMain.h"
 #include "../PlotRunBench.h"
+#include "cli/PdfSet.h"
 #include "engine/automation/Engine.h"
 
 namespace {
@@ -70,11 +78,14 @@ void PlotRuns(benchmark::State& state, Mode mode) {
             break;
         }
         if (mode == Mode::Merge) {
+            // Reading the report back is no part of the run.
+            state.PauseTiming();
             QFile file(QString::fromStdString((root / "report.json").string()));
             file.open(QIODevice::ReadOnly);
             const QJsonObject report = QJsonDocument::fromJson(file.readAll()).object();
             mergeShare +=
                 report["merged"]["seconds"].toDouble() / report["summary"]["seconds"].toDouble();
+            state.ResumeTiming();
         }
     }
     if (mode == Mode::Merge && state.iterations() > 0) {
@@ -119,6 +130,46 @@ BENCHMARK(BM_ResumeUnchanged)
     ->Arg(1024)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
+
+void BM_BindSheets(benchmark::State& state) {
+    const auto sheets = static_cast<int>(state.range(0));
+    QTemporaryDir temp;
+    const fs::path root(temp.path().toStdString());
+    bench::CopySmallDrawing(root / "drawing", 1);
+    cad::ClassRegistry registry;
+    engine::automation::EngineOptions o;
+    o.folders = engine::device::EngineFolders{VORMEX_PROGRAM_DIR, root / "user"};
+    o.noPrinters = true;
+    engine::automation::RegisterEngine(registry, o);
+    QString errText;
+    if (bench::RunPlot(bench::PlotFolderToPdf(root / "drawing"), registry, errText) != 0) {
+        state.SkipWithError(errText.toStdString().c_str());
+        return;
+    }
+    std::vector<cli::SetDrawing> set;
+    for (int i = 0; i < sheets; ++i) {
+        const fs::path sheet = root / ("s" + std::to_string(i) + ".pdf");
+        fs::copy_file(root / "drawing" / "d10000.pdf", sheet);
+        set.push_back({QString::fromStdString(sheet.string()),
+                       {{"Model", QString::fromStdString(sheet.string())}}});
+    }
+    const QString target = QString::fromStdString((root / "set.pdf").string());
+    for (auto _ : state) {
+        cli::PdfSetBinder binder(target);
+        for (const auto& d : set) {
+            binder.Add(d.sheets.front().second);
+        }
+        const cli::SetResult r = binder.Write(set);
+        if (!r.error.isEmpty() || r.pages != sheets) {
+            state.SkipWithError(r.error.toStdString().c_str());
+            break;
+        }
+    }
+    state.counters["s/sheet"] =
+        benchmark::Counter(static_cast<double>(sheets) * static_cast<double>(state.iterations()),
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_BindSheets)->Arg(1024)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 
 }  // namespace
 

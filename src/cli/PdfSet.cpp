@@ -1,28 +1,20 @@
 #include "cli/PdfSet.h"
 
-#include <qpdf/ClosedFileInputSource.hh>
-#include <qpdf/Pipeline.hh>
-#include <qpdf/QPDF.hh>
-#include <qpdf/QPDFObjectHandle.hh>
-#include <qpdf/QPDFPageDocumentHelper.hh>
-#include <qpdf/QPDFPageObjectHelper.hh>
-#include <qpdf/QPDFWriter.hh>
-
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
+#include <algorithm>
 #include <condition_variable>
 #include <deque>
-#include <exception>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 
-#include "files/AtomicFile.h"
+#include "cli/PdfSetWriter.h"
 #include "plot/PlotPaths.h"
 #include "search/FileSystemPath.h"
 #include "search/FolderListing.h"
@@ -31,36 +23,8 @@ namespace vx::cli {
 
 namespace {
 
-// What the sheets read whole into memory may hold together.
-constexpr qint64 kHeldSheetBytes = qint64{256} << 20;
-
-// QPDFWriter's output, gathered into large writes to the atomic file.
-class AtomicPipeline : public Pipeline {
-public:
-    explicit AtomicPipeline(files::AtomicFile& file) : Pipeline("set", nullptr), file_(file) {
-        buffer_.reserve(kChunk);
-    }
-    void write(unsigned char const* data, size_t len) override {
-        buffer_.append(reinterpret_cast<const char*>(data), len);
-        if (buffer_.size() >= kChunk) {
-            Flush();
-        }
-    }
-    void finish() override { Flush(); }
-
-private:
-    static constexpr std::size_t kChunk = std::size_t{1} << 20;
-    void Flush() {
-        file_.Write(buffer_);
-        buffer_.clear();
-    }
-    files::AtomicFile& file_;
-    std::string buffer_;
-};
-
-// Why a sheet's file cannot be bound; nothing when it can. `notPdf` when it is a file, but
-// no PDF.
-std::optional<QString> SheetProblem(const QString& file, bool& notPdf) {
+// Why a sheet's file cannot be read; nothing when it can.
+std::optional<QString> SheetProblem(const QString& file) {
     const auto status = search::StatusOf(file);
     if (!status) {
         return file + QStringLiteral(" cannot be read");
@@ -71,42 +35,7 @@ std::optional<QString> SheetProblem(const QString& file, bool& notPdf) {
     if (status->size > kMaxSheetBytes) {
         return file + QStringLiteral(" is larger than %1 MiB").arg(kMaxSheetBytes >> 20);
     }
-    QFile in(file);
-    if (!in.open(QIODevice::ReadOnly)) {
-        return file + QStringLiteral(": ") + in.errorString();
-    }
-    // A reader looks for the header within the first kilobyte.
-    if (!in.read(1024).contains("%PDF-")) {
-        notPdf = true;
-        return file + QStringLiteral(" is not a PDF file");
-    }
     return std::nullopt;
-}
-
-// Links `kids` as the outline items under `parent`, in order.
-void LinkOutline(QPDFObjectHandle parent, const std::vector<QPDFObjectHandle>& kids, int count) {
-    for (std::size_t i = 0; i < kids.size(); ++i) {
-        QPDFObjectHandle kid = kids[i];
-        kid.replaceKey("/Parent", parent);
-        if (i > 0) {
-            kid.replaceKey("/Prev", kids[i - 1]);
-        }
-        if (i + 1 < kids.size()) {
-            kid.replaceKey("/Next", kids[i + 1]);
-        }
-    }
-    if (!kids.empty()) {
-        parent.replaceKey("/First", kids.front());
-        parent.replaceKey("/Last", kids.back());
-        parent.replaceKey("/Count", QPDFObjectHandle::newInteger(count));
-    }
-}
-
-QPDFObjectHandle OutlineItem(QPDF& pdf, const QString& title, QPDFObjectHandle page) {
-    QPDFObjectHandle item = pdf.makeIndirectObject(QPDFObjectHandle::newDictionary());
-    item.replaceKey("/Title", QPDFObjectHandle::newUnicodeString(title.toStdString()));
-    item.replaceKey("/Dest", QPDFObjectHandle::newArray({page, QPDFObjectHandle::newName("/Fit")}));
-    return item;
 }
 
 bool SameFile(const QString& a, const QString& b) {
@@ -175,56 +104,43 @@ QJsonObject SetResult::ToJson(const QString& target) const {
 }
 
 struct PdfSetBinder::Impl {
-    Impl() {
-        out.setSuppressWarnings(true);
-        out.emptyPDF();
-    }
+    explicit Impl(const QString& target)
+        : target(target), writer(plot::FsPath(search::ToFileSystemPath(target))) {}
 
-    // A sheet's pages, copied into the set (not yet among its pages), or why it cannot be
+    // A sheet's pages, written to the set (not yet among its pages), or why it cannot be
     // bound.
     struct Sheet {
-        std::vector<QPDFObjectHandle> pages;
+        std::vector<std::size_t> pages;
         std::optional<QString> problem;
         bool notPdf = false;
     };
 
-    // Reads `file` and copies its pages into the set. The pages copied read their contents
-    // from their sheet when the set is written: a sheet is read whole, in one call, while
-    // the sheets held so stay within kHeldSheetBytes; the others are read from their
-    // files, each open only while it is read, so that a set of thousands of sheets needs
-    // no more file handles than one.
+    // Reads `file`, whole, and writes the objects of its pages to the set.
     Sheet Copy(const QString& file) {
         Sheet sheet;
-        if ((sheet.problem = SheetProblem(file, sheet.notPdf))) {
+        if ((sheet.problem = SheetProblem(file))) {
             return sheet;
         }
-        try {
-            auto source = std::make_unique<QPDF>();
-            source->setSuppressWarnings(true);
-            source->setAttemptRecovery(false);
-            const std::string name = search::ToFileSystemPath(file);
-            std::shared_ptr<ClosedFileInputSource> input;
-            QFile in(file);
-            if (heldBytes + in.size() <= kHeldSheetBytes && in.open(QIODevice::ReadOnly)) {
-                held.push_back(in.read(std::min(in.size(), kMaxSheetBytes)));
-                heldBytes += held.back().size();
-                source->processMemoryFile(name.c_str(), held.back().constData(),
-                                          static_cast<std::size_t>(held.back().size()));
-            } else {
-                input = std::make_shared<ClosedFileInputSource>(name.c_str());
-                input->stayOpen(true);
-                source->processInputSource(input);
-            }
-            for (const auto& page : QPDFPageDocumentHelper(*source).getAllPages()) {
-                sheet.pages.push_back(out.copyForeignObject(page.getObjectHandle()));
-            }
-            if (input) {
-                input->stayOpen(false);
-            }
-            sources.push_back(std::move(source));
-        } catch (const std::exception& e) {
-            sheet.pages.clear();
-            sheet.problem = QString::fromStdString(e.what());
+        std::string error;
+        if (!writer.Open(error)) {
+            sheet.problem = target + QStringLiteral(": ") + QString::fromStdString(error);
+            return sheet;
+        }
+        QFile in(file);
+        if (!in.open(QIODevice::ReadOnly)) {
+            sheet.problem = file + QStringLiteral(": ") + in.errorString();
+            return sheet;
+        }
+        const QByteArray bytes = in.read(std::min(in.size(), kMaxSheetBytes));
+        // A reader looks for the header within the first kilobyte.
+        if (!bytes.first(std::min<qsizetype>(bytes.size(), 1024)).contains("%PDF-")) {
+            sheet.notPdf = true;
+            sheet.problem = file + QStringLiteral(" is not a PDF file");
+            return sheet;
+        }
+        if (auto problem = writer.Add({bytes.constData(), static_cast<std::size_t>(bytes.size())},
+                                      sheet.pages)) {
+            sheet.problem = file + QStringLiteral(": ") + QString::fromStdString(*problem);
         }
         return sheet;
     }
@@ -258,10 +174,8 @@ struct PdfSetBinder::Impl {
         }
     }
 
-    QPDF out;
-    std::vector<std::unique_ptr<QPDF>> sources;
-    std::vector<QByteArray> held;
-    qint64 heldBytes = 0;
+    QString target;
+    PdfSetWriter writer;
 
     std::mutex mutex;
     std::condition_variable wake;
@@ -271,7 +185,7 @@ struct PdfSetBinder::Impl {
     std::thread thread;
 };
 
-PdfSetBinder::PdfSetBinder() : impl_(std::make_unique<Impl>()) {}
+PdfSetBinder::PdfSetBinder(const QString& target) : impl_(std::make_unique<Impl>(target)) {}
 
 PdfSetBinder::~PdfSetBinder() {
     impl_->Close(true);
@@ -291,11 +205,12 @@ void PdfSetBinder::Add(const QString& file) {
     impl_->wake.notify_one();
 }
 
-SetResult PdfSetBinder::Write(const std::vector<SetDrawing>& set, const QString& target) {
+SetResult PdfSetBinder::Write(const std::vector<SetDrawing>& set) {
     SetResult r;
     QElapsedTimer clock;
     clock.start();
     Impl& b = *impl_;
+    const QString& target = b.target;
     b.Close(false);
     if (set.empty()) {
         return r;
@@ -317,92 +232,47 @@ SetResult PdfSetBinder::Write(const std::vector<SetDrawing>& set, const QString&
             }
         }
     }
-    try {
-        QPDF& out = b.out;
-        QPDFPageDocumentHelper pages(out);
-        struct Placed {
-            QString title;
-            std::size_t page;  // the first page of the sheet in the set
-        };
-        std::vector<std::pair<QString, std::vector<Placed>>> marks;
-        std::size_t pageCount = 0;
-        int sheets = 0;
-        for (const SetDrawing& d : set) {
-            std::vector<Placed> layouts;
-            for (const auto& [layout, file] : d.sheets) {
-                const std::vector<QPDFObjectHandle>& sheetPages = b.sheets.at(file).pages;
-                // A sheet bound twice: its pages again, as copies of their own.
-                for (const auto& page : sheetPages) {
-                    pages.addPage(QPDFPageObjectHelper(page), false);
-                }
-                if (!sheetPages.empty()) {
-                    layouts.push_back({layout, pageCount});
-                    pageCount += sheetPages.size();
-                    ++sheets;
-                }
-            }
-            if (!layouts.empty()) {
-                marks.emplace_back(QFileInfo(d.drawing).fileName(), std::move(layouts));
+    // A sheet bound twice has its pages twice.
+    std::vector<std::size_t> order;
+    std::vector<PdfSetWriter::Mark> marks;
+    for (const SetDrawing& d : set) {
+        PdfSetWriter::Mark mark{QFileInfo(d.drawing).fileName().toStdU16String(), order.size(), {}};
+        for (const auto& [layout, file] : d.sheets) {
+            const std::vector<std::size_t>& pages = b.sheets.at(file).pages;
+            if (!pages.empty()) {
+                mark.kids.push_back({layout.toStdU16String(), order.size(), {}});
+                order.insert(order.end(), pages.begin(), pages.end());
+                ++r.sheets;
             }
         }
-        if (pageCount == 0) {
-            return r;
+        if (!mark.kids.empty()) {
+            marks.push_back(std::move(mark));
         }
-        const std::vector<QPDFObjectHandle> all = out.getAllPages();
-        QPDFObjectHandle outlines = out.makeIndirectObject(QPDFObjectHandle::newDictionary());
-        outlines.replaceKey("/Type", QPDFObjectHandle::newName("/Outlines"));
-        std::vector<QPDFObjectHandle> drawingItems;
-        int visible = 0;
-        for (const auto& [title, layouts] : marks) {
-            QPDFObjectHandle item = OutlineItem(out, title, all[layouts.front().page]);
-            std::vector<QPDFObjectHandle> layoutItems;
-            for (const Placed& p : layouts) {
-                layoutItems.push_back(OutlineItem(out, p.title, all[p.page]));
-            }
-            LinkOutline(item, layoutItems, static_cast<int>(layoutItems.size()));
-            visible += 1 + static_cast<int>(layoutItems.size());
-            drawingItems.push_back(item);
-        }
-        LinkOutline(outlines, drawingItems, visible);
-        QPDFObjectHandle root = out.getRoot();
-        root.replaceKey("/Outlines", outlines);
-        root.replaceKey("/PageMode", QPDFObjectHandle::newName("/UseOutlines"));
-
-        files::AtomicFile file(plot::FsPath(search::ToFileSystemPath(target)));
-        if (!file.Ok()) {
-            r.error = target + QStringLiteral(": ") + QString::fromStdString(file.Error());
-            return r;
-        }
-        AtomicPipeline pipe(file);
-        QPDFWriter writer(out);
-        writer.setOutputPipeline(&pipe);
-        // The pages' streams are copied as they are: neither decoded nor compressed again.
-        writer.setDecodeLevel(qpdf_dl_none);
-        writer.setCompressStreams(false);
-        writer.setObjectStreamMode(qpdf_o_disable);
-        writer.write();
-        if (!file.Commit()) {
-            r.error = target + QStringLiteral(": ") + QString::fromStdString(file.Error());
-            return r;
-        }
-        r.drawings = static_cast<int>(marks.size());
-        r.sheets = sheets;
-        r.pages = static_cast<int>(pageCount);
-    } catch (const std::exception& e) {
-        r.error = QString::fromStdString(e.what());
     }
+    if (order.empty()) {
+        r.sheets = 0;
+        return r;
+    }
+    std::string error;
+    if (!b.writer.Finish(order, marks, error)) {
+        r.error = target + QStringLiteral(": ") + QString::fromStdString(error);
+        r.sheets = 0;
+        return r;
+    }
+    r.drawings = static_cast<int>(marks.size());
+    r.pages = static_cast<int>(order.size());
     r.seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
     return r;
 }
 
 SetResult WritePdfSet(const std::vector<SetDrawing>& set, const QString& target) {
-    return PdfSetBinder().Write(set, target);
+    return PdfSetBinder(target).Write(set);
 }
 
 int BindSetOfReport(QJsonObject& report, const QString& target, QTextStream& err,
                     const QString& who, PdfSetBinder* binder) {
     const std::vector<SetDrawing> set = SetOfReport(report);
-    const SetResult r = binder ? binder->Write(set, target) : WritePdfSet(set, target);
+    const SetResult r = binder ? binder->Write(set) : WritePdfSet(set, target);
     if (!r.error.isEmpty()) {
         err << who << ": the PDF set " << target << " was not written: " << r.error << '\n';
         return r.notPdf ? 2 : 1;

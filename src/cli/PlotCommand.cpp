@@ -471,7 +471,7 @@ int RunPlot(const QStringList& args, CommandIo& io, const cad::ClassRegistry& re
         }
     };
     if (!a.merge.isNull()) {
-        binder = std::make_unique<PdfSetBinder>();
+        binder = std::make_unique<PdfSetBinder>(a.merge);
         for (const DrawingReport& d : skipped) {
             bindSheets(d);
         }

@@ -13,6 +13,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <fstream>
 #include <memory>
 #include <set>
 
@@ -242,18 +243,65 @@ std::vector<std::pair<QString, QString>> Results(const QJsonObject& report) {
     return r;
 }
 
+// How a sheet is written: as a simple writer writes it; with its paper and rotation given by
+// the page tree's root; with its objects packed in object streams; or as written simply,
+// then updated in place to take its paper from w x h.
+enum class Form { Plain, Inherited, Packed, Updated };
+
 // A PDF of `pages` pages of w x h points turned by `rotate` degrees, each with a line on it.
-void WriteSheet(const fs::path& file, int w, int h, int rotate, int pages = 1) {
+void WriteSheet(const fs::path& file, int w, int h, int rotate, int pages = 1,
+                Form form = Form::Plain) {
     QPDF pdf;
     pdf.emptyPDF();
+    const std::string box = "[0 0 " + std::to_string(w) + " " + std::to_string(h) + "]";
+    const std::string turn = " /Rotate " + std::to_string(rotate);
     for (int i = 0; i < pages; ++i) {
         auto page = pdf.makeIndirectObject(QPDFObjectHandle::parse(
-            "<< /Type /Page /MediaBox [0 0 " + std::to_string(w) + " " + std::to_string(h) +
-            "] /Rotate " + std::to_string(rotate) + " /Resources << >> >>"));
+            "<< /Type /Page " +
+            (form == Form::Inherited ? std::string() : "/MediaBox [0 0 9 9]" + turn) +
+            " /Resources << >> >>"));
         page.replaceKey("/Contents", QPDFObjectHandle::newStream(&pdf, "0 0 m 10 10 l S"));
         QPDFPageDocumentHelper(pdf).addPage(page, false);
+        if (form == Form::Plain || form == Form::Packed) {
+            page.replaceKey("/MediaBox", QPDFObjectHandle::parse(box));
+        }
     }
-    QPDFWriter(pdf, file.c_str()).write();
+    if (form == Form::Inherited) {
+        QPDFObjectHandle tree = pdf.getRoot().getKey("/Pages");
+        tree.replaceKey("/MediaBox", QPDFObjectHandle::parse(box));
+        tree.replaceKey("/Rotate", QPDFObjectHandle::newInteger(rotate));
+    }
+    QPDFWriter writer(pdf, file.c_str());
+    writer.setObjectStreamMode(form == Form::Packed ? qpdf_o_generate : qpdf_o_disable);
+    writer.write();
+    if (form == Form::Updated) {
+        // A second table after the first, whose pages take their paper from it.
+        QPDF sheet;
+        sheet.processFile(file.c_str());
+        QByteArray update;
+        const qint64 size = static_cast<qint64>(fs::file_size(file));
+        QByteArray table = "xref\n0 1\n0000000000 65535 f \n";
+        for (auto page : sheet.getAllPages()) {
+            page.replaceKey("/MediaBox", QPDFObjectHandle::parse(box));
+            table += QByteArray::number(page.getObjectID()) + " 1\n" +
+                     QByteArray::number(size + update.size()).rightJustified(10, '0') +
+                     " 00000 n \n";
+            update += QByteArray::number(page.getObjectID()) + " 0 obj\n" +
+                      page.shallowCopy().unparse().c_str() + "\nendobj\n";
+        }
+        std::ifstream in(file);
+        std::string last, word;
+        while (in >> word) {
+            last = word == "%%EOF" ? last : word;
+        }
+        update += table + "trailer << /Size " +
+                  QByteArray::number(sheet.getTrailer().getKey("/Size").getIntValue()) + " /Root " +
+                  sheet.getRoot().unparse().c_str() + " /Prev " + last.c_str() +
+                  " >>\nstartxref\n" + QByteArray::number(size + update.size()) + "\n%%EOF\n";
+        QFile out(Q(file));
+        ASSERT_TRUE(out.open(QIODevice::Append));
+        out.write(update);
+    }
 }
 
 // The bookmarks, "title page" each (pages from 1), a layout's indented under its drawing's.
@@ -352,18 +400,21 @@ TEST(ArchiveRun, ShardsOfAListJoinedReportWhatOneRunReports) {
     EXPECT_FALSE(fs::exists(root / "p.pdf"));
 }
 
+// However its sheets were written; a sheet bound twice has pages of its own each time.
 TEST(PdfSet, BindsThePlottedSheetsInReportOrderWithTheirPapersAndBookmarks) {
     QTemporaryDir temp;
     const fs::path root(temp.path().toStdString());
     const struct {
         const char* file;
         int w, h, rotate, pages;
-    } sheets[] = {{"b.pdf", 842, 595, 0, 1},       // A4 landscape
-                  {"b-L2.pdf", 1191, 842, 90, 2},  // A3, turned, two pages
-                  {"a.pdf", 612, 792, 0, 1},       // Letter
-                  {"c.pdf", 100, 100, 0, 1}};      // of a drawing that failed
+        Form form;
+    } sheets[] = {{"b.pdf", 842, 595, 0, 1, Form::Plain},        // A4 landscape
+                  {"b-L2.pdf", 1191, 842, 90, 2, Form::Packed},  // A3, turned, two pages
+                  {"a.pdf", 612, 792, 270, 1, Form::Inherited},  // Letter
+                  {"c.pdf", 100, 100, 0, 1, Form::Plain},        // of a drawing that failed
+                  {"d.pdf", 420, 297, 180, 2, Form::Updated}};
     for (const auto& s : sheets) {
-        WriteSheet(root / s.file, s.w, s.h, s.rotate, s.pages);
+        WriteSheet(root / s.file, s.w, s.h, s.rotate, s.pages, s.form);
     }
     const auto drawing = [&](const char* name, const char* result, QJsonArray layouts) {
         return QJsonObject{{"drawing", Q(root / name)}, {"result", result}, {"layouts", layouts}};
@@ -373,12 +424,15 @@ TEST(PdfSet, BindsThePlottedSheetsInReportOrderWithTheirPapersAndBookmarks) {
                 {Layout("L1", root / "b.pdf"), Layout("L3", root / "c.pdf", false),
                  Layout("L2", root / "b-L2.pdf")}),
         drawing("c.dwg", "failed", {Layout("Model", root / "c.pdf")}),
-        drawing("a.dwg", "plotted", {Layout("Model", root / "a.pdf")})};
+        drawing("a.dwg", "plotted", {Layout("Model", root / "a.pdf")}),
+        drawing("d.dwg", "plotted", {Layout("Model", root / "d.pdf")}),
+        drawing("e.dwg", "plotted", {Layout("Model", root / "b.pdf")})};
     const fs::path set = root / "set.pdf";
     const cli::SetResult r = cli::WritePdfSet(cli::SetOfReport({{"drawings", drawings}}), Q(set));
     ASSERT_TRUE(r.error.isEmpty()) << r.error.toStdString();
-    EXPECT_EQ(std::tie(r.drawings, r.sheets, r.pages), std::make_tuple(2, 3, 4));
-    EXPECT_EQ(Bookmarks(set), (QStringList{"b.dwg 1", "  L1 1", "  L2 2", "a.dwg 4", "  Model 4"}));
+    EXPECT_EQ(std::tie(r.drawings, r.sheets, r.pages), std::make_tuple(4, 5, 7));
+    EXPECT_EQ(Bookmarks(set), (QStringList{"b.dwg 1", "  L1 1", "  L2 2", "a.dwg 4", "  Model 4",
+                                           "d.dwg 5", "  Model 5", "e.dwg 7", "  Model 7"}));
 
     const QString pdfinfo = QStandardPaths::findExecutable("pdfinfo");
     if (pdfinfo.isEmpty()) {
@@ -394,7 +448,7 @@ TEST(PdfSet, BindsThePlottedSheetsInReportOrderWithTheirPapersAndBookmarks) {
         const auto page = m.next();
         seen << page.captured(2) + " " + page.captured(3);
     }
-    for (const int s : {0, 1, 1, 2}) {  // the sheet of each page of the set
+    for (const int s : {0, 1, 1, 2, 4, 4, 0}) {  // the sheet of each page of the set
         expected << QString("%1 x %2 %3").arg(sheets[s].w).arg(sheets[s].h).arg(sheets[s].rotate);
     }
     EXPECT_EQ(seen, expected) << text.toStdString();
@@ -402,27 +456,49 @@ TEST(PdfSet, BindsThePlottedSheetsInReportOrderWithTheirPapersAndBookmarks) {
 
 // Nothing is written, and no sheet touched, when one sheet cannot be bound or the set would
 // take a sheet's place.
+// A PDF of the objects `objects` (numbered from 1, the first the catalog) and their table.
+QByteArray RawPdf(const std::vector<QByteArray>& objects) {
+    QByteArray pdf = "%PDF-1.4\n", table = "0000000000 65535 f \n";
+    for (std::size_t i = 0; i < objects.size(); ++i) {
+        table += QByteArray::number(pdf.size()).rightJustified(10, '0') + " 00000 n \n";
+        pdf += QByteArray::number(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+    }
+    return pdf + "xref\n0 " + QByteArray::number(objects.size() + 1) + "\n" + table +
+           "trailer << /Size " + QByteArray::number(objects.size() + 1) +
+           " /Root 1 0 R >>\nstartxref\n" + QByteArray::number(pdf.size()) + "\n%%EOF\n";
+}
+
 TEST(PdfSet, WritesNothingWhenASheetCannotBeBound) {
     QTemporaryDir temp;
     const fs::path root(temp.path().toStdString());
     WriteSheet(root / "ok.pdf", 100, 100, 0);
     Write(root / "sheet.svg", "<svg/>");
     fs::create_directory(root / "folder.pdf");
+    QFile ok(Q(root / "ok.pdf"));
+    ASSERT_TRUE(ok.open(QIODevice::ReadOnly));
+    Write(root / "cut.pdf", ok.read(ok.size() / 2));
+    const QByteArray catalog = "<< /Type /Catalog /Pages 2 0 R >>";
+    Write(root / "loop.pdf", RawPdf({catalog, "<< /Type /Pages /Kids [2 0 R] /Count 1 >>"}));
     const struct {
         fs::path sheet, target;
         bool notPdf;
     } cases[] = {{root / "sheet.svg", root / "set.pdf", true},
                  {root / "folder.pdf", root / "set.pdf", false},
                  {root / "gone.pdf", root / "set.pdf", false},
+                 {root / "cut.pdf", root / "set.pdf", false},
+                 {root / "loop.pdf", root / "set.pdf", false},
                  {root / "ok.pdf", root / "ok.pdf", false}};
     const auto before = fs::file_size(root / "ok.pdf");
+    const auto files = std::distance(fs::directory_iterator(root), fs::directory_iterator());
     for (const auto& c : cases) {
         const cli::SetResult r = cli::WritePdfSet(
             {{"d.dwg", {{"Model", Q(root / "ok.pdf")}}}, {"e.dwg", {{"Model", Q(c.sheet)}}}},
             Q(c.target));
         EXPECT_FALSE(r.error.isEmpty()) << c.sheet;
         EXPECT_EQ(r.notPdf, c.notPdf) << c.sheet;
-        EXPECT_FALSE(fs::exists(root / "set.pdf")) << c.sheet;
+        // Neither the set nor what was written of it before the failing sheet stays.
+        EXPECT_EQ(std::distance(fs::directory_iterator(root), fs::directory_iterator()), files)
+            << c.sheet;
         EXPECT_EQ(fs::file_size(root / "ok.pdf"), before) << c.sheet;
     }
 }

@@ -2,7 +2,7 @@
 // of the drawing list and, within a drawing, of its layouts as plotted, with a bookmark per
 // drawing and under it one per layout. The pages are copied as they are, with their own
 // paper size and rotation and their content streams untouched (vector stays vector), by
-// libqpdf. The set is written whole or not at all.
+// PdfSetWriter. The set is written whole or not at all.
 //
 // The sheets come from a run report's JSON ("drawings", each with "result" and "layouts"
 // with "output" and "ok"), so that a run and the joined reports of its shards bind alike.
@@ -21,8 +21,9 @@
 
 namespace vx::cli {
 
-// A sheet's file is read only up to this size.
-inline constexpr qint64 kMaxSheetBytes = qint64{2} << 30;
+// A sheet is read whole, one at a time, so this bounds what binding holds in memory: far
+// above any plotted sheet (a vector page stops at 50 MiB), far below the memory of a run.
+inline constexpr qint64 kMaxSheetBytes = qint64{512} << 20;
 
 struct SetDrawing {
     QString drawing;  // the full path; its bookmark shows the file name
@@ -46,23 +47,24 @@ struct SetResult {
     QJsonObject ToJson(const QString& target) const;
 };
 
-// Binds sheets while a run goes on: each sheet added is read and its pages copied into
-// the set, on a thread of the binder's own, so that at the run's end only the order, the
-// bookmarks and the writing are left. A sheet that cannot be bound is told only if the
-// set holds it. Add() may be called from any thread.
+// Binds sheets into the set `target` while a run goes on: each sheet added is read and
+// the objects of its pages written to the set's (temporary) file, on a thread of the
+// binder's own, so that at the run's end only the pages, the bookmarks and the table of
+// objects are left to write. A sheet that cannot be bound is told only if the set holds
+// it. Add() may be called from any thread.
 class PdfSetBinder {
 public:
-    PdfSetBinder();
+    explicit PdfSetBinder(const QString& target);
     ~PdfSetBinder();
     PdfSetBinder(const PdfSetBinder&) = delete;
     PdfSetBinder& operator=(const PdfSetBinder&) = delete;
 
     // A sheet's file as it is now (a file added again is read again).
     void Add(const QString& file);
-    // Binds `set` into `target` (atomically): the sheets added as they were read, the
+    // Binds `set` into the target (atomically): the sheets added as they were read, the
     // others read now. An empty `set` writes nothing and is no error; the caller says so.
     // Once only. The result's seconds are those this call took.
-    SetResult Write(const std::vector<SetDrawing>& set, const QString& target);
+    SetResult Write(const std::vector<SetDrawing>& set);
 
 private:
     struct Impl;
