@@ -306,8 +306,14 @@ void Reader::ParseMLeader(const std::vector<Tag>& tags, Entity& e) {
                     case 90:
                         g.textColor = RawColor(Int(t));
                         return;
+                    case 170:
+                        g.text.lineSpacingStyle = I16(t);
+                        return;
                     case 171:
                         g.text.attachment = I16(t);
+                        return;
+                    case 172:
+                        g.text.drawingDirection = I16(t);
                         return;
                     case 296:
                         g.hasBlock = Int(t) != 0;

@@ -420,3 +420,69 @@ TEST(Kinds, MultileadersFrameTheirTextAndCurveSplineLeaders) {
         }
     }
 }
+
+TEST(Kinds, TextLinesFollowTheirSpacingStyleAndFlow) {
+    // Capitals 2.5 high, so single spacing is 25 / 6; the height of the ink tells where the
+    // lines went.
+    const auto mtext = [](const char* style, const char* text) {
+        return std::string("0 MTEXT|8 0|100 AcDbEntity|100 AcDbMText|10 0,0,0|40 2.5|71 1|") +
+               style + "1 " + text;
+    };
+    const auto mleader = [](const char* flow) {
+        return std::string(
+                   "0 MULTILEADER|8 0|100 AcDbEntity|100 AcDbMLeader|300 CONTEXT_DATA{|41 2.5|"
+                   "290 1|304 H\\PH\\PH|12 10,10,0|13 1,0,0|43 0|45 1|171 1|") +
+               flow + "302 LEADER{|290 1|10 10,10,0|11 1,0,0|40 0|303 }|301 }|170 0|172 2";
+    };
+    const double single = 25.0 / 6;
+    const struct {
+        const char* name;
+        std::string entity;
+        double width, height;  // of the ink; width 0: not checked
+    } cases[] = {
+        {"at least: a tall line is spaced by its own height", mtext("", "H\\P{\\H2x;H}"), 0,
+         2.5 + 2 * single},
+        {"at least: a small line keeps the text's spacing", mtext("", "H\\P{\\H0.5x;H}"), 0,
+         2.5 + single},
+        {"exactly: the text's spacing for all", mtext("73 2|", "H\\P{\\H2x;H}"), 0, 2.5 + single},
+        {"multileader, left to right: three lines", mleader("172 1|"), 0, 2.5 + 2 * single},
+        {"multileader, top to bottom: one row", mleader("172 3|"), 10, 2.5},
+    };
+    fonts::FontResolver resolver;
+    render::RenderOptions options;
+    options.fonts = &resolver;
+    for (const auto& c : cases) {
+        std::string warnings;
+        const Plot p = PlotDxf("", c.entity, &warnings, "", options);
+        const page::Rect ink = p->Bounds();
+        EXPECT_NEAR(ink.Height(), c.height, 0.1) << c.name;
+        if (c.width > 0) {
+            EXPECT_GT(ink.Width(), c.width) << c.name;
+        }
+    }
+}
+
+TEST(Kinds, RasterImagesTakeTheirBrightnessContrastAndFade) {
+    const struct {
+        int brightness, contrast, fade;
+        QRgb in, out;
+    } cases[] = {
+        {50, 50, 0, qRgb(200, 40, 0), qRgb(200, 40, 0)},          // as is
+        {100, 50, 0, qRgb(0, 40, 200), qRgb(255, 255, 255)},      // all white
+        {30, 50, 0, qRgb(0, 140, 255), qRgb(0, 38, 153)},         // darker by a fifth
+        {50, 0, 0, qRgb(0, 64, 255), qRgb(128, 128, 128)},        // all middle grey
+        {50, 100, 0, qRgb(100, 130, 250), qRgb(0, 255, 255)},     // black or white
+        {50, 75, 0, qRgb(100, 160, 128), qRgb(61, 206, 129)},     // spread from the middle
+        {50, 50, 40, qRgb(0, 100, 255), qRgb(102, 162, 255)},     // 40 % towards the paper
+        {60, 60, 20, qRgb(10, 150, 230), qRgb(80, 234, 255)},     // all three, in order
+        {-20, 50, 300, qRgb(10, 150, 230), qRgb(255, 255, 255)},  // out of range: the ends
+    };
+    for (const auto& c : cases) {
+        QImage img(1, 1, QImage::Format_RGB32);
+        img.setPixel(0, 0, c.in);
+        render::AdjustImage(img, c.brightness, c.contrast, c.fade);
+        EXPECT_EQ(QColor(img.pixel(0, 0)), QColor(c.out))
+            << c.brightness << " " << c.contrast << " " << c.fade << " -> "
+            << QColor(img.pixel(0, 0)).name().toStdString();
+    }
+}
