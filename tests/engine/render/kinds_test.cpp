@@ -486,3 +486,69 @@ TEST(Kinds, RasterImagesTakeTheirBrightnessContrastAndFade) {
             << QColor(img.pixel(0, 0)).name().toStdString();
     }
 }
+
+TEST(Kinds, TablesWithoutTheirPictureBlockAreDrawnFromTheirCells) {
+    // Columns 10 and 20 wide, rows 5 and 8 high: a title over both columns, then two cells.
+    // The style gives data cells text 2 at the top centre, titles 3 in the middle, and
+    // margins of 1.
+    const std::string style =
+        "0 TABLESTYLE|5 51|100 AcDbTableStyle|40 1|41 1|280 0|281 1|7 Standard|140 2|170 2|"
+        "7 Standard|140 3|170 5|7 Standard|140 2|170 5";
+    const auto table = [](const char* block, const std::string& cells) {
+        return std::string("0 ACAD_TABLE|5 60|8 0|100 AcDbEntity|100 AcDbBlockReference|2 ") +
+               block + "|10 0,0,0|100 AcDbTable|342 51|11 1,0,0|91 2|92 2|141 5|141 8|142 10|" +
+               "142 20|" + cells;
+    };
+    const std::string before2007 =
+        "171 1|173 0|175 2|176 1|1 Title|171 1|173 1|175 1|176 1|1 |"
+        "171 1|173 0|175 1|176 1|1 A|171 1|173 0|175 1|176 1|140 4|170 9|1 B";
+    const std::string from2007 =
+        "171 1|173 0|175 2|176 1|301 CELL_VALUE|93 6|1 Title|302 Title|304 ACVALUE_END|"
+        "171 1|173 1|175 1|176 1|301 CELL_VALUE|302 |304 ACVALUE_END|"
+        "171 1|173 0|175 1|176 1|301 CELL_VALUE|140 0.5|302 A|304 ACVALUE_END|"
+        "171 1|173 0|175 1|176 1|140 4|170 9|301 CELL_VALUE|302 B|304 ACVALUE_END";
+    struct Text {
+        std::string text;
+        double x, y, height;
+        int attachment;
+        bool operator==(const Text&) const = default;
+    };
+    const std::vector<Text> texts = {
+        {"Title", 15, -2.5, 3, 5}, {"A", 5, -6, 2, 2}, {"B", 29, -12, 4, 9}};
+    const struct {
+        const char* name;
+        std::string entity;
+        std::size_t lines;
+        std::vector<Text> texts;
+    } cases[] = {
+        {"cells before R2007", table("*T9", before2007), 12, texts},
+        {"cells with their values", table("*T9", from2007), 12, texts},
+        {"its picture block drawn instead", table("*T1", from2007), 1, {}},
+    };
+    for (const auto& c : cases) {
+        vx::test::TestDxf t;
+        t.Section("HEADER").Groups("9 $ACADVER|1 AC1032").EndSection().Section("BLOCKS");
+        t.Groups("0 BLOCK|8 0|2 *T1|70 1|10 0,0,0|3 *T1|0 LINE|8 0|10 0,0,0|11 5,5,0|0 ENDBLK|8 0");
+        t.EndSection().Section("ENTITIES").Groups(c.entity).EndSection();
+        t.Section("OBJECTS").Groups(style).EndSection().Eof();
+        const auto r = dxf::ReadDxf(t.Ascii());
+        ASSERT_TRUE(r.Ok()) << r.error.Text();
+        const db::Database& d = *r.database;
+        const auto* g = d.blocks[d.modelSpace].entities[0].As<db::Insert>();
+        ASSERT_TRUE(g && g->block < d.blocks.size()) << c.name;
+        std::size_t lines = 0;
+        std::vector<Text> got;
+        for (const db::Entity& e : d.blocks[g->block].entities) {
+            lines += e.type == db::EntityType::Line;
+            if (const auto* m = e.As<db::MText>()) {
+                got.push_back({m->text, m->position.x, m->position.y, m->height, m->attachment});
+            }
+        }
+        EXPECT_EQ(lines, c.lines) << c.name;
+        EXPECT_EQ(got, c.texts) << c.name;
+        if (c.lines == 12) {
+            const page::Rect b = Draw(d, 0, {}, page::Affine::Translation(100, 100))->Bounds();
+            EXPECT_TRUE(Near(b, {100, 87, 130, 100})) << c.name;
+        }
+    }
+}
