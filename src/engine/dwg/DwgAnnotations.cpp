@@ -153,10 +153,10 @@ void DwgReaderImpl::ReadMLeader(ObjectStreams& o, Entity& e) {
         g.text.rectWidth = d.BD();
         d.BD();
         g.text.lineSpacing = d.BD();
-        d.BS();
+        g.text.lineSpacingStyle = d.BS();
         g.textColor = ColorOf(d.CMC());
         g.text.attachment = d.BS();
-        d.BS();   // flow direction
+        g.text.drawingDirection = d.BS();
         d.CMC();  // background
         d.BD();
         d.BL();

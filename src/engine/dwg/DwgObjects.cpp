@@ -94,7 +94,7 @@ Handle DwgReaderImpl::ReadMText(ObjectStreams& o, MText& m, EntityProps& props) 
     m.text = Str(o.T());
     Handle style = o.H();
     if (version_ >= 1015) {
-        d.BS();
+        m.lineSpacingStyle = d.BS();
         m.lineSpacing = d.BD();
         d.B();
     }
@@ -905,9 +905,9 @@ void DwgReaderImpl::ReadEntityData(std::uint32_t type, const std::string& name, 
         g.pixelsV = d.RD();
         g.displayFlags = d.BS();
         g.clipping = d.B();
-        d.RC();
-        d.RC();
-        d.RC();
+        g.brightness = d.RC();
+        g.contrast = d.RC();
+        g.fade = d.RC();
         if (v >= 1024) {
             g.clipInside = d.B();
         }

@@ -1030,7 +1030,8 @@ void Reader::ReadObjects() {
                         }
                     }
                     layoutObjects_.push_back(std::move(lo));
-                } else if (typeName == "MLINESTYLE" || typeName == "WIPEOUTVARIABLES") {
+                } else if (typeName == "MLINESTYLE" || typeName == "TABLESTYLE" ||
+                           typeName == "WIPEOUTVARIABLES") {
                     ParseAnnotationObject(typeName, tags);
                 } else if (typeName == "IMAGEDEF") {
                     ImageDef d;
@@ -1125,6 +1126,7 @@ void Reader::Finish() {
                             [this](std::string where, std::string what) {
                                 Warn(std::move(where), "custom object picture: " + std::move(what));
                             });
+    db::AttachTablePictures(*db_, tableGrids_, tableStyles_);
     BuildLayouts();
     db_->RebuildIndexes();  // layers added for entities
 }

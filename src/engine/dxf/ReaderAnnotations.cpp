@@ -86,6 +86,9 @@ bool Reader::ParseAnnotation(std::string_view type, const std::vector<Tag>& tags
         // The table's picture is its anonymous block; it is inserted as an INSERT is.
         Insert g;
         Vec3 direction{1, 0, 0};
+        TableGrid grid;
+        bool inValue = false;  // between a cell's CELL_VALUE and ACVALUE_END
+        std::string chunks;
         WalkSubclasses(*this, tags, p, [&](std::string_view sub, const Tag& t) {
             if (sub == "AcDbBlockReference") {
                 switch (t.code) {
@@ -115,9 +118,13 @@ bool Reader::ParseAnnotation(std::string_view type, const std::vector<Tag>& tags
                 }
             }
             if (sub == "AcDbTable") {
+                TableCell(t, grid, inValue, chunks);
                 SetCoord(*this, t, 11, direction);
             }
         });
+        if (!grid.rowHeights.empty() && !grid.columnWidths.empty()) {
+            tableGrids_[p.handle] = std::move(grid);
+        }
         if (std::hypot(direction.x, direction.y) > 0 && g.rotation == 0) {
             g.rotation = std::atan2(direction.y, direction.x) * 180.0 / 3.14159265358979323846;
         }
@@ -306,8 +313,14 @@ void Reader::ParseMLeader(const std::vector<Tag>& tags, Entity& e) {
                     case 90:
                         g.textColor = RawColor(Int(t));
                         return;
+                    case 170:
+                        g.text.lineSpacingStyle = I16(t);
+                        return;
                     case 171:
                         g.text.attachment = I16(t);
+                        return;
+                    case 172:
+                        g.text.drawingDirection = I16(t);
                         return;
                     case 296:
                         g.hasBlock = Int(t) != 0;
@@ -375,11 +388,132 @@ void Reader::ParseAnnotationObject(std::string_view type, const std::vector<Tag>
         ParseMLineStyle(tags);
         return;
     }
+    if (type == "TABLESTYLE") {
+        ParseTableStyle(tags);
+        return;
+    }
     for (const auto& t : tags) {  // WIPEOUTVARIABLES
         if (t.code == 70) {
             db_->header.wipeoutFrame = I16(t);
         }
     }
+}
+
+void Reader::TableCell(const Tag& t, TableGrid& g, bool& inValue, std::string& chunks) {
+    // Cells follow the rows' heights and the columns' widths, each from its group 171. From
+    // R2007 a cell's value lies between CELL_VALUE and ACVALUE_END, its text shown in 302;
+    // before, the text is the cell's group 1 (after 2 or 3 for long texts).
+    constexpr std::size_t kMaxTracks = 10'000;
+    switch (t.code) {
+        case 141:
+            if (g.rowHeights.size() < kMaxTracks) {
+                g.rowHeights.push_back(Dbl(t));
+            }
+            return;
+        case 142:
+            if (g.columnWidths.size() < kMaxTracks) {
+                g.columnWidths.push_back(Dbl(t));
+            }
+            return;
+        case 342:
+            g.style = Hnd(t);
+            return;
+        case 171:
+            if (g.cells.size() < g.rowHeights.size() * g.columnWidths.size()) {
+                g.cells.emplace_back();
+            }
+            inValue = false;
+            chunks.clear();
+            return;
+        case 301:
+            inValue = TagSource::Trim(t.text) == "CELL_VALUE";
+            return;
+        case 304:
+            inValue = false;
+            return;
+        default:
+            break;
+    }
+    if (g.cells.empty()) {
+        return;
+    }
+    db::TableCell& c = g.cells.back();
+    if (inValue) {
+        if (t.code == 302 && !Raw(t).empty()) {
+            c.text = Str(t);
+        }
+        return;
+    }
+    switch (t.code) {
+        case 173:
+            c.covered = Int(t) != 0;
+            return;
+        case 175:
+            c.spanColumns = static_cast<int>(std::clamp<std::int64_t>(Int(t), 1, kMaxTracks));
+            return;
+        case 176:
+            c.spanRows = static_cast<int>(std::clamp<std::int64_t>(Int(t), 1, kMaxTracks));
+            return;
+        case 140:
+            c.textHeight = Dbl(t);
+            return;
+        case 170:
+            c.alignment = I16(t);
+            return;
+        case 2:
+        case 3:
+            chunks += Str(t);
+            return;
+        case 1:
+            c.text = chunks + Str(t);
+            chunks.clear();
+            return;
+        default:
+            return;
+    }
+}
+
+void Reader::ParseTableStyle(const std::vector<Tag>& tags) {
+    // The rows' settings follow in the order data, title, header, each from its group 7.
+    TableStyle s;
+    Handle handle = 0;
+    int row = -1;
+    TableStyle::Row* rows[] = {&s.data, &s.title, &s.header};
+    for (const auto& t : tags) {
+        switch (t.code) {
+            case 5:
+                handle = Hnd(t);
+                break;
+            case 40:
+                s.marginX = Dbl(t);
+                break;
+            case 41:
+                s.marginY = Dbl(t);
+                break;
+            case 280:
+                s.noTitle = row < 0 && Int(t) != 0;
+                break;
+            case 281:
+                s.noHeader = row < 0 && Int(t) != 0;
+                break;
+            case 7:
+                ++row;
+                break;
+            case 140:
+                if (row >= 0 && row < 3) {
+                    rows[row]->textHeight = Dbl(t);
+                }
+                break;
+            case 170:
+                if (row >= 0 && row < 3) {
+                    rows[row]->alignment = I16(t);
+                }
+                break;
+            default:
+                break;
+        }
+    }
+    tableStyles_[handle] = s;
 }
 
 void Reader::ParseMLineStyle(const std::vector<Tag>& tags) {

@@ -181,9 +181,11 @@ bool TextGroup(Reader& r, const Tag& t, Text& x, bool attribute) {
 
 bool MTextGroup(Reader& r, const Tag& t, MText& m, std::string& chunks) {
     static constexpr Group<MText> kGroups[] = {
-        {10, &MText::position},   {11, &MText::xAxis},           {40, &MText::height},
-        {41, &MText::rectWidth},  {44, &MText::lineSpacing},     {50, &MText::rotation},
-        {71, &MText::attachment}, {72, &MText::drawingDirection}};
+        {10, &MText::position},        {11, &MText::xAxis},
+        {40, &MText::height},          {41, &MText::rectWidth},
+        {44, &MText::lineSpacing},     {50, &MText::rotation},
+        {71, &MText::attachment},      {72, &MText::drawingDirection},
+        {73, &MText::lineSpacingStyle}};
     switch (t.code) {
         case 11:
             m.hasXAxis = true;
@@ -677,16 +679,14 @@ void Reader::ParseEntity(std::string_view type, const std::vector<Tag>& tags, En
         set(EntityType::Hatch, std::move(g));
     } else if (type == "IMAGE") {
         Image g;
-        static constexpr Group<Image> kGroups[] = {{13, &Image::pixelsU},
-                                                   {23, &Image::pixelsV},
-                                                   {340, &Image::imageDefHandle},
-                                                   {70, &Image::displayFlags},
-                                                   {280, &Image::clipping},
-                                                   {290, &Image::clipInside},
-                                                   {33},
-                                                   {10, &Image::position},
-                                                   {11, &Image::uVector},
-                                                   {12, &Image::vVector}};
+        static constexpr Group<Image> kGroups[] = {
+            {13, &Image::pixelsU},         {23, &Image::pixelsV},
+            {340, &Image::imageDefHandle}, {70, &Image::displayFlags},
+            {280, &Image::clipping},       {290, &Image::clipInside},
+            {281, &Image::brightness},     {282, &Image::contrast},
+            {283, &Image::fade},           {33},
+            {10, &Image::position},        {11, &Image::uVector},
+            {12, &Image::vVector}};
         Walk(*this, tags, p, [&](const Tag& t) {
             switch (t.code) {
                 case 14:

@@ -253,6 +253,7 @@ void Frontend::Impl::DrawImage(const db::Entity& e, const Frame& f) {
     if (img) {
         output::Image out;
         out.image = *img;
+        AdjustImage(out.image, g->brightness, g->contrast, g->fade);
         HideInside(out.image, hole);
         out.origin = Map(f.toPaper, g->position);
         const Vec3 wp = f.toPaper.ApplyVector(w), hp = f.toPaper.ApplyVector(h);

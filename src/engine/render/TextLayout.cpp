@@ -697,8 +697,25 @@ void LayoutMText(const db::MText& mtext, const db::TextStyle* style,
 
     const int column = (std::clamp<int>(mtext.attachment, 1, 9) - 1) % 3;  // 0 l, 1 c, 2 r
     const int row = (std::clamp<int>(mtext.attachment, 1, 9) - 1) / 3;     // 0 t, 1 m, 2 b
-    const double wrapWidth =
+    const double givenWidth =
         mtext.rectWidth > 0 && std::isfinite(mtext.rectWidth) ? mtext.rectWidth : 0;
+    // Top to bottom: fonts drawn across keep their letters upright and the paragraphs
+    // follow one another in a single row, a blank apart, on the box's top edge; the
+    // reference width is then the box's height, and nothing wraps.
+    const bool topToBottom = mtext.drawingDirection == 3;
+    if (topToBottom) {
+        for (std::size_t i = 1; i < paragraphs.size(); ++i) {
+            const Paragraph& prev = paragraphs[i - 1];
+            Atom blank;
+            blank.kind = AtomKind::Space;
+            blank.fmt = prev.atoms.empty() ? base : prev.atoms.back().fmt;
+            paragraphs[0].atoms.push_back(blank);
+            paragraphs[0].atoms.insert(paragraphs[0].atoms.end(), paragraphs[i].atoms.begin(),
+                                       paragraphs[i].atoms.end());
+        }
+        paragraphs.resize(1);
+    }
+    const double wrapWidth = topToBottom ? 0 : givenWidth;
 
     // Widths, and lines broken at blanks where the reference width is exceeded.
     std::vector<Line> lines;
@@ -816,15 +833,22 @@ void LayoutMText(const db::MText& mtext, const db::TextStyle* style,
     const double spacing = mtext.lineSpacing > 0 && std::isfinite(mtext.lineSpacing)
                                ? std::clamp(mtext.lineSpacing, 0.25, 4.0)
                                : 1.0;
+    // A line lies its spacing below the one before: that of the text's height, or, at
+    // least-spacing, of its own tallest letters when they are taller. What the line
+    // above holds does not matter: a tall line pushes itself down, not the next one.
+    const bool exactly = mtext.lineSpacingStyle == 2;
     std::vector<double> baselines(lines.size());
-    double y = -lines[0].maxHeight;
+    double y = topToBottom ? 0 : -lines[0].maxHeight;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         if (i > 0) {
-            y -= lines[i - 1].maxHeight * (kLineSpacing * spacing - 1) + lines[i].maxHeight;
+            y -= kLineSpacing * spacing *
+                 (exactly ? base.height : std::max(base.height, lines[i].maxHeight));
         }
         baselines[i] = y;
     }
-    const double boxHeight = -baselines.back() + lines.back().maxHeight / 3;
+    const double boxHeight = !topToBottom     ? -baselines.back() + lines.back().maxHeight / 3
+                             : givenWidth > 0 ? givenWidth
+                                              : lines[0].maxHeight;
     const double originX = column == 0 ? 0 : column == 1 ? -boxWidth / 2 : -boxWidth;
     const double originY = row == 0 ? 0 : row == 1 ? boxHeight / 2 : boxHeight;
 

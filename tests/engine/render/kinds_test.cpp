@@ -420,3 +420,135 @@ TEST(Kinds, MultileadersFrameTheirTextAndCurveSplineLeaders) {
         }
     }
 }
+
+TEST(Kinds, TextLinesFollowTheirSpacingStyleAndFlow) {
+    // Capitals 2.5 high, so single spacing is 25 / 6; the height of the ink tells where the
+    // lines went.
+    const auto mtext = [](const char* style, const char* text) {
+        return std::string("0 MTEXT|8 0|100 AcDbEntity|100 AcDbMText|10 0,0,0|40 2.5|71 1|") +
+               style + "1 " + text;
+    };
+    const auto mleader = [](const char* flow) {
+        return std::string(
+                   "0 MULTILEADER|8 0|100 AcDbEntity|100 AcDbMLeader|300 CONTEXT_DATA{|41 2.5|"
+                   "290 1|304 H\\PH\\PH|12 10,10,0|13 1,0,0|43 0|45 1|171 1|") +
+               flow + "302 LEADER{|290 1|10 10,10,0|11 1,0,0|40 0|303 }|301 }|170 0|172 2";
+    };
+    const double single = 25.0 / 6;
+    const struct {
+        const char* name;
+        std::string entity;
+        double width, height;  // of the ink; width 0: not checked
+    } cases[] = {
+        {"at least: a tall line is spaced by its own height", mtext("", "H\\P{\\H2x;H}"), 0,
+         2.5 + 2 * single},
+        {"at least: a small line keeps the text's spacing", mtext("", "H\\P{\\H0.5x;H}"), 0,
+         2.5 + single},
+        {"exactly: the text's spacing for all", mtext("73 2|", "H\\P{\\H2x;H}"), 0, 2.5 + single},
+        {"multileader, left to right: three lines", mleader("172 1|"), 0, 2.5 + 2 * single},
+        {"multileader, top to bottom: one row", mleader("172 3|"), 10, 2.5},
+    };
+    fonts::FontResolver resolver;
+    render::RenderOptions options;
+    options.fonts = &resolver;
+    for (const auto& c : cases) {
+        std::string warnings;
+        const Plot p = PlotDxf("", c.entity, &warnings, "", options);
+        const page::Rect ink = p->Bounds();
+        EXPECT_NEAR(ink.Height(), c.height, 0.1) << c.name;
+        if (c.width > 0) {
+            EXPECT_GT(ink.Width(), c.width) << c.name;
+        }
+    }
+}
+
+TEST(Kinds, RasterImagesTakeTheirBrightnessContrastAndFade) {
+    const struct {
+        int brightness, contrast, fade;
+        QRgb in, out;
+    } cases[] = {
+        {50, 50, 0, qRgb(200, 40, 0), qRgb(200, 40, 0)},          // as is
+        {100, 50, 0, qRgb(0, 40, 200), qRgb(255, 255, 255)},      // all white
+        {30, 50, 0, qRgb(0, 140, 255), qRgb(0, 38, 153)},         // darker by a fifth
+        {50, 0, 0, qRgb(0, 64, 255), qRgb(128, 128, 128)},        // all middle grey
+        {50, 100, 0, qRgb(100, 130, 250), qRgb(0, 255, 255)},     // black or white
+        {50, 75, 0, qRgb(100, 160, 128), qRgb(61, 206, 129)},     // spread from the middle
+        {50, 50, 40, qRgb(0, 100, 255), qRgb(102, 162, 255)},     // 40 % towards the paper
+        {60, 60, 20, qRgb(10, 150, 230), qRgb(80, 234, 255)},     // all three, in order
+        {-20, 50, 300, qRgb(10, 150, 230), qRgb(255, 255, 255)},  // out of range: the ends
+    };
+    for (const auto& c : cases) {
+        QImage img(1, 1, QImage::Format_RGB32);
+        img.setPixel(0, 0, c.in);
+        render::AdjustImage(img, c.brightness, c.contrast, c.fade);
+        EXPECT_EQ(QColor(img.pixel(0, 0)), QColor(c.out))
+            << c.brightness << " " << c.contrast << " " << c.fade << " -> "
+            << QColor(img.pixel(0, 0)).name().toStdString();
+    }
+}
+
+TEST(Kinds, TablesWithoutTheirPictureBlockAreDrawnFromTheirCells) {
+    // Columns 10 and 20 wide, rows 5 and 8 high: a title over both columns, then two cells.
+    // The style gives data cells text 2 at the top centre, titles 3 in the middle, and
+    // margins of 1.
+    const std::string style =
+        "0 TABLESTYLE|5 51|100 AcDbTableStyle|40 1|41 1|280 0|281 1|7 Standard|140 2|170 2|"
+        "7 Standard|140 3|170 5|7 Standard|140 2|170 5";
+    const auto table = [](const char* block, const std::string& cells) {
+        return std::string("0 ACAD_TABLE|5 60|8 0|100 AcDbEntity|100 AcDbBlockReference|2 ") +
+               block + "|10 0,0,0|100 AcDbTable|342 51|11 1,0,0|91 2|92 2|141 5|141 8|142 10|" +
+               "142 20|" + cells;
+    };
+    const std::string before2007 =
+        "171 1|173 0|175 2|176 1|1 Title|171 1|173 1|175 1|176 1|1 |"
+        "171 1|173 0|175 1|176 1|1 A|171 1|173 0|175 1|176 1|140 4|170 9|1 B";
+    const std::string from2007 =
+        "171 1|173 0|175 2|176 1|301 CELL_VALUE|93 6|1 Title|302 Title|304 ACVALUE_END|"
+        "171 1|173 1|175 1|176 1|301 CELL_VALUE|302 |304 ACVALUE_END|"
+        "171 1|173 0|175 1|176 1|301 CELL_VALUE|140 0.5|302 A|304 ACVALUE_END|"
+        "171 1|173 0|175 1|176 1|140 4|170 9|301 CELL_VALUE|302 B|304 ACVALUE_END";
+    struct Text {
+        std::string text;
+        double x, y, height;
+        int attachment;
+        bool operator==(const Text&) const = default;
+    };
+    const std::vector<Text> texts = {
+        {"Title", 15, -2.5, 3, 5}, {"A", 5, -6, 2, 2}, {"B", 29, -12, 4, 9}};
+    const struct {
+        const char* name;
+        std::string entity;
+        std::size_t lines;
+        std::vector<Text> texts;
+    } cases[] = {
+        {"cells before R2007", table("*T9", before2007), 12, texts},
+        {"cells with their values", table("*T9", from2007), 12, texts},
+        {"its picture block drawn instead", table("*T1", from2007), 1, {}},
+    };
+    for (const auto& c : cases) {
+        vx::test::TestDxf t;
+        t.Section("HEADER").Groups("9 $ACADVER|1 AC1032").EndSection().Section("BLOCKS");
+        t.Groups("0 BLOCK|8 0|2 *T1|70 1|10 0,0,0|3 *T1|0 LINE|8 0|10 0,0,0|11 5,5,0|0 ENDBLK|8 0");
+        t.EndSection().Section("ENTITIES").Groups(c.entity).EndSection();
+        t.Section("OBJECTS").Groups(style).EndSection().Eof();
+        const auto r = dxf::ReadDxf(t.Ascii());
+        ASSERT_TRUE(r.Ok()) << r.error.Text();
+        const db::Database& d = *r.database;
+        const auto* g = d.blocks[d.modelSpace].entities[0].As<db::Insert>();
+        ASSERT_TRUE(g && g->block < d.blocks.size()) << c.name;
+        std::size_t lines = 0;
+        std::vector<Text> got;
+        for (const db::Entity& e : d.blocks[g->block].entities) {
+            lines += e.type == db::EntityType::Line;
+            if (const auto* m = e.As<db::MText>()) {
+                got.push_back({m->text, m->position.x, m->position.y, m->height, m->attachment});
+            }
+        }
+        EXPECT_EQ(lines, c.lines) << c.name;
+        EXPECT_EQ(got, c.texts) << c.name;
+        if (c.lines == 12) {
+            const page::Rect b = Draw(d, 0, {}, page::Affine::Translation(100, 100))->Bounds();
+            EXPECT_TRUE(Near(b, {100, 87, 130, 100})) << c.name;
+        }
+    }
+}

@@ -186,8 +186,9 @@ struct MText {
     double rectWidth = 0;  // reference rectangle width, 0 = no wrapping
     double rotation = 0;   // degrees, when no direction is given
     double lineSpacing = 1;
-    std::int16_t attachment = 1;  // 1 top left .. 9 bottom right
-    std::int16_t drawingDirection = 1;
+    std::int16_t lineSpacingStyle = 1;  // 1 at least (taller lines push down), 2 exactly
+    std::int16_t attachment = 1;        // 1 top left .. 9 bottom right
+    std::int16_t drawingDirection = 1;  // 1 left to right, 3 top to bottom, 5 by style
     StyleId style = kNone;
     std::string text{};  // with its inline format codes, continuation chunks joined
 };
@@ -298,6 +299,7 @@ struct Image {
     bool clipping = false;
     std::vector<Vec3> clipBoundary{};  // pixel coordinates
     bool clipInside = false;           // the boundary hides what lies inside it (from R2010)
+    std::int16_t brightness = 50, contrast = 50, fade = 0;  // 0..100
     Handle imageDefHandle = 0;
     ImageDefId imageDef = kNone;
 };

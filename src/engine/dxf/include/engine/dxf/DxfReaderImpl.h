@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/db/Database.h"
+#include "engine/db/TableCells.h"
 #include "engine/dxf/CodePage.h"
 #include "engine/dxf/DxfReader.h"
 #include "engine/dxf/DxfTags.h"
@@ -66,9 +67,12 @@ public:
     bool ParseKind(std::string_view type, const std::vector<Tag>& tags, db::Entity& e);
     // PDFDEFINITION, DWFDEFINITION, DGNDEFINITION objects (other types are passed over).
     void ParseUnderlayDefinition(std::string_view type, const std::vector<Tag>& tags);
-    // MLINESTYLE and WIPEOUTVARIABLES objects.
+    // MLINESTYLE, TABLESTYLE and WIPEOUTVARIABLES objects.
     void ParseAnnotationObject(std::string_view type, const std::vector<Tag>& tags);
     void ParseMLineStyle(const std::vector<Tag>& tags);
+    void ParseTableStyle(const std::vector<Tag>& tags);
+    // One group of a table's grid or cells (ACAD_TABLE's AcDbTable part).
+    void TableCell(const Tag& t, db::TableGrid& g, bool& inValue, std::string& chunks);
     // After reading: multiline styles and their linetypes, multileaders' blocks and styles.
     void ResolveAnnotations();
 
@@ -124,6 +128,8 @@ private:
     db::LayerId lastLayer_ = db::kNone;
     // Pictures of custom objects by handle, decoded once the tables are complete.
     std::unordered_map<db::Handle, std::string> proxyGraphics_;
+    std::unordered_map<db::Handle, db::TableGrid> tableGrids_;
+    std::unordered_map<db::Handle, db::TableStyle> tableStyles_;
     static constexpr std::int64_t kMaxProxyGraphics = std::int64_t{64} << 20;
 
 public:

@@ -1,0 +1,144 @@
+#include "engine/db/TableCells.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace vx::engine::db {
+
+namespace {
+
+bool Usable(double v) {
+    return std::isfinite(v) && v > 0;
+}
+
+// Borders and texts of the cells, in the table's own coordinates: its top-left corner at
+// the origin, rows downwards.
+std::vector<Entity> CellPicture(const TableGrid& g, const TableStyle& s, LayerId layer) {
+    std::vector<Entity> out;
+    const std::size_t rows = g.rowHeights.size(), cols = g.columnWidths.size();
+    std::vector<double> xs(cols + 1, 0), ys(rows + 1, 0);
+    for (std::size_t c = 0; c < cols; ++c) {
+        xs[c + 1] = xs[c] + (Usable(g.columnWidths[c]) ? g.columnWidths[c] : 0);
+    }
+    for (std::size_t r = 0; r < rows; ++r) {
+        ys[r + 1] = ys[r] - (Usable(g.rowHeights[r]) ? g.rowHeights[r] : 0);
+    }
+    EntityProps props;
+    props.layer = layer;
+    props.linetype = kByBlock;
+    props.color = Color::FromIndex(0);
+    props.lineweight = kLineweightByBlock;
+    const auto line = [&](double x0, double y0, double x1, double y1) {
+        Entity& e = out.emplace_back();
+        e.props = props;
+        e.Set(EntityType::Line, Line{{x0, y0, 0}, {x1, y1, 0}, 0});
+    };
+    const std::size_t titleRow = s.noTitle ? rows : 0;
+    const std::size_t headerRow = s.noHeader ? rows : (s.noTitle ? 0 : 1);
+    for (std::size_t i = 0; i < g.cells.size() && i < rows * cols; ++i) {
+        const TableCell& cell = g.cells[i];
+        if (cell.covered) {
+            continue;
+        }
+        const std::size_t r = i / cols, c = i % cols;
+        const std::size_t r1 =
+            std::min(rows, r + static_cast<std::size_t>(std::max(1, cell.spanRows)));
+        const std::size_t c1 =
+            std::min(cols, c + static_cast<std::size_t>(std::max(1, cell.spanColumns)));
+        const double left = xs[c], right = xs[c1], top = ys[r], bottom = ys[r1];
+        line(left, top, right, top);
+        line(right, top, right, bottom);
+        line(right, bottom, left, bottom);
+        line(left, bottom, left, top);
+        if (cell.text.empty()) {
+            continue;
+        }
+        const TableStyle::Row& kind = r == titleRow ? s.title : r == headerRow ? s.header : s.data;
+        const std::int16_t align = cell.alignment >= 1 && cell.alignment <= 9
+                                       ? cell.alignment
+                                       : std::clamp<std::int16_t>(kind.alignment, 1, 9);
+        const int column = (align - 1) % 3, row = (align - 1) / 3;
+        const double mx = Usable(s.marginX) ? s.marginX : 0;
+        const double my = Usable(s.marginY) ? s.marginY : 0;
+        MText m;
+        m.height = Usable(cell.textHeight)   ? cell.textHeight
+                   : Usable(kind.textHeight) ? kind.textHeight
+                                             : 0.18;
+        m.attachment = align;
+        m.rectWidth = std::max(0.0, right - left - 2 * mx);
+        m.position = {column == 0   ? left + mx
+                      : column == 1 ? (left + right) / 2
+                                    : right - mx,
+                      row == 0   ? top - my
+                      : row == 1 ? (top + bottom) / 2
+                                 : bottom + my,
+                      0};
+        m.text = cell.text;
+        Entity& e = out.emplace_back();
+        e.props = props;
+        e.Set(EntityType::MText, std::move(m));
+    }
+    return out;
+}
+
+}  // namespace
+
+void AttachTablePictures(Database& db, const std::unordered_map<Handle, TableGrid>& grids,
+                         const std::unordered_map<Handle, TableStyle>& styles,
+                         std::size_t maxCells) {
+    if (grids.empty()) {
+        return;
+    }
+    LayerId zero = kNone;
+    for (std::size_t i = 0; i < db.layers.size(); ++i) {
+        if (db.layers[i].name == "0") {
+            zero = static_cast<LayerId>(i);
+        }
+    }
+    const std::size_t blockCount = db.blocks.size();
+    for (std::size_t b = 0; b < blockCount; ++b) {
+        for (std::size_t i = 0; i < db.blocks[b].entities.size(); ++i) {
+            const Entity& e = db.blocks[b].entities[i];
+            const Insert* table = e.type == EntityType::Table ? e.As<Insert>() : nullptr;
+            if (!table ||
+                (table->block < db.blocks.size() && !db.blocks[table->block].entities.empty())) {
+                continue;
+            }
+            const auto it = grids.find(e.props.handle);
+            if (it == grids.end()) {
+                continue;
+            }
+            const TableGrid& g = it->second;
+            const std::size_t cells = g.rowHeights.size() * g.columnWidths.size();
+            if (cells == 0 || cells > maxCells) {
+                continue;
+            }
+            const auto st = styles.find(g.style);
+            std::vector<Entity> picture = CellPicture(
+                g, st == styles.end() ? TableStyle{} : st->second, zero == kNone ? 0 : zero);
+            if (picture.empty()) {
+                continue;
+            }
+            if (zero == kNone) {
+                zero = db.AddImplicitLayer("0");
+                for (Entity& p : picture) {
+                    p.props.layer = zero;
+                }
+            }
+            Block block;
+            // ':' never occurs in a stored block name, so no reference can find this block.
+            block.name = "*TABLE:" + std::to_string(e.props.handle);
+            block.flags = Block::kAnonymous;
+            for (Entity& p : picture) {
+                p.props.owner = e.props.handle;
+                block.entities.push_back(std::move(p));
+            }
+            db.blocks.push_back(std::move(block));
+            // The reference to `e` may have moved with the blocks; find the table again.
+            auto* t = db.blocks[b].entities[i].As<Insert>();
+            t->block = static_cast<BlockId>(db.blocks.size() - 1);
+        }
+    }
+}
+
+}  // namespace vx::engine::db
