@@ -2,6 +2,8 @@
 // TrueType glyphs come. Filled, a path's subpaths are closed implicitly.
 #pragma once
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -35,6 +37,12 @@ public:
         points_.insert(points_.end(), {c1, c2, end});
     }
 
+    // Room for `ops` more ops and `points` more points (growing as vectors grow).
+    void Reserve(std::size_t ops, std::size_t points) {
+        Grow(ops_, ops);
+        Grow(points_, points);
+    }
+
     bool Empty() const { return ops_.empty(); }
     const std::vector<Op>& Ops() const { return ops_; }
     // The points of the ops in order: one for a move or line, three for a cubic.
@@ -50,6 +58,12 @@ public:
     static constexpr double kFlatnessMm = 0.5;
 
 private:
+    template <class T>
+    static void Grow(std::vector<T>& v, std::size_t more) {
+        if (v.capacity() - v.size() < more) {
+            v.reserve(std::max(v.size() + more, 2 * v.capacity()));
+        }
+    }
     void Begin() {
         if (ops_.empty()) {
             MoveTo({});

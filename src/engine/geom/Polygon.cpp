@@ -84,7 +84,8 @@ Rect BoundsOf(const Vec2* p, std::size_t n) {
 }
 
 Polygon RectRing(const Rect& r) {
-    return {{r.xmin, r.ymin}, {r.xmax, r.ymin}, {r.xmax, r.ymax}, {r.xmin, r.ymax}, {r.xmin, r.ymin}};
+    return {
+        {r.xmin, r.ymin}, {r.xmax, r.ymin}, {r.xmax, r.ymax}, {r.xmin, r.ymax}, {r.xmin, r.ymin}};
 }
 
 bool PointInPolygon(Vec2 p, const Polygon& polygon) {

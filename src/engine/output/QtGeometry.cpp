@@ -45,22 +45,23 @@ void AppendPath(geom::Path& to, const QPainterPath& path, const QTransform& t) {
     if (path.isEmpty()) {
         return;
     }
-    for (int i = 0, n = path.elementCount(); i < n; ++i) {
-        const QPainterPath::Element& e = path.elementAt(i);
-        const geom::Vec2 p = FromQt(t.map(QPointF(e.x, e.y)));
+    const QPainterPath mapped = t.map(path);
+    const int n = mapped.elementCount();
+    to.Reserve(static_cast<std::size_t>(n), static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i) {
+        const QPainterPath::Element& e = mapped.elementAt(i);
         switch (e.type) {
             case QPainterPath::MoveToElement:
-                to.MoveTo(p);
+                to.MoveTo({e.x, e.y});
                 break;
             case QPainterPath::LineToElement:
-                to.LineTo(p);
+                to.LineTo({e.x, e.y});
                 break;
             case QPainterPath::CurveToElement:
                 if (i + 2 < n) {
-                    const QPainterPath::Element& c2 = path.elementAt(i + 1);
-                    const QPainterPath::Element& end = path.elementAt(i + 2);
-                    to.CubicTo(p, FromQt(t.map(QPointF(c2.x, c2.y))),
-                               FromQt(t.map(QPointF(end.x, end.y))));
+                    const QPainterPath::Element& c2 = mapped.elementAt(i + 1);
+                    const QPainterPath::Element& end = mapped.elementAt(i + 2);
+                    to.CubicTo({e.x, e.y}, {c2.x, c2.y}, {end.x, end.y});
                 }
                 i += 2;
                 break;
