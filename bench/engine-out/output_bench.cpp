@@ -10,7 +10,7 @@
 #include <filesystem>
 
 #include "../GuiBenchMain.h"
-#include "engine/output/PaperGeometry.h"
+#include "engine/geom/Polygon.h"
 #include "engine/output/PlotOutput.h"
 #include "engine/plotstyle/PlotStyleFile.h"
 
@@ -35,8 +35,8 @@ void DensePage(benchmark::State& state, output::OutputKind kind) {
             const double a = i * 0.001;
             output::Polyline line;
             line.pen = pen;
-            line.points = QPolygonF({{594.5 + 500 * std::cos(a), 420.5 + 400 * std::sin(a)},
-                                     {594.5 - 500 * std::cos(a), 420.5 - 400 * std::sin(a)}});
+            line.points = {{594.5 + 500 * std::cos(a), 420.5 + 400 * std::sin(a)},
+                           {594.5 - 500 * std::cos(a), 420.5 - 400 * std::sin(a)}};
             sink->Draw(line);
         }
         bytes = sink->Finish().bytesWritten;
@@ -64,13 +64,13 @@ BENCHMARK(BM_DensePageHpgl)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DensePagePng)->Unit(benchmark::kMillisecond);
 
 void BM_ClipLongPolyline(benchmark::State& state) {
-    QPolygonF line;
+    geom::Polygon line;
     for (int i = 0; i < 10000; ++i) {
-        line << QPointF(i * 0.1, 50 + 40 * std::sin(i * 0.05));
+        line.push_back({i * 0.1, 50 + 40 * std::sin(i * 0.05)});
     }
-    const QPolygonF viewport({{100, 20}, {800, 20}, {800, 80}, {450, 50}, {100, 80}});
+    const geom::Polygon viewport{{100, 20}, {800, 20}, {800, 80}, {450, 50}, {100, 80}};
     for (auto _ : state) {
-        benchmark::DoNotOptimize(output::ClipPolyline(line, false, viewport));
+        benchmark::DoNotOptimize(geom::ClipPolyline(line, false, viewport));
     }
 }
 BENCHMARK(BM_ClipLongPolyline)->Unit(benchmark::kMicrosecond);

@@ -49,7 +49,7 @@ protected:
     void DrawArea(const output::FilledArea&) override { ++n; }
     void DrawImage(const output::Image&) override { ++n; }
     void DrawGlyphs(const output::GlyphRun&) override { ++n; }
-    void BeginClip(const QPolygonF&) override {}
+    void BeginClip(const output::Polygon&) override {}
     void EndClip() override {}
     void Commit() override {}
     void Discard() override {}

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "engine/geom/Polygon.h"
 #include "engine/output/PainterBackend.h"
 #include "engine/output/PaperGeometry.h"
 
@@ -12,7 +13,7 @@ namespace {
 
 constexpr std::size_t kFlushBytes = 64 * 1024;
 // Points per PD command: long runs are split to keep commands a plotter's buffer can take.
-constexpr qsizetype kPointsPerCommand = 128;
+constexpr std::size_t kPointsPerCommand = 128;
 
 std::string Number(double v) {
     char buf[32];
@@ -55,8 +56,17 @@ int JoinCode(plotstyle::LineJoin join) {
     return 4;
 }
 
-QPolygonF SheetPolygon(const PageFormat& f) {
-    return QPolygonF(QRectF(0, 0, f.widthMm, f.heightMm));
+// Equal but for the last few bits of either coordinate.
+bool NearlySame(geom::Vec2 a, geom::Vec2 b) {
+    const auto same = [](double u, double v) {
+        return u == 0 || v == 0 ? std::abs(u - v) <= 1e-12
+                                : std::abs(u - v) * 1e12 <= std::min(std::abs(u), std::abs(v));
+    };
+    return same(a.x, b.x) && same(a.y, b.y);
+}
+
+Polygon SheetPolygon(const PageFormat& f) {
+    return geom::RectRing({0, 0, f.widthMm, f.heightMm});
 }
 
 }  // namespace
@@ -86,9 +96,9 @@ HpglSink::~HpglSink() {
     }
 }
 
-std::string HpglSink::Point(QPointF p) const {
-    return std::to_string(std::lround(p.x() * kUnitsPerMm)) + "," +
-           std::to_string(std::lround(p.y() * kUnitsPerMm));
+std::string HpglSink::Point(geom::Vec2 p) const {
+    return std::to_string(std::lround(p.x * kUnitsPerMm)) + "," +
+           std::to_string(std::lround(p.y * kUnitsPerMm));
 }
 
 void HpglSink::Write(const std::string& text) {
@@ -158,11 +168,12 @@ void HpglSink::SelectPen(const Pen& pen, bool forFill) {
 }
 
 void HpglSink::DrawPolyline(const Polyline& line) {
-    std::vector<QPolygonF> pieces = ClipPolyline(line.points, line.closed, SheetPolygon(Format()));
-    for (const QPolygonF& clip : Clips()) {
-        std::vector<QPolygonF> next;
-        for (const QPolygonF& piece : pieces) {
-            for (QPolygonF& part : ClipPolyline(piece, false, clip)) {
+    std::vector<Polygon> pieces =
+        geom::ClipPolyline(line.points, line.closed, SheetPolygon(Format()));
+    for (const Polygon& clip : Clips()) {
+        std::vector<Polygon> next;
+        for (const Polygon& piece : pieces) {
+            for (Polygon& part : geom::ClipPolyline(piece, false, clip)) {
                 next.push_back(std::move(part));
             }
         }
@@ -173,15 +184,15 @@ void HpglSink::DrawPolyline(const Polyline& line) {
     }
     SelectPen(line.pen, false);
     page::Rect inked = page::Rect::Empty();
-    for (const QPolygonF& piece : pieces) {
-        inked.Include(BoundsOf(piece));
+    for (const Polygon& piece : pieces) {
+        inked.Include(geom::BoundsOf(piece));
         std::string text = "PU" + Point(piece.front()) + ";";
         if (piece.size() == 1) {
             text += "PD" + Point(piece.front()) + ";";
         }
-        for (qsizetype i = 1; i < piece.size(); i += kPointsPerCommand) {
+        for (std::size_t i = 1; i < piece.size(); i += kPointsPerCommand) {
             text += "PD";
-            for (qsizetype k = i; k < std::min(piece.size(), i + kPointsPerCommand); ++k) {
+            for (std::size_t k = i; k < std::min(piece.size(), i + kPointsPerCommand); ++k) {
                 if (k > i) {
                     text += ",";
                 }
@@ -194,9 +205,9 @@ void HpglSink::DrawPolyline(const Polyline& line) {
     NoteInk(inked, line.pen.color);
 }
 
-void HpglSink::Fill(const std::vector<QPolygonF>& rings, const Pen& pen) {
-    std::vector<QPolygonF> area = ClipArea(rings, SheetPolygon(Format()));
-    for (const QPolygonF& clip : Clips()) {
+void HpglSink::Fill(const std::vector<Polygon>& rings, const Pen& pen) {
+    std::vector<Polygon> area = ClipArea(rings, SheetPolygon(Format()));
+    for (const Polygon& clip : Clips()) {
         if (area.empty()) {
             break;
         }
@@ -209,17 +220,17 @@ void HpglSink::Fill(const std::vector<QPolygonF>& rings, const Pen& pen) {
     std::string text = "PM0;";
     page::Rect inked = page::Rect::Empty();
     bool first = true;
-    for (const QPolygonF& ring : area) {
+    for (const Polygon& ring : area) {
         if (ring.size() < 3) {
             continue;
         }
-        inked.Include(BoundsOf(ring));
+        inked.Include(geom::BoundsOf(ring));
         if (!first) {
             text += "PM1;";
         }
         first = false;
         text += "PU" + Point(ring.front()) + ";PD";
-        for (qsizetype k = 1; k < ring.size(); ++k) {
+        for (std::size_t k = 1; k < ring.size(); ++k) {
             text += Point(ring[k]) + ",";
         }
         text += Point(ring.front()) + ";";
@@ -236,13 +247,14 @@ void HpglSink::DrawArea(const FilledArea& area) {
 }
 
 void HpglSink::DrawGlyphs(const GlyphRun& glyphs) {
-    std::vector<QPolygonF> rings;
-    for (QPolygonF ring : glyphs.outline.toSubpathPolygons()) {
-        if (ring.size() > 1 && ring.front() == ring.back()) {
-            ring.removeLast();
+    // Outlines are filled by the even-odd rule here, as areas are.
+    std::vector<Polygon> rings;
+    for (Polygon& ring : glyphs.outline.Flattened()) {
+        if (ring.size() > 1 && NearlySame(ring.front(), ring.back())) {
+            ring.pop_back();
         }
         if (ring.size() >= 3) {
-            rings.push_back(ring);
+            rings.push_back(std::move(ring));
         }
     }
     Fill(rings, glyphs.pen);

@@ -2,25 +2,10 @@
 
 #include <string>
 
+#include "engine/geom/Dashes.h"
 #include "engine/output/PaperGeometry.h"
 
 namespace vx::engine::output {
-
-page::Rect BoundsOf(const QPolygonF& points) {
-    page::Rect r = page::Rect::Empty();
-    for (QPointF p : points) {
-        r.Include(page::Point{p.x(), p.y()});
-    }
-    return r;
-}
-
-page::Rect BoundsOf(const QRectF& rect) {
-    if (rect.isNull() && rect.isEmpty()) {
-        return page::Rect::Empty();
-    }
-    const QRectF n = rect.normalized();
-    return {n.left(), n.top(), n.right(), n.bottom()};
-}
 
 PageSink::PageSink(PageFormat format, std::int64_t maxBytes)
     : format_(format), maxBytes_(maxBytes) {}
@@ -32,7 +17,7 @@ void PageSink::Draw(const Polyline& polyline) {
         return;
     }
     ++stats_.primitives;
-    if (polyline.points.isEmpty()) {
+    if (polyline.points.empty()) {
         return;
     }
     if (polyline.pen.dashes.empty()) {
@@ -42,8 +27,8 @@ void PageSink::Draw(const Polyline& polyline) {
     Polyline dash;
     dash.pen = polyline.pen;
     dash.pen.dashes.clear();
-    for (QPolygonF& piece : ApplyDashes(polyline.points, polyline.closed, polyline.pen.dashes,
-                                        polyline.pen.adaptiveDashes)) {
+    for (Polygon& piece : geom::ApplyDashes(polyline.points, polyline.closed, polyline.pen.dashes,
+                                            polyline.pen.adaptiveDashes)) {
         dash.points = std::move(piece);
         DrawPolyline(dash);
     }
@@ -85,12 +70,12 @@ void PageSink::Draw(const GlyphRun& glyphs) {
         return;
     }
     ++stats_.primitives;
-    if (!glyphs.outline.isEmpty()) {
+    if (!glyphs.outline.Empty()) {
         DrawGlyphs(glyphs);
     }
 }
 
-void PageSink::PushClip(const QPolygonF& polygon) {
+void PageSink::PushClip(const Polygon& polygon) {
     if (!open_) {
         return;
     }
@@ -108,8 +93,8 @@ void PageSink::PopClip() {
 
 page::Rect PageSink::VisibleBounds() const {
     page::Rect visible = Sheet();
-    for (const QPolygonF& clip : clips_) {
-        const page::Rect c = BoundsOf(clip);
+    for (const Polygon& clip : clips_) {
+        const page::Rect c = geom::BoundsOf(clip);
         visible = {std::max(visible.xmin, c.xmin), std::max(visible.ymin, c.ymin),
                    std::min(visible.xmax, c.xmax), std::min(visible.ymax, c.ymax)};
         if (visible.IsEmpty()) {

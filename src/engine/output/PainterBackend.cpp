@@ -5,7 +5,7 @@
 #include <QPrinterInfo>
 #include <cmath>
 
-#include "engine/output/PaperGeometry.h"
+#include "engine/output/QtGeometry.h"
 
 namespace vx::engine::output {
 
@@ -28,6 +28,14 @@ QPageLayout SheetLayout(PageFormat f, const QString& name = {}) {
     return QPageLayout(QPageSize(portrait, QPageSize::Millimeter, name, QPageSize::ExactMatch),
                        landscape ? QPageLayout::Landscape : QPageLayout::Portrait,
                        QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
+}
+
+page::Rect BoundsOf(const QRectF& rect) {
+    if (rect.isNull() && rect.isEmpty()) {
+        return page::Rect::Empty();
+    }
+    const QRectF n = rect.normalized();
+    return {n.left(), n.top(), n.right(), n.bottom()};
 }
 
 page::Rect Grown(page::Rect r, double by) {
@@ -143,13 +151,13 @@ void PainterSink::DrawPolyline(const Polyline& line) {
     painter_.setPen(pen);
     painter_.setBrush(Qt::NoBrush);
     if (line.points.size() == 1) {
-        painter_.drawPoint(line.points.front());
+        painter_.drawPoint(ToQt(line.points.front()));
     } else if (line.closed) {
-        painter_.drawPolygon(line.points);
+        painter_.drawPolygon(ToQt(line.points));
     } else {
-        painter_.drawPolyline(line.points);
+        painter_.drawPolyline(ToQt(line.points));
     }
-    InkWithin(Grown(BoundsOf(line.points), pen.isCosmetic() ? 0.0 : pen.widthF() / 2),
+    InkWithin(Grown(geom::BoundsOf(line.points), pen.isCosmetic() ? 0.0 : pen.widthF() / 2),
               line.pen.color);
 }
 
@@ -163,29 +171,27 @@ void PainterSink::DrawImage(const Image& image) {
     const double w = image.image.width();
     const double h = image.image.height();
     // Pixel (x, y), y down from the top -> paper mm.
-    const QTransform imageToPaper(image.width.x() / w, image.width.y() / w, -image.height.x() / h,
-                                  -image.height.y() / h, image.origin.x() + image.height.x(),
-                                  image.origin.y() + image.height.y());
+    const QTransform imageToPaper(image.width.x / w, image.width.y / w, -image.height.x / h,
+                                  -image.height.y / h, image.origin.x + image.height.x,
+                                  image.origin.y + image.height.y);
     painter_.save();
     painter_.setRenderHint(QPainter::SmoothPixmapTransform, true);
     painter_.setWorldTransform(imageToPaper * paperToDevice_);
     painter_.drawImage(QPointF(0, 0), image.image);
     painter_.restore();
-    QPolygonF corners;
-    corners << image.origin << image.origin + image.width
-            << image.origin + image.width + image.height << image.origin + image.height;
-    InkWithin(BoundsOf(corners), plotstyle::kBlack);
+    InkWithin(geom::BoundsOf(image.Corners()), plotstyle::kBlack);
 }
 
 void PainterSink::DrawGlyphs(const GlyphRun& glyphs) {
-    painter_.fillPath(glyphs.outline, ToColor(glyphs.pen.color));
-    InkWithin(BoundsOf(glyphs.outline.boundingRect()), glyphs.pen.color);
+    const QPainterPath outline = ToQt(glyphs.outline);
+    painter_.fillPath(outline, ToColor(glyphs.pen.color));
+    InkWithin(BoundsOf(outline.boundingRect()), glyphs.pen.color);
 }
 
-void PainterSink::BeginClip(const QPolygonF& polygon) {
+void PainterSink::BeginClip(const Polygon& polygon) {
     painter_.save();
     QPainterPath path;
-    path.addPolygon(polygon);
+    path.addPolygon(ToQt(polygon));
     path.closeSubpath();
     painter_.setClipPath(path, painter_.hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip);
 }

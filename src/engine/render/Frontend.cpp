@@ -9,7 +9,7 @@
 
 namespace vx::engine::render {
 
-void Frontend::Impl::StrokeDashed(const QPointF* pts, std::size_t n, bool closed,
+void Frontend::Impl::StrokeDashed(const Vec2* pts, std::size_t n, bool closed,
                                   const plotstyle::Pen& pen, const DashPattern* pattern,
                                   const Resolved* r) {
     if (n == 0) {
@@ -59,11 +59,11 @@ void Frontend::Impl::DrawLinetypeMarks(const db::Linetype& lt, const DashPattern
         const db::TextStyle* ts = TextStyleOf(d, style);
         const double base = ts && ts->height > 0 ? ts->height : 1.0;
         const double along = m.angle;
-        const QPointF dir(std::cos(along), std::sin(along)), across(-dir.y(), dir.x());
-        const QPointF at = m.at + dir * (e.offsetX * k) + across * (e.offsetY * k);
+        const Vec2 dir{std::cos(along), std::sin(along)}, across{-dir.y, dir.x};
+        const Vec2 at = m.at + dir * (e.offsetX * k) + across * (e.offsetY * k);
         db::Text t;
         t.text = e.text;
-        t.position = {at.x(), at.y(), 0};
+        t.position = {at.x, at.y, 0};
         t.height = base * (e.scale != 0 ? std::abs(e.scale) : 1.0) * k;
         t.rotation = (e.type & 1) ? e.rotation : along / kDeg + e.rotation;
         t.widthFactor = ts && ts->widthFactor > 0 ? ts->widthFactor : 1.0;
@@ -111,7 +111,7 @@ void Frontend::Impl::StrokePaper(bool closed, const Resolved& r, const plotstyle
         }
     }
     if (closed && paper.size() > 2) {
-        const QPointF closing[2] = {paper.back(), paper.front()};
+        const Vec2 closing[2] = {paper.back(), paper.front()};
         StrokeDashed(closing, 2, false, pen, pattern, &r);
     }
 }

@@ -51,8 +51,8 @@ void Frontend::Impl::DrawTolerance(const db::Entity& e, const Frame& f) {
                 if (piece.symbol != 0) {
                     for (const auto& stroke : GdtSymbolStrokes(piece.symbol)) {
                         local.clear();
-                        for (const QPointF& q : stroke) {
-                            local.push_back({cursor + q.x() * h, baseline + q.y() * h, 0});
+                        for (const Vec2& q : stroke) {
+                            local.push_back({cursor + q.x * h, baseline + q.y * h, 0});
                         }
                         StrokeLocal(plane, false, solid, pen, ltMm);
                     }
@@ -98,10 +98,10 @@ void Frontend::Impl::DrawXLine(const db::Entity& e, const Frame& f, bool ray) {
     if (!g || !Finite(g->base) || !Finite(g->direction) || page.Measuring()) {
         return;  // endless: measured, they have no extent
     }
-    const QPointF p = Map(f.toPaper, g->base);
+    const Vec2 p = Map(f.toPaper, g->base);
     const Vec3 dv = f.toPaper.ApplyVector(g->direction);
-    const QPointF d(dv.x, dv.y);
-    const double len = std::hypot(d.x(), d.y());
+    const Vec2 d{dv.x, dv.y};
+    const double len = std::hypot(d.x, d.y);
     if (!(len > 1e-12)) {
         return;  // seen end-on
     }
@@ -112,7 +112,7 @@ void Frontend::Impl::DrawXLine(const db::Entity& e, const Frame& f, bool ray) {
     }
     double t0 = ray ? 0.0 : -std::numeric_limits<double>::infinity();
     double t1 = std::numeric_limits<double>::infinity();
-    if (!geom::ClipLine({p.x(), p.y()}, {d.x(), d.y()}, box, t0, t1)) {
+    if (!geom::ClipLine(p, d, box, t0, t1)) {
         return;
     }
     const Resolved r = ctx.Resolve(e.props, f.scope);
@@ -185,12 +185,12 @@ void Frontend::Impl::DrawMLine(const db::Entity& e, const Frame& f) {
         db::EntityProps fp = e.props;
         fp.color = style->fillColor;
         const Resolved r = ctx.Resolve(fp, f.scope);
-        QPolygonF area;
+        Polygon area;
         for (const Vec3& p : points[top]) {
-            area << Map(f.toPaper, p);
+            area.push_back(Map(f.toPaper, p));
         }
         for (auto it = points[bottom].rbegin(); it != points[bottom].rend(); ++it) {
-            area << Map(f.toPaper, *it);
+            area.push_back(Map(f.toPaper, *it));
         }
         page.Fill({area}, ctx.PenFor(r));
     }
@@ -320,17 +320,18 @@ void Frontend::Impl::DrawWipeout(const db::Entity& e, const Frame& f) {
     if (bp.size() == 2) {
         bp = {bp[0], {bp[1].x, bp[0].y, 0}, bp[1], {bp[0].x, bp[1].y, 0}};
     }
-    QPolygonF area;
+    Polygon area;
     if (bp.size() >= 3) {
         // Pixel coordinates from the top-left corner, as an image's clip boundary.
         const Vec3 origin = g->position + g->uVector * 0.5 - g->vVector * 0.5;
         for (const Vec3& p : bp) {
-            area << Map(f.toPaper, origin + g->uVector * p.x + g->vVector * (g->pixelsV - p.y));
+            area.push_back(
+                Map(f.toPaper, origin + g->uVector * p.x + g->vVector * (g->pixelsV - p.y)));
         }
     } else {
         const Vec3 w = g->uVector * g->pixelsU, h = g->vVector * g->pixelsV;
-        area << Map(f.toPaper, g->position) << Map(f.toPaper, g->position + w)
-             << Map(f.toPaper, g->position + w + h) << Map(f.toPaper, g->position + h);
+        area = {Map(f.toPaper, g->position), Map(f.toPaper, g->position + w),
+                Map(f.toPaper, g->position + w + h), Map(f.toPaper, g->position + h)};
     }
     plotstyle::Pen mask;
     mask.color = plotstyle::kWhite;
@@ -417,8 +418,7 @@ void Frontend::Impl::DrawArrowhead(const std::vector<Vec3>& v, double size, cons
     }
     const Vec3 side = db::Normalized(db::Cross({0, 0, 1}, dir)) * (size / 6);
     const Vec3 back = tip + dir * size;
-    QPolygonF arrow;
-    arrow << Map(f.toPaper, tip) << Map(f.toPaper, back + side) << Map(f.toPaper, back - side);
+    Polygon arrow{Map(f.toPaper, tip), Map(f.toPaper, back + side), Map(f.toPaper, back - side)};
     page.Fill({arrow}, pen);
 }
 

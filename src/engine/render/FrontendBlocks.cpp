@@ -232,9 +232,9 @@ void Frontend::Impl::DrawViewport(const db::Entity& e, const Frame& f) {
                    {c.x + hw, c.y + hh, 0},
                    {c.x - hw, c.y + hh, 0}};
     }
-    QPolygonF clip;
+    Polygon clip;
     for (const Vec3& p : outline) {
-        clip.append(Map(f.toPaper, p));
+        clip.push_back(Map(f.toPaper, p));
     }
     if (!clipEntity && options.viewportBorders &&
         ctx.Check(e.props, f.scope) == Visibility::Shown) {
@@ -271,7 +271,7 @@ void Frontend::Impl::DrawViewport(const db::Entity& e, const Frame& f) {
     inner.depth = 0;
 
     const page::Rect before = page.Visible();
-    page::Rect box = output::BoundsOf(clip);
+    page::Rect box = geom::BoundsOf(clip);
     box = {std::max(box.xmin, before.xmin), std::max(box.ymin, before.ymin),
            std::min(box.xmax, before.xmax), std::min(box.ymax, before.ymax)};
     if (box.IsEmpty()) {

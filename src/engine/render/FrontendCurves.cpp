@@ -32,26 +32,26 @@ void Frontend::Impl::DrawPoint(const db::Entity& e, const Frame& f) {
     } else {
         size = pointSizeMm;
     }
-    const QPointF c = Map(f.toPaper, g->position);
+    const Vec2 c = Map(f.toPaper, g->position);
     const double h = size / 2;
     switch (mode & 7) {
         case 0:
             page.Stroke(&c, 1, false, pen);
             break;
         case 2:
-            run = {c - QPointF(h, 0), c + QPointF(h, 0)};
+            run = {c - Vec2{h, 0}, c + Vec2{h, 0}};
             page.Stroke(run.data(), 2, false, pen);
-            run = {c - QPointF(0, h), c + QPointF(0, h)};
+            run = {c - Vec2{0, h}, c + Vec2{0, h}};
             page.Stroke(run.data(), 2, false, pen);
             break;
         case 3:
-            run = {c - QPointF(h, h), c + QPointF(h, h)};
+            run = {c - Vec2{h, h}, c + Vec2{h, h}};
             page.Stroke(run.data(), 2, false, pen);
-            run = {c - QPointF(h, -h), c + QPointF(h, -h)};
+            run = {c - Vec2{h, -h}, c + Vec2{h, -h}};
             page.Stroke(run.data(), 2, false, pen);
             break;
         case 4:
-            run = {c, c + QPointF(0, h)};
+            run = {c, c + Vec2{0, h}};
             page.Stroke(run.data(), 2, false, pen);
             break;
         default:
@@ -59,16 +59,16 @@ void Frontend::Impl::DrawPoint(const db::Entity& e, const Frame& f) {
     }
     if (mode & 32) {
         local.clear();
-        AppendEllipse(local, {c.x(), c.y(), 0}, {h, 0, 0}, {0, h, 0}, 0, 2 * kPi,
+        AppendEllipse(local, {c.x, c.y, 0}, {h, 0, 0}, {0, h, 0}, 0, 2 * kPi,
                       ArcSegments(h, 2 * kPi, CurveTol(2 * h)));
         paper.clear();
         for (const Vec3& p : local) {
-            paper.emplace_back(p.x, p.y);
+            paper.push_back({p.x, p.y});
         }
         page.Stroke(paper.data(), paper.size(), true, pen);
     }
     if (mode & 64) {
-        run = {c + QPointF(-h, -h), c + QPointF(h, -h), c + QPointF(h, h), c + QPointF(-h, h)};
+        run = {c + Vec2{-h, -h}, c + Vec2{h, -h}, c + Vec2{h, h}, c + Vec2{-h, h}};
         page.Stroke(run.data(), 4, true, pen);
     }
 }

@@ -57,9 +57,8 @@ void Frontend::Impl::DrawLeader(const db::Entity& e, const Frame& f) {
     }
     const Vec3 side = db::Normalized(db::Cross({0, 0, 1}, dir)) * (size / 6);
     const Vec3 back = tip + dir * size;
-    QPolygonF arrow;
-    arrow << Map(f.toPaper, tip) << Map(f.toPaper, back + side)
-          << Map(f.toPaper, back - side * 1.0);
+    Polygon arrow{Map(f.toPaper, tip), Map(f.toPaper, back + side),
+                  Map(f.toPaper, back - side * 1.0)};
     page.Fill({arrow}, pen);
 }
 

@@ -18,12 +18,12 @@ void Frontend::Impl::DrawSolid(const db::Entity& e, const Frame& f) {
     }
     const Transform m = OcsFrame(f, e.props.extrusion);
     // Corners are stored in the order 1-2-4-3.
-    QPolygonF ring;
+    Polygon ring;
     for (int k : {0, 1, 3, 2}) {
         if (!Finite(g->corners[k])) {
             return;
         }
-        ring.append(Map(m, g->corners[k]));
+        ring.push_back(Map(m, g->corners[k]));
     }
     const Resolved r = ctx.Resolve(e.props, f.scope);
     const plotstyle::Pen& pen = ctx.PenFor(r);
@@ -70,8 +70,7 @@ void Frontend::Impl::DrawHatch(const db::Entity& e, const Frame& f) {
     page::Rect box = page::Rect::Empty();
     for (const auto& loop : loops) {
         for (const Vec3& p : loop) {
-            const QPointF q = Map(m, p);
-            box.Include(page::Point{q.x(), q.y()});
+            box.Include(Map(m, p));
         }
     }
     if (!page.MayShow(box)) {
@@ -79,18 +78,17 @@ void Frontend::Impl::DrawHatch(const db::Entity& e, const Frame& f) {
     }
     if (page.Measuring()) {
         // The pattern lies within the boundary, so the boundary's box is the hatch's.
-        page.Fill({QPolygonF(QRectF(QPointF(box.xmin, box.ymin), QPointF(box.xmax, box.ymax)))},
-                  pen);
+        page.Fill({geom::RectRing(box)}, pen);
         return;
     }
     const auto fillSolid = [&] {
-        std::vector<QPolygonF> rings;
+        std::vector<Polygon> rings;
         rings.reserve(loops.size());
         for (const auto& loop : loops) {
-            QPolygonF ring;
-            ring.reserve(static_cast<qsizetype>(loop.size()));
+            Polygon ring;
+            ring.reserve(loop.size());
             for (const Vec3& p : loop) {
-                ring.append(Map(m, p));
+                ring.push_back(Map(m, p));
             }
             rings.push_back(std::move(ring));
         }
@@ -230,7 +228,8 @@ void Frontend::Impl::DrawImage(const db::Entity& e, const Frame& f) {
     }
     // The clip boundary: pixel coordinates from the image's top-left corner, whose centre
     // is pixel (0, 0). Clipped inside out, the image is drawn with those pixels cleared.
-    QPolygonF clip, hole;
+    Polygon clip;
+    QPolygonF hole;  // in the image's pixels
     if (g->clipping && g->clipBoundary.size() >= 2) {
         const Vec3 origin = g->position + g->uVector * 0.5 - g->vVector * 0.5;
         std::vector<Vec3> bp = g->clipBoundary;
@@ -243,11 +242,12 @@ void Frontend::Impl::DrawImage(const db::Entity& e, const Frame& f) {
                 hole << QPointF((p.x + 0.5) * img->width() / g->pixelsU,
                                 (p.y + 0.5) * img->height() / g->pixelsV);
             } else {
-                clip << Map(f.toPaper, origin + g->uVector * p.x + g->vVector * (g->pixelsV - p.y));
+                clip.push_back(
+                    Map(f.toPaper, origin + g->uVector * p.x + g->vVector * (g->pixelsV - p.y)));
             }
         }
     }
-    if (!clip.isEmpty()) {
+    if (!clip.empty()) {
         page.PushClip(clip);
     }
     if (img) {
@@ -257,14 +257,14 @@ void Frontend::Impl::DrawImage(const db::Entity& e, const Frame& f) {
         HideInside(out.image, hole);
         out.origin = Map(f.toPaper, g->position);
         const Vec3 wp = f.toPaper.ApplyVector(w), hp = f.toPaper.ApplyVector(h);
-        out.width = QPointF(wp.x, wp.y);
-        out.height = QPointF(hp.x, hp.y);
+        out.width = {wp.x, wp.y};
+        out.height = {hp.x, hp.y};
         page.Picture(out);
     } else {
         local = {g->position, g->position + w, g->position + w + h, g->position + h};
         StrokeLocal(f.toPaper, true, r, pen, LinetypeMm(e.props, f));
     }
-    if (!clip.isEmpty()) {
+    if (!clip.empty()) {
         page.PopClip();
     }
 }
@@ -320,19 +320,19 @@ void Frontend::Impl::DrawUnderlay(const db::Entity& e, const Frame& f) {
         Warn("The PDF underlay \"" + file + "\" " + sheet.error + "; its frame is drawn instead.");
         return drawFrame();
     }
-    QPolygonF framePaper;
+    Polygon framePaper;
     for (const Vec3& p : frame) {
-        framePaper << Map(m, p);
+        framePaper.push_back(Map(m, p));
     }
     if (page.Measuring()) {
         page.Stroke(framePaper, true, ctx.PenFor(r));  // the page covers its frame
         return;
     }
-    if (!page.MayShow(output::BoundsOf(framePaper))) {
+    if (!page.MayShow(geom::BoundsOf(framePaper))) {
         return;
     }
     // The part of the page to draw: the frame's box on the page, cut to what can show.
-    QRectF region = QPolygonF(framePaper).boundingRect();
+    QRectF region = output::ToQt(framePaper).boundingRect();
     const QTransform toPaper = PlaneToPaper(m, 0);
     bool invertible = false;
     const QTransform back = toPaper.inverted(&invertible);
@@ -378,8 +378,8 @@ void Frontend::Impl::DrawUnderlay(const db::Entity& e, const Frame& f) {
     out.origin = Map(m, {left, bottom, 0});
     const Vec3 w = m.ApplyVector({part.width() / 72, 0, 0});
     const Vec3 h = m.ApplyVector({0, part.height() / 72, 0});
-    out.width = QPointF(w.x, w.y);
-    out.height = QPointF(h.x, h.y);
+    out.width = {w.x, w.y};
+    out.height = {h.x, h.y};
     const bool push = clipped && !(g->flags & U::kClipInside);
     if (push) {
         page.PushClip(framePaper);

@@ -84,7 +84,7 @@ void Frontend::Impl::DrawPlanePolyline(const std::vector<PVertex>& v, bool close
             StrokeLocal(m, false, r, pen, LinetypeMm(props, f));
             continue;
         }
-        QPolygonF ring;
+        Polygon ring;
         BulgeArc arc;
         if (BulgeGeometry(a.x, a.y, b.x, b.y, a.bulge, arc)) {
             const int k = ArcSegments((arc.radius + std::max(wa, wb)) * mm, arc.sweep, ptol);
@@ -96,7 +96,7 @@ void Frontend::Impl::DrawPlanePolyline(const std::vector<PVertex>& v, bool close
                     const double w = (wa + (wb - wa) * t) / 2;
                     const double ang = arc.start + arc.sweep * t;
                     const double rr = arc.radius + (side == 0 ? w : -w) * dir;
-                    ring.append(
+                    ring.push_back(
                         Map(m, {arc.cx + rr * std::cos(ang), arc.cy + rr * std::sin(ang), z}));
                 }
             }
@@ -107,10 +107,10 @@ void Frontend::Impl::DrawPlanePolyline(const std::vector<PVertex>& v, bool close
                 continue;
             }
             const double nx = -dy / len, ny = dx / len;
-            ring << Map(m, {a.x + nx * wa / 2, a.y + ny * wa / 2, z})
-                 << Map(m, {b.x + nx * wb / 2, b.y + ny * wb / 2, z})
-                 << Map(m, {b.x - nx * wb / 2, b.y - ny * wb / 2, z})
-                 << Map(m, {a.x - nx * wa / 2, a.y - ny * wa / 2, z});
+            ring = {Map(m, {a.x + nx * wa / 2, a.y + ny * wa / 2, z}),
+                    Map(m, {b.x + nx * wb / 2, b.y + ny * wb / 2, z}),
+                    Map(m, {b.x - nx * wb / 2, b.y - ny * wb / 2, z}),
+                    Map(m, {a.x - nx * wa / 2, a.y - ny * wa / 2, z})};
         }
         page.Fill({ring}, pen);
     }

@@ -30,28 +30,27 @@ void Frontend::Impl::EmitText(const QTransform& toPaper, const Resolved& r,
         return color >= 0 && static_cast<std::size_t>(color) < pens.size() ? *pens[color] : base;
     };
     // Outline glyphs of one colour go out as one path.
-    std::unordered_map<int, QPainterPath> outlines;
+    std::unordered_map<int, geom::Path> outlines;
     for (const PlacedGlyph& g : text.glyphs) {
         const QTransform t = g.toPlane * toPaper;
         if (g.glyph->shape.IsOutline()) {
-            outlines[g.color].addPath(t.map(g.glyph->shape.outline));
+            output::AppendPath(outlines[g.color], g.glyph->shape.outline, t);
             continue;
         }
         const plotstyle::Pen& pen = penOf(g.color);
         for (const QPolygonF& stroke : g.glyph->shape.strokes) {
             run.resize(static_cast<std::size_t>(stroke.size()));
             for (qsizetype i = 0; i < stroke.size(); ++i) {
-                run[static_cast<std::size_t>(i)] = t.map(stroke[i]);
+                run[static_cast<std::size_t>(i)] = FromQt(t.map(stroke[i]));
             }
             page.Stroke(run.data(), run.size(), false, pen);
         }
     }
     for (auto& [color, path] : outlines) {
-        path.setFillRule(Qt::WindingFill);
         page.Glyphs(std::move(path), penOf(color));
     }
     for (const PlacedLine& l : text.lines) {
-        run = {toPaper.map(l.a), toPaper.map(l.b)};
+        run = {FromQt(toPaper.map(l.a)), FromQt(toPaper.map(l.b))};
         page.Stroke(run.data(), 2, false, penOf(l.color));
     }
 }
@@ -117,7 +116,7 @@ void Frontend::Impl::DrawMText(const db::MText& t, const db::EntityProps& props,
         if (box.isValid()) {
             const QPolygonF ring = {box.bottomLeft(), box.bottomRight(), box.topRight(),
                                     box.topLeft()};
-            page.Stroke(PlaneToPaper(plane, 0).map(ring), true, ctx.PenFor(r));
+            page.Stroke(output::FromQt(PlaneToPaper(plane, 0).map(ring)), true, ctx.PenFor(r));
         }
     }
 }

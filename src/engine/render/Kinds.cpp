@@ -12,24 +12,25 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 
-using Strokes = std::vector<std::vector<QPointF>>;
+using geom::Vec2;
+using Strokes = std::vector<std::vector<Vec2>>;
 
-std::vector<QPointF> ArcPoints(QPointF c, double r, double fromDeg, double toDeg) {
-    std::vector<QPointF> pts;
+std::vector<Vec2> ArcPoints(Vec2 c, double r, double fromDeg, double toDeg) {
+    std::vector<Vec2> pts;
     const int n = std::max(4, static_cast<int>(std::abs(toDeg - fromDeg) / 360 * 32));
     for (int i = 0; i <= n; ++i) {
         const double a = (fromDeg + (toDeg - fromDeg) * i / n) * kPi / 180;
-        pts.emplace_back(c.x() + r * std::cos(a), c.y() + r * std::sin(a));
+        pts.push_back({c.x + r * std::cos(a), c.y + r * std::sin(a)});
     }
     return pts;
 }
 
-std::vector<QPointF> Circle(double r) {
+std::vector<Vec2> Circle(double r) {
     return ArcPoints({0.5, 0.5}, r, 0, 360);
 }
 
 // The letters inside the circled modifiers.
-Strokes Circled(std::vector<QPointF> letter) {
+Strokes Circled(std::vector<Vec2> letter) {
     return {Circle(0.55), std::move(letter)};
 }
 
@@ -151,8 +152,8 @@ std::vector<std::vector<ToleranceBox>> ToleranceRows(std::string_view text) {
     return rows;
 }
 
-std::vector<std::vector<QPointF>> GdtSymbolStrokes(char letter) {
-    using P = QPointF;
+std::vector<std::vector<geom::Vec2>> GdtSymbolStrokes(char letter) {
+    using P = geom::Vec2;
     switch (Lower(letter)) {
         case 'a':  // angularity
             return {{P(1, 0), P(0, 0), P(0.85, 0.65)}};

@@ -8,16 +8,19 @@ namespace vx::engine::render {
 
 namespace {
 
-page::Rect Box(const QPointF* p, std::size_t n) {
+using geom::Vec2;
+
+// The box of the points; one whose first point is not a number is not finite.
+page::Rect Box(const Vec2* p, std::size_t n) {
     if (n == 0) {
         return page::Rect::Empty();
     }
-    double x0 = p[0].x(), x1 = x0, y0 = p[0].y(), y1 = y0;
+    double x0 = p[0].x, x1 = x0, y0 = p[0].y, y1 = y0;
     for (std::size_t i = 1; i < n; ++i) {
-        x0 = std::min(x0, p[i].x());
-        x1 = std::max(x1, p[i].x());
-        y0 = std::min(y0, p[i].y());
-        y1 = std::max(y1, p[i].y());
+        x0 = std::min(x0, p[i].x);
+        x1 = std::max(x1, p[i].x);
+        y0 = std::min(y0, p[i].y);
+        y1 = std::max(y1, p[i].y);
     }
     return {x0, y0, x1, y1};
 }
@@ -40,23 +43,23 @@ double CapReach(const plotstyle::Pen& pen) {
 // The corners where a mitred stroke turns: calls `corner(vertex, outward unit vector,
 // half widths the miter reaches)` for each.
 template <typename F>
-void ForEachMiter(const QPointF* p, std::size_t n, bool closed, const plotstyle::Pen& pen,
+void ForEachMiter(const Vec2* p, std::size_t n, bool closed, const plotstyle::Pen& pen,
                   F&& corner) {
     if (n < 3 ||
         (pen.join != plotstyle::LineJoin::Miter && pen.join != plotstyle::LineJoin::Diamond)) {
         return;
     }
-    const auto unit = [](QPointF v) {
-        const double l = std::hypot(v.x(), v.y());
-        return l > 0 ? v / l : QPointF();
+    const auto unit = [](Vec2 v) {
+        const double l = geom::Length(v);
+        return l > 0 ? v / l : Vec2{};
     };
     const std::size_t first = closed ? 0 : 1, last = closed ? n : n - 1;
     for (std::size_t i = first; i < last; ++i) {
-        const QPointF& v = p[i];
-        const QPointF in = unit(v - p[(i + n - 1) % n]), out = unit(p[(i + 1) % n] - v);
-        const double c = std::sqrt(std::max(0.0, (1 + QPointF::dotProduct(in, out)) / 2));
-        const QPointF dir = unit(in - out);
-        if (dir.isNull()) {
+        const Vec2& v = p[i];
+        const Vec2 in = unit(v - p[(i + n - 1) % n]), out = unit(p[(i + 1) % n] - v);
+        const double c = std::sqrt(std::max(0.0, (1 + geom::Dot(in, out)) / 2));
+        const Vec2 dir = unit(in - out);
+        if (dir.x == 0 && dir.y == 0) {
             continue;  // straight on, or a point repeated
         }
         corner(v, dir, c > 1 / kMiterReach ? 1 / c : kMiterReach);
@@ -68,7 +71,7 @@ void ForEachMiter(const QPointF* p, std::size_t n, bool closed, const plotstyle:
 // Bytes a primitive of n points is counted for: its points and the pen and bookkeeping
 // that go with it.
 constexpr std::int64_t kPrimitiveBytes = 64;
-constexpr std::int64_t kPointBytes = sizeof(QPointF);
+constexpr std::int64_t kPointBytes = sizeof(Vec2);
 // Output back ends spend their time by the size of what they draw, a raster most of all:
 // what reaches the page counts once more per half millimetre of the visible part of its
 // box (width plus height) for lines, per square millimetre for filled shapes.
@@ -123,8 +126,7 @@ bool PageWriter::Accept(const page::Rect& box, const plotstyle::Pen& pen) {
     return true;
 }
 
-void PageWriter::Stroke(const QPointF* points, std::size_t n, bool closed,
-                        const plotstyle::Pen& pen) {
+void PageWriter::Stroke(const Vec2* points, std::size_t n, bool closed, const plotstyle::Pen& pen) {
     budget_.Spend();
     const page::Rect box = n ? Box(points, n) : page::Rect::Empty();
     if (bounds_) {
@@ -133,13 +135,13 @@ void PageWriter::Stroke(const QPointF* points, std::size_t n, bool closed,
         }
         double reach = CapReach(pen);
         const bool shape = shapeWidths_ || !paperWidths_;
-        ForEachMiter(points, n, closed, pen, [&](QPointF v, QPointF dir, double halves) {
+        ForEachMiter(points, n, closed, pen, [&](Vec2 v, Vec2 dir, double halves) {
             if (!shape) {
                 reach = std::max(reach, halves);
             } else if (pen.lineweight > 0 && std::isfinite(pen.lineweight)) {
                 // The tip of a wide corner, where it is.
-                const QPointF tip = v + dir * (pen.lineweight / 2 * halves);
-                bounds_->Include(Grown({tip.x(), tip.y(), tip.x(), tip.y()}, slack_));
+                const Vec2 tip = v + dir * (pen.lineweight / 2 * halves);
+                bounds_->Include(Grown({tip.x, tip.y, tip.x, tip.y}, slack_));
             }
         });
         Measure(box, pen, reach);
@@ -151,20 +153,19 @@ void PageWriter::Stroke(const QPointF* points, std::size_t n, bool closed,
     budget_.Spend(InkCost(box, false));
     budget_.SpendBytes(kPrimitiveBytes + static_cast<std::int64_t>(n) * kPointBytes);
     output::Polyline line;
-    line.points = QPolygonF(static_cast<qsizetype>(n));
-    std::copy(points, points + n, line.points.begin());
+    line.points.assign(points, points + n);
     line.closed = closed && n > 2;
     line.pen = pen;
     sink_->Draw(line);
 }
 
-void PageWriter::Fill(std::vector<QPolygonF> rings, const plotstyle::Pen& pen) {
+void PageWriter::Fill(std::vector<geom::Polygon> rings, const plotstyle::Pen& pen) {
     budget_.Spend(static_cast<std::int64_t>(rings.size()) + 1);
     page::Rect box = page::Rect::Empty();
     std::int64_t points = 0;
-    for (const QPolygonF& r : rings) {
-        box.Include(Box(r.constData(), static_cast<std::size_t>(r.size())));
-        points += r.size();
+    for (const geom::Polygon& r : rings) {
+        box.Include(Box(r.data(), r.size()));
+        points += static_cast<std::int64_t>(r.size());
     }
     plotstyle::Pen thin = pen;
     thin.lineweight = 0;
@@ -185,25 +186,25 @@ void PageWriter::Fill(std::vector<QPolygonF> rings, const plotstyle::Pen& pen) {
     sink_->Draw(area);
 }
 
-void PageWriter::Glyphs(QPainterPath outline, const plotstyle::Pen& pen) {
+void PageWriter::Glyphs(geom::Path outline, const plotstyle::Pen& pen) {
     budget_.Spend();
-    const QRectF r = outline.controlPointRect();
-    const page::Rect box{r.left(), r.top(), r.right(), r.bottom()};
+    const page::Rect box = Box(outline.Points().data(), outline.Points().size());
     if (bounds_) {
         // Outlines are filled, not stroked: the pen adds no width.
         plotstyle::Pen fill = pen;
         fill.lineweight = 0;
-        if (!outline.isEmpty() && box.IsFinite()) {
+        if (!outline.Empty() && box.IsFinite()) {
             Measure(box, fill, 1);
         }
         return;
     }
-    if (outline.isEmpty() || !Accept(box, pen)) {
+    if (outline.Empty() || !Accept(box, pen)) {
         return;
     }
     budget_.Spend(InkCost(box, true));
     // An element: a point and its type.
-    budget_.SpendBytes(kPrimitiveBytes + outline.elementCount() * (kPointBytes + 8));
+    budget_.SpendBytes(kPrimitiveBytes +
+                       static_cast<std::int64_t>(outline.Points().size()) * (kPointBytes + 8));
     output::GlyphRun run;
     run.outline = std::move(outline);
     run.pen = pen;
@@ -211,11 +212,10 @@ void PageWriter::Glyphs(QPainterPath outline, const plotstyle::Pen& pen) {
 }
 
 void PageWriter::Picture(const output::Image& image) {
-    const QPointF c[4] = {image.origin, image.origin + image.width,
-                          image.origin + image.width + image.height, image.origin + image.height};
     plotstyle::Pen pen;  // images count as ink
     budget_.Spend();
-    const page::Rect box = Box(c, 4);
+    const geom::Polygon corners = image.Corners();
+    const page::Rect box = Box(corners.data(), corners.size());
     if (bounds_) {
         if (!image.image.isNull() && box.IsFinite()) {
             Measure(box, pen, 1);

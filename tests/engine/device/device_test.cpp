@@ -212,7 +212,7 @@ TEST(OpeningPages, EachShippedDeviceWritesItsKindOfFileAndNoneWritesNothing) {
             OpenDevicePage(*registry.Find(device),
                            registry.Paper(device, "ISO_A4_(210.00_x_297.00_MM)"), file, 1, "t");
         output::Polyline line;
-        line.points = QPolygonF({{20, 20}, {100, 100}});
+        line.points = {{20, 20}, {100, 100}};
         sink->Draw(line);
         sink->Finish({true});
         std::ifstream in(file, std::ios::binary);

@@ -1,14 +1,20 @@
 // The geometry layer where it decides something: the arc of a polyline bulge, the object
 // coordinate system of an extrusion (including the switch of axis near the world z axis),
-// and cutting lines and rays to a rectangle.
+// cutting lines and rays to a rectangle, polylines to a polygon, and dashing by a plot
+// style's pattern.
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <limits>
 #include <numbers>
+#include <string>
+#include <vector>
 
 #include "engine/geom/Clip.h"
 #include "engine/geom/Curves.h"
+#include "engine/geom/Dashes.h"
+#include "engine/geom/Polygon.h"
 #include "engine/geom/Transform.h"
 
 using namespace vx::engine::geom;
@@ -114,6 +120,90 @@ TEST(ClipLine, CutsToTheRectangleEdgesIncluded) {
     }
     double t0 = -kInf, t1 = kInf;
     EXPECT_FALSE(ClipLine({0, 0}, {1, 0}, Rect::Empty(), t0, t1)) << "an empty box keeps nothing";
+}
+
+// Parts as text, "x,y x,y | x,y", to compare whole results at once.
+std::string Text(const std::vector<Polygon>& parts) {
+    std::string out;
+    for (const Polygon& part : parts) {
+        out += out.empty() ? "" : " | ";
+        for (std::size_t i = 0; i < part.size(); ++i) {
+            char buf[64];
+            std::snprintf(buf, sizeof buf, "%s%g,%g", i ? " " : "", part[i].x, part[i].y);
+            out += buf;
+        }
+    }
+    return out;
+}
+
+TEST(ClipPolyline, KeepsWhatLiesInsideAnyPolygon) {
+    // A U open at the top: x 0..30, y 0..20, the notch x 10..20 down to y 10.
+    const Polygon u{{0, 0}, {30, 0}, {30, 20}, {20, 20}, {20, 10}, {10, 10}, {10, 20}, {0, 20}};
+    const struct {
+        const char* what;
+        Polygon line;
+        bool closed;
+        Polygon clip;
+        const char* want;
+    } cases[] = {
+        {"across the notch: two parts", {{-5, 15}, {35, 15}}, false, u, "0,15 10,15 | 20,15 30,15"},
+        {"under the notch: one part", {{-5, 5}, {35, 5}}, false, u, "0,5 30,5"},
+        {"along the notch's floor counts inside",
+         {{5, 10}, {25, 10}},
+         false,
+         u,
+         "5,10 10,10 20,10 25,10"},
+        {"wholly outside", {{40, 0}, {50, 10}}, false, u, ""},
+        {"a dot inside", {{5, 5}}, false, u, "5,5"},
+        {"a dot on the boundary", {{0, 5}}, false, u, "0,5"},
+        {"a dot in the notch", {{15, 15}}, false, u, ""},
+        // A closed ring cut once: the part after the cut runs on into the first.
+        {"closed ring cut at one side",
+         {{5, 2}, {40, 2}, {40, 8}, {5, 8}},
+         true,
+         u,
+         "30,8 5,8 5,2 30,2"},
+        {"closed ring inside ends at its start",
+         {{2, 2}, {8, 2}, {8, 8}},
+         true,
+         u,
+         "2,2 8,2 8,8 2,2"},
+        {"a clip of two points keeps nothing", {{0, 0}, {5, 5}}, false, {{0, 0}, {9, 9}}, ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Text(ClipPolyline(c.line, c.closed, c.clip)), c.want) << c.what;
+    }
+}
+
+TEST(ApplyDashes, PatternsAlongALine) {
+    const Polygon line{{0, 0}, {10, 0}, {10, 10}};  // 20 long, turning at 10
+    const struct {
+        const char* what;
+        std::vector<double> pattern;
+        bool adaptive;
+        const char* want;
+    } cases[] = {
+        {"dashes keep the corner", {6, 2}, false, "0,0 6,0 | 8,0 10,0 10,4 | 10,6 10,10"},
+        {"dots are single points", {0, 5}, false, "0,0 | 5,0 | 10,0 | 10,5"},
+        {"adaptive: stretched to whole patterns",
+         {6, 2},
+         true,
+         "0,0 5.45455,0 | 7.27273,0 10,0 10,2.72727 | 10,4.54545 10,10"},
+        {"adaptive: squeezed to end on a dash",
+         {5, 5},
+         true,
+         "0,0 4,0 | 8,0 10,0 10,2 | 10,6 10,10"},
+        {"adaptive dots reach the end", {0, 6}, true, "0,0 | 6.66667,0 | 10,3.33333 | 10,10"},
+        {"adaptive, shorter than the pattern: whole", {15, 15}, true, "0,0 10,0 10,10"},
+        {"no pattern: whole", {}, false, "0,0 10,0 10,10"},
+        {"pattern without length: whole", {0, 0}, false, "0,0 10,0 10,10"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Text(ApplyDashes(line, false, c.pattern, c.adaptive)), c.want) << c.what;
+    }
+    // A closed square runs back to its first corner.
+    EXPECT_EQ(Text(ApplyDashes({{0, 0}, {4, 0}, {4, 4}, {0, 4}}, true, {6, 2}, false)),
+              "0,0 4,0 4,2 | 4,4 0,4 0,2");
 }
 
 }  // namespace

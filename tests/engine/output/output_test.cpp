@@ -12,10 +12,12 @@
 #include <QStandardPaths>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <array>
 #include <tuple>
 
 #include "engine/output/PageSink.h"
 #include "engine/output/PlotOutput.h"
+#include "engine/output/QtGeometry.h"
 #include "files/AtomicFile.h"
 
 using namespace vx::engine;
@@ -35,8 +37,9 @@ inline Pen MakePen(plotstyle::Rgb color, double lineweight, int number = 7,
     return p;
 }
 
-inline Polyline Line(std::initializer_list<QPointF> points, const Pen& pen, bool closed = false) {
-    return {QPolygonF(points), closed, pen};
+inline Polyline Line(std::initializer_list<geom::Vec2> points, const Pen& pen,
+                     bool closed = false) {
+    return {Polygon(points), closed, pen};
 }
 
 inline bool HaveTool(const QString& name) {
@@ -126,8 +129,8 @@ TEST_F(HpglTest, ExactBytesForKnownPrimitives) {
     // A square with a square hole, filled by the even-odd rule.
     FilledArea area;
     area.pen = MakePen({0, 0, 255}, 0.25, 5);
-    area.rings = {QPolygonF({{100, 100}, {120, 100}, {120, 120}, {100, 120}}),
-                  QPolygonF({{105, 105}, {115, 105}, {115, 115}, {105, 115}})};
+    area.rings = {Polygon({{100, 100}, {120, 100}, {120, 120}, {100, 120}}),
+                  Polygon({{105, 105}, {115, 105}, {115, 115}, {105, 115}})};
     sink->Draw(area);
     sink->Draw(Line({{60, 60}}, black));                // a dot
     sink->Draw(Line({{200, 10}, {220, 10}}, black));    // cut at the sheet's edge
@@ -152,13 +155,13 @@ TEST_F(HpglTest, ExactBytesForKnownPrimitives) {
 TEST_F(HpglTest, ClipStackCutsTheGeometryItself) {
     auto sink = Open();
     const Pen pen = MakePen({0, 0, 0}, 0.25, 1);
-    sink->PushClip(QPolygonF({{0, 0}, {100, 0}, {0, 100}}));  // x + y <= 100
+    sink->PushClip(Polygon({{0, 0}, {100, 0}, {0, 100}}));  // x + y <= 100
     sink->Draw(Line({{10, 80}, {80, 80}}, pen));
-    sink->PushClip(QPolygonF({{0, 0}, {15, 0}, {15, 200}, {0, 200}}));  // and x <= 15
+    sink->PushClip(Polygon({{0, 0}, {15, 0}, {15, 200}, {0, 200}}));  // and x <= 15
     sink->Draw(Line({{10, 80}, {80, 80}}, pen));
     FilledArea area;
     area.pen = pen;
-    area.rings = {QPolygonF({{10, 10}, {30, 10}, {30, 20}, {10, 20}})};
+    area.rings = {Polygon({{10, 10}, {30, 10}, {30, 20}, {10, 20}})};
     sink->Draw(area);
     sink->PopClip();
     sink->PopClip();
@@ -217,7 +220,7 @@ TEST_F(HpglTest, Hp2xxRendersAPortraitSheetTurned) {
     sink->Draw(Line({{20, 30}, {60, 30}, {60, 50}, {20, 50}}, MakePen({0, 0, 0}, 0.5, 7), true));
     FilledArea area;
     area.pen = MakePen({0, 0, 255}, 0.25, 5);
-    area.rings = {QPolygonF({{100, 200}, {150, 200}, {150, 250}, {100, 250}})};
+    area.rings = {Polygon({{100, 200}, {150, 200}, {150, 250}, {100, 250}})};
     sink->Draw(area);
     sink->Finish();
 
@@ -333,7 +336,7 @@ TEST_F(PngPixels, ImagePixelZeroIsItsTopLeftCorner) {
 }
 
 TEST_F(PngPixels, ClipStackLimitsInkAndItsCount) {
-    sink->PushClip(QPolygonF({{50, 50}, {80, 50}, {80, 80}, {50, 80}}));
+    sink->PushClip(Polygon({{50, 50}, {80, 50}, {80, 80}, {50, 80}}));
     sink->Draw(Line({{0, 70}, {100, 70}}, MakePen({0, 0, 0}, 2)));
     sink->Draw(Line({{0, 10}, {100, 10}}, MakePen({0, 0, 0}, 2)));  // wholly outside the clip
     sink->PopClip();
@@ -344,16 +347,58 @@ TEST_F(PngPixels, ClipStackLimitsInkAndItsCount) {
 }
 
 TEST_F(PngPixels, GlyphOutlinesAndPatterns) {
-    QPainterPath glyph;
-    glyph.addRect(QRectF(10, 80, 10, 10));
+    geom::Path glyph;
+    glyph.MoveTo({10, 80});
+    for (geom::Vec2 p : {geom::Vec2{20, 80}, {20, 90}, {10, 90}, {10, 80}}) {
+        glyph.LineTo(p);
+    }
     sink->Draw(GlyphRun{glyph, MakePen({0, 0, 255}, 0)});
     FilledArea hatched;
     hatched.pen = MakePen({0, 0, 0}, 0.25);
     hatched.pen.fill = plotstyle::FillStyle::HorizontalBars;  // bars 0.5 mm at y = 3k
-    hatched.rings = {QPolygonF({{40, 40}, {60, 40}, {60, 60}, {40, 60}})};
+    hatched.rings = {Polygon({{40, 40}, {60, 40}, {60, 60}, {40, 60}})};
     sink->Draw(hatched);
     // The glyph; on a bar at y = 45 and between bars.
     EXPECT_EQ(Colors(Finish(), {{15, 85}, {50, 45.05}, {50, 46.5}}), "#0000ff #000000 #ffffff ");
+}
+
+// The HP-GL/2 writer fills glyph outlines flattened by geom::Path; its points must be those
+// of Qt's flattening, so that outlines plot the same through every back end.
+TEST(GlyphOutlines, FlattenToTheSamePointsAsQt) {
+    using P = geom::Vec2;
+    const struct {
+        const char* what;
+        P start;
+        std::vector<std::array<P, 3>> cubics;
+    } cases[] = {
+        {"a letter's bowl, a few mm", {10, 10}, {{P{10, 12.5}, P{12, 13}, P{13, 11}}}},
+        {"under a unit long", {1, 1}, {{P{1.2, 1.4}, P{1.5, 1.4}, P{1.6, 1.1}}}},
+        {"huge, split to the last level", {0, 0}, {{P{0, 1e6}, P{1e6, -1e6}, P{1e6, 0}}}},
+        {"straight", {5, 5}, {{P{15, 5}, P{25, 5}, P{35, 5}}}},
+        {"two in a row, with a loop",
+         {50, 50},
+         {{P{80, 90}, P{20, 90}, P{50, 50}}, {P{60, 40}, P{70, 45}, P{75, 60}}}},
+    };
+    for (const auto& c : cases) {
+        geom::Path ours;
+        QPainterPath qt;
+        ours.MoveTo(c.start);
+        qt.moveTo(c.start.x, c.start.y);
+        for (const auto& [c1, c2, end] : c.cubics) {
+            ours.CubicTo(c1, c2, end);
+            qt.cubicTo(c1.x, c1.y, c2.x, c2.y, end.x, end.y);
+        }
+        ours.LineTo({0, 0});
+        qt.lineTo(0, 0);
+        ours.MoveTo({1, 2});  // a lone point is no run
+        qt.moveTo(1, 2);
+        const std::vector<Polygon> runs = ours.Flattened();
+        const QList<QPolygonF> want = qt.toSubpathPolygons();
+        ASSERT_EQ(runs.size(), static_cast<std::size_t>(want.size())) << c.what;
+        for (std::size_t i = 0; i < runs.size(); ++i) {
+            EXPECT_TRUE(runs[i] == FromQt(want[static_cast<qsizetype>(i)])) << c.what << " " << i;
+        }
+    }
 }
 
 TEST(Printers, UnknownPrinterIsRefused) {

@@ -2,15 +2,16 @@
 // builder of drawing databases so that each test states the drawing it renders.
 #pragma once
 
-#include <QPainterPath>
-#include <QPolygonF>
 #include <cmath>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "engine/db/Database.h"
+#include "engine/geom/Path.h"
+#include "engine/geom/Polygon.h"
 #include "engine/output/PageSink.h"
+#include "engine/output/QtGeometry.h"
 #include "engine/page/PageGeometry.h"
 #include "engine/render/Render.h"
 
@@ -24,34 +25,35 @@ public:
     explicit RecordingSink(output::PageFormat format = {420, 297}) : PageSink(format) {}
 
     struct Stroke {
-        QPolygonF points;
+        geom::Polygon points;
         bool closed;
         output::Pen pen;
         std::size_t clipDepth;
     };
     struct Fill {
-        std::vector<QPolygonF> rings;
+        std::vector<geom::Polygon> rings;
         output::Pen pen;
     };
     std::vector<Stroke> strokes;
     std::vector<Fill> fills;
-    std::vector<QPainterPath> glyphs;
+    std::vector<geom::Path> glyphs;
     std::vector<output::Image> images;
-    std::vector<QPolygonF> clips;
+    std::vector<geom::Polygon> clips;
     int pops = 0;
 
     page::Rect Bounds() const {
         page::Rect r = page::Rect::Empty();
         for (const auto& s : strokes) {
-            r.Include(output::BoundsOf(s.points));
+            r.Include(geom::BoundsOf(s.points));
         }
         for (const auto& f : fills) {
             for (const auto& ring : f.rings) {
-                r.Include(output::BoundsOf(ring));
+                r.Include(geom::BoundsOf(ring));
             }
         }
         for (const auto& g : glyphs) {
-            r.Include(output::BoundsOf(g.boundingRect()));
+            const QRectF b = output::ToQt(g).boundingRect();
+            r.Include(page::Rect{b.left(), b.top(), b.right(), b.bottom()});
         }
         return r;
     }
@@ -60,9 +62,8 @@ public:
         std::vector<double> out;
         for (const auto& s : strokes) {
             double len = 0;
-            for (qsizetype i = 1; i < s.points.size(); ++i) {
-                const QPointF d = s.points[i] - s.points[i - 1];
-                len += std::hypot(d.x(), d.y());
+            for (std::size_t i = 1; i < s.points.size(); ++i) {
+                len += geom::Length(s.points[i] - s.points[i - 1]);
             }
             out.push_back(std::round(len * 1e6) / 1e6);
         }
@@ -76,7 +77,7 @@ protected:
     void DrawArea(const output::FilledArea& a) override { fills.push_back({a.rings, a.pen}); }
     void DrawImage(const output::Image& i) override { images.push_back(i); }
     void DrawGlyphs(const output::GlyphRun& g) override { glyphs.push_back(g.outline); }
-    void BeginClip(const QPolygonF& p) override { clips.push_back(p); }
+    void BeginClip(const geom::Polygon& p) override { clips.push_back(p); }
     void EndClip() override { ++pops; }
     void Commit() override {}
     void Discard() override {}
@@ -171,13 +172,14 @@ inline Plot Draw(const db::Database& d, std::uint32_t layout = 0,
     return p;
 }
 
-inline bool Near(QPointF a, QPointF b, double tol = 1e-6) {
-    return std::abs(a.x() - b.x()) <= tol && std::abs(a.y() - b.y()) <= tol;
+inline bool Near(geom::Vec2 a, geom::Vec2 b, double tol = 1e-6) {
+    return std::abs(a.x - b.x) <= tol && std::abs(a.y - b.y) <= tol;
 }
 
 inline bool Near(const page::Rect& a, const page::Rect& b, double tol = 1e-6) {
-    return Near(QPointF(a.xmin, a.ymin), QPointF(b.xmin, b.ymin), tol) &&
-           Near(QPointF(a.xmax, a.ymax), QPointF(b.xmax, b.ymax), tol);
+    using geom::Vec2;
+    return Near(Vec2{a.xmin, a.ymin}, Vec2{b.xmin, b.ymin}, tol) &&
+           Near(Vec2{a.xmax, a.ymax}, Vec2{b.xmax, b.ymax}, tol);
 }
 
 inline bool Has(const std::string& text, const std::string& part) {

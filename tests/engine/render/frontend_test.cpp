@@ -19,7 +19,6 @@
 #include "RenderTools.h"
 #include "engine/db/Extents.h"
 #include "engine/fonts/FontResolver.h"
-#include "engine/output/PaperGeometry.h"
 #include "engine/plotstyle/Aci.h"
 #include "engine/plotstyle/PlotStyleTable.h"
 #include "engine/render/Hatching.h"
@@ -30,22 +29,24 @@ using plotstyle::Rgb;
 
 namespace {
 
-double Dist(QPointF a, QPointF b) {
-    return std::hypot(a.x() - b.x(), a.y() - b.y());
+using geom::Vec2;
+
+double Dist(Vec2 a, Vec2 b) {
+    return geom::Length(a - b);
 }
 
 // The largest distance of any chord's middle from a circle (centre c, radius r).
-double ChordError(const QPolygonF& pts, bool closed, QPointF c, double r) {
+double ChordError(const geom::Polygon& pts, bool closed, Vec2 c, double r) {
     double worst = 0;
-    const qsizetype n = pts.size();
-    for (qsizetype i = 0; i + (closed ? 0 : 1) < n; ++i) {
+    const std::size_t n = pts.size();
+    for (std::size_t i = 0; i + (closed ? 0 : 1) < n; ++i) {
         worst = std::max(worst, std::abs(Dist((pts[i] + pts[(i + 1) % n]) / 2, c) - r));
     }
     return worst;
 }
 
-bool Passes(const QPolygonF& pts, QPointF p) {
-    return std::any_of(pts.begin(), pts.end(), [&](QPointF q) { return Near(q, p, 1e-9); });
+bool Passes(const geom::Polygon& pts, Vec2 p) {
+    return std::any_of(pts.begin(), pts.end(), [&](Vec2 q) { return Near(q, p, 1e-9); });
 }
 
 }  // namespace
@@ -72,7 +73,7 @@ TEST(Curves, ArcsAndEllipticalArcsRunCounterClockwiseInTheirPlane) {
     w.Add(w.model, db::EntityType::Ellipse,
           db::Ellipse{{100, 0, 0}, {0, 40, 0}, 0.5, 0, std::numbers::pi / 2});
     const auto p = Draw(w.d, 0, {}, page::Affine::Translation(100, 100));
-    const QPointF want[][2] = {
+    const Vec2 want[][2] = {
         {{150, 140}, {160, 150}}, {{85, 100}, {90, 105}}, {{200, 140}, {180, 100}}};
     ASSERT_EQ(p->strokes.size(), 3u);
     for (std::size_t i = 0; i < 3; ++i) {
@@ -110,7 +111,7 @@ TEST(Polylines, BulgesAndWidths) {
     EXPECT_DOUBLE_EQ(p->strokes[1].pen.lineweight, 2.0);
     EXPECT_EQ(p->strokes[1].pen.cap, plotstyle::LineCap::Butt);
     ASSERT_EQ(p->fills.size(), 1u);
-    EXPECT_TRUE(Near(output::BoundsOf(p->fills[0].rings[0]), {100, 198, 130, 202}, 1e-9));
+    EXPECT_TRUE(Near(geom::BoundsOf(p->fills[0].rings[0]), {100, 198, 130, 202}, 1e-9));
 }
 
 TEST(Polylines, OldStylePolylinesMeshesFacesAndSolids) {
@@ -134,13 +135,14 @@ TEST(Polylines, OldStylePolylinesMeshesFacesAndSolids) {
     w.Add(w.model, db::EntityType::Solid,
           db::Face{{{0, 0, 0}, {10, 0, 0}, {0, 10, 0}, {10, 10, 0}}}, Props(0, Aci(1)));
     const auto p = Draw(w.d);
-    std::vector<qsizetype> sizes;
+    std::vector<std::size_t> sizes;
     for (const auto& s : p->strokes) {
         sizes.push_back(s.points.size());
     }
-    EXPECT_EQ(sizes, (std::vector<qsizetype>{3, 3, 3, 2, 2, 2, 2, 2, 2, 4}));  // the solid outlined
+    EXPECT_EQ(sizes,
+              (std::vector<std::size_t>{3, 3, 3, 2, 2, 2, 2, 2, 2, 4}));  // the solid outlined
     EXPECT_TRUE(p->strokes[0].closed);
-    const QPolygonF& ring = p->fills.at(0).rings[0];
+    const geom::Polygon& ring = p->fills.at(0).rings[0];
     EXPECT_TRUE(ring.size() == 4 && Near(ring[2], {10, 10}) && Near(ring[3], {0, 10}));
     EXPECT_EQ(p->fills[0].pen.color, (plotstyle::Rgb{255, 0, 0}));
 }
@@ -220,10 +222,10 @@ TEST(HatchPatterns, HolesStayEmptyByTheEvenOddRule) {
     int crossing = 0;
     const auto p = Draw(w.d);
     for (const auto& s : p->strokes) {
-        const QPointF mid = (s.points[0] + s.points[1]) / 2;
+        const Vec2 mid = (s.points[0] + s.points[1]) / 2;
         // Strictly inside the hole (a line along its edge is no fault).
-        EXPECT_FALSE(mid.x() > 30.001 && mid.x() < 69.999 && mid.y() > 30.001 && mid.y() < 69.999);
-        crossing += s.points[0].y() > 30 && s.points[0].y() < 70;
+        EXPECT_FALSE(mid.x > 30.001 && mid.x < 69.999 && mid.y > 30.001 && mid.y < 69.999);
+        crossing += s.points[0].y > 30 && s.points[0].y < 70;
     }
     EXPECT_EQ(crossing, 2 * 19);  // lines at y = 32..68 come in two pieces
 }
@@ -267,9 +269,9 @@ TEST(HatchFills, SolidFillsWithHolesAndArcAndEllipseEdges) {
                               db::HatchPath{.edges = {ellipse}}}});
     const auto rings = Draw(w.d)->fills.at(0).rings;
     ASSERT_EQ(rings.size(), 2u);
-    EXPECT_TRUE(Near(output::BoundsOf(rings[0]), {50, 50, 150, 150}, 0.01));
-    EXPECT_TRUE(Near(output::BoundsOf(rings[1]), {80, 90, 120, 110}, 0.01));
-    EXPECT_NEAR(output::EvenOddArea(rings), std::numbers::pi * (2500 - 200), 15);
+    EXPECT_TRUE(Near(geom::BoundsOf(rings[0]), {50, 50, 150, 150}, 0.01));
+    EXPECT_TRUE(Near(geom::BoundsOf(rings[1]), {80, 90, 120, 110}, 0.01));
+    EXPECT_NEAR(geom::EvenOddArea(rings), std::numbers::pi * (2500 - 200), 15);
 }
 
 TEST(HatchFills, TooDenseOrUnknownPatternsAreReportedAndStillDrawn) {
@@ -672,7 +674,7 @@ TEST_F(ViewportTest, ModelSpaceAtTheViewportsScaleClippedToItsRectangle) {
     const auto inside = Clipped();
     ASSERT_EQ(p->clips.size(), 1u);
     EXPECT_EQ(p->pops, 1);
-    EXPECT_EQ(output::BoundsOf(p->clips[0]), (page::Rect{60, 70, 140, 130}));
+    EXPECT_EQ(geom::BoundsOf(p->clips[0]), (page::Rect{60, 70, 140, 130}));
     ASSERT_EQ(inside.size(), 1u);
     EXPECT_TRUE(Near(inside[0]->points[0], {100, 100}) && Near(inside[0]->points[1], {105, 100}));
     // The frame, on a plotted layer, outside the clip.
@@ -690,7 +692,7 @@ TEST_F(ViewportTest, FrozenLayersPerViewportFramesFollowTheirLayer) {
     View(100, 250, 80, 60, 5, 5, 1, 4, 0).status = 0;  // switched off: shows nothing
     const auto inside = Clipped();
     ASSERT_EQ(inside.size(), 3u);  // one line in the first viewport, two in the second
-    EXPECT_GT(inside[1]->points[0].x(), 200);
+    EXPECT_GT(inside[1]->points[0].x, 200);
     EXPECT_EQ(p->strokes.size(), 5u);  // and the frames on a plotted layer
 }
 
@@ -704,8 +706,8 @@ TEST_F(ViewportTest, ClipBoundaryEntityAndCulling) {
         w.AddLine(w.model, {5000.0 + i, 5000, 0}, {5001.0 + i, 5000, 0});
     }
     EXPECT_EQ(Clipped().size(), 1u);
-    for (QPointF q : p->clips.at(0)) {
-        EXPECT_NEAR(std::hypot(q.x() - 100, q.y() - 100), 30, 1e-6);
+    for (Vec2 q : p->clips.at(0)) {
+        EXPECT_NEAR(std::hypot(q.x - 100, q.y - 100), 30, 1e-6);
     }
     EXPECT_LT(p.report.entities, 50);  // the far lines were culled before they were visited
 }
@@ -754,9 +756,9 @@ TEST_F(ImageTest, FoundBesideTheDrawingOrMissingAndReportedOnce) {
                 Near(out.height, {0, 10}));
     // Pixel coordinates counted from the top-left pixel, whose centre lies half a pixel
     // (0.25 units) right of and below the frame's top-left corner (10, 20).
-    EXPECT_TRUE(Near(output::BoundsOf(p->clips.at(0)), {10.25, 14.75, 20.25, 19.75}, 1e-9));
+    EXPECT_TRUE(Near(geom::BoundsOf(p->clips.at(0)), {10.25, 14.75, 20.25, 19.75}, 1e-9));
     ASSERT_EQ(p->strokes.size(), 2u);
-    EXPECT_EQ(output::BoundsOf(p->strokes[0].points), (page::Rect{10, 10, 30, 20}));
+    EXPECT_EQ(geom::BoundsOf(p->strokes[0].points), (page::Rect{10, 10, 30, 20}));
     ASSERT_EQ(p.report.warnings.size(), 1u);
     EXPECT_TRUE(Has(p.report.warnings[0], "gone.png"));
 }
@@ -833,7 +835,7 @@ TEST_F(ImageTest, WipeoutsMaskWithThePaperColour) {
     w.Add(w.model, db::EntityType::Wipeout, wipe, Props(0, Aci(1)));
     const auto p = DrawAll();
     EXPECT_EQ(p->fills.at(0).pen.color, plotstyle::kWhite);
-    EXPECT_EQ(output::BoundsOf(p->fills[0].rings[0]), (page::Rect{10, 10, 30, 20}));
+    EXPECT_EQ(geom::BoundsOf(p->fills[0].rings[0]), (page::Rect{10, 10, 30, 20}));
     EXPECT_EQ(p->strokes.size(), 1u);  // no frame
     EXPECT_EQ(p.report.visible, 1);    // the line
 }

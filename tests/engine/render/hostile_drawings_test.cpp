@@ -32,7 +32,7 @@ protected:
     void DrawArea(const output::FilledArea&) override { ++drawn; }
     void DrawImage(const output::Image&) override { ++drawn; }
     void DrawGlyphs(const output::GlyphRun&) override { ++drawn; }
-    void BeginClip(const QPolygonF&) override {}
+    void BeginClip(const output::Polygon&) override {}
     void EndClip() override {}
     void Commit() override {}
     void Discard() override {}

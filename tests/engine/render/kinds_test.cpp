@@ -113,9 +113,9 @@ TEST(Kinds, EntitiesDrawTheirBoxesEdgesAndPictures) {
         for (const auto& s : p->strokes) {
             if (s.closed) {
                 ++closed;
-                const QRectF b = s.points.boundingRect();
-                EXPECT_NEAR(b.height(), 4.5, 1e-9) << c.name;
-                tops.insert(std::round(b.bottom() * 1e6) / 1e6);
+                const page::Rect b = geom::BoundsOf(s.points);
+                EXPECT_NEAR(b.Height(), 4.5, 1e-9) << c.name;
+                tops.insert(std::round(b.ymax * 1e6) / 1e6);
             }
         }
         EXPECT_EQ(closed, c.closed) << c.name;
@@ -134,7 +134,7 @@ TEST(Kinds, FrameBoxesFollowTheirTextAndTheXAxis) {
     // Rotated a quarter turn: the row runs up the page from the insertion point, the
     // boxes lie to its right (below the row in the frame's own plane).
     const page::Rect b = p->Bounds();
-    EXPECT_TRUE(Near(QPointF(b.xmin, b.ymin), QPointF(100, 100))) << b.xmin << "," << b.ymin;
+    EXPECT_TRUE(Near(geom::Vec2{b.xmin, b.ymin}, {100, 100})) << b.xmin << "," << b.ymin;
     EXPECT_NEAR(b.xmax, 104.5, 1e-9);
     EXPECT_GT(b.ymax - b.ymin, 3 * 2.0);  // three boxes, each at least two gaps wide
 }
@@ -247,10 +247,8 @@ TEST(Kinds, PdfUnderlaysShowTheirPageInPlaceOrTheirFrame) {
         EXPECT_EQ(p->images.size(), c.image.IsEmpty() ? 0u : 1u) << c.name;
         if (!p->images.empty() && !c.image.IsEmpty()) {
             const auto& im = p->images[0];
-            const QPolygonF corners = {im.origin, im.origin + im.width,
-                                       im.origin + im.width + im.height, im.origin + im.height};
             // Whole pixels at 300 dpi: within a pixel (0.085 mm) of the part asked for.
-            EXPECT_TRUE(Near(output::BoundsOf(corners), c.image, 0.09)) << c.name;
+            EXPECT_TRUE(Near(geom::BoundsOf(im.Corners()), c.image, 0.09)) << c.name;
             // The page is black: the middle as the underlay's colours make it, or cleared
             // with the page's corner still shown.
             const QRgb middle = im.image.pixel(im.image.width() / 2, im.image.height() / 2);
@@ -400,10 +398,10 @@ TEST(Kinds, MultileadersFrameTheirTextAndCurveSplineLeaders) {
         for (const auto& s : p->strokes) {
             if (s.closed) {
                 frames.push_back(&s);
-            } else if (output::BoundsOf(s.points).ymin < 100.5) {  // from the arrow's point
+            } else if (geom::BoundsOf(s.points).ymin < 100.5) {  // from the arrow's point
                 leaderPts = static_cast<std::size_t>(s.points.size());
             } else {
-                text.Include(output::BoundsOf(s.points));
+                text.Include(geom::BoundsOf(s.points));
             }
         }
         ASSERT_EQ(frames.size(), c.frames) << c.name;
@@ -411,7 +409,7 @@ TEST(Kinds, MultileadersFrameTheirTextAndCurveSplineLeaders) {
         EXPECT_GE(leaderPts, c.leaderPts) << c.name;
         EXPECT_LE(leaderPts, c.leaderPts == 3 ? 3u : 1000u) << c.name;
         if (!frames.empty()) {
-            const page::Rect f = output::BoundsOf(frames[0]->points);
+            const page::Rect f = geom::BoundsOf(frames[0]->points);
             EXPECT_EQ(frames[0]->points.size(), 4) << c.name;
             const page::Rect want{text.xmin - c.gap, text.ymin - c.gap, text.xmax + c.gap,
                                   text.ymax + c.gap};

@@ -36,7 +36,26 @@ inline Vec3 Normalized(Vec3 a) {
 struct Vec2 {
     double x = 0.0;
     double y = 0.0;
+
+    friend Vec2 operator+(Vec2 a, Vec2 b) { return {a.x + b.x, a.y + b.y}; }
+    friend Vec2 operator-(Vec2 a, Vec2 b) { return {a.x - b.x, a.y - b.y}; }
+    friend Vec2 operator-(Vec2 a) { return {-a.x, -a.y}; }
+    friend Vec2 operator*(Vec2 a, double s) { return {a.x * s, a.y * s}; }
+    friend Vec2 operator/(Vec2 a, double s) { return {a.x / s, a.y / s}; }
+    Vec2& operator+=(Vec2 b) { return *this = *this + b; }
+    Vec2& operator-=(Vec2 b) { return *this = *this - b; }
     friend bool operator==(const Vec2&, const Vec2&) = default;
 };
+
+inline double Dot(Vec2 a, Vec2 b) {
+    return a.x * b.x + a.y * b.y;
+}
+// The z of the 3D cross product: positive when b turns counter-clockwise from a.
+inline double Cross(Vec2 a, Vec2 b) {
+    return a.x * b.y - a.y * b.x;
+}
+inline double Length(Vec2 a) {
+    return std::hypot(a.x, a.y);
+}
 
 }  // namespace vx::engine::geom

@@ -51,7 +51,7 @@ protected:
     void DrawArea(const FilledArea& area) override;
     void DrawImage(const Image& image) override;
     void DrawGlyphs(const GlyphRun& glyphs) override;
-    void BeginClip(const QPolygonF&) override {}
+    void BeginClip(const Polygon&) override {}
     void EndClip() override {}
     void EndPage() override;
     void Commit() override;
@@ -68,8 +68,8 @@ private:
     void Write(const std::string& text);
     void Flush();
     void SelectPen(const Pen& pen, bool forFill);
-    void Fill(const std::vector<QPolygonF>& rings, const Pen& pen);
-    std::string Point(QPointF p) const;
+    void Fill(const std::vector<Polygon>& rings, const Pen& pen);
+    std::string Point(geom::Vec2 p) const;
 
     files::AtomicFile file_;
     std::string buffer_;

@@ -28,9 +28,6 @@
 #pragma once
 
 #include <QImage>
-#include <QPainterPath>
-#include <QPointF>
-#include <QPolygonF>
 #include <QString>
 #include <QStringList>
 #include <cstdint>
@@ -38,11 +35,14 @@
 #include <string>
 #include <vector>
 
+#include "engine/geom/Path.h"
+#include "engine/geom/Polygon.h"
 #include "engine/page/PageGeometry.h"
 #include "engine/plotstyle/Pen.h"
 
 namespace vx::engine::output {
 
+using geom::Polygon;
 using plotstyle::Pen;
 
 // A plot that could not be written, with a description for the user.
@@ -52,28 +52,34 @@ public:
 };
 
 struct Polyline {
-    QPolygonF points;
+    Polygon points;
     bool closed = false;
     Pen pen;
 };
 
 struct FilledArea {
-    std::vector<QPolygonF> rings;
+    std::vector<Polygon> rings;
     Pen pen;
 };
 
 // The image's pixel (0, 0) is its top-left corner. It lands on the parallelogram with its
 // lower-left corner at `origin`, its bottom edge along `width` and its left edge along
-// `height` (vectors in paper millimetres spanning the whole image).
+// `height` (vectors in paper millimetres spanning the whole image). The pixels stay in the
+// QImage they were decoded into: only the painter back ends draw them.
 struct Image {
     QImage image;
-    QPointF origin;
-    QPointF width;
-    QPointF height;
+    geom::Vec2 origin;
+    geom::Vec2 width;
+    geom::Vec2 height;
+
+    // The corners counter-clockwise from `origin`.
+    Polygon Corners() const {
+        return {origin, origin + width, origin + width + height, origin + height};
+    }
 };
 
 struct GlyphRun {
-    QPainterPath outline;  // paper millimetres, filled with the pen's colour
+    geom::Path outline;  // paper millimetres, filled with the pen's colour (non-zero winding)
     Pen pen;
 };
 
@@ -113,7 +119,7 @@ public:
     void Draw(const Image& image);
     void Draw(const GlyphRun& glyphs);
     // A clip polygon (simple, any orientation, in paper mm) until the matching PopClip.
-    void PushClip(const QPolygonF& polygon);
+    void PushClip(const Polygon& polygon);
     void PopClip();
 
     // Completes the page: checks the rules, then commits the file (or sends the job).
@@ -138,7 +144,7 @@ protected:
     virtual void DrawArea(const FilledArea& area) = 0;
     virtual void DrawImage(const Image& image) = 0;
     virtual void DrawGlyphs(const GlyphRun& glyphs) = 0;
-    virtual void BeginClip(const QPolygonF& polygon) = 0;
+    virtual void BeginClip(const Polygon& polygon) = 0;
     virtual void EndClip() = 0;
     // Ends the page and writes or sends it; throws OutputError.
     virtual void Commit() = 0;
@@ -153,7 +159,7 @@ protected:
     void NoteInk(const page::Rect& bounds, plotstyle::Rgb color);
     void Note(const QString& text);
     // The clip stack as pushed.
-    const std::vector<QPolygonF>& Clips() const { return clips_; }
+    const std::vector<Polygon>& Clips() const { return clips_; }
     // The intersection of the sheet with the bounding boxes of the clip stack.
     page::Rect VisibleBounds() const;
 
@@ -163,12 +169,8 @@ private:
     PageFormat format_;
     std::int64_t maxBytes_;
     PlotStats stats_;
-    std::vector<QPolygonF> clips_;
+    std::vector<Polygon> clips_;
     bool open_ = true;
 };
-
-// Bounding box of points in paper mm.
-page::Rect BoundsOf(const QPolygonF& points);
-page::Rect BoundsOf(const QRectF& rect);
 
 }  // namespace vx::engine::output

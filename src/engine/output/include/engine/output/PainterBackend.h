@@ -1,5 +1,6 @@
 // The QPainter back ends: PDF (QPdfWriter), SVG (QSvgGenerator), PNG (QImage) and system
 // printers (QPrinter). One drawing code for all four; each owns its device and its file.
+// The primitives' geometry becomes Qt's here and nowhere else on the way out.
 #pragma once
 
 #include <QBuffer>
@@ -30,7 +31,7 @@ protected:
     void DrawArea(const FilledArea& area) override;
     void DrawImage(const Image& image) override;
     void DrawGlyphs(const GlyphRun& glyphs) override;
-    void BeginClip(const QPolygonF& polygon) override;
+    void BeginClip(const Polygon& polygon) override;
     void EndClip() override;
 
 private:

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <QImage>
-#include <QPointF>
 #include <QTransform>
 #include <cmath>
 #include <cstdint>
@@ -20,8 +19,10 @@
 #include "engine/db/Database.h"
 #include "engine/fonts/FontResolver.h"
 #include "engine/geom/Curves.h"
+#include "engine/geom/Polygon.h"
 #include "engine/geom/Transform.h"
 #include "engine/output/PageSink.h"
+#include "engine/output/QtGeometry.h"
 #include "engine/page/PageGeometry.h"
 #include "engine/render/Dashes.h"
 #include "engine/render/Frontend.h"
@@ -45,12 +46,15 @@ using geom::BulgeArc;
 using geom::BulgeGeometry;
 using geom::EvaluateSpline;
 using geom::FromAffine;
+using geom::Polygon;
 using geom::RotationZ;
 using geom::Scaling;
 using geom::SplineData;
 using geom::Translation;
 using geom::Transposed;
 using geom::ValidSpline;
+using geom::Vec2;
+using output::FromQt;
 
 inline constexpr double kPi = std::numbers::pi;
 inline constexpr double kDeg = kPi / 180.0;
@@ -64,7 +68,7 @@ inline constexpr double kCullMargin = 0.1;
 // the measured box grows by as much, so it holds the whole curve.
 inline constexpr double kMeasureTolerance = 1e-3;
 
-inline QPointF Map(const Transform& m, Vec3 p) {
+inline Vec2 Map(const Transform& m, Vec3 p) {
     return {m.m[0][0] * p.x + m.m[0][1] * p.y + m.m[0][2] * p.z + m.t.x,
             m.m[1][0] * p.x + m.m[1][1] * p.y + m.m[1][2] * p.z + m.t.y};
 }
@@ -141,8 +145,7 @@ inline page::Rect PaperBox(const Transform& m, const db::Box3& b) {
     for (int i = 0; i < 8; ++i) {
         const Vec3 p{(i & 1) ? b.max.x : b.min.x, (i & 2) ? b.max.y : b.min.y,
                      (i & 4) ? b.max.z : b.min.z};
-        const QPointF q = Map(m, p);
-        r.Include(page::Point{q.x(), q.y()});
+        r.Include(Map(m, p));
     }
     return r;
 }
@@ -192,8 +195,8 @@ struct Frontend::Impl {
 
     // Scratch buffers, reused by every entity.
     std::vector<Vec3> local;
-    std::vector<QPointF> paper;
-    std::vector<QPointF> run;
+    std::vector<Vec2> paper;
+    std::vector<Vec2> run;
     std::vector<std::uint32_t> breaks;
     DashPieces dashes;
     TextLayout text;
@@ -226,7 +229,7 @@ struct Frontend::Impl {
 
     // Strokes one run of paper points, dashed by the pattern when there is one; the texts
     // of a complex linetype go where their elements begin.
-    void StrokeDashed(const QPointF* pts, std::size_t n, bool closed, const plotstyle::Pen& pen,
+    void StrokeDashed(const Vec2* pts, std::size_t n, bool closed, const plotstyle::Pen& pen,
                       const DashPattern* pattern, const Resolved* r = nullptr);
 
     // Texts of a complex linetype at the marks of the last cut: turned with the line (or

@@ -2,7 +2,6 @@
 // the boxes of feature-control frames (TOLERANCE) and the edges of subdivision meshes.
 #pragma once
 
-#include <QPointF>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -10,6 +9,7 @@
 #include <vector>
 
 #include "engine/db/Database.h"
+#include "engine/geom/Vector.h"
 
 namespace vx::engine::render {
 
@@ -30,7 +30,7 @@ std::vector<std::vector<ToleranceBox>> ToleranceRows(std::string_view text);
 // The strokes of a gdt symbol in glyph units (baseline at 0, capital height 1, within
 // x 0..1); empty for a letter that is no symbol. Drawn by the program itself so that the
 // symbols plot whatever fonts are installed.
-std::vector<std::vector<QPointF>> GdtSymbolStrokes(char letter);
+std::vector<std::vector<geom::Vec2>> GdtSymbolStrokes(char letter);
 
 // The edges of a mesh's faces, each once (smaller index first), in the order the faces
 // first use them.

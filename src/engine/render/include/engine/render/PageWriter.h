@@ -9,13 +9,12 @@
 // primitives still count against the budget; the size and byte counts of the page do not.
 #pragma once
 
-#include <QPainterPath>
-#include <QPointF>
-#include <QPolygonF>
 #include <cstdint>
 #include <vector>
 
 #include "engine/db/Budget.h"
+#include "engine/geom/Path.h"
+#include "engine/geom/Polygon.h"
 #include "engine/output/PageSink.h"
 #include "engine/page/PageGeometry.h"
 #include "engine/render/Render.h"
@@ -42,14 +41,14 @@ public:
     // True when a box on the paper (mm) may show.
     bool MayShow(const page::Rect& box) const;
 
-    void Stroke(const QPointF* points, std::size_t n, bool closed, const plotstyle::Pen& pen);
-    void Stroke(const QPolygonF& points, bool closed, const plotstyle::Pen& pen) {
-        Stroke(points.constData(), static_cast<std::size_t>(points.size()), closed, pen);
+    void Stroke(const geom::Vec2* points, std::size_t n, bool closed, const plotstyle::Pen& pen);
+    void Stroke(const geom::Polygon& points, bool closed, const plotstyle::Pen& pen) {
+        Stroke(points.data(), points.size(), closed, pen);
     }
-    void Fill(std::vector<QPolygonF> rings, const plotstyle::Pen& pen);
-    void Glyphs(QPainterPath outline, const plotstyle::Pen& pen);
+    void Fill(std::vector<geom::Polygon> rings, const plotstyle::Pen& pen);
+    void Glyphs(geom::Path outline, const plotstyle::Pen& pen);
     void Picture(const output::Image& image);
-    void PushClip(const QPolygonF& polygon) {
+    void PushClip(const geom::Polygon& polygon) {
         if (sink_) {
             sink_->PushClip(polygon);
         }
