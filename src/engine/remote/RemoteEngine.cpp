@@ -115,14 +115,15 @@ bool ReadsOnly(Method m) {
 
 class Session;
 
-// The blocks and layouts of the drawing opened last, asked with its open: the run looks at
-// them next. True while no drawing is opened or closed.
+// The blocks, layouts and active layout of the drawing opened last, asked with its open: the
+// run looks at them next. True while no drawing is opened or closed.
 struct OpenedAhead {
     std::uint64_t generation = 0;
     std::uint64_t epoch = 0;
     std::string file;
     Ref<AcadBlocks> blocks;
     Ref<AcadLayouts> layouts;
+    Ref<AcadLayout> activeLayout;
 };
 
 // What the engine told of an object whose handle the program chose, with when the call
@@ -226,6 +227,17 @@ public:
         auto it = told_.find(handle);
         return it == told_.end() ? nullptr : &it->second;
     }
+    // The papers of a device as the engine last listed them, kept while this engine serves
+    // and the devices are not listed again; null when not kept.
+    const Strings* PapersOf(const std::string& device) const {
+        auto it = papers_.find(device);
+        return it == papers_.end() ? nullptr : &it->second;
+    }
+    void KeepPapers(const std::string& device, const Strings& papers) { papers_[device] = papers; }
+    void ForgetPapers() { papers_.clear(); }
+    // Changes with every device set on a layout.
+    std::uint64_t DeviceSets() const { return deviceSets_; }
+    void NoteDeviceSet() { ++deviceSets_; }
     // Changes with every plot style table set on a layout.
     std::uint64_t StyleSheetSets() const { return styleSheetSets_; }
     void NoteStyleSheetSet() { ++styleSheetSets_; }
@@ -356,6 +368,8 @@ private:
     std::map<std::uint32_t, Told> told_;
     std::uint64_t styleSheetSets_ = 0;
     std::weak_ptr<OpenedAhead> opened_;
+    std::map<std::string, Strings> papers_;
+    std::uint64_t deviceSets_ = 0;
 };
 
 HandleOwner::~HandleOwner() {
@@ -364,6 +378,7 @@ HandleOwner::~HandleOwner() {
 
 void Session::Drop() {
     drawings_.reset();
+    papers_.clear();
     if (socket_) {
         socket_->abort();
         socket_.reset();
@@ -950,13 +965,18 @@ public:
         return closed_ ? Get<std::string>(Method::DocPath) : (Alive(), path_);
     }
     void Regen(std::int32_t which) override { Post(Method::DocRegen, {which}); }
+    // Only a drawing that is no longer open fails to become active, and every call on it
+    // after that fails too: the activation goes with the next call that waits.
     void Activate() override {
-        Call(Method::DocActivate);
+        Post(Method::DocActivate);
         session_->NoteActivated(weak_from_this());
     }
     Ref<AcadLayout> ActiveLayout() override {
         if (!activeLayout_ || activeLayoutEpoch_ != session_->Epoch() || closed_) {
-            activeLayout_ = Promised<AcadLayout>(Method::DocActiveLayout, Kind::Layout);
+            const auto ahead = closed_ ? nullptr : session_->OpenedAheadOf(label_);
+            activeLayout_ = ahead && ahead->activeLayout
+                                ? ahead->activeLayout
+                                : Promised<AcadLayout>(Method::DocActiveLayout, Kind::Layout);
             activeLayoutEpoch_ = session_->Epoch();
         }
         Alive();
@@ -1066,9 +1086,22 @@ public:
                                                         : Get<std::string>(Method::LayoutName);
     }
     void RefreshPlotDeviceInfo() override { Post(Method::LayoutRefreshPlotDeviceInfo); }
-    Strings GetPlotDeviceNames() override { return Get<Strings>(Method::LayoutGetPlotDeviceNames); }
+    // Listing the devices again reads their papers again too.
+    Strings GetPlotDeviceNames() override {
+        session_->ForgetPapers();
+        return Get<Strings>(Method::LayoutGetPlotDeviceNames);
+    }
+    // A device's papers stay the same while its configuration does: those of the device
+    // that was set on this layout are asked once per engine.
     Strings GetCanonicalMediaNames() override {
-        Strings papers = Get<Strings>(Method::LayoutGetCanonicalMediaNames);
+        // The device set last, as long as no other was set since on any layout.
+        const bool known = device_ && deviceSet_ == session_->DeviceSets();
+        const Strings* kept = known ? session_->PapersOf(*device_) : nullptr;
+        Strings papers =
+            kept ? (Alive(), *kept) : Get<Strings>(Method::LayoutGetCanonicalMediaNames);
+        if (known && !kept) {
+            session_->KeepPapers(*device_, papers);
+        }
         papers_ = papers;
         papersAt_ = session_->Changes();
         localeNames_.clear();
@@ -1098,7 +1131,10 @@ public:
         return Get<std::string>(Method::LayoutGetLocaleMediaName, {canonicalName});
     }
     void SetConfigName(const std::string& device) override {
+        session_->NoteDeviceSet();
         Post(Method::LayoutSetConfigName, {device});
+        device_ = device;
+        deviceSet_ = session_->DeviceSets();
     }
     void SetCanonicalMediaName(const std::string& name) override {
         Post(Method::LayoutSetCanonicalMediaName, {name});
@@ -1156,6 +1192,9 @@ private:
     std::optional<std::string> name_;
     std::uint64_t nameEpoch_;
     std::optional<Told> styleSheet_;
+    // The device set on the layout through this proxy, if any.
+    std::optional<std::string> device_;
+    std::uint64_t deviceSet_ = 0;
     Strings papers_;
     std::optional<std::uint64_t> papersAt_;
     std::map<std::string, std::string> localeNames_;
@@ -1357,9 +1396,11 @@ Ref<AcadDocument> RemoteDocuments::Open(const std::string& path, bool readOnly) 
     const std::uint32_t doc = s.ChooseHandle();
     const std::uint32_t blocks = s.ChooseHandle();
     const std::uint32_t layouts = s.ChooseHandle();
+    const std::uint32_t active = s.ChooseHandle();
     s.Call(generation_, id_, Method::DocsOpen, {path, readOnly}, path, false, doc);
     s.Ahead(generation_, doc, Method::DocBlocks, blocks, path);
     const std::uint32_t blockList = s.Ahead(generation_, blocks, Method::BlocksList, 0, path);
+    s.Ahead(generation_, doc, Method::DocActiveLayout, active, path);
     s.Ahead(generation_, doc, Method::DocLayouts, layouts, path);
     // The open's failure, if any, is thrown here.
     Value layoutList = s.Call(generation_, layouts, Method::LayoutsList, {}, path, true, 0, true);
@@ -1368,6 +1409,7 @@ Ref<AcadDocument> RemoteDocuments::Open(const std::string& path, bool readOnly) 
         s.Release(generation_, doc);
         s.Release(generation_, blocks);
         s.Release(generation_, layouts);
+        s.Release(generation_, active);
         throw CadError("The CAD engine answered with a value of another type.");
     }
     auto opened = MakeProxy<AcadDocument>(session_, told->handle, path);
@@ -1390,6 +1432,11 @@ Ref<AcadDocument> RemoteDocuments::Open(const std::string& path, bool readOnly) 
         ahead->layouts = std::move(made);
     } else {
         s.Release(generation_, layouts);
+    }
+    if (const Told* layout = s.ToldOf(active); layout && layout->handle.kind == Kind::Layout) {
+        ahead->activeLayout = MakeProxy<AcadLayout>(session_, layout->handle, ahead->file);
+    } else {
+        s.Release(generation_, active);
     }
     Value blockValue = s.Answer(blockList);
     if (auto* list = std::get_if<HandleList>(&blockValue)) {

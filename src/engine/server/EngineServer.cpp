@@ -4,6 +4,7 @@
 #include <QLocalSocket>
 #include <algorithm>
 #include <new>
+#include <string_view>
 #include <utility>
 
 namespace vx::engine::remote {
@@ -183,10 +184,22 @@ void EngineServer::Read(Client& client) {
         while (!ending_ && clients_.count(socket) && client.frames.Next(message)) {
             Serve(client, message);
         }
+        if (clients_.count(socket)) {
+            SendReplies(client);
+        }
     } catch (const ProtocolError&) {
         // A client that speaks nonsense is dropped; the others go on.
         socket->abort();
     }
+}
+
+void EngineServer::SendReplies(Client& client) {
+    if (client.replies.empty()) {
+        return;
+    }
+    client.socket->write(client.replies.data(), static_cast<qint64>(client.replies.size()));
+    client.socket->flush();
+    client.replies.clear();
 }
 
 void EngineServer::Serve(Client& client, const std::string& message) {
@@ -202,8 +215,8 @@ void EngineServer::Serve(Client& client, const std::string& message) {
         out.U16(kProtocolVersion);
         out.I64(QCoreApplication::applicationPid());
         out.U32(kApplicationHandle);
-        client.socket->write(QByteArray::fromStdString(out.Frame()));
-        client.socket->flush();
+        client.replies += out.Frame();
+        SendReplies(client);
         return;
     }
     if (type == MessageType::Cancel) {
@@ -235,6 +248,18 @@ void EngineServer::Serve(Client& client, const std::string& message) {
     if (method < 1 || method > static_cast<std::uint16_t>(Method::Last)) {
         throw ProtocolError("an unknown method");
     }
+    const auto m = static_cast<Method>(method);
+    // The client times the call under way from the last reply it read, with the limit and
+    // the description of the first call it has no reply to.
+    if (!client.replies.empty() &&
+        (handle != client.heldHandle || IsLongCall(m) != IsLongCall(client.heldMethod) ||
+         std::string_view(Activity(m)) != Activity(client.heldMethod))) {
+        SendReplies(client);
+    }
+    if (client.replies.empty()) {
+        client.heldHandle = handle;
+        client.heldMethod = m;
+    }
 
     const auto* journal = automation::JournalOf(app_);
     const std::size_t plots = journal ? journal->Size() : 0;
@@ -257,6 +282,9 @@ void EngineServer::Serve(Client& client, const std::string& message) {
         drawings = OpenDrawings(client);
     }
     Reply(client, sequence, status, result, error, plots, opens, drawings);
+    if (waits) {
+        SendReplies(client);
+    }
 }
 
 std::optional<HandleList> EngineServer::OpenDrawings(Client& client) {
@@ -336,11 +364,11 @@ void EngineServer::Reply(Client& client, std::uint32_t sequence, Status status, 
     if (drawings) {
         out.Objects(*drawings);
     }
-    client.socket->write(QByteArray::fromStdString(out.Frame()));
-    client.socket->flush();
+    client.replies += out.Frame();
     if (status == Status::OutOfMemory) {
         // Whatever the call left half made is not worth trusting: the next call starts a
         // fresh engine.
+        SendReplies(client);
         client.socket->waitForBytesWritten(1000);
         End();
     }

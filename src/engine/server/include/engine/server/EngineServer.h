@@ -1,6 +1,9 @@
 // The CAD engine's side of the connection: serves one engine application to the clients
-// of a local socket, one call at a time, each client with its own handles. A reply goes
-// out as soon as its call has run, so that the client can tell which call takes long.
+// of a local socket, one call at a time, each client with its own handles. The replies to
+// the calls that came together go out together: once a call that waits has run, when no
+// whole call is left to serve, and before a call begins that the client would not blame
+// as it blames the first of them should it take too long (another object, another
+// activity or time limit).
 //
 // The process ends (the server emits finished) when its last client has gone after one
 // of them called Quit, when no client has been connected for a while, or when a call ran
@@ -56,6 +59,10 @@ private:
         bool skipping = false;
         // The handle that the client chose for the object of the call under way, or 0.
         std::uint32_t chosen = 0;
+        // Replies not written yet, and the object and method of the first of them.
+        std::string replies;
+        std::uint32_t heldHandle = 0;
+        Method heldMethod = Method::AppSetVisible;
     };
 
     void Accept();
@@ -77,6 +84,8 @@ private:
     // The open drawings and the active one, with a handle each; nothing when they cannot
     // be had.
     std::optional<HandleList> OpenDrawings(Client& client);
+    // Writes the replies collected for `client`.
+    void SendReplies(Client& client);
     void CheckEnd();
     // No more clients: the socket goes at once, the process when its event loop ends.
     void End();
