@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <QStringList>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 
 #include "engine/automation/Engine.h"
@@ -15,7 +16,6 @@
 #ifdef VORMEX_ENGINE_FAULTS
 #include <QFileInfo>
 #include <QThread>
-#include <cstdlib>
 #include <cstring>
 #include <vector>
 #endif
@@ -92,6 +92,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "vormex-engine: no --socket given\n");
         return 2;
     }
+    remote::KeepFreedMemory();
     if (memoryMB > 0) {
         std::string error;
         if (!remote::LimitOwnMemory(memoryMB << 20, error)) {
@@ -122,5 +123,9 @@ int main(int argc, char** argv) {
     }
     QObject::connect(&server, &remote::EngineServer::finished, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
-    return QCoreApplication::exec();
+    const int status = QCoreApplication::exec();
+    // The socket is closed and every drawing let go: tearing down the libraries (fonts,
+    // platform) would only take time from the program's next engine.
+    std::fflush(nullptr);
+    std::_Exit(status);
 }

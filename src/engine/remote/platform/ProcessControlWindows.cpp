@@ -49,6 +49,10 @@ bool ProcessAlive(std::int64_t pid) {
     return alive;
 }
 
+void KeepFreedMemory() {
+    // The process heap keeps freed blocks for reuse by itself.
+}
+
 bool LimitOwnMemory(std::uint64_t bytes, std::string& error) {
     // A job object of its own with a memory limit; the handle stays open for the
     // process's life, which keeps the job.

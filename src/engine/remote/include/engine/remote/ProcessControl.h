@@ -20,6 +20,10 @@ bool KillProcess(std::int64_t pid);
 bool ProcessAlive(std::int64_t pid);
 // Limits the memory of the calling process to `bytes`; an allocation beyond it fails.
 bool LimitOwnMemory(std::uint64_t bytes, std::string& error);
+// Keeps the memory that the calling process frees for its next allocations rather than
+// giving it back to the system at once: a process that reads and lets go of one drawing
+// after another then takes no fresh pages from the system for each.
+void KeepFreedMemory();
 // A short text naming the user who runs this process (for socket names).
 std::string UserTag();
 // Whether the file (a socket) belongs to the user who runs this process. Always true
