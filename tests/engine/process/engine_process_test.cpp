@@ -563,6 +563,15 @@ TEST_F(PipelineTest, KeptAnswersAreTheEnginesAndSpareRoundTrips) {
              }
              return text;
          }},
+        {"the papers of the device set last, through whichever handle", 2,
+         [](auto& app) {
+             auto layout = app.ActiveDocument()->ActiveLayout();
+             layout->SetConfigName("PDF.pc3");
+             const std::size_t first = layout->GetCanonicalMediaNames().size();
+             app.ActiveDocument()->Layouts()->Item(layout->Name())->SetConfigName("PNG.pc3");
+             return std::to_string(first) + " " +
+                    std::to_string(layout->GetCanonicalMediaNames().size());
+         }},
         {"another open and close", 3,
          [&](auto& app) {
              app.Documents()->Open(b, true)->Close(false);
@@ -588,6 +597,40 @@ TEST_F(PipelineTest, KeptAnswersAreTheEnginesAndSpareRoundTrips) {
         EXPECT_LE(engine::remote::RoundTrips() - before, step.trips) << step.step;
     }
     there->Quit();
+}
+
+// What is asked ahead with an open serves that drawing only: with two copies of one file
+// open, a change made through the first copy's objects reaches the first copy.
+TEST_F(PipelineTest, TwoCopiesOfOneDrawingShareNoAnswerAskedAhead) {
+    Drawings({"a.dxf"}, "site-layouts.dxf");
+    const std::string a = (work / "a.dxf").string();
+    using Layout = std::function<cad::Ref<cad::AcadLayout>(cad::AcadDocument&)>;
+    const struct {
+        const char* object;
+        Layout layout;
+    } cases[] = {
+        {"a layout", [](auto& doc) { return doc.Layouts()->Item(1); }},
+        {"the active layout", [](auto& doc) { return doc.ActiveLayout(); }},
+    };
+    cad::ClassRegistry inProcess, remote;
+    engine::automation::RegisterEngine(inProcess, InProcess());
+    engine::remote::RegisterRemoteEngine(remote, Options());
+    for (const auto& c : cases) {
+        const auto run = [&](cad::AcadApplication& app) {
+            auto first = app.Documents()->Open(a, true);
+            auto second = app.Documents()->Open(a, true);
+            c.layout(*first)->SetStyleSheet("monochrome.ctb");
+            const std::string text =
+                c.layout(*first)->StyleSheet() + " " + c.layout(*second)->StyleSheet();
+            first->Close(false);
+            second->Close(false);
+            return text;
+        };
+        auto here = inProcess.CreateObject(cad::kCadClassName);
+        auto there = remote.CreateObject(cad::kCadClassName);
+        EXPECT_EQ(run(*there), run(*here)) << c.object;
+        there->Quit();
+    }
 }
 
 // A block tells the names of its first entities with its handle, never more than the
