@@ -1,9 +1,10 @@
 // The CAD engine's side of the connection: serves one engine application to the clients
 // of a local socket, one call at a time, each client with its own handles. The replies to
 // the calls that came together go out together: once a call that waits has run, when no
-// whole call is left to serve, and before a call begins that the client would not blame
-// as it blames the first of them should it take too long (another object, another
-// activity or time limit).
+// whole call is left to serve, and before a call that may take long begins, unless the
+// client would time and blame it as the first of them (a call that may take long, of the
+// same activity, on the application object as that one or on no application object as
+// that one). A short call that hangs after a long one is thus given the long one's limit.
 //
 // The process ends (the server emits finished) when its last client has gone after one
 // of them called Quit, when no client has been connected for a while, or when a call ran
