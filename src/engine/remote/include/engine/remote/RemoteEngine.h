@@ -18,19 +18,21 @@
 // the ended engine fails with a clear description.
 //
 // Each wait for the engine's answer costs two switches between the processes, so calls
-// that return nothing (zooming, regenerating, every plot setting, the number of copies) do
-// not wait, nor do the calls for the objects that a drawing always has (its layouts,
-// active layout, plot and blocks): they go to the engine with the next call that waits.
-// When one of them fails, the engine leaves the calls after it undone up to that call,
-// which throws the failure with its description.
+// that return nothing (zooming, regenerating, activating a drawing, every plot setting,
+// the number of copies) do not wait, nor do the calls for the objects that a drawing
+// always has (its layouts, active layout, plot and blocks): they go to the engine with the
+// next call that waits. When one of them fails, the engine leaves the calls after it
+// undone up to that call, which throws the failure with its description.
 //
 // Answers that only the program's own calls change are kept on this side: the engine
 // tells the open drawings (and DBMOD of each) with every answer that opens or closes one,
 // a collection's items all at once (a layout with its block), a layout's name and plot
 // style table, an entity's name, a block's count of entities and the names of a sheet's
-// first entities with their handles. An open asks ahead for the drawing's blocks and
-// layouts, which a run looks at next, and the locale names of a layout's papers are asked
-// all at once. Whatever call may change one of them makes it be asked again.
+// first entities with their handles. An open asks ahead for the drawing's blocks, layouts
+// and active layout, which a run looks at next, and the locale names of a layout's papers
+// are asked all at once. Whatever call may change one of them makes it be asked again.
+// The papers of a device are asked once per engine for the device set on a layout, until
+// the devices are listed again (GetPlotDeviceNames).
 //
 // The engine's journal of plots and opens is carried across: JournalOf(app) answers for
 // these application objects as for the engine in this process.
