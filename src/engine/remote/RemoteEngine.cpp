@@ -279,8 +279,9 @@ public:
         return drawings_ && drawings_->activeEpoch == activeEpoch_ && drawings_->list.active >= 0;
     }
     // A drawing that was just activated is the active drawing, until the next change.
-    void NoteActivated(std::weak_ptr<AcadDocument> doc) {
+    void NoteActivated(std::weak_ptr<AcadDocument> doc, std::string label) {
         activated_ = {activeEpoch_, std::move(doc)};
+        activatedLabel_ = std::move(label);
     }
     Ref<AcadDocument> Activated() const {
         return activated_.first == activeEpoch_ ? activated_.second.lock() : nullptr;
@@ -353,6 +354,7 @@ private:
     std::uint64_t changes_ = 0;
     std::optional<OpenDrawings> drawings_;
     std::pair<std::uint64_t, std::weak_ptr<AcadDocument>> activated_;
+    std::string activatedLabel_;
     std::vector<std::uint32_t> released_;
     bool quit_ = false;
     automation::PlotJournal journal_;
@@ -525,7 +527,9 @@ void Session::Start() {
 
 Value Session::CallApplication(Method m, std::vector<Value> args, bool wait) {
     Connect();
-    Value v = Call(generation_, kApplicationHandle, m, std::move(args), {}, wait);
+    // The application works on the drawing that was just activated: its failures name it.
+    const std::string label = Activated() ? activatedLabel_ : std::string();
+    Value v = Call(generation_, kApplicationHandle, m, std::move(args), label, wait);
     if (m == Method::AppQuit) {
         quit_ = true;
         Drop();
@@ -969,7 +973,7 @@ public:
     // after that fails too: the activation goes with the next call that waits.
     void Activate() override {
         Post(Method::DocActivate);
-        session_->NoteActivated(weak_from_this());
+        session_->NoteActivated(weak_from_this(), label_);
     }
     Ref<AcadLayout> ActiveLayout() override {
         if (!activeLayout_ || activeLayoutEpoch_ != session_->Epoch() || closed_) {

@@ -251,16 +251,13 @@ void EngineServer::Serve(Client& client, const std::string& message) {
     const auto m = static_cast<Method>(method);
     // The client times the call under way from the last reply it read, with the limit and
     // the description of the first call it has no reply to: a call that may take long is
-    // not to be timed as a short one, nor blamed on another drawing (every object but the
-    // application tells its drawing) or activity.
+    // not to be timed as a short one, nor blamed on another activity.
     if (!client.replies.empty() && IsLongCall(m) &&
         (!IsLongCall(client.heldMethod) ||
-         (handle == kApplicationHandle) != (client.heldHandle == kApplicationHandle) ||
          std::string_view(Activity(m)) != Activity(client.heldMethod))) {
         SendReplies(client);
     }
     if (client.replies.empty()) {
-        client.heldHandle = handle;
         client.heldMethod = m;
     }
 

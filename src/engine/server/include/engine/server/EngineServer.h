@@ -3,8 +3,8 @@
 // the calls that came together go out together: once a call that waits has run, when no
 // whole call is left to serve, and before a call that may take long begins, unless the
 // client would time and blame it as the first of them (a call that may take long, of the
-// same activity, on the application object as that one or on no application object as
-// that one). A short call that hangs after a long one is thus given the long one's limit.
+// same activity). A short call that hangs after a long one is thus given the long one's
+// limit.
 //
 // The process ends (the server emits finished) when its last client has gone after one
 // of them called Quit, when no client has been connected for a while, or when a call ran
@@ -60,9 +60,8 @@ private:
         bool skipping = false;
         // The handle that the client chose for the object of the call under way, or 0.
         std::uint32_t chosen = 0;
-        // Replies not written yet, and the object and method of the first of them.
+        // Replies not written yet, and the method of the first of them.
         std::string replies;
-        std::uint32_t heldHandle = 0;
         Method heldMethod = Method::AppSetVisible;
     };
 
