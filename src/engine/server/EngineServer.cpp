@@ -14,6 +14,9 @@ namespace {
 using namespace cad;
 
 constexpr int kDefaultIdleMs = 10000;
+// Replies are held no longer than this before a call begins: the client's clock for the
+// call under way runs from the last reply it read.
+constexpr qint64 kHoldMs = 20;
 
 template <class T>
 const T& Arg(const std::vector<Value>& args, std::size_t i) {
@@ -251,14 +254,17 @@ void EngineServer::Serve(Client& client, const std::string& message) {
     const auto m = static_cast<Method>(method);
     // The client times the call under way from the last reply it read, with the limit and
     // the description of the first call it has no reply to: a call that may take long is
-    // not to be timed as a short one, nor blamed on another activity.
-    if (!client.replies.empty() && IsLongCall(m) &&
-        (!IsLongCall(client.heldMethod) ||
-         std::string_view(Activity(m)) != Activity(client.heldMethod))) {
+    // not to be timed as a short one, nor blamed on another activity, and no call loses
+    // more than a moment of its time to the calls before it.
+    if (!client.replies.empty() &&
+        ((IsLongCall(m) && (!IsLongCall(client.heldMethod) ||
+                            std::string_view(Activity(m)) != Activity(client.heldMethod))) ||
+         client.held.elapsed() > kHoldMs)) {
         SendReplies(client);
     }
     if (client.replies.empty()) {
         client.heldMethod = m;
+        client.held.start();
     }
 
     const auto* journal = automation::JournalOf(app_);

@@ -1,16 +1,17 @@
 // The CAD engine's side of the connection: serves one engine application to the clients
 // of a local socket, one call at a time, each client with its own handles. The replies to
 // the calls that came together go out together: once a call that waits has run, when no
-// whole call is left to serve, and before a call that may take long begins, unless the
-// client would time and blame it as the first of them (a call that may take long, of the
-// same activity). A short call that hangs after a long one is thus given the long one's
-// limit.
+// whole call is left to serve, before a call begins once they are held for a moment, and
+// before a call that may take long begins, unless the client would time and blame it as
+// the first of them (a call that may take long, of the same activity). A short call that
+// hangs at once after a long one is thus given the long one's limit and description.
 //
 // The process ends (the server emits finished) when its last client has gone after one
 // of them called Quit, when no client has been connected for a while, or when a call ran
 // out of memory (after its reply).
 #pragma once
 
+#include <QElapsedTimer>
 #include <QLocalServer>
 #include <QTimer>
 #include <functional>
@@ -60,9 +61,11 @@ private:
         bool skipping = false;
         // The handle that the client chose for the object of the call under way, or 0.
         std::uint32_t chosen = 0;
-        // Replies not written yet, and the method of the first of them.
+        // Replies not written yet, the method of the first of them and since when they
+        // are held.
         std::string replies;
         Method heldMethod = Method::AppSetVisible;
+        QElapsedTimer held;
     };
 
     void Accept();
