@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 
 namespace vx::engine::db {
 
@@ -11,8 +12,8 @@ bool Usable(double v) {
     return std::isfinite(v) && v > 0;
 }
 
-// Borders and texts of the cells, in the table's own coordinates: its top-left corner at
-// the origin, rows downwards.
+// Backgrounds, borders and texts of the cells, in the table's own coordinates: its top-left corner
+// at the origin, rows downwards.
 std::vector<Entity> CellPicture(const TableGrid& g, const TableStyle& s, LayerId layer) {
     std::vector<Entity> out;
     const std::size_t rows = g.rowHeights.size(), cols = g.columnWidths.size();
@@ -28,13 +29,22 @@ std::vector<Entity> CellPicture(const TableGrid& g, const TableStyle& s, LayerId
     props.linetype = kByBlock;
     props.color = Color::FromIndex(0);
     props.lineweight = kLineweightByBlock;
-    const auto line = [&](double x0, double y0, double x1, double y1) {
-        Entity& e = out.emplace_back();
+    // Edges a cell colours or widens go on top of its neighbours' plain ones.
+    std::vector<Entity> marked;
+    const auto line = [&](const TableEdge& k, double x0, double y0, double x1, double y1) {
+        if (!k.visible) {
+            return;
+        }
+        const bool plain = !k.color && k.lineweight == kLineweightByBlock;
+        Entity& e = (plain ? out : marked).emplace_back();
         e.props = props;
+        e.props.color = k.color.value_or(props.color);
+        e.props.lineweight = k.lineweight;
         e.Set(EntityType::Line, Line{{x0, y0, 0}, {x1, y1, 0}, 0});
     };
     const std::size_t titleRow = s.noTitle ? rows : 0;
     const std::size_t headerRow = s.noHeader ? rows : (s.noTitle ? 0 : 1);
+    std::vector<Entity> fills;  // beneath the borders and texts
     for (std::size_t i = 0; i < g.cells.size() && i < rows * cols; ++i) {
         const TableCell& cell = g.cells[i];
         if (cell.covered) {
@@ -46,14 +56,30 @@ std::vector<Entity> CellPicture(const TableGrid& g, const TableStyle& s, LayerId
         const std::size_t c1 =
             std::min(cols, c + static_cast<std::size_t>(std::max(1, cell.spanColumns)));
         const double left = xs[c], right = xs[c1], top = ys[r], bottom = ys[r1];
-        line(left, top, right, top);
-        line(right, top, right, bottom);
-        line(right, bottom, left, bottom);
-        line(left, bottom, left, top);
+        const TableStyle::Row& kind = cell.kind == 1   ? s.title
+                                      : cell.kind == 2 ? s.header
+                                      : cell.kind == 0 ? s.data
+                                      : r == titleRow  ? s.title
+                                      : r == headerRow ? s.header
+                                                       : s.data;
+        if (cell.filled == 1 || (cell.filled < 0 && kind.filled)) {
+            Entity& f = fills.emplace_back();
+            f.props = props;
+            f.props.color = cell.background.value_or(kind.background);
+            Face face;
+            face.corners[0] = {left, top, 0};
+            face.corners[1] = {right, top, 0};
+            face.corners[2] = {left, bottom, 0};
+            face.corners[3] = {right, bottom, 0};
+            f.Set(EntityType::Solid, face);
+        }
+        line(cell.edges[0], left, top, right, top);
+        line(cell.edges[1], right, top, right, bottom);
+        line(cell.edges[2], right, bottom, left, bottom);
+        line(cell.edges[3], left, bottom, left, top);
         if (cell.text.empty()) {
             continue;
         }
-        const TableStyle::Row& kind = r == titleRow ? s.title : r == headerRow ? s.header : s.data;
         const std::int16_t align = cell.alignment >= 1 && cell.alignment <= 9
                                        ? cell.alignment
                                        : std::clamp<std::int16_t>(kind.alignment, 1, 9);
@@ -78,13 +104,17 @@ std::vector<Entity> CellPicture(const TableGrid& g, const TableStyle& s, LayerId
         e.props = props;
         e.Set(EntityType::MText, std::move(m));
     }
+    out.insert(out.begin(), std::make_move_iterator(fills.begin()),
+               std::make_move_iterator(fills.end()));
+    out.insert(out.end(), std::make_move_iterator(marked.begin()),
+               std::make_move_iterator(marked.end()));
     return out;
 }
 
 }  // namespace
 
 void AttachTablePictures(Database& db, const std::unordered_map<Handle, TableGrid>& grids,
-                         const std::unordered_map<Handle, TableStyle>& styles,
+                         const std::unordered_map<Handle, TableStyle>& styles, bool replace,
                          std::size_t maxCells) {
     if (grids.empty()) {
         return;
@@ -100,8 +130,8 @@ void AttachTablePictures(Database& db, const std::unordered_map<Handle, TableGri
         for (std::size_t i = 0; i < db.blocks[b].entities.size(); ++i) {
             const Entity& e = db.blocks[b].entities[i];
             const Insert* table = e.type == EntityType::Table ? e.As<Insert>() : nullptr;
-            if (!table ||
-                (table->block < db.blocks.size() && !db.blocks[table->block].entities.empty())) {
+            if (!table || (!replace && table->block < db.blocks.size() &&
+                           !db.blocks[table->block].entities.empty())) {
                 continue;
             }
             const auto it = grids.find(e.props.handle);

@@ -153,6 +153,8 @@ DwgResult DwgReaderImpl::Run() {
             *db_, proxyGraphics_, proxy, [this](std::string where, std::string what) {
                 Warn(std::move(where), "custom object picture: " + std::move(what));
             });
+        db::AttachTablePictures(*db_, tableGrids_, tableStyles_, options_.tablesFromCells);
+        db_->RebuildIndexes();
     } catch (const DwgError& e) {
         result.error = {"", e.what()};
         return result;
