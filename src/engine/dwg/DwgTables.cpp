@@ -37,7 +37,7 @@ struct CellFormat {
     double textHeight = 0;
     CellColor background;
     double marginX = -1, marginY = -1;  // < 0: not set
-    struct Edge {  // what of a cell's edge the style sets
+    struct Edge {                       // what of a cell's edge the style sets
         std::optional<Color> color;
         std::optional<std::int16_t> lineweight;
         std::optional<bool> visible;
@@ -106,11 +106,12 @@ public:
                     d_.Bytes(reinterpret_cast<std::uint8_t*>(bytes.data()), n);
                     if (v_ >= 1021) {
                         std::size_t units = n / 2;
-                        while (units > 0 && bytes[2 * units - 1] == 0 && bytes[2 * units - 2] == 0) {
+                        while (units > 0 && bytes[2 * units - 1] == 0 &&
+                               bytes[2 * units - 2] == 0) {
                             --units;
                         }
-                        text = Utf16ToUtf8(reinterpret_cast<const std::uint8_t*>(bytes.data()),
-                                           units);
+                        text =
+                            Utf16ToUtf8(reinterpret_cast<const std::uint8_t*>(bytes.data()), units);
                     } else {
                         text = str_(bytes.substr(0, bytes.find('\0')));
                     }
@@ -145,7 +146,7 @@ public:
 
     // Named custom data items, skipped.
     void CustomData() {
-        const std::size_t n = Count(d_.BL(), d_, 8, "custom data items");
+        const std::size_t n = Count(d_.BL(), d_, 6, "custom data items");
         for (std::size_t i = 0; i < n; ++i) {
             o_.T();
             Value();
@@ -223,7 +224,7 @@ public:
             d_.BL();
             d_.BL();
         }
-        const std::size_t contents = Count(d_.BL(), d_, 8, "cell contents");
+        const std::size_t contents = Count(d_.BL(), d_, 6, "cell contents");
         for (std::size_t i = 0; i < contents; ++i) {
             const std::int32_t type = d_.BL();
             std::string text;
@@ -235,7 +236,7 @@ public:
             if (!text.empty()) {
                 cell.text += (cell.text.empty() ? "" : "\\P") + text;
             }
-            const std::size_t attributes = Count(d_.BL(), d_, 4, "cell attributes");
+            const std::size_t attributes = Count(d_.BL(), d_, 2, "cell attributes");
             for (std::size_t k = 0; k < attributes; ++k) {
                 o_.H();
                 o_.T();
@@ -273,7 +274,7 @@ public:
     void Content(TableGrid& g) {
         o_.T();  // name
         o_.T();  // description
-        const std::size_t cols = Count(d_.BL(), d_, 16, "table columns");
+        const std::size_t cols = Count(d_.BL(), d_, 12, "table columns");
         if (cols > kMaxTracks) {
             throw DwgError(std::to_string(cols) + " table columns");
         }
@@ -287,7 +288,7 @@ public:
             colIds[c] = d_.BL();
             g.columnWidths.push_back(d_.BD());
         }
-        const std::size_t rows = Count(d_.BL(), d_, 16, "table rows");
+        const std::size_t rows = Count(d_.BL(), d_, 14, "table rows");
         if (rows > kMaxTracks || rows * cols > kMaxCells) {
             throw DwgError(std::to_string(rows) + " table rows of " + std::to_string(cols) +
                            " columns");
@@ -312,9 +313,11 @@ public:
             const std::int32_t rowId = d_.BL();
             g.rowHeights.push_back(d_.BD());
             for (std::size_t c = 0; c < read.size(); ++c) {
-                Resolve(g.cells[r * cols + c], {&read[c].content, &read[c].style, &rowStyle,
-                                                &colStyles[c]},
-                        read[c].id != 0 ? read[c].id : rowId != 0 ? rowId : colIds[c]);
+                Resolve(g.cells[r * cols + c],
+                        {&read[c].content, &read[c].style, &rowStyle, &colStyles[c]},
+                        read[c].id != 0 ? read[c].id
+                        : rowId != 0    ? rowId
+                                        : colIds[c]);
             }
         }
         o_.SkipHandles(Count(d_.BL(), o_.h, 8, "field references"), "field references");
@@ -334,8 +337,8 @@ public:
                     g.cells[r * cols + c].covered = true;
                 }
             }
-            TableCell& first = g.cells[static_cast<std::size_t>(top) * cols +
-                                       static_cast<std::size_t>(left)];
+            TableCell& first =
+                g.cells[static_cast<std::size_t>(top) * cols + static_cast<std::size_t>(left)];
             first.covered = false;
             first.spanRows = bottom - top + 1;
             first.spanColumns = right - left + 1;
@@ -397,9 +400,9 @@ public:
             if (type == 1 && value == 0 && v_ < 1021) {
                 cell.text = str_(o_.T());
             } else if (type == 2) {
-                d_.BD();   // block scale
+                d_.BD();       // block scale
                 if (d_.B()) {  // attributes
-                    const std::size_t n = Count(d_.BS(), d_, 4, "cell attributes");
+                    const std::size_t n = Count(d_.BS(), d_, 2, "cell attributes");
                     for (std::size_t k = 0; k < n; ++k) {
                         o_.H();
                         d_.BS();
@@ -542,7 +545,7 @@ void DwgReaderImpl::ReadTableStyle(ObjectStreams& o) {
             o.H();  // text style
             row->textHeight = d.BD();
             row->alignment = d.BS();
-                t.Colour();  // text
+            t.Colour();  // text
             row->background = t.Colour().color;
             row->filled = d.B();
             for (int k = 0; k < 6; ++k) {  // borders: lineweight, visible, colour
@@ -577,8 +580,10 @@ void DwgReaderImpl::ReadTableStyle(ObjectStreams& o) {
             const std::int32_t id = d.BL();
             d.BL();
             o.T();
-            TableStyle::Row* row = id == 1 ? &s.title : id == 2 ? &s.header : id == 3 ? &s.data
-                                                                                      : nullptr;
+            TableStyle::Row* row = id == 1   ? &s.title
+                                   : id == 2 ? &s.header
+                                   : id == 3 ? &s.data
+                                             : nullptr;
             if (!row || !f.present) {
                 continue;
             }
