@@ -1,6 +1,9 @@
 #include "engine/db/TableCells.h"
 
+#include "engine/db/Extents.h"
+
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <iterator>
 
@@ -12,9 +15,58 @@ bool Usable(double v) {
     return std::isfinite(v) && v > 0;
 }
 
+std::int16_t AlignmentOf(const TableCell& cell, const TableStyle::Row& kind) {
+    return cell.alignment >= 1 && cell.alignment <= 9
+               ? cell.alignment
+               : std::clamp<std::int16_t>(kind.alignment, 1, 9);
+}
+
+// A block cell's reference: the block's extents at its scale (or as large as the cell
+// holds, less the margins), placed at the cell's alignment.
+void CellBlock(const Database& db, const TableCell& cell, const std::array<double, 4>& box,
+               const TableStyle& s, const TableStyle::Row& kind, const EntityProps& props,
+               std::vector<Entity>& out) {
+    BlockId id = kNone;
+    for (std::size_t b = 0; b < db.blocks.size() && id == kNone; ++b) {
+        id = db.blocks[b].recordHandle == cell.block ? static_cast<BlockId>(b) : kNone;
+    }
+    if (id == kNone) {
+        return;
+    }
+    const Box3 e = BlockExtents(db, id);
+    const double w = e.max.x - e.min.x, h = e.max.y - e.min.y;
+    if (!(std::isfinite(w) && std::isfinite(h) && w >= 0 && h >= 0)) {
+        return;
+    }
+    const auto [left, top, right, bottom] = box;
+    const double mx = Usable(s.marginX) ? s.marginX : 0;
+    const double my = Usable(s.marginY) ? s.marginY : 0;
+    double scale = Usable(cell.blockScale) ? cell.blockScale : 1;
+    if (cell.fitted && w + h > 0) {
+        scale = std::min(w > 0 ? (right - left - 2 * mx) / w : 1e300,
+                         h > 0 ? (top - bottom - 2 * my) / h : 1e300);
+    }
+    const int align = AlignmentOf(cell, kind) - 1;
+    const double x = align % 3 == 0   ? left + mx
+                     : align % 3 == 1 ? (left + right - scale * w) / 2
+                                      : right - mx - scale * w;
+    const double y = align / 3 == 0   ? top - my - scale * h
+                     : align / 3 == 1 ? (top + bottom - scale * h) / 2
+                                      : bottom + my;
+    Insert ins;
+    ins.block = id;
+    ins.blockName = db.blocks[id].name;
+    ins.scale = {scale, scale, scale};
+    ins.position = Vec3{x, y, 0} + (db.blocks[id].base - e.min) * scale;
+    Entity& r = out.emplace_back();
+    r.props = props;
+    r.Set(EntityType::Insert, std::move(ins));
+}
+
 // Backgrounds, borders and texts of the cells, in the table's own coordinates: its top-left corner
 // at the origin, rows downwards.
-std::vector<Entity> CellPicture(const TableGrid& g, const TableStyle& s, LayerId layer) {
+std::vector<Entity> CellPicture(const Database& db, const TableGrid& g, const TableStyle& s,
+                                LayerId layer) {
     std::vector<Entity> out;
     const std::size_t rows = g.rowHeights.size(), cols = g.columnWidths.size();
     std::vector<double> xs(cols + 1, 0), ys(rows + 1, 0);
@@ -77,12 +129,13 @@ std::vector<Entity> CellPicture(const TableGrid& g, const TableStyle& s, LayerId
         line(cell.edges[1], right, top, right, bottom);
         line(cell.edges[2], right, bottom, left, bottom);
         line(cell.edges[3], left, bottom, left, top);
+        if (cell.block != 0) {
+            CellBlock(db, cell, {left, top, right, bottom}, s, kind, props, out);
+        }
         if (cell.text.empty()) {
             continue;
         }
-        const std::int16_t align = cell.alignment >= 1 && cell.alignment <= 9
-                                       ? cell.alignment
-                                       : std::clamp<std::int16_t>(kind.alignment, 1, 9);
+        const std::int16_t align = AlignmentOf(cell, kind);
         const int column = (align - 1) % 3, row = (align - 1) / 3;
         const double mx = Usable(s.marginX) ? s.marginX : 0;
         const double my = Usable(s.marginY) ? s.marginY : 0;
@@ -145,7 +198,7 @@ void AttachTablePictures(Database& db, const std::unordered_map<Handle, TableGri
             }
             const auto st = styles.find(g.style);
             std::vector<Entity> picture = CellPicture(
-                g, st == styles.end() ? TableStyle{} : st->second, zero == kNone ? 0 : zero);
+                db, g, st == styles.end() ? TableStyle{} : st->second, zero == kNone ? 0 : zero);
             if (picture.empty()) {
                 continue;
             }

@@ -37,7 +37,9 @@ struct CellFormat {
     double textHeight = 0;
     CellColor background;
     double marginX = -1, marginY = -1;  // < 0: not set
-    struct Edge {                       // what of a cell's edge the style sets
+    double blockScale = 1;
+    bool fitted = false;  // a block scaled to fit its cell
+    struct Edge {         // what of a cell's edge the style sets
         std::optional<Color> color;
         std::optional<std::int16_t> lineweight;
         std::optional<bool> visible;
@@ -155,12 +157,12 @@ public:
 
     void ContentFormat(CellFormat& f) {
         f.overrides |= static_cast<std::uint32_t>(d_.BL());
-        d_.BL();  // property flags
-        d_.BL();  // value type
-        d_.BL();  // unit type
-        o_.T();   // value format
-        d_.BD();  // rotation
-        d_.BD();  // block scale
+        f.fitted = (d_.BL() & 0x100) != 0;  // property values: auto scale
+        d_.BL();                            // value type
+        d_.BL();                            // unit type
+        o_.T();                             // value format
+        d_.BD();                            // rotation
+        f.blockScale = d_.BD();
         f.alignment = static_cast<std::int16_t>(d_.BL());
         Colour();  // content colour
         o_.H();    // text style
@@ -230,8 +232,12 @@ public:
             std::string text;
             if (type == 1) {
                 text = Value();
-            } else if (type == 2 || type == 4) {
-                o_.H();  // field, block
+            } else if (type == 2) {
+                o_.H();  // field
+            } else if (type == 4 && cell.block == 0) {
+                cell.block = o_.H();
+            } else if (type == 4) {
+                o_.H();
             }
             if (!text.empty()) {
                 cell.text += (cell.text.empty() ? "" : "\\P") + text;
@@ -248,6 +254,8 @@ public:
                 ContentFormat(f);
                 if (i == 0) {
                     content = f;
+                    cell.blockScale = f.blockScale;
+                    cell.fitted = f.fitted;
                 }
             }
         }
@@ -392,7 +400,7 @@ public:
             const std::int16_t type = d_.BS();
             d_.RC();  // edges
             cell.covered = d_.B();
-            d_.B();  // autofit
+            const bool fitted = d_.B();
             cell.spanColumns = std::clamp<std::int32_t>(d_.BL(), 1, kMaxTracks);
             cell.spanRows = std::clamp<std::int32_t>(d_.BL(), 1, kMaxTracks);
             d_.BD();  // rotation
@@ -400,7 +408,9 @@ public:
             if (type == 1 && value == 0 && v_ < 1021) {
                 cell.text = str_(o_.T());
             } else if (type == 2) {
-                d_.BD();       // block scale
+                cell.block = value;
+                cell.fitted = fitted;
+                cell.blockScale = d_.BD();
                 if (d_.B()) {  // attributes
                     const std::size_t n = Count(d_.BS(), d_, 2, "cell attributes");
                     for (std::size_t k = 0; k < n; ++k) {

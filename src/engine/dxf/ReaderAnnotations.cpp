@@ -472,6 +472,15 @@ void Reader::TableCell(const Tag& t, TableGrid& g, bool& inValue, std::string& c
         case 63:
             c.background = Color::FromIndex(Int(t));
             return;
+        case 340:  // a block cell's block, its scale, fitted
+            c.block = Hnd(t);
+            return;
+        case 144:
+            c.blockScale = Dbl(t);
+            return;
+        case 174:
+            c.fitted = Int(t) != 0;
+            return;
         case 283:  // no background
             c.filled = Int(t) != 0 ? 0 : 1;
             return;

@@ -526,21 +526,30 @@ TEST(Kinds, TablesWithoutTheirPictureBlockAreDrawnFromTheirCells) {
         {"Title", 15, -2.5, 3, 5}, {"A", 5, -6, 2, 2}, {"B", 29, -12, 4, 9}};
     using Fill = std::array<double, 5>;  // colour index, opposite corners
     const std::vector<Fill> fills = {{5, 0, 0, 30, -5}, {3, 0, -5, 10, -13}};
+    // Cell A holding block *U1 (4 by 2) fitted: twice as large, at the top centre.
+    std::string blockCell = before2007;
+    blockCell.replace(blockCell.find("69 1"), blockCell.find("|1 A") + 4 - blockCell.find("69 1"),
+                      "340 70|144 1|174 1");
     const struct {
         const char* name;
         std::string entity;
         std::size_t lines;
         std::vector<Text> texts;
-        std::vector<Fill> fills;  // beneath the borders
+        std::vector<Fill> fills;      // beneath the borders
+        std::vector<double> block{};  // the block cell's reference: x, y, scale
     } cases[] = {
         {"cells before R2007", table("*T9", before2007), 11, texts, fills},
         {"cells with their values", table("*T9", from2007), 11, texts, fills},
         {"its picture block drawn instead", table("*T1", from2007), 1, {}, {}},
+        {"a block cell", table("*T9", blockCell), 12, {texts[0], texts[2]}, fills, {1, -10, 2}},
     };
     for (const auto& c : cases) {
         vx::test::TestDxf t;
-        t.Section("HEADER").Groups("9 $ACADVER|1 AC1032").EndSection().Section("BLOCKS");
+        t.Section("HEADER").Groups("9 $ACADVER|1 AC1032").EndSection().Section("TABLES");
+        t.Groups("0 TABLE|2 BLOCK_RECORD|0 BLOCK_RECORD|5 70|2 *U1|0 ENDTAB").EndSection();
+        t.Section("BLOCKS");
         t.Groups("0 BLOCK|8 0|2 *T1|70 1|10 0,0,0|3 *T1|0 LINE|8 0|10 0,0,0|11 5,5,0|0 ENDBLK|8 0");
+        t.Groups("0 BLOCK|8 0|2 *U1|70 1|10 0,0,0|0 LINE|8 0|10 0,0,0|11 4,2,0|0 ENDBLK|8 0");
         t.EndSection().Section("ENTITIES").Groups(c.entity).EndSection();
         t.Section("OBJECTS").Groups(style).EndSection().Eof();
         const auto r = dxf::ReadDxf(t.Ascii());
@@ -551,10 +560,14 @@ TEST(Kinds, TablesWithoutTheirPictureBlockAreDrawnFromTheirCells) {
         std::size_t lines = 0;
         std::vector<Text> got;
         std::vector<Fill> filled;
+        std::vector<double> block;
         for (const db::Entity& e : d.blocks[g->block].entities) {
             lines += e.type == db::EntityType::Line;
             if (const auto* m = e.As<db::MText>()) {
                 got.push_back({m->text, m->position.x, m->position.y, m->height, m->attachment});
+            }
+            if (const auto* ins = e.As<db::Insert>()) {
+                block = {ins->position.x, ins->position.y, ins->scale.x};
             }
             if (const auto* f = e.As<db::Face>(); f && lines == 0) {
                 filled.push_back({static_cast<double>(e.props.color.index), f->corners[0].x,
@@ -564,6 +577,7 @@ TEST(Kinds, TablesWithoutTheirPictureBlockAreDrawnFromTheirCells) {
         EXPECT_EQ(lines, c.lines) << c.name;
         EXPECT_EQ(got, c.texts) << c.name;
         EXPECT_EQ(filled, c.fills) << c.name;
+        EXPECT_EQ(block, c.block) << c.name;
         if (c.lines == 11) {
             const db::Entity& top = d.blocks[g->block].entities.back();
             const auto* l = top.As<db::Line>();

@@ -34,6 +34,11 @@ struct TableCell {
     std::int8_t filled = -1;
     std::optional<Color> background{};
     TableEdge edges[4]{};  // top, right, bottom, left
+    // A block cell: the block (by its record's handle) at its scale, or fitted into the
+    // cell, placed as the cell's alignment says.
+    Handle block = 0;
+    double blockScale = 1;
+    bool fitted = false;
 };
 
 struct TableGrid {
