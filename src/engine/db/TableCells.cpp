@@ -1,11 +1,13 @@
 #include "engine/db/TableCells.h"
 
+#include "engine/db/Budget.h"
 #include "engine/db/Extents.h"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <iterator>
+#include <unordered_map>
 
 namespace vx::engine::db {
 
@@ -21,19 +23,39 @@ std::int16_t AlignmentOf(const TableCell& cell, const TableStyle::Row& kind) {
                : std::clamp<std::int16_t>(kind.alignment, 1, 9);
 }
 
+// The blocks of block cells by their records' handles, with their extents: found once.
+struct CellBlocks {
+    std::unordered_map<Handle, BlockId> ids;
+    std::unordered_map<BlockId, Box3> boxes;
+};
+
 // A block cell's reference: the block's extents at its scale (or as large as the cell
-// holds, less the margins), placed at the cell's alignment.
-void CellBlock(const Database& db, const TableCell& cell, const std::array<double, 4>& box,
-               const TableStyle& s, const TableStyle::Row& kind, const EntityProps& props,
-               std::vector<Entity>& out) {
-    BlockId id = kNone;
-    for (std::size_t b = 0; b < db.blocks.size() && id == kNone; ++b) {
-        id = db.blocks[b].recordHandle == cell.block ? static_cast<BlockId>(b) : kNone;
+// holds, less the margins), placed at the cell's alignment. A block too large to measure
+// is left out.
+void CellBlock(const Database& db, CellBlocks& blocks, const TableCell& cell,
+               const std::array<double, 4>& box, const TableStyle& s, const TableStyle::Row& kind,
+               const EntityProps& props, std::vector<Entity>& out) {
+    if (blocks.ids.empty()) {
+        for (std::size_t b = 0; b < db.blocks.size(); ++b) {
+            blocks.ids.emplace(db.blocks[b].recordHandle, static_cast<BlockId>(b));
+        }
     }
-    if (id == kNone) {
+    const auto found = blocks.ids.find(cell.block);
+    if (found == blocks.ids.end()) {
         return;
     }
-    const Box3 e = BlockExtents(db, id);
+    const BlockId id = found->second;
+    auto known = blocks.boxes.find(id);
+    if (known == blocks.boxes.end()) {
+        Box3 measured;
+        try {
+            measured = BlockExtents(db, id);
+        } catch (const ExpansionError&) {
+            measured = Box3{};
+        }
+        known = blocks.boxes.emplace(id, measured).first;
+    }
+    const Box3 e = known->second;
     const double w = e.max.x - e.min.x, h = e.max.y - e.min.y;
     if (!(std::isfinite(w) && std::isfinite(h) && w >= 0 && h >= 0)) {
         return;
@@ -65,8 +87,8 @@ void CellBlock(const Database& db, const TableCell& cell, const std::array<doubl
 
 // Backgrounds, borders and texts of the cells, in the table's own coordinates: its top-left corner
 // at the origin, rows downwards.
-std::vector<Entity> CellPicture(const Database& db, const TableGrid& g, const TableStyle& s,
-                                LayerId layer) {
+std::vector<Entity> CellPicture(const Database& db, CellBlocks& blocks, const TableGrid& g,
+                                const TableStyle& s, LayerId layer) {
     std::vector<Entity> out;
     const std::size_t rows = g.rowHeights.size(), cols = g.columnWidths.size();
     std::vector<double> xs(cols + 1, 0), ys(rows + 1, 0);
@@ -130,7 +152,7 @@ std::vector<Entity> CellPicture(const Database& db, const TableGrid& g, const Ta
         line(cell.edges[2], right, bottom, left, bottom);
         line(cell.edges[3], left, bottom, left, top);
         if (cell.block != 0) {
-            CellBlock(db, cell, {left, top, right, bottom}, s, kind, props, out);
+            CellBlock(db, blocks, cell, {left, top, right, bottom}, s, kind, props, out);
         }
         if (cell.text.empty()) {
             continue;
@@ -179,6 +201,7 @@ void AttachTablePictures(Database& db, const std::unordered_map<Handle, TableGri
         }
     }
     const std::size_t blockCount = db.blocks.size();
+    CellBlocks blocks;
     for (std::size_t b = 0; b < blockCount; ++b) {
         for (std::size_t i = 0; i < db.blocks[b].entities.size(); ++i) {
             const Entity& e = db.blocks[b].entities[i];
@@ -197,8 +220,9 @@ void AttachTablePictures(Database& db, const std::unordered_map<Handle, TableGri
                 continue;
             }
             const auto st = styles.find(g.style);
-            std::vector<Entity> picture = CellPicture(
-                db, g, st == styles.end() ? TableStyle{} : st->second, zero == kNone ? 0 : zero);
+            std::vector<Entity> picture =
+                CellPicture(db, blocks, g, st == styles.end() ? TableStyle{} : st->second,
+                            zero == kNone ? 0 : zero);
             if (picture.empty()) {
                 continue;
             }
