@@ -490,8 +490,8 @@ void DwgReaderImpl::ReadTable(ObjectStreams& o, PendingEntity& p) {
         attributes && version_ >= 1018 ? Count(d.BL(), o.h, 8, "attributes") : 0;
     p.ref = o.H();
     e.Set(EntityType::Table, std::move(g));
-    if (attributes) {
-        o.SkipHandles(owned + 1, "attributes");  // and the end of the sequence
+    if (attributes) {  // the attributes (before R2004 the first and last), the sequence end
+        o.SkipHandles(version_ >= 1018 ? owned + 1 : 3, "attributes");
     }
     TableData t(o, version_, [this](std::string raw) { return Str(std::move(raw)); });
     TableGrid grid;
@@ -527,7 +527,7 @@ void DwgReaderImpl::ReadTable(ObjectStreams& o, PendingEntity& p) {
     } catch (const DwgError& err) {
         Warn("object " + HandleText(o.self) + " (ACAD_TABLE)",
              std::string("its cells cannot be read (") + err.what() +
-                 "); it is drawn from its picture only");
+                 "); only its picture is drawn");
         return;
     }
     if (!grid.rowHeights.empty() && !grid.columnWidths.empty()) {
