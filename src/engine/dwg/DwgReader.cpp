@@ -154,7 +154,6 @@ DwgResult DwgReaderImpl::Run() {
                 Warn(std::move(where), "custom object picture: " + std::move(what));
             });
         db::AttachTablePictures(*db_, tableGrids_, tableStyles_, options_.tablesFromCells);
-        db_->RebuildIndexes();
     } catch (const DwgError& e) {
         result.error = {"", e.what()};
         return result;
