@@ -26,7 +26,11 @@ output::OutputKind KindOf(const QString& path) {
 PlotResult Plot(const PlotJob& job, fonts::FontResolver& fonts) {
     PlotResult result;
     try {
-        const load::LoadResult loaded = load::LoadDrawing(job.drawing);
+        const load::LoadResult loaded = load::LoadDrawing(job.drawing, [&] {
+            load::LoadOptions o;
+            o.tablesFromCells = job.tablesFromCells;
+            return o;
+        }());
         if (!loaded.Ok()) {
             result.error = loaded.error.Text();
             return result;

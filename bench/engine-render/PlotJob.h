@@ -23,6 +23,7 @@ struct PlotJob {
     int dotsPerInch = 150;     // PNG
     double marginMm = 5;
     const engine::plotstyle::PlotStyleTable* table = nullptr;
+    bool tablesFromCells = false;  // every table drawn from its cells
 };
 
 struct PlotResult {

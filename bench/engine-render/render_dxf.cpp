@@ -6,7 +6,8 @@
 //
 // Options: --layout NAME (default: model space), --paper NAME (default A3), --dpi N (PNG),
 // --ctb FILE (a plot style table), --threads N (a batch on N threads, each with its own
-// fonts), --format pdf|png|svg|plt (batch output), --report (what was drawn, per drawing).
+// fonts), --format pdf|png|svg|plt (batch output), --report (what was drawn, per drawing),
+// --table-cells (every table drawn from its cells, its picture block set aside).
 // Exit status: 0 when every drawing was plotted, 1 otherwise, 2 on a usage error.
 #include <QGuiApplication>
 #include <algorithm>
@@ -94,6 +95,8 @@ int main(int argc, char** argv) {
             }
         } else if (a == "--report") {
             report = true;
+        } else if (a == "--table-cells") {
+            base.tablesFromCells = true;
         } else if (!a.empty() && a[0] == '-') {
             return Usage();
         } else {

@@ -1,5 +1,5 @@
 // The DWG objects that annotate and construct: XLINE, RAY, MLINE with its MLINESTYLE,
-// ACAD_TABLE (an insert of its picture block) and MULTILEADER. (WIPEOUT is read as IMAGE is.)
+// ACAD_TABLE (DwgTables.cpp) and MULTILEADER. (WIPEOUT is read as IMAGE is.)
 #include <cmath>
 #include <numbers>
 
@@ -63,17 +63,7 @@ bool DwgReaderImpl::ReadAnnotation(std::uint32_t type, const std::string& cls, O
         return true;
     }
     if (cls == "ACAD_TABLE") {
-        // A table starts as a block reference to its picture block, the anonymous "*T"
-        // block. From R2010 its cells follow in the data (and their links in the handles,
-        // after the block's); the picture is all the plot needs.
-        Insert g;
-        g.position = d.B3D();
-        g.scale = InsertScale(d, version_);
-        g.rotation = d.BD() * kDegrees;
-        e.props.extrusion = d.B3D();
-        d.B();  // attributes: a table has none to draw
-        p.ref = o.H();
-        e.Set(EntityType::Table, std::move(g));
+        ReadTable(o, p);
         return true;
     }
     return false;
@@ -227,6 +217,10 @@ bool DwgReaderImpl::ReadAnnotationObject(std::uint32_t type, const std::string& 
                                          ObjectStreams& o) {
     if (type == 73) {
         ReadMLineStyle(o);
+        return true;
+    }
+    if (name == "TABLESTYLE") {
+        ReadTableStyle(o);
         return true;
     }
     if (name == "WIPEOUTVARIABLES") {

@@ -153,6 +153,7 @@ DwgResult DwgReaderImpl::Run() {
             *db_, proxyGraphics_, proxy, [this](std::string where, std::string what) {
                 Warn(std::move(where), "custom object picture: " + std::move(what));
             });
+        db::AttachTablePictures(*db_, tableGrids_, tableStyles_, options_.tablesFromCells);
     } catch (const DwgError& e) {
         result.error = {"", e.what()};
         return result;

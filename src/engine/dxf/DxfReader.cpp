@@ -1126,7 +1126,7 @@ void Reader::Finish() {
                             [this](std::string where, std::string what) {
                                 Warn(std::move(where), "custom object picture: " + std::move(what));
                             });
-    db::AttachTablePictures(*db_, tableGrids_, tableStyles_);
+    db::AttachTablePictures(*db_, tableGrids_, tableStyles_, options_.tablesFromCells);
     BuildLayouts();
     db_->RebuildIndexes();  // layers added for entities
 }

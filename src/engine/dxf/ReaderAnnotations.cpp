@@ -399,6 +399,15 @@ void Reader::ParseAnnotationObject(std::string_view type, const std::vector<Tag>
     }
 }
 
+namespace {
+
+std::size_t EdgeOf(int code) {
+    const int digit = code % 10;
+    return digit == 9 ? 0 : digit == 5 ? 1 : digit == 6 ? 2 : 3;
+}
+
+}  // namespace
+
 void Reader::TableCell(const Tag& t, TableGrid& g, bool& inValue, std::string& chunks) {
     // Cells follow the rows' heights and the columns' widths, each from its group 171. From
     // R2007 a cell's value lies between CELL_VALUE and ACVALUE_END, its text shown in 302;
@@ -460,6 +469,39 @@ void Reader::TableCell(const Tag& t, TableGrid& g, bool& inValue, std::string& c
         case 170:
             c.alignment = I16(t);
             return;
+        case 63:
+            c.background = Color::FromIndex(Int(t));
+            return;
+        case 340:  // a block cell's block, its scale, fitted
+            c.block = Hnd(t);
+            return;
+        case 144:
+            c.blockScale = Dbl(t);
+            return;
+        case 174:
+            c.fitted = Int(t) != 0;
+            return;
+        case 283:  // no background
+            c.filled = Int(t) != 0 ? 0 : 1;
+            return;
+        case 69:  // edges by their last digit: 9 top, 5 right, 6 bottom, 8 left
+        case 65:
+        case 66:
+        case 68:
+            c.edges[EdgeOf(t.code)].color = Color::FromIndex(Int(t));
+            return;
+        case 279:
+        case 275:
+        case 276:
+        case 278:
+            c.edges[EdgeOf(t.code)].lineweight = I16(t);
+            return;
+        case 289:
+        case 285:
+        case 286:
+        case 288:
+            c.edges[EdgeOf(t.code)].visible = Int(t) != 0;
+            return;
         case 2:
         case 3:
             chunks += Str(t);
@@ -507,6 +549,16 @@ void Reader::ParseTableStyle(const std::vector<Tag>& tags) {
             case 170:
                 if (row >= 0 && row < 3) {
                     rows[row]->alignment = I16(t);
+                }
+                break;
+            case 63:
+                if (row >= 0 && row < 3) {
+                    rows[row]->background = Color::FromIndex(Int(t));
+                }
+                break;
+            case 283:
+                if (row >= 0 && row < 3) {
+                    rows[row]->filled = Int(t) != 0;
                 }
                 break;
             default:

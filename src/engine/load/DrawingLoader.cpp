@@ -208,15 +208,17 @@ LoadResult ReadDrawingFile(const fs::path& path, const LoadOptions& options) {
         return Fail(path.string(), error);
     }
     db::ReadResult r;
+    db::ReadOptions read;
+    read.tablesFromCells = options.tablesFromCells;
     switch (DetectFormat(std::string_view(bytes).substr(0, 64))) {
         case FileFormat::Dwg:
-            r = dwg::ReadDwg(bytes);
+            r = dwg::ReadDwg(bytes, read);
             break;
         case FileFormat::Unknown:
             return Fail(path.string(), "not a drawing file (neither DXF nor DWG)");
         case FileFormat::AsciiDxf:
         case FileFormat::BinaryDxf:
-            r = dxf::ReadDxf(bytes);
+            r = dxf::ReadDxf(bytes, read);
             break;
     }
     std::string().swap(bytes);

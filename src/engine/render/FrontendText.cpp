@@ -99,17 +99,23 @@ void Frontend::Impl::DrawMText(const db::MText& t, const db::EntityProps& props,
     const Resolved r = ctx.Resolve(props, f.scope);
     EmitText(PlaneToPaper(plane, 0), r, f.scope);
     if (frameGap) {
+        // Around the letters; in top-to-bottom flow around the box, whose height is the
+        // reference width.
         QRectF box;
-        for (const PlacedGlyph& pg : text.glyphs) {
-            const CachedGlyph* c = pg.glyph;
-            if (c && c->hasInk) {
-                box |= pg.toPlane.mapRect(
-                    QRectF(QPointF(c->inkLeft, c->inkBottom), QPointF(c->inkRight, c->inkTop))
-                        .normalized());
+        if (t.drawingDirection == 3) {
+            box = text.box;
+        } else {
+            for (const PlacedGlyph& pg : text.glyphs) {
+                const CachedGlyph* c = pg.glyph;
+                if (c && c->hasInk) {
+                    box |= pg.toPlane.mapRect(
+                        QRectF(QPointF(c->inkLeft, c->inkBottom), QPointF(c->inkRight, c->inkTop))
+                            .normalized());
+                }
             }
-        }
-        for (const PlacedLine& l : text.lines) {
-            box |= QRectF(l.a, l.b).normalized();
+            for (const PlacedLine& l : text.lines) {
+                box |= QRectF(l.a, l.b).normalized();
+            }
         }
         const double gap = std::isfinite(*frameGap) ? std::max(*frameGap, 0.0) : 0.0;
         box.adjust(-gap, -gap, gap, gap);

@@ -851,6 +851,7 @@ void LayoutMText(const db::MText& mtext, const db::TextStyle* style,
                                               : lines[0].maxHeight;
     const double originX = column == 0 ? 0 : column == 1 ? -boxWidth / 2 : -boxWidth;
     const double originY = row == 0 ? 0 : row == 1 ? boxHeight / 2 : boxHeight;
+    out.box = QRectF(originX, originY - boxHeight, boxWidth, boxHeight);
 
     for (std::size_t li = 0; li < lines.size(); ++li) {
         const Line& l = lines[li];

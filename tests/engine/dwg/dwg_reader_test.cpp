@@ -322,10 +322,12 @@ struct Twin {
     Kind kind = Exact;
 };
 
-// The drawing a reader makes of the file.
+// The drawing a reader makes of the file, its tables drawn from their cells.
 template <class Reader>
 std::unique_ptr<Database> ReadFile(Reader read, const std::filesystem::path& file) {
-    auto r = read(test::ReadBytes(file), {});
+    db::ReadOptions options;
+    options.tablesFromCells = true;
+    auto r = read(test::ReadBytes(file), options);
     EXPECT_TRUE(r.Ok()) << r.error.Text();
     return std::move(r.database);
 }
@@ -420,14 +422,27 @@ TEST_P(DwgTwins, SameDrawingAsTheDxfTwin) {
             if (!(e.type == EntityType::Table && x.type == EntityType::Insert)) {
                 ASSERT_EQ(e.TypeName(), x.TypeName()) << what;
             }
-            if (const auto* t = e.As<db::Insert>(); t && e.type == EntityType::Table) {
-                // the table's picture: its block, as the DXF file's has it
+            if (const auto* t = e.As<db::Insert>();
+                t && e.type == EntityType::Table && x.type == EntityType::Table) {
+                // the table drawn from its cells
                 const auto* u = x.As<db::Insert>();
                 ASSERT_TRUE(t->block < dwg_->blocks.size() && u->block < dxf_->blocks.size())
                     << what;
-                EXPECT_EQ(test::CountsOf(dwg_->blocks[t->block]),
+                const auto &cells = dwg_->blocks[t->block].entities,
+                           &twin = dxf_->blocks[u->block].entities;
+                ASSERT_EQ(test::CountsOf(dwg_->blocks[t->block]),
                           test::CountsOf(dxf_->blocks[u->block]))
                     << what;
+                for (std::size_t k = 0; k < cells.size(); ++k) {
+                    test::ExpectSameReading(test::ReadingOf(*dwg_, cells[k]),
+                                            test::ReadingOf(*dxf_, twin[k]),
+                                            what + " cell picture " + std::to_string(k));
+                    EXPECT_EQ(ColorText(cells[k].props.color) + " " +
+                                  std::to_string(cells[k].props.lineweight),
+                              ColorText(twin[k].props.color) + " " +
+                                  std::to_string(twin[k].props.lineweight))
+                        << what << " cell picture " << k;
+                }
             }
             const auto props = [](const Database& d, const Entity& y) {
                 const auto& p = y.props;
@@ -480,6 +495,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(Twin{"libredwg/example_r13", "libredwg/example_r13", Twin::Downgraded},
                       Twin{"libredwg/example_2000", "libredwg/example_2000"},
                       Twin{"acadsharp/sample_AC1018", "acadsharp/sample_AC1018_ascii"},
+                      Twin{"acadsharp/sample_AC1021", "acadsharp/sample_AC1021_ascii"},
                       Twin{"acadsharp/sample_AC1024", "acadsharp/sample_AC1024_ascii"},
                       Twin{"acadsharp/sample_AC1027", "acadsharp/sample_AC1027_ascii"},
                       Twin{"acadsharp/sample_AC1032", "acadsharp/sample_AC1032_ascii"},

@@ -7,6 +7,7 @@
 #include <QPdfWriter>
 #include <QTemporaryDir>
 #include <algorithm>
+#include <array>
 #include <fstream>
 #include <set>
 
@@ -364,12 +365,12 @@ TEST(Kinds, MultilinesKeepTheirBreaksAndDrawTheirStylesCaps) {
 }
 
 TEST(Kinds, MultileadersFrameTheirTextAndCurveSplineLeaders) {
-    const auto mleader = [](const char* own, const char* gap) {
+    const auto mleader = [](const char* own, const char* gap, const char* flow = "43 0|") {
         return std::string(
                    "0 MULTILEADER|8 0|100 AcDbEntity|100 AcDbMLeader|300 CONTEXT_DATA{|"
                    "41 2.5|140 0|145 ") +
-               gap +
-               "|290 1|304 HIT|12 10,10,0|13 1,0,0|43 0|45 1|171 7|302 LEADER{|290 1|"
+               gap + "|290 1|304 HIT|12 10,10,0|13 1,0,0|" + flow +
+               "45 1|171 7|302 LEADER{|290 1|"
                "10 10,10,0|11 1,0,0|40 0|304 LEADER_LINE{|10 0,0,0|10 3,8,0|305 }|303 }|301 }|"
                "291 0|172 2|" +
                own;
@@ -380,11 +381,14 @@ TEST(Kinds, MultileadersFrameTheirTextAndCurveSplineLeaders) {
         std::size_t frames;
         double gap;             // of the frame from the text's strokes
         std::size_t leaderPts;  // points of the leader line
+        double box = 0;         // the height of the text's box framed; 0: its ink framed
     } cases[] = {
         {"framed text, 2 from its ink", mleader("170 1|292 1", "2"), 1, 2, 3},
         {"framed text, no gap", mleader("170 1|292 1", "0"), 1, 0, 3},
         {"no frame", mleader("170 1|292 0", "2"), 0, 0, 3},
         {"spline leader through its three points", mleader("170 2|292 0", "2"), 0, 0, 4},
+        {"top-to-bottom flow: its box of the reference width framed",
+         mleader("170 1|292 1", "1", "43 12|172 3|"), 1, 1, 3, 12},
     };
     fonts::FontResolver resolver;
     render::RenderOptions options;
@@ -408,7 +412,11 @@ TEST(Kinds, MultileadersFrameTheirTextAndCurveSplineLeaders) {
         ASSERT_FALSE(text.IsEmpty()) << c.name;
         EXPECT_GE(leaderPts, c.leaderPts) << c.name;
         EXPECT_LE(leaderPts, c.leaderPts == 3 ? 3u : 1000u) << c.name;
-        if (!frames.empty()) {
+        if (!frames.empty() && c.box > 0) {
+            const page::Rect f = geom::BoundsOf(frames[0]->points);
+            EXPECT_NEAR(f.ymax - f.ymin, c.box + 2 * c.gap, 0.05) << c.name;
+            EXPECT_TRUE(f.xmin < text.xmin && f.xmax > text.xmax) << c.name;
+        } else if (!frames.empty()) {
             const page::Rect f = geom::BoundsOf(frames[0]->points);
             EXPECT_EQ(frames[0]->points.size(), 4) << c.name;
             const page::Rect want{text.xmin - c.gap, text.ymin - c.gap, text.xmax + c.gap,
@@ -487,24 +495,27 @@ TEST(Kinds, RasterImagesTakeTheirBrightnessContrastAndFade) {
 
 TEST(Kinds, TablesWithoutTheirPictureBlockAreDrawnFromTheirCells) {
     // Columns 10 and 20 wide, rows 5 and 8 high: a title over both columns, then two cells.
-    // The style gives data cells text 2 at the top centre, titles 3 in the middle, and
-    // margins of 1.
+    // The style gives data cells text 2 at the top centre on green, titles 3 in the middle,
+    // and margins of 1; the title has a blue background of its own, cell B none. Cell A's
+    // top edge is red and 0.5 mm wide, on top of the title's, and its left edge hidden.
     const std::string style =
         "0 TABLESTYLE|5 51|100 AcDbTableStyle|40 1|41 1|280 0|281 1|7 Standard|140 2|170 2|"
-        "7 Standard|140 3|170 5|7 Standard|140 2|170 5";
+        "63 3|283 1|7 Standard|140 3|170 5|7 Standard|140 2|170 5";
     const auto table = [](const char* block, const std::string& cells) {
         return std::string("0 ACAD_TABLE|5 60|8 0|100 AcDbEntity|100 AcDbBlockReference|2 ") +
                block + "|10 0,0,0|100 AcDbTable|342 51|11 1,0,0|91 2|92 2|141 5|141 8|142 10|" +
                "142 20|" + cells;
     };
     const std::string before2007 =
-        "171 1|173 0|175 2|176 1|1 Title|171 1|173 1|175 1|176 1|1 |"
-        "171 1|173 0|175 1|176 1|1 A|171 1|173 0|175 1|176 1|140 4|170 9|1 B";
+        "171 1|173 0|175 2|176 1|63 5|283 0|1 Title|171 1|173 1|175 1|176 1|1 |"
+        "171 1|173 0|175 1|176 1|69 1|279 50|288 0|1 A|"
+        "171 1|173 0|175 1|176 1|140 4|170 9|283 1|1 B";
     const std::string from2007 =
-        "171 1|173 0|175 2|176 1|301 CELL_VALUE|93 6|1 Title|302 Title|304 ACVALUE_END|"
-        "171 1|173 1|175 1|176 1|301 CELL_VALUE|302 |304 ACVALUE_END|"
-        "171 1|173 0|175 1|176 1|301 CELL_VALUE|140 0.5|302 A|304 ACVALUE_END|"
-        "171 1|173 0|175 1|176 1|140 4|170 9|301 CELL_VALUE|302 B|304 ACVALUE_END";
+        "171 1|173 0|175 2|176 1|63 5|283 0|301 CELL_VALUE|93 6|1 Title|302 Title|"
+        "304 ACVALUE_END|171 1|173 1|175 1|176 1|301 CELL_VALUE|302 |304 ACVALUE_END|"
+        "171 1|173 0|175 1|176 1|69 1|279 50|288 0|301 CELL_VALUE|140 0.5|302 A|"
+        "304 ACVALUE_END|"
+        "171 1|173 0|175 1|176 1|140 4|170 9|283 1|301 CELL_VALUE|302 B|304 ACVALUE_END";
     struct Text {
         std::string text;
         double x, y, height;
@@ -513,20 +524,32 @@ TEST(Kinds, TablesWithoutTheirPictureBlockAreDrawnFromTheirCells) {
     };
     const std::vector<Text> texts = {
         {"Title", 15, -2.5, 3, 5}, {"A", 5, -6, 2, 2}, {"B", 29, -12, 4, 9}};
+    using Fill = std::array<double, 5>;  // colour index, opposite corners
+    const std::vector<Fill> fills = {{5, 0, 0, 30, -5}, {3, 0, -5, 10, -13}};
+    // Cell A holding block *U1 (4 by 2) fitted: twice as large, at the top centre.
+    std::string blockCell = before2007;
+    blockCell.replace(blockCell.find("69 1"), blockCell.find("|1 A") + 4 - blockCell.find("69 1"),
+                      "340 70|144 1|174 1");
     const struct {
         const char* name;
         std::string entity;
         std::size_t lines;
         std::vector<Text> texts;
+        std::vector<Fill> fills;      // beneath the borders
+        std::vector<double> block{};  // the block cell's reference: x, y, scale
     } cases[] = {
-        {"cells before R2007", table("*T9", before2007), 12, texts},
-        {"cells with their values", table("*T9", from2007), 12, texts},
-        {"its picture block drawn instead", table("*T1", from2007), 1, {}},
+        {"cells before R2007", table("*T9", before2007), 11, texts, fills},
+        {"cells with their values", table("*T9", from2007), 11, texts, fills},
+        {"its picture block drawn instead", table("*T1", from2007), 1, {}, {}},
+        {"a block cell", table("*T9", blockCell), 12, {texts[0], texts[2]}, fills, {1, -10, 2}},
     };
     for (const auto& c : cases) {
         vx::test::TestDxf t;
-        t.Section("HEADER").Groups("9 $ACADVER|1 AC1032").EndSection().Section("BLOCKS");
+        t.Section("HEADER").Groups("9 $ACADVER|1 AC1032").EndSection().Section("TABLES");
+        t.Groups("0 TABLE|2 BLOCK_RECORD|0 BLOCK_RECORD|5 70|2 *U1|0 ENDTAB").EndSection();
+        t.Section("BLOCKS");
         t.Groups("0 BLOCK|8 0|2 *T1|70 1|10 0,0,0|3 *T1|0 LINE|8 0|10 0,0,0|11 5,5,0|0 ENDBLK|8 0");
+        t.Groups("0 BLOCK|8 0|2 *U1|70 1|10 0,0,0|0 LINE|8 0|10 0,0,0|11 4,2,0|0 ENDBLK|8 0");
         t.EndSection().Section("ENTITIES").Groups(c.entity).EndSection();
         t.Section("OBJECTS").Groups(style).EndSection().Eof();
         const auto r = dxf::ReadDxf(t.Ascii());
@@ -536,15 +559,32 @@ TEST(Kinds, TablesWithoutTheirPictureBlockAreDrawnFromTheirCells) {
         ASSERT_TRUE(g && g->block < d.blocks.size()) << c.name;
         std::size_t lines = 0;
         std::vector<Text> got;
+        std::vector<Fill> filled;
+        std::vector<double> block;
         for (const db::Entity& e : d.blocks[g->block].entities) {
             lines += e.type == db::EntityType::Line;
             if (const auto* m = e.As<db::MText>()) {
                 got.push_back({m->text, m->position.x, m->position.y, m->height, m->attachment});
             }
+            if (const auto* ins = e.As<db::Insert>()) {
+                block = {ins->position.x, ins->position.y, ins->scale.x};
+            }
+            if (const auto* f = e.As<db::Face>(); f && lines == 0) {
+                filled.push_back({static_cast<double>(e.props.color.index), f->corners[0].x,
+                                  f->corners[0].y, f->corners[3].x, f->corners[3].y});
+            }
         }
         EXPECT_EQ(lines, c.lines) << c.name;
         EXPECT_EQ(got, c.texts) << c.name;
-        if (c.lines == 12) {
+        EXPECT_EQ(filled, c.fills) << c.name;
+        EXPECT_EQ(block, c.block) << c.name;
+        if (c.lines == 11) {
+            const db::Entity& top = d.blocks[g->block].entities.back();
+            const auto* l = top.As<db::Line>();
+            ASSERT_TRUE(l) << c.name;
+            EXPECT_TRUE(top.props.color.index == 1 && top.props.lineweight == 50 &&
+                        l->start.y == -5 && l->end.y == -5)
+                << c.name;
             const page::Rect b = Draw(d, 0, {}, page::Affine::Translation(100, 100))->Bounds();
             EXPECT_TRUE(Near(b, {100, 87, 130, 100})) << c.name;
         }

@@ -104,6 +104,9 @@ private:
 struct ReadOptions {
     // Warnings beyond this many are counted in one last warning.
     std::size_t maxWarnings = 200;
+    // Every table drawn from its cells, its picture block set aside: for checking the
+    // cell drawing against the picture.
+    bool tablesFromCells = false;
 };
 
 struct ReadResult {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "engine/db/Database.h"
+#include "engine/db/TableCells.h"
 #include "engine/dwg/BitReader.h"
 #include "engine/dwg/DwgFile.h"
 #include "engine/dwg/DwgReader.h"
@@ -206,9 +207,12 @@ private:
                         PendingEntity& p);
     // TOLERANCE, MESH, ARC_DIMENSION, LARGE_RADIAL_DIMENSION (DwgKinds.cpp); false for others.
     bool ReadKind(std::uint32_t type, const std::string& cls, ObjectStreams& o, PendingEntity& p);
-    // MLINESTYLE and WIPEOUTVARIABLES objects; false for others.
+    // MLINESTYLE, TABLESTYLE and WIPEOUTVARIABLES objects; false for others.
     bool ReadAnnotationObject(std::uint32_t type, const std::string& name, ObjectStreams& o);
     void ReadMLineStyle(ObjectStreams& o);
+    // ACAD_TABLE with its cells, TABLESTYLE (DwgTables.cpp).
+    void ReadTable(ObjectStreams& o, PendingEntity& p);
+    void ReadTableStyle(ObjectStreams& o);
     void ReadMLeader(ObjectStreams& o, db::Entity& e);
     void ResolveAnnotations();  // multilines' styles, once every object is read
     void ReadLayout(ObjectStreams& o, db::Handle owner);
@@ -262,6 +266,8 @@ private:
     EedBlocks eed_;             // the extended data of the object being read, by application
     std::unordered_map<std::string, db::Handle> appIds_;
     std::unordered_map<db::Handle, EedBlocks> styleEed_;
+    std::unordered_map<db::Handle, db::TableGrid> tableGrids_;  // tables' cells
+    std::unordered_map<db::Handle, db::TableStyle> tableStyles_;
 
     // assembly maps
     std::unordered_map<db::Handle, db::LayerId> layerIds_;

@@ -40,6 +40,8 @@ struct LoadOptions {
     // memory while read). Only regular files are read: pipes, devices, sockets and folders
     // are refused, the drawing's own name and its references' alike.
     std::uintmax_t maxFileSize = std::uintmax_t{1} << 30;
+    // Every table drawn from its cells (db::ReadOptions).
+    bool tablesFromCells = false;
 };
 
 struct LoadResult {

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <QPointF>
+#include <QRectF>
 #include <QTransform>
 #include <memory>
 #include <string>
@@ -83,10 +84,12 @@ struct TextLayout {
     std::vector<PlacedGlyph> glyphs;
     std::vector<PlacedLine> lines;  // underlines, overlines, fraction bars
     std::vector<db::Color> colors;
+    QRectF box;  // MTEXT: its box, as wide as its lines (or its width) and as high
     void Clear() {
         glyphs.clear();
         lines.clear();
         colors.clear();
+        box = {};
     }
 };
 
