@@ -33,8 +33,9 @@ void Frontend::Impl::EmitText(const QTransform& toPaper, const Resolved& r,
     std::unordered_map<int, geom::Path> outlines;
     for (const PlacedGlyph& g : text.glyphs) {
         const QTransform t = g.toPlane * toPaper;
-        if (g.glyph->shape.IsOutline()) {
-            output::AppendPath(outlines[g.color], g.glyph->shape.outline, t);
+        if (g.glyph->IsOutline()) {
+            outlines[g.color].Append(g.glyph->outline,
+                                     {t.m11(), t.m12(), t.m21(), t.m22(), t.dx(), t.dy()});
             continue;
         }
         const plotstyle::Pen& pen = penOf(g.color);
