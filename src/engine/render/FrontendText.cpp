@@ -33,8 +33,8 @@ void Frontend::Impl::EmitText(const QTransform& toPaper, const Resolved& r,
     std::unordered_map<int, geom::Path> outlines;
     for (const PlacedGlyph& g : text.glyphs) {
         const QTransform t = g.toPlane * toPaper;
-        if (g.glyph->IsOutline()) {
-            outlines[g.color].Append(g.glyph->outline,
+        if (g.glyph->shape.IsOutline()) {
+            outlines[g.color].Append(g.glyph->shape.outline->outline,
                                      {t.m11(), t.m12(), t.m21(), t.m22(), t.dx(), t.dy()});
             continue;
         }

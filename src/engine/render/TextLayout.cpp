@@ -7,7 +7,6 @@
 #include <numbers>
 
 #include "engine/Strings.h"
-#include "engine/output/QtGeometry.h"
 
 namespace vx::engine::render {
 
@@ -89,37 +88,23 @@ const CachedGlyph& GlyphCache::Glyph(const fonts::ResolvedFont* font, char32_t c
         slot = std::make_unique<CachedGlyph>();
         slot->shape = font->Glyph(c);
         double x0 = 1e300, x1 = -1e300, y0 = 1e300, y1 = -1e300;
-        std::size_t bytes = sizeof(CachedGlyph) + 64;  // with the map's node
         if (slot->shape.IsOutline()) {
-            const QRectF r = slot->shape.outline.boundingRect();
-            x0 = r.left(), x1 = r.right(), y0 = r.top(), y1 = r.bottom();
-            output::AppendPath(slot->outline, slot->shape.outline);
-            slot->shape.outline = QPainterPath();
-            bytes += slot->outline.Points().size() * sizeof(geom::Vec2) +
-                     slot->outline.Ops().size() * sizeof(geom::Path::Op);
+            const geom::Rect& r = slot->shape.outline->ink;
+            x0 = r.xmin, x1 = r.xmax, y0 = r.ymin, y1 = r.ymax;
         } else {
             for (const QPolygonF& s : slot->shape.strokes) {
                 for (QPointF p : s) {
                     x0 = std::min(x0, p.x()), x1 = std::max(x1, p.x());
                     y0 = std::min(y0, p.y()), y1 = std::max(y1, p.y());
                 }
-                bytes += static_cast<std::size_t>(s.size()) * sizeof(QPointF) + sizeof(QPolygonF);
             }
         }
-        glyphBytes_ += bytes;
         if (x1 >= x0) {
             slot->hasInk = true;
             slot->inkLeft = x0, slot->inkRight = x1, slot->inkBottom = y0, slot->inkTop = y1;
         }
     }
     return *slot;
-}
-
-void GlyphCache::Trim() {
-    if (glyphBytes_ > kMaxGlyphBytes) {
-        glyphs_.clear();
-        glyphBytes_ = 0;
-    }
 }
 
 double GlyphCache::Descent(const fonts::ResolvedFont* font) {
@@ -205,7 +190,6 @@ double Advance(GlyphCache& cache, const fonts::ResolvedFont* font, char32_t c) {
 void LayoutText(const db::Text& text, const db::TextStyle* style, const fonts::ResolvedFont* font,
                 double defaultHeight, GlyphCache& cache, TextLayout& out) {
     out.Clear();
-    cache.Trim();
     if (!font) {
         return;
     }
@@ -698,7 +682,6 @@ struct Line {
 void LayoutMText(const db::MText& mtext, const db::TextStyle* style,
                  const fonts::ResolvedFont* font, GlyphCache& cache, TextLayout& out) {
     out.Clear();
-    cache.Trim();
     if (!font) {
         return;
     }

@@ -18,43 +18,30 @@
 
 #include "engine/db/Database.h"
 #include "engine/fonts/FontResolver.h"
-#include "engine/geom/Path.h"
 
 namespace vx::engine::render {
 
-// A glyph with the extent of its ink (glyph units). An outline glyph's outline is kept in
-// the geometry layer's form (and not as the font gave it), so that placing it is a map of
-// its points.
+// A glyph with the extent of its ink (glyph units).
 struct CachedGlyph {
-    fonts::GlyphShape shape;  // strokes, advance and font; no outline
-    geom::Path outline;
+    fonts::GlyphShape shape;
     double inkLeft = 0, inkRight = 0, inkBottom = 0, inkTop = 0;
     bool hasInk = false;
-    bool IsOutline() const { return !outline.Empty(); }
 };
 
 // The text style a text is drawn in: its own, or the drawing's "Standard" style when it
 // names none (or one the drawing lacks); null when the drawing has neither.
 const db::TextStyle* TextStyleOf(const db::Database& d, db::StyleId style);
 
-// Fonts and glyphs of one rendering: each font resolved once, each glyph asked once (a
-// resolved font draws a character with one glyph of one face). The glyphs kept are bounded:
-// past kMaxGlyphBytes they are dropped when the next text is laid out.
+// Fonts and glyphs of one rendering: each font resolved once, each glyph asked once.
 class GlyphCache {
 public:
-    static constexpr std::size_t kMaxGlyphBytes = 32u << 20;
     explicit GlyphCache(fonts::FontResolver* resolver) : resolver_(resolver) {}
     bool HasFonts() const { return resolver_ != nullptr; }
     // The font of a text style (its font file, or the family a TrueType style names, with
     // its big font), of TextStyleOf's style.
     const fonts::ResolvedFont* StyleFont(const db::Database& d, db::StyleId style);
     const fonts::ResolvedFont* FontNamed(std::string_view name, std::string_view bigFont = {});
-    // Valid until the next Trim().
     const CachedGlyph& Glyph(const fonts::ResolvedFont* font, char32_t c);
-    // Drops every glyph once they hold more than kMaxGlyphBytes; called as a text's layout
-    // begins, when no glyph of an earlier text is in use.
-    void Trim();
-    std::size_t GlyphBytes() const { return glyphBytes_; }
     // How far the font's descenders reach below the baseline (positive, capital heights).
     double Descent(const fonts::ResolvedFont* font);
     // The fonts asked for so far (names as asked, big fonts too) and the fonts used for
@@ -78,7 +65,6 @@ private:
         }
     };
     std::unordered_map<GlyphKey, std::unique_ptr<CachedGlyph>, GlyphKeyHash> glyphs_;
-    std::size_t glyphBytes_ = 0;
     std::vector<std::shared_ptr<const fonts::ResolvedFont>> keep_;
 };
 
