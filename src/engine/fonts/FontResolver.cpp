@@ -584,6 +584,49 @@ std::shared_ptr<const ResolvedFont> FontResolver::ResolveTrueType(const std::str
 
 namespace {
 
+// The glyph `index` of a face, made at its first use.
+std::shared_ptr<const OutlineGlyph> FaceGlyph(const OutlineFace& face, quint32 index) {
+    if (const auto it = face.glyphs.find(index); it != face.glyphs.end()) {
+        return it->second;
+    }
+    auto g = std::make_shared<OutlineGlyph>();
+    QTransform t;
+    t.translate(0, face.rise);
+    t.scale(face.scale, -face.scale);  // y down in pixels -> y up
+    const QPainterPath path = t.map(face.raw.pathForGlyph(index));
+    if (!path.isEmpty()) {
+        const QRectF r = path.boundingRect();
+        g->ink = {r.left(), r.top(), r.right(), r.bottom()};
+    }
+    const int n = path.elementCount();
+    g->outline.Reserve(static_cast<std::size_t>(n), static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i) {
+        const QPainterPath::Element& e = path.elementAt(i);
+        if (e.type == QPainterPath::MoveToElement) {
+            g->outline.MoveTo({e.x, e.y});
+        } else if (e.type == QPainterPath::LineToElement) {
+            g->outline.LineTo({e.x, e.y});
+        } else if (e.type == QPainterPath::CurveToElement && i + 2 < n) {
+            const QPainterPath::Element& c2 = path.elementAt(i + 1);
+            const QPainterPath::Element& end = path.elementAt(i + 2);
+            g->outline.CubicTo({e.x, e.y}, {c2.x, c2.y}, {end.x, end.y});
+            i += 2;
+        }
+    }
+    const QList<QPointF> advances = face.raw.advancesForGlyphIndexes(QList<quint32>{index});
+    g->advance = advances.isEmpty() ? 0.0 : advances.front().x() * face.scale;
+    const std::size_t bytes = sizeof(OutlineGlyph) + 64 +
+                              g->outline.Points().size() * sizeof(geom::Vec2) +
+                              g->outline.Ops().size() * sizeof(geom::Path::Op);
+    if (face.glyphBytes + bytes > OutlineFace::kMaxGlyphBytes) {
+        face.glyphs.clear();
+        face.glyphBytes = 0;
+    }
+    face.glyphBytes += bytes;
+    face.glyphs.emplace(index, g);
+    return g;
+}
+
 std::optional<GlyphShape> FromTrueType(const OutlineFace& face, char32_t c) {
     if (!face.raw.isValid()) {
         return std::nullopt;
@@ -594,12 +637,8 @@ std::optional<GlyphShape> FromTrueType(const OutlineFace& face, char32_t c) {
         return std::nullopt;
     }
     GlyphShape g;
-    QTransform t;
-    t.translate(0, face.rise);
-    t.scale(face.scale, -face.scale);  // y down in pixels -> y up
-    g.outline = t.map(face.raw.pathForGlyph(indexes.front()));
-    const QList<QPointF> advances = face.raw.advancesForGlyphIndexes(indexes);
-    g.advance = advances.isEmpty() ? 0.0 : advances.front().x() * face.scale;
+    g.outline = FaceGlyph(face, indexes.front());
+    g.advance = g.outline->advance;
     g.font = face.family;
     return g;
 }

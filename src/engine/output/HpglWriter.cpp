@@ -3,9 +3,9 @@
 #include <cmath>
 #include <cstdio>
 
+#include "engine/geom/Area.h"
 #include "engine/geom/Polygon.h"
 #include "engine/output/PainterBackend.h"
-#include "engine/output/PaperGeometry.h"
 
 namespace vx::engine::output {
 
@@ -206,12 +206,12 @@ void HpglSink::DrawPolyline(const Polyline& line) {
 }
 
 void HpglSink::Fill(const std::vector<Polygon>& rings, const Pen& pen) {
-    std::vector<Polygon> area = ClipArea(rings, SheetPolygon(Format()));
+    std::vector<Polygon> area = geom::ClipArea(rings, SheetPolygon(Format()));
     for (const Polygon& clip : Clips()) {
         if (area.empty()) {
             break;
         }
-        area = ClipArea(area, clip);
+        area = geom::ClipArea(area, clip);
     }
     if (area.empty()) {
         return;

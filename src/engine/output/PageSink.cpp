@@ -49,7 +49,7 @@ void PageSink::Draw(const FilledArea& area) {
     FilledArea part;
     part.pen = area.pen;
     part.pen.fill = plotstyle::FillStyle::Solid;
-    for (auto& shapes : FillPatternShapes(area.rings, area.pen.fill)) {
+    for (auto& shapes : FillPatternShapes(area.rings, area.pen.fill, VisibleBounds())) {
         part.rings = std::move(shapes);
         DrawArea(part);
     }

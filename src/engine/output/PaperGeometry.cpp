@@ -1,129 +1,101 @@
 #include "engine/output/PaperGeometry.h"
 
-#include <QPainterPath>
-#include <QTransform>
+#include <algorithm>
 #include <cmath>
+#include <numbers>
 
-#include "engine/output/QtGeometry.h"
+#include "engine/geom/Transform.h"
 
 namespace vx::engine::output {
 
+using geom::Affine;
 using geom::Polygon;
+using geom::Rect;
+using geom::Vec2;
 
 namespace {
 
-bool Same(QPointF a, QPointF b) {
-    return std::hypot(a.x() - b.x(), a.y() - b.y()) <= geom::kSamePlaceMm;
+// A turn by `degrees` counter-clockwise about the origin.
+Affine Turn(double degrees) {
+    if (std::fmod(degrees, 90.0) == 0.0) {
+        return Affine::QuarterTurns(static_cast<int>(degrees / 90.0));
+    }
+    const double r = degrees * std::numbers::pi / 180.0;
+    const double c = std::cos(r), s = std::sin(r);
+    return {c, s, -s, c, 0, 0};
+}
+
+// The corners of a rectangle, mapped by `t`.
+Polygon MappedRect(const Rect& r, const Affine& t) {
+    return {t.Map({r.xmin, r.ymin}), t.Map({r.xmax, r.ymin}), t.Map({r.xmax, r.ymax}),
+            t.Map({r.xmin, r.ymax})};
 }
 
 // Horizontal bars of `width` every `spacing` covering `cover`, turned by `degrees` about
 // the paper origin (so that patterns of neighbouring areas line up).
-QPainterPath Bars(const QRectF& cover, double degrees, double spacing, double width) {
-    QTransform turn;
-    turn.rotate(degrees);
-    const QTransform back = turn.inverted();
-    const QRectF local = back.mapRect(cover);
-    QPainterPath bars;
-    const double first = std::floor(local.top() / spacing) * spacing;
-    for (double y = first; y <= local.bottom() + spacing; y += spacing) {
-        bars.addRect(
-            QRectF(local.left() - spacing, y - width / 2, local.width() + 2 * spacing, width));
+std::vector<Polygon> Bars(const Rect& cover, double degrees, double spacing, double width) {
+    const Affine turn = Turn(degrees);
+    const Affine back = Turn(-degrees);
+    const Rect local = back.MapRect(cover);
+    std::vector<Polygon> bars;
+    const double first = std::floor(local.ymin / spacing);
+    const double count = std::floor((local.ymax + spacing) / spacing) - first;
+    for (double k = 0; k <= count; ++k) {
+        const double y = (first + k) * spacing;
+        bars.push_back(MappedRect(
+            {local.xmin - spacing, y - width / 2, local.xmax + spacing, y + width / 2}, turn));
     }
-    return turn.map(bars);
+    return bars;
 }
 
 // Squares of side `side` on a grid of `spacing`, every other one when `checker`, turned by
 // `degrees` about each square's centre.
-QPainterPath Squares(const QRectF& cover, double spacing, double side, bool checker,
-                     double degrees) {
-    QPainterPath squares;
-    const long i0 = static_cast<long>(std::floor(cover.left() / spacing)) - 1;
-    const long i1 = static_cast<long>(std::ceil(cover.right() / spacing)) + 1;
-    const long j0 = static_cast<long>(std::floor(cover.top() / spacing)) - 1;
-    const long j1 = static_cast<long>(std::ceil(cover.bottom() / spacing)) + 1;
+std::vector<Polygon> Squares(const Rect& cover, double spacing, double side, bool checker,
+                             double degrees) {
+    std::vector<Polygon> squares;
+    const Affine turn = Turn(degrees);
+    const Rect square{-side / 2, -side / 2, side / 2, side / 2};
+    const long i0 = static_cast<long>(std::floor(cover.xmin / spacing)) - 1;
+    const long i1 = static_cast<long>(std::ceil(cover.xmax / spacing)) + 1;
+    const long j0 = static_cast<long>(std::floor(cover.ymin / spacing)) - 1;
+    const long j1 = static_cast<long>(std::ceil(cover.ymax / spacing)) + 1;
     for (long i = i0; i <= i1; ++i) {
         for (long j = j0; j <= j1; ++j) {
             if (checker && ((i + j) % 2 != 0)) {
                 continue;
             }
-            const QPointF centre((i + 0.5) * spacing, (j + 0.5) * spacing);
-            QPolygonF square(QRectF(-side / 2, -side / 2, side, side));
-            QTransform t;
-            t.translate(centre.x(), centre.y());
-            t.rotate(degrees);
-            squares.addPolygon(t.map(square));
-            squares.closeSubpath();
+            const Affine t =
+                turn.Then(Affine::Translation((static_cast<double>(i) + 0.5) * spacing,
+                                              (static_cast<double>(j) + 0.5) * spacing));
+            squares.push_back(MappedRect(square, t));
         }
     }
     return squares;
 }
 
-std::vector<Polygon> Rings(const QPainterPath& path) {
-    std::vector<Polygon> rings;
-    for (const QPolygonF& p : path.toSubpathPolygons()) {
-        QPolygonF ring = p;
-        if (ring.size() > 1 && Same(ring.front(), ring.back())) {
-            ring.removeLast();
-        }
-        Polygon r = FromQt(ring);
-        if (r.size() >= 3 &&
-            std::abs(geom::SignedArea(r)) > geom::kSamePlaceMm * geom::kSamePlaceMm) {
-            rings.push_back(std::move(r));
-        }
-    }
-    return rings;
-}
-
 }  // namespace
 
-std::vector<Polygon> ClipArea(const std::vector<Polygon>& rings, const Polygon& clip) {
-    if (clip.size() < 3) {
-        return {};
-    }
-    QPainterPath clipPath;
-    clipPath.setFillRule(Qt::OddEvenFill);
-    clipPath.addPolygon(ToQt(clip));
-    clipPath.closeSubpath();
-    const QPainterPath area = AreaPath(rings);
-    // Whole areas inside the clip pass unchanged (the usual case, and exact).
-    bool inside = !rings.empty();
-    for (const Polygon& ring : rings) {
-        for (geom::Vec2 p : ring) {
-            if (!geom::PointInPolygon(p, clip)) {
-                inside = false;
-                break;
-            }
-        }
-        if (!inside) {
-            break;
-        }
-    }
-    if (inside) {
-        bool crossing = false;
-        for (const Polygon& ring : rings) {
-            if (geom::ClipPolyline(ring, true, clip).size() != 1) {
-                crossing = true;
-                break;
-            }
-        }
-        if (!crossing) {
-            return rings;
-        }
-    }
-    return Rings(area.intersected(clipPath));
-}
-
 std::vector<std::vector<Polygon>> FillPatternShapes(const std::vector<Polygon>& rings,
-                                                    plotstyle::FillStyle style) {
+                                                    plotstyle::FillStyle style,
+                                                    const Rect& within) {
     using plotstyle::FillStyle;
-    const QPainterPath area = AreaPath(rings);
     if (style == FillStyle::Solid) {
         return {rings};
     }
-    const QRectF cover = area.boundingRect();
-    std::vector<QPainterPath> patterns;
+    Rect cover = Rect::Empty();
+    for (const Polygon& ring : rings) {
+        cover.Include(geom::BoundsOf(ring));
+    }
     const double s = kPatternSpacingMm;
     const double w = kPatternBarMm;
+    // Pattern pieces beyond what can show are not made (a bar or square more on each side
+    // keeps the pieces at the edge whole).
+    cover = {std::max(cover.xmin, within.xmin - 2 * s), std::max(cover.ymin, within.ymin - 2 * s),
+             std::min(cover.xmax, within.xmax + 2 * s), std::min(cover.ymax, within.ymax + 2 * s)};
+    if (cover.IsEmpty() || within.IsEmpty() || !cover.IsFinite()) {
+        return {};
+    }
+    std::vector<std::vector<Polygon>> patterns;
     switch (style) {
         case FillStyle::HorizontalBars:
             patterns.push_back(Bars(cover, 0, s, w));
@@ -154,9 +126,9 @@ std::vector<std::vector<Polygon>> FillPatternShapes(const std::vector<Polygon>& 
             break;
     }
     std::vector<std::vector<Polygon>> sets;
-    for (QPainterPath& pattern : patterns) {
-        pattern.setFillRule(Qt::WindingFill);
-        auto shapes = Rings(pattern.intersected(area));
+    for (const std::vector<Polygon>& pattern : patterns) {
+        auto shapes =
+            geom::IntersectAreas(pattern, geom::FillRule::NonZero, rings, geom::FillRule::EvenOdd);
         if (!shapes.empty()) {
             sets.push_back(std::move(shapes));
         }

@@ -332,30 +332,28 @@ void Frontend::Impl::DrawUnderlay(const db::Entity& e, const Frame& f) {
         return;
     }
     // The part of the page to draw: the frame's box on the page, cut to what can show.
-    QRectF region = output::ToQt(framePaper).boundingRect();
-    const QTransform toPaper = PlaneToPaper(m, 0);
-    bool invertible = false;
-    const QTransform back = toPaper.inverted(&invertible);
-    const page::Rect vis = page.Visible();
-    if (!invertible || !std::isfinite(back.m11())) {
+    const std::optional<geom::Affine> back =
+        geom::Affine{m.m[0][0], m.m[1][0], m.m[0][1], m.m[1][1], m.t.x, m.t.y}.Inverted();
+    if (!back) {
         return;  // seen edge-on
     }
-    region = back.mapRect(region.intersected(
-                              QRectF(QPointF(vis.xmin, vis.ymin), QPointF(vis.xmax, vis.ymax))))
-                 .intersected(QRectF(0, 0, wide, high));
-    if (region.isEmpty()) {
+    const geom::Rect seen = geom::BoundsOf(framePaper).Intersected(page.Visible());
+    const geom::Rect region = seen.Width() > 0 && seen.Height() > 0
+                                  ? back->MapRect(seen).Intersected(geom::Rect{0, 0, wide, high})
+                                  : geom::Rect::Empty();
+    if (!(region.Width() > 0 && region.Height() > 0)) {
         return;
     }
     // Pixels per underlay unit for the plot's resolution, within the pixel budget.
     double perUnit =
         PlaneScale(m, {1, 0, 0}, {0, 1, 0}) / 25.4 * std::max(options.underlayDpi, 1.0);
     const double budgetPx = static_cast<double>(pdfs.Limits().maxPixels) * 0.98;
-    const double pixels = region.width() * region.height() * perUnit * perUnit;
+    const double pixels = region.Width() * region.Height() * perUnit * perUnit;
     if (!(pixels <= budgetPx) && pixels > 0) {
         perUnit *= std::sqrt(budgetPx / pixels);
     }
-    QRectF part(region.left() * 72, (high - region.bottom()) * 72, region.width() * 72,
-                region.height() * 72);
+    QRectF part(region.xmin * 72, (high - region.ymax) * 72, region.Width() * 72,
+                region.Height() * 72);
     std::string error;
     QImage img = pdfs.Render(path, def->pageName, part, perUnit / 72, error);
     if (img.isNull()) {

@@ -34,7 +34,8 @@ void Frontend::Impl::EmitText(const QTransform& toPaper, const Resolved& r,
     for (const PlacedGlyph& g : text.glyphs) {
         const QTransform t = g.toPlane * toPaper;
         if (g.glyph->shape.IsOutline()) {
-            output::AppendPath(outlines[g.color], g.glyph->shape.outline, t);
+            outlines[g.color].Append(g.glyph->shape.outline->outline,
+                                     {t.m11(), t.m12(), t.m21(), t.m22(), t.dx(), t.dy()});
             continue;
         }
         const plotstyle::Pen& pen = penOf(g.color);

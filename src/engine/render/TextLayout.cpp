@@ -89,8 +89,8 @@ const CachedGlyph& GlyphCache::Glyph(const fonts::ResolvedFont* font, char32_t c
         slot->shape = font->Glyph(c);
         double x0 = 1e300, x1 = -1e300, y0 = 1e300, y1 = -1e300;
         if (slot->shape.IsOutline()) {
-            const QRectF r = slot->shape.outline.boundingRect();
-            x0 = r.left(), x1 = r.right(), y0 = r.top(), y1 = r.bottom();
+            const geom::Rect& r = slot->shape.outline->ink;
+            x0 = r.xmin, x1 = r.xmax, y0 = r.ymin, y1 = r.ymax;
         } else {
             for (const QPolygonF& s : slot->shape.strokes) {
                 for (QPointF p : s) {

@@ -1,7 +1,7 @@
 // The geometry layer where it decides something: the arc of a polyline bulge, the object
 // coordinate system of an extrusion (including the switch of axis near the world z axis),
-// cutting lines and rays to a rectangle, polylines to a polygon, and dashing by a plot
-// style's pattern.
+// cutting lines and rays to a rectangle, polylines to a polygon, areas by areas under both
+// fill rules, and dashing by a plot style's pattern.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/geom/Area.h"
 #include "engine/geom/Clip.h"
 #include "engine/geom/Curves.h"
 #include "engine/geom/Dashes.h"
@@ -173,6 +174,87 @@ TEST(ClipPolyline, KeepsWhatLiesInsideAnyPolygon) {
     for (const auto& c : cases) {
         EXPECT_EQ(Text(ClipPolyline(c.line, c.closed, c.clip)), c.want) << c.what;
     }
+}
+
+Polygon Sq(double x0, double y0, double x1, double y1) {
+    return {{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}};
+}
+
+// Area, rings and box of an intersection: "64/2 0,0 10,10"; "" when empty.
+std::string AreaText(const std::vector<Polygon>& rings) {
+    if (rings.empty()) {
+        return "";
+    }
+    Rect box = Rect::Empty();
+    for (const Polygon& ring : rings) {
+        box.Include(BoundsOf(ring));
+    }
+    char buf[160];
+    std::snprintf(buf, sizeof buf, "%.7g/%zu %.3f,%.3f %.3f,%.3f", EvenOddArea(rings), rings.size(),
+                  box.xmin, box.ymin, box.xmax, box.ymax);
+    std::string text = buf;
+    for (std::size_t at; (at = text.find(".000")) != std::string::npos;) {
+        text.erase(at, 4);
+    }
+    return text;
+}
+
+TEST(IntersectAreas, KeepsHolesAndHonoursBothFillRules) {
+    constexpr FillRule kEo = FillRule::EvenOdd, kNz = FillRule::NonZero;
+    constexpr double kFar = 1e7;  // 10 km from the origin
+    const Polygon frame = Sq(0, 0, 10, 10), inner = Sq(2, 2, 8, 8);
+    const Polygon innerCw(inner.rbegin(), inner.rend());
+    const std::vector<Polygon> two{Sq(0, 0, 6, 10), Sq(4, 0, 10, 10)};  // overlapping
+    const struct {
+        const char* what;
+        std::vector<Polygon> subject;
+        FillRule subjectRule;
+        std::vector<Polygon> clip;
+        FillRule clipRule;
+        const char* want;
+    } cases[] = {
+        {"hole inside the clip", {frame, inner}, kEo, {Sq(-1, -1, 11, 11)}, kEo, "64/2 0,0 10,10"},
+        {"hole cut open", {frame, inner}, kEo, {Sq(5, -5, 20, 20)}, kEo, "32/1 5,0 10,10"},
+        {"corner cut off",
+         {{{0, 0}, {10, 0}, {0, 10}}},
+         kEo,
+         {Sq(-5, 5, 5, 15)},
+         kEo,
+         "12.5/1 0,5 5,10"},
+        {"nested, even-odd", {frame, inner}, kEo, {frame}, kEo, "64/2 0,0 10,10"},
+        {"nested, non-zero", {frame, inner}, kNz, {frame}, kEo, "100/1 0,0 10,10"},
+        {"nested opposite, non-zero", {frame, innerCw}, kNz, {frame}, kEo, "64/2 0,0 10,10"},
+        {"clip rings, non-zero", {frame}, kEo, two, kNz, "100/1 0,0 10,10"},
+        {"clip rings, even-odd", {frame}, kEo, two, kEo, "80/2 0,0 10,10"},
+        {"clip of no area", {frame}, kEo, {{{0, 0}, {5, 5}, {10, 10}}}, kEo, ""},
+        {"clip of two points", {frame}, kEo, {{{0, 0}, {10, 10}}}, kEo, ""},
+        {"clip only touching", {frame}, kEo, {Sq(10, 0, 20, 10)}, kEo, ""},
+        {"broken point",
+         {{{0, 0}, {10, 0}, {kInf, 5}, {10, 10}, {0, 10}}},
+         kEo,
+         {frame},
+         kEo,
+         "100/1 0,0 10,10"},
+        {"far away",
+         {Sq(kFar, kFar, kFar + 10, kFar + 10)},
+         kEo,
+         {Sq(kFar + 2.5, kFar - 1, kFar + 20, kFar + 7.25)},
+         kEo,
+         "54.375/1 10000002.500,10000000 10000010,10000007.250"},
+        {"huge, cut to a sheet",
+         {Sq(-1e16, -1e16, 1e16, 1e16)},
+         kEo,
+         {Sq(0, 0, 420, 297)},
+         kEo,
+         "124740/1 0,0 420,297"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(AreaText(IntersectAreas(c.subject, c.subjectRule, c.clip, c.clipRule)), c.want)
+            << c.what;
+    }
+    // An area wholly inside a clip polygon comes back as it was, to the bit.
+    const std::vector<Polygon> area{{{1.1, 1.3}, {7.7, 1.9}, {4.4, 8.8}}};
+    EXPECT_EQ(ClipArea(area, frame), area);
 }
 
 TEST(ApplyDashes, PatternsAlongALine) {

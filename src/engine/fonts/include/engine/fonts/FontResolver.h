@@ -33,9 +33,11 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "engine/fonts/StrokeFont.h"
+#include "engine/geom/Path.h"
 
 namespace vx::engine::fonts {
 
@@ -46,15 +48,25 @@ struct Substitution {
     friend bool operator==(const Substitution&, const Substitution&) = default;
 };
 
+// A TrueType glyph as it is filled: its outline in glyph units (baseline y = 0, capital
+// height 1, y up), the exact box of its ink (curves by their extremes; empty for none) and
+// its advance.
+struct OutlineGlyph {
+    geom::Path outline;
+    geom::Rect ink;
+    double advance = 0.0;
+};
+
 struct GlyphShape {
-    // Stroke fonts: polylines drawn with the pen. TrueType fonts: a filled outline.
+    // Stroke fonts: polylines drawn with the pen. TrueType fonts: a filled outline, shared
+    // with the face that made it (placing it maps its points; nothing is copied).
     std::vector<QPolygonF> strokes;
-    QPainterPath outline;
+    std::shared_ptr<const OutlineGlyph> outline;
     double advance = 0.0;
     // The font that drew it ("romans.lff", "WenQuanYi Micro Hei"); "?" when no font has the
     // character and a question mark stands in.
     std::string font;
-    bool IsOutline() const { return !outline.isEmpty(); }
+    bool IsOutline() const { return outline && !outline->outline.Empty(); }
 };
 
 class FontResolver;
@@ -89,6 +101,11 @@ struct OutlineFace {
     std::string family;
     double scale = 1.0;  // pixels to glyph units
     double rise = 0.0;   // glyph units the outline is raised by
+    // The glyphs made so far by glyph index, each made once; all are dropped when they hold
+    // more than kMaxGlyphBytes (those in use live on in their GlyphShapes).
+    static constexpr std::size_t kMaxGlyphBytes = 8u << 20;
+    mutable std::unordered_map<quint32, std::shared_ptr<const OutlineGlyph>> glyphs;
+    mutable std::size_t glyphBytes = 0;
 };
 
 // The language of East Asian text a CJK face is chosen for.

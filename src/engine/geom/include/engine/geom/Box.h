@@ -82,6 +82,14 @@ struct Rect {
         return !IsEmpty() && !r.IsEmpty() && r.xmin <= xmax && r.xmax >= xmin && r.ymin <= ymax &&
                r.ymax >= ymin;
     }
+    // The common part; empty when they do not meet (a shared edge is a rectangle of no width).
+    Rect Intersected(const Rect& r) const {
+        if (!Intersects(r)) {
+            return Empty();
+        }
+        return {std::max(xmin, r.xmin), std::max(ymin, r.ymin), std::min(xmax, r.xmax),
+                std::min(ymax, r.ymax)};
+    }
     friend bool operator==(const Rect&, const Rect&) = default;
 };
 

@@ -9,6 +9,7 @@
 
 #include "engine/geom/Box.h"
 #include "engine/geom/Polygon.h"
+#include "engine/geom/Transform.h"
 #include "engine/geom/Vector.h"
 
 namespace vx::engine::geom {
@@ -35,6 +36,16 @@ public:
         Begin();
         ops_.push_back(Op::Cubic);
         points_.insert(points_.end(), {c1, c2, end});
+    }
+
+    // Appends the subpaths of `from`, each point mapped by `t` (a glyph placed on the page).
+    void Append(const Path& from, const Affine& t) {
+        Grow(ops_, from.ops_.size());
+        ops_.insert(ops_.end(), from.ops_.begin(), from.ops_.end());
+        Grow(points_, from.points_.size());
+        for (Vec2 p : from.points_) {
+            points_.push_back(t.Map(p));
+        }
     }
 
     // Room for `ops` more ops and `points` more points (growing as vectors grow).

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cmath>
+#include <optional>
 
 #include "engine/geom/Box.h"
 #include "engine/geom/Vector.h"
@@ -130,6 +131,16 @@ struct Affine {
                 n.b * c + n.d * d, n.a * e + n.c * f + n.e, n.b * e + n.d * f + n.f};
     }
     double Determinant() const { return a * d - b * c; }
+    // The map back; none when this one flattens the plane or is not finite.
+    std::optional<Affine> Inverted() const {
+        const double det = Determinant();
+        if (!(std::abs(det) > 0) || !std::isfinite(det) || !std::isfinite(e) || !std::isfinite(f)) {
+            return std::nullopt;
+        }
+        const Affine linear{d / det, -b / det, -c / det, a / det, 0, 0};
+        const Vec2 shift = linear.Map({e, f});
+        return Affine{linear.a, linear.b, linear.c, linear.d, -shift.x, -shift.y};
+    }
     // The factor by which lengths grow (exact for similarity maps).
     double LengthScale() const { return std::sqrt(std::abs(Determinant())); }
     friend bool operator==(const Affine&, const Affine&) = default;
