@@ -2,19 +2,19 @@
 
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
-#include <algorithm>
+#include <QThread>
+#include <atomic>
 #include <condition_variable>
-#include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
+#include <string_view>
 
 #include "cli/PdfSetWriter.h"
+#include "files/WholeFile.h"
 #include "plot/PlotPaths.h"
 #include "search/FileSystemPath.h"
 #include "search/FolderListing.h"
@@ -22,21 +22,6 @@
 namespace vx::cli {
 
 namespace {
-
-// Why a sheet's file cannot be read; nothing when it can.
-std::optional<QString> SheetProblem(const QString& file) {
-    const auto status = search::StatusOf(file);
-    if (!status) {
-        return file + QStringLiteral(" cannot be read");
-    }
-    if (status->kind != search::EntryKind::File) {
-        return file + QStringLiteral(" is not an ordinary file");
-    }
-    if (status->size > kMaxSheetBytes) {
-        return file + QStringLiteral(" is larger than %1 MiB").arg(kMaxSheetBytes >> 20);
-    }
-    return std::nullopt;
-}
 
 bool SameFile(const QString& a, const QString& b) {
     const auto sa = search::StatusOf(a);
@@ -103,9 +88,15 @@ QJsonObject SetResult::ToJson(const QString& target) const {
             {"seconds", static_cast<double>(qRound64(seconds * 1000.0)) / 1000.0}};
 }
 
+// Sheets are bound on a thread that runs at idle priority: it takes what the run leaves of
+// the processors and never holds the run up. It wakes for batches of sheets, not for each.
+// What it has not bound when the set is written, the writing thread binds itself.
 struct PdfSetBinder::Impl {
     explicit Impl(const QString& target)
         : target(target), writer(plot::FsPath(search::ToFileSystemPath(target))) {}
+
+    // How many sheets wake the thread.
+    static constexpr std::size_t kBatch = 16;
 
     // A sheet's pages, written to the set (not yet among its pages), or why it cannot be
     // bound.
@@ -113,96 +104,136 @@ struct PdfSetBinder::Impl {
         std::vector<std::size_t> pages;
         std::optional<QString> problem;
         bool notPdf = false;
+        search::FileIdentity identity;  // of the file read
     };
 
     // Reads `file`, whole, and writes the objects of its pages to the set.
     Sheet Copy(const QString& file) {
         Sheet sheet;
-        if ((sheet.problem = SheetProblem(file))) {
-            return sheet;
+        files::WholeFile whole;
+        std::string reason;
+        switch (files::ReadWholeFile(plot::FsPath(search::ToFileSystemPath(file)),
+                                     static_cast<std::uint64_t>(kMaxSheetBytes), whole, reason)) {
+            case files::ReadOutcome::Read:
+                break;
+            case files::ReadOutcome::CannotOpen:
+                sheet.problem = file + QStringLiteral(" cannot be read: ") +
+                                QString::fromLocal8Bit(reason.c_str());
+                return sheet;
+            case files::ReadOutcome::NotRegular:
+                sheet.problem = file + QStringLiteral(" is not an ordinary file");
+                return sheet;
+            case files::ReadOutcome::TooLarge:
+                sheet.problem =
+                    file + QStringLiteral(" is larger than %1 MiB").arg(kMaxSheetBytes >> 20);
+                return sheet;
+            case files::ReadOutcome::Failed:
+                sheet.problem =
+                    file + QStringLiteral(": ") + QString::fromLocal8Bit(reason.c_str());
+                return sheet;
         }
+        sheet.identity = {whole.device, whole.inode};
         std::string error;
         if (!writer.Open(error)) {
             sheet.problem = target + QStringLiteral(": ") + QString::fromStdString(error);
             return sheet;
         }
-        QFile in(file);
-        if (!in.open(QIODevice::ReadOnly)) {
-            sheet.problem = file + QStringLiteral(": ") + in.errorString();
-            return sheet;
-        }
-        const QByteArray bytes = in.read(std::min(in.size(), kMaxSheetBytes));
+        const std::string_view bytes = whole.bytes;
         // A reader looks for the header within the first kilobyte.
-        if (!bytes.first(std::min<qsizetype>(bytes.size(), 1024)).contains("%PDF-")) {
+        if (bytes.substr(0, 1024).find("%PDF-") == std::string_view::npos) {
             sheet.notPdf = true;
             sheet.problem = file + QStringLiteral(" is not a PDF file");
             return sheet;
         }
-        if (auto problem = writer.Add({bytes.constData(), static_cast<std::size_t>(bytes.size())},
-                                      sheet.pages)) {
+        if (auto problem = writer.Add(bytes, sheet.pages)) {
             sheet.problem = file + QStringLiteral(": ") + QString::fromStdString(*problem);
         }
         return sheet;
     }
 
     void Work() {
-        std::unique_lock lock(mutex);
+        std::vector<QString> batch;
         for (;;) {
-            wake.wait(lock, [&] { return !queue.empty() || closing; });
-            if (queue.empty() || abandon) {
-                return;
+            {
+                std::unique_lock lock(mutex);
+                wake.wait(lock, [&] { return added.size() >= kBatch || closing; });
+                if (closing) {
+                    return;
+                }
+                batch.swap(added);
             }
-            const QString file = queue.front();
-            queue.pop_front();
-            lock.unlock();
-            Sheet sheet = Copy(file);
-            lock.lock();
-            sheets.insert_or_assign(file, std::move(sheet));
+            for (std::size_t i = 0; i < batch.size(); ++i) {
+                if (stop.load(std::memory_order_relaxed)) {
+                    left.insert(left.end(), batch.begin() + static_cast<std::ptrdiff_t>(i),
+                                batch.end());
+                    return;
+                }
+                sheets.insert_or_assign(batch[i], Copy(batch[i]));
+            }
+            batch.clear();
         }
     }
 
-    // Lets the thread finish the sheets added (or, abandoning, the one under way).
-    void Close(bool abandoning) {
+    // Stops the thread after the sheet under way. The sheets added that it has not bound
+    // are forgotten, so that the set reads them (again) as they are now.
+    void Close() {
+        stop.store(true, std::memory_order_relaxed);
         {
             const std::lock_guard lock(mutex);
             closing = true;
-            abandon = abandoning;
         }
         wake.notify_all();
-        if (thread.joinable()) {
-            thread.join();
+        if (thread) {
+            thread->wait();
+            thread.reset();
         }
+        for (const QString& file : left) {
+            sheets.erase(file);
+        }
+        for (const QString& file : added) {
+            sheets.erase(file);
+        }
+        left.clear();
+        added.clear();
     }
 
     QString target;
     PdfSetWriter writer;
 
-    std::mutex mutex;
+    std::mutex mutex;  // over `added` and `closing`
     std::condition_variable wake;
-    std::deque<QString> queue;
-    bool closing = false, abandon = false;
+    std::vector<QString> added;  // not yet taken by the thread
+    bool closing = false;
+    std::atomic<bool> stop{false};
+    std::unique_ptr<QThread> thread;
+    // The thread's own until it has ended: the sheets bound, and those it took but left.
     std::map<QString, Sheet> sheets;
-    std::thread thread;
+    std::vector<QString> left;
 };
 
 PdfSetBinder::PdfSetBinder(const QString& target) : impl_(std::make_unique<Impl>(target)) {}
 
 PdfSetBinder::~PdfSetBinder() {
-    impl_->Close(true);
+    impl_->Close();
 }
 
 void PdfSetBinder::Add(const QString& file) {
+    bool full = false;
     {
         const std::lock_guard lock(impl_->mutex);
         if (impl_->closing) {
             return;
         }
-        impl_->queue.push_back(file);
-        if (!impl_->thread.joinable()) {
-            impl_->thread = std::thread([this] { impl_->Work(); });
+        impl_->added.push_back(file);
+        full = impl_->added.size() == Impl::kBatch;
+        if (!impl_->thread) {
+            impl_->thread.reset(QThread::create([this] { impl_->Work(); }));
+            impl_->thread->start(QThread::IdlePriority);
         }
     }
-    impl_->wake.notify_one();
+    if (full) {
+        impl_->wake.notify_one();
+    }
 }
 
 SetResult PdfSetBinder::Write(const std::vector<SetDrawing>& set) {
@@ -211,19 +242,23 @@ SetResult PdfSetBinder::Write(const std::vector<SetDrawing>& set) {
     clock.start();
     Impl& b = *impl_;
     const QString& target = b.target;
-    b.Close(false);
+    b.Close();
     if (set.empty()) {
         return r;
     }
+    // The set never replaces one of its sheets: the target as it is now beside each sheet
+    // as it was read.
+    const auto existing = search::StatusOf(target);
     for (const SetDrawing& d : set) {
         for (const auto& [layout, file] : d.sheets) {
-            if (SameFile(target, file)) {
-                r.error = target + QStringLiteral(" is one of the plot files");
-                return r;
-            }
             auto sheet = b.sheets.find(file);
             if (sheet == b.sheets.end()) {
                 sheet = b.sheets.emplace(file, b.Copy(file)).first;
+            }
+            if (existing && !sheet->second.problem &&
+                existing->identity == sheet->second.identity) {
+                r.error = target + QStringLiteral(" is one of the plot files");
+                return r;
             }
             if (sheet->second.problem) {
                 r.error = *sheet->second.problem;

@@ -5,10 +5,10 @@
 #include <qpdf/QPDFWriter.hh>
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <charconv>
 #include <cstdio>
-#include <cstring>
 #include <exception>
 #include <initializer_list>
 #include <utility>
@@ -49,12 +49,24 @@ struct Value {
     bool IsName(std::string_view name) const { return kind == Kind::Name && text == name; }
 };
 
+// The class of each byte: 1 white space, 2 a delimiter, 0 a regular character.
+constexpr auto kByteClass = [] {
+    std::array<std::uint8_t, 256> table{};
+    for (const char c : {' ', '\n', '\r', '\t', '\f', '\0'}) {
+        table[static_cast<unsigned char>(c)] = 1;
+    }
+    for (const char c : std::string_view("()<>[]{}/%")) {
+        table[static_cast<unsigned char>(c)] = 2;
+    }
+    return table;
+}();
+
 bool IsSpace(char c) {
-    return c == ' ' || c == '\n' || c == '\r' || c == '\t' || c == '\f' || c == '\0';
+    return kByteClass[static_cast<unsigned char>(c)] == 1;
 }
 
-bool IsDelimiter(char c) {
-    return std::strchr("()<>[]{}/%", c) != nullptr && c != '\0';
+bool IsRegular(char c) {
+    return kByteClass[static_cast<unsigned char>(c)] == 0;
 }
 
 std::optional<std::uint64_t> Unsigned(std::string_view text) {
@@ -100,7 +112,7 @@ public:
     // The regular characters from here on.
     std::string_view Regular() {
         const std::size_t start = pos_;
-        while (pos_ < data_.size() && !IsSpace(data_[pos_]) && !IsDelimiter(data_[pos_])) {
+        while (pos_ < data_.size() && IsRegular(data_[pos_])) {
             ++pos_;
         }
         return data_.substr(start, pos_ - start);
