@@ -6,8 +6,8 @@
 
 namespace vx::files {
 
-ReadOutcome ReadWholeFile(const std::filesystem::path& file, std::uint64_t maxBytes,
-                          WholeFile& out, std::string& reason) {
+ReadOutcome ReadWholeFile(const std::filesystem::path& file, std::uint64_t maxBytes, WholeFile& out,
+                          std::string& reason) {
     out = {};
     std::intptr_t handle = platform::kNoHandle;
     platform::OpenFile opened;

@@ -16,6 +16,9 @@
 #include <fstream>
 #include <memory>
 #include <set>
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 #include "../engine/automation/EngineFixture.h"
 #include "cli/DrawingList.h"
@@ -479,6 +482,13 @@ TEST(PdfSet, WritesNothingWhenASheetCannotBeBound) {
     Write(root / "cut.pdf", ok.read(ok.size() / 2));
     const QByteArray catalog = "<< /Type /Catalog /Pages 2 0 R >>";
     Write(root / "loop.pdf", RawPdf({catalog, "<< /Type /Pages /Kids [2 0 R] /Count 1 >>"}));
+    // Refused by what the open file shows: too large (sparse, never read) or a pipe that
+    // no one writes to (never waited on).
+    fs::copy_file(root / "ok.pdf", root / "big.pdf");
+    fs::resize_file(root / "big.pdf", static_cast<std::uintmax_t>(cli::kMaxSheetBytes) + 1);
+#ifndef _WIN32
+    ASSERT_EQ(mkfifo((root / "pipe.pdf").c_str(), 0600), 0);
+#endif
     const struct {
         fs::path sheet, target;
         bool notPdf;
@@ -487,6 +497,10 @@ TEST(PdfSet, WritesNothingWhenASheetCannotBeBound) {
                  {root / "gone.pdf", root / "set.pdf", false},
                  {root / "cut.pdf", root / "set.pdf", false},
                  {root / "loop.pdf", root / "set.pdf", false},
+                 {root / "big.pdf", root / "set.pdf", false},
+#ifndef _WIN32
+                 {root / "pipe.pdf", root / "set.pdf", false},
+#endif
                  {root / "ok.pdf", root / "ok.pdf", false}};
     const auto before = fs::file_size(root / "ok.pdf");
     const auto files = std::distance(fs::directory_iterator(root), fs::directory_iterator());
@@ -501,6 +515,39 @@ TEST(PdfSet, WritesNothingWhenASheetCannotBeBound) {
             << c.sheet;
         EXPECT_EQ(fs::file_size(root / "ok.pdf"), before) << c.sheet;
     }
+}
+
+// A sheet added again after it changed is bound as it was last, whether the binder's
+// thread had bound it before or not.
+TEST(PdfSet, ABinderBindsASheetAddedAgainAsItWasLast) {
+    QTemporaryDir temp;
+    const fs::path root(temp.path().toStdString());
+    std::vector<cli::SetDrawing> set;
+    cli::PdfSetBinder binder(Q(root / "set.pdf"));
+    for (int i = 0; i < 40; ++i) {  // enough to wake the thread more than once
+        const fs::path sheet = root / ("s" + std::to_string(i) + ".pdf");
+        WriteSheet(sheet, 100 + i, 100, 0);
+        binder.Add(Q(sheet));
+        set.push_back({Q(sheet), {{"Model", Q(sheet)}}});
+    }
+    for (const int i : {0, 39}) {
+        WriteSheet(root / ("s" + std::to_string(i) + ".pdf"), 900 + i, 100, 0, 2);
+        binder.Add(set[static_cast<std::size_t>(i)].drawing);
+    }
+    const cli::SetResult r = binder.Write(set);
+    ASSERT_TRUE(r.error.isEmpty()) << r.error.toStdString();
+    QPDF pdf;
+    pdf.processFile((root / "set.pdf").c_str());
+    std::vector<int> widths;
+    for (QPDFObjectHandle page : pdf.getAllPages()) {
+        widths.push_back(page.getKey("/MediaBox").getArrayItem(2).getIntValueAsInt());
+    }
+    std::vector<int> expected{900, 900};
+    for (int i = 1; i < 39; ++i) {
+        expected.push_back(100 + i);
+    }
+    expected.insert(expected.end(), {939, 939});
+    EXPECT_EQ(widths, expected);
 }
 
 // A drawing with each kind of problem; each is found, and only its own.

@@ -30,7 +30,7 @@ enum class ReadOutcome : std::uint8_t {
 };
 
 // Reads `file` whole into `out` when it is a regular file of at most `maxBytes`.
-ReadOutcome ReadWholeFile(const std::filesystem::path& file, std::uint64_t maxBytes,
-                          WholeFile& out, std::string& reason);
+ReadOutcome ReadWholeFile(const std::filesystem::path& file, std::uint64_t maxBytes, WholeFile& out,
+                          std::string& reason);
 
 }  // namespace vx::files
