@@ -9,8 +9,10 @@
 //                    what binding the PDF set adds; "merge/run" is the time the set held
 //                    up the run's end (the report's "merged" seconds) over the run's
 //                    ("summary" seconds). The sheets are copied into the set beside the
-//                    run, on a thread of their own: the CPU time of both is that of the
-//                    whole process.
+//                    run, on a thread of their own woken for batches of sheets, and what
+//                    it has not copied by the run's end at the end: the CPU time of both
+//                    is that of the whole process. The run has one job (one engine in
+//                    this process), so the thread has the second processor to itself.
 //
 //   BM_BindSheets/<N>  N sheets of the same run bound into a set, as a run's binder does
 //                    it (each added, then the set written): "s/sheet" beside BM_PlotRun's

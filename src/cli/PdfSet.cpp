@@ -88,9 +88,11 @@ QJsonObject SetResult::ToJson(const QString& target) const {
             {"seconds", static_cast<double>(qRound64(seconds * 1000.0)) / 1000.0}};
 }
 
-// Sheets are bound on a thread that runs at idle priority: it takes what the run leaves of
-// the processors and never holds the run up. It wakes for batches of sheets, not for each.
-// What it has not bound when the set is written, the writing thread binds itself.
+// Sheets are bound on a thread of the binder's own, woken for a batch of sheets rather than
+// for each: on a processor the run leaves free it costs the run nothing. What it has not
+// bound when the set is written, the writing thread binds itself rather than wait for it.
+// (Not at idle priority: a thread that gets no processor while the machine is busy would
+// hold up the end of the run with the sheet it is binding.)
 struct PdfSetBinder::Impl {
     explicit Impl(const QString& target)
         : target(target), writer(plot::FsPath(search::ToFileSystemPath(target))) {}
@@ -228,7 +230,7 @@ void PdfSetBinder::Add(const QString& file) {
         full = impl_->added.size() == Impl::kBatch;
         if (!impl_->thread) {
             impl_->thread.reset(QThread::create([this] { impl_->Work(); }));
-            impl_->thread->start(QThread::IdlePriority);
+            impl_->thread->start();
         }
     }
     if (full) {

@@ -8,7 +8,6 @@
 #include <array>
 #include <cctype>
 #include <charconv>
-#include <cstdio>
 #include <exception>
 #include <initializer_list>
 #include <utility>
@@ -821,10 +820,12 @@ bool PdfSetWriter::Finish(const std::vector<std::size_t>& order, const std::vect
             throw Malformed{"a set larger than a PDF can hold"};
         }
         s.Put("xref\n0 " + std::to_string(s.offsets.size()) + "\n0000000000 65535 f\r\n");
-        char entry[21];
+        char entry[] = "0000000000 00000 n\r\n";
         for (std::uint32_t num = 1; num < s.offsets.size(); ++num) {
-            std::snprintf(entry, sizeof entry, "%010llu 00000 n\r\n",
-                          static_cast<unsigned long long>(s.offsets[num]));
+            std::uint64_t offset = s.offsets[num];  // at most kMaxOffset: ten digits
+            for (int i = 9; i >= 0; --i, offset /= 10) {
+                entry[i] = static_cast<char>('0' + offset % 10);
+            }
             s.Put(std::string_view(entry, 20));
         }
         s.Put("trailer\n<</Size " + std::to_string(s.offsets.size()) + " /Root " +

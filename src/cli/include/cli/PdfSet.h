@@ -7,7 +7,7 @@
 // The sheets come from a run report's JSON ("drawings", each with "result" and "layouts"
 // with "output" and "ok"), so that a run and the joined reports of its shards bind alike.
 // A sheet's file is untrusted: it must be an ordinary file of at most kMaxSheetBytes that
-// begins as a PDF; otherwise no set is written.
+// begins as a PDF; otherwise no set is written. It is opened once and read whole.
 #pragma once
 
 #include <QJsonObject>
@@ -47,11 +47,12 @@ struct SetResult {
     QJsonObject ToJson(const QString& target) const;
 };
 
-// Binds sheets into the set `target` while a run goes on: each sheet added is read and
-// the objects of its pages written to the set's (temporary) file, on a thread of the
-// binder's own, so that at the run's end only the pages, the bookmarks and the table of
-// objects are left to write. A sheet that cannot be bound is told only if the set holds
-// it. Add() may be called from any thread.
+// Binds sheets into the set `target` while a run goes on: the sheets added are read and
+// the objects of their pages written to the set's (temporary) file by a thread of the
+// binder's own, woken for a batch of sheets at a time, beside the run. At the run's end
+// Write() binds what the thread has not, then the pages, the bookmarks and the table of
+// objects. A sheet that cannot be bound is told only if the set holds it. Add() may be
+// called from any thread.
 class PdfSetBinder {
 public:
     explicit PdfSetBinder(const QString& target);
@@ -59,7 +60,8 @@ public:
     PdfSetBinder(const PdfSetBinder&) = delete;
     PdfSetBinder& operator=(const PdfSetBinder&) = delete;
 
-    // A sheet's file as it is now (a file added again is read again).
+    // A sheet's file, read once between now and Write() (a file added again is read
+    // again, and its pages are those of the last reading).
     void Add(const QString& file);
     // Binds `set` into the target (atomically): the sheets added as they were read, the
     // others read now. An empty `set` writes nothing and is no error; the caller says so.
