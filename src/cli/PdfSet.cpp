@@ -12,8 +12,10 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <tuple>
 
 #include "cli/PdfSetWriter.h"
+#include "cli/PlotReport.h"
 #include "files/WholeFile.h"
 #include "plot/PlotPaths.h"
 #include "search/FileSystemPath.h"
@@ -23,11 +25,13 @@ namespace vx::cli {
 
 namespace {
 
-bool SameFile(const QString& a, const QString& b) {
-    const auto sa = search::StatusOf(a);
-    const auto sb = search::StatusOf(b);
-    if (sa && sb) {
-        return sa->identity == sb->identity;
+// Whether `b` is the file `a`, whose status is `sa`: the same identity when both exist, else
+// the same path. A file that does not exist is not looked for.
+bool SameFile(const QString& a, const std::optional<search::FileStatus>& sa, const QString& b) {
+    if (sa) {
+        if (const auto sb = search::StatusOf(b)) {
+            return sa->identity == sb->identity;
+        }
     }
 #ifdef _WIN32
     constexpr auto kCase = Qt::CaseInsensitive;
@@ -40,42 +44,84 @@ bool SameFile(const QString& a, const QString& b) {
 
 }  // namespace
 
+namespace {
+
+// A drawing of a report as the set sees it.
+struct Reported {
+    QString drawing;
+    bool skipped = false;
+    std::vector<std::tuple<QString, QString, bool>> layouts;  // name, file, plotted
+    QStringList outputs;
+};
+
+// The sheets of a drawing plotted, or skipped by a journal, in the set.
+void Gather(std::vector<SetDrawing>& set, const Reported& d) {
+    SetDrawing drawing{d.drawing, {}};
+    // A drawing a journal skipped brings the sheets of its last plot, in PDF only: a retry
+    // of failures keeps what other choices left.
+    const auto bound = [&d](const QString& file) {
+        return !file.isEmpty() &&
+               (!d.skipped || file.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive));
+    };
+    for (const auto& [layout, output, ok] : d.layouts) {
+        if (ok && bound(output)) {
+            drawing.sheets.emplace_back(layout, output);
+        }
+    }
+    if (d.skipped && drawing.sheets.empty()) {
+        // A journal of an older run names no layouts: each sheet is marked by its file's
+        // name.
+        for (const QString& file : d.outputs) {
+            if (bound(file)) {
+                drawing.sheets.emplace_back(QFileInfo(file).completeBaseName(), file);
+            }
+        }
+    }
+    if (!drawing.sheets.empty()) {
+        set.push_back(std::move(drawing));
+    }
+}
+
+}  // namespace
+
 std::vector<SetDrawing> SetOfReport(const QJsonObject& report) {
     std::vector<SetDrawing> set;
     for (const QJsonValue& value : report["drawings"].toArray()) {
         const QJsonObject d = value.toObject();
         const QString result = d["result"].toString();
-        SetDrawing drawing{d["drawing"].toString(), {}};
-        const bool skipped = result == QLatin1String("skipped");
-        if (!skipped && result != QLatin1String("plotted") &&
+        Reported reported{d["drawing"].toString(), result == QLatin1String("skipped"), {}, {}};
+        if (!reported.skipped && result != QLatin1String("plotted") &&
             result != QLatin1String("plotted with warnings")) {
             continue;
         }
-        // A drawing a journal skipped brings the sheets of its last plot, in PDF only: a
-        // retry of failures keeps what other choices left.
-        const auto bound = [skipped](const QString& file) {
-            return !file.isEmpty() &&
-                   (!skipped || file.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive));
-        };
         for (const QJsonValue& layout : d["layouts"].toArray()) {
-            const QString output = layout["output"].toString();
-            if (layout["ok"].toBool() && bound(output)) {
-                drawing.sheets.emplace_back(layout["layout"].toString(), output);
-            }
+            reported.layouts.emplace_back(layout["layout"].toString(), layout["output"].toString(),
+                                          layout["ok"].toBool());
         }
-        if (skipped && drawing.sheets.empty()) {
-            // A journal of an older run names no layouts: each sheet is marked by its
-            // file's name.
-            for (const QJsonValue& output : d["outputs"].toArray()) {
-                const QString file = output.toString();
-                if (bound(file)) {
-                    drawing.sheets.emplace_back(QFileInfo(file).completeBaseName(), file);
-                }
-            }
+        for (const QJsonValue& output : d["outputs"].toArray()) {
+            reported.outputs << output.toString();
         }
-        if (!drawing.sheets.empty()) {
-            set.push_back(std::move(drawing));
+        Gather(set, reported);
+    }
+    return set;
+}
+
+std::vector<SetDrawing> SetOfRun(const std::vector<DrawingReport>& drawings) {
+    std::vector<SetDrawing> set;
+    for (const DrawingReport& d : drawings) {
+        Reported reported{
+            search::FromFileSystemPath(d.drawing), d.result == DrawingResult::Skipped, {}, {}};
+        if (!reported.skipped && !d.WasPlotted()) {
+            continue;
         }
+        for (const LayoutPlot& p : d.plots) {
+            reported.layouts.emplace_back(search::FromFileSystemPath(p.layout),
+                                          search::FromFileSystemPath(p.output), p.ok);
+        }
+        for (const std::string& output : d.outputs) {
+            reported.outputs << search::FromFileSystemPath(output);
+        }
+        Gather(set, reported);
     }
     return set;
 }
@@ -306,9 +352,8 @@ SetResult WritePdfSet(const std::vector<SetDrawing>& set, const QString& target)
     return PdfSetBinder(target).Write(set);
 }
 
-int BindSetOfReport(QJsonObject& report, const QString& target, QTextStream& err,
-                    const QString& who, PdfSetBinder* binder) {
-    const std::vector<SetDrawing> set = SetOfReport(report);
+int BindSet(const std::vector<SetDrawing>& set, QJsonObject& merged, const QString& target,
+            QTextStream& err, const QString& who, PdfSetBinder* binder) {
     const SetResult r = binder ? binder->Write(set) : WritePdfSet(set, target);
     if (!r.error.isEmpty()) {
         err << who << ": the PDF set " << target << " was not written: " << r.error << '\n';
@@ -319,10 +364,20 @@ int BindSetOfReport(QJsonObject& report, const QString& target, QTextStream& err
             << " was not written\n";
         return 0;
     }
-    report["merged"] = r.ToJson(target);
+    merged = r.ToJson(target);
     err << who << ": " << target << ": " << r.pages << (r.pages == 1 ? " page" : " pages") << " of "
         << r.drawings << (r.drawings == 1 ? " drawing" : " drawings") << '\n';
     return 0;
+}
+
+int BindSetOfReport(QJsonObject& report, const QString& target, QTextStream& err,
+                    const QString& who) {
+    QJsonObject merged;
+    const int status = BindSet(SetOfReport(report), merged, target, err, who);
+    if (!merged.isEmpty()) {
+        report["merged"] = merged;
+    }
+    return status;
 }
 
 bool DeviceWritesFiles(const QString& device) {
@@ -339,8 +394,9 @@ std::optional<QString> SetNameProblem(const QString& target, const QStringList& 
     if (!QFileInfo(QFileInfo(target).absolutePath()).isDir()) {
         return QStringLiteral("no folder for ") + target;
     }
+    const auto existing = search::StatusOf(target);
     for (const QString& file : taken) {
-        if (SameFile(target, file)) {
+        if (SameFile(target, existing, file)) {
             return target + QStringLiteral(" would replace ") + file;
         }
     }

@@ -339,8 +339,7 @@ int RunPlot(const QStringList& args, CommandIo& io, const cad::ClassRegistry& re
         }
         io.err << report.Total() << " drawings: 0 plotted, " << report.Total() << " not found\n";
         if (!a.merge.isNull()) {
-            QJsonObject json = report.ToJson();
-            BindSetOfReport(json, a.merge, io.err, "vormex-cli plot");  // no sheet: no set
+            BindSet({}, report.merged, a.merge, io.err, "vormex-cli plot");  // no sheet: no set
         }
         return report.notFound.empty() ? 0 : 1;
     }
@@ -429,12 +428,10 @@ int RunPlot(const QStringList& args, CommandIo& io, const cad::ClassRegistry& re
             if (!a.merge.isNull()) {
                 // The set of a run that plotted nothing again is bound from the sheets
                 // its drawings' last plots left.
-                QJsonObject json = report.ToJson();
-                if (const int setStatus =
-                        BindSetOfReport(json, a.merge, io.err, "vormex-cli plot")) {
+                if (const int setStatus = BindSet(SetOfRun(report.drawings), report.merged, a.merge,
+                                                  io.err, "vormex-cli plot")) {
                     status = setStatus;
                 }
-                report.merged = json["merged"].toObject();
             }
             report.seconds = static_cast<double>(clock.elapsed()) / 1000.0;
             QString reportError;
@@ -646,12 +643,10 @@ int RunPlot(const QStringList& args, CommandIo& io, const cad::ClassRegistry& re
                                                           : 0;
     }
     if (!a.merge.isNull()) {
-        QJsonObject json = report.ToJson();
-        if (const int setStatus =
-                BindSetOfReport(json, a.merge, io.err, "vormex-cli plot", binder.get())) {
+        if (const int setStatus = BindSet(SetOfRun(report.drawings), report.merged, a.merge, io.err,
+                                          "vormex-cli plot", binder.get())) {
             status = setStatus;
         }
-        report.merged = json["merged"].toObject();
     }
     if (!a.report.isEmpty()) {
         QString error;

@@ -21,6 +21,8 @@
 
 namespace vx::cli {
 
+struct DrawingReport;
+
 // A sheet is read whole, one at a time, so this bounds what binding holds in memory: far
 // above any plotted sheet (a vector page stops at 50 MiB), far below the memory of a run.
 inline constexpr qint64 kMaxSheetBytes = qint64{512} << 20;
@@ -35,6 +37,8 @@ struct SetDrawing {
 // file; a drawing that failed, or that wrote no file, has no place in the set. A drawing
 // a journal skipped as unchanged brings the PDF files of its last plot.
 std::vector<SetDrawing> SetOfReport(const QJsonObject& report);
+// The same of a run's drawings, as the run holds them.
+std::vector<SetDrawing> SetOfRun(const std::vector<DrawingReport>& drawings);
 
 struct SetResult {
     int drawings = 0;
@@ -77,13 +81,16 @@ private:
 // error; the caller says so.
 SetResult WritePdfSet(const std::vector<SetDrawing>& set, const QString& target);
 
-// Binds the sheets of `report` (a run report's JSON) into `target`, tells `err` what came
-// of it (each line begun with `who`) and sets the report's "merged" when the set was
-// written. The exit status it asks for: 0 when the set was written or no sheet was
-// plotted (nothing is written then), 2 when a sheet is not a PDF, else 1. With a binder,
-// the sheets it was given are bound as it read them.
+// Binds `set` into `target`, tells `err` what came of it (each line begun with `who`) and
+// sets `merged` (a report's "merged") when the set was written. The exit status it asks
+// for: 0 when the set was written or no sheet was plotted (nothing is written then), 2
+// when a sheet is not a PDF, else 1. With a binder, the sheets it was given are bound as
+// it read them.
+int BindSet(const std::vector<SetDrawing>& set, QJsonObject& merged, const QString& target,
+            QTextStream& err, const QString& who, PdfSetBinder* binder = nullptr);
+// BindSet() of the sheets of `report` (a run report's JSON), into its "merged".
 int BindSetOfReport(QJsonObject& report, const QString& target, QTextStream& err,
-                    const QString& who, PdfSetBinder* binder = nullptr);
+                    const QString& who);
 
 // Whether `device` writes files the set can hold: a plotter configuration (a printer
 // writes none).
