@@ -4,7 +4,6 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QJsonArray>
-#include <QThread>
 #include <atomic>
 #include <condition_variable>
 #include <map>
@@ -12,6 +11,7 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <tuple>
 
 #include "cli/PdfSetWriter.h"
@@ -41,10 +41,6 @@ bool SameFile(const QString& a, const std::optional<search::FileStatus>& sa, con
     return QDir::cleanPath(QFileInfo(a).absoluteFilePath())
                .compare(QDir::cleanPath(QFileInfo(b).absoluteFilePath()), kCase) == 0;
 }
-
-}  // namespace
-
-namespace {
 
 // A drawing of a report as the set sees it.
 struct Reported {
@@ -231,9 +227,8 @@ struct PdfSetBinder::Impl {
             closing = true;
         }
         wake.notify_all();
-        if (thread) {
-            thread->wait();
-            thread.reset();
+        if (thread.joinable()) {
+            thread.join();
         }
         for (const QString& file : left) {
             sheets.erase(file);
@@ -253,7 +248,7 @@ struct PdfSetBinder::Impl {
     std::vector<QString> added;  // not yet taken by the thread
     bool closing = false;
     std::atomic<bool> stop{false};
-    std::unique_ptr<QThread> thread;
+    std::thread thread;
     // The thread's own until it has ended: the sheets bound, and those it took but left.
     std::map<QString, Sheet> sheets;
     std::vector<QString> left;
@@ -274,9 +269,8 @@ void PdfSetBinder::Add(const QString& file) {
         }
         impl_->added.push_back(file);
         full = impl_->added.size() == Impl::kBatch;
-        if (!impl_->thread) {
-            impl_->thread.reset(QThread::create([this] { impl_->Work(); }));
-            impl_->thread->start();
+        if (!impl_->thread.joinable()) {
+            impl_->thread = std::thread([this] { impl_->Work(); });
         }
     }
     if (full) {
