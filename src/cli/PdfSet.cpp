@@ -4,14 +4,9 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QJsonArray>
-#include <atomic>
-#include <condition_variable>
 #include <map>
-#include <memory>
-#include <mutex>
 #include <string>
 #include <string_view>
-#include <thread>
 #include <tuple>
 
 #include "cli/PdfSetWriter.h"
@@ -130,172 +125,78 @@ QJsonObject SetResult::ToJson(const QString& target) const {
             {"seconds", static_cast<double>(qRound64(seconds * 1000.0)) / 1000.0}};
 }
 
-// Sheets are bound on a thread of the binder's own, woken for a batch of sheets rather than
-// for each: on a processor the run leaves free it costs the run nothing. What it has not
-// bound when the set is written, the writing thread binds itself rather than wait for it.
-// (Not at idle priority: a thread that gets no processor while the machine is busy would
-// hold up the end of the run with the sheet it is binding.)
-struct PdfSetBinder::Impl {
-    explicit Impl(const QString& target)
-        : target(target), writer(plot::FsPath(search::ToFileSystemPath(target))) {}
+namespace {
 
-    // How many sheets wake the thread.
-    static constexpr std::size_t kBatch = 16;
-
-    // A sheet's pages, written to the set (not yet among its pages), or why it cannot be
-    // bound.
-    struct Sheet {
-        std::vector<std::size_t> pages;
-        std::optional<QString> problem;
-        bool notPdf = false;
-        search::FileIdentity identity;  // of the file read
-    };
-
-    // Reads `file`, whole, and writes the objects of its pages to the set.
-    Sheet Copy(const QString& file) {
-        Sheet sheet;
-        files::WholeFile whole;
-        std::string reason;
-        switch (files::ReadWholeFile(plot::FsPath(search::ToFileSystemPath(file)),
-                                     static_cast<std::uint64_t>(kMaxSheetBytes), whole, reason)) {
-            case files::ReadOutcome::Read:
-                break;
-            case files::ReadOutcome::CannotOpen:
-                sheet.problem = file + QStringLiteral(" cannot be read: ") +
-                                QString::fromLocal8Bit(reason.c_str());
-                return sheet;
-            case files::ReadOutcome::NotRegular:
-                sheet.problem = file + QStringLiteral(" is not an ordinary file");
-                return sheet;
-            case files::ReadOutcome::TooLarge:
-                sheet.problem =
-                    file + QStringLiteral(" is larger than %1 MiB").arg(kMaxSheetBytes >> 20);
-                return sheet;
-            case files::ReadOutcome::Failed:
-                sheet.problem =
-                    file + QStringLiteral(": ") + QString::fromLocal8Bit(reason.c_str());
-                return sheet;
-        }
-        sheet.identity = {whole.device, whole.inode};
-        std::string error;
-        if (!writer.Open(error)) {
-            sheet.problem = target + QStringLiteral(": ") + QString::fromStdString(error);
-            return sheet;
-        }
-        const std::string_view bytes = whole.bytes;
-        // A reader looks for the header within the first kilobyte.
-        if (bytes.substr(0, 1024).find("%PDF-") == std::string_view::npos) {
-            sheet.notPdf = true;
-            sheet.problem = file + QStringLiteral(" is not a PDF file");
-            return sheet;
-        }
-        if (auto problem = writer.Add(bytes, sheet.pages)) {
-            sheet.problem = file + QStringLiteral(": ") + QString::fromStdString(*problem);
-        }
-        return sheet;
-    }
-
-    void Work() {
-        std::vector<QString> batch;
-        for (;;) {
-            {
-                std::unique_lock lock(mutex);
-                wake.wait(lock, [&] { return added.size() >= kBatch || closing; });
-                if (closing) {
-                    return;
-                }
-                batch.swap(added);
-            }
-            for (std::size_t i = 0; i < batch.size(); ++i) {
-                if (stop.load(std::memory_order_relaxed)) {
-                    left.insert(left.end(), batch.begin() + static_cast<std::ptrdiff_t>(i),
-                                batch.end());
-                    return;
-                }
-                sheets.insert_or_assign(batch[i], Copy(batch[i]));
-            }
-            batch.clear();
-        }
-    }
-
-    // Stops the thread after the sheet under way. The sheets added that it has not bound
-    // are forgotten, so that the set reads them (again) as they are now.
-    void Close() {
-        stop.store(true, std::memory_order_relaxed);
-        {
-            const std::lock_guard lock(mutex);
-            closing = true;
-        }
-        wake.notify_all();
-        if (thread.joinable()) {
-            thread.join();
-        }
-        for (const QString& file : left) {
-            sheets.erase(file);
-        }
-        for (const QString& file : added) {
-            sheets.erase(file);
-        }
-        left.clear();
-        added.clear();
-    }
-
-    QString target;
-    PdfSetWriter writer;
-
-    std::mutex mutex;  // over `added` and `closing`
-    std::condition_variable wake;
-    std::vector<QString> added;  // not yet taken by the thread
-    bool closing = false;
-    std::atomic<bool> stop{false};
-    std::thread thread;
-    // The thread's own until it has ended: the sheets bound, and those it took but left.
-    std::map<QString, Sheet> sheets;
-    std::vector<QString> left;
+// A sheet's pages, written to the set (not yet among its pages), or why it cannot be bound.
+struct Sheet {
+    std::vector<std::size_t> pages;
+    std::optional<QString> problem;
+    bool notPdf = false;
+    search::FileIdentity identity;  // of the file read
 };
 
-PdfSetBinder::PdfSetBinder(const QString& target) : impl_(std::make_unique<Impl>(target)) {}
-
-PdfSetBinder::~PdfSetBinder() {
-    impl_->Close();
+// Reads `file` whole, with one open, and writes the objects of its pages to the set.
+Sheet Copy(PdfSetWriter& writer, const QString& target, const QString& file) {
+    Sheet sheet;
+    files::WholeFile whole;
+    std::string reason;
+    switch (files::ReadWholeFile(plot::FsPath(search::ToFileSystemPath(file)),
+                                 static_cast<std::uint64_t>(kMaxSheetBytes), whole, reason)) {
+        case files::ReadOutcome::Read:
+            break;
+        case files::ReadOutcome::CannotOpen:
+            sheet.problem =
+                file + QStringLiteral(" cannot be read: ") + QString::fromLocal8Bit(reason.c_str());
+            return sheet;
+        case files::ReadOutcome::NotRegular:
+            sheet.problem = file + QStringLiteral(" is not an ordinary file");
+            return sheet;
+        case files::ReadOutcome::TooLarge:
+            sheet.problem =
+                file + QStringLiteral(" is larger than %1 MiB").arg(kMaxSheetBytes >> 20);
+            return sheet;
+        case files::ReadOutcome::Failed:
+            sheet.problem = file + QStringLiteral(": ") + QString::fromLocal8Bit(reason.c_str());
+            return sheet;
+    }
+    sheet.identity = {whole.device, whole.inode};
+    std::string error;
+    if (!writer.Open(error)) {
+        sheet.problem = target + QStringLiteral(": ") + QString::fromStdString(error);
+        return sheet;
+    }
+    const std::string_view bytes = whole.bytes;
+    // A reader looks for the header within the first kilobyte.
+    if (bytes.substr(0, 1024).find("%PDF-") == std::string_view::npos) {
+        sheet.notPdf = true;
+        sheet.problem = file + QStringLiteral(" is not a PDF file");
+        return sheet;
+    }
+    if (auto problem = writer.Add(bytes, sheet.pages)) {
+        sheet.problem = file + QStringLiteral(": ") + QString::fromStdString(*problem);
+    }
+    return sheet;
 }
 
-void PdfSetBinder::Add(const QString& file) {
-    bool full = false;
-    {
-        const std::lock_guard lock(impl_->mutex);
-        if (impl_->closing) {
-            return;
-        }
-        impl_->added.push_back(file);
-        full = impl_->added.size() == Impl::kBatch;
-        if (!impl_->thread.joinable()) {
-            impl_->thread = std::thread([this] { impl_->Work(); });
-        }
-    }
-    if (full) {
-        impl_->wake.notify_one();
-    }
-}
+}  // namespace
 
-SetResult PdfSetBinder::Write(const std::vector<SetDrawing>& set) {
+SetResult WritePdfSet(const std::vector<SetDrawing>& set, const QString& target) {
     SetResult r;
     QElapsedTimer clock;
     clock.start();
-    Impl& b = *impl_;
-    const QString& target = b.target;
-    b.Close();
     if (set.empty()) {
         return r;
     }
+    PdfSetWriter writer(plot::FsPath(search::ToFileSystemPath(target)));
+    std::map<QString, Sheet> sheets;  // each file read once, however often it is bound
     // The set never replaces one of its sheets: the target as it is now beside each sheet
     // as it was read.
     const auto existing = search::StatusOf(target);
     for (const SetDrawing& d : set) {
         for (const auto& [layout, file] : d.sheets) {
-            auto sheet = b.sheets.find(file);
-            if (sheet == b.sheets.end()) {
-                sheet = b.sheets.emplace(file, b.Copy(file)).first;
+            auto sheet = sheets.find(file);
+            if (sheet == sheets.end()) {
+                sheet = sheets.emplace(file, Copy(writer, target, file)).first;
             }
             if (existing && !sheet->second.problem &&
                 existing->identity == sheet->second.identity) {
@@ -315,7 +216,7 @@ SetResult PdfSetBinder::Write(const std::vector<SetDrawing>& set) {
     for (const SetDrawing& d : set) {
         PdfSetWriter::Mark mark{QFileInfo(d.drawing).fileName().toStdU16String(), order.size(), {}};
         for (const auto& [layout, file] : d.sheets) {
-            const std::vector<std::size_t>& pages = b.sheets.at(file).pages;
+            const std::vector<std::size_t>& pages = sheets.at(file).pages;
             if (!pages.empty()) {
                 mark.kids.push_back({layout.toStdU16String(), order.size(), {}});
                 order.insert(order.end(), pages.begin(), pages.end());
@@ -331,7 +232,7 @@ SetResult PdfSetBinder::Write(const std::vector<SetDrawing>& set) {
         return r;
     }
     std::string error;
-    if (!b.writer.Finish(order, marks, error)) {
+    if (!writer.Finish(order, marks, error)) {
         r.error = target + QStringLiteral(": ") + QString::fromStdString(error);
         r.sheets = 0;
         return r;
@@ -342,13 +243,9 @@ SetResult PdfSetBinder::Write(const std::vector<SetDrawing>& set) {
     return r;
 }
 
-SetResult WritePdfSet(const std::vector<SetDrawing>& set, const QString& target) {
-    return PdfSetBinder(target).Write(set);
-}
-
 int BindSet(const std::vector<SetDrawing>& set, QJsonObject& merged, const QString& target,
-            QTextStream& err, const QString& who, PdfSetBinder* binder) {
-    const SetResult r = binder ? binder->Write(set) : WritePdfSet(set, target);
+            QTextStream& err, const QString& who) {
+    const SetResult r = WritePdfSet(set, target);
     if (!r.error.isEmpty()) {
         err << who << ": the PDF set " << target << " was not written: " << r.error << '\n';
         return r.notPdf ? 2 : 1;

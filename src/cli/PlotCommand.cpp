@@ -450,30 +450,6 @@ int RunPlot(const QStringList& args, CommandIo& io, const cad::ClassRegistry& re
         engine::remote::SetLongCallLimit(a.timeout.toInt());
     }
 
-    // The set's sheets are read as their drawings are done, beside the run.
-    std::unique_ptr<PdfSetBinder> binder;
-    const auto bindSheets = [&](const DrawingReport& d) {
-        if (!binder || !(d.WasPlotted() || d.result == DrawingResult::Skipped)) {
-            return;
-        }
-        for (const LayoutPlot& p : d.plots) {
-            if (p.ok && !p.output.empty()) {
-                binder->Add(search::FromFileSystemPath(p.output));
-            }
-        }
-        if (d.result == DrawingResult::Skipped && d.plots.empty()) {
-            for (const std::string& output : d.outputs) {
-                binder->Add(search::FromFileSystemPath(output));
-            }
-        }
-    };
-    if (!a.merge.isNull()) {
-        binder = std::make_unique<PdfSetBinder>(a.merge);
-        for (const DrawingReport& d : skipped) {
-            bindSheets(d);
-        }
-    }
-
     // The report stands from the start and follows the run, so that a run that is
     // killed leaves one that tells what was done.
     QString reportError;
@@ -529,9 +505,8 @@ int RunPlot(const QStringList& args, CommandIo& io, const cad::ClassRegistry& re
             host.onReferenceFound = [&names](const std::string& f) { names->AddRead(f); };
         }
     };
-    // Each drawing done: its sheets to the set, its record to the journal.
+    // Each drawing done: its record to the journal.
     const auto drawingDone = [&](const DrawingReport& d) {
-        bindSheets(d);
         QString journalError;
         if (journal && !journal->Record(d, journalChoices, journalError) && !journalFailed) {
             journalFailed = true;
@@ -644,7 +619,7 @@ int RunPlot(const QStringList& args, CommandIo& io, const cad::ClassRegistry& re
     }
     if (!a.merge.isNull()) {
         if (const int setStatus = BindSet(SetOfRun(report.drawings), report.merged, a.merge, io.err,
-                                          "vormex-cli plot", binder.get())) {
+                                          "vormex-cli plot")) {
             status = setStatus;
         }
     }

@@ -517,39 +517,6 @@ TEST(PdfSet, WritesNothingWhenASheetCannotBeBound) {
     }
 }
 
-// A sheet added again after it changed is bound as it was last, whether the binder's
-// thread had bound it before or not.
-TEST(PdfSet, ABinderBindsASheetAddedAgainAsItWasLast) {
-    QTemporaryDir temp;
-    const fs::path root(temp.path().toStdString());
-    std::vector<cli::SetDrawing> set;
-    cli::PdfSetBinder binder(Q(root / "set.pdf"));
-    for (int i = 0; i < 40; ++i) {  // enough to wake the thread more than once
-        const fs::path sheet = root / ("s" + std::to_string(i) + ".pdf");
-        WriteSheet(sheet, 100 + i, 100, 0);
-        binder.Add(Q(sheet));
-        set.push_back({Q(sheet), {{"Model", Q(sheet)}}});
-    }
-    for (const int i : {0, 39}) {
-        WriteSheet(root / ("s" + std::to_string(i) + ".pdf"), 900 + i, 100, 0, 2);
-        binder.Add(set[static_cast<std::size_t>(i)].drawing);
-    }
-    const cli::SetResult r = binder.Write(set);
-    ASSERT_TRUE(r.error.isEmpty()) << r.error.toStdString();
-    QPDF pdf;
-    pdf.processFile((root / "set.pdf").c_str());
-    std::vector<int> widths;
-    for (QPDFObjectHandle page : pdf.getAllPages()) {
-        widths.push_back(page.getKey("/MediaBox").getArrayItem(2).getIntValueAsInt());
-    }
-    std::vector<int> expected{900, 900};
-    for (int i = 1; i < 39; ++i) {
-        expected.push_back(100 + i);
-    }
-    expected.insert(expected.end(), {939, 939});
-    EXPECT_EQ(widths, expected);
-}
-
 // A drawing with each kind of problem; each is found, and only its own.
 TEST(ArchiveCheck, NamesEachProblemOfADrawing) {
     QTemporaryDir temp;

@@ -14,7 +14,6 @@
 #include <QString>
 #include <QStringList>
 #include <QTextStream>
-#include <memory>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -51,43 +50,18 @@ struct SetResult {
     QJsonObject ToJson(const QString& target) const;
 };
 
-// Binds sheets into the set `target` while a run goes on: the sheets added are read and
-// the objects of their pages written to the set's (temporary) file by a thread of the
-// binder's own, woken for a batch of sheets at a time, beside the run. At the run's end
-// Write() binds what the thread has not, then the pages, the bookmarks and the table of
-// objects. A sheet that cannot be bound is told only if the set holds it. Add() may be
-// called from any thread.
-class PdfSetBinder {
-public:
-    explicit PdfSetBinder(const QString& target);
-    ~PdfSetBinder();
-    PdfSetBinder(const PdfSetBinder&) = delete;
-    PdfSetBinder& operator=(const PdfSetBinder&) = delete;
-
-    // A sheet's file, read once between now and Write() (a file added again is read
-    // again, and its pages are those of the last reading).
-    void Add(const QString& file);
-    // Binds `set` into the target (atomically): the sheets added as they were read, the
-    // others read now. An empty `set` writes nothing and is no error; the caller says so.
-    // Once only. The result's seconds are those this call took.
-    SetResult Write(const std::vector<SetDrawing>& set);
-
-private:
-    struct Impl;
-    std::unique_ptr<Impl> impl_;
-};
-
 // Binds the sheets into `target` (atomically). An empty `set` writes nothing and is no
-// error; the caller says so.
+// error; the caller says so. A run binds its sheets at its end, one after another, while
+// they are still in the file cache: binding them beside the run took the processor time
+// of the run itself wherever it used every processor, and cost it more than at the end.
 SetResult WritePdfSet(const std::vector<SetDrawing>& set, const QString& target);
 
 // Binds `set` into `target`, tells `err` what came of it (each line begun with `who`) and
 // sets `merged` (a report's "merged") when the set was written. The exit status it asks
 // for: 0 when the set was written or no sheet was plotted (nothing is written then), 2
-// when a sheet is not a PDF, else 1. With a binder, the sheets it was given are bound as
-// it read them.
+// when a sheet is not a PDF, else 1.
 int BindSet(const std::vector<SetDrawing>& set, QJsonObject& merged, const QString& target,
-            QTextStream& err, const QString& who, PdfSetBinder* binder = nullptr);
+            QTextStream& err, const QString& who);
 // BindSet() of the sheets of `report` (a run report's JSON), into its "merged".
 int BindSetOfReport(QJsonObject& report, const QString& target, QTextStream& err,
                     const QString& who);
