@@ -4,8 +4,9 @@
 // paper size and rotation and their content streams untouched (vector stays vector), by
 // PdfSetWriter. The set is written whole or not at all.
 //
-// The sheets come from a run report's JSON ("drawings", each with "result" and "layouts"
-// with "output" and "ok"), so that a run and the joined reports of its shards bind alike.
+// The sheets come from a run's drawings, or from a run report's JSON ("drawings", each with
+// "result" and "layouts" with "output" and "ok"), by the same rules, so that a run and the
+// joined reports of its shards bind alike.
 // A sheet's file is untrusted: it must be an ordinary file of at most kMaxSheetBytes that
 // begins as a PDF; otherwise no set is written. It is opened once and read whole.
 #pragma once
