@@ -8,13 +8,12 @@
 //   BM_PlotRunMerged/<N>  the same run with --merge: its time beside BM_PlotRun/<N> is
 //                    what binding the PDF set adds; "merge/run" is the time the set held
 //                    up the run's end (the report's "merged" seconds) over the run's
-//                    ("summary" seconds). The sheets are copied into the set beside the
-//                    run, on a thread of their own: the CPU time of both is that of the
-//                    whole process.
+//                    ("summary" seconds): the sheets are bound at the run's end. The run
+//                    has one job (one engine in this process).
 //
-//   BM_BindSheets/<N>  N sheets of the same run bound into a set, as a run's binder does
-//                    it (each added, then the set written): "s/sheet" beside BM_PlotRun's
-//                    "s/drawing" is the share of a run the set takes, free of the run's noise
+//   BM_BindSheets/<N>  N sheets of the same run bound into a set, as a run's end does it:
+//                    "s/sheet" beside BM_PlotRun's "s/drawing" is the share of a run the set
+//                    takes, free of the run's noise
 //
 //   cli_plot_bench [--benchmark_filter=...]     (QT_QPA_PLATFORM=offscreen is set)
 #include <benchmark/benchmark.h>
@@ -155,11 +154,7 @@ void BM_BindSheets(benchmark::State& state) {
     }
     const QString target = QString::fromStdString((root / "set.pdf").string());
     for (auto _ : state) {
-        cli::PdfSetBinder binder(target);
-        for (const auto& d : set) {
-            binder.Add(d.sheets.front().second);
-        }
-        const cli::SetResult r = binder.Write(set);
+        const cli::SetResult r = cli::WritePdfSet(set, target);
         if (!r.error.isEmpty() || r.pages != sheets) {
             state.SkipWithError(r.error.toStdString().c_str());
             break;

@@ -2,19 +2,16 @@
 
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
-#include <algorithm>
-#include <condition_variable>
-#include <deque>
 #include <map>
-#include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
+#include <string_view>
+#include <tuple>
 
 #include "cli/PdfSetWriter.h"
+#include "cli/PlotReport.h"
+#include "files/WholeFile.h"
 #include "plot/PlotPaths.h"
 #include "search/FileSystemPath.h"
 #include "search/FolderListing.h"
@@ -23,26 +20,13 @@ namespace vx::cli {
 
 namespace {
 
-// Why a sheet's file cannot be read; nothing when it can.
-std::optional<QString> SheetProblem(const QString& file) {
-    const auto status = search::StatusOf(file);
-    if (!status) {
-        return file + QStringLiteral(" cannot be read");
-    }
-    if (status->kind != search::EntryKind::File) {
-        return file + QStringLiteral(" is not an ordinary file");
-    }
-    if (status->size > kMaxSheetBytes) {
-        return file + QStringLiteral(" is larger than %1 MiB").arg(kMaxSheetBytes >> 20);
-    }
-    return std::nullopt;
-}
-
-bool SameFile(const QString& a, const QString& b) {
-    const auto sa = search::StatusOf(a);
-    const auto sb = search::StatusOf(b);
-    if (sa && sb) {
-        return sa->identity == sb->identity;
+// Whether `b` is the file `a`, whose status is `sa`: the same identity when both exist, else
+// the same path. A file that does not exist is not looked for.
+bool SameFile(const QString& a, const std::optional<search::FileStatus>& sa, const QString& b) {
+    if (sa) {
+        if (const auto sb = search::StatusOf(b)) {
+            return sa->identity == sb->identity;
+        }
     }
 #ifdef _WIN32
     constexpr auto kCase = Qt::CaseInsensitive;
@@ -53,6 +37,42 @@ bool SameFile(const QString& a, const QString& b) {
                .compare(QDir::cleanPath(QFileInfo(b).absoluteFilePath()), kCase) == 0;
 }
 
+// A drawing of a report as the set sees it.
+struct Reported {
+    QString drawing;
+    bool skipped = false;
+    std::vector<std::tuple<QString, QString, bool>> layouts;  // name, file, plotted
+    QStringList outputs;
+};
+
+// The sheets of a drawing plotted, or skipped by a journal, in the set.
+void Gather(std::vector<SetDrawing>& set, const Reported& d) {
+    SetDrawing drawing{d.drawing, {}};
+    // A drawing a journal skipped brings the sheets of its last plot, in PDF only: a retry
+    // of failures keeps what other choices left.
+    const auto bound = [&d](const QString& file) {
+        return !file.isEmpty() &&
+               (!d.skipped || file.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive));
+    };
+    for (const auto& [layout, output, ok] : d.layouts) {
+        if (ok && bound(output)) {
+            drawing.sheets.emplace_back(layout, output);
+        }
+    }
+    if (d.skipped && drawing.sheets.empty()) {
+        // A journal of an older run names no layouts: each sheet is marked by its file's
+        // name.
+        for (const QString& file : d.outputs) {
+            if (bound(file)) {
+                drawing.sheets.emplace_back(QFileInfo(file).completeBaseName(), file);
+            }
+        }
+    }
+    if (!drawing.sheets.empty()) {
+        set.push_back(std::move(drawing));
+    }
+}
+
 }  // namespace
 
 std::vector<SetDrawing> SetOfReport(const QJsonObject& report) {
@@ -60,37 +80,39 @@ std::vector<SetDrawing> SetOfReport(const QJsonObject& report) {
     for (const QJsonValue& value : report["drawings"].toArray()) {
         const QJsonObject d = value.toObject();
         const QString result = d["result"].toString();
-        SetDrawing drawing{d["drawing"].toString(), {}};
-        const bool skipped = result == QLatin1String("skipped");
-        if (!skipped && result != QLatin1String("plotted") &&
+        Reported reported{d["drawing"].toString(), result == QLatin1String("skipped"), {}, {}};
+        if (!reported.skipped && result != QLatin1String("plotted") &&
             result != QLatin1String("plotted with warnings")) {
             continue;
         }
-        // A drawing a journal skipped brings the sheets of its last plot, in PDF only: a
-        // retry of failures keeps what other choices left.
-        const auto bound = [skipped](const QString& file) {
-            return !file.isEmpty() &&
-                   (!skipped || file.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive));
-        };
         for (const QJsonValue& layout : d["layouts"].toArray()) {
-            const QString output = layout["output"].toString();
-            if (layout["ok"].toBool() && bound(output)) {
-                drawing.sheets.emplace_back(layout["layout"].toString(), output);
-            }
+            reported.layouts.emplace_back(layout["layout"].toString(), layout["output"].toString(),
+                                          layout["ok"].toBool());
         }
-        if (skipped && drawing.sheets.empty()) {
-            // A journal of an older run names no layouts: each sheet is marked by its
-            // file's name.
-            for (const QJsonValue& output : d["outputs"].toArray()) {
-                const QString file = output.toString();
-                if (bound(file)) {
-                    drawing.sheets.emplace_back(QFileInfo(file).completeBaseName(), file);
-                }
-            }
+        for (const QJsonValue& output : d["outputs"].toArray()) {
+            reported.outputs << output.toString();
         }
-        if (!drawing.sheets.empty()) {
-            set.push_back(std::move(drawing));
+        Gather(set, reported);
+    }
+    return set;
+}
+
+std::vector<SetDrawing> SetOfRun(const std::vector<DrawingReport>& drawings) {
+    std::vector<SetDrawing> set;
+    for (const DrawingReport& d : drawings) {
+        Reported reported{
+            search::FromFileSystemPath(d.drawing), d.result == DrawingResult::Skipped, {}, {}};
+        if (!reported.skipped && !d.WasPlotted()) {
+            continue;
         }
+        for (const LayoutPlot& p : d.plots) {
+            reported.layouts.emplace_back(search::FromFileSystemPath(p.layout),
+                                          search::FromFileSystemPath(p.output), p.ok);
+        }
+        for (const std::string& output : d.outputs) {
+            reported.outputs << search::FromFileSystemPath(output);
+        }
+        Gather(set, reported);
     }
     return set;
 }
@@ -103,127 +125,83 @@ QJsonObject SetResult::ToJson(const QString& target) const {
             {"seconds", static_cast<double>(qRound64(seconds * 1000.0)) / 1000.0}};
 }
 
-struct PdfSetBinder::Impl {
-    explicit Impl(const QString& target)
-        : target(target), writer(plot::FsPath(search::ToFileSystemPath(target))) {}
+namespace {
 
-    // A sheet's pages, written to the set (not yet among its pages), or why it cannot be
-    // bound.
-    struct Sheet {
-        std::vector<std::size_t> pages;
-        std::optional<QString> problem;
-        bool notPdf = false;
-    };
-
-    // Reads `file`, whole, and writes the objects of its pages to the set.
-    Sheet Copy(const QString& file) {
-        Sheet sheet;
-        if ((sheet.problem = SheetProblem(file))) {
-            return sheet;
-        }
-        std::string error;
-        if (!writer.Open(error)) {
-            sheet.problem = target + QStringLiteral(": ") + QString::fromStdString(error);
-            return sheet;
-        }
-        QFile in(file);
-        if (!in.open(QIODevice::ReadOnly)) {
-            sheet.problem = file + QStringLiteral(": ") + in.errorString();
-            return sheet;
-        }
-        const QByteArray bytes = in.read(std::min(in.size(), kMaxSheetBytes));
-        // A reader looks for the header within the first kilobyte.
-        if (!bytes.first(std::min<qsizetype>(bytes.size(), 1024)).contains("%PDF-")) {
-            sheet.notPdf = true;
-            sheet.problem = file + QStringLiteral(" is not a PDF file");
-            return sheet;
-        }
-        if (auto problem = writer.Add({bytes.constData(), static_cast<std::size_t>(bytes.size())},
-                                      sheet.pages)) {
-            sheet.problem = file + QStringLiteral(": ") + QString::fromStdString(*problem);
-        }
-        return sheet;
-    }
-
-    void Work() {
-        std::unique_lock lock(mutex);
-        for (;;) {
-            wake.wait(lock, [&] { return !queue.empty() || closing; });
-            if (queue.empty() || abandon) {
-                return;
-            }
-            const QString file = queue.front();
-            queue.pop_front();
-            lock.unlock();
-            Sheet sheet = Copy(file);
-            lock.lock();
-            sheets.insert_or_assign(file, std::move(sheet));
-        }
-    }
-
-    // Lets the thread finish the sheets added (or, abandoning, the one under way).
-    void Close(bool abandoning) {
-        {
-            const std::lock_guard lock(mutex);
-            closing = true;
-            abandon = abandoning;
-        }
-        wake.notify_all();
-        if (thread.joinable()) {
-            thread.join();
-        }
-    }
-
-    QString target;
-    PdfSetWriter writer;
-
-    std::mutex mutex;
-    std::condition_variable wake;
-    std::deque<QString> queue;
-    bool closing = false, abandon = false;
-    std::map<QString, Sheet> sheets;
-    std::thread thread;
+// A sheet's pages, written to the set (not yet among its pages), or why it cannot be bound.
+struct Sheet {
+    std::vector<std::size_t> pages;
+    std::optional<QString> problem;
+    bool notPdf = false;
+    search::FileIdentity identity;  // of the file read
 };
 
-PdfSetBinder::PdfSetBinder(const QString& target) : impl_(std::make_unique<Impl>(target)) {}
-
-PdfSetBinder::~PdfSetBinder() {
-    impl_->Close(true);
-}
-
-void PdfSetBinder::Add(const QString& file) {
-    {
-        const std::lock_guard lock(impl_->mutex);
-        if (impl_->closing) {
-            return;
-        }
-        impl_->queue.push_back(file);
-        if (!impl_->thread.joinable()) {
-            impl_->thread = std::thread([this] { impl_->Work(); });
-        }
+// Reads `file` whole, with one open, and writes the objects of its pages to the set.
+Sheet Copy(PdfSetWriter& writer, const QString& target, const QString& file) {
+    Sheet sheet;
+    files::WholeFile whole;
+    std::string reason;
+    switch (files::ReadWholeFile(plot::FsPath(search::ToFileSystemPath(file)),
+                                 static_cast<std::uint64_t>(kMaxSheetBytes), whole, reason)) {
+        case files::ReadOutcome::Read:
+            break;
+        case files::ReadOutcome::CannotOpen:
+            sheet.problem =
+                file + QStringLiteral(" cannot be read: ") + QString::fromLocal8Bit(reason.c_str());
+            return sheet;
+        case files::ReadOutcome::NotRegular:
+            sheet.problem = file + QStringLiteral(" is not an ordinary file");
+            return sheet;
+        case files::ReadOutcome::TooLarge:
+            sheet.problem =
+                file + QStringLiteral(" is larger than %1 MiB").arg(kMaxSheetBytes >> 20);
+            return sheet;
+        case files::ReadOutcome::Failed:
+            sheet.problem = file + QStringLiteral(": ") + QString::fromLocal8Bit(reason.c_str());
+            return sheet;
     }
-    impl_->wake.notify_one();
+    sheet.identity = {whole.device, whole.inode};
+    std::string error;
+    if (!writer.Open(error)) {
+        sheet.problem = target + QStringLiteral(": ") + QString::fromStdString(error);
+        return sheet;
+    }
+    const std::string_view bytes = whole.bytes;
+    // A reader looks for the header within the first kilobyte.
+    if (bytes.substr(0, 1024).find("%PDF-") == std::string_view::npos) {
+        sheet.notPdf = true;
+        sheet.problem = file + QStringLiteral(" is not a PDF file");
+        return sheet;
+    }
+    if (auto problem = writer.Add(bytes, sheet.pages)) {
+        sheet.problem = file + QStringLiteral(": ") + QString::fromStdString(*problem);
+    }
+    return sheet;
 }
 
-SetResult PdfSetBinder::Write(const std::vector<SetDrawing>& set) {
+}  // namespace
+
+SetResult WritePdfSet(const std::vector<SetDrawing>& set, const QString& target) {
     SetResult r;
     QElapsedTimer clock;
     clock.start();
-    Impl& b = *impl_;
-    const QString& target = b.target;
-    b.Close(false);
     if (set.empty()) {
         return r;
     }
+    PdfSetWriter writer(plot::FsPath(search::ToFileSystemPath(target)));
+    std::map<QString, Sheet> sheets;  // each file read once, however often it is bound
+    // The set never replaces one of its sheets: the target as it is now beside each sheet
+    // as it was read.
+    const auto existing = search::StatusOf(target);
     for (const SetDrawing& d : set) {
         for (const auto& [layout, file] : d.sheets) {
-            if (SameFile(target, file)) {
+            auto sheet = sheets.find(file);
+            if (sheet == sheets.end()) {
+                sheet = sheets.emplace(file, Copy(writer, target, file)).first;
+            }
+            if (existing && !sheet->second.problem &&
+                existing->identity == sheet->second.identity) {
                 r.error = target + QStringLiteral(" is one of the plot files");
                 return r;
-            }
-            auto sheet = b.sheets.find(file);
-            if (sheet == b.sheets.end()) {
-                sheet = b.sheets.emplace(file, b.Copy(file)).first;
             }
             if (sheet->second.problem) {
                 r.error = *sheet->second.problem;
@@ -238,7 +216,7 @@ SetResult PdfSetBinder::Write(const std::vector<SetDrawing>& set) {
     for (const SetDrawing& d : set) {
         PdfSetWriter::Mark mark{QFileInfo(d.drawing).fileName().toStdU16String(), order.size(), {}};
         for (const auto& [layout, file] : d.sheets) {
-            const std::vector<std::size_t>& pages = b.sheets.at(file).pages;
+            const std::vector<std::size_t>& pages = sheets.at(file).pages;
             if (!pages.empty()) {
                 mark.kids.push_back({layout.toStdU16String(), order.size(), {}});
                 order.insert(order.end(), pages.begin(), pages.end());
@@ -254,7 +232,7 @@ SetResult PdfSetBinder::Write(const std::vector<SetDrawing>& set) {
         return r;
     }
     std::string error;
-    if (!b.writer.Finish(order, marks, error)) {
+    if (!writer.Finish(order, marks, error)) {
         r.error = target + QStringLiteral(": ") + QString::fromStdString(error);
         r.sheets = 0;
         return r;
@@ -265,14 +243,9 @@ SetResult PdfSetBinder::Write(const std::vector<SetDrawing>& set) {
     return r;
 }
 
-SetResult WritePdfSet(const std::vector<SetDrawing>& set, const QString& target) {
-    return PdfSetBinder(target).Write(set);
-}
-
-int BindSetOfReport(QJsonObject& report, const QString& target, QTextStream& err,
-                    const QString& who, PdfSetBinder* binder) {
-    const std::vector<SetDrawing> set = SetOfReport(report);
-    const SetResult r = binder ? binder->Write(set) : WritePdfSet(set, target);
+int BindSet(const std::vector<SetDrawing>& set, QJsonObject& merged, const QString& target,
+            QTextStream& err, const QString& who) {
+    const SetResult r = WritePdfSet(set, target);
     if (!r.error.isEmpty()) {
         err << who << ": the PDF set " << target << " was not written: " << r.error << '\n';
         return r.notPdf ? 2 : 1;
@@ -282,10 +255,20 @@ int BindSetOfReport(QJsonObject& report, const QString& target, QTextStream& err
             << " was not written\n";
         return 0;
     }
-    report["merged"] = r.ToJson(target);
+    merged = r.ToJson(target);
     err << who << ": " << target << ": " << r.pages << (r.pages == 1 ? " page" : " pages") << " of "
         << r.drawings << (r.drawings == 1 ? " drawing" : " drawings") << '\n';
     return 0;
+}
+
+int BindSetOfReport(QJsonObject& report, const QString& target, QTextStream& err,
+                    const QString& who) {
+    QJsonObject merged;
+    const int status = BindSet(SetOfReport(report), merged, target, err, who);
+    if (!merged.isEmpty()) {
+        report["merged"] = merged;
+    }
+    return status;
 }
 
 bool DeviceWritesFiles(const QString& device) {
@@ -302,8 +285,9 @@ std::optional<QString> SetNameProblem(const QString& target, const QStringList& 
     if (!QFileInfo(QFileInfo(target).absolutePath()).isDir()) {
         return QStringLiteral("no folder for ") + target;
     }
+    const auto existing = search::StatusOf(target);
     for (const QString& file : taken) {
-        if (SameFile(target, file)) {
+        if (SameFile(target, existing, file)) {
             return target + QStringLiteral(" would replace ") + file;
         }
     }

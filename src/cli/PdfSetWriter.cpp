@@ -5,10 +5,9 @@
 #include <qpdf/QPDFWriter.hh>
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <charconv>
-#include <cstdio>
-#include <cstring>
 #include <exception>
 #include <initializer_list>
 #include <utility>
@@ -49,12 +48,24 @@ struct Value {
     bool IsName(std::string_view name) const { return kind == Kind::Name && text == name; }
 };
 
+// The class of each byte: 1 white space, 2 a delimiter, 0 a regular character.
+constexpr auto kByteClass = [] {
+    std::array<std::uint8_t, 256> table{};
+    for (const char c : {' ', '\n', '\r', '\t', '\f', '\0'}) {
+        table[static_cast<unsigned char>(c)] = 1;
+    }
+    for (const char c : std::string_view("()<>[]{}/%")) {
+        table[static_cast<unsigned char>(c)] = 2;
+    }
+    return table;
+}();
+
 bool IsSpace(char c) {
-    return c == ' ' || c == '\n' || c == '\r' || c == '\t' || c == '\f' || c == '\0';
+    return kByteClass[static_cast<unsigned char>(c)] == 1;
 }
 
-bool IsDelimiter(char c) {
-    return std::strchr("()<>[]{}/%", c) != nullptr && c != '\0';
+bool IsRegular(char c) {
+    return kByteClass[static_cast<unsigned char>(c)] == 0;
 }
 
 std::optional<std::uint64_t> Unsigned(std::string_view text) {
@@ -100,7 +111,7 @@ public:
     // The regular characters from here on.
     std::string_view Regular() {
         const std::size_t start = pos_;
-        while (pos_ < data_.size() && !IsSpace(data_[pos_]) && !IsDelimiter(data_[pos_])) {
+        while (pos_ < data_.size() && IsRegular(data_[pos_])) {
             ++pos_;
         }
         return data_.substr(start, pos_ - start);
@@ -809,10 +820,12 @@ bool PdfSetWriter::Finish(const std::vector<std::size_t>& order, const std::vect
             throw Malformed{"a set larger than a PDF can hold"};
         }
         s.Put("xref\n0 " + std::to_string(s.offsets.size()) + "\n0000000000 65535 f\r\n");
-        char entry[21];
+        char entry[] = "0000000000 00000 n\r\n";
         for (std::uint32_t num = 1; num < s.offsets.size(); ++num) {
-            std::snprintf(entry, sizeof entry, "%010llu 00000 n\r\n",
-                          static_cast<unsigned long long>(s.offsets[num]));
+            std::uint64_t offset = s.offsets[num];  // at most kMaxOffset: ten digits
+            for (int i = 9; i >= 0; --i, offset /= 10) {
+                entry[i] = static_cast<char>('0' + offset % 10);
+            }
             s.Put(std::string_view(entry, 20));
         }
         s.Put("trailer\n<</Size " + std::to_string(s.offsets.size()) + " /Root " +

@@ -339,8 +339,7 @@ int RunPlot(const QStringList& args, CommandIo& io, const cad::ClassRegistry& re
         }
         io.err << report.Total() << " drawings: 0 plotted, " << report.Total() << " not found\n";
         if (!a.merge.isNull()) {
-            QJsonObject json = report.ToJson();
-            BindSetOfReport(json, a.merge, io.err, "vormex-cli plot");  // no sheet: no set
+            BindSet({}, report.merged, a.merge, io.err, "vormex-cli plot");  // no sheet: no set
         }
         return report.notFound.empty() ? 0 : 1;
     }
@@ -429,12 +428,10 @@ int RunPlot(const QStringList& args, CommandIo& io, const cad::ClassRegistry& re
             if (!a.merge.isNull()) {
                 // The set of a run that plotted nothing again is bound from the sheets
                 // its drawings' last plots left.
-                QJsonObject json = report.ToJson();
-                if (const int setStatus =
-                        BindSetOfReport(json, a.merge, io.err, "vormex-cli plot")) {
+                if (const int setStatus = BindSet(SetOfRun(report.drawings), report.merged, a.merge,
+                                                  io.err, "vormex-cli plot")) {
                     status = setStatus;
                 }
-                report.merged = json["merged"].toObject();
             }
             report.seconds = static_cast<double>(clock.elapsed()) / 1000.0;
             QString reportError;
@@ -451,30 +448,6 @@ int RunPlot(const QStringList& args, CommandIo& io, const cad::ClassRegistry& re
 
     if (!a.timeout.isNull()) {
         engine::remote::SetLongCallLimit(a.timeout.toInt());
-    }
-
-    // The set's sheets are read as their drawings are done, beside the run.
-    std::unique_ptr<PdfSetBinder> binder;
-    const auto bindSheets = [&](const DrawingReport& d) {
-        if (!binder || !(d.WasPlotted() || d.result == DrawingResult::Skipped)) {
-            return;
-        }
-        for (const LayoutPlot& p : d.plots) {
-            if (p.ok && !p.output.empty()) {
-                binder->Add(search::FromFileSystemPath(p.output));
-            }
-        }
-        if (d.result == DrawingResult::Skipped && d.plots.empty()) {
-            for (const std::string& output : d.outputs) {
-                binder->Add(search::FromFileSystemPath(output));
-            }
-        }
-    };
-    if (!a.merge.isNull()) {
-        binder = std::make_unique<PdfSetBinder>(a.merge);
-        for (const DrawingReport& d : skipped) {
-            bindSheets(d);
-        }
     }
 
     // The report stands from the start and follows the run, so that a run that is
@@ -532,9 +505,8 @@ int RunPlot(const QStringList& args, CommandIo& io, const cad::ClassRegistry& re
             host.onReferenceFound = [&names](const std::string& f) { names->AddRead(f); };
         }
     };
-    // Each drawing done: its sheets to the set, its record to the journal.
+    // Each drawing done: its record to the journal.
     const auto drawingDone = [&](const DrawingReport& d) {
-        bindSheets(d);
         QString journalError;
         if (journal && !journal->Record(d, journalChoices, journalError) && !journalFailed) {
             journalFailed = true;
@@ -646,12 +618,10 @@ int RunPlot(const QStringList& args, CommandIo& io, const cad::ClassRegistry& re
                                                           : 0;
     }
     if (!a.merge.isNull()) {
-        QJsonObject json = report.ToJson();
-        if (const int setStatus =
-                BindSetOfReport(json, a.merge, io.err, "vormex-cli plot", binder.get())) {
+        if (const int setStatus = BindSet(SetOfRun(report.drawings), report.merged, a.merge, io.err,
+                                          "vormex-cli plot")) {
             status = setStatus;
         }
-        report.merged = json["merged"].toObject();
     }
     if (!a.report.isEmpty()) {
         QString error;

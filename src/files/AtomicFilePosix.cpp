@@ -173,4 +173,36 @@ std::string Sync(std::intptr_t handle) {
     return fsync(static_cast<int>(handle)) == 0 ? std::string() : Reason(errno);
 }
 
+std::string OpenForRead(const fs::path& file, std::intptr_t& handle, OpenFile& opened) {
+    const int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) {
+        return Reason(errno);
+    }
+    struct stat st {};
+    if (fstat(fd, &st) != 0) {
+        const int error = errno;
+        close(fd);
+        return Reason(error);
+    }
+    opened.regular = S_ISREG(st.st_mode);
+    opened.size = st.st_size > 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
+    opened.device = static_cast<std::uint64_t>(st.st_dev);
+    opened.inode = static_cast<std::uint64_t>(st.st_ino);
+    handle = fd;
+    return {};
+}
+
+std::string ReadSome(std::intptr_t handle, char* data, std::size_t size, std::size_t& got) {
+    for (;;) {
+        const ssize_t n = read(static_cast<int>(handle), data, size);
+        if (n >= 0) {
+            got = static_cast<std::size_t>(n);
+            return {};
+        }
+        if (errno != EINTR) {
+            return Reason(errno);
+        }
+    }
+}
+
 }  // namespace vx::files::platform

@@ -3,6 +3,7 @@
 // link at the target's name rather than what it points at.
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <random>
@@ -141,6 +142,38 @@ std::string OpenForAppend(const fs::path& file, std::intptr_t& handle) {
 
 std::string Sync(std::intptr_t handle) {
     return FlushFileBuffers(H(handle)) ? std::string() : Reason(GetLastError());
+}
+
+std::string OpenForRead(const fs::path& file, std::intptr_t& handle, OpenFile& opened) {
+    const HANDLE h = CreateFileW(
+        file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        return Reason(GetLastError());
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(h, &info)) {
+        const DWORD error = GetLastError();
+        CloseHandle(h);
+        return Reason(error);
+    }
+    opened.regular =
+        GetFileType(h) == FILE_TYPE_DISK && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    opened.size = (std::uint64_t(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+    opened.device = info.dwVolumeSerialNumber;
+    opened.inode = (std::uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    handle = reinterpret_cast<std::intptr_t>(h);
+    return {};
+}
+
+std::string ReadSome(std::intptr_t handle, char* data, std::size_t size, std::size_t& got) {
+    DWORD n = 0;
+    const auto chunk = static_cast<DWORD>(std::min<std::size_t>(size, DWORD{1} << 30));
+    if (!ReadFile(H(handle), data, chunk, &n, nullptr)) {
+        return Reason(GetLastError());
+    }
+    got = n;
+    return {};
 }
 
 }  // namespace vx::files::platform

@@ -16,6 +16,9 @@
 #include <fstream>
 #include <memory>
 #include <set>
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 #include "../engine/automation/EngineFixture.h"
 #include "cli/DrawingList.h"
@@ -479,6 +482,13 @@ TEST(PdfSet, WritesNothingWhenASheetCannotBeBound) {
     Write(root / "cut.pdf", ok.read(ok.size() / 2));
     const QByteArray catalog = "<< /Type /Catalog /Pages 2 0 R >>";
     Write(root / "loop.pdf", RawPdf({catalog, "<< /Type /Pages /Kids [2 0 R] /Count 1 >>"}));
+    // Refused by what the open file shows: too large (sparse, never read) or a pipe that
+    // no one writes to (never waited on).
+    fs::copy_file(root / "ok.pdf", root / "big.pdf");
+    fs::resize_file(root / "big.pdf", static_cast<std::uintmax_t>(cli::kMaxSheetBytes) + 1);
+#ifndef _WIN32
+    ASSERT_EQ(mkfifo((root / "pipe.pdf").c_str(), 0600), 0);
+#endif
     const struct {
         fs::path sheet, target;
         bool notPdf;
@@ -487,6 +497,10 @@ TEST(PdfSet, WritesNothingWhenASheetCannotBeBound) {
                  {root / "gone.pdf", root / "set.pdf", false},
                  {root / "cut.pdf", root / "set.pdf", false},
                  {root / "loop.pdf", root / "set.pdf", false},
+                 {root / "big.pdf", root / "set.pdf", false},
+#ifndef _WIN32
+                 {root / "pipe.pdf", root / "set.pdf", false},
+#endif
                  {root / "ok.pdf", root / "ok.pdf", false}};
     const auto before = fs::file_size(root / "ok.pdf");
     const auto files = std::distance(fs::directory_iterator(root), fs::directory_iterator());

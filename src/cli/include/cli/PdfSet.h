@@ -4,22 +4,24 @@
 // paper size and rotation and their content streams untouched (vector stays vector), by
 // PdfSetWriter. The set is written whole or not at all.
 //
-// The sheets come from a run report's JSON ("drawings", each with "result" and "layouts"
-// with "output" and "ok"), so that a run and the joined reports of its shards bind alike.
+// The sheets come from a run's drawings, or from a run report's JSON ("drawings", each with
+// "result" and "layouts" with "output" and "ok"), by the same rules, so that a run and the
+// joined reports of its shards bind alike.
 // A sheet's file is untrusted: it must be an ordinary file of at most kMaxSheetBytes that
-// begins as a PDF; otherwise no set is written.
+// begins as a PDF; otherwise no set is written. It is opened once and read whole.
 #pragma once
 
 #include <QJsonObject>
 #include <QString>
 #include <QStringList>
 #include <QTextStream>
-#include <memory>
 #include <optional>
 #include <utility>
 #include <vector>
 
 namespace vx::cli {
+
+struct DrawingReport;
 
 // A sheet is read whole, one at a time, so this bounds what binding holds in memory: far
 // above any plotted sheet (a vector page stops at 50 MiB), far below the memory of a run.
@@ -35,6 +37,8 @@ struct SetDrawing {
 // file; a drawing that failed, or that wrote no file, has no place in the set. A drawing
 // a journal skipped as unchanged brings the PDF files of its last plot.
 std::vector<SetDrawing> SetOfReport(const QJsonObject& report);
+// The same of a run's drawings, as the run holds them.
+std::vector<SetDrawing> SetOfRun(const std::vector<DrawingReport>& drawings);
 
 struct SetResult {
     int drawings = 0;
@@ -47,41 +51,21 @@ struct SetResult {
     QJsonObject ToJson(const QString& target) const;
 };
 
-// Binds sheets into the set `target` while a run goes on: each sheet added is read and
-// the objects of its pages written to the set's (temporary) file, on a thread of the
-// binder's own, so that at the run's end only the pages, the bookmarks and the table of
-// objects are left to write. A sheet that cannot be bound is told only if the set holds
-// it. Add() may be called from any thread.
-class PdfSetBinder {
-public:
-    explicit PdfSetBinder(const QString& target);
-    ~PdfSetBinder();
-    PdfSetBinder(const PdfSetBinder&) = delete;
-    PdfSetBinder& operator=(const PdfSetBinder&) = delete;
-
-    // A sheet's file as it is now (a file added again is read again).
-    void Add(const QString& file);
-    // Binds `set` into the target (atomically): the sheets added as they were read, the
-    // others read now. An empty `set` writes nothing and is no error; the caller says so.
-    // Once only. The result's seconds are those this call took.
-    SetResult Write(const std::vector<SetDrawing>& set);
-
-private:
-    struct Impl;
-    std::unique_ptr<Impl> impl_;
-};
-
 // Binds the sheets into `target` (atomically). An empty `set` writes nothing and is no
-// error; the caller says so.
+// error; the caller says so. A run binds its sheets at its end, one after another, while
+// they are still in the file cache: binding them beside the run took the processor time
+// of the run itself wherever it used every processor, and cost it more than at the end.
 SetResult WritePdfSet(const std::vector<SetDrawing>& set, const QString& target);
 
-// Binds the sheets of `report` (a run report's JSON) into `target`, tells `err` what came
-// of it (each line begun with `who`) and sets the report's "merged" when the set was
-// written. The exit status it asks for: 0 when the set was written or no sheet was
-// plotted (nothing is written then), 2 when a sheet is not a PDF, else 1. With a binder,
-// the sheets it was given are bound as it read them.
+// Binds `set` into `target`, tells `err` what came of it (each line begun with `who`) and
+// sets `merged` (a report's "merged") when the set was written. The exit status it asks
+// for: 0 when the set was written or no sheet was plotted (nothing is written then), 2
+// when a sheet is not a PDF, else 1.
+int BindSet(const std::vector<SetDrawing>& set, QJsonObject& merged, const QString& target,
+            QTextStream& err, const QString& who);
+// BindSet() of the sheets of `report` (a run report's JSON), into its "merged".
 int BindSetOfReport(QJsonObject& report, const QString& target, QTextStream& err,
-                    const QString& who, PdfSetBinder* binder = nullptr);
+                    const QString& who);
 
 // Whether `device` writes files the set can hold: a plotter configuration (a printer
 // writes none).

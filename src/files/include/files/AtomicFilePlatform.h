@@ -34,4 +34,17 @@ std::string OpenForAppend(const std::filesystem::path& file, std::intptr_t& hand
 // Flushes what was written to the disk; the handle stays open.
 std::string Sync(std::intptr_t handle);
 
+// What the handle of a file opened for reading shows of it.
+struct OpenFile {
+    bool regular = false;
+    std::uint64_t size = 0;
+    std::uint64_t device = 0;  // volume serial on Windows
+    std::uint64_t inode = 0;   // file index on Windows
+};
+// Opens `file` for reading (links followed) without waiting on a pipe, and looks at it
+// through the handle.
+std::string OpenForRead(const std::filesystem::path& file, std::intptr_t& handle, OpenFile& opened);
+// Reads at most `size` bytes; `got` is 0 at the file's end.
+std::string ReadSome(std::intptr_t handle, char* data, std::size_t size, std::size_t& got);
+
 }  // namespace vx::files::platform
