@@ -1,4 +1,5 @@
 #include "engine/db/Database.h"
+#include "engine/db/ColorMethod.h"
 
 #include <algorithm>
 #include <array>
@@ -30,6 +31,21 @@ Color Color::FromRgb(std::uint32_t rgb, std::int16_t nearestIndex) {
     c.rgb = rgb & 0xFFFFFFu;
     c.index = nearestIndex;
     return c;
+}
+
+std::optional<Color> ColorFromMethod(std::uint32_t value, std::int16_t nearestIndex) {
+    switch (value >> 24) {
+        case 0xC0:
+            return Color::FromIndex(256);
+        case 0xC1:
+            return Color::FromIndex(0);
+        case 0xC2:
+            return Color::FromRgb(value & 0xFFFFFFu, nearestIndex);
+        case 0xC3:
+            return Color::FromIndex(static_cast<int>(value & 0xFF));
+        default:
+            return std::nullopt;
+    }
 }
 
 std::string_view TypeName(EntityType type) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "engine/db/ColorMethod.h"
 #include "engine/geom/Curves.h"
 
 namespace vx::engine::db {
@@ -430,22 +431,9 @@ private:
                 return;
             }
             case ProxyOp::TrueColor: {
-                const std::uint32_t v = b.L();
-                switch (v >> 24) {
-                    case 0xC0:
-                        traits_.color = Color::FromIndex(256);
-                        break;
-                    case 0xC1:
-                        traits_.color = Color::FromIndex(0);
-                        break;
-                    case 0xC2:
-                        traits_.color = Color::FromRgb(v & 0xFFFFFFu, 0);
-                        break;
-                    case 0xC3:
-                        traits_.color = Color::FromIndex(static_cast<int>(v & 0xFF));
-                        break;
-                    default:
-                        break;  // no colour, or a method this program does not know
+                // No colour, or a method this program does not know: the colour stays.
+                if (const auto c = ColorFromMethod(b.L(), 0)) {
+                    traits_.color = *c;
                 }
                 return;
             }

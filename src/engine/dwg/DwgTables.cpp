@@ -8,6 +8,7 @@
 #include <initializer_list>
 #include <optional>
 
+#include "engine/db/ColorMethod.h"
 #include "engine/db/TableCells.h"
 #include "engine/dwg/DwgReaderImpl.h"
 
@@ -60,24 +61,10 @@ public:
         c.color = Color::FromIndex(index);
         const auto value = static_cast<std::uint32_t>(d_.BL());
         const std::uint8_t names = d_.RC();
-        switch (value >> 24) {
-            case 0xC0:
-                c.color = Color::FromIndex(256);
-                break;
-            case 0xC1:
-                c.color = Color::FromIndex(0);
-                break;
-            case 0xC2:
-                c.color = Color::FromRgb(value & 0xFFFFFF, index);
-                break;
-            case 0xC3:
-                c.color = Color::FromIndex(static_cast<int>(value & 0xFF));
-                break;
-            case 0xC8:
-                c.none = true;
-                break;
-            default:
-                break;
+        if (const auto method = db::ColorFromMethod(value, index)) {
+            c.color = *method;
+        } else if ((value >> 24) == 0xC8) {
+            c.none = true;
         }
         for (int bit = 1; bit <= 2; bit <<= 1) {
             if (names & bit) {

@@ -2,6 +2,7 @@
 // objects), ACAD_TABLE, WIPEOUT and MULTILEADER.
 #include <cmath>
 
+#include "engine/db/ColorMethod.h"
 #include "engine/dxf/DxfReaderImpl.h"
 
 namespace vx::engine::dxf {
@@ -57,17 +58,10 @@ void WalkSubclasses(Reader& r, const std::vector<Tag>& tags, EntityProps& p, Own
 // true colour (0xC2) or index (0xC3); the rest is the value.
 Color RawColor(std::int64_t raw) {
     const auto v = static_cast<std::uint32_t>(raw);
-    switch (v >> 24) {
-        case 0xC1:
-            return Color::FromIndex(0);
-        case 0xC2:
-            return Color::FromRgb(v & 0xFFFFFFu, 7);
-        case 0xC3:
-            return Color::FromIndex(static_cast<int>(v & 0xFF) == 0 ? 256
-                                                                    : static_cast<int>(v & 0xFF));
-        default:
-            return Color::FromIndex(256);
+    if ((v >> 24) == 0xC3 && (v & 0xFF) == 0) {
+        return Color::FromIndex(256);  // index 0 here means by layer
     }
+    return db::ColorFromMethod(v, 7).value_or(Color::FromIndex(256));
 }
 
 }  // namespace
