@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <map>
 #include <optional>
+#include <thread>
 
 #include "engine/journal/PlotJournal.h"
 #include "engine/remote/ProcessControl.h"
@@ -33,6 +34,15 @@ std::atomic<std::uint32_t> cancels{0};
 std::atomic<std::uint32_t> cancelsCleared{0};
 std::atomic<int> longCallOverride{0};
 std::atomic<std::uint64_t> roundTrips{0};
+// The sessions of this process that are connected to an engine: with each engine busy
+// while its session waits, a session looks for its answer without blocking only while
+// the machine has a processor for each engine and each session besides.
+std::atomic<unsigned> connectedSessions{0};
+
+bool SpareProcessors() {
+    static const unsigned processors = std::max(1u, std::thread::hardware_concurrency());
+    return 2 * connectedSessions.load(std::memory_order_relaxed) <= processors;
+}
 static_assert(std::atomic<std::uint32_t>::is_always_lock_free);
 
 // A call is given up on an interrupt only after it has run this long.
@@ -40,6 +50,9 @@ constexpr int kCancelAfterMs = 150;
 // How long the engine has to answer a cancel before it is ended.
 constexpr int kCancelGraceMs = 300;
 constexpr int kSliceMs = 50;
+// How long a reply is looked for before the session blocks: what the engine takes for a
+// small drawing's plot.
+constexpr std::chrono::microseconds kAnswerMoment{1000};
 // Calls that do not wait are sent at the latest when they come to this many bytes.
 constexpr std::size_t kMaxOutgoing = 64 * 1024;
 
@@ -340,11 +353,15 @@ private:
     // Waits for the next message until `deadline` (ms of clock_); a cancel is taken up
     // only `since` + kCancelAfterMs on.
     enum class Wait { Message, Timeout, Closed, Cancelled };
-    Wait Receive(std::string& message, qint64 deadline, bool cancellable, qint64 since = 0);
+    // `kind`: what is waited for (the method of the call that waits), to tell waits apart.
+    Wait Receive(std::string& message, qint64 deadline, bool cancellable, qint64 since = 0,
+                 std::size_t kind = 0);
 
     RemoteOptions options_;
     std::unique_ptr<QLocalSocket> socket_;
     FrameBuffer frames_;
+    Spinner spinner_{kAnswerMoment};
+    bool connected_ = false;
     qint64 pid_ = 0;
     std::uint64_t generation_ = 0;
     std::uint32_t sequence_ = 0;
@@ -379,6 +396,9 @@ HandleOwner::~HandleOwner() {
 }
 
 void Session::Drop() {
+    if (std::exchange(connected_, false)) {
+        connectedSessions.fetch_sub(1, std::memory_order_relaxed);
+    }
     drawings_.reset();
     papers_.clear();
     if (socket_) {
@@ -414,7 +434,8 @@ bool Session::Send(const std::string& bytes) {
 }
 
 Session::Wait Session::Receive(std::string& message, qint64 deadline, bool cancellable,
-                               qint64 since) {
+                               qint64 since, std::size_t kind) {
+    bool spun = false;
     for (;;) {
         if (frames_.Next(message)) {
             return Wait::Message;
@@ -430,7 +451,15 @@ Session::Wait Session::Receive(std::string& message, qint64 deadline, bool cance
             return Wait::Closed;
         }
         const int slice = static_cast<int>(std::min<qint64>(kSliceMs, deadline - now));
-        if (socket_->bytesAvailable() > 0 || socket_->waitForReadyRead(slice)) {
+        bool ready = socket_->bytesAvailable() > 0;
+        if (!ready && !spun && SpareProcessors()) {
+            spun = true;
+            ready = spinner_.Spin(kind, [&] { return socket_->waitForReadyRead(0); });
+        }
+        if (!ready) {
+            ready = socket_->waitForReadyRead(slice);
+        }
+        if (ready) {
             const QByteArray bytes = socket_->readAll();
             frames_.Append(bytes.constData(), static_cast<std::size_t>(bytes.size()));
         } else if (socket_->state() != QLocalSocket::ConnectedState) {
@@ -482,6 +511,8 @@ bool Session::Attach() {
     ++epoch_;
     ++activeEpoch_;
     quit_ = false;
+    connected_ = true;
+    connectedSessions.fetch_add(1, std::memory_order_relaxed);
     return true;
 }
 
@@ -575,7 +606,8 @@ Value Session::Call(std::uint64_t generation, std::uint32_t handle, Method m,
     call.U32(sequence);
     call.U32(handle);
     call.U16(static_cast<std::uint16_t>(m));
-    call.U8(static_cast<std::uint8_t>((wait ? 0 : kNoWait) | (ahead ? kAhead : 0)));
+    call.U8(static_cast<std::uint8_t>((wait ? 0 : kNoWait) | (ahead ? kAhead : 0) |
+                                      (SpareProcessors() ? kSpinning : 0)));
     call.U32(chosen);
     call.U32(static_cast<std::uint32_t>(released_.size()));
     for (std::uint32_t id : released_) {
@@ -646,7 +678,8 @@ Value Session::Settle() {
         const int seconds = LimitSeconds(head.method);
         const qint64 start = std::max(head.sentAt, lastReply_);
         std::string message;
-        switch (Receive(message, start + seconds * 1000LL, true, start)) {
+        switch (Receive(message, start + seconds * 1000LL, true, start,
+                        static_cast<std::size_t>(pending_.back().method))) {
             case Wait::Message:
                 break;
             case Wait::Timeout:

@@ -17,6 +17,10 @@ constexpr int kDefaultIdleMs = 10000;
 // Replies are held no longer than this before a call begins: the client's clock for the
 // call under way runs from the last reply it read.
 constexpr qint64 kHoldMs = 20;
+// How long the only client's next call is looked for after the replies went, before the
+// event loop waits for it: the client takes some tens of microseconds between calls, a
+// few hundred between drawings.
+constexpr std::chrono::microseconds kCallMoment{500};
 
 template <class T>
 const T& Arg(const std::vector<Value>& args, std::size_t i) {
@@ -86,7 +90,10 @@ bool ChangesDrawings(Method m) {
 }  // namespace
 
 EngineServer::EngineServer(std::shared_ptr<cad::AutomationClass> engine, QObject* parent)
-    : QObject(parent), engine_(std::move(engine)), app_(engine_->CreateObject()) {
+    : QObject(parent),
+      engine_(std::move(engine)),
+      app_(engine_->CreateObject()),
+      spinner_(kCallMoment) {
     server_.setSocketOptions(QLocalServer::UserAccessOption);
     connect(&server_, &QLocalServer::newConnection, this, &EngineServer::Accept);
     idle_.setSingleShot(true);
@@ -179,16 +186,40 @@ void EngineServer::CheckEnd() {
 
 void EngineServer::Read(Client& client) {
     QLocalSocket* socket = client.socket;
-    const QByteArray bytes = socket->readAll();
-    client.frames.Append(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    // A wait below may tell of the socket's data again: the read under way takes it.
+    if (reading_ == socket) {
+        return;
+    }
+    struct Reading {
+        QLocalSocket*& now;
+        QLocalSocket* const outer;
+        ~Reading() { now = outer; }
+    } reading{reading_, std::exchange(reading_, socket)};
     std::string message;
     try {
-        // Calls sent together are served in order; none after one that ended the engine.
-        while (!ending_ && clients_.count(socket) && client.frames.Next(message)) {
-            Serve(client, message);
-        }
-        if (clients_.count(socket)) {
+        for (;;) {
+            const QByteArray bytes = socket->readAll();
+            client.frames.Append(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+            // Calls sent together are served in order; none after one that ended the
+            // engine.
+            while (!ending_ && clients_.count(socket) && client.frames.Next(message)) {
+                Serve(client, message);
+            }
+            if (!clients_.count(socket)) {
+                break;
+            }
             SendReplies(client);
+            // The client's next call mostly follows at once: while it is the only client
+            // and looks for its own replies so, it is looked for a moment before the event
+            // loop waits. A client that goes during the moment is gone when the wait
+            // returns.
+            if (ending_ || clients_.size() != 1 || !client.spinning) {
+                break;
+            }
+            if (!spinner_.Spin(0, [&] { return socket->waitForReadyRead(0); }) ||
+                !clients_.count(socket)) {
+                break;
+            }
         }
     } catch (const ProtocolError&) {
         // A client that speaks nonsense is dropped; the others go on.
@@ -281,6 +312,7 @@ void EngineServer::Serve(Client& client, const std::string& message) {
         status = Run(client, handle, static_cast<Method>(method), args, result, error);
         client.chosen = 0;
         client.skipping = !waits && status != Status::Ok && (flags & kAhead) == 0;
+        client.spinning = (flags & kSpinning) != 0;
     }
     std::optional<HandleList> drawings;
     if (status != Status::Skipped && status != Status::OutOfMemory &&

@@ -655,6 +655,88 @@ TEST(ProtocolTest, ABlockHandleTellsAtMostTheBoundOfEntities) {
     }
 }
 
+// A clock that moves only when a test moves it, and a yield that takes `yieldFor` of it.
+struct TestTime {
+    static std::chrono::steady_clock::time_point now() {
+        return std::chrono::steady_clock::time_point(std::chrono::microseconds(ticks));
+    }
+    static void yield() { ticks += yieldFor; }
+    static inline std::int64_t ticks = 0;
+    static inline std::int64_t yieldFor = 0;
+};
+
+// How often waits ask for their answer: again and again while the moment lasts; after a
+// moment in vain, the next waits of that kind once each, twice as many after each moment
+// in vain, until an answer comes within the moment.
+TEST(ProtocolTest, WaitsOfAKindBlockAtOnceAfterAMomentInVainTwiceAsLongEachTime) {
+    using Spinner = engine::remote::BasicSpinner<TestTime>;
+    constexpr int kNever = 0;  // the moment passes before the answer comes
+    struct Wait {
+        std::size_t kind;
+        int answerAt;  // the ask that finds the answer
+        bool came;
+        int asks;
+    };
+    const Wait never{1, kNever, false, 1};
+    const Wait blocked{1, 3, false, 1};
+    const Wait spun{1, 3, true, 3};
+    const std::vector<std::pair<const char*, std::vector<Wait>>> rows = {
+        {"a first wait asks until the answer comes", {spun}},
+        {"an answer there at once", {never, {1, 1, true, 1}}},
+        {"after one moment in vain one wait blocks", {never, blocked, spun}},
+        {"another kind still asks", {never, {2, 3, true, 3}}},
+        {"twice as many each time", {never, blocked, never, blocked, blocked, spun}},
+        {"an answer in time starts again",
+         {never, blocked, never, blocked, blocked, spun, never, blocked, spun}},
+    };
+    for (const auto& [what, waits] : rows) {
+        Spinner spinner(std::chrono::microseconds(50));
+        for (std::size_t i = 0; i < waits.size(); ++i) {
+            const Wait& w = waits[i];
+            int asks = 0;
+            const bool came = spinner.Spin(w.kind, [&, &w = w] {
+                ++asks;
+                if (w.answerAt == kNever) {
+                    TestTime::ticks += 100;
+                    return false;
+                }
+                return asks >= w.answerAt;
+            });
+            EXPECT_EQ(came, w.came) << what << ", wait " << i;
+            EXPECT_EQ(asks, w.asks) << what << ", wait " << i;
+        }
+    }
+    // Moments in vain one after another: the waits between two that ask more than once
+    // double, up to kMostBlocked.
+    Spinner spinner(std::chrono::microseconds(50));
+    std::vector<int> gaps;
+    for (int i = 0, last = 0; i < 4 * Spinner::kMostBlocked; ++i) {
+        int asks = 0;
+        spinner.Spin(0, [&] {
+            TestTime::ticks += ++asks == 2 ? 100 : 0;
+            return false;
+        });
+        if (asks > 1 && i > 0) {
+            gaps.push_back(i - std::exchange(last, i));
+        }
+    }
+    const int most = Spinner::kMostBlocked + 1;
+    EXPECT_EQ(gaps, (std::vector<int>{2, 3, 5, 9, 17, 33, 65, 129, most, most}));
+
+    // A processor given away for longer than kShared ends the moment: the next wait of
+    // the kind blocks at once. Given away briefly, it does not.
+    for (const auto away : {Spinner::kShared, Spinner::kShared + std::chrono::microseconds(1)}) {
+        Spinner shared(std::chrono::hours(1));
+        TestTime::yieldFor = away.count();
+        int asks = 0;
+        const bool came = shared.Spin(0, [&] { return ++asks == 3; });
+        TestTime::yieldFor = 0;
+        const bool blockedNext = !shared.Spin(0, [&] { return ++asks == 5; });
+        EXPECT_EQ(came, away == Spinner::kShared) << away.count();
+        EXPECT_EQ(blockedNext, away > Spinner::kShared) << away.count();
+    }
+}
+
 TEST_F(PipelineTest, AProgramThatComesAsTheLastOneQuitsGetsAFreshEngine) {
     cad::ClassRegistry registry;
     engine::remote::RegisterRemoteEngine(registry, Options());

@@ -12,7 +12,8 @@
 // call had thrown where it was made. A call that returns an object may name the handle
 // that its object is to get (from kFirstClientHandle on) and go without waiting too. A
 // call asked ahead (kAhead), for an answer the program is likely to want next, neither
-// fails the calls after it nor is run after an earlier failure.
+// fails the calls after it nor is run after an earlier failure. A call flagged kSpinning
+// tells that the client looks for its replies without blocking for a moment.
 //
 //   Hello   : u8 type, u16 version
 //   Welcome : u8 type, u16 version, i64 pid, u32 application handle
@@ -30,9 +31,12 @@
 // share it.
 #pragma once
 
+#include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <variant>
 #include <vector>
 
@@ -60,6 +64,9 @@ enum class Status : std::uint8_t {
 // The flags of a call.
 inline constexpr std::uint8_t kNoWait = 1;
 inline constexpr std::uint8_t kAhead = 2;
+// The client looks for its replies a moment before it blocks (it has a processor to spare
+// for that): the engine may look for the client's next call likewise.
+inline constexpr std::uint8_t kSpinning = 4;
 
 // The object kinds of the automation model.
 enum class Kind : std::uint8_t {
@@ -251,5 +258,74 @@ public:
 private:
     std::string buffer_;
 };
+
+// Waiting for the other side by asking again for a moment before the process blocks.
+// Each side mostly answers the other within microseconds, while waking a process that
+// blocked takes tens of microseconds (on virtual machines many times what the answer
+// itself costs): a side that expects an answer soon asks for it again and again, giving
+// the processor to anything else that is ready to run in between, and blocks only when
+// the moment has passed. Waits are told apart by kind (what is waited for). A moment that
+// passed in vain (the answer takes long), or a processor given away for longer than
+// kShared (the other side, or another process, needs this one's processor), makes the
+// next waits of its kind block at once: twice as many after each such wait, up to
+// kMostBlocked; an answer that comes within the moment ends that.
+//
+// `Time` gives now() and yield(): the system's clock and scheduler (SystemTime), or a
+// test's.
+struct SystemTime {
+    using Clock = std::chrono::steady_clock;
+    static Clock::time_point now() { return Clock::now(); }
+    static void yield() { std::this_thread::yield(); }
+};
+
+template <class Time>
+class BasicSpinner {
+public:
+    static constexpr int kMostBlocked = 256;
+    static constexpr std::chrono::microseconds kShared{30};
+    explicit BasicSpinner(std::chrono::microseconds moment) : moment_(moment) {}
+
+    // Asks `ready` until it is true (true) or the moment has passed (false); asks once
+    // while waits of `kind` block at once. After false the caller blocks.
+    template <class F>
+    bool Spin(std::size_t kind, F&& ready) {
+        Kind& k = Of(kind);
+        if (moment_.count() <= 0 || k.blockNext > 0) {
+            k.blockNext = std::max(0, k.blockNext - 1);
+            return ready();
+        }
+        const auto end = Time::now() + moment_;
+        do {
+            if (ready()) {
+                k.blocked = 0;
+                return true;
+            }
+            const auto before = Time::now();
+            Time::yield();
+            if (Time::now() - before > kShared) {
+                break;
+            }
+        } while (Time::now() < end);
+        k.blocked = std::min(kMostBlocked, std::max(1, 2 * k.blocked));
+        k.blockNext = k.blocked;
+        return false;
+    }
+
+private:
+    struct Kind {
+        int blocked = 0;    // how many waits a moment in vain makes block at once
+        int blockNext = 0;  // how many of the next waits still do
+    };
+    Kind& Of(std::size_t kind) {
+        if (kind >= kinds_.size()) {
+            kinds_.resize(kind + 1);
+        }
+        return kinds_[kind];
+    }
+
+    std::chrono::microseconds moment_;
+    std::vector<Kind> kinds_;
+};
+using Spinner = BasicSpinner<SystemTime>;
 
 }  // namespace vx::engine::remote

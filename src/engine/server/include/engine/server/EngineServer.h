@@ -59,6 +59,9 @@ private:
         // A call sent without waiting failed: the calls up to the next one that waits
         // are not run.
         bool skipping = false;
+        // The client looks for its replies a moment before it blocks (its last call
+        // said so).
+        bool spinning = false;
         // The handle that the client chose for the object of the call under way, or 0.
         std::uint32_t chosen = 0;
         // Replies not written yet, the method of the first of them and since when they
@@ -100,6 +103,10 @@ private:
     std::map<QLocalSocket*, std::unique_ptr<Client>> clients_;
     bool quitRequested_ = false;
     bool ending_ = false;
+    // The socket whose data is being read, and how the next call of the only client is
+    // waited for.
+    QLocalSocket* reading_ = nullptr;
+    Spinner spinner_;
 };
 
 }  // namespace vx::engine::remote
