@@ -547,9 +547,9 @@ void Session::Start() {
             }
             throw CadError("The CAD engine ended as it started.");
         }
-        // An engine is ready in some tens of milliseconds: its socket is looked for often
-        // until then.
-        QThread::msleep(clock.elapsed() < 500 ? 1 : 10);
+        // An engine is ready in some tens of milliseconds: its socket is looked for every
+        // quarter of a millisecond until then.
+        QThread::usleep(clock.elapsed() < 500 ? 250 : 10000);
     }
     KillProcess(pid);
     throw CadError("The CAD engine did not start within " +
