@@ -673,8 +673,9 @@ Value Session::Settle() {
     answers_.clear();
     for (;;) {
         // The engine runs the calls in order: the first pending one is the one under way.
-        const Pending head = pending_.front();
-        const std::string doing = Doing(head.method, head.label);
+        const Pending head = std::move(pending_.front());
+        // What the engine was doing, for a failure's text.
+        const auto doing = [&] { return Doing(head.method, head.label); };
         const int seconds = LimitSeconds(head.method);
         const qint64 start = std::max(head.sentAt, lastReply_);
         std::string message;
@@ -683,11 +684,11 @@ Value Session::Settle() {
             case Wait::Message:
                 break;
             case Wait::Timeout:
-                Fail("the CAD engine stopped responding" + doing + " (no answer within " +
+                Fail("the CAD engine stopped responding" + doing() + " (no answer within " +
                          std::to_string(seconds) + " s); it was ended",
                      true);
             case Wait::Closed:
-                Fail("the CAD engine crashed" + doing, true);
+                Fail("the CAD engine crashed" + doing(), true);
             case Wait::Cancelled: {
                 Writer cancel(MessageType::Cancel);
                 cancel.U32(head.sequence);
@@ -695,7 +696,7 @@ Value Session::Settle() {
                 if (Receive(message, clock_.elapsed() + kCancelGraceMs, false) != Wait::Message) {
                     // The engine works on: it is ended. It holds drawings read-only, so
                     // nothing is lost.
-                    Fail("the run was stopped" + doing, true);
+                    Fail("the run was stopped" + doing(), true);
                 }
                 break;
             }
@@ -733,7 +734,7 @@ Value Session::Settle() {
                 }
             }
         } catch (const ProtocolError& e) {
-            Fail(std::string("the CAD engine gave an answer that makes no sense") + doing + " (" +
+            Fail(std::string("the CAD engine gave an answer that makes no sense") + doing() + " (" +
                      e.what() + ")",
                  true);
         }
@@ -756,7 +757,7 @@ Value Session::Settle() {
                 failed = failed.value_or(error);
                 break;
             case Status::OutOfMemory:
-                Fail("the CAD engine ran out of memory" + doing + " (limit " +
+                Fail("the CAD engine ran out of memory" + doing() + " (limit " +
                          std::to_string(options_.memoryLimitMB) + " MB)",
                      true);
             case Status::BadRequest:
@@ -764,13 +765,13 @@ Value Session::Settle() {
                 break;
             case Status::Skipped:
                 if (!failed) {
-                    Fail("the CAD engine gave an answer that makes no sense" + doing +
+                    Fail("the CAD engine gave an answer that makes no sense" + doing() +
                              " (a call left undone)",
                          true);
                 }
                 break;
             default:
-                Fail("the CAD engine gave an answer that makes no sense" + doing +
+                Fail("the CAD engine gave an answer that makes no sense" + doing() +
                          " (an unknown status)",
                      true);
         }
