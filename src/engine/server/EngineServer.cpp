@@ -21,6 +21,9 @@ constexpr qint64 kHoldMs = 20;
 // event loop waits for it: the client takes some tens of microseconds between calls, a
 // few hundred between drawings.
 constexpr std::chrono::microseconds kCallMoment{500};
+// Serving one client call after call, the engine lets its event loop run at least this
+// often: another program attaching, the idle timer and signals are not kept waiting.
+constexpr auto kLoopTurn = std::chrono::milliseconds(10);
 
 template <class T>
 const T& Arg(const std::vector<Value>& args, std::size_t i) {
@@ -195,6 +198,7 @@ void EngineServer::Read(Client& client) {
         QLocalSocket* const outer;
         ~Reading() { now = outer; }
     } reading{reading_, std::exchange(reading_, socket)};
+    const auto turnEnds = std::chrono::steady_clock::now() + kLoopTurn;
     std::string message;
     try {
         for (;;) {
@@ -211,9 +215,10 @@ void EngineServer::Read(Client& client) {
             SendReplies(client);
             // The client's next call mostly follows at once: while it is the only client
             // and looks for its own replies so, it is looked for a moment before the event
-            // loop waits. A client that goes during the moment is gone when the wait
-            // returns.
-            if (ending_ || clients_.size() != 1 || !client.spinning) {
+            // loop waits (everything read is served by then, so the loop misses no data).
+            // A client that goes during the moment is gone when the wait returns.
+            if (ending_ || clients_.size() != 1 || !client.spinning ||
+                std::chrono::steady_clock::now() > turnEnds) {
                 break;
             }
             if (!spinner_.Spin(0, [&] { return socket->waitForReadyRead(0); }) ||
