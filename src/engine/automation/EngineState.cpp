@@ -159,7 +159,7 @@ std::shared_ptr<DocState> EngineState::AddEmpty() {
     return doc;
 }
 
-void EngineState::Close(const std::shared_ptr<DocState>& doc) {
+void EngineState::Close(std::shared_ptr<DocState> doc) {
     doc->closed = true;
     std::erase(docs, doc);
     if (active == doc) {

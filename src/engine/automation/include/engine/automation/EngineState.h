@@ -98,7 +98,8 @@ struct EngineState {
     void CheckRunning() const;
     std::shared_ptr<DocState> Open(const std::filesystem::path& file);
     std::shared_ptr<DocState> AddEmpty();
-    void Close(const std::shared_ptr<DocState>& doc);
+    // By value: the caller's pointer may be one that closing removes (an element of docs).
+    void Close(std::shared_ptr<DocState> doc);
     void ReleaseAll();
 };
 
