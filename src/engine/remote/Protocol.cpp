@@ -60,22 +60,6 @@ const char* Activity(Method m) {
     }
 }
 
-void Writer::U16(std::uint16_t v) {
-    U8(static_cast<std::uint8_t>(v));
-    U8(static_cast<std::uint8_t>(v >> 8));
-}
-
-void Writer::U32(std::uint32_t v) {
-    U16(static_cast<std::uint16_t>(v));
-    U16(static_cast<std::uint16_t>(v >> 16));
-}
-
-void Writer::I64(std::int64_t v) {
-    const auto u = static_cast<std::uint64_t>(v);
-    U32(static_cast<std::uint32_t>(u));
-    U32(static_cast<std::uint32_t>(u >> 32));
-}
-
 void Writer::Str(const std::string& s) {
     if (s.size() > kMaxFrame) {
         throw ProtocolError("a text beyond the message size");
@@ -166,37 +150,19 @@ void Writer::Open(const automation::OpenRecord& r) {
     List(r.warnings);
 }
 
-std::string Writer::Frame() const {
-    if (bytes_.size() > kMaxFrame) {
+std::string Writer::Frame() {
+    const std::size_t size = bytes_.size() - 4;
+    if (size > kMaxFrame) {
         throw ProtocolError("a message beyond the size limit");
     }
-    const auto n = static_cast<std::uint32_t>(bytes_.size());
-    std::string frame{static_cast<char>(n & 0xff), static_cast<char>((n >> 8) & 0xff),
-                      static_cast<char>((n >> 16) & 0xff), static_cast<char>((n >> 24) & 0xff)};
-    return frame + bytes_;
-}
-
-const char* Reader::Take(std::size_t n) {
-    if (static_cast<std::size_t>(end_ - p_) < n) {
-        throw ProtocolError("a message cut short");
+    for (std::size_t i = 0; i < 4; ++i) {
+        bytes_[i] = static_cast<char>((size >> (8 * i)) & 0xff);
     }
-    const char* at = p_;
-    p_ += n;
-    return at;
+    return std::move(bytes_);
 }
 
-std::uint8_t Reader::U8() {
-    return static_cast<std::uint8_t>(*Take(1));
-}
-
-std::uint16_t Reader::U16() {
-    const std::uint16_t lo = U8();
-    return static_cast<std::uint16_t>(lo | (U8() << 8));
-}
-
-std::uint32_t Reader::U32() {
-    const std::uint32_t lo = U16();
-    return lo | (static_cast<std::uint32_t>(U16()) << 16);
+void Reader::CutShort() {
+    throw ProtocolError("a message cut short");
 }
 
 std::int64_t Reader::I64() {
@@ -330,22 +296,35 @@ automation::OpenRecord Reader::Open() {
     return r;
 }
 
+void FrameBuffer::Append(const char* data, std::size_t size) {
+    // What was taken goes once it is most of the buffer, not at each message.
+    if (start_ == buffer_.size()) {
+        buffer_.clear();
+        start_ = 0;
+    } else if (start_ > buffer_.size() / 2) {
+        buffer_.erase(0, start_);
+        start_ = 0;
+    }
+    buffer_.append(data, size);
+}
+
 bool FrameBuffer::Next(std::string& message) {
-    if (buffer_.size() < 4) {
+    const std::size_t rest = buffer_.size() - start_;
+    if (rest < 4) {
         return false;
     }
     std::uint32_t n = 0;
-    for (int i = 3; i >= 0; --i) {
-        n = (n << 8) | static_cast<unsigned char>(buffer_[static_cast<std::size_t>(i)]);
+    for (std::size_t i = 4; i-- > 0;) {
+        n = (n << 8) | static_cast<unsigned char>(buffer_[start_ + i]);
     }
     if (n > kMaxFrame) {
         throw ProtocolError("a message beyond the size limit");
     }
-    if (buffer_.size() < 4 + static_cast<std::size_t>(n)) {
+    if (rest < 4 + static_cast<std::size_t>(n)) {
         return false;
     }
-    message.assign(buffer_, 4, n);
-    buffer_.erase(0, 4 + static_cast<std::size_t>(n));
+    message.assign(buffer_, start_ + 4, n);
+    start_ += 4 + static_cast<std::size_t>(n);
     return true;
 }
 

@@ -96,6 +96,7 @@ EngineServer::EngineServer(std::shared_ptr<cad::AutomationClass> engine, QObject
     : QObject(parent),
       engine_(std::move(engine)),
       app_(engine_->CreateObject()),
+      journal_(automation::JournalOf(app_)),
       spinner_(kCallMoment) {
     server_.setSocketOptions(QLocalServer::UserAccessOption);
     connect(&server_, &QLocalServer::newConnection, this, &EngineServer::Accept);
@@ -303,7 +304,7 @@ void EngineServer::Serve(Client& client, const std::string& message) {
         client.held.start();
     }
 
-    const auto* journal = automation::JournalOf(app_);
+    const auto* journal = journal_;
     const std::size_t plots = journal ? journal->Size() : 0;
     const std::size_t opens = journal ? journal->OpenCount() : 0;
     Status status = Status::Ok;
@@ -382,7 +383,7 @@ Status EngineServer::Run(Client& client, std::uint32_t handle, Method method,
 void EngineServer::Reply(Client& client, std::uint32_t sequence, Status status, const Value& result,
                          const std::string& error, std::size_t plots, std::size_t opens,
                          const std::optional<HandleList>& drawings) {
-    const auto* journal = automation::JournalOf(app_);
+    const auto* journal = journal_;
     Writer out(MessageType::Reply);
     out.U32(sequence);
     out.U8(static_cast<std::uint8_t>(status));

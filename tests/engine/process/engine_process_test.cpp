@@ -723,18 +723,43 @@ TEST(ProtocolTest, WaitsOfAKindBlockAtOnceAfterAMomentInVainTwiceAsLongEachTime)
     const int most = Spinner::kMostBlocked + 1;
     EXPECT_EQ(gaps, (std::vector<int>{2, 3, 5, 9, 17, 33, 65, 129, most, most}));
 
-    // A processor given away for longer than kShared ends the moment: the next wait of
-    // the kind blocks at once. Given away briefly, it does not.
-    for (const auto away : {Spinner::kShared, Spinner::kShared + std::chrono::microseconds(1)}) {
+    // The processor given away for longer than kShared twice in one wait ends the moment,
+    // and the next wait of the kind blocks at once; once, or briefly, it does not.
+    const auto longer = Spinner::kShared + std::chrono::microseconds(1);
+    struct Away {
+        std::chrono::microseconds away;
+        int answerAt;
+        bool came;
+        int asks;
+    };
+    for (const Away& a : std::vector<Away>{{Spinner::kShared, 6, true, 6},
+                                           {longer, 3, true, 3},
+                                           {longer, 4, true, 4},
+                                           {longer, 6, false, 4}}) {
         Spinner shared(std::chrono::hours(1));
-        TestTime::yieldFor = away.count();
+        TestTime::yieldFor = a.away.count();
         int asks = 0;
-        const bool came = shared.Spin(0, [&] { return ++asks == 3; });
+        const bool came = shared.Spin(0, [&] { return ++asks == a.answerAt; });
         TestTime::yieldFor = 0;
-        const bool blockedNext = !shared.Spin(0, [&] { return ++asks == 5; });
-        EXPECT_EQ(came, away == Spinner::kShared) << away.count();
-        EXPECT_EQ(blockedNext, away > Spinner::kShared) << away.count();
+        int next = 0;
+        shared.Spin(0, [&] { return ++next == 2; });
+        const std::string row =
+            std::to_string(a.away.count()) + " us, answer at ask " + std::to_string(a.answerAt);
+        EXPECT_EQ(std::pair(came, asks), std::pair(a.came, a.asks)) << row;
+        // The next wait asks once when it blocks at once, else until its answer.
+        EXPECT_EQ(next, a.came ? 2 : 1) << row;
     }
+    // Given away long in two waits in a row, answered in time: the next one blocks.
+    Spinner one(std::chrono::hours(1));
+    TestTime::yieldFor = longer.count();
+    for (int i = 0; i < 2; ++i) {
+        int asks = 0;
+        EXPECT_TRUE(one.Spin(0, [&] { return ++asks == 2; })) << i;
+    }
+    TestTime::yieldFor = 0;
+    int next = 0;
+    one.Spin(0, [&] { return ++next == 2; });
+    EXPECT_EQ(next, 1);
 }
 
 TEST_F(PipelineTest, AProgramThatComesAsTheLastOneQuitsGetsAFreshEngine) {

@@ -37,6 +37,7 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -201,14 +202,18 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// Builds a message.
+// Builds a message, after room for its frame's length.
 class Writer {
 public:
-    explicit Writer(MessageType type) { U8(static_cast<std::uint8_t>(type)); }
+    explicit Writer(MessageType type) {
+        bytes_.reserve(64);
+        bytes_.assign(4, '\0');
+        U8(static_cast<std::uint8_t>(type));
+    }
     void U8(std::uint8_t v) { bytes_.push_back(static_cast<char>(v)); }
-    void U16(std::uint16_t v);
-    void U32(std::uint32_t v);
-    void I64(std::int64_t v);
+    void U16(std::uint16_t v) { Put(v, 2); }
+    void U32(std::uint32_t v) { Put(v, 4); }
+    void I64(std::int64_t v) { Put(static_cast<std::uint64_t>(v), 8); }
     void Str(const std::string& s);
     void List(const cad::Strings& list);
     void Val(const Value& v);
@@ -216,10 +221,19 @@ public:
     void Objects(const HandleList& list);
     void Plot(const automation::PlotRecord& r);
     void Open(const automation::OpenRecord& r);
-    // The frame: length and message. Throws ProtocolError beyond kMaxFrame.
-    std::string Frame() const;
+    // The frame: length and message; the writer is empty afterwards. Throws
+    // ProtocolError beyond kMaxFrame.
+    std::string Frame();
 
 private:
+    // Little-endian, the low `n` bytes of `v`.
+    void Put(std::uint64_t v, int n) {
+        char b[8];
+        for (int i = 0; i < n; ++i) {
+            b[i] = static_cast<char>(v >> (8 * i));
+        }
+        bytes_.append(b, static_cast<std::size_t>(n));
+    }
     std::string bytes_;
 };
 
@@ -227,9 +241,16 @@ private:
 class Reader {
 public:
     explicit Reader(const std::string& message) : p_(message.data()), end_(p_ + message.size()) {}
-    std::uint8_t U8();
-    std::uint16_t U16();
-    std::uint32_t U32();
+    std::uint8_t U8() { return Byte(Take(1), 0); }
+    std::uint16_t U16() {
+        const char* p = Take(2);
+        return static_cast<std::uint16_t>(Byte(p, 0) | Byte(p, 1) << 8);
+    }
+    std::uint32_t U32() {
+        const char* p = Take(4);
+        return Byte(p, 0) | Byte(p, 1) << 8 | Byte(p, 2) << 16 |
+               static_cast<std::uint32_t>(Byte(p, 3)) << 24;
+    }
     std::int64_t I64();
     std::string Str();
     cad::Strings List();
@@ -243,7 +264,16 @@ public:
     bool AtEnd() const { return p_ == end_; }
 
 private:
-    const char* Take(std::size_t n);
+    static std::uint8_t Byte(const char* p, int i) { return static_cast<std::uint8_t>(p[i]); }
+    const char* Take(std::size_t n) {
+        if (static_cast<std::size_t>(end_ - p_) < n) {
+            CutShort();
+        }
+        const char* at = p_;
+        p_ += n;
+        return at;
+    }
+    [[noreturn]] static void CutShort();
     const char* p_;
     const char* end_;
 };
@@ -251,12 +281,13 @@ private:
 // Collects frames from a byte stream.
 class FrameBuffer {
 public:
-    void Append(const char* data, std::size_t size) { buffer_.append(data, size); }
+    void Append(const char* data, std::size_t size);
     // The next whole message, or false. Throws ProtocolError for an oversized frame.
     bool Next(std::string& message);
 
 private:
     std::string buffer_;
+    std::size_t start_ = 0;  // where the messages not taken yet begin
 };
 
 // Waiting for the other side by asking again for a moment before the process blocks.
@@ -265,10 +296,13 @@ private:
 // itself costs): a side that expects an answer soon asks for it again and again, giving
 // the processor to anything else that is ready to run in between, and blocks only when
 // the moment has passed. Waits are told apart by kind (what is waited for). A moment that
-// passed in vain (the answer takes long), or a processor given away for longer than
-// kShared (the other side, or another process, needs this one's processor), makes the
-// next waits of its kind block at once: twice as many after each such wait, up to
-// kMostBlocked; an answer that comes within the moment ends that.
+// passed in vain (the answer takes long) makes the next waits of its kind block at once:
+// twice as many after each such wait, up to kMostBlocked; an answer that comes within the
+// moment ends that. The processor given away for longer than kShared is a mishap in one
+// wait (an interrupt, the host of a virtual machine taking it): the wait asks on, though
+// a second time ends its moment in vain. In two waits of a kind in a row, even with their
+// answers in time, it tells that the other side needs this one's processor (both run on
+// one), where blocking hands it over sooner: it counts as a moment in vain.
 //
 // `Time` gives now() and yield(): the system's clock and scheduler (SystemTime), or a
 // test's.
@@ -295,26 +329,41 @@ public:
             return ready();
         }
         const auto end = Time::now() + moment_;
+        bool away = false;  // the processor was given away long in this wait
+        bool came = false;
         do {
             if (ready()) {
-                k.blocked = 0;
-                return true;
+                came = true;
+                break;
             }
             const auto before = Time::now();
             Time::yield();
             if (Time::now() - before > kShared) {
-                break;
+                if (ready()) {
+                    came = true;
+                    away = true;
+                    break;
+                }
+                if (std::exchange(away, true)) {
+                    break;
+                }
             }
         } while (Time::now() < end);
+        const bool awayBefore = std::exchange(k.away, away);
+        if (came && !(away && awayBefore)) {
+            k.blocked = 0;
+            return true;
+        }
         k.blocked = std::min(kMostBlocked, std::max(1, 2 * k.blocked));
         k.blockNext = k.blocked;
-        return false;
+        return came;
     }
 
 private:
     struct Kind {
         int blocked = 0;    // how many waits a moment in vain makes block at once
         int blockNext = 0;  // how many of the next waits still do
+        bool away = false;  // the last wait that asked gave the processor away long
     };
     Kind& Of(std::size_t kind) {
         if (kind >= kinds_.size()) {

@@ -98,6 +98,8 @@ private:
 
     std::shared_ptr<cad::AutomationClass> engine_;
     cad::Ref<cad::AcadApplication> app_;
+    // The application's journal of plots and opens (none for an engine without one).
+    const automation::PlotJournal* journal_;
     QLocalServer server_;
     QTimer idle_;
     std::map<QLocalSocket*, std::unique_ptr<Client>> clients_;
