@@ -93,6 +93,11 @@ int main(int argc, char** argv) {
         return 2;
     }
     remote::KeepFreedMemory();
+#ifdef VORMEX_SANITIZED
+    // A build with the sanitizers (for tests) reserves terabytes of address space for
+    // their bookkeeping: no limit of the process's memory can hold it.
+    memoryMB = 0;
+#endif
     if (memoryMB > 0) {
         std::string error;
         if (!remote::LimitOwnMemory(memoryMB << 20, error)) {
