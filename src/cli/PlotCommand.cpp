@@ -531,12 +531,14 @@ int RunPlot(const QStringList& args, CommandIo& io, const cad::ClassRegistry& re
         run.prepareWorker = [&](int, RunPrinter& host, plot::PlotService&) { prepareHost(host); };
         if (names) {
             // The names come in the run's order (the last row first), as with one job.
-            const auto place = [&](std::size_t row) { return drawings.size() - 1 - row; };
-            run.onRowTaken = [&](std::size_t row) {
+            // Copied into the handlers: they run after this block has ended.
+            const auto place = [&drawings](std::size_t row) { return drawings.size() - 1 - row; };
+            run.onRowTaken = [&, place](std::size_t row) {
                 names->BeginDrawing(place(row), drawings[row], a.layouts);
             };
-            run.onRowEnded = [&](std::size_t row) { names->EndDrawing(place(row)); };
-            run.plotFileName = [&](std::size_t row, const std::string& d, const std::string& l) {
+            run.onRowEnded = [&, place](std::size_t row) { names->EndDrawing(place(row)); };
+            run.plotFileName = [&, place](std::size_t row, const std::string& d,
+                                          const std::string& l) {
                 return names->Name(d, l, place(row));
             };
         }

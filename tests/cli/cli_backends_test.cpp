@@ -63,6 +63,7 @@ TEST_F(CliBackEnds, TheReportIsTheSameOnTheEngineAndOnTheDoubleGivingItsAnswers)
     ASSERT_EQ(engine["drawings"].toArray().size(), 5);
 
     // The double says of each drawing and plot what the engine said.
+    cad::ClassRegistry doubled;  // outlives the double, which leaves it when it goes
     fake::FakeCad cad;
     cad.Devices({"None", "PDF.pc3"}).Styles({"monochrome.ctb"});
     // Each drawing's one plot (a file plot that went through), and its fonts.
@@ -115,7 +116,6 @@ TEST_F(CliBackEnds, TheReportIsTheSameOnTheEngineAndOnTheDoubleGivingItsAnswers)
         o.entities = l["entities"].toInteger();
         o.drawn = l["drawn"].toInteger();
     });
-    cad::ClassRegistry doubled;
     cad.RegisterIn(doubled);
     EXPECT_EQ(Report(doubled), engine);
 }
