@@ -23,8 +23,8 @@ using Clock = std::chrono::steady_clock;
 PdfModule* Module(std::string& error) {
     static std::once_flag once;
     static PdfModule* module = nullptr;
-    // Its end at exit leaves the library loaded, as QLibrary does unless told to unload.
-    static QLibrary library;
+    // Never deleted: nothing of the library is torn down at exit, after Qt's own end.
+    static auto* const library = new QLibrary;
     static std::string failure;
     std::call_once(once, [] {
         const QString folder = QCoreApplication::applicationDirPath();
@@ -34,13 +34,13 @@ PdfModule* Module(std::string& error) {
             if (folder.isEmpty()) {
                 break;
             }
-            library.setFileName(place + QStringLiteral("/vormex_pdf"));
+            library->setFileName(place + QStringLiteral("/vormex_pdf"));
             if (const auto entry =
-                    reinterpret_cast<PdfModuleEntry>(library.resolve(kPdfModuleEntry))) {
+                    reinterpret_cast<PdfModuleEntry>(library->resolve(kPdfModuleEntry))) {
                 module = entry();
                 return;  // the library stays loaded for the rest of the process
             }
-            why = library.errorString();
+            why = library->errorString();
         }
         failure = "cannot be read: the PDF reader library could not be loaded (" +
                   why.toStdString() + ")";
