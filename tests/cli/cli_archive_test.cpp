@@ -536,8 +536,10 @@ TEST(ArchiveCheck, NamesEachProblemOfADrawing) {
         {"empty.dxf", dxf("", "", ""), "nothing_to_plot"},
         {"xref.dxf",
          dxf("",
+             // A name no other test writes: the search climbs to the shared temporary
+             // folder, where a test running beside this one may have a grid.dxf.
              "0\nBLOCK\n8\n0\n2\nGRID\n70\n4\n10\n0\n20\n0\n3\nGRID\n1\n/nowhere/"
-             "grid.dxf\n0\nENDBLK\n",
+             "never-written-grid.dxf\n0\nENDBLK\n",
              line + "0\nINSERT\n8\n0\n2\nGRID\n10\n0\n20\n0\n"),
          "missing_xrefs"},
         {"font.dxf",
